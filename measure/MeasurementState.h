@@ -1,0 +1,117 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <QTime>
+
+// The level reference: 32767 squared (not 32768 squared), and the offset added to every published level.
+constexpr long double FullScaleSquare = 1073676289.0L;
+constexpr double LevelOffsetDb = 3.0;
+constexpr int OverloadMagnitude = 32768;
+constexpr double PeakReference = 32768.0;
+
+enum class TMeasurementKind : std::uint8_t { SoundPressure = 0, FrequencyCharacteristic = 1 };
+enum class TChannelMode : std::uint8_t { Left = 0, Right = 1, Both = 2 };
+
+// The user's preferences that the engine and the window consult.
+struct TPreferences
+{
+    bool ShowPath = false;
+    bool ShowCross = false;
+    bool ShowRaport = false;
+    bool MinimizeOnMeasurment = false;
+    bool PromptOnClose = false;
+    bool ShowLegend = false;
+    bool ShowCanal = true;
+    bool ShowFrameRate = true;
+    bool ShowAverageTime = true;
+};
+
+// The shared state of a measurement. It lives as long as the main window and is touched only on
+// the user-interface thread. Start values are those of a program that has loaded no settings.
+struct TMeasurementState
+{
+    // Kind and modes
+    TMeasurementKind MeasurementKind = TMeasurementKind::SoundPressure;
+    TChannelMode ChannelMode = TChannelMode::Left;
+    double AveragingTime = 1.0; // s
+    bool NoAveraging = false;
+    bool Compensation = false;
+    bool AcquisitionOn = false;
+
+    // Mean squares (squared sample units) and levels (dB)
+    long double BlockMeanSquareL = 0, BlockMeanSquareR = 0;
+    long double AveragedMeanSquareL = 0, AveragedMeanSquareR = 0;
+    double BlockLevelL = 0, BlockLevelR = 0;
+    double LevelL = 0, LevelR = 0;
+    double PointValue = 0;
+
+    // Sample extremes since the last reset
+    std::int32_t PeakMinL = 0, PeakMinR = 0, PeakMaxL = 0, PeakMaxR = 0;
+
+    // Calibration offsets, dB
+    double TimeCalibrationL = 0, TimeCalibrationR = 0;
+    double FreqCalibrationL = 0, FreqCalibrationR = 0;
+
+    // Refresh and chart control
+    int ChartTimeRefresh = 250;         // ms; 0: one tick per block
+    unsigned DisplayTimeRefresh = 4;    // read-outs rewritten every N-th tick; at least 1
+    unsigned DisplayCounter = 0;
+    unsigned ChartTimeScope = 2;        // s, width of the sliding time window
+    bool TimeAutoScale = true;
+    bool TimeAutoLevelScale = false;
+    double LevelExcess = 5.0;           // dB
+    int PointTime = 250;                // ms per sweep point; 0: one tick per block
+
+    // Fixed axis ranges
+    double TimeScaleMinimum = 0, TimeScaleMaximum = 5;          // s
+    double TimeLevelScaleMinimum = -90, TimeLevelScaleMaximum = 0; // dB
+    double FreqScaleMinimum = 100, FreqScaleMaximum = 10000;      // Hz
+    double FreqLevelScaleMinimum = -90, FreqLevelScaleMaximum = 0; // dB
+    bool BottomAxisLogarithmic = true;
+
+    // Time keeping
+    std::int64_t CounterFrequency = 1;
+    std::int64_t StartCount = 0;
+    double ElapsedTime = 0; // s
+    QTime StartClock, NowClock;
+
+    // Sine generator
+    double GeneratorFrequency = 0; // Hz
+    std::int32_t Amplitude = 25000; // sample units
+    double GeneratorPhase = 0;      // rad, [0, 2 pi)
+    double PreviousPhase = 0;
+    std::int32_t MaxAmplitude = 1311; // mV
+    std::int32_t AmplitudeConst = 25; // sample units per mV
+
+    // Frequency-characteristic sweep
+    double StartFreq = 100, StopFreq = 10000; // Hz
+    std::int32_t PointsCount = 100;
+    std::int32_t SweepIndex = 0;
+    std::array<bool, 8> SweepBlocked{};
+    int FreqAutoScale = 0; // 0 from the data, 1 from the sweep range, 2 fixed
+    bool FreqAutoLevelScale = false;
+    double FreqExcess = 0.1; // fraction
+
+    // Calibration
+    double CalibrationPeakLevelL = 0, CalibrationPeakLevelR = 0;         // dB
+    double CalibrationPeakFrequencyL = 0, CalibrationPeakFrequencyR = 0; // Hz
+    int CalibrationTargetLevel = 0;
+    int CalibrationStep = 0;
+    double CalibrationStartFreq = 100, CalibrationStopFreq = 10000;
+    int CalibrationPointsCount = 100;
+    int CalibrationTime = 50; // ms
+
+    // Recording control
+    bool RecordingPaused = false;
+    double PauseOffset = 0; // s
+    bool InputStartFailed = false, OutputStartFailed = false;
+    bool ResultsSaved = true;
+    int MeasurementDelay = 300; // ms
+
+    // Advanced
+    int LowFreqLimit = 32;
+    bool AutoBuforSize = true;
+
+    TPreferences Preferences;
+};

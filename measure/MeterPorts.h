@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// What the level meter needs of the main window. The window implements it; tests fake it.
+class IMeterWindow
+{
+public:
+    virtual ~IMeterWindow() = default;
+    // channel 0: lblWartoscL, 1: lblWartoscP
+    virtual void SetReadoutText(int channel, const QString& text) = 0;
+    virtual void SetReadoutRed(int channel, bool red) = 0; // false: black
+    virtual void Beep() = 0;
+    virtual bool StartButtonEnabled() const = 0;
+    virtual void SetLevelAxisRange(double minimum, double maximum) = 0;
+    virtual void SetTimeAxisAutomatic() = 0;
+    virtual void SetCalibrationLabel(const QString& text) = 0; // lblLiczbaPunktow
+    virtual int ActiveSeries() const = 0;                       // 0..7, -1 when none
+    virtual void UpdateClockPanel() = 0;                        // after every tick of a recording
+    virtual void SweepStep() = 0;                               // after every tick of a sweep
+};
+
+// Where the meter puts acquired values (time, left, right per tick).
+class IAcquisitionSink
+{
+public:
+    virtual ~IAcquisitionSink() = default;
+    virtual void Enqueue(double value) = 0;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QMainWindow>
+
+class TFormaGlowna : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TFormaGlowna(QWidget* parent = nullptr);
+};
