@@ -14,6 +14,8 @@ QChar DecimalSeparator();
 void SetDecimalSeparator(QChar separator); // QChar() restores the system locale's
 
 // printf "%<width>.<decimals>f": right-aligned, rounding exactly (ties of the binary value to even).
+// A value that rounds to zero is written without a minus sign (-0.04 with one decimal is "0,0"), here
+// and in Scientific.
 QString Fixed(double value, int width, int decimals);
 // printf "%<width>.<decimals>e" in the program's form: one digit, separator, <decimals> digits, "E",
 // a sign and at least three exponent digits ("-1.25000000000000E+001" for -12.5 with 14 decimals).
