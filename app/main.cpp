@@ -1,14 +1,53 @@
+#include "app/OknoSplash.h"
 #include "ui/OknoGlowna.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTextStream>
+
+namespace {
+
+// With TONVIX_START_TIME set, prints the time from the program's start to the first painted main
+// window and quits: the start-time figure.
+class TStartTimeProbe : public QObject
+{
+public:
+    explicit TStartTimeProbe(const QElapsedTimer& since) : Since(since) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && watched->isWidgetType()) {
+            QTextStream(stderr) << "Czas startu: " << Since.elapsed() << " ms\n";
+            watched->removeEventFilter(this);
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    const QElapsedTimer& Since;
+};
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Tonvix");
     QApplication::setOrganizationName("Marvelle");
-    QApplication::setApplicationDisplayName("Tonvix");
-    TFormaGlowna window;
+    QApplication::setApplicationName("Tonvix");
+    QApplication::setApplicationVersion(TONVIX_VERSION);
+
+    auto* splash = new TFormaSplash;
+    splash->ShowNow();
+    TFormaGlowna window(QApplication::arguments());
+    TStartTimeProbe probe(sinceStart);
+    if (qEnvironmentVariableIsSet("TONVIX_START_TIME"))
+        window.installEventFilter(&probe);
     window.show();
+    delete splash;
     return app.exec();
 }

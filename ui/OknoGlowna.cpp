@@ -1,9 +1,456 @@
 #include "ui/OknoGlowna.h"
 
-TFormaGlowna::TFormaGlowna(QWidget* parent) : QMainWindow(parent)
+#include "common/Clock.h"
+#include "common/NumberFormat.h"
+#include "ui/OknoDialog.h"
+#include "ui/OknoOProgramie.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+
+// The icons live in a static library, whose resources must be registered by hand.
+static void RegisterIcons()
 {
+    Q_INIT_RESOURCE(Ikony);
+}
+
+namespace {
+
+const QString ResultsFolderName = QStringLiteral("Wyniki Pomiarów");
+const QString ZwolnieniePamieci = QStringLiteral("Zwolnienie pamięci");
+const QString Skalowanie = QStringLiteral("Skalowanie");
+
+QTimer* NewTimer(const char* name, int interval, QObject* owner)
+{
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(interval);
+    return timer;
+}
+
+} // namespace
+
+TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMainWindow(parent)
+{
+    RegisterIcons();
     setObjectName("TFormaGlowna");
     setWindowTitle("Tonvix");
-    resize(600, 440);
-    setMinimumSize(600, 440);
+    setMinimumSize(MinimumWidth, MinimumHeight);
+    resize(MinimumWidth, MinimumHeight);
+
+    tmrTimer = NewTimer("tmrTimer", 0, this);
+    tmrKalibracja = NewTimer("tmrKalibracja", 0, this);
+    tmrPauza = NewTimer("tmrPauza", 500, this);
+    connect(tmrTimer, &QTimer::timeout, this, &TFormaGlowna::tmrTimerTimer);
+    connect(tmrKalibracja, &QTimer::timeout, this, &TFormaGlowna::tmrKalibracjaTimer);
+    connect(tmrPauza, &QTimer::timeout, this, &TFormaGlowna::tmrPauzaTimer);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreatePanels();
+    CreateStatusBar();
+    ConnectHandlers();
+    FormCreate(arguments);
 }
+
+TFormaGlowna::~TFormaGlowna()
+{
+    SaveSettings();
+}
+
+void TFormaGlowna::FormCreate(const QStringList& arguments)
+{
+    LoadSettings();
+    edtStartFreq->setText(NumberFormat::General(Measurement.StartFreq));
+    edtStopFreq->setText(NumberFormat::General(Measurement.StopFreq));
+    edtLiczbaPunktow->setText(NumberFormat::Integer(Measurement.PointsCount));
+    SetStatusPanel(1, NumberFormat::Integer(44100) + " Hz");
+    cbKompensacjaClick();
+    if (!PrepareWorkFolder())
+        return; // the window still opens, without the remaining steps
+    actPlikNowyExecute();
+    BuildNumericKeys();
+    ApplyingSettings = true;
+    cbCzasUsrednianiaChange();
+    rgTrybPracyClick();
+    ApplyingSettings = false;
+    Measurement.CounterFrequency = ProgramClock().CounterFrequency();
+    Cross = TCrossHair{};
+    OpenFromCommandLine(arguments);
+}
+
+void TFormaGlowna::LoadSettings()
+{
+    // A first start: 600 x 440 centred on the screen, in the kind the state holds.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+    SelectKind(Measurement.MeasurementKind, this);
+}
+
+void TFormaGlowna::SaveSettings() {}
+
+bool TFormaGlowna::PrepareWorkFolder()
+{
+    if (!DialogFolder.isEmpty() && QDir(DialogFolder).exists())
+        return true;
+    const QString folder = QDir::currentPath() + "/" + ResultsFolderName;
+    if (!QDir(folder).exists() && !QDir().mkdir(folder)) {
+        ShowError("Nie można utworzyć " + folder);
+        return false;
+    }
+    DialogFolder = folder;
+    return true;
+}
+
+void TFormaGlowna::BuildNumericKeys()
+{
+    NumericKeys = QStringLiteral("\b0123456789") + NumberFormat::DecimalSeparator();
+    SignedNumericKeys = NumericKeys + '-';
+}
+
+void TFormaGlowna::OpenFromCommandLine(const QStringList& arguments)
+{
+    // The first argument after the program is exactly "/o"; the rest of the line is the file name,
+    // which a shell may have cut at blanks.
+    if (arguments.size() < 3 || arguments.at(1) != QLatin1String("/o"))
+        return;
+    FileName = arguments.mid(2).join(' ');
+}
+
+QString TFormaGlowna::StatusPanel(int panel) const
+{
+    return StatusPanels.at(static_cast<std::size_t>(panel))->text();
+}
+
+void TFormaGlowna::SetStatusPanel(int panel, const QString& text)
+{
+    StatusPanels.at(static_cast<std::size_t>(panel))->setText(text);
+}
+
+QString TFormaGlowna::InitialReadout()
+{
+    return QStringLiteral(" 00") + NumberFormat::DecimalSeparator() + QStringLiteral("0dB");
+}
+
+QString TFormaGlowna::CalibrationStateText(double offsetLeft, double offsetRight)
+{
+    if (offsetLeft != 0 && offsetRight != 0)
+        return "Skalibrowany (kanał lewy i prawy)";
+    if (offsetLeft != 0)
+        return "Skalibrowany (kanał lewy)";
+    if (offsetRight != 0)
+        return "Skalibrowany (kanał prawy)";
+    return "Nie skalibrowany";
+}
+
+void TFormaGlowna::ShowError(const QString& text)
+{
+    QMessageBox::critical(this, "Tonvix", text);
+}
+
+// ---- Closing and the save prompt
+
+bool TFormaGlowna::QuerySaveResults(QObject* sender, bool kindChange)
+{
+    const bool byAction = qobject_cast<QAction*>(sender) != nullptr;
+    if (kindChange && !byAction)
+        return true; // the program switches the kind itself: never ask
+    if (!Measurement.Preferences.PromptOnClose)
+        return true;
+    bool goOn = false;
+    if (Measurement.ResultsSaved) {
+        TFormaDialog dialog(byAction ? "Zmienić rodzaj pomiaru?" : "Zakończyć pracę z programem?", false,
+                            this);
+        goOn = dialog.Ask() != TFormaDialog::Nie;
+    } else {
+        TFormaDialog dialog(byAction ? "Zapisać wyniki pomiarów przed zmianą rodzaju pomiaru?"
+                                     : "Zapisać wyniki pomiarów przed zamknięciem programu?",
+                            true, this);
+        switch (dialog.Ask()) {
+        case TFormaDialog::Tak:
+            actPlikZapiszExecute(); // a failed save still lets the action go on
+            goOn = true;
+            break;
+        case TFormaDialog::Nie:
+            ReleaseMemory();
+            goOn = true;
+            break;
+        case TFormaDialog::Anuluj:
+            break;
+        }
+    }
+    if (goOn)
+        Measurement.ResultsSaved = true;
+    return goOn;
+}
+
+void TFormaGlowna::closeEvent(QCloseEvent* event)
+{
+    if (!QuerySaveResults(this, false)) {
+        event->ignore();
+        return;
+    }
+    actStopExecute();
+    ReleaseMemory();
+    event->accept();
+}
+
+// ---- The measurement kind
+
+void TFormaGlowna::actPomiarCisnieniaExecute()
+{
+    SelectKind(TMeasurementKind::SoundPressure, actPomiarCisnienia);
+}
+
+void TFormaGlowna::actPomiarCharakterystykExecute()
+{
+    SelectKind(TMeasurementKind::FrequencyCharacteristic, actPomiarCharakterystyk);
+}
+
+void TFormaGlowna::CheckKindAction(TMeasurementKind kind)
+{
+    (kind == TMeasurementKind::SoundPressure ? actPomiarCisnienia : actPomiarCharakterystyk)
+        ->setChecked(true);
+}
+
+void TFormaGlowna::SelectKind(TMeasurementKind kind, QObject* sender)
+{
+    if (!QuerySaveResults(sender, true)) {
+        CheckKindAction(Measurement.MeasurementKind); // the menu check went ahead of the answer
+        return;
+    }
+    Measurement.MeasurementKind = kind;
+    CheckKindAction(kind);
+    ApplyKindLook(kind);
+    if (kind == TMeasurementKind::SoundPressure) {
+        mmiZerujGeneratorClick(); // "Zeruj czas"
+        rgTrybPracyClick();
+    } else {
+        if (Measurement.AcquisitionOn) {
+            Measurement.AcquisitionOn = false;
+            cbAkwizycja->setChecked(false);
+            ReleaseMemory();
+        }
+        Chart.SetVisible(LeftChannelSeries, false);
+        Chart.SetVisible(RightChannelSeries, false);
+    }
+}
+
+void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
+{
+    const bool pressure = kind == TMeasurementKind::SoundPressure;
+    mmiZerujGenerator->setText(pressure ? "Zeruj czas" : "Zeruj generator");
+    if (pressure) {
+        pnlCzas->setText("Czas: 00:00:00s");
+        SetStatusPanel(2, QString());
+        SetStatusPanel(4, QString());
+        SetStatusPanel(0, CalibrationStateText(Measurement.TimeCalibrationL, Measurement.TimeCalibrationR));
+    } else {
+        pnlCzas->setText("Częstotliwość [Hz]");
+        SetStatusPanel(2, NumberFormat::Integer(Measurement.Amplitude / 25) + " mV");
+        SetStatusPanel(0, CalibrationStateText(Measurement.FreqCalibrationL, Measurement.FreqCalibrationR));
+    }
+    pnlPanelDolny->setVisible(!pressure);
+    pbPasekPostepu->setVisible(!pressure);
+    btnPauza->setVisible(pressure);
+    cbAkwizycja->setVisible(pressure);
+
+    const QString command = pressure ? ZwolnieniePamieci : Skalowanie;
+    mmiKosz->setText(command);
+    mmiKosz->setEnabled(!pressure);
+    tbnKosz->setToolTip(command);
+    tbnKosz->setEnabled(!pressure);
+    tbnKosz->setIcon(pressure ? QIcon::fromTheme("user-trash", QIcon(":/ikony/kosz.svg"))
+                              : QIcon::fromTheme("zoom-fit-best", QIcon(":/ikony/skalowanie.svg")));
+
+    // The current kind's action gives up F4; see CreateActions for where a press of F4 goes.
+    actPomiarCisnienia->setShortcut(pressure ? QKeySequence() : QKeySequence(Qt::Key_F4));
+    actPomiarCharakterystyk->setShortcut(pressure ? QKeySequence(Qt::Key_F4) : QKeySequence());
+}
+
+// ---- Channel mode, compensation, averaging
+
+void TFormaGlowna::rgTrybPracyClick()
+{
+    const int mode = TrybPracyButtons->checkedId();
+    Measurement.ChannelMode = static_cast<TChannelMode>(mode);
+    lblWartoscL->setEnabled(mode != 1);
+    lblWartoscP->setEnabled(mode != 0);
+    if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure) {
+        Chart.SetVisible(LeftChannelSeries, mode != 1);
+        Chart.SetVisible(RightChannelSeries, mode != 0);
+    }
+    UpdateCompensation();
+}
+
+void TFormaGlowna::actTrybPracyExecute()
+{
+    TrybPracyButtons->button((TrybPracyButtons->checkedId() + 1) % 3)->click();
+}
+
+void TFormaGlowna::actTrybPracyShiftExecute()
+{
+    TrybPracyButtons->button((TrybPracyButtons->checkedId() + 2) % 3)->click();
+}
+
+void TFormaGlowna::UpdateCompensation()
+{
+    const bool available = Measurement.ChannelMode != TChannelMode::Both;
+    mmiKompensacja->setVisible(available);
+    cbKompensacja->setVisible(available);
+    Measurement.Compensation = available && mmiKompensacja->isChecked();
+}
+
+void TFormaGlowna::cbKompensacjaClick()
+{
+    mmiKompensacja->setChecked(cbKompensacja->isChecked());
+    UpdateCompensation();
+}
+
+void TFormaGlowna::mmiKompensacjaClick()
+{
+    cbKompensacja->setChecked(mmiKompensacja->isChecked());
+    cbKompensacjaClick();
+}
+
+void TFormaGlowna::actCzasUsrenianiaExecute()
+{
+    const int item = cbCzasUsredniania->currentIndex();
+    if (item < 0 || item > 2) // "Inny" and "Brak" are left alone
+        return;
+    cbCzasUsredniania->setCurrentIndex((item + 1) % 3);
+    cbCzasUsrednianiaChange();
+}
+
+// ---- Tool bar, options, memory release
+
+void TFormaGlowna::tbnKoszClick()
+{
+    if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure)
+        ReleaseMemory();
+}
+
+void TFormaGlowna::ReleaseMemory() {}
+
+void TFormaGlowna::ShowOptions(const QString& page)
+{
+    Q_UNUSED(page);
+}
+
+void TFormaGlowna::actKonfiguracjaExecute()
+{
+    ShowOptions("tabOgolne");
+}
+
+void TFormaGlowna::actOpcjeWykresuExecute()
+{
+    ShowOptions("tabWykres");
+}
+
+void TFormaGlowna::actPomocOExecute()
+{
+    TFormaOProgramie about(this);
+    about.exec();
+}
+
+// The standard editing commands act on the focused edit (or the edit of a focused combo box).
+static QLineEdit* FocusedEdit()
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (auto* combo = qobject_cast<QComboBox*>(focus))
+        return combo->lineEdit();
+    return qobject_cast<QLineEdit*>(focus);
+}
+
+void TFormaGlowna::actEdycjaWytnijExecute()
+{
+    if (QLineEdit* edit = FocusedEdit())
+        edit->cut();
+}
+
+void TFormaGlowna::actEdycjaKopiujExecute()
+{
+    if (QLineEdit* edit = FocusedEdit())
+        edit->copy();
+}
+
+void TFormaGlowna::actEdycjaWklejExecute()
+{
+    if (QLineEdit* edit = FocusedEdit())
+        edit->paste();
+}
+
+bool TFormaGlowna::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress &&
+        (watched == edtStartFreq || watched == edtStopFreq || watched == cbCzasUsredniania)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        const bool command = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
+        if (!command && !text.isEmpty() && text.at(0).isPrint() && !IsNumericKey(text.at(0)))
+            return true; // a character the number cannot hold
+    }
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == pnlPanelPrawy || watched == lblWartoscL || watched == lblWartoscP) {
+            ShowOptions("tabOdswiezanieWykresu");
+            return true;
+        }
+        if (watched == statusBar()) {
+            ShowOptions("tabOgolne");
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- Handlers whose work lives in the engine
+
+void TFormaGlowna::actPlikNowyExecute() {}
+void TFormaGlowna::actPlikOtworzExecute() {}
+void TFormaGlowna::actPlikZapiszExecute() {}
+void TFormaGlowna::actPlikZapiszJakoExecute() {}
+void TFormaGlowna::actPlikWyslijExecute() {}
+void TFormaGlowna::mmiOstatniPlikClick(int entry)
+{
+    Q_UNUSED(entry);
+}
+void TFormaGlowna::actDrukujExecute() {}
+void TFormaGlowna::mmiKopiujWykresClick() {}
+void TFormaGlowna::mmiPowiekszenieClick() {}
+void TFormaGlowna::mmiPomniejszenieClick() {}
+void TFormaGlowna::mmiAktualnaWielkoscClick() {}
+void TFormaGlowna::actStartExecute() {}
+void TFormaGlowna::actStopExecute() {}
+void TFormaGlowna::mmiZerujGeneratorClick() {}
+void TFormaGlowna::btnPauzaClick() {}
+void TFormaGlowna::cbAkwizycjaClick()
+{
+    Measurement.AcquisitionOn = cbAkwizycja->isChecked();
+}
+void TFormaGlowna::cbCzasUsrednianiaChange() {}
+void TFormaGlowna::tmrTimerTimer() {}
+void TFormaGlowna::tmrPauzaTimer() {}
+void TFormaGlowna::tmrKalibracjaTimer() {}
+void TFormaGlowna::actKalibracjaExecute() {}
+void TFormaGlowna::actKalibracjaStopExecute() {}
+void TFormaGlowna::mmiMikserClick() {}

@@ -1,10 +1,194 @@
 #pragma once
 
-#include <QMainWindow>
+#include "common/ChartModel.h"
+#include "measure/MeasurementState.h"
 
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+class QAction;
+class QActionGroup;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+// The cross-hair drawn on the chart at the mouse position; X -1 means none is drawn.
+struct TCrossHair
+{
+    int X = -1;
+    int Y = 0;
+    unsigned Colour = 0x00FFFF; // 0x00BBGGRR: yellow
+    Qt::PenStyle Style = Qt::SolidLine;
+};
+
+// The program's only long-lived window: it owns the measurement state, the chart data, the timers and
+// every control, and its handlers stay thin and hand the work to the engine.
 class TFormaGlowna : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit TFormaGlowna(QWidget* parent = nullptr);
+    static constexpr int StatusPanelCount = 5;
+    static constexpr int MinimumWidth = 600;
+    static constexpr int MinimumHeight = 440;
+
+    // arguments: the command line as QCoreApplication::arguments() gives it ("/o" <file> opens a file).
+    explicit TFormaGlowna(const QStringList& arguments = {}, QWidget* parent = nullptr);
+    ~TFormaGlowna() override;
+
+    TMeasurementState& State() { return Measurement; }
+    TChartModel& ChartData() { return Chart; }
+    const TCrossHair& CrossHair() const { return Cross; }
+    QString CurrentFileName() const { return FileName; }
+    QString WorkFolder() const { return DialogFolder; }
+
+    QString StatusPanel(int panel) const;
+    void SetStatusPanel(int panel, const QString& text);
+
+    // Backspace, the digits and the decimal separator; the signed set adds "-".
+    bool IsNumericKey(QChar key) const { return NumericKeys.contains(key); }
+    bool IsSignedNumericKey(QChar key) const { return SignedNumericKeys.contains(key); }
+
+    // Decides whether closing (kindChange false) or a kind change may go on. A sender that is an
+    // action means the user asked; the window itself means the program did.
+    bool QuerySaveResults(QObject* sender, bool kindChange);
+
+public slots:
+    // File
+    void actPlikNowyExecute();
+    void actPlikOtworzExecute();
+    void actPlikZapiszExecute();
+    void actPlikZapiszJakoExecute();
+    void actPlikWyslijExecute();
+    void mmiOstatniPlikClick(int entry);
+    void actDrukujExecute();
+    // Edit
+    void actEdycjaWytnijExecute();
+    void actEdycjaKopiujExecute();
+    void actEdycjaWklejExecute();
+    void mmiKopiujWykresClick();
+    // View
+    void mmiPowiekszenieClick();
+    void mmiPomniejszenieClick();
+    void mmiAktualnaWielkoscClick();
+    // Measurement
+    void actPomiarCisnieniaExecute();
+    void actPomiarCharakterystykExecute();
+    void actStartExecute();
+    void actStopExecute();
+    void mmiZerujGeneratorClick();
+    void btnPauzaClick();
+    void cbAkwizycjaClick();
+    void cbCzasUsrednianiaChange();
+    void actCzasUsrenianiaExecute();
+    void rgTrybPracyClick();
+    void actTrybPracyExecute();
+    void actTrybPracyShiftExecute();
+    void cbKompensacjaClick();
+    void mmiKompensacjaClick();
+    void tmrTimerTimer();
+    void tmrPauzaTimer();
+    void tmrKalibracjaTimer();
+    // Tools
+    void actKalibracjaExecute();
+    void actKalibracjaStopExecute();
+    void mmiMikserClick();
+    void actKonfiguracjaExecute();
+    void actOpcjeWykresuExecute();
+    void tbnKoszClick();
+    // Help
+    void actPomocOExecute();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Building (OknoGlownaMenu.cpp and OknoGlownaPanele.cpp)
+    QAction* NewAction(const char* name, const QString& caption, const QKeySequence& shortcut = {});
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreatePanels();
+    void CreateStatusBar();
+    void ConnectHandlers();
+
+    // Creation steps
+    void FormCreate(const QStringList& arguments);
+    void LoadSettings();
+    void SaveSettings();
+    bool PrepareWorkFolder();
+    void BuildNumericKeys();
+    void OpenFromCommandLine(const QStringList& arguments);
+
+    void SelectKind(TMeasurementKind kind, QObject* sender);
+    void ApplyKindLook(TMeasurementKind kind);
+    void CheckKindAction(TMeasurementKind kind);
+    void UpdateCompensation();
+    void ReleaseMemory();
+    void ShowOptions(const QString& page);
+    void ShowError(const QString& text);
+    static QString CalibrationStateText(double offsetLeft, double offsetRight);
+    static QString InitialReadout();
+
+    TMeasurementState Measurement;
+    TChartModel Chart;
+    TCrossHair Cross;
+    QString FileName;
+    QString DialogFolder;
+    QString NumericKeys, SignedNumericKeys;
+    bool ApplyingSettings =
+        false; // the initialising mark: handlers tell the program's changes from the user's
+
+    // Actions
+    QAction *actPlikNowy{}, *actPlikOtworz{}, *actPlikZapisz{}, *actPlikZapiszJako{}, *actPlikWyslij{};
+    QAction *actPlikZakoncz{}, *actDrukuj{}, *actEdycjaWytnij{}, *actEdycjaKopiuj{}, *actEdycjaWklej{};
+    QAction *actPomocO{}, *actPomiarCisnienia{}, *actPomiarCharakterystyk{}, *actKonfiguracja{};
+    QAction *actOpcjeWykresu{}, *actStart{}, *actStop{}, *actTrybPracy{}, *actTrybPracyShift{};
+    QAction *actCzasUsreniania{}, *actKalibracja{}, *actKalibracjaStop{}, *actAktywacja{};
+    QAction *actWybierzSerie{}, *actWybierzDoZapisu{};
+    QActionGroup* KindGroup{};
+
+    // Menu items that are not actions of the list
+    std::array<QAction*, 8> mmiOstatnie{};
+    std::array<QAction*, 8> pmiOstatnie{};
+    QAction *mmiKopiujWykres{}, *pmiKopiujWykres{}, *mmiPowiekszenie{}, *mmiPomniejszenie{};
+    QAction *mmiAktualnaWielkosc{}, *mmiZerujGenerator{}, *mmiNarzedziaKalibracja{}, *mmiMikser{};
+    QAction *mmiKompensacja{}, *mmiKosz{}, *SeparatorPrzedWyslij{}, *SeparatorPrzedZakoncz{};
+    QMenu *mmiPlik{}, *mmiEdycja{}, *mmiWidok{}, *mmiPomiar{}, *mmiNarzedzia{}, *mmiPomoc{};
+    QMenu *pmiWykres{}, *pmiOtworz{};
+
+    // Tool bar
+    QToolBar* tlbPasekNarzedzi{};
+    QToolButton *tbnOtworz{}, *tbnKosz{};
+    QAction *tbnDrukujItem{}, *tbnWyslijSeparator{}, *tbnDrukujSeparator{};
+
+    // Panels and controls
+    QWidget *pnlPanelDolny{}, *pnlPanelPrawy{}, *chtWykres{};
+    QProgressBar* pbPasekPostepu{};
+    QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtLiczbaPunktow{}, *edtCzasPomiaru{};
+    QComboBox* cbCzasUsredniania{};
+    QLabel *pnlCzas{}, *lblWartoscL{}, *lblWartoscP{};
+    QGroupBox* rgTrybPracy{};
+    QButtonGroup* TrybPracyButtons{};
+    QCheckBox *cbKompensacja{}, *cbAkwizycja{};
+    QToolButton* btnStart{};
+    QPushButton* btnPauza{};
+    std::array<QLabel*, StatusPanelCount> StatusPanels{};
+
+    // Timers
+    QTimer *tmrTimer{}, *tmrKalibracja{}, *tmrPauza{};
 };

@@ -1,0 +1,222 @@
+// The main window's panels, read-outs, measurement controls and status bar.
+
+#include "ui/OknoGlowna.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFont>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* NewLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    return label;
+}
+
+QLineEdit* NewEdit(const char* name, QWidget* parent)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setFixedWidth(70);
+    return edit;
+}
+
+QFont ReadoutFont()
+{
+    QFont font(QStringLiteral("Monospace"));
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    font.setPixelSize(29);
+    return font;
+}
+
+} // namespace
+
+void TFormaGlowna::CreatePanels()
+{
+    auto* centre = new QWidget(this);
+    auto* rows = new QVBoxLayout(centre);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(0);
+    setCentralWidget(centre);
+
+    // The sweep panel and its progress bar, shown in the frequency-characteristic kind only.
+    pnlPanelDolny = new QWidget(centre);
+    pnlPanelDolny->setObjectName("pnlPanelDolny");
+    pnlPanelDolny->setFixedHeight(36);
+    auto* sweep = new QHBoxLayout(pnlPanelDolny);
+    sweep->setContentsMargins(4, 2, 4, 2);
+    auto* range = new QWidget(pnlPanelDolny);
+    range->setObjectName("pnlPanelZakresuCzestotliwosci");
+    auto* rangeRow = new QHBoxLayout(range);
+    rangeRow->setContentsMargins(0, 0, 0, 0);
+    edtStartFreq = NewEdit("edtStartFreq", range);
+    edtStopFreq = NewEdit("edtStopFreq", range);
+    rangeRow->addWidget(new QLabel("Częstoliwość początkowa [Hz]", range));
+    rangeRow->addWidget(edtStartFreq);
+    rangeRow->addWidget(new QLabel("Częstoliwość końcowa [Hz]", range));
+    rangeRow->addWidget(edtStopFreq);
+    auto* points = new QWidget(pnlPanelDolny);
+    points->setObjectName("pnlPanelLiczbyPunktow");
+    auto* pointsRow = new QHBoxLayout(points);
+    pointsRow->setContentsMargins(0, 0, 0, 0);
+    edtLiczbaPunktow = NewEdit("edtLiczbaPunktow", points);
+    edtCzasPomiaru = NewEdit("edtCzasPomiaru", points);
+    edtCzasPomiaru->setReadOnly(true);
+    edtCzasPomiaru->setFocusPolicy(Qt::NoFocus);
+    pointsRow->addWidget(new QLabel("Liczba punktów pomiarowych", points));
+    pointsRow->addWidget(edtLiczbaPunktow);
+    pointsRow->addWidget(new QLabel("Orientacyjny czas pomiaru", points));
+    pointsRow->addWidget(edtCzasPomiaru);
+    sweep->addWidget(range);
+    sweep->addWidget(points);
+    sweep->addStretch();
+    rows->addWidget(pnlPanelDolny);
+
+    pbPasekPostepu = new QProgressBar(centre);
+    pbPasekPostepu->setObjectName("pbPasekPostepu");
+    pbPasekPostepu->setRange(0, 100);
+    pbPasekPostepu->setValue(0);
+    pbPasekPostepu->setTextVisible(false);
+    pbPasekPostepu->setFixedHeight(5);
+    rows->addWidget(pbPasekPostepu);
+
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(0);
+    rows->addLayout(body, 1);
+
+    chtWykres = new QWidget(centre);
+    chtWykres->setObjectName("chtWykres");
+    chtWykres->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(chtWykres, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pmiWykres->popup(chtWykres->mapToGlobal(at)); });
+    body->addWidget(chtWykres, 1);
+
+    pnlPanelPrawy = new QWidget(centre);
+    pnlPanelPrawy->setObjectName("pnlPanelPrawy");
+    pnlPanelPrawy->setFixedWidth(120);
+    auto* column = new QVBoxLayout(pnlPanelPrawy);
+    column->setContentsMargins(4, 4, 4, 4);
+    column->setSpacing(4);
+    body->addWidget(pnlPanelPrawy);
+
+    auto* settings = new QFrame(pnlPanelPrawy);
+    settings->setObjectName("pnlPanelUstawien");
+    auto* settingsColumn = new QVBoxLayout(settings);
+    settingsColumn->setContentsMargins(0, 0, 0, 0);
+    auto* averaging = new QFrame(settings);
+    averaging->setObjectName("pnlCzasUsredniania");
+    averaging->setFrameShape(QFrame::StyledPanel);
+    auto* averagingColumn = new QVBoxLayout(averaging);
+    averagingColumn->setContentsMargins(2, 2, 2, 2);
+    QLabel* averagingCaption = NewLabel(" Czas uśredniania eksponencjalnego", averaging);
+    averagingCaption->setWordWrap(true);
+    averagingCaption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    cbCzasUsredniania = new QComboBox(averaging);
+    cbCzasUsredniania->setObjectName("cbCzasUsredniania");
+    cbCzasUsredniania->addItems({"S (1s)", "F (0,125s)", "I  (0,035s)", "Inny", "Brak"});
+    cbCzasUsredniania->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    averagingColumn->addWidget(averagingCaption);
+    averagingColumn->addWidget(cbCzasUsredniania);
+    pnlCzas = NewLabel("Czas: 00:00:00s", settings);
+    pnlCzas->setObjectName("pnlCzas");
+    pnlCzas->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    pnlCzas->setAlignment(Qt::AlignCenter);
+    settingsColumn->addWidget(averaging);
+    settingsColumn->addWidget(pnlCzas);
+    column->addWidget(settings);
+
+    const QFont readoutFont = ReadoutFont();
+    auto readout = [&](const char* name, const QString& caption) {
+        column->addWidget(NewLabel(caption, pnlPanelPrawy));
+        QLabel* value = NewLabel(InitialReadout(), pnlPanelPrawy);
+        value->setObjectName(QString::fromLatin1(name));
+        value->setFont(readoutFont);
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        column->addWidget(value);
+        return value;
+    };
+    lblWartoscL = readout("lblWartoscL", "Kanał lewy:");
+    lblWartoscP = readout("lblWartoscP", "Kanał prawy:");
+
+    rgTrybPracy = new QGroupBox("Tryb pracy", pnlPanelPrawy);
+    rgTrybPracy->setObjectName("rgTrybPracy");
+    auto* modes = new QVBoxLayout(rgTrybPracy);
+    modes->setContentsMargins(4, 2, 4, 2);
+    TrybPracyButtons = new QButtonGroup(rgTrybPracy);
+    const char* const modeNames[] = {"rbKanalL", "rbKanalR", "rbKanalLR"};
+    const QString modeCaptions[] = {"Kanał L", "Kanał R", "Kanał L i R"};
+    for (int mode = 0; mode < 3; ++mode) {
+        auto* button = new QRadioButton(modeCaptions[mode], rgTrybPracy);
+        button->setObjectName(QString::fromLatin1(modeNames[mode]));
+        TrybPracyButtons->addButton(button, mode);
+        modes->addWidget(button);
+    }
+    TrybPracyButtons->button(0)->setChecked(true);
+    column->addWidget(rgTrybPracy);
+
+    cbKompensacja = new QCheckBox("&Kompensacja", pnlPanelPrawy);
+    cbKompensacja->setObjectName("cbKompensacja");
+    column->addWidget(cbKompensacja);
+    btnStart = new QToolButton(pnlPanelPrawy);
+    btnStart->setObjectName("btnStart");
+    btnStart->setDefaultAction(actStart);
+    btnStart->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    btnStart->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    column->addWidget(btnStart);
+    btnPauza = new QPushButton("&Pauza", pnlPanelPrawy);
+    btnPauza->setObjectName("btnPauza");
+    btnPauza->setEnabled(false);
+    column->addWidget(btnPauza);
+    cbAkwizycja = new QCheckBox("&Akwizycja", pnlPanelPrawy);
+    cbAkwizycja->setObjectName("cbAkwizycja");
+    column->addWidget(cbAkwizycja);
+    column->addStretch();
+
+    connect(TrybPracyButtons, &QButtonGroup::idClicked, this, &TFormaGlowna::rgTrybPracyClick);
+    connect(cbKompensacja, &QCheckBox::clicked, this, &TFormaGlowna::cbKompensacjaClick);
+    connect(btnPauza, &QPushButton::clicked, this, &TFormaGlowna::btnPauzaClick);
+    connect(cbAkwizycja, &QCheckBox::clicked, this, &TFormaGlowna::cbAkwizycjaClick);
+    connect(cbCzasUsredniania, &QComboBox::activated, this, &TFormaGlowna::cbCzasUsrednianiaChange);
+
+    // One key filter for the numeric entries; double-clicks on the right panel open the options.
+    for (QObject* watched : std::initializer_list<QObject*>{edtStartFreq, edtStopFreq, cbCzasUsredniania,
+                                                            pnlPanelPrawy, lblWartoscL, lblWartoscP})
+        watched->installEventFilter(this);
+}
+
+void TFormaGlowna::CreateStatusBar()
+{
+    QStatusBar* stbPasekStanu = statusBar();
+    stbPasekStanu->setObjectName("stbPasekStanu");
+    stbPasekStanu->setSizeGripEnabled(false);
+    // Panels 1 to 4 keep their widths; panel 0 takes whatever the bar has left.
+    const int widths[StatusPanelCount] = {148, 74, 74, 148, 148};
+    for (int panel = 0; panel < StatusPanelCount; ++panel) {
+        QLabel* label = NewLabel(QString(), stbPasekStanu);
+        label->setObjectName(QStringLiteral("stbPanel%1").arg(panel));
+        label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        if (panel == 0)
+            label->setMinimumWidth(0);
+        else
+            label->setFixedWidth(widths[panel]);
+        stbPasekStanu->addPermanentWidget(label, panel == 0 ? 1 : 0);
+        StatusPanels[static_cast<std::size_t>(panel)] = label;
+    }
+    stbPasekStanu->installEventFilter(this);
+}
