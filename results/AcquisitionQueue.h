@@ -1,0 +1,46 @@
+#pragma once
+
+#include "measure/MeterPorts.h"
+
+#include <array>
+#include <cstddef>
+#include <memory>
+
+// The values of a sound-pressure recording (time, left, right per tick), kept first in, first out
+// until they are saved or released. A day's recording holds millions of values, so they are stored
+// in chunks of 4096 (8 bytes a value plus one small header a chunk) rather than a node per value;
+// a chunk is freed as soon as it has been drained.
+class TAcquisitionQueue final : public IAcquisitionSink
+{
+public:
+    static constexpr std::size_t ChunkValues = 4096;
+
+    TAcquisitionQueue() = default;
+    ~TAcquisitionQueue() override;
+    TAcquisitionQueue(const TAcquisitionQueue&) = delete;
+    TAcquisitionQueue& operator=(const TAcquisitionQueue&) = delete;
+
+    void Enqueue(double value) override;
+    // The oldest value. Callers test Empty() first, as every consumer loops while it is false.
+    double Dequeue();
+    bool Empty() const { return Size == 0; }
+    std::size_t Count() const { return Size; }
+    void Clear();
+
+    // Heap bytes held now, for the memory figures of the benchmark and the tests.
+    std::size_t AllocatedBytes() const { return Chunks * sizeof(TChunk); }
+
+private:
+    struct TChunk
+    {
+        std::unique_ptr<TChunk> Next;
+        std::array<double, ChunkValues> Values;
+    };
+
+    std::unique_ptr<TChunk> Head;
+    TChunk* Tail = nullptr;
+    std::size_t HeadIndex = 0; // next value to take from Head
+    std::size_t TailFill = 0;  // values written into Tail
+    std::size_t Size = 0;
+    std::size_t Chunks = 0;
+};

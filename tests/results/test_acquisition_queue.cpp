@@ -1,0 +1,78 @@
+#include "results/AcquisitionQueue.h"
+
+#include <QTest>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+class TestAcquisitionQueue : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Order across chunk boundaries, with takes interleaved with appends as a save during a pause does.
+    void KeepsOrderAcrossChunksAndInterleaving()
+    {
+        TAcquisitionQueue queue;
+        QVERIFY(queue.Empty());
+        const std::size_t total = 3 * TAcquisitionQueue::ChunkValues + 17;
+        double next = 0, expected = 0;
+        while (next < double(total)) {
+            for (int i = 0; i < 1000 && next < double(total); ++i)
+                queue.Enqueue(next++);
+            for (int i = 0; i < 700 && !queue.Empty(); ++i)
+                QCOMPARE(queue.Dequeue(), expected++);
+            QCOMPARE(queue.Count(), std::size_t(next - expected));
+        }
+        while (!queue.Empty())
+            QCOMPARE(queue.Dequeue(), expected++);
+        QCOMPARE(expected, double(total));
+        QCOMPARE(queue.Count(), std::size_t(0));
+    }
+
+    // Values come out bit for bit as they went in.
+    void CopiesValuesExactly()
+    {
+        const double values[] = {-0.0, std::numeric_limits<double>::denorm_min(), -12.5, 1e300, 0.1};
+        TAcquisitionQueue queue;
+        for (double v : values)
+            queue.Enqueue(v);
+        for (double v : values) {
+            const double out = queue.Dequeue();
+            QVERIFY(std::memcmp(&out, &v, sizeof v) == 0);
+        }
+    }
+
+    // Drained chunks are returned at once, so memory follows what is still held at about 8 bytes a value.
+    void FreesChunksAsTheyDrain()
+    {
+        TAcquisitionQueue queue;
+        const std::size_t n = 10 * TAcquisitionQueue::ChunkValues;
+        for (std::size_t i = 0; i < n; ++i)
+            queue.Enqueue(double(i));
+        const std::size_t full = queue.AllocatedBytes();
+        const double bytesPerValue = double(full) / double(n);
+        QVERIFY2(bytesPerValue < 8.01, qPrintable(QString::number(bytesPerValue)));
+        for (std::size_t i = 0; i < n / 2; ++i)
+            queue.Dequeue();
+        QCOMPARE(queue.AllocatedBytes(), full / 2);
+        while (!queue.Empty())
+            queue.Dequeue();
+        QCOMPARE(queue.AllocatedBytes(), std::size_t(0));
+    }
+
+    void ClearReleasesEverythingAndTheQueueStaysUsable()
+    {
+        TAcquisitionQueue queue;
+        for (int i = 0; i < 100000; ++i)
+            queue.Enqueue(i);
+        queue.Clear();
+        QVERIFY(queue.Empty());
+        QCOMPARE(queue.AllocatedBytes(), std::size_t(0));
+        queue.Enqueue(42);
+        QCOMPARE(queue.Count(), std::size_t(1));
+        QCOMPARE(queue.Dequeue(), 42.0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAcquisitionQueue)
+#include "test_acquisition_queue.moc"
