@@ -195,7 +195,12 @@ void TFormaGlowna::CreateToolBar()
         button->setObjectName(QString::fromLatin1(name));
         button->setDefaultAction(action);
         button->setAutoRaise(true);
-        return tlbPasekNarzedzi->addWidget(button);
+        // A button shows and hides with its action, as its menu item does.
+        QAction* item = tlbPasekNarzedzi->addWidget(button);
+        item->setVisible(action->isVisible());
+        connect(action, &QAction::visibleChanged, item,
+                [item, action] { item->setVisible(action->isVisible()); });
+        return item;
     };
     auto own = [this](const char* name, const QString& hint, const QIcon& icon,
                       void (TFormaGlowna::*handler)()) {

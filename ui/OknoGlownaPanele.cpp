@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,17 +29,17 @@ QLabel* NewLabel(const QString& text, QWidget* parent)
     return label;
 }
 
-QLineEdit* NewEdit(const char* name, QWidget* parent)
+QLineEdit* NewEdit(const char* name)
 {
-    auto* edit = new QLineEdit(parent);
+    auto* edit = new QLineEdit;
     edit->setObjectName(QString::fromLatin1(name));
-    edit->setFixedWidth(70);
+    edit->setMinimumWidth(50);
     return edit;
 }
 
 QFont ReadoutFont()
 {
-    QFont font(QStringLiteral("Monospace"));
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::Monospace);
     font.setFixedPitch(true);
     font.setPixelSize(29);
@@ -54,37 +56,43 @@ void TFormaGlowna::CreatePanels()
     rows->setSpacing(0);
     setCentralWidget(centre);
 
-    // The sweep panel and its progress bar, shown in the frequency-characteristic kind only.
+    // The sweep panel and its progress bar, shown in the frequency-characteristic kind only. Each
+    // caption stands above its edit, so the four fit the narrowest window.
     pnlPanelDolny = new QWidget(centre);
     pnlPanelDolny->setObjectName("pnlPanelDolny");
-    pnlPanelDolny->setFixedHeight(36);
+    pnlPanelDolny->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* sweep = new QHBoxLayout(pnlPanelDolny);
     sweep->setContentsMargins(4, 2, 4, 2);
-    auto* range = new QWidget(pnlPanelDolny);
-    range->setObjectName("pnlPanelZakresuCzestotliwosci");
-    auto* rangeRow = new QHBoxLayout(range);
-    rangeRow->setContentsMargins(0, 0, 0, 0);
-    edtStartFreq = NewEdit("edtStartFreq", range);
-    edtStopFreq = NewEdit("edtStopFreq", range);
-    rangeRow->addWidget(new QLabel("Częstoliwość początkowa [Hz]", range));
-    rangeRow->addWidget(edtStartFreq);
-    rangeRow->addWidget(new QLabel("Częstoliwość końcowa [Hz]", range));
-    rangeRow->addWidget(edtStopFreq);
-    auto* points = new QWidget(pnlPanelDolny);
-    points->setObjectName("pnlPanelLiczbyPunktow");
-    auto* pointsRow = new QHBoxLayout(points);
-    pointsRow->setContentsMargins(0, 0, 0, 0);
-    edtLiczbaPunktow = NewEdit("edtLiczbaPunktow", points);
-    edtCzasPomiaru = NewEdit("edtCzasPomiaru", points);
+    auto group = [&](const char* name, const QString& first, QLineEdit* firstEdit, const QString& second,
+                     QLineEdit* secondEdit) {
+        auto* panel = new QWidget(pnlPanelDolny);
+        panel->setObjectName(QString::fromLatin1(name));
+        auto* grid = new QGridLayout(panel);
+        grid->setContentsMargins(0, 0, 0, 0);
+        grid->setVerticalSpacing(0);
+        for (int column = 0; column < 2; ++column) {
+            QLabel* caption = NewLabel(column == 0 ? first : second, panel);
+            QFont small = caption->font();
+            small.setPointSizeF(small.pointSizeF() * 0.85); // the four captions fit the narrowest window
+            caption->setFont(small);
+            grid->addWidget(caption, 0, column);
+        }
+        firstEdit->setParent(panel);
+        secondEdit->setParent(panel);
+        grid->addWidget(firstEdit, 1, 0);
+        grid->addWidget(secondEdit, 1, 1);
+        sweep->addWidget(panel, 1);
+    };
+    edtStartFreq = NewEdit("edtStartFreq");
+    edtStopFreq = NewEdit("edtStopFreq");
+    edtLiczbaPunktow = NewEdit("edtLiczbaPunktow");
+    edtCzasPomiaru = NewEdit("edtCzasPomiaru");
     edtCzasPomiaru->setReadOnly(true);
     edtCzasPomiaru->setFocusPolicy(Qt::NoFocus);
-    pointsRow->addWidget(new QLabel("Liczba punktów pomiarowych", points));
-    pointsRow->addWidget(edtLiczbaPunktow);
-    pointsRow->addWidget(new QLabel("Orientacyjny czas pomiaru", points));
-    pointsRow->addWidget(edtCzasPomiaru);
-    sweep->addWidget(range);
-    sweep->addWidget(points);
-    sweep->addStretch();
+    group("pnlPanelZakresuCzestotliwosci", "Częstoliwość początkowa [Hz]", edtStartFreq,
+          "Częstoliwość końcowa [Hz]", edtStopFreq);
+    group("pnlPanelLiczbyPunktow", "Liczba punktów pomiarowych", edtLiczbaPunktow,
+          "Orientacyjny czas pomiaru", edtCzasPomiaru);
     rows->addWidget(pnlPanelDolny);
 
     pbPasekPostepu = new QProgressBar(centre);
@@ -111,8 +119,8 @@ void TFormaGlowna::CreatePanels()
     pnlPanelPrawy->setObjectName("pnlPanelPrawy");
     pnlPanelPrawy->setFixedWidth(120);
     auto* column = new QVBoxLayout(pnlPanelPrawy);
-    column->setContentsMargins(4, 4, 4, 4);
-    column->setSpacing(4);
+    column->setContentsMargins(3, 2, 3, 2);
+    column->setSpacing(2);
     body->addWidget(pnlPanelPrawy);
 
     auto* settings = new QFrame(pnlPanelPrawy);
@@ -126,7 +134,7 @@ void TFormaGlowna::CreatePanels()
     averagingColumn->setContentsMargins(2, 2, 2, 2);
     QLabel* averagingCaption = NewLabel(" Czas uśredniania eksponencjalnego", averaging);
     averagingCaption->setWordWrap(true);
-    averagingCaption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    averagingCaption->setMinimumHeight(2 * averagingCaption->fontMetrics().lineSpacing() + 2); // two lines
     cbCzasUsredniania = new QComboBox(averaging);
     cbCzasUsredniania->setObjectName("cbCzasUsredniania");
     cbCzasUsredniania->addItems({"S (1s)", "F (0,125s)", "I  (0,035s)", "Inny", "Brak"});
@@ -157,7 +165,8 @@ void TFormaGlowna::CreatePanels()
     rgTrybPracy = new QGroupBox("Tryb pracy", pnlPanelPrawy);
     rgTrybPracy->setObjectName("rgTrybPracy");
     auto* modes = new QVBoxLayout(rgTrybPracy);
-    modes->setContentsMargins(4, 2, 4, 2);
+    modes->setContentsMargins(4, 0, 4, 0);
+    modes->setSpacing(0);
     TrybPracyButtons = new QButtonGroup(rgTrybPracy);
     const char* const modeNames[] = {"rbKanalL", "rbKanalR", "rbKanalLR"};
     const QString modeCaptions[] = {"Kanał L", "Kanał R", "Kanał L i R"};
@@ -208,11 +217,11 @@ void TFormaGlowna::CreateStatusBar()
     // Panels 1 to 4 keep their widths; panel 0 takes whatever the bar has left.
     const int widths[StatusPanelCount] = {148, 74, 74, 148, 148};
     for (int panel = 0; panel < StatusPanelCount; ++panel) {
-        QLabel* label = NewLabel(QString(), stbPasekStanu);
+        auto* label = new QLabel(stbPasekStanu);
         label->setObjectName(QStringLiteral("stbPanel%1").arg(panel));
         label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        if (panel == 0)
-            label->setMinimumWidth(0);
+        if (panel == 0) // a long message never widens the window
+            label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         else
             label->setFixedWidth(widths[panel]);
         stbPasekStanu->addPermanentWidget(label, panel == 0 ? 1 : 0);

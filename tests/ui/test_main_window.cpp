@@ -1,0 +1,474 @@
+// The main window driven as a user drives it, offscreen, finding its controls by name.
+
+#include "common/NumberFormat.h"
+#include "ui/OknoDialog.h"
+#include "ui/OknoGlowna.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Runs `answer` on the next modal window to appear (a prompt the code under test is about to show).
+// Returns the text the window showed, once the test has let events run.
+class TModalAnswer
+{
+public:
+    explicit TModalAnswer(std::function<void(QWidget*)> answer) : Answer(std::move(answer))
+    {
+        Poll = new QTimer;
+        QObject::connect(Poll, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr)
+                return;
+            Poll->stop();
+            Seen = true;
+            if (auto* label = modal->findChild<QLabel*>("pnlDialog"))
+                Text = label->text();
+            else if (auto* box = qobject_cast<QMessageBox*>(modal))
+                Text = box->text();
+            Answer(modal);
+        });
+        Poll->start(5);
+    }
+    ~TModalAnswer() { delete Poll; }
+
+    bool Seen = false;
+    QString Text;
+
+private:
+    std::function<void(QWidget*)> Answer;
+    QTimer* Poll;
+};
+
+void Click(QWidget* dialog, const char* button)
+{
+    QPushButton* target = dialog->findChild<QPushButton*>(button);
+    QVERIFY2(target != nullptr, button);
+    target->click();
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir WorkDir;
+    std::unique_ptr<TFormaGlowna> Window;
+
+    template <class T> T* Find(const char* name)
+    {
+        T* found = Window->findChild<T*>(QString::fromLatin1(name));
+        if (found == nullptr)
+            qFatal("no control named %s", name);
+        return found;
+    }
+    QAction* Action(const char* name) { return Find<QAction>(name); }
+    void NewWindow(const QStringList& arguments = {"tonvix"})
+    {
+        Window = std::make_unique<TFormaGlowna>(arguments);
+        Window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(Window.get()));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(WorkDir.isValid());
+        QVERIFY(QDir::setCurrent(WorkDir.path())); // the results folder is made in the current folder
+    }
+    void init() { NumberFormat::SetDecimalSeparator(','); }
+    void cleanup()
+    {
+        if (Window) // tests leave nothing unsaved behind, so closing never prompts
+            Window->State().Preferences.PromptOnClose = false;
+        Window.reset();
+        NumberFormat::SetDecimalSeparator(QChar());
+    }
+
+    void startUpTextsAndDefaults_data()
+    {
+        QTest::addColumn<QChar>("separator");
+        QTest::newRow("comma") << QChar(',');
+        QTest::newRow("point") << QChar('.');
+    }
+    void startUpTextsAndDefaults()
+    {
+        QFETCH(QChar, separator);
+        NumberFormat::SetDecimalSeparator(separator);
+        NewWindow();
+        QCOMPARE(Window->windowTitle(), QString("Tonvix"));
+        QCOMPARE(Window->minimumSize(), QSize(600, 440));
+        QCOMPARE(Window->size(), QSize(600, 440));
+
+        const QString readout = QString(" 00") + separator + "0dB";
+        QCOMPARE(Find<QLabel>("lblWartoscL")->text(), readout);
+        QCOMPARE(Find<QLabel>("lblWartoscP")->text(), readout);
+        QVERIFY(Find<QLabel>("lblWartoscL")->alignment() & Qt::AlignRight);
+        QCOMPARE(Find<QLabel>("lblWartoscL")->font().pixelSize(), 29);
+        QVERIFY(Find<QLabel>("lblWartoscL")->font().fixedPitch());
+        QCOMPARE(Find<QLabel>("pnlCzas")->text(), QString("Czas: 00:00:00s"));
+        QCOMPARE(Find<QWidget>("pnlPanelPrawy")->width(), 120);
+
+        auto* averaging = Find<QComboBox>("cbCzasUsredniania");
+        QCOMPARE(averaging->count(), 5);
+        QCOMPARE(averaging->itemText(2), QString("I  (0,035s)"));
+        QVERIFY(Find<QRadioButton>("rbKanalL")->isChecked());
+        QCOMPARE(Find<QToolButton>("btnStart")->defaultAction(), Action("actStart"));
+        QVERIFY(!Find<QPushButton>("btnPauza")->isEnabled());
+
+        // The numeric entries take the separator in force and nothing else.
+        QVERIFY(Window->IsNumericKey(separator));
+        QVERIFY(!Window->IsNumericKey(separator == ',' ? '.' : ','));
+        QVERIFY(Window->IsNumericKey('\b'));
+        QVERIFY(!Window->IsNumericKey('-'));
+        QVERIFY(Window->IsSignedNumericKey('-'));
+        QCOMPARE(Find<QLineEdit>("edtStartFreq")->text(), QString("100"));
+        QCOMPARE(Find<QLineEdit>("edtLiczbaPunktow")->text(), QString("100"));
+
+        QCOMPARE(Window->StatusPanel(0), QString("Nie skalibrowany"));
+        QVERIFY(Window->StatusPanel(1).endsWith(" Hz"));
+        QCOMPARE(Window->CrossHair().X, -1);
+        QCOMPARE(Window->CrossHair().Colour, 0x00FFFFu);
+        QCOMPARE(Window->WorkFolder(), QDir::currentPath() + "/Wyniki Pomiarów");
+        QVERIFY(QDir(Window->WorkFolder()).exists());
+    }
+
+    void actionsCarryTheirCaptionsAndShortcuts()
+    {
+        NewWindow();
+        const struct
+        {
+            const char* Name;
+            const char* Caption;
+            QKeySequence Shortcut;
+        } actions[] = {
+            {"actPlikNowy", "&Nowe pomiary", QKeySequence(Qt::CTRL | Qt::Key_N)},
+            {"actPlikOtworz", "&Otwórz", QKeySequence(Qt::CTRL | Qt::Key_O)},
+            {"actPlikZapisz", "&Zapisz", QKeySequence(Qt::CTRL | Qt::Key_S)},
+            {"actDrukuj", "&Drukuj", QKeySequence(Qt::CTRL | Qt::Key_P)},
+            {"actEdycjaKopiuj", "&Kopiuj", QKeySequence(Qt::CTRL | Qt::Key_C)},
+            {"actStart", "&Start", QKeySequence(Qt::Key_F2)},
+            {"actTrybPracyShift", "", QKeySequence(Qt::SHIFT | Qt::Key_F3)},
+            {"mmiPowiekszenie", "Powiększenie", QKeySequence(Qt::CTRL | Qt::Key_I)},
+            {"mmiAktualnaWielkosc", "Aktualna wielkość", QKeySequence(Qt::CTRL | Qt::Key_Y)},
+            {"mmiZerujGenerator", "Zeruj czas", QKeySequence(Qt::CTRL | Qt::Key_F2)},
+        };
+        for (const auto& expected : actions) {
+            QAction* action = Action(expected.Name);
+            QCOMPARE(action->text(), QString(expected.Caption));
+            QCOMPARE(action->shortcut(), expected.Shortcut);
+        }
+        QVERIFY(!Action("actPlikWyslij")->isEnabled());
+        QVERIFY(!Action("actPlikWyslij")->isVisible());
+        QVERIFY(!Action("actPlikZapiszJako")->isVisible());
+        QVERIFY(!Action("mmi0")->isVisible());
+        QVERIFY(!Find<QToolButton>("tbnWyslij")->isVisible()); // hidden with its action
+        QVERIFY(!Find<QToolButton>("tbnDrukuj")->isVisible());
+        QVERIFY(Find<QToolButton>("tbnZapisz")->isVisible());
+        QCOMPARE(Find<QToolButton>("tbnKonfiguracja")->toolTip(), QString("Konfiguracja programu"));
+        QVERIFY(!Find<QToolButton>("tbnKonfiguracja")->icon().isNull()); // bundled picture, no theme needed
+        QCOMPARE(Find<QToolButton>("tbnNowy")->defaultAction(), Action("actPlikNowy"));
+        QCOMPARE(Find<QToolButton>("tbnOtworz")->menu(), Find<QMenu>("pmiOtworz"));
+    }
+
+    void statusPanelsKeepTheirWidthsOnResize()
+    {
+        NewWindow();
+        auto* panel0 = Find<QLabel>("stbPanel0");
+        const int before = panel0->width();
+        for (const QSize size : {QSize(900, 600), QSize(640, 480), QSize(1200, 500)}) {
+            Window->resize(size);
+            QTRY_COMPARE(Window->size(), size);
+            QTRY_COMPARE(panel0->width(), before + size.width() - 600);
+            QCOMPARE(Find<QLabel>("stbPanel1")->width(), 74);
+            QCOMPARE(Find<QLabel>("stbPanel2")->width(), 74);
+            QCOMPARE(Find<QLabel>("stbPanel3")->width(), 148);
+            QCOMPARE(Find<QLabel>("stbPanel4")->width(), 148);
+            for (int panel = 1; panel < TFormaGlowna::StatusPanelCount;
+                 ++panel) { // side by side, all in view
+                const QByteArray left = "stbPanel" + QByteArray::number(panel - 1);
+                const QByteArray right = "stbPanel" + QByteArray::number(panel);
+                QVERIFY(Find<QLabel>(left.constData())->geometry().right() <
+                        Find<QLabel>(right.constData())->geometry().left());
+            }
+            QVERIFY(Find<QLabel>("stbPanel4")->geometry().right() < Window->statusBar()->width());
+        }
+        // A long message in panel 0 never widens the window.
+        Window->SetStatusPanel(0, QString(400, 'x'));
+        QCOMPARE(Window->minimumSizeHint().width() <= 600, true);
+    }
+
+    void kindSwitchBothWays()
+    {
+        NewWindow();
+        Window->State().Amplitude = 25000;
+        Window->SetStatusPanel(4, "Zapis danych do pamięci");
+        QAction* pressure = Action("actPomiarCisnienia");
+        QAction* frequency = Action("actPomiarCharakterystyk");
+        auto* kosz = Find<QToolButton>("tbnKosz");
+
+        frequency->trigger();
+        QCOMPARE(Window->State().MeasurementKind, TMeasurementKind::FrequencyCharacteristic);
+        QVERIFY(frequency->isChecked() && !pressure->isChecked());
+        QCOMPARE(Action("mmiZerujGenerator")->text(), QString("Zeruj generator"));
+        QVERIFY(Find<QWidget>("pnlPanelDolny")->isVisible());
+        QVERIFY(Find<QWidget>("pbPasekPostepu")->isVisible());
+        QVERIFY(!Find<QWidget>("btnPauza")->isVisible());
+        QVERIFY(!Find<QWidget>("cbAkwizycja")->isVisible());
+        QVERIFY(kosz->isEnabled() && Action("mmiKosz")->isEnabled());
+        QCOMPARE(kosz->toolTip(), QString("Skalowanie"));
+        QCOMPARE(Action("mmiKosz")->text(), QString("Skalowanie"));
+        QCOMPARE(Window->StatusPanel(2), QString("1000 mV"));
+        QCOMPARE(pressure->shortcut(), QKeySequence(Qt::Key_F4));
+        QVERIFY(frequency->shortcut().isEmpty());
+        QVERIFY(!Window->ChartData().Visible(LeftChannelSeries));
+        QVERIFY(!Window->ChartData().Visible(RightChannelSeries));
+
+        Window->State().TimeCalibrationL = 1.5;
+        pressure->trigger();
+        QCOMPARE(Window->State().MeasurementKind, TMeasurementKind::SoundPressure);
+        QVERIFY(pressure->isChecked() && !frequency->isChecked());
+        QCOMPARE(Action("mmiZerujGenerator")->text(), QString("Zeruj czas"));
+        QVERIFY(!Find<QWidget>("pnlPanelDolny")->isVisible());
+        QVERIFY(!Find<QWidget>("pbPasekPostepu")->isVisible());
+        QVERIFY(Find<QWidget>("btnPauza")->isVisible());
+        QVERIFY(Find<QWidget>("cbAkwizycja")->isVisible());
+        QVERIFY(!kosz->isEnabled() && !Action("mmiKosz")->isEnabled());
+        QCOMPARE(kosz->toolTip(), QString("Zwolnienie pamięci"));
+        QCOMPARE(Find<QLabel>("pnlCzas")->text(), QString("Czas: 00:00:00s"));
+        QCOMPARE(Window->StatusPanel(0), QString("Skalibrowany (kanał lewy)"));
+        QVERIFY(Window->StatusPanel(2).isEmpty());
+        QVERIFY(Window->StatusPanel(4).isEmpty());
+        QCOMPARE(frequency->shortcut(), QKeySequence(Qt::Key_F4));
+        QVERIFY(pressure->shortcut().isEmpty());
+        QVERIFY(Window->ChartData().Visible(LeftChannelSeries));
+        QVERIFY(!Window->ChartData().Visible(RightChannelSeries));
+    }
+
+    void kindSwitchPromptsOnlyWhenAskedByTheUser()
+    {
+        NewWindow();
+        Window->State().Preferences.PromptOnClose = true;
+        // The program's own switch (as at start-up) never asks.
+        QVERIFY(Window->QuerySaveResults(Window.get(), true));
+
+        {
+            TModalAnswer refuse([](QWidget* dialog) { Click(dialog, "btnNie"); });
+            Action("actPomiarCharakterystyk")->trigger();
+            QVERIFY(refuse.Seen);
+            QCOMPARE(refuse.Text, QString("Zmienić rodzaj pomiaru?"));
+        }
+        QCOMPARE(Window->State().MeasurementKind, TMeasurementKind::SoundPressure);
+        QVERIFY(Action("actPomiarCisnienia")->isChecked()); // the check mark follows the kind, not the click
+
+        Window->State().ResultsSaved = false;
+        {
+            TModalAnswer discard([](QWidget* dialog) { Click(dialog, "btnNie"); });
+            Action("actPomiarCharakterystyk")->trigger();
+            QCOMPARE(discard.Text, QString("Zapisać wyniki pomiarów przed zmianą rodzaju pomiaru?"));
+        }
+        QCOMPARE(Window->State().MeasurementKind, TMeasurementKind::FrequencyCharacteristic);
+        QVERIFY(Window->State().ResultsSaved);
+    }
+
+    void closingPrompts()
+    {
+        // "PromptOnClose" off: closes at once even with unsaved results.
+        NewWindow();
+        Window->State().ResultsSaved = false;
+        QVERIFY(Window->close());
+
+        // Nothing unsaved: two buttons; the close box of the prompt lets the program close.
+        NewWindow();
+        Window->State().Preferences.PromptOnClose = true;
+        QSize promptSize;
+        bool hasCancel = true;
+        TModalAnswer closeBox([&](QWidget* dialog) {
+            promptSize = dialog->size();
+            hasCancel = dialog->findChild<QPushButton*>("btnAnuluj") != nullptr;
+            dialog->close();
+        });
+        QVERIFY(Window->close());
+        QCOMPARE(closeBox.Text, QString("Zakończyć pracę z programem?"));
+        QVERIFY(!hasCancel);
+        QCOMPARE(promptSize, QSize(297 - 80, 76));
+
+        // Nothing unsaved: "&Nie" keeps the program.
+        NewWindow();
+        Window->State().Preferences.PromptOnClose = true;
+        {
+            TModalAnswer no([](QWidget* dialog) { Click(dialog, "btnNie"); });
+            QVERIFY(!Window->close());
+        }
+
+        // Unsaved: "&Anuluj" keeps the program open and the results unsaved; "&Nie" closes.
+        Window->State().ResultsSaved = false;
+        {
+            TModalAnswer cancel([](QWidget* dialog) { Click(dialog, "btnAnuluj"); });
+            QVERIFY(!Window->close());
+            QCOMPARE(cancel.Text, QString("Zapisać wyniki pomiarów przed zamknięciem programu?"));
+        }
+        QVERIFY(Window->isVisible());
+        QVERIFY(!Window->State().ResultsSaved);
+        {
+            TModalAnswer no([](QWidget* dialog) { Click(dialog, "btnNie"); });
+            QVERIFY(Window->close());
+        }
+        QVERIFY(Window->State().ResultsSaved);
+    }
+
+    void questionBoxGeometry()
+    {
+        NewWindow();
+        TFormaDialog full("Zapisać?", true, Window.get());
+        QCOMPARE(full.size(), QSize(297, 76));
+        QCOMPARE(full.windowTitle(), QString("Tonvix"));
+        const char* const names[] = {"btnTak", "btnNie", "btnAnuluj"};
+        const int lefts[] = {39, 119, 199};
+        const char* const captions[] = {"&Tak", "&Nie", "&Anuluj"};
+        for (int i = 0; i < 3; ++i) {
+            auto* button = full.findChild<QPushButton*>(names[i]);
+            QVERIFY(button != nullptr);
+            QCOMPARE(button->geometry().left(), lefts[i]);
+            QCOMPARE(button->size(), QSize(60, 20));
+            QCOMPARE(button->text(), QString(captions[i]));
+        }
+        TFormaDialog twoButtons("Zakończyć?", false, Window.get());
+        QCOMPARE(twoButtons.width(), 217);
+        QVERIFY(twoButtons.findChild<QPushButton*>("btnAnuluj") == nullptr);
+    }
+
+    void channelModeKeys()
+    {
+        NewWindow();
+        auto mode = [this] { return Window->State().ChannelMode; };
+        QTest::keyClick(Window.get(), Qt::Key_F3);
+        QCOMPARE(mode(), TChannelMode::Right);
+        QVERIFY(Find<QRadioButton>("rbKanalR")->isChecked());
+        QVERIFY(!Find<QLabel>("lblWartoscL")->isEnabled());
+        QVERIFY(Find<QLabel>("lblWartoscP")->isEnabled());
+        QTest::keyClick(Window.get(), Qt::Key_F3);
+        QCOMPARE(mode(), TChannelMode::Both);
+        QVERIFY(!Find<QCheckBox>("cbKompensacja")->isVisible());
+        QVERIFY(!Action("mmiKompensacja")->isVisible());
+        QTest::keyClick(Window.get(), Qt::Key_F3); // from "Kanał L i R" back to "Kanał L"
+        QCOMPARE(mode(), TChannelMode::Left);
+        QVERIFY(Find<QCheckBox>("cbKompensacja")->isVisible());
+        QVERIFY(Window->ChartData().Visible(LeftChannelSeries));
+        QVERIFY(!Window->ChartData().Visible(RightChannelSeries));
+
+        QTest::keyClick(Window.get(), Qt::Key_F3, Qt::ShiftModifier); // from "Kanał L" to "Kanał L i R"
+        QCOMPARE(mode(), TChannelMode::Both);
+        QVERIFY(Window->ChartData().Visible(RightChannelSeries));
+        QTest::keyClick(Window.get(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(mode(), TChannelMode::Right);
+    }
+
+    void compensationFollowsTheCheckBoxAndTheModes()
+    {
+        NewWindow();
+        auto* box = Find<QCheckBox>("cbKompensacja");
+        QAction* item = Action("mmiKompensacja");
+        QTest::mouseClick(box, Qt::LeftButton);
+        QVERIFY(item->isChecked());
+        QVERIFY(Window->State().Compensation);
+        item->trigger(); // the menu item unchecks itself and the box
+        QVERIFY(!box->isChecked());
+        QVERIFY(!Window->State().Compensation);
+        item->trigger();
+        QVERIFY(Window->State().Compensation);
+        Find<QRadioButton>("rbKanalLR")->click(); // both channels: no compensation, though still checked
+        QVERIFY(!Window->State().Compensation);
+        QVERIFY(item->isChecked());
+        Find<QRadioButton>("rbKanalR")->click();
+        QVERIFY(Window->State().Compensation);
+    }
+
+    void f4StepsTheAveragingListAndNeverTheKind()
+    {
+        NewWindow();
+        auto* averaging = Find<QComboBox>("cbCzasUsredniania");
+        const int expected[] = {1, 2, 0};
+        for (int next : expected) {
+            QTest::keyClick(Window.get(), Qt::Key_F4);
+            QCOMPARE(averaging->currentIndex(), next);
+        }
+        QCOMPARE(Window->State().MeasurementKind, TMeasurementKind::SoundPressure);
+        for (int fixed : {3, 4}) { // "Inny" and "Brak" stay
+            averaging->setCurrentIndex(fixed);
+            QTest::keyClick(Window.get(), Qt::Key_F4);
+            QCOMPARE(averaging->currentIndex(), fixed);
+        }
+    }
+
+    void startFrequencyRefusesLettersAndMinus_data()
+    {
+        QTest::addColumn<QChar>("separator");
+        QTest::newRow("comma") << QChar(',');
+        QTest::newRow("point") << QChar('.');
+    }
+    void startFrequencyRefusesLettersAndMinus()
+    {
+        QFETCH(QChar, separator);
+        NumberFormat::SetDecimalSeparator(separator);
+        NewWindow();
+        auto* edit = Find<QLineEdit>("edtStartFreq");
+        edit->clear();
+        edit->setFocus();
+        const QChar other = separator == ',' ? '.' : ',';
+        QTest::keyClicks(edit, QString("1a2-3") + other + separator + "5e");
+        QCOMPARE(edit->text(), QString("123") + separator + "5");
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(edit->text(), QString("123") + separator);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier); // editing keys still work
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QVERIFY(edit->text().isEmpty());
+    }
+
+    void commandLineFileThatDoesNotExist()
+    {
+        NewWindow({"tonvix", "/o", QDir::currentPath() + "/nie ma/takiego pliku.lev"});
+        QCOMPARE(Window->CurrentFileName(), QDir::currentPath() + "/nie ma/takiego pliku.lev");
+        NewWindow({"tonvix", "plik.lev"});
+        QVERIFY(Window->CurrentFileName().isEmpty()); // only "/o" names a file
+    }
+
+    void workFolderThatCannotBeMade()
+    {
+        QTemporaryDir blocked;
+        QVERIFY(QDir::setCurrent(blocked.path()));
+        QFile obstacle(blocked.path() + "/Wyniki Pomiarów"); // a file where the folder should be
+        QVERIFY(obstacle.open(QIODevice::WriteOnly));
+        obstacle.close();
+        TModalAnswer ok([](QWidget* box) { static_cast<QDialog*>(box)->accept(); });
+        NewWindow();
+        QVERIFY(QDir::setCurrent(WorkDir.path()));
+        QCOMPARE(ok.Text, "Nie można utworzyć " + blocked.path() + "/Wyniki Pomiarów");
+        // The window opens, but the steps after the folder were skipped.
+        QVERIFY(Window->isVisible());
+        QVERIFY(!Window->IsNumericKey('5'));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
