@@ -350,7 +350,22 @@ void TFormaGlowna::tbnKoszClick()
         ReleaseMemory();
 }
 
-void TFormaGlowna::ReleaseMemory() {}
+void TFormaGlowna::ReleaseMemory()
+{
+    Queue.Clear();
+    // While values still arrive the command stays available; in the frequency kind the same button
+    // is the scaling command, which stays as the kind set it.
+    if (Measurement.MeasurementKind != TMeasurementKind::SoundPressure)
+        return;
+    const bool collecting = Measurement.AcquisitionOn && InputRunning();
+    mmiKosz->setEnabled(collecting);
+    tbnKosz->setEnabled(collecting);
+}
+
+bool TFormaGlowna::InputRunning() const
+{
+    return false; // no input device is opened yet
+}
 
 void TFormaGlowna::ShowOptions(const QString& page)
 {

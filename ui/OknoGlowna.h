@@ -2,6 +2,7 @@
 
 #include "common/ChartModel.h"
 #include "measure/MeasurementState.h"
+#include "results/AcquisitionQueue.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -51,6 +52,7 @@ public:
 
     TMeasurementState& State() { return Measurement; }
     TChartModel& ChartData() { return Chart; }
+    TAcquisitionQueue& AcquisitionQueue() { return Queue; }
     const TCrossHair& CrossHair() const { return Cross; }
     QString CurrentFileName() const { return FileName; }
     QString WorkFolder() const { return DialogFolder; }
@@ -139,6 +141,7 @@ private:
     void CheckKindAction(TMeasurementKind kind);
     void UpdateCompensation();
     void ReleaseMemory();
+    bool InputRunning() const;
     void ShowOptions(const QString& page);
     void ShowError(const QString& text);
     static QString CalibrationStateText(double offsetLeft, double offsetRight);
@@ -146,6 +149,7 @@ private:
 
     TMeasurementState Measurement;
     TChartModel Chart;
+    TAcquisitionQueue Queue;
     TCrossHair Cross;
     QString FileName;
     QString DialogFolder;

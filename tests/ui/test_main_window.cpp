@@ -323,6 +323,7 @@ private slots:
 
         // Unsaved: "&Anuluj" keeps the program open and the results unsaved; "&Nie" closes.
         Window->State().ResultsSaved = false;
+        Window->AcquisitionQueue().Enqueue(1.0);
         {
             TModalAnswer cancel([](QWidget* dialog) { Click(dialog, "btnAnuluj"); });
             QVERIFY(!Window->close());
@@ -330,11 +331,13 @@ private slots:
         }
         QVERIFY(Window->isVisible());
         QVERIFY(!Window->State().ResultsSaved);
+        QCOMPARE(Window->AcquisitionQueue().Count(), std::size_t(1)); // kept for saving
         {
             TModalAnswer no([](QWidget* dialog) { Click(dialog, "btnNie"); });
             QVERIFY(Window->close());
         }
         QVERIFY(Window->State().ResultsSaved);
+        QVERIFY(Window->AcquisitionQueue().Empty()); // "&Nie" discards the acquired values
     }
 
     void questionBoxGeometry()
