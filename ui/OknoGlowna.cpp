@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -424,6 +425,16 @@ bool TFormaGlowna::eventFilter(QObject* watched, QEvent* event)
         const bool command = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
         if (!command && !text.isEmpty() && text.at(0).isPrint() && !IsNumericKey(text.at(0)))
             return true; // a character the number cannot hold
+    }
+    if (event->type() == QEvent::KeyPress && watched == mmiPomiar &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F4) {
+        // Inside the open "Pomiar" menu, F4 selects the kind that carries it (see CreateActions).
+        QAction* other = Measurement.MeasurementKind == TMeasurementKind::SoundPressure
+                             ? actPomiarCharakterystyk
+                             : actPomiarCisnienia;
+        mmiPomiar->close();
+        other->trigger();
+        return true;
     }
     if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == pnlPanelPrawy || watched == lblWartoscL || watched == lblWartoscP) {

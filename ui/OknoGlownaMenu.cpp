@@ -59,8 +59,8 @@ void TFormaGlowna::CreateActions()
 
     // F4 is the shortcut of the averaging step and of whichever kind action is not current. Two
     // window-wide shortcuts on one key would both stay silent, so a key press in the window reaches
-    // the averaging step (actCzasUsreniania), and the kind actions keep F4 only inside their own menu
-    // (widget context): the menu still shows it and a press there, with the menu open, selects the kind.
+    // the averaging step (actCzasUsreniania). The kind actions keep F4 as a widget-context shortcut,
+    // which the "Pomiar" menu shows; a press of F4 while that menu is open selects the kind.
     actPomiarCisnienia = NewAction("actPomiarCisnienia", "Pomiar ciśnienia akustycznego");
     actPomiarCharakterystyk =
         NewAction("actPomiarCharakterystyk", "Pomiar charakterystyki częstotliwościowej");
@@ -149,6 +149,7 @@ void TFormaGlowna::CreateMenus()
     mmiAktualnaWielkosc->setIcon(QIcon::fromTheme("zoom-original"));
 
     mmiPomiar = newMenu("mmiPomiar", "Pomiar");
+    mmiPomiar->installEventFilter(this);
     mmiPomiar->addActions({actPomiarCisnienia, actPomiarCharakterystyk});
     mmiPomiar->addSeparator();
     mmiPomiar->addAction(actStart); // mmiPomiarStart: the item shows actStart or actStop

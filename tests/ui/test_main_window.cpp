@@ -422,6 +422,14 @@ private slots:
             QTest::keyClick(Window.get(), Qt::Key_F4);
             QCOMPARE(averaging->currentIndex(), fixed);
         }
+        // With the "Pomiar" menu open, F4 reaches the kind that shows it.
+        auto* menu = Find<QMenu>("mmiPomiar");
+        menu->popup(Window->mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(QApplication::activePopupWidget() == menu);
+        QTest::keyClick(menu, Qt::Key_F4);
+        QCOMPARE(Window->State().MeasurementKind, TMeasurementKind::FrequencyCharacteristic);
+        QVERIFY(!menu->isVisible());
+        QCOMPARE(averaging->currentIndex(), 4);
     }
 
     void startFrequencyRefusesLettersAndMinus_data()
