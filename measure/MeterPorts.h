@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class TAudioIO;
+
 // What the level meter needs of the main window. The window implements it; tests fake it.
 class IMeterWindow
 {
@@ -15,9 +17,9 @@ public:
     virtual void SetLevelAxisRange(double minimum, double maximum) = 0;
     virtual void SetTimeAxisAutomatic() = 0;
     virtual void SetCalibrationLabel(const QString& text) = 0; // lblLiczbaPunktow
-    virtual int ActiveSeries() const = 0;                       // 0..7, -1 when none
-    virtual void UpdateClockPanel() = 0;                        // after every tick of a recording
-    virtual void SweepStep() = 0;                               // after every tick of a sweep
+    virtual int ActiveSeries() const = 0;                      // 0..7, -1 when none
+    virtual void UpdateClockPanel() = 0;                       // after every tick of a recording
+    virtual void SweepStep() = 0;                              // after every tick of a sweep
 };
 
 // Where the meter puts acquired values (time, left, right per tick).
@@ -26,4 +28,25 @@ class IAcquisitionSink
 public:
     virtual ~IAcquisitionSink() = default;
     virtual void Enqueue(double value) = 0;
+};
+
+// What the meter and the generator read of a wave component: whether it streams and its frame rate.
+class IStreamInfo
+{
+public:
+    virtual ~IStreamInfo() = default;
+    virtual bool Running() const = 0;
+    virtual int FrameRate() const = 0;
+};
+
+// The stream information of a real wave component.
+class TAudioStreamInfo final : public IStreamInfo
+{
+public:
+    explicit TAudioStreamInfo(const TAudioIO* device) : Device(device) {}
+    bool Running() const override;
+    int FrameRate() const override;
+
+private:
+    const TAudioIO* Device; // null when a test gives its own IStreamInfo
 };

@@ -1,0 +1,309 @@
+#include "measure/LevelMeter.h"
+
+#include "audio/AudioIO.h"
+#include "common/NumberFormat.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+
+static_assert(std::endian::native == std::endian::little, "blocks hold little-endian samples");
+
+bool TAudioStreamInfo::Running() const
+{
+    return Device && Device->Running();
+}
+
+int TAudioStreamInfo::FrameRate() const
+{
+    return Device ? Device->FrameRate() : 0;
+}
+
+namespace {
+
+// Samples are read in place from the device's byte block.
+using TAliasedSample [[gnu::may_alias]] = std::int16_t;
+
+// The time constant in blocks. Under one block the average would overshoot and diverge (a short
+// averaging time with long blocks, or no valid rate), so it is then the block itself.
+long double AverageBlocks(int frameRate, double averagingTime, long double frames)
+{
+    const long double blocks = static_cast<long double>(frameRate) * averagingTime / frames;
+    return blocks >= 1 ? std::min(blocks, 1e15L) : 1;
+}
+
+// A running average: ((L - 1) A + m) / L, with the time constant L in blocks.
+void Average(long double& averaged, long double blockMeanSquare, long double blocks)
+{
+    averaged = ((blocks - 1) * averaged + blockMeanSquare) / blocks;
+}
+
+QString ReadoutText(double level)
+{
+    return NumberFormat::Fixed(level, 2, 1) + QStringLiteral("dB");
+}
+
+} // namespace
+
+// Wider vectors where the machine has them; any x86-64 runs the default version.
+__attribute__((target_clones("avx2", "default"))) TBlockSums SumBlock(const char* buffer, int frames)
+{
+    const auto* samples = reinterpret_cast<const TAliasedSample*>(buffer);
+    std::uint64_t squaresL = 0, squaresR = 0;
+    std::int32_t minL = samples[0], maxL = samples[0], minR = samples[1], maxR = samples[1];
+    for (int i = 0; i < frames; ++i) {
+        const std::int32_t a = samples[2 * i], b = samples[2 * i + 1];
+        squaresL += static_cast<std::uint32_t>(a * a);
+        squaresR += static_cast<std::uint32_t>(b * b);
+        minL = std::min(minL, a);
+        maxL = std::max(maxL, a);
+        minR = std::min(minR, b);
+        maxR = std::max(maxR, b);
+    }
+    return {squaresL, squaresR, minL, maxL, minR, maxR};
+}
+
+TLevelMeter::TLevelMeter(TMeasurementState& state, const TAudioIO& input, TChartModel& chart,
+                         IAcquisitionSink& sink, IMeterWindow& window, IClock& clock)
+    : State(state), DeviceInfo(&input), Input(DeviceInfo), Chart(chart), Sink(sink), Window(window),
+      Clock(clock)
+{
+}
+
+TLevelMeter::TLevelMeter(TMeasurementState& state, const IStreamInfo& input, TChartModel& chart,
+                         IAcquisitionSink& sink, IMeterWindow& window, IClock& clock)
+    : State(state), DeviceInfo(nullptr), Input(input), Chart(chart), Sink(sink), Window(window), Clock(clock)
+{
+}
+
+double TLevelMeter::Level(long double meanSquare, double offset)
+{
+    if (!(meanSquare > 0))
+        return SilenceLevel;
+    const double level = static_cast<double>(10 * std::log10(meanSquare / FullScaleSquare)) + offset;
+    return std::max(level, SilenceLevel);
+}
+
+bool TLevelMeter::AnalyseBlock(char* Buffer, int& Size)
+{
+    const int frames = Size / 4;
+    if (frames <= 0)
+        return true;
+    const TBlockSums sums = SumBlock(Buffer, frames);
+
+    State.PeakMinL = std::min(State.PeakMinL, sums.MinL);
+    State.PeakMaxL = std::max(State.PeakMaxL, sums.MaxL);
+    State.PeakMinR = std::min(State.PeakMinR, sums.MinR);
+    State.PeakMaxR = std::max(State.PeakMaxR, sums.MaxR);
+
+    // The exact sum of squares divided once: the value that adding (a * a) / N sample by sample
+    // approximates, and several times faster.
+    const long double n = frames;
+    State.BlockMeanSquareL = static_cast<long double>(sums.SquaresL) / n;
+    State.BlockMeanSquareR = static_cast<long double>(sums.SquaresR) / n;
+
+    // The rate and averaging time in force for this very block.
+    const long double blocks = AverageBlocks(Input.FrameRate(), State.AveragingTime, n);
+    Average(State.AveragedMeanSquareL, State.BlockMeanSquareL, blocks);
+    Average(State.AveragedMeanSquareR, State.BlockMeanSquareR, blocks);
+
+    if (DirectTickDue())
+        Tick();
+    return true;
+}
+
+bool TLevelMeter::DirectTickDue() const
+{
+    const bool everyBlock =
+        (State.MeasurementKind == TMeasurementKind::SoundPressure && State.ChartTimeRefresh == 0) ||
+        (State.MeasurementKind == TMeasurementKind::FrequencyCharacteristic && State.PointTime == 0);
+    return everyBlock && Window.StartButtonEnabled();
+}
+
+void TLevelMeter::Tick()
+{
+    switch (State.MeasurementKind) {
+    case TMeasurementKind::SoundPressure:
+        RefreshLevels();
+        Window.UpdateClockPanel();
+        break;
+    case TMeasurementKind::FrequencyCharacteristic:
+        RefreshLevels();
+        Window.SweepStep();
+        break;
+    }
+}
+
+void TLevelMeter::RefreshLevels()
+{
+    if (!Input.Running())
+        return;
+
+    // After this the largest value holds the largest magnitude; -32768 alone means overload.
+    State.PeakMaxL = std::max(State.PeakMaxL, std::abs(State.PeakMinL));
+    State.PeakMaxR = std::max(State.PeakMaxR, std::abs(State.PeakMinR));
+    if (SignalOverload(0, State.PeakMaxL))
+        State.PeakMaxL = State.PeakMinL = 0;
+    if (SignalOverload(1, State.PeakMaxR))
+        State.PeakMaxR = State.PeakMinR = 0;
+
+    State.BlockLevelL = Level(State.BlockMeanSquareL, LevelOffsetDb);
+    State.BlockLevelR = Level(State.BlockMeanSquareR, LevelOffsetDb);
+    if (State.NoAveraging) {
+        State.LevelL = State.BlockLevelL;
+        State.LevelR = State.BlockLevelR;
+    } else {
+        State.LevelL = Level(State.AveragedMeanSquareL, LevelOffsetDb);
+        State.LevelR = Level(State.AveragedMeanSquareR, LevelOffsetDb);
+    }
+    // One channel relative to the other, in dB, before any calibration offset.
+    if (State.Compensation && State.ChannelMode == TChannelMode::Left)
+        State.LevelL -= State.LevelR;
+    else if (State.Compensation && State.ChannelMode == TChannelMode::Right)
+        State.LevelR -= State.LevelL;
+
+    switch (State.MeasurementKind) {
+    case TMeasurementKind::SoundPressure:
+        PublishSoundPressure();
+        break;
+    case TMeasurementKind::FrequencyCharacteristic:
+        PublishSweep();
+        break;
+    }
+}
+
+void TLevelMeter::PublishSoundPressure()
+{
+    State.NowClock = Clock.TimeOfDay();
+    const std::int64_t frequency =
+        State.CounterFrequency > 0 ? State.CounterFrequency : Clock.CounterFrequency();
+    State.ElapsedTime =
+        static_cast<double>(Clock.Counter() - State.StartCount) / static_cast<double>(frequency);
+    if (State.AcquisitionOn)
+        Sink.Enqueue(State.ElapsedTime);
+    if (State.TimeAutoScale && State.ChartTimeScope < State.ElapsedTime)
+        Window.SetTimeAxisAutomatic();
+
+    if (State.DisplayCounter % std::max(State.DisplayTimeRefresh, 1u) == 0) {
+        State.DisplayCounter = 0;
+        ShowReadouts(State.LevelL + State.TimeCalibrationL, State.LevelR + State.TimeCalibrationR);
+        Window.SetReadoutRed(0, false);
+        Window.SetReadoutRed(1, false);
+        if (State.TimeAutoLevelScale)
+            FitLevelAxis();
+    }
+    ++State.DisplayCounter;
+
+    AppendChannelPoint(LeftChannelSeries, State.LevelL + State.TimeCalibrationL);
+    AppendChannelPoint(RightChannelSeries, State.LevelR + State.TimeCalibrationR);
+}
+
+void TLevelMeter::ShowReadouts(double left, double right)
+{
+    Window.SetReadoutText(0, ReadoutText(left));
+    Window.SetReadoutText(1, ReadoutText(right));
+}
+
+void TLevelMeter::FitLevelAxis()
+{
+    const TChartSeriesData& left = Chart.Series(LeftChannelSeries);
+    const TChartSeriesData& right = Chart.Series(RightChannelSeries);
+    double smallest = 0, largest = 0;
+    switch (State.ChannelMode) {
+    case TChannelMode::Left:
+        smallest = left.MinY();
+        largest = left.MaxY();
+        break;
+    case TChannelMode::Right:
+        smallest = right.MinY();
+        largest = right.MaxY();
+        break;
+    case TChannelMode::Both:
+        smallest = std::min(left.MinY(), right.MinY());
+        largest = std::max(left.MaxY(), right.MaxY());
+        break;
+    }
+    if (State.LevelExcess != 0)
+        Window.SetLevelAxisRange(std::nearbyint(smallest - State.LevelExcess),
+                                 std::nearbyint(largest + State.LevelExcess)); // halves to even
+    else
+        Window.SetLevelAxisRange(smallest, largest);
+}
+
+void TLevelMeter::AppendChannelPoint(int series, double value)
+{
+    State.PointValue = value;
+    if (State.AcquisitionOn)
+        Sink.Enqueue(value);
+    Chart.Append(series, State.ElapsedTime, value);
+    const TChartSeriesData& data = Chart.Series(series);
+    if (State.TimeAutoScale && data.MaxX() - data.MinX() > State.ChartTimeScope)
+        Chart.DeleteFirst(series);
+}
+
+void TLevelMeter::PublishSweep()
+{
+    const double left = State.LevelL + State.FreqCalibrationL;
+    const double right = State.LevelR + State.FreqCalibrationR;
+    ShowReadouts(left, right);
+
+    const int k = Window.ActiveSeries();
+    if (k < 0 || k >= ResultSeriesCount)
+        return;
+    switch (State.ChannelMode) {
+    case TChannelMode::Left:
+        State.PointValue = left;
+        Chart.Append(k, State.GeneratorFrequency, left);
+        break;
+    case TChannelMode::Right:
+        State.PointValue = right;
+        Chart.Append(k, State.GeneratorFrequency, right);
+        break;
+    case TChannelMode::Both: // the right channel's slot is four above the left one's
+        State.PointValue = left;
+        Chart.Append(k, State.GeneratorFrequency, left);
+        if (k + 4 < ResultSeriesCount) {
+            State.PointValue = right;
+            Chart.Append(k + 4, State.GeneratorFrequency, right);
+        }
+        break;
+    }
+}
+
+void TLevelMeter::CaptureCalibrationLevels()
+{
+    if (!Input.Running())
+        return;
+    State.BlockLevelL = Level(State.BlockMeanSquareL, 0);
+    State.BlockLevelR = Level(State.BlockMeanSquareR, 0);
+    CapturePeak(State.PeakMinL, State.PeakMaxL, State.BlockLevelL, State.CalibrationPeakLevelL,
+                State.CalibrationPeakFrequencyL);
+    CapturePeak(State.PeakMinR, State.PeakMaxR, State.BlockLevelR, State.CalibrationPeakLevelR,
+                State.CalibrationPeakFrequencyR);
+    // The magnitude drops to 1, not 0, and the smallest sample stays.
+    if (SignalOverload(0, State.PeakMaxL))
+        State.PeakMaxL = 1;
+    if (SignalOverload(1, State.PeakMaxR))
+        State.PeakMaxR = 1;
+    Window.SetCalibrationLabel(NumberFormat::General(State.CalibrationPeakFrequencyL));
+}
+
+void TLevelMeter::CapturePeak(std::int32_t peakMin, std::int32_t& peakMax, double blockLevel,
+                              double& peakLevel, double& peakFrequency) const
+{
+    if (std::abs(peakMin) <= peakMax)
+        return;
+    peakMax = std::abs(peakMin);
+    peakLevel = blockLevel;
+    peakFrequency = State.GeneratorFrequency;
+}
+
+bool TLevelMeter::SignalOverload(int channel, std::int32_t peakMax)
+{
+    if (peakMax != OverloadMagnitude)
+        return false;
+    Window.SetReadoutRed(channel, true);
+    Window.Beep();
+    return true;
+}

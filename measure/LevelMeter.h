@@ -1,0 +1,65 @@
+#pragma once
+
+#include "common/ChartModel.h"
+#include "common/Clock.h"
+#include "measure/MeasurementState.h"
+#include "measure/MeterPorts.h"
+
+#include <cstdint>
+
+// The block's raw figures: exact sums of squares and the sample extremes of each channel.
+struct TBlockSums
+{
+    std::uint64_t SquaresL = 0, SquaresR = 0;
+    std::int32_t MinL = 0, MaxL = 0, MinR = 0, MaxR = 0;
+};
+
+// One pass over a block of little-endian stereo 16-bit frames (at least one frame).
+TBlockSums SumBlock(const char* buffer, int frames);
+
+// Turns the recorded blocks into the two levels and publishes them to the read-outs, the chart and
+// the acquisition queue. Block analysis runs per block; the tick converts to decibels and publishes.
+class TLevelMeter
+{
+public:
+    // Digital silence has no logarithm: every level (read-out, chart, queue, files) is at least this,
+    // well below the quietest non-silent 16-bit block (one LSB in a million frames is about -147 dB).
+    static constexpr double SilenceLevel = -200.0;
+
+    TLevelMeter(TMeasurementState& state, const TAudioIO& input, TChartModel& chart, IAcquisitionSink& sink,
+                IMeterWindow& window, IClock& clock = ProgramClock());
+    TLevelMeter(TMeasurementState& state, const IStreamInfo& input, TChartModel& chart,
+                IAcquisitionSink& sink, IMeterWindow& window, IClock& clock = ProgramClock());
+    TLevelMeter(const TLevelMeter&) = delete;
+    TLevelMeter& operator=(const TLevelMeter&) = delete;
+
+    // The input's OnBufferFilled: Size bytes of stereo frames, left unchanged; always true (re-queue).
+    bool AnalyseBlock(char* Buffer, int& Size);
+    // tmrTimer's work: the levels, then the clock panel (recording) or the sweep step (sweep).
+    void Tick();
+    void RefreshLevels();
+    // Calibration's block levels (no offset, no averaging) and the peak capture.
+    void CaptureCalibrationLevels();
+
+    // 10 log10(meanSquare / 32767^2) + offset, never below SilenceLevel and never NaN.
+    static double Level(long double meanSquare, double offset);
+
+private:
+    void PublishSoundPressure();
+    void PublishSweep();
+    void ShowReadouts(double left, double right);
+    void FitLevelAxis();
+    void AppendChannelPoint(int series, double value);
+    bool DirectTickDue() const;
+    void CapturePeak(std::int32_t peakMin, std::int32_t& peakMax, double blockLevel, double& peakLevel,
+                     double& peakFrequency) const;
+    bool SignalOverload(int channel, std::int32_t peakMax); // red read-out and beep at -32768
+
+    TMeasurementState& State;
+    TAudioStreamInfo DeviceInfo;
+    const IStreamInfo& Input;
+    TChartModel& Chart;
+    IAcquisitionSink& Sink;
+    IMeterWindow& Window;
+    IClock& Clock;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "measure/MeasurementState.h"
+#include "measure/MeterPorts.h"
+
+// The test tone of the sweep and of calibration: fills every output block with a sine at the current
+// GeneratorFrequency and Amplitude, continuing the phase where the previous block ended.
+class TSineGenerator
+{
+public:
+    TSineGenerator(TMeasurementState& state, const TAudioIO& output);
+    TSineGenerator(TMeasurementState& state, const IStreamInfo& output);
+    TSineGenerator(const TSineGenerator&) = delete;
+    TSineGenerator& operator=(const TSineGenerator&) = delete;
+
+    // The output's OnFillBuffer: mono 16-bit samples, Size bytes (left unchanged); always true.
+    bool FillOutputBlock(char* Buffer, int& Size);
+
+    // One block at the given frame rate; with no valid rate or frequency the block is silence.
+    static void Fill(TMeasurementState& state, int frameRate, char* buffer, int size);
+
+private:
+    TMeasurementState& State;
+    TAudioStreamInfo DeviceInfo;
+    const IStreamInfo& Output;
+};
+
+// "Zeruj generator": back to the start frequency and the first sweep point; the phase runs on, so
+// the next block joins the last one. The caller resets the progress bar.
+void ZeroGenerator(TMeasurementState& state);
