@@ -1,6 +1,5 @@
 #include "measure/LevelMeter.h"
 
-#include "audio/AudioIO.h"
 #include "common/NumberFormat.h"
 
 #include <algorithm>
@@ -9,16 +8,6 @@
 #include <cstdlib>
 
 static_assert(std::endian::native == std::endian::little, "blocks hold little-endian samples");
-
-bool TAudioStreamInfo::Running() const
-{
-    return Device && Device->Running();
-}
-
-int TAudioStreamInfo::FrameRate() const
-{
-    return Device ? Device->FrameRate() : 0;
-}
 
 namespace {
 
@@ -47,7 +36,13 @@ QString ReadoutText(double level)
 } // namespace
 
 // Wider vectors where the machine has them; any x86-64 runs the default version.
-__attribute__((target_clones("avx2", "default"))) TBlockSums SumBlock(const char* buffer, int frames)
+#if defined(__x86_64__)
+#define TONVIX_WIDER_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define TONVIX_WIDER_VECTORS
+#endif
+
+TONVIX_WIDER_VECTORS TBlockSums SumBlock(const char* buffer, int frames)
 {
     const auto* samples = reinterpret_cast<const TAliasedSample*>(buffer);
     std::uint64_t squaresL = 0, squaresR = 0;
@@ -64,16 +59,17 @@ __attribute__((target_clones("avx2", "default"))) TBlockSums SumBlock(const char
     return {squaresL, squaresR, minL, maxL, minR, maxR};
 }
 
-TLevelMeter::TLevelMeter(TMeasurementState& state, const TAudioIO& input, TChartModel& chart,
+TLevelMeter::TLevelMeter(TMeasurementState& state, const IStreamInfo& input, TChartModel& chart,
                          IAcquisitionSink& sink, IMeterWindow& window, IClock& clock)
-    : State(state), DeviceInfo(&input), Input(DeviceInfo), Chart(chart), Sink(sink), Window(window),
-      Clock(clock)
+    : TLevelMeter(state, nullptr, &input, chart, sink, window, clock)
 {
 }
 
-TLevelMeter::TLevelMeter(TMeasurementState& state, const IStreamInfo& input, TChartModel& chart,
-                         IAcquisitionSink& sink, IMeterWindow& window, IClock& clock)
-    : State(state), DeviceInfo(nullptr), Input(input), Chart(chart), Sink(sink), Window(window), Clock(clock)
+TLevelMeter::TLevelMeter(TMeasurementState& state, std::unique_ptr<IStreamInfo> owned,
+                         const IStreamInfo* borrowed, TChartModel& chart, IAcquisitionSink& sink,
+                         IMeterWindow& window, IClock& clock)
+    : State(state), OwnedInput(std::move(owned)), Input(borrowed ? *borrowed : *OwnedInput), Chart(chart),
+      Sink(sink), Window(window), Clock(clock)
 {
 }
 

@@ -6,6 +6,7 @@
 #include "measure/MeterPorts.h"
 
 #include <cstdint>
+#include <memory>
 
 // The block's raw figures: exact sums of squares and the sample extremes of each channel.
 struct TBlockSums
@@ -19,6 +20,8 @@ TBlockSums SumBlock(const char* buffer, int frames);
 
 // Turns the recorded blocks into the two levels and publishes them to the read-outs, the chart and
 // the acquisition queue. Block analysis runs per block; the tick converts to decibels and publishes.
+class TAudioIO;
+
 class TLevelMeter
 {
 public:
@@ -45,6 +48,8 @@ public:
     static double Level(long double meanSquare, double offset);
 
 private:
+    TLevelMeter(TMeasurementState& state, std::unique_ptr<IStreamInfo> owned, const IStreamInfo* borrowed,
+                TChartModel& chart, IAcquisitionSink& sink, IMeterWindow& window, IClock& clock);
     void PublishSoundPressure();
     void PublishSweep();
     void ShowReadouts(double left, double right);
@@ -56,7 +61,7 @@ private:
     bool SignalOverload(int channel, std::int32_t peakMax); // red read-out and beep at -32768
 
     TMeasurementState& State;
-    TAudioStreamInfo DeviceInfo;
+    std::unique_ptr<IStreamInfo> OwnedInput; // the wave component's, when given one
     const IStreamInfo& Input;
     TChartModel& Chart;
     IAcquisitionSink& Sink;

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-class TAudioIO;
-
 // What the level meter needs of the main window. The window implements it; tests fake it.
 class IMeterWindow
 {
@@ -37,16 +35,4 @@ public:
     virtual ~IStreamInfo() = default;
     virtual bool Running() const = 0;
     virtual int FrameRate() const = 0;
-};
-
-// The stream information of a real wave component.
-class TAudioStreamInfo final : public IStreamInfo
-{
-public:
-    explicit TAudioStreamInfo(const TAudioIO* device) : Device(device) {}
-    bool Running() const override;
-    int FrameRate() const override;
-
-private:
-    const TAudioIO* Device; // null when a test gives its own IStreamInfo
 };

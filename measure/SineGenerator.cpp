@@ -42,13 +42,14 @@ double NextPhase(long double thetaEnd)
 
 } // namespace
 
-TSineGenerator::TSineGenerator(TMeasurementState& state, const TAudioIO& output)
-    : State(state), DeviceInfo(&output), Output(DeviceInfo)
+TSineGenerator::TSineGenerator(TMeasurementState& state, const IStreamInfo& output)
+    : TSineGenerator(state, nullptr, &output)
 {
 }
 
-TSineGenerator::TSineGenerator(TMeasurementState& state, const IStreamInfo& output)
-    : State(state), DeviceInfo(nullptr), Output(output)
+TSineGenerator::TSineGenerator(TMeasurementState& state, std::unique_ptr<IStreamInfo> owned,
+                               const IStreamInfo* borrowed)
+    : State(state), OwnedOutput(std::move(owned)), Output(borrowed ? *borrowed : *OwnedOutput)
 {
 }
 

@@ -3,8 +3,12 @@
 #include "measure/MeasurementState.h"
 #include "measure/MeterPorts.h"
 
+#include <memory>
+
 // The test tone of the sweep and of calibration: fills every output block with a sine at the current
 // GeneratorFrequency and Amplitude, continuing the phase where the previous block ended.
+class TAudioIO;
+
 class TSineGenerator
 {
 public:
@@ -20,8 +24,10 @@ public:
     static void Fill(TMeasurementState& state, int frameRate, char* buffer, int size);
 
 private:
+    TSineGenerator(TMeasurementState& state, std::unique_ptr<IStreamInfo> owned, const IStreamInfo* borrowed);
+
     TMeasurementState& State;
-    TAudioStreamInfo DeviceInfo;
+    std::unique_ptr<IStreamInfo> OwnedOutput; // the wave component's, when given one
     const IStreamInfo& Output;
 };
 

@@ -1,0 +1,111 @@
+#include "measure/LevelMeter.h"
+
+#include <QRandomGenerator>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int BlockFrames = 1500;
+
+struct TBenchInput final : IStreamInfo
+{
+    bool Running() const override { return true; }
+    int FrameRate() const override { return 48000; }
+};
+
+struct TBenchWindow final : IMeterWindow
+{
+    void SetReadoutText(int, const QString&) override {}
+    void SetReadoutRed(int, bool) override {}
+    void Beep() override {}
+    bool StartButtonEnabled() const override { return true; }
+    void SetLevelAxisRange(double, double) override {}
+    void SetTimeAxisAutomatic() override {}
+    void SetCalibrationLabel(const QString&) override {}
+    int ActiveSeries() const override { return 0; }
+    void UpdateClockPanel() override {}
+    void SweepStep() override {}
+};
+
+struct TBenchSink final : IAcquisitionSink
+{
+    void Enqueue(double) override {}
+};
+
+std::vector<char> RandomBlock()
+{
+    std::vector<std::int16_t> samples(2 * BlockFrames);
+    QRandomGenerator random(11);
+    for (auto& s : samples)
+        s = static_cast<std::int16_t>(random.bounded(65536) - 32768);
+    std::vector<char> bytes(samples.size() * 2);
+    std::memcpy(bytes.data(), samples.data(), bytes.size());
+    return bytes;
+}
+
+// The straightforward block analysis: (a * a) / N added per sample in extended precision.
+void AnalyseBlockReference(TMeasurementState& state, const char* buffer, int size, int frameRate)
+{
+    const int n = size / 4;
+    long double left = 0, right = 0;
+    std::int16_t first[2];
+    std::memcpy(first, buffer, 4);
+    std::int32_t minL = first[0], maxL = first[0], minR = first[1], maxR = first[1];
+    for (int i = 0; i < n; ++i) {
+        std::int16_t frame[2];
+        std::memcpy(frame, buffer + 4 * i, 4);
+        const std::int32_t a = frame[0], b = frame[1];
+        left += static_cast<long double>(a * a) / n;
+        right += static_cast<long double>(b * b) / n;
+        minL = std::min(minL, a);
+        maxL = std::max(maxL, a);
+        minR = std::min(minR, b);
+        maxR = std::max(maxR, b);
+    }
+    state.PeakMinL = std::min(state.PeakMinL, minL);
+    state.PeakMaxL = std::max(state.PeakMaxL, maxL);
+    state.PeakMinR = std::min(state.PeakMinR, minR);
+    state.PeakMaxR = std::max(state.PeakMaxR, maxR);
+    state.BlockMeanSquareL = left;
+    state.BlockMeanSquareR = right;
+    const long double blocks = static_cast<long double>(frameRate) * state.AveragingTime / n;
+    state.AveragedMeanSquareL = ((blocks - 1) * state.AveragedMeanSquareL + left) / blocks;
+    state.AveragedMeanSquareR = ((blocks - 1) * state.AveragedMeanSquareR + right) / blocks;
+}
+
+void BM_AnalyseBlock(benchmark::State& run)
+{
+    TMeasurementState state;
+    TBenchInput input;
+    TChartModel chart;
+    TBenchSink sink;
+    TBenchWindow window;
+    TLevelMeter meter(state, input, chart, sink, window);
+    std::vector<char> block = RandomBlock();
+    int size = static_cast<int>(block.size());
+    for (auto _ : run) {
+        meter.AnalyseBlock(block.data(), size);
+        benchmark::DoNotOptimize(state.AveragedMeanSquareL);
+        benchmark::ClobberMemory();
+    }
+    run.SetItemsProcessed(run.iterations() * BlockFrames);
+}
+BENCHMARK(BM_AnalyseBlock);
+
+void BM_AnalyseBlockReference(benchmark::State& run)
+{
+    TMeasurementState state;
+    std::vector<char> block = RandomBlock();
+    for (auto _ : run) {
+        AnalyseBlockReference(state, block.data(), static_cast<int>(block.size()), 48000);
+        benchmark::DoNotOptimize(state.AveragedMeanSquareL);
+        benchmark::ClobberMemory();
+    }
+    run.SetItemsProcessed(run.iterations() * BlockFrames);
+}
+BENCHMARK(BM_AnalyseBlockReference);
+
+} // namespace

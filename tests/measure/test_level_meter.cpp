@@ -1,0 +1,468 @@
+#include "common/NumberFormat.h"
+#include "measure/LevelMeter.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct TFakeInput final : IStreamInfo
+{
+    bool IsRunning = true;
+    int Rate = 48000;
+    bool Running() const override { return IsRunning; }
+    int FrameRate() const override { return Rate; }
+};
+
+struct TFakeWindow final : IMeterWindow
+{
+    QString Text[2];
+    int TextChanges = 0;
+    bool Red[2] = {false, false};
+    int Beeps = 0;
+    bool StartEnabled = true;
+    double AxisMin = 0, AxisMax = 0;
+    int TimeAxisAutomatic = 0;
+    QString CalibrationLabel;
+    int Active = 0;
+    int ClockUpdates = 0, SweepSteps = 0;
+
+    void SetReadoutText(int channel, const QString& text) override
+    {
+        Text[channel] = text;
+        ++TextChanges;
+    }
+    void SetReadoutRed(int channel, bool red) override { Red[channel] = red; }
+    void Beep() override { ++Beeps; }
+    bool StartButtonEnabled() const override { return StartEnabled; }
+    void SetLevelAxisRange(double minimum, double maximum) override
+    {
+        AxisMin = minimum;
+        AxisMax = maximum;
+    }
+    void SetTimeAxisAutomatic() override { ++TimeAxisAutomatic; }
+    void SetCalibrationLabel(const QString& text) override { CalibrationLabel = text; }
+    int ActiveSeries() const override { return Active; }
+    void UpdateClockPanel() override { ++ClockUpdates; }
+    void SweepStep() override { ++SweepSteps; }
+};
+
+struct TFakeSink final : IAcquisitionSink
+{
+    std::vector<double> Values;
+    void Enqueue(double value) override { Values.push_back(value); }
+};
+
+struct TFakeClock final : IClock
+{
+    std::int64_t Now = 0; // ms
+    std::int64_t Counter() const override { return Now; }
+    std::int64_t CounterFrequency() const override { return 1000; }
+    QTime TimeOfDay() const override { return QTime(12, 0).addMSecs(int(Now)); }
+};
+
+// A meter over fakes, with the state of a running recording.
+struct TRig
+{
+    TMeasurementState State;
+    TFakeInput Input;
+    TChartModel Chart;
+    TFakeSink Sink;
+    TFakeWindow Window;
+    TFakeClock Clock;
+    TLevelMeter Meter{State, Input, Chart, Sink, Window, Clock};
+
+    TRig() { State.CounterFrequency = 1000; }
+
+    void Feed(const std::vector<std::int16_t>& interleaved)
+    {
+        std::vector<char> bytes(interleaved.size() * 2);
+        std::memcpy(bytes.data(), interleaved.data(), bytes.size());
+        int size = int(bytes.size());
+        QVERIFY(Meter.AnalyseBlock(bytes.data(), size));
+        QCOMPARE(size, int(bytes.size()));
+    }
+    // A block of `frames` frames with the given left and right sample functions of the index.
+    template <typename L, typename R> void Feed(int frames, L left, R right)
+    {
+        std::vector<std::int16_t> s;
+        for (int i = 0; i < frames; ++i) {
+            s.push_back(std::int16_t(left(i)));
+            s.push_back(std::int16_t(right(i)));
+        }
+        Feed(s);
+    }
+    void FeedConstant(int frames, int left, int right)
+    {
+        Feed(
+            frames, [=](int) { return left; }, [=](int) { return right; });
+    }
+};
+
+const QChar Separators[] = {QLatin1Char(','), QLatin1Char('.')};
+
+QString Shown(const char* text, QChar separator)
+{
+    return QString::fromLatin1(text).replace(QLatin1Char('.'), separator);
+}
+
+} // namespace
+
+class TestLevelMeter : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { NumberFormat::SetDecimalSeparator(QChar()); }
+
+    void FourFrameBlockMeanSquaresAndExtremes()
+    {
+        TRig rig;
+        rig.Feed({1000, 0, -1000, 0, 1000, 0, -1000, 0});
+        QCOMPARE(rig.State.BlockMeanSquareL, 1000000.0L);
+        QCOMPARE(rig.State.BlockMeanSquareR, 0.0L);
+        QCOMPARE(rig.State.PeakMinL, -1000);
+        QCOMPARE(rig.State.PeakMaxL, 1000);
+        QCOMPARE(rig.State.PeakMinR, 0);
+        QCOMPARE(rig.State.PeakMaxR, 0);
+        // Extremes fold into the running ones, which start at 0.
+        rig.FeedConstant(4, 5, 7);
+        QCOMPARE(rig.State.PeakMinL, -1000);
+        QCOMPARE(rig.State.PeakMaxR, 7);
+        QCOMPARE(rig.State.PeakMinR, 0);
+    }
+
+    // The exact sum divided once agrees with adding (a * a) / N sample by sample.
+    void MeanSquareAgreesWithThePerSampleSum()
+    {
+        QRandomGenerator random(3);
+        for (const int frames : {128, 1500, 4097}) {
+            TRig rig;
+            std::vector<std::int16_t> s(std::size_t(frames) * 2);
+            for (auto& v : s)
+                v = std::int16_t(random.bounded(65536) - 32768);
+            s[0] = -32768;
+            rig.Feed(s);
+            long double left = 0, right = 0;
+            for (int i = 0; i < frames; ++i) {
+                left += (long double)(s[2 * i] * s[2 * i]) / frames;
+                right += (long double)(s[2 * i + 1] * s[2 * i + 1]) / frames;
+            }
+            QVERIFY(std::abs(rig.State.BlockMeanSquareL - left) <= left * 1e-15L);
+            QVERIFY(std::abs(rig.State.BlockMeanSquareR - right) <= right * 1e-15L);
+        }
+    }
+
+    // L = 48000 * 1 s / 1500 = 32 blocks: m / 32 after one block, 1 - (31/32)^32 after 32.
+    void ExponentialAverageFollowsTheTimeConstant()
+    {
+        TRig rig;
+        rig.FeedConstant(1500, 100, 0);
+        QCOMPARE(rig.State.AveragedMeanSquareL, 10000.0L / 32);
+        for (int i = 1; i < 32; ++i)
+            rig.FeedConstant(1500, 100, 0);
+        const long double expected = 10000 * (1 - std::pow(31.0L / 32, 32));
+        QVERIFY(std::abs(rig.State.AveragedMeanSquareL - expected) < 1e-9L);
+        QVERIFY(std::abs(rig.State.AveragedMeanSquareL / 10000 - 0.638L) < 0.001L);
+
+        // A new averaging time or frame rate counts from the very next block.
+        rig.State.AveragingTime = 1500.0 / 48000; // L = 1: the block itself
+        rig.FeedConstant(1500, 10, 0);
+        QCOMPARE(rig.State.AveragedMeanSquareL, 100.0L);
+        rig.State.AveragingTime = 1;
+        rig.Input.Rate = 96000; // L = 64
+        rig.FeedConstant(1500, 0, 0);
+        QCOMPARE(rig.State.AveragedMeanSquareL, 100.0L * 63 / 64);
+    }
+
+    // No averaging time, rate or block length may make the average diverge or turn into NaN.
+    void AverageStaysFiniteForAnySettings()
+    {
+        for (const double time : {0.0, -1.0, 0.001, std::nan(""), HUGE_VAL}) {
+            for (const int rate : {0, -48000, 8000}) {
+                TRig rig;
+                rig.State.AveragingTime = time;
+                rig.Input.Rate = rate;
+                for (int i = 0; i < 200; ++i)
+                    rig.FeedConstant(8192, i % 2 ? 30000 : 3, -32768);
+                const long double a = rig.State.AveragedMeanSquareL;
+                QVERIFY2(std::isfinite(double(a)) && a >= 0 && a <= 30000.0L * 30000,
+                         qPrintable(QString("%1 %2").arg(time).arg(rate)));
+                rig.Meter.RefreshLevels();
+                QVERIFY(std::isfinite(rig.State.LevelL) && std::isfinite(rig.State.LevelR));
+            }
+        }
+        TRig rig;
+        int empty = 3;
+        QVERIFY(rig.Meter.AnalyseBlock(nullptr, empty)); // shorter than a frame: nothing to do
+        QCOMPARE(rig.State.AveragedMeanSquareL, 0.0L);
+    }
+
+    void FullScaleReadings_data()
+    {
+        QTest::addColumn<QChar>("separator");
+        QTest::newRow("comma") << Separators[0];
+        QTest::newRow("point") << Separators[1];
+    }
+
+    // A full-scale sine reads -0.0103 dB, shown as zero; a full-scale square wave 3.0 dB.
+    void FullScaleReadings()
+    {
+        QFETCH(QChar, separator);
+        NumberFormat::SetDecimalSeparator(separator);
+        TRig rig;
+        rig.State.NoAveraging = true;
+        rig.State.TimeCalibrationR = -20.25;
+        // 1600 frames are 100 periods of 16: the exact sine's mean square is 32767^2 / 2 to rounding.
+        rig.Feed(
+            1600, [](int i) { return std::lrint(32767 * std::sin(2 * M_PI * i / 16)); },
+            [](int i) { return i % 2 ? 32767 : -32767; });
+        rig.Meter.Tick();
+        QVERIFY(std::abs(rig.State.LevelL - (3 - 10 * std::log10(2.0))) < 1e-4);
+        QCOMPARE(rig.Window.Text[0], Shown("0.0dB", separator));
+        QCOMPARE(rig.State.LevelR, 3.0);
+        QCOMPARE(rig.Window.Text[1], Shown("-17.2dB", separator)); // 3 - 20.25, ties to even
+        QCOMPARE(rig.Window.ClockUpdates, 1);
+    }
+
+    // Digital silence reads the one floor everywhere, never -inf or NaN.
+    void SilenceGivesTheFloorEverywhere()
+    {
+        TRig rig;
+        rig.State.AcquisitionOn = true;
+        rig.State.TimeCalibrationL = 1.5;
+        rig.FeedConstant(1500, 0, 0);
+        rig.Meter.Tick();
+        QCOMPARE(rig.State.LevelL, TLevelMeter::SilenceLevel);
+        QCOMPARE(rig.State.BlockLevelR, TLevelMeter::SilenceLevel);
+        QCOMPARE(rig.Sink.Values.at(1), TLevelMeter::SilenceLevel + 1.5);
+        QCOMPARE(rig.Sink.Values.at(2), TLevelMeter::SilenceLevel);
+        QCOMPARE(rig.Chart.Series(RightChannelSeries).Y(0), TLevelMeter::SilenceLevel);
+        QCOMPARE(rig.Window.Text[1], NumberFormat::Fixed(TLevelMeter::SilenceLevel, 2, 1) + "dB");
+        // An average decayed towards zero stays at the floor, not thousands of dB below it.
+        QCOMPARE(TLevelMeter::Level(1e-4000L, 3), TLevelMeter::SilenceLevel);
+        QVERIFY(TLevelMeter::Level(1.0L / 1000000, 3) > TLevelMeter::SilenceLevel); // one LSB in a million
+        rig.Meter.CaptureCalibrationLevels();
+        QCOMPARE(rig.State.BlockLevelL, TLevelMeter::SilenceLevel);
+    }
+
+    // Only a sample of -32768 overloads: red and one beep at the next tick, then the peak is cleared.
+    void OverloadOnlyOnTheMostNegativeSample()
+    {
+        TRig rig;
+        rig.FeedConstant(1500, 32767, 32767);
+        rig.Meter.Tick();
+        QCOMPARE(rig.Window.Beeps, 0);
+        rig.State.DisplayTimeRefresh = 100; // keep the read-outs (and the colour) as they are
+        rig.Feed(
+            1500, [](int i) { return i == 700 ? -32768 : 0; }, [](int) { return 5; });
+        rig.Meter.Tick();
+        QCOMPARE(rig.Window.Beeps, 1);
+        QVERIFY(rig.Window.Red[0]);
+        QVERIFY(!rig.Window.Red[1]);
+        QCOMPARE(rig.State.PeakMaxL, 0);
+        QCOMPARE(rig.State.PeakMinL, 0);
+        QCOMPARE(rig.State.PeakMaxR, 32767);
+        rig.Meter.Tick();
+        QCOMPARE(rig.Window.Beeps, 1); // once per overload
+        rig.FeedConstant(128, 0, -32768);
+        rig.Meter.Tick();
+        QCOMPARE(rig.Window.Beeps, 2);
+        QVERIFY(rig.Window.Red[1]);
+        // The next refresh of the read-outs clears the red.
+        rig.State.DisplayCounter = 0;
+        rig.Meter.Tick();
+        QVERIFY(!rig.Window.Red[0] && !rig.Window.Red[1]);
+    }
+
+    void CompensationSubtractsTheOtherChannel()
+    {
+        const struct
+        {
+            TChannelMode Mode;
+            double Left, Right;
+        } cases[] = {
+            {TChannelMode::Left, 10, -20}, {TChannelMode::Right, -10, -10}, {TChannelMode::Both, -10, -20}};
+        for (const auto& c : cases) {
+            TRig rig;
+            rig.State.NoAveraging = true;
+            rig.State.Compensation = true;
+            rig.State.ChannelMode = c.Mode;
+            rig.State.TimeCalibrationL = 100; // added after the subtraction
+            // -10 dB and -20 dB blocks (mean squares of a tenth and a hundredth of full scale, less 3 dB).
+            const double ms10 = 1073676289.0 * std::pow(10.0, -1.3),
+                         ms20 = 1073676289.0 * std::pow(10.0, -2.3);
+            rig.Feed(
+                1024,
+                [&](int i) { return i % 2 ? std::lrint(std::sqrt(ms10)) : -std::lrint(std::sqrt(ms10)); },
+                [&](int i) { return i % 2 ? std::lrint(std::sqrt(ms20)) : -std::lrint(std::sqrt(ms20)); });
+            rig.Meter.Tick();
+            QVERIFY2(std::abs(rig.State.LevelL - c.Left) < 0.01,
+                     qPrintable(QString::number(rig.State.LevelL)));
+            QVERIFY2(std::abs(rig.State.LevelR - c.Right) < 0.01,
+                     qPrintable(QString::number(rig.State.LevelR)));
+            QVERIFY(std::abs(rig.Chart.Series(LeftChannelSeries).Y(0) - (c.Left + 100)) < 0.01);
+        }
+    }
+
+    // Read-outs on ticks 1, 5, 9 of the run; a chart point on every tick; nothing while the input is stopped.
+    void ReadoutsRefreshEveryNthTick()
+    {
+        TRig rig;
+        int refreshedOn[12] = {};
+        for (int tick = 1; tick <= 11; ++tick) {
+            rig.FeedConstant(1500, tick * 100, 0);
+            const int before = rig.Window.TextChanges;
+            rig.Meter.Tick();
+            refreshedOn[tick] = rig.Window.TextChanges - before;
+        }
+        for (int tick = 1; tick <= 11; ++tick)
+            QCOMPARE(refreshedOn[tick], tick % 4 == 1 ? 2 : 0);
+        QCOMPARE(rig.Chart.Series(LeftChannelSeries).Count(), 11);
+        QCOMPARE(rig.Chart.Series(RightChannelSeries).Count(), 11);
+
+        rig.Input.IsRunning = false;
+        rig.State.DisplayTimeRefresh = 0; // taken as 1, never a division by zero
+        rig.Meter.Tick();
+        QCOMPARE(rig.Chart.Series(LeftChannelSeries).Count(), 11);
+        QCOMPARE(rig.Window.ClockUpdates, 12);
+        rig.Input.IsRunning = true;
+        rig.Meter.Tick();
+        rig.Meter.Tick();
+        QCOMPARE(rig.Window.TextChanges, 3 * 2 + 2 * 2);
+    }
+
+    // A 2 s window ticking every 250 ms keeps 9 points; time, left, right go to the queue in that order.
+    void SlidingWindowAndAcquisition()
+    {
+        TRig rig;
+        rig.State.AcquisitionOn = true;
+        rig.State.TimeCalibrationR = 2;
+        rig.State.StartCount = 1000;
+        for (int tick = 1; tick <= 20; ++tick) {
+            rig.Clock.Now = 1000 + 250 * tick;
+            rig.FeedConstant(1500, 1000, 1000);
+            rig.Meter.Tick();
+        }
+        QCOMPARE(rig.Chart.Series(LeftChannelSeries).Count(), 9);
+        QCOMPARE(rig.Chart.Series(RightChannelSeries).MinX(), 3.0);
+        QCOMPARE(rig.Chart.Series(RightChannelSeries).MaxX(), 5.0);
+        QCOMPARE(rig.Window.TimeAxisAutomatic, 12); // from 2.25 s on
+        QCOMPARE(rig.Sink.Values.size(), std::size_t(60));
+        QCOMPARE(rig.Sink.Values[57], 5.0);
+        QCOMPARE(rig.Sink.Values[58], rig.State.LevelL);
+        QCOMPARE(rig.Sink.Values[59], rig.State.LevelR + 2);
+        QCOMPARE(rig.State.PointValue, rig.State.LevelR + 2);
+        QCOMPARE(rig.State.NowClock, QTime(12, 0, 6));
+    }
+
+    // The level axis follows the data with a margin, rounded with halves to even.
+    void AutomaticLevelAxis()
+    {
+        TRig rig;
+        rig.State.TimeAutoLevelScale = true;
+        rig.State.ChannelMode = TChannelMode::Both;
+        rig.State.DisplayTimeRefresh = 1;
+        rig.Chart.Append(LeftChannelSeries, 0, -42.5);
+        rig.Chart.Append(RightChannelSeries, 0, -20.5);
+        rig.Meter.RefreshLevels();           // silence points at the floor come after the axis is set
+        QCOMPARE(rig.Window.AxisMin, -48.0); // -47.5
+        QCOMPARE(rig.Window.AxisMax, -16.0); // -15.5
+        rig.Chart.ClearAll();
+        rig.Chart.Append(LeftChannelSeries, 0, -42.5);
+        rig.Chart.Append(RightChannelSeries, 0, -20.5);
+        rig.State.ChannelMode = TChannelMode::Right;
+        rig.State.LevelExcess = 0;
+        rig.Meter.RefreshLevels();
+        QCOMPARE(rig.Window.AxisMin, -20.5);
+        QCOMPARE(rig.Window.AxisMax, -20.5);
+    }
+
+    // A sweep appends at the generator's frequency to the active series, the right channel four above.
+    void SweepPointsGoToTheActiveSeries()
+    {
+        TRig rig;
+        rig.State.MeasurementKind = TMeasurementKind::FrequencyCharacteristic;
+        rig.State.ChannelMode = TChannelMode::Both;
+        rig.State.GeneratorFrequency = 1250;
+        rig.State.FreqCalibrationL = 10;
+        rig.State.FreqCalibrationR = -10;
+        rig.State.DisplayTimeRefresh = 1000;
+        rig.Window.Active = 1;
+        rig.FeedConstant(1500, 0, 0);
+        rig.Meter.Tick();
+        rig.Meter.Tick();
+        QCOMPARE(rig.Window.TextChanges, 4); // every tick in a sweep
+        QCOMPARE(rig.Window.SweepSteps, 2);
+        QCOMPARE(rig.Chart.Series(1).Count(), 2);
+        QCOMPARE(rig.Chart.Series(5).Count(), 2);
+        QCOMPARE(rig.Chart.Series(1).X(0), 1250.0);
+        QCOMPARE(rig.Chart.Series(1).Y(0), rig.State.LevelL + 10);
+        QCOMPARE(rig.Chart.Series(5).Y(0), rig.State.LevelR - 10);
+        QCOMPARE(rig.Chart.Series(LeftChannelSeries).Count(), 0);
+
+        rig.State.ChannelMode = TChannelMode::Right;
+        rig.Window.Active = 6;
+        rig.Meter.Tick();
+        QCOMPARE(rig.Chart.Series(6).Y(0), rig.State.LevelR - 10);
+        rig.Window.Active = -1; // no active series: nothing appended anywhere
+        rig.Meter.Tick();
+        for (int s = 0; s < ChartSeriesCount; ++s)
+            QCOMPARE(rig.Chart.Series(s).Count(), s == 1 || s == 5 ? 2 : s == 6 ? 1 : 0);
+    }
+
+    // With an interval of 0 every block ticks, but only while the start button is enabled.
+    void DirectTickFromBlocks()
+    {
+        TRig rig;
+        rig.State.ChartTimeRefresh = 0;
+        rig.Window.StartEnabled = false;
+        rig.FeedConstant(1500, 1, 1);
+        QCOMPARE(rig.Window.ClockUpdates, 0);
+        rig.Window.StartEnabled = true;
+        rig.FeedConstant(1500, 1, 1);
+        QCOMPARE(rig.Window.ClockUpdates, 1);
+        rig.State.MeasurementKind = TMeasurementKind::FrequencyCharacteristic;
+        rig.FeedConstant(1500, 1, 1);
+        QCOMPARE(rig.Window.SweepSteps, 0);
+        rig.State.PointTime = 0;
+        rig.FeedConstant(1500, 1, 1);
+        QCOMPARE(rig.Window.SweepSteps, 1);
+    }
+
+    void CalibrationCapture_data() { FullScaleReadings_data(); }
+
+    // Block levels without the 3 dB; the peak taken where the negative extreme leads; overload keeps 1.
+    void CalibrationCapture()
+    {
+        QFETCH(QChar, separator);
+        NumberFormat::SetDecimalSeparator(separator);
+        TRig rig;
+        rig.State.GeneratorFrequency = 1234.5;
+        rig.FeedConstant(1500, -1000, 1000);
+        rig.Meter.CaptureCalibrationLevels();
+        QVERIFY(std::abs(rig.State.BlockLevelL - 10 * std::log10(1e6 / 1073676289.0)) < 1e-12);
+        QCOMPARE(rig.State.PeakMaxL, 1000);
+        QCOMPARE(rig.State.CalibrationPeakLevelL, rig.State.BlockLevelL);
+        QCOMPARE(rig.State.CalibrationPeakFrequencyL, 1234.5);
+        QCOMPARE(rig.State.CalibrationPeakFrequencyR, 0.0); // the positive extreme leads on the right
+        QCOMPARE(rig.Window.CalibrationLabel, Shown("1234.5", separator));
+
+        rig.FeedConstant(128, -32768, 0);
+        rig.Meter.CaptureCalibrationLevels();
+        QCOMPARE(rig.Window.Beeps, 1);
+        QVERIFY(rig.Window.Red[0]);
+        QCOMPARE(rig.State.PeakMaxL, 1);
+        QCOMPARE(rig.State.PeakMinL, -32768);
+
+        rig.Input.IsRunning = false;
+        rig.State.GeneratorFrequency = 99;
+        rig.Meter.CaptureCalibrationLevels();
+        QCOMPARE(rig.Window.Beeps, 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLevelMeter)
+#include "test_level_meter.moc"
