@@ -1,0 +1,63 @@
+#pragma once
+
+#include "results/SeriesStore.h"
+
+#include <QObject>
+#include <array>
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QWidget;
+
+// The series sub-menus of the "Edycja" menu and of the chart's pop-up menu: "Aktywna seria",
+// "Pokaż raport", "Pokaż/ukryj serię", "Dodaj serię", "Usuń serię", "Usuń wszystkie" and the hidden
+// "Wyczyść serie". They mirror the series store and hand every click to it; shortcuts live on the
+// menu bar's items only.
+class TSeriesMenus : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int ReportItemCount = ChartSeriesCount; // "Seria &1".."Seria &8", two channels
+
+    // window: the parent of the menus and of the report box.
+    TSeriesMenus(TSeriesStore& store, TMeasurementState& state, QWidget* window);
+
+    // Appends the items, from "Aktywna seria" to "Wyczyść serie", to the given menu.
+    void AddToEditMenu(QMenu* menu);
+    void AddToPopupMenu(QMenu* menu);
+
+    QMenu* Menu(TSeriesMenu menu, bool popup) const;
+    QAction* DodajSerie() const { return actDodajSerie; }
+    QAction* UsunWszystkie() const { return actUsunWszystkie; }
+
+    // The report box of a chart series (0..9); nothing where this kind has no report for it.
+    void ShowReport(int series);
+    // From a menu click the "ShowRaport" preference is inverted; both check marks follow it always.
+    void mmiPokazujRaportClick(bool fromMenu);
+
+signals:
+    // Shown or hidden from the menu bar: the chart's axes are to be set up again.
+    void RescaleRequested();
+
+private:
+    struct TMenuSet
+    {
+        std::array<QMenu*, SeriesMenuCount> Menus{};
+        std::array<std::array<QAction*, ResultSeriesCount>, SeriesMenuCount> Items{};
+        std::array<QAction*, 2> ChannelReports{};
+        QAction* PokazujRaport{};
+        QAction* WyczyscSeries{};
+        QActionGroup* ActiveGroup{};
+    };
+
+    void Build(TMenuSet& set, bool popup);
+    void AddTo(const TMenuSet& set, QMenu* menu);
+    void Mirror();
+
+    TSeriesStore& Store;
+    TMeasurementState& State;
+    QWidget* Window;
+    TMenuSet Main, Popup;
+    QAction *actDodajSerie{}, *actUsunWszystkie{};
+};
