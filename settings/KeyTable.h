@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <span>
+
+// Every persistent value of the program, in the order in which the settings are saved.
+enum class TKey : int {
+    // "Preferences"
+    ShowPath,
+    ShowCross,
+    ShowRaport,
+    MinimizeOnMeasurment,
+    PromptOnClose,
+    FreqExcess,
+    LevelExcess,
+    WorkDir,
+    // "Advanced"
+    MeasurmentDelay,
+    InputBufferSize,
+    OutputBufferSize,
+    InputBufferDuration,
+    OutputBufferDuration,
+    MaxAmplitude,
+    AmplitudeConst,
+    LowFreqLimit,
+    AutoBuforSize,
+    // "Analysis"
+    Kind,
+    Compensation,
+    FrameRate,
+    CanalNo,
+    Average,
+    AverageTime,
+    Amplitude,
+    // "FreqAnalysis"
+    FreqStartFreq,
+    FreqStopFreq,
+    FreqPointsCount,
+    FreqTime,
+    FreqAutoScale,
+    FreqScaleMinimum,
+    FreqScaleMaximum,
+    BottomAxisLogarithmic,
+    ShowLegend,
+    ShowCanal,
+    ShowFrameRate,
+    ShowAverageTime,
+    FreqAutoLevelScale,
+    FreqLevelScaleMinimum,
+    FreqLevelScaleMaximum,
+    // "TimeAnalysis"
+    TimeAutoScale,
+    TimeScaleMinimum,
+    TimeScaleMaximum,
+    TimeAutoLevelScale,
+    TimeLevelScaleMinimum,
+    TimeLevelScaleMaximum,
+    ChartTimeRefresh,
+    DisplayTimeRefresh,
+    ChartTimeScope,
+    // "Calibration"
+    CalibrationStartFreq,
+    CalibrationStopFreq,
+    CalibrationPointsCount,
+    CalibrationTime,
+    FreqLeftCanalCalibration,
+    FreqRightCanalCalibration,
+    TimeLeftCanalCalibration,
+    TimeRightCanalCalibration,
+    // "Series": ten colours, ten styles, ten widths, each in chart order (result series 1..8, left, right)
+    SeriesColour,
+    SeriesStyle = SeriesColour + 10,
+    SeriesWidth = SeriesStyle + 10,
+    // "Save": slot 1..8 in use
+    SeriesSave = SeriesWidth + 10,
+    // "Open": the recent files, most recent first
+    Last = SeriesSave + 8,
+    // "Position"
+    WindowState = Last + 8,
+    Left,
+    Top,
+    Width,
+    Height,
+    Count
+};
+
+constexpr int ChartSeriesCount = 10;
+constexpr int SlotCount = 8;
+constexpr int RecentFileCount = 8;
+
+// The n-th key of a run of keys (series colours, slot flags, recent files), n from 0.
+constexpr TKey KeyAt(TKey first, int n)
+{
+    return static_cast<TKey>(static_cast<int>(first) + n);
+}
+
+enum class TKeyType : std::uint8_t {
+    Integer,         // signed decimal text, divided by the scale on load
+    Bool,            // "0" or "1"; any non-zero integer reads as true
+    String,          // text as it is
+    WrittenOnly,     // text for the reader of the file; never loaded
+    IntegerNoDefault // an integer whose absence the program handles itself
+};
+
+struct TKeyInfo
+{
+    TKey Key;
+    const char* Section;
+    const char* Name;
+    TKeyType Type;
+    int Default;              // the stored (scaled) default of integers and flags
+    int Scale;                // 1, 100 or 1000
+    QString (*DefaultText)(); // the default of a string; null: empty
+};
+
+// The whole table, indexed by TKey.
+std::span<const TKeyInfo> KeyTable();
+const TKeyInfo& KeyInfo(TKey key);
+
+// The default of a string key (the work folder, an empty recent file).
+QString DefaultText(TKey key);
+
+// The folder where results are saved unless the user chose another one; the queue dump goes here too.
+QString DefaultWorkFolder();

@@ -1,0 +1,281 @@
+#include "settings/ProgramSettings.h"
+
+#include "audio/AudioIO.h"
+#include "common/NumberFormat.h"
+#include "measure/MeasurementState.h"
+#include "settings/KeyTable.h"
+#include "settings/SettingsStore.h"
+#include "settings/WindowSettings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int InputFrameBytes = 4;   // 16-bit stereo
+constexpr int OutputSampleBytes = 2; // 16-bit mono
+// A damaged file must not ask for blocks of gigabytes (or overflow the byte count): about 22 s at 48 kHz.
+constexpr int MaxBlockSamples = 1 << 20;
+
+QString SectionOf(TKey key)
+{
+    return QLatin1String(KeyInfo(key).Section);
+}
+
+QString NameOf(TKey key)
+{
+    return QLatin1String(KeyInfo(key).Name);
+}
+
+// Reading through the table: every section, name and default comes from there.
+class TKeyReader
+{
+public:
+    explicit TKeyReader(const TSettingsStore& store) : Store(store) {}
+
+    int Integer(TKey key) const
+    {
+        return Store.ReadInteger(SectionOf(key), NameOf(key), KeyInfo(key).Default);
+    }
+    std::optional<int> OptionalInteger(TKey key) const
+    {
+        return Store.ReadInteger(SectionOf(key), NameOf(key));
+    }
+    double Real(TKey key) const { return static_cast<double>(Integer(key)) / KeyInfo(key).Scale; }
+    bool Flag(TKey key) const
+    {
+        return Store.ReadBool(SectionOf(key), NameOf(key), KeyInfo(key).Default != 0);
+    }
+    QString Text(TKey key) const { return Store.ReadString(SectionOf(key), NameOf(key), DefaultText(key)); }
+
+private:
+    const TSettingsStore& Store;
+};
+
+class TKeyWriter
+{
+public:
+    explicit TKeyWriter(TSettingsStore& store) : Store(store) {}
+
+    void Integer(TKey key, int value) { Store.WriteInteger(SectionOf(key), NameOf(key), value); }
+    void Flag(TKey key, bool value) { Store.WriteBool(SectionOf(key), NameOf(key), value); }
+    void Text(TKey key, const QString& value) { Store.WriteString(SectionOf(key), NameOf(key), value); }
+
+    // value x scale to the nearest integer, ties to even (the default rounding mode)
+    void Real(TKey key, double value)
+    {
+        const double scaled = value * KeyInfo(key).Scale;
+        if (std::isnan(scaled))
+            return Integer(key, KeyInfo(key).Default);
+        const double limited = std::clamp(scaled, static_cast<double>(std::numeric_limits<int>::min()),
+                                          static_cast<double>(std::numeric_limits<int>::max()));
+        Integer(key, static_cast<int>(std::nearbyint(limited)));
+    }
+
+private:
+    TSettingsStore& Store;
+};
+
+int BlockBytes(int samples, int bytesPerSample)
+{
+    return std::clamp(samples, 0, MaxBlockSamples) * bytesPerSample;
+}
+
+// "%.2fms" of a block's duration; nothing for a rate that gives none.
+QString BlockDuration(const TAudioIO& audio, int bytesPerSample)
+{
+    if (audio.FrameRate() <= 0)
+        return QString();
+    const double milliseconds = audio.BufferSize() * 1000.0 / audio.FrameRate() / bytesPerSample;
+    return NumberFormat::Fixed(milliseconds, 0, 2) + QStringLiteral("ms");
+}
+
+} // namespace
+
+void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audioOut,
+                  TMeasurementState& state, TWindowSettings& window)
+{
+    using enum TKey;
+    const TKeyReader read(store);
+
+    TPreferences& preferences = state.Preferences;
+    preferences.ShowPath = read.Flag(ShowPath);
+    preferences.ShowCross = read.Flag(ShowCross);
+    preferences.ShowRaport = read.Flag(ShowRaport);
+    preferences.MinimizeOnMeasurment = read.Flag(MinimizeOnMeasurment);
+    preferences.PromptOnClose = read.Flag(PromptOnClose);
+    state.FreqExcess = read.Real(FreqExcess);
+    state.LevelExcess = read.Real(LevelExcess);
+    window.WorkDir = read.Text(WorkDir);
+
+    // The stored sizes apply as they are; the automatic rule runs only from the dialogs.
+    state.MeasurementDelay = read.Integer(MeasurmentDelay);
+    audioIn.SetBufferSize(BlockBytes(read.Integer(InputBufferSize), InputFrameBytes));
+    audioOut.SetBufferSize(BlockBytes(read.Integer(OutputBufferSize), OutputSampleBytes));
+    state.MaxAmplitude = read.Integer(MaxAmplitude);
+    state.AmplitudeConst = read.Integer(AmplitudeConst);
+    state.LowFreqLimit = read.Integer(LowFreqLimit);
+    state.AutoBuforSize = read.Flag(AutoBuforSize);
+
+    window.Compensation = read.Flag(Compensation);
+    audioIn.SetFrameRate(read.Integer(FrameRate));
+    audioOut.SetFrameRate(read.Integer(FrameRate));
+    window.CanalNo = read.Integer(CanalNo);
+    window.Average = read.Integer(Average);
+    state.AveragingTime = read.Real(AverageTime);
+    state.Amplitude = read.Integer(Amplitude);
+
+    state.StartFreq = read.Real(FreqStartFreq);
+    state.StopFreq = read.Real(FreqStopFreq);
+    state.PointsCount = read.Integer(FreqPointsCount);
+    state.PointTime = read.Integer(FreqTime);
+    state.FreqAutoScale = read.Integer(FreqAutoScale);
+    state.FreqScaleMinimum = read.Real(FreqScaleMinimum);
+    state.FreqScaleMaximum = read.Real(FreqScaleMaximum);
+    state.BottomAxisLogarithmic = read.Flag(BottomAxisLogarithmic);
+    preferences.ShowLegend = read.Flag(ShowLegend);
+    preferences.ShowCanal = read.Flag(ShowCanal);
+    preferences.ShowFrameRate = read.Flag(ShowFrameRate);
+    preferences.ShowAverageTime = read.Flag(ShowAverageTime);
+    state.FreqAutoLevelScale = read.Flag(FreqAutoLevelScale);
+    state.FreqLevelScaleMinimum = read.Real(FreqLevelScaleMinimum);
+    state.FreqLevelScaleMaximum = read.Real(FreqLevelScaleMaximum);
+
+    state.TimeAutoScale = read.Flag(TimeAutoScale);
+    state.TimeScaleMinimum = read.Real(TimeScaleMinimum);
+    state.TimeScaleMaximum = read.Real(TimeScaleMaximum);
+    state.TimeAutoLevelScale = read.Flag(TimeAutoLevelScale);
+    state.TimeLevelScaleMinimum = read.Real(TimeLevelScaleMinimum);
+    state.TimeLevelScaleMaximum = read.Real(TimeLevelScaleMaximum);
+    state.ChartTimeRefresh = read.Integer(ChartTimeRefresh);
+    state.DisplayTimeRefresh = static_cast<unsigned>(read.Integer(DisplayTimeRefresh));
+    state.ChartTimeScope = static_cast<unsigned>(read.Integer(ChartTimeScope));
+
+    state.CalibrationStartFreq = read.Real(CalibrationStartFreq);
+    state.CalibrationStopFreq = read.Real(CalibrationStopFreq);
+    state.CalibrationPointsCount = read.Integer(CalibrationPointsCount);
+    state.CalibrationTime = read.Integer(CalibrationTime);
+    state.FreqCalibrationL = read.Real(FreqLeftCanalCalibration);
+    state.FreqCalibrationR = read.Real(FreqRightCanalCalibration);
+    state.TimeCalibrationL = read.Real(TimeLeftCanalCalibration);
+    state.TimeCalibrationR = read.Real(TimeRightCanalCalibration);
+
+    for (int n = 0; n < ChartSeriesCount; ++n)
+        window.Series[n].Colour = static_cast<std::uint32_t>(read.Integer(KeyAt(SeriesColour, n)));
+    for (int n = 0; n < ChartSeriesCount; ++n)
+        window.Series[n].Style = PenStyleFromCode(read.Integer(KeyAt(SeriesStyle, n)));
+    for (int n = 0; n < ChartSeriesCount; ++n)
+        window.Series[n].Width = read.Integer(KeyAt(SeriesWidth, n));
+
+    for (int n = 0; n < SlotCount; ++n)
+        window.SlotInUse[n] = read.Flag(KeyAt(SeriesSave, n));
+    for (int n = 0; n < RecentFileCount; ++n)
+        window.Last[n] = read.Text(KeyAt(Last, n));
+
+    window.Kind = read.Flag(Kind);
+
+    TWindowPosition& position = window.Position;
+    position.Left = read.OptionalInteger(Left);
+    position.Top = read.OptionalInteger(Top);
+    position.Width = read.Integer(Width);
+    position.Height = read.Integer(Height);
+    position.WindowState = read.Integer(WindowState);
+}
+
+bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO& audioOut,
+                  const TMeasurementState& state, const TWindowSettings& window)
+{
+    using enum TKey;
+    TKeyWriter write(store);
+
+    const TPreferences& preferences = state.Preferences;
+    write.Flag(ShowPath, preferences.ShowPath);
+    write.Flag(ShowCross, preferences.ShowCross);
+    write.Flag(ShowRaport, preferences.ShowRaport);
+    write.Flag(MinimizeOnMeasurment, preferences.MinimizeOnMeasurment);
+    write.Flag(PromptOnClose, preferences.PromptOnClose);
+    write.Real(FreqExcess, state.FreqExcess);
+    write.Real(LevelExcess, state.LevelExcess);
+    write.Text(WorkDir, window.WorkDir);
+
+    write.Integer(MeasurmentDelay, state.MeasurementDelay);
+    write.Integer(InputBufferSize, audioIn.BufferSize() / InputFrameBytes);
+    write.Integer(OutputBufferSize, audioOut.BufferSize() / OutputSampleBytes);
+    write.Text(InputBufferDuration, BlockDuration(audioIn, InputFrameBytes));
+    write.Text(OutputBufferDuration, BlockDuration(audioOut, OutputSampleBytes));
+    write.Integer(MaxAmplitude, state.MaxAmplitude);
+    write.Integer(AmplitudeConst, state.AmplitudeConst);
+    write.Integer(LowFreqLimit, state.LowFreqLimit);
+    write.Flag(AutoBuforSize, state.AutoBuforSize);
+
+    write.Flag(Kind, window.Kind);
+    write.Flag(Compensation, window.Compensation);
+    // Both components' rates, the output's last: that is the one the file keeps.
+    write.Integer(FrameRate, audioIn.FrameRate());
+    write.Integer(FrameRate, audioOut.FrameRate());
+    write.Integer(CanalNo, window.CanalNo);
+    write.Integer(Average, window.Average);
+    write.Real(AverageTime, state.AveragingTime);
+    write.Integer(Amplitude, state.Amplitude);
+
+    write.Real(FreqStartFreq, state.StartFreq);
+    write.Real(FreqStopFreq, state.StopFreq);
+    write.Integer(FreqPointsCount, state.PointsCount);
+    write.Integer(FreqTime, state.PointTime);
+    write.Integer(FreqAutoScale, state.FreqAutoScale);
+    write.Real(FreqScaleMinimum, state.FreqScaleMinimum);
+    write.Real(FreqScaleMaximum, state.FreqScaleMaximum);
+    write.Flag(BottomAxisLogarithmic, state.BottomAxisLogarithmic);
+    write.Flag(ShowLegend, preferences.ShowLegend);
+    write.Flag(ShowCanal, preferences.ShowCanal);
+    write.Flag(ShowFrameRate, preferences.ShowFrameRate);
+    write.Flag(ShowAverageTime, preferences.ShowAverageTime);
+    write.Flag(FreqAutoLevelScale, state.FreqAutoLevelScale);
+    write.Real(FreqLevelScaleMinimum, state.FreqLevelScaleMinimum);
+    write.Real(FreqLevelScaleMaximum, state.FreqLevelScaleMaximum);
+
+    write.Flag(TimeAutoScale, state.TimeAutoScale);
+    write.Real(TimeScaleMinimum, state.TimeScaleMinimum);
+    write.Real(TimeScaleMaximum, state.TimeScaleMaximum);
+    write.Flag(TimeAutoLevelScale, state.TimeAutoLevelScale);
+    write.Real(TimeLevelScaleMinimum, state.TimeLevelScaleMinimum);
+    write.Real(TimeLevelScaleMaximum, state.TimeLevelScaleMaximum);
+    write.Integer(ChartTimeRefresh, state.ChartTimeRefresh);
+    write.Integer(DisplayTimeRefresh, static_cast<int>(state.DisplayTimeRefresh));
+    write.Integer(ChartTimeScope, static_cast<int>(state.ChartTimeScope));
+
+    write.Real(CalibrationStartFreq, state.CalibrationStartFreq);
+    write.Real(CalibrationStopFreq, state.CalibrationStopFreq);
+    write.Integer(CalibrationPointsCount, state.CalibrationPointsCount);
+    write.Integer(CalibrationTime, state.CalibrationTime);
+    write.Real(FreqLeftCanalCalibration, state.FreqCalibrationL);
+    write.Real(FreqRightCanalCalibration, state.FreqCalibrationR);
+    write.Real(TimeLeftCanalCalibration, state.TimeCalibrationL);
+    write.Real(TimeRightCanalCalibration, state.TimeCalibrationR);
+
+    for (int n = 0; n < ChartSeriesCount; ++n)
+        write.Integer(KeyAt(SeriesColour, n), static_cast<int>(window.Series[n].Colour));
+    for (int n = 0; n < ChartSeriesCount; ++n)
+        write.Integer(KeyAt(SeriesStyle, n), PenStyleCode(window.Series[n].Style));
+    for (int n = 0; n < ChartSeriesCount; ++n)
+        write.Integer(KeyAt(SeriesWidth, n), window.Series[n].Width);
+
+    for (int n = 0; n < SlotCount; ++n)
+        write.Flag(KeyAt(SeriesSave, n), window.SlotInUse[n]);
+    for (int n = 0; n < RecentFileCount; ++n)
+        write.Text(KeyAt(Last, n), window.Last[n]);
+
+    // A minimized or maximized window keeps its last normal place on disk.
+    const TWindowPosition& position = window.Position;
+    write.Integer(WindowState, position.WindowState);
+    if (WindowStateFromCode(position.WindowState) == Qt::WindowNoState) {
+        if (position.Left)
+            write.Integer(Left, *position.Left);
+        if (position.Top)
+            write.Integer(Top, *position.Top);
+        write.Integer(Width, position.Width);
+        write.Integer(Height, position.Height);
+    }
+    return store.Sync();
+}

@@ -1,0 +1,97 @@
+#include "settings/SettingsStore.h"
+
+#include "common/NumberFormat.h"
+#include "settings/IniFormat.h"
+
+#include <QSettings>
+#include <limits>
+
+namespace {
+
+TSettingsStore* TheInstance = nullptr;
+
+QString KeyOf(const QString& section, const QString& name)
+{
+    return section + u'/' + name;
+}
+
+} // namespace
+
+TSettingsStore::TSettingsStore()
+    : Settings(std::make_unique<QSettings>(ReadableIniFormat(), QSettings::UserScope,
+                                           QStringLiteral("Marvelle"), QStringLiteral("Tonvix")))
+{
+    if (!TheInstance)
+        TheInstance = this;
+}
+
+TSettingsStore::TSettingsStore(const QString& filePath)
+    : Settings(std::make_unique<QSettings>(filePath, ReadableIniFormat()))
+{
+    if (!TheInstance)
+        TheInstance = this;
+}
+
+TSettingsStore::~TSettingsStore()
+{
+    if (TheInstance == this)
+        TheInstance = nullptr;
+}
+
+TSettingsStore* TSettingsStore::Instance()
+{
+    return TheInstance;
+}
+
+QString TSettingsStore::FileName() const
+{
+    return Settings->fileName();
+}
+
+std::optional<int> TSettingsStore::ReadInteger(const QString& section, const QString& name) const
+{
+    const QVariant stored = Settings->value(KeyOf(section, name));
+    if (!stored.isValid())
+        return std::nullopt;
+    const std::optional<long long> value = NumberFormat::ParseInteger(stored.toString());
+    if (!value || *value < std::numeric_limits<int>::min() || *value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(*value);
+}
+
+int TSettingsStore::ReadInteger(const QString& section, const QString& name, int defaultValue) const
+{
+    return ReadInteger(section, name).value_or(defaultValue);
+}
+
+bool TSettingsStore::ReadBool(const QString& section, const QString& name, bool defaultValue) const
+{
+    return ReadInteger(section, name, defaultValue ? 1 : 0) != 0;
+}
+
+QString TSettingsStore::ReadString(const QString& section, const QString& name,
+                                   const QString& defaultValue) const
+{
+    return Settings->value(KeyOf(section, name), defaultValue).toString();
+}
+
+void TSettingsStore::WriteInteger(const QString& section, const QString& name, int value)
+{
+    Settings->setValue(KeyOf(section, name), QString::number(value));
+}
+
+void TSettingsStore::WriteBool(const QString& section, const QString& name, bool value)
+{
+    WriteInteger(section, name, value ? 1 : 0);
+}
+
+void TSettingsStore::WriteString(const QString& section, const QString& name, const QString& value)
+{
+    Settings->setValue(KeyOf(section, name), value);
+}
+
+bool TSettingsStore::Sync()
+{
+    Settings->sync();
+    return Settings->status() == QSettings::NoError;
+}

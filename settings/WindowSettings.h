@@ -1,0 +1,50 @@
+#pragma once
+
+#include "settings/KeyTable.h"
+
+#include <QString>
+#include <Qt>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+// The line appearance of one chart series.
+struct TSeriesFormat
+{
+    std::uint32_t Colour = 0; // 0x00BBGGRR
+    Qt::PenStyle Style = Qt::SolidLine;
+    int Width = 1;
+};
+
+// The window's place on the screen as stored. Left and Top are absent until a normal window has been
+// saved once: the window then centres itself on its monitor.
+struct TWindowPosition
+{
+    std::optional<int> Left, Top;
+    int Width = 0, Height = 0;
+    int WindowState = 1; // stored code: 0 minimized, 1 normal, 2 maximized; others leave the state alone
+};
+
+// Everything the main window shows or applies from the settings. LoadSettings fills it; the window
+// applies it after loading and fills it back from its controls before SaveSettings. A field the window
+// does not touch is written back as it was loaded.
+struct TWindowSettings
+{
+    bool Compensation = false; // the "Kompensacja" check box; saved from its menu item
+    int CanalNo = 0;           // item of the channel-mode group
+    int Average = 0;           // item of the averaging-time list
+    bool Kind = false;         // true: the frequency-characteristic measurement
+    QString WorkDir;           // initial folder of the save and open dialogs
+    std::array<TSeriesFormat, ChartSeriesCount> Series{}; // chart order: result series 1..8, left, right
+    std::array<bool, SlotCount> SlotInUse{};
+    std::array<QString, RecentFileCount> Last{}; // Last[0] is the most recent file
+    TWindowPosition Position;
+};
+
+// Pen-style codes of the file: 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot.
+int PenStyleCode(Qt::PenStyle style);    // any other style: -1
+Qt::PenStyle PenStyleFromCode(int code); // anything but 1..4: solid
+
+// Window-state codes of the file (normal and minimized swapped against the toolkit's order).
+int WindowStateCode(Qt::WindowStates states);
+std::optional<Qt::WindowState> WindowStateFromCode(int code); // nothing: leave the state alone
