@@ -18,16 +18,20 @@ QString KeyOf(const QString& section, const QString& name)
 } // namespace
 
 TSettingsStore::TSettingsStore()
-    : Settings(std::make_unique<QSettings>(ReadableIniFormat(), QSettings::UserScope,
-                                           QStringLiteral("Marvelle"), QStringLiteral("Tonvix")))
+    : TSettingsStore(std::make_unique<QSettings>(ReadableIniFormat(), QSettings::UserScope,
+                                                 QStringLiteral("Marvelle"), QStringLiteral("Tonvix")))
 {
-    if (!TheInstance)
-        TheInstance = this;
 }
 
 TSettingsStore::TSettingsStore(const QString& filePath)
-    : Settings(std::make_unique<QSettings>(filePath, ReadableIniFormat()))
+    : TSettingsStore(std::make_unique<QSettings>(filePath, ReadableIniFormat()))
 {
+}
+
+TSettingsStore::TSettingsStore(std::unique_ptr<QSettings> settings) : Settings(std::move(settings))
+{
+    // Only the user's own file counts: no organisation-wide or system-wide values behind it.
+    Settings->setFallbacksEnabled(false);
     if (!TheInstance)
         TheInstance = this;
 }

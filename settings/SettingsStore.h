@@ -37,5 +37,7 @@ public:
     bool Sync();
 
 private:
+    explicit TSettingsStore(std::unique_ptr<QSettings> settings);
+
     std::unique_ptr<QSettings> Settings;
 };
