@@ -63,6 +63,7 @@ public:
     int ActiveSeries() const { return Active; } // -1 when no slot exists
     bool PairMode() const { return State.ChannelMode == TChannelMode::Both; }
     bool Hidden(int slot) const { return !Chart.Visible(slot); }
+    const TChartSeriesData& Points(int series) const { return Chart.Series(series); }
 
     // The state of the series menus of both menu bars.
     const TSeriesMenuItem& Item(TSeriesMenu menu, int slot) const;
