@@ -250,6 +250,9 @@ void TSeriesStore::PairUpdate()
     // Choosing once after the loop ends where choosing after each released pair would.
     if (released)
         ChooseActive();
+    else if (Active >= 0)
+        SetActive(
+            Active); // a right-channel slot that was active hands over to its pair, and the status says so
 }
 
 void TSeriesStore::PairRelease()

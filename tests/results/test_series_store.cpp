@@ -42,6 +42,7 @@ private slots:
     void AddTakesFirstFreeSlotUpToEight();
     void PairModeAddsAtMostFourPairs();
     void ActivatingRightSlotInPairModeActivatesItsPair();
+    void EnteringPairModeHandsRightSlotToItsPair();
     void PairUpdateCaptionsNeverExceedNineteen();
     void PairReleaseRestoresSingleSlots();
     void DeleteZeroesSlotAndChoosesHighest();
@@ -53,7 +54,6 @@ private slots:
     void ResetEmptiesEverySeriesButKeepsSlots();
     void PrepareForSweepClearsAndShows();
     void NamesAreCutToFortyFourCharacters();
-    void OneMenuNotificationPerOperation();
 };
 
 void TestSeriesStore::FreshInstallationHasSlotOneActive()
@@ -142,6 +142,18 @@ void TestSeriesStore::ActivatingRightSlotInPairModeActivatesItsPair()
     QCOMPARE(f.Store.StatusText(), QStringLiteral("Aktywna seria: 2 i 6"));
     QVERIFY(f.Store.Item(TSeriesMenu::AktywnaSeria, 1).Checked);
     QVERIFY(!f.Store.Item(TSeriesMenu::AktywnaSeria, 5).Checked);
+}
+
+void TestSeriesStore::EnteringPairModeHandsRightSlotToItsPair()
+{
+    // All four pairs exist, so no slot is released; slot 6 must not stay active, or a sweep would
+    // write its right channel to slot 10, the right channel series.
+    TFixture f;
+    f.UseSlots({0, 1, 2, 3, 5});
+    f.Store.SetActive(5);
+    f.EnterPairMode();
+    QCOMPARE(f.Store.ActiveSeries(), 1);
+    QCOMPARE(f.Store.StatusText(), QStringLiteral("Aktywna seria: 2 i 6"));
 }
 
 void TestSeriesStore::PairUpdateCaptionsNeverExceedNineteen()
@@ -349,18 +361,6 @@ void TestSeriesStore::NamesAreCutToFortyFourCharacters()
     QCOMPARE(f.Store.SeriesName(2).size(), TSeriesStore::MaxNameLength);
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).toInt(), 2);
-}
-
-void TestSeriesStore::OneMenuNotificationPerOperation()
-{
-    TFixture f;
-    f.UseSlots({0});
-    f.EnterPairMode();
-    QSignalSpy menus(&f.Store, &TSeriesStore::MenusChanged);
-    f.Store.Add();
-    QCOMPARE(menus.count(), 1);
-    f.Store.DeleteAll();
-    QCOMPARE(menus.count(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestSeriesStore)
