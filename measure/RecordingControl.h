@@ -1,0 +1,69 @@
+#pragma once
+
+#include "common/ChartModel.h"
+#include "common/Clock.h"
+#include "measure/MeasurementState.h"
+#include "measure/RecordingPorts.h"
+
+#include <QString>
+
+// The control layer of a measurement: start, settling wait, stop, pause and continue, acquisition,
+// the clock panel, the averaging choice and the chart axes of a sound-pressure recording. The window's
+// handlers delegate here; the level meter does the numeric work on the ticks in between.
+//
+// Time line: a continue carries on from PauseOffset. The start moves StartCount and StartClock back by
+// PauseOffset, so the meter's ElapsedTime, the chart points, the acquired times and the clock panel all
+// continue where the pause left them instead of counting from 0 again.
+class TRecordingControl
+{
+public:
+    static constexpr double SettlingAveragingTime = 0.035; // s, lets the average converge quickly
+    static constexpr int PauseBlinkInterval = 500;          // ms, tmrPauza
+    static constexpr int AveragingOther = 3;                // "Inny"
+    static constexpr int AveragingNone = 4;                 // "Brak"
+
+    TRecordingControl(TMeasurementState& state, IWaveDevice& input, IWaveDevice& output, TChartModel& chart,
+                      IRecordingWindow& window, IClock& clock = ProgramClock());
+    TRecordingControl(const TRecordingControl&) = delete;
+    TRecordingControl& operator=(const TRecordingControl&) = delete;
+
+    // actStartExecute; byStartAction tells the sweep whether the start action itself was used.
+    void Start(bool byStartAction = true);
+    // actAktywacjaExecute: MeasurementDelay ms of pumped events with the short averaging time.
+    void SettlingWait();
+    // actStopExecute. Always runs to its end; stopping an idle device does nothing.
+    void Stop(TStopSender sender);
+    void Pause();      // btnPauzaClick
+    void PauseBlink(); // tmrPauzaTimer
+
+    void SetAcquisition(bool on); // cbAkwizycjaClick
+    void UpdateClockPanel();      // after every tick of a recording
+
+    // cbCzasUsrednianiaChange; applyingSettings keeps the dialog of "Inny" closed at start-up.
+    void AveragingChanged(bool applyingSettings);
+    void StepAveraging(); // F4: S -> F -> I -> S; "Inny" and "Brak" stay
+
+    void ResetTime(); // "Zeruj czas"
+    // Axis set-up of the sound-pressure kind; an action as caller leaves the time axis alone.
+    void SetUpAxes(bool callerIsAction);
+
+    static QString ClockText(int elapsedMilliseconds);
+
+private:
+    bool Recording() const { return Input.Running(); }
+    bool Pressure() const { return State.MeasurementKind == TMeasurementKind::SoundPressure; }
+    void PrepareRecording();
+    void StartClock(double carriedSeconds);
+    void StorePeakLevels();
+    void ShowReports();
+    void SetUpTimeAxis();
+    void SlideTimeWindow();
+    void SetUpLevelAxis();
+
+    TMeasurementState& State;
+    IWaveDevice& Input;
+    IWaveDevice& Output;
+    TChartModel& Chart;
+    IRecordingWindow& Window;
+    IClock& Clock;
+};
