@@ -1,0 +1,486 @@
+#include "ui/ChartView.h"
+
+#include "common/NumberFormat.h"
+#include "ui/AxisTickers.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScreen>
+#include <QSvgGenerator>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+
+constexpr std::array<std::uint32_t, ChartSeriesCount> DefaultColours = {
+    0x0000FF, 0x804000, 0x808000, 0x0080FF, 0x8080FF, 0xFF0000, 0x408000, 0x8000FF, 0x0000FF, 0xFF0000};
+
+constexpr double ZoomInPercent = 101, ZoomOutPercent = 99;
+constexpr double SmallestZoomSpan = 0.1;
+
+QColor ColourFromBgr(std::uint32_t bgr)
+{
+    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                  static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+bool Inside(const QCPRange& range, const QCPRange& limit)
+{
+    return range.lower > limit.lower && range.upper < limit.upper;
+}
+
+} // namespace
+
+QString LegendText(int series, const QString& title, const TLegendFacts& facts,
+                   const TPreferences& preferences)
+{
+    if (!facts.Measured)
+        return title;
+    QString text = facts.Name;
+    if (preferences.ShowCanal) {
+        // A pair measured on both channels holds the left one in series 1..4, the right in 5..8.
+        if (facts.Channel == 0 || (facts.Channel == 2 && series < ResultSeriesCount / 2))
+            text += QStringLiteral("; L");
+        else if (facts.Channel == 1 || facts.Channel == 2)
+            text += QStringLiteral("; P");
+    }
+    if (preferences.ShowFrameRate)
+        text += QStringLiteral("; ") + NumberFormat::Integer(facts.FrameRate, 6) + QStringLiteral("Hz");
+    if (preferences.ShowAverageTime)
+        text += QStringLiteral("; ") + NumberFormat::General(facts.AveragingTime) + 's';
+    return text;
+}
+
+TChartView::TChartView(TChartModel& model, QWidget* parent)
+    : QCustomPlot(parent), Model(model), ReplotTimer(new QTimer(this))
+{
+    setObjectName(QStringLiteral("chtWykres"));
+    setBackground(Qt::white);
+    setMouseTracking(true);
+    setInteractions(QCP::Interactions());
+    SetZoomAllowed(true);
+
+    LinearBottomTicker.reset(new TLinearAxisTicker(QStringLiteral("####.0"), 2));
+    LogBottomTicker.reset(new TFrequencyAxisTicker(QStringLiteral("####.0")));
+    LevelTicker.reset(new TLinearAxisTicker(QStringLiteral("#,##0.0#")));
+    xAxis->setTicker(LinearBottomTicker);
+    xAxis->setLabel(QStringLiteral("Czas [s]"));
+    xAxis->setTickLength(2, 4);
+    xAxis->setRange(BottomLimit);
+    yAxis->setTicker(LevelTicker);
+    yAxis->setLabel(QStringLiteral("Poziom [dB]"));
+    yAxis->setRange(LevelLimit);
+
+    legend->setVisible(false);
+    legend->setIconSize(20, 10);
+    axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignHCenter);
+
+    for (int s = 0; s < ChartSeriesCount; ++s) {
+        QCPGraph* graph = addGraph();
+        graph->setLineStyle(QCPGraph::lsLine);
+        graph->setAdaptiveSampling(true); // keeps long recordings fast to draw
+        graph->setPen(QPen(ColourFromBgr(DefaultColours[static_cast<std::size_t>(s)]), 1));
+        graph->setVisible(Model.Visible(s));
+        Graphs[static_cast<std::size_t>(s)] = graph;
+        ReloadSeries(s);
+    }
+    RebuildLegend();
+
+    // The cross-hair lives on a buffered layer of its own, so moving it redraws only that layer.
+    addLayer(QStringLiteral("overlay"));
+    OverlayLayer = layer(QStringLiteral("overlay"));
+    OverlayLayer->setMode(QCPLayer::lmBuffered);
+    for (QCPItemStraightLine** line : {&CrossVertical, &CrossHorizontal}) {
+        *line = new QCPItemStraightLine(this);
+        (*line)->setLayer(OverlayLayer);
+        (*line)->point1->setType(QCPItemPosition::ptAbsolute);
+        (*line)->point2->setType(QCPItemPosition::ptAbsolute);
+        (*line)->setSelectable(false);
+        (*line)->setVisible(false);
+    }
+    SetCrossPen(0x00FFFF, Qt::SolidLine);
+
+    // Points may arrive far faster than the screen shows them: draw at most once per frame.
+    const double refreshRate = screen() && screen()->refreshRate() > 0 ? screen()->refreshRate() : 60.0;
+    ReplotTimer->setSingleShot(true);
+    ReplotTimer->setInterval(std::clamp(static_cast<int>(std::lround(1000.0 / refreshRate)), 1, 100));
+    connect(ReplotTimer, &QTimer::timeout, this, &TChartView::ReplotNow);
+
+    connect(&Model, &TChartModel::PointAppended, this, &TChartView::FollowAppend);
+    connect(&Model, &TChartModel::FirstPointDeleted, this, &TChartView::FollowFirstDeleted);
+    connect(&Model, &TChartModel::SeriesCleared, this, [this](int series) {
+        Graph(series)->data()->clear();
+        ScheduleReplot();
+    });
+    connect(&Model, &TChartModel::SeriesReset, this, [this](int series) {
+        ReloadSeries(series);
+        ScheduleReplot();
+    });
+    connect(&Model, &TChartModel::VisibilityChanged, this, [this](int series) {
+        Graph(series)->setVisible(Model.Visible(series));
+        RebuildLegend();
+        ScheduleReplot();
+    });
+    connect(&Model, &TChartModel::TitleChanged, this, [this] {
+        RebuildLegend();
+        ScheduleReplot();
+    });
+}
+
+TChartView::~TChartView() = default;
+
+void TChartView::SetSeriesPen(int series, std::uint32_t colour, Qt::PenStyle style, int width)
+{
+    Graph(series)->setPen(QPen(ColourFromBgr(colour), std::max(width, 1), style));
+    ScheduleReplot();
+}
+
+void TChartView::SetMeasurementKind(TMeasurementKind kind)
+{
+    Kind = kind;
+    LogBottomTicker->SetFrequencyKind(kind == TMeasurementKind::FrequencyCharacteristic);
+    ScheduleReplot();
+}
+
+void TChartView::SetPreferences(const TPreferences& preferences)
+{
+    Preferences = preferences;
+    if (!Preferences.ShowCross)
+        HideCross();
+    RebuildLegend();
+    ScheduleReplot();
+}
+
+void TChartView::SetLegendFacts(int series, const TLegendFacts& facts)
+{
+    Facts[static_cast<std::size_t>(series)] = facts;
+    RebuildLegend();
+    ScheduleReplot();
+}
+
+void TChartView::SetLegendVisible(bool visible)
+{
+    legend->setVisible(visible);
+    ScheduleReplot();
+}
+
+void TChartView::SetCrossPen(std::uint32_t colour, Qt::PenStyle style)
+{
+    const QPen pen(ColourFromBgr(colour), 1, style);
+    CrossVertical->setPen(pen);
+    CrossHorizontal->setPen(pen);
+    if (CrossVertical->visible())
+        OverlayLayer->replot();
+}
+
+void TChartView::SetLevelRange(double minimum, double maximum)
+{
+    if (!std::isfinite(minimum) || !std::isfinite(maximum))
+        return;
+    yAxis->setRange(minimum, maximum);
+    LevelLimit = yAxis->range();
+    ScheduleReplot();
+}
+
+void TChartView::SetBottomRange(double minimum, double maximum)
+{
+    if (!std::isfinite(minimum) || !std::isfinite(maximum))
+        return;
+    AutoBottom = false;
+    xAxis->setRange(minimum, maximum);
+    BottomLimit = xAxis->range();
+    ScheduleReplot();
+}
+
+void TChartView::SetBottomAutoRange(bool automatic)
+{
+    AutoBottom = automatic;
+    if (automatic) {
+        FitBottomToData();
+        BottomLimit = xAxis->range();
+    }
+    ScheduleReplot();
+}
+
+void TChartView::SetBottomLogarithmic(bool logarithmic)
+{
+    xAxis->setScaleType(logarithmic ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
+    if (logarithmic)
+        xAxis->setTicker(LogBottomTicker);
+    else
+        xAxis->setTicker(LinearBottomTicker);
+    BottomLimit = xAxis->range(); // a logarithmic axis may have moved a minimum at or below zero
+    ScheduleReplot();
+}
+
+void TChartView::SetBottomTitle(const QString& title)
+{
+    xAxis->setLabel(title);
+    ScheduleReplot();
+}
+
+void TChartView::SetBottomLabelFormat(const QString& format)
+{
+    LinearBottomTicker->SetFormat(format);
+    LogBottomTicker->SetFormat(format);
+    ScheduleReplot();
+}
+
+QCPRange TChartView::LevelRange() const
+{
+    return yAxis->range();
+}
+
+QCPRange TChartView::BottomRange() const
+{
+    return xAxis->range();
+}
+
+void TChartView::SetZoomAllowed(bool allowed)
+{
+    setSelectionRectMode(allowed ? QCP::srmZoom : QCP::srmNone);
+}
+
+void TChartView::ZoomIn()
+{
+    if (xAxis->range().size() <= SmallestZoomSpan || yAxis->range().size() <= SmallestZoomSpan)
+        return;
+    ZoomAboutCentre(100.0 / ZoomInPercent);
+}
+
+void TChartView::ZoomOut()
+{
+    // One step never leaves more than one step beyond the limits of the axis set-up.
+    if (!Inside(xAxis->range(), BottomLimit) || !Inside(yAxis->range(), LevelLimit)) {
+        xAxis->setRange(BottomLimit);
+        yAxis->setRange(LevelLimit);
+    }
+    ZoomAboutCentre(100.0 / ZoomOutPercent);
+}
+
+void TChartView::UndoZoom()
+{
+    if (AutoBottom)
+        FitBottomToData();
+    else
+        xAxis->setRange(BottomLimit);
+    yAxis->setRange(LevelLimit);
+    ScheduleReplot();
+}
+
+void TChartView::ZoomAboutCentre(double factor)
+{
+    const QPointF centre = axisRect()->rect().center();
+    xAxis->scaleRange(factor, xAxis->pixelToCoord(centre.x()));
+    yAxis->scaleRange(factor, yAxis->pixelToCoord(centre.y()));
+    ScheduleReplot();
+}
+
+void TChartView::CopyToClipboard()
+{
+    ReplotNow();
+    QByteArray svg;
+    QBuffer buffer(&svg);
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(size());
+    generator.setViewBox(rect());
+    QCPPainter painter;
+    if (painter.begin(&generator)) {
+        painter.setMode(QCPPainter::pmVectorized);
+        painter.setMode(QCPPainter::pmNoCaching);
+        toPainter(&painter, width(), height());
+        painter.end();
+    }
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("image/svg+xml"), svg);
+    data->setImageData(toPixmap().toImage());
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void TChartView::PrintPreview()
+{
+    ReplotNow();
+    QPrintPreviewDialog dialog(window());
+    dialog.setWindowTitle(QStringLiteral("Podgląd wydruku"));
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, &TChartView::RenderPage);
+    dialog.exec();
+    replot();
+}
+
+void TChartView::RenderPage(QPrinter* printer)
+{
+    const QSize chart = size().isEmpty() ? QSize(800, 600) : size();
+    const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
+    QCPPainter painter(printer);
+    if (!painter.isActive())
+        return;
+    painter.setMode(QCPPainter::pmVectorized);
+    painter.setMode(QCPPainter::pmNoCaching);
+    // The chart keeps its on-screen proportions and fills the page's width or height.
+    const double scale = std::min(page.width() / chart.width(), page.height() / chart.height());
+    painter.scale(scale, scale);
+    toPainter(&painter, chart.width(), chart.height());
+}
+
+QString TChartView::PageAt(const QPoint& position) const
+{
+    for (QCPAxis* axis : {yAxis, xAxis}) {
+        const QCPAxis::SelectablePart part = axis->getPartAt(position);
+        if (part == QCPAxis::spAxis || part == QCPAxis::spTickLabels)
+            return QString::fromLatin1(Kind == TMeasurementKind::SoundPressure
+                                           ? ChartPage::SoundPressure
+                                           : ChartPage::FrequencyCharacteristic);
+    }
+    if (legend->visible() && legend->outerRect().contains(position))
+        return QString::fromLatin1(ChartPage::Legend);
+    for (const QCPGraph* graph : Graphs) {
+        if (!graph->visible())
+            continue;
+        const double distance = graph->selectTest(position, false);
+        if (distance >= 0 && distance <= selectionTolerance())
+            return QString::fromLatin1(ChartPage::Colours);
+    }
+    return QString::fromLatin1(ChartPage::Chart);
+}
+
+QString TChartView::ReadoutAt(const QPoint& position) const
+{
+    if (!axisRect()->rect().contains(position))
+        return {};
+    const double x = xAxis->pixelToCoord(position.x());
+    const double y = yAxis->pixelToCoord(position.y());
+    if (!std::isfinite(x) || !std::isfinite(y))
+        return {};
+    const bool time = Kind == TMeasurementKind::SoundPressure;
+    return NumberFormat::Fixed(y, 0, 1) + QStringLiteral("dB ") + NumberFormat::Fixed(x, 0, time ? 3 : 1) +
+           (time ? QStringLiteral("s") : QStringLiteral("Hz"));
+}
+
+void TChartView::ReplotNow()
+{
+    ReplotTimer->stop();
+    if (AutoBottom)
+        FitBottomToData();
+    replot();
+}
+
+void TChartView::mouseMoveEvent(QMouseEvent* event)
+{
+    QCustomPlot::mouseMoveEvent(event);
+    const QPoint position = event->position().toPoint();
+    const QString text = ReadoutAt(position);
+    if (text.isEmpty()) {
+        unsetCursor();
+        HideCross();
+    } else {
+        setCursor(Qt::CrossCursor);
+        if (Preferences.ShowCross)
+            MoveCross(position);
+    }
+    emit ReadoutChanged(text);
+}
+
+void TChartView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QCustomPlot::mouseDoubleClickEvent(event);
+    emit OptionsPageRequested(PageAt(event->position().toPoint()));
+}
+
+void TChartView::leaveEvent(QEvent* event)
+{
+    QCustomPlot::leaveEvent(event);
+    unsetCursor();
+    HideCross();
+    emit ReadoutChanged(QString());
+}
+
+void TChartView::ScheduleReplot()
+{
+    if (!ReplotTimer->isActive())
+        ReplotTimer->start();
+}
+
+void TChartView::FollowAppend(int series, int index)
+{
+    const TChartSeriesData& data = Model.Series(series);
+    // Appending at either end matches the model's order; anything else is re-read.
+    if (index == data.Count() - 1 || index == 0)
+        Graph(series)->addData(data.X(index), data.Y(index));
+    else
+        ReloadSeries(series);
+    ScheduleReplot();
+}
+
+void TChartView::FollowFirstDeleted(int series)
+{
+    const QSharedPointer<QCPGraphDataContainer> data = Graph(series)->data();
+    if (!data->isEmpty())
+        data->remove(data->constBegin()->key);
+    ScheduleReplot();
+}
+
+void TChartView::ReloadSeries(int series)
+{
+    const TChartSeriesData& points = Model.Series(series);
+    QVector<QCPGraphData> data(points.Count());
+    for (int i = 0; i < points.Count(); ++i)
+        data[i] = QCPGraphData(points.X(i), points.Y(i));
+    Graph(series)->data()->set(data, true);
+}
+
+void TChartView::RebuildLegend()
+{
+    legend->clearItems();
+    for (int s = 0; s < ResultSeriesCount; ++s) {
+        QCPGraph* graph = Graph(s);
+        const QString title = Model.Title(s).isEmpty()
+                                  ? QStringLiteral("Seria ") + NumberFormat::Integer(s + 1)
+                                  : Model.Title(s);
+        graph->setName(LegendText(s, title, Facts[static_cast<std::size_t>(s)], Preferences));
+        if (Model.Visible(s))
+            graph->addToLegend();
+    }
+}
+
+void TChartView::FitBottomToData()
+{
+    double lower = 0, upper = 0;
+    bool any = false;
+    for (int s = 0; s < ChartSeriesCount; ++s) {
+        const TChartSeriesData& data = Model.Series(s);
+        if (!Model.Visible(s) || data.Empty())
+            continue;
+        lower = any ? std::min(lower, data.MinX()) : data.MinX();
+        upper = any ? std::max(upper, data.MaxX()) : data.MaxX();
+        any = true;
+    }
+    if (any && upper > lower)
+        xAxis->setRange(lower, upper);
+}
+
+void TChartView::MoveCross(const QPoint& position)
+{
+    const QRect plot = axisRect()->rect();
+    CrossVertical->point1->setCoords(position.x(), plot.top());
+    CrossVertical->point2->setCoords(position.x(), plot.bottom());
+    CrossHorizontal->point1->setCoords(plot.left(), position.y());
+    CrossHorizontal->point2->setCoords(plot.right(), position.y());
+    CrossVertical->setVisible(true);
+    CrossHorizontal->setVisible(true);
+    OverlayLayer->replot();
+}
+
+void TChartView::HideCross()
+{
+    if (!CrossVertical->visible())
+        return;
+    CrossVertical->setVisible(false);
+    CrossHorizontal->setVisible(false);
+    OverlayLayer->replot();
+}
