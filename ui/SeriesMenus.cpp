@@ -143,16 +143,27 @@ QMenu* TSeriesMenus::Menu(TSeriesMenu menu, bool popup) const
     return (popup ? Popup : Main).Menus[static_cast<std::size_t>(menu)];
 }
 
+void TSeriesMenus::LockForSweep(bool locked)
+{
+    Locked = locked;
+    Mirror();
+}
+
 void TSeriesMenus::Mirror()
 {
+    actDodajSerie->setEnabled(!Locked);
+    actUsunWszystkie->setEnabled(!Locked);
     for (TMenuSet* set : {&Main, &Popup}) {
         for (int m = 0; m < SeriesMenuCount; ++m) {
-            set->Menus[static_cast<std::size_t>(m)]->setEnabled(Store.MenusEnabled());
+            const auto menu = static_cast<TSeriesMenu>(m);
+            const bool lockable = menu == TSeriesMenu::AktywnaSeria || menu == TSeriesMenu::UsunSerie;
+            const bool enabled = Store.MenusEnabled() && !(Locked && lockable);
+            set->Menus[static_cast<std::size_t>(m)]->setEnabled(enabled);
             for (int slot = 0; slot < ResultSeriesCount; ++slot) {
-                const TSeriesMenuItem& state = Store.Item(static_cast<TSeriesMenu>(m), slot);
+                const TSeriesMenuItem& state = Store.Item(menu, slot);
                 QAction* item = set->Items[static_cast<std::size_t>(m)][static_cast<std::size_t>(slot)];
                 item->setVisible(state.Visible);
-                item->setEnabled(state.Enabled);
+                item->setEnabled(state.Enabled); // a disabled sub-menu silences its items' keys too
                 item->setChecked(state.Checked);
                 item->setText(state.Caption);
             }

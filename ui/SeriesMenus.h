@@ -31,6 +31,11 @@ public:
     QAction* DodajSerie() const { return actDodajSerie; }
     QAction* UsunWszystkie() const { return actUsunWszystkie; }
 
+    // While a sweep runs its slot must stay: "Aktywna seria", "Usuń serię", "Dodaj serię" and
+    // "Usuń wszystkie" are disabled in both menus, and stay so whatever the store does meanwhile.
+    void LockForSweep(bool locked);
+    bool LockedForSweep() const { return Locked; }
+
     // The report box of a chart series (0..9); nothing where this kind has no report for it.
     void ShowReport(int series);
     // From a menu click the "ShowRaport" preference is inverted; both check marks follow it always.
@@ -60,4 +65,5 @@ private:
     QWidget* Window;
     TMenuSet Main, Popup;
     QAction *actDodajSerie{}, *actUsunWszystkie{};
+    bool Locked = false;
 };

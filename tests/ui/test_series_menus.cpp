@@ -76,6 +76,7 @@ private slots:
     void ShortcutsOnlyOnTheMenuBar();
     void ItemsFollowTheStore();
     void KeysReachOnlyExistingSlots();
+    void SweepLockHoldsThroughStoreChanges();
     void OnlyMenuBarShowHideAsksForRescale();
     void ReportBoxOnlyWhereTheKindHasOne();
     void AutomaticReportPreference();
@@ -189,6 +190,36 @@ void TestSeriesMenus::KeysReachOnlyExistingSlots()
     QVERIFY(f.Store.SlotInUse(0));
     QTest::keyClick(&f.Window, Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(f.Store.ActiveSeries(), -1);
+}
+
+void TestSeriesMenus::SweepLockHoldsThroughStoreChanges()
+{
+    TFixture f;
+    f.Store.Register();
+    f.Store.Add();
+    f.Window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&f.Window));
+    f.Menus.LockForSweep(true);
+    QTest::keyClick(&f.Window, Qt::Key_F5);
+    QTest::keyClick(&f.Window, Qt::Key_F6, Qt::ControlModifier);
+    QTest::keyClick(&f.Window, Qt::Key_Insert);
+    QTest::keyClick(&f.Window, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(f.Store.ActiveSeries(), 1);
+    QVERIFY(f.Store.SlotInUse(1));
+    QVERIFY(!f.Store.SlotInUse(2));
+
+    // Showing and hiding stays available, and its change of the menus keeps the lock.
+    QTest::keyClick(&f.Window, Qt::Key_F5, Qt::ShiftModifier);
+    QVERIFY(!f.Chart.Visible(0));
+    for (const char* name : {"mmiAktywnaSeria", "pmiAktywnaSeria", "mmiUsunSerie", "pmiUsunSerie"})
+        QVERIFY2(!f.Menu(name)->isEnabled(), name);
+    QVERIFY(f.Menu("pmiPokazSerie")->isEnabled());
+    QVERIFY(!f.Action("actDodajSerie")->isEnabled());
+
+    f.Menus.LockForSweep(false);
+    QTest::keyClick(&f.Window, Qt::Key_F5);
+    QCOMPARE(f.Store.ActiveSeries(), 0);
+    QVERIFY(f.Menu("mmiUsunSerie")->isEnabled());
 }
 
 void TestSeriesMenus::OnlyMenuBarShowHideAsksForRescale()
