@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/NumberFormat.h"
+#include "results/Report.h"
 #include "ui/OknoDialog.h"
 #include "ui/OknoOProgramie.h"
 
@@ -69,6 +70,10 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     CreatePanels();
     CreateStatusBar();
     ConnectHandlers();
+    connect(&Series, &TSeriesStore::StatusTextChanged, this,
+            [this](const QString& text) { SetStatusPanel(4, text); });
+    connect(&Series, &TSeriesStore::StartEnabling, actStart, &QAction::setEnabled);
+    connect(&Series, &TSeriesStore::Message, this, [this](const QString& text) { ShowMessage(text); });
     FormCreate(arguments);
 }
 
@@ -106,6 +111,7 @@ void TFormaGlowna::LoadSettings()
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
     }
     SelectKind(Measurement.MeasurementKind, this);
+    Series.Register();
 }
 
 void TFormaGlowna::SaveSettings() {}
@@ -167,6 +173,18 @@ QString TFormaGlowna::CalibrationStateText(double offsetLeft, double offsetRight
 void TFormaGlowna::ShowError(const QString& text)
 {
     QMessageBox::critical(this, "Tonvix", text);
+}
+
+void TFormaGlowna::ShowMessage(const QString& text)
+{
+    QMessageBox::information(this, "Tonvix", text);
+}
+
+void TFormaGlowna::actPlikNowyExecute()
+{
+    Series.Reset();
+    FileName = TSeriesStore::UntitledFileName;
+    setWindowTitle(TSeriesStore::WindowTitle(FileName, Measurement.Preferences.ShowPath));
 }
 
 // ---- Closing and the save prompt
@@ -252,8 +270,11 @@ void TFormaGlowna::SelectKind(TMeasurementKind kind, QObject* sender)
             cbAkwizycja->setChecked(false);
             ReleaseMemory();
         }
+        SetStatusPanel(4, Series.StatusText());
         Chart.SetVisible(LeftChannelSeries, false);
         Chart.SetVisible(RightChannelSeries, false);
+        for (int series = 0; series < ResultSeriesCount; ++series)
+            Chart.Clear(series);
     }
 }
 
@@ -293,6 +314,7 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
 
 void TFormaGlowna::rgTrybPracyClick()
 {
+    const TChannelMode previous = Measurement.ChannelMode;
     const int mode = TrybPracyButtons->checkedId();
     Measurement.ChannelMode = static_cast<TChannelMode>(mode);
     lblWartoscL->setEnabled(mode != 1);
@@ -300,6 +322,8 @@ void TFormaGlowna::rgTrybPracyClick()
     if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure) {
         Chart.SetVisible(LeftChannelSeries, mode != 1);
         Chart.SetVisible(RightChannelSeries, mode != 0);
+    } else {
+        Series.ChannelModeChanged(previous);
     }
     UpdateCompensation();
 }
@@ -353,12 +377,10 @@ void TFormaGlowna::tbnKoszClick()
 
 void TFormaGlowna::ReleaseMemory()
 {
-    Queue.Clear();
-    // While values still arrive the command stays available; in the frequency kind the same button
-    // is the scaling command, which stays as the kind set it.
+    const bool collecting = Report::ReleaseMemory(Queue, InputRunning(), Measurement.AcquisitionOn);
+    // In the frequency kind the same button is the scaling command, which stays as the kind set it.
     if (Measurement.MeasurementKind != TMeasurementKind::SoundPressure)
         return;
-    const bool collecting = Measurement.AcquisitionOn && InputRunning();
     mmiKosz->setEnabled(collecting);
     tbnKosz->setEnabled(collecting);
 }
@@ -451,7 +473,6 @@ bool TFormaGlowna::eventFilter(QObject* watched, QEvent* event)
 
 // ---- Handlers whose work lives in the engine
 
-void TFormaGlowna::actPlikNowyExecute() {}
 void TFormaGlowna::actPlikOtworzExecute() {}
 void TFormaGlowna::actPlikZapiszExecute() {}
 void TFormaGlowna::actPlikZapiszJakoExecute() {}

@@ -3,6 +3,7 @@
 #include "common/ChartModel.h"
 #include "measure/MeasurementState.h"
 #include "results/AcquisitionQueue.h"
+#include "results/SeriesStore.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -53,6 +54,7 @@ public:
     TMeasurementState& State() { return Measurement; }
     TChartModel& ChartData() { return Chart; }
     TAcquisitionQueue& AcquisitionQueue() { return Queue; }
+    TSeriesStore& SeriesStore() { return Series; }
     const TCrossHair& CrossHair() const { return Cross; }
     QString CurrentFileName() const { return FileName; }
     QString WorkFolder() const { return DialogFolder; }
@@ -144,12 +146,14 @@ private:
     bool InputRunning() const;
     void ShowOptions(const QString& page);
     void ShowError(const QString& text);
+    void ShowMessage(const QString& text);
     static QString CalibrationStateText(double offsetLeft, double offsetRight);
     static QString InitialReadout();
 
     TMeasurementState Measurement;
     TChartModel Chart;
     TAcquisitionQueue Queue;
+    TSeriesStore Series{Measurement, Chart};
     TCrossHair Cross;
     QString FileName;
     QString DialogFolder;

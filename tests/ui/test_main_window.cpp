@@ -116,7 +116,9 @@ private slots:
         QFETCH(QChar, separator);
         NumberFormat::SetDecimalSeparator(separator);
         NewWindow();
-        QCOMPARE(Window->windowTitle(), QString("Tonvix"));
+        QCOMPARE(Window->windowTitle(), QString("Tonvix ")); // no file named yet, and no path shown
+        QCOMPARE(Window->CurrentFileName(), QString("BezNazwy"));
+        QCOMPARE(Window->StatusPanel(4), QString("Aktywna seria: 1"));
         QCOMPARE(Window->minimumSize(), QSize(600, 440));
         QCOMPARE(Window->size(), QSize(600, 440));
 
@@ -243,6 +245,11 @@ private slots:
         QVERIFY(frequency->shortcut().isEmpty());
         QVERIFY(!Window->ChartData().Visible(LeftChannelSeries));
         QVERIFY(!Window->ChartData().Visible(RightChannelSeries));
+        QCOMPARE(Window->StatusPanel(4), QString("Aktywna seria: 1"));
+        Find<QRadioButton>("rbKanalLR")->click(); // slots pair up in this kind
+        QCOMPARE(Window->StatusPanel(4), QString("Aktywna seria: 1 i 5"));
+        Find<QRadioButton>("rbKanalL")->click(); // the pair splits; the highest slot becomes active
+        QCOMPARE(Window->StatusPanel(4), QString("Aktywna seria: 5"));
 
         Window->State().TimeCalibrationL = 1.5;
         pressure->trigger();
@@ -461,7 +468,7 @@ private slots:
         NewWindow({"tonvix", "/o", QDir::currentPath() + "/nie ma/takiego pliku.lev"});
         QCOMPARE(Window->CurrentFileName(), QDir::currentPath() + "/nie ma/takiego pliku.lev");
         NewWindow({"tonvix", "plik.lev"});
-        QVERIFY(Window->CurrentFileName().isEmpty()); // only "/o" names a file
+        QCOMPARE(Window->CurrentFileName(), QString("BezNazwy")); // only "/o" names a file
     }
 
     void workFolderThatCannotBeMade()
