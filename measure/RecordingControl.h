@@ -18,9 +18,9 @@ class TRecordingControl
 {
 public:
     static constexpr double SettlingAveragingTime = 0.035; // s, lets the average converge quickly
-    static constexpr int PauseBlinkInterval = 500;          // ms, tmrPauza
-    static constexpr int AveragingOther = 3;                // "Inny"
-    static constexpr int AveragingNone = 4;                 // "Brak"
+    static constexpr int PauseBlinkInterval = 500;         // ms, tmrPauza
+    static constexpr int AveragingOther = 3;               // "Inny"
+    static constexpr int AveragingNone = 4;                // "Brak"
 
     TRecordingControl(TMeasurementState& state, IWaveDevice& input, IWaveDevice& output, TChartModel& chart,
                       IRecordingWindow& window, IClock& clock = ProgramClock());
@@ -53,7 +53,7 @@ private:
     bool Recording() const { return Input.Running(); }
     bool Pressure() const { return State.MeasurementKind == TMeasurementKind::SoundPressure; }
     void PrepareRecording();
-    void StartClock(double carriedSeconds);
+    void StartTimeLine(double carriedSeconds); // StartCount and StartClock, moved back by a carried time
     void StorePeakLevels();
     void ShowReports();
     void SetUpTimeAxis();

@@ -38,8 +38,8 @@ public:
 
     // The two measurement-kind entries of "Pomiar", mmiNarzedziaKalibracja and tbnKalibracja.
     virtual void SetKindAndCalibrationEnabled(bool enabled) = 0;
-    virtual void SetOptionsEnabled(bool enabled) = 0;      // mmiOpcjeWykresu, mmiKonfiguracja
-    virtual void SetSeriesMenusEnabled(bool enabled) = 0;  // mmi/pmi DodajSerie, UsunSerie, AktywnaSeria
+    virtual void SetOptionsEnabled(bool enabled) = 0;       // mmiOpcjeWykresu, mmiKonfiguracja
+    virtual void SetSeriesMenusEnabled(bool enabled) = 0;   // mmi/pmi DodajSerie, UsunSerie, AktywnaSeria
     virtual void SetMemoryReleaseEnabled(bool enabled) = 0; // tbnKosz, mmiKosz
     virtual void SetZoomAllowed(bool allowed) = 0;
     virtual void SetReadoutsBlack() = 0;
@@ -48,7 +48,8 @@ public:
     virtual void SetTickInterval(int milliseconds) = 0;
     virtual void SetPauseBlinking(bool on) = 0;
 
-    // Chart axes. SetLevelAxisRange also records the limits that the zoom returns to.
+    // Chart axes. A time range is a fixed one (automatic range off); SetLevelAxisRange also records
+    // the limits that the zoom returns to.
     virtual void SetTimeAxisRange(double minimum, double maximum) = 0;
     virtual void SetTimeAxisAutoRange(bool on) = 0;
     virtual void SetLevelAxisRange(double minimum, double maximum) = 0;

@@ -1,0 +1,355 @@
+#include "measure/RecordingControl.h"
+
+#include "common/NumberFormat.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+constexpr int MillisecondsPerDay = 86'400'000;
+constexpr int AveragingItemCount = 3; // the items F4 steps through: S, F, I
+constexpr double AveragingTimes[AveragingItemCount] = {1.0, 0.125, 0.035};
+constexpr double NoDataLevelMinimum = -90.0, NoDataLevelMaximum = 0.0;
+
+const QString Measuring = QStringLiteral("Pomiar");
+const QString Stopped = QStringLiteral("Pomiar zatrzymany");
+const QString Paused = QStringLiteral("Pauza");
+const QString Continue = QStringLiteral("&Kontynuuj");
+const QString Acquiring = QStringLiteral("Zapis danych do pamięci");
+const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
+
+// 20 log10(peak / 32768); a channel that saw nothing counts as full scale, 0 dB.
+double PeakLevel(std::int32_t peakMax, std::int32_t peakMin)
+{
+    // The magnitude of the smallest sample counts even when no tick has folded it in yet.
+    std::int64_t magnitude = std::max<std::int64_t>(peakMax, std::llabs(static_cast<long long>(peakMin)));
+    if (magnitude == 0)
+        magnitude = OverloadMagnitude;
+    return 20.0 * std::log10(static_cast<double>(magnitude) / PeakReference);
+}
+
+// The level axis is widened by the excess and rounded to whole dB, halves to even.
+void Widen(double& minimum, double& maximum, double excess)
+{
+    if (excess == 0)
+        return;
+    minimum = std::nearbyint(minimum - excess);
+    maximum = std::nearbyint(maximum + excess);
+}
+
+} // namespace
+
+TRecordingControl::TRecordingControl(TMeasurementState& state, IWaveDevice& input, IWaveDevice& output,
+                                     TChartModel& chart, IRecordingWindow& window, IClock& clock)
+    : State(state), Input(input), Output(output), Chart(chart), Window(window), Clock(clock)
+{
+}
+
+// ---- Start and stop
+
+void TRecordingControl::Start(bool byStartAction)
+{
+    double carriedSeconds = 0;
+    if (Pressure()) {
+        if (State.RecordingPaused && State.PauseOffset != 0)
+            carriedSeconds = State.PauseOffset;
+        PrepareRecording();
+    } else if (!Window.PrepareSweepStart(byStartAction)) {
+        return;
+    }
+
+    Window.BindStartButton(true);
+
+    if (!Pressure()) {
+        State.OutputStartFailed = !Output.Start();
+        if (State.OutputStartFailed)
+            Window.ShowError(OutputFailurePrefix + Output.LastError());
+    }
+
+    State.InputStartFailed = !Input.Start();
+    if (State.InputStartFailed) {
+        Window.ShowError(Input.LastError());
+    } else {
+        Window.SetKindAndCalibrationEnabled(false);
+        State.ResultsSaved = false;
+        Window.SetZoomAllowed(false);
+        Window.SetStatusText(0, Measuring);
+        Window.BindStartMenuItem(true);
+        Window.SetReadoutsBlack();
+
+        Window.SetStartEnabled(false);
+        SettlingWait();
+        Window.SetStartEnabled(true);
+
+        // A stop or a lost device during the wait has already ended the measurement.
+        if (Input.Running()) {
+            State.PeakMinL = State.PeakMaxL = State.PeakMinR = State.PeakMaxR = 0;
+            Window.SetTickInterval(Pressure() ? State.ChartTimeRefresh : State.PointTime);
+            if (!Pressure())
+                Window.RecordSweepConditions();
+            StartTimeLine(carriedSeconds);
+        }
+    }
+
+    if (State.OutputStartFailed || State.InputStartFailed)
+        Stop(TStopSender::None);
+}
+
+void TRecordingControl::PrepareRecording()
+{
+    if (State.AcquisitionOn) {
+        Window.SetMemoryReleaseEnabled(true);
+        Window.SetStatusText(4, Acquiring);
+    }
+    if (!State.RecordingPaused || State.PauseOffset == 0) { // a continue keeps the channel series
+        Chart.Clear(LeftChannelSeries);
+        Chart.Clear(RightChannelSeries);
+        State.PauseOffset = 0;
+        SetUpAxes(false);
+    }
+    // Also after "Zeruj czas" in a pause: a fresh start must not be taken for a pause at its stop.
+    State.RecordingPaused = false;
+    Window.SetPauseBlinking(false);
+    Window.SetPauseEnabled(true);
+}
+
+void TRecordingControl::StartTimeLine(double carriedSeconds)
+{
+    const auto carriedCounts =
+        static_cast<std::int64_t>(std::llround(carriedSeconds * static_cast<double>(State.CounterFrequency)));
+    const auto carriedMilliseconds =
+        static_cast<int>(std::llround(carriedSeconds * 1000.0) % MillisecondsPerDay);
+    State.StartClock = Clock.TimeOfDay().addMSecs(-carriedMilliseconds);
+    State.StartCount = Clock.Counter() - carriedCounts;
+}
+
+void TRecordingControl::SettlingWait()
+{
+    const double averagingTime = State.AveragingTime;
+    State.AveragingTime = SettlingAveragingTime;
+    if (State.MeasurementDelay > 0) {
+        // Blocks keep being analysed while the loop runs; the timer ends it without burning a core.
+        QEventLoop loop;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        deadline.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        deadline.start(State.MeasurementDelay);
+        loop.exec();
+    }
+    State.AveragingTime = averagingTime;
+}
+
+void TRecordingControl::Stop(TStopSender sender)
+{
+    Input.StopNow();
+    Output.StopNow();
+    Window.SetTickInterval(0);
+    Window.SetZoomAllowed(true);
+    Window.SetKindAndCalibrationEnabled(true);
+    Window.SetOptionsEnabled(true);
+
+    if (Pressure()) {
+        Window.SetPauseEnabled(false);
+        Window.SetTimeAxisAutoRange(false);
+        Window.SetStatusText(4, QString());
+        if (State.RecordingPaused) {
+            Window.SetStatusText(0, Paused);
+            State.PauseOffset = State.ElapsedTime;
+        } else {
+            Window.SetStatusText(0, Stopped);
+            State.PauseOffset = 0;
+            if (Window.AcquisitionQueueEmpty())
+                State.ResultsSaved = true;
+        }
+        StorePeakLevels();
+        if (sender != TStopSender::None && State.Preferences.ShowRaport)
+            ShowReports();
+        SetUpAxes(sender == TStopSender::Action);
+    } else {
+        Window.FinishSweep(sender);
+    }
+
+    Window.BindStartButton(false);
+    Window.BindStartMenuItem(false);
+    if (State.RecordingPaused)
+        Window.SetStartCaption(Continue);
+}
+
+void TRecordingControl::StorePeakLevels()
+{
+    Window.StoreChannelPeakLevels(PeakLevel(State.PeakMaxL, State.PeakMinL),
+                                  PeakLevel(State.PeakMaxR, State.PeakMinR));
+}
+
+void TRecordingControl::ShowReports()
+{
+    if (State.ChannelMode != TChannelMode::Right)
+        Window.ShowReport(LeftChannelSeries);
+    if (State.ChannelMode != TChannelMode::Left)
+        Window.ShowReport(RightChannelSeries);
+}
+
+// ---- Pause
+
+void TRecordingControl::Pause()
+{
+    State.RecordingPaused = true;
+    Window.SetPauseBlinking(true);
+    Stop(TStopSender::Window);
+    Window.SetKindAndCalibrationEnabled(false);
+    Window.SetSeriesMenusEnabled(false);
+}
+
+void TRecordingControl::PauseBlink()
+{
+    const bool shown = !Window.StatusText(0).isEmpty();
+    Window.SetStatusText(0, shown ? QString() : Paused);
+    Window.SetStartCaption(shown ? QString() : Continue);
+}
+
+// ---- Acquisition and the clock panel
+
+void TRecordingControl::SetAcquisition(bool on)
+{
+    State.AcquisitionOn = on;
+    if (on && Input.Running()) {
+        Window.SetStatusText(4, Acquiring);
+        Window.SetMemoryReleaseEnabled(true);
+    } else {
+        Window.SetStatusText(4, QString());
+    }
+}
+
+void TRecordingControl::UpdateClockPanel()
+{
+    if (!Pressure()) {
+        Window.SetClockText(QStringLiteral("Częst.: ") + NumberFormat::Fixed(State.GeneratorFrequency, 0, 2) +
+                            QStringLiteral(" Hz"));
+        return;
+    }
+    State.NowClock = Clock.TimeOfDay();
+    int elapsed = State.StartClock.isValid() ? State.StartClock.msecsTo(State.NowClock) : 0;
+    if (elapsed < 0) // past midnight
+        elapsed += MillisecondsPerDay;
+    Window.SetClockText(ClockText(elapsed));
+}
+
+QString TRecordingControl::ClockText(int elapsedMilliseconds)
+{
+    return QStringLiteral("Czas: ") + NumberFormat::LongTime(QTime(0, 0).addMSecs(elapsedMilliseconds)) +
+           QStringLiteral("s");
+}
+
+// ---- Averaging
+
+void TRecordingControl::AveragingChanged(bool applyingSettings)
+{
+    State.NoAveraging = false;
+    const int item = Window.AveragingItem();
+    if (item == AveragingNone) {
+        State.NoAveraging = true;
+        return;
+    }
+    if (item < 0 || item > AveragingOther)
+        return;
+    if (item < AveragingItemCount) {
+        State.AveragingTime = AveragingTimes[item];
+    } else if (!applyingSettings) {
+        double seconds = State.AveragingTime;
+        if (Window.AskAveragingTime(seconds) && std::isfinite(seconds) && seconds > 0)
+            State.AveragingTime = seconds;
+    }
+    Window.SetOtherAveragingText(QStringLiteral("Inny: ") + NumberFormat::General(State.AveragingTime) +
+                                 QStringLiteral("s"));
+    Window.SetAveragingItem(item);
+}
+
+void TRecordingControl::StepAveraging()
+{
+    const int item = Window.AveragingItem();
+    if (item < 0 || item >= AveragingItemCount)
+        return;
+    Window.SetAveragingItem((item + 1) % AveragingItemCount);
+    AveragingChanged(false);
+}
+
+// ---- Chart
+
+void TRecordingControl::ResetTime()
+{
+    State.PauseOffset = 0;
+    Chart.Clear(LeftChannelSeries);
+    Chart.Clear(RightChannelSeries);
+    SetUpAxes(false);
+}
+
+void TRecordingControl::SetUpAxes(bool callerIsAction)
+{
+    if (!callerIsAction)
+        SetUpTimeAxis();
+    SetUpLevelAxis();
+}
+
+void TRecordingControl::SetUpTimeAxis()
+{
+    const double scope = State.ChartTimeScope;
+    if (!State.TimeAutoScale)
+        Window.SetTimeAxisRange(State.TimeScaleMinimum, State.TimeScaleMaximum);
+    else if (Recording())
+        SlideTimeWindow();
+    else if (State.RecordingPaused && scope <= State.PauseOffset)
+        Window.SetTimeAxisRange(State.PauseOffset - scope, State.PauseOffset);
+    else
+        Window.SetTimeAxisRange(0, scope);
+}
+
+void TRecordingControl::SlideTimeWindow()
+{
+    const double scope = State.ChartTimeScope;
+    const TChartSeriesData& left = Chart.Series(LeftChannelSeries);
+    const TChartSeriesData& right = Chart.Series(RightChannelSeries);
+    while (left.MaxX() - left.MinX() > scope) {
+        Chart.DeleteFirst(LeftChannelSeries);
+        Chart.DeleteFirst(RightChannelSeries);
+    }
+    if (left.MaxX() < scope) {
+        Window.SetTimeAxisRange(0, scope);
+        return;
+    }
+    Window.SetTimeAxisAutoRange(true);
+    // Widen a window that a larger scope left too narrow, one tick's step at a time. Two points in each
+    // series give the step; a step of 0 would never widen anything.
+    while (left.Count() >= 2 && right.Count() >= 2 && scope > left.MaxX() - left.MinX()) {
+        const double stepLeft = left.X(1) - left.X(0);
+        const double stepRight = right.X(1) - right.X(0);
+        if (stepLeft <= 0 || stepRight <= 0)
+            break;
+        Chart.Append(LeftChannelSeries, left.X(0) - stepLeft, left.Y(0));
+        Chart.Append(RightChannelSeries, right.X(0) - stepRight, right.Y(0));
+    }
+}
+
+void TRecordingControl::SetUpLevelAxis()
+{
+    if (!State.TimeAutoLevelScale) {
+        Window.SetLevelAxisRange(State.TimeLevelScaleMinimum, State.TimeLevelScaleMaximum);
+        return;
+    }
+    bool any = false;
+    double minimum = NoDataLevelMinimum, maximum = NoDataLevelMaximum;
+    for (const int series : {LeftChannelSeries, RightChannelSeries}) {
+        const TChartSeriesData& data = Chart.Series(series);
+        if (!Chart.Visible(series) || data.Empty())
+            continue;
+        minimum = any ? std::min(minimum, data.MinY()) : data.MinY();
+        maximum = any ? std::max(maximum, data.MaxY()) : data.MaxY();
+        any = true;
+    }
+    Widen(minimum, maximum, State.LevelExcess);
+    Window.SetLevelAxisRange(minimum, maximum);
+}
