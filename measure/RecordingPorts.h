@@ -17,6 +17,21 @@ public:
     virtual QString LastError() const = 0;
 };
 
+// IWaveDevice over a wave component (TAudioIn, TAudioOut) that starts itself as its own target.
+template <class TComponent>
+class TWaveDeviceOf final : public IWaveDevice
+{
+public:
+    explicit TWaveDeviceOf(TComponent& component) : Component(component) {}
+    bool Start() override { return Component.Start(); }
+    void StopNow() override { Component.StopNow(); }
+    bool Running() const override { return Component.Running(); }
+    QString LastError() const override { return Component.LastError(); }
+
+private:
+    TComponent& Component;
+};
+
 // What the recording control needs of the main window. The window implements it; tests fake it.
 class IRecordingWindow
 {
