@@ -75,11 +75,11 @@ void TSeriesMenus::Build(TMenuSet& set, bool popup)
     {
         return set.Items[static_cast<std::size_t>(menu)];
     };
-    set.ActiveGroup = new QActionGroup(this);
+    auto* activeGroup = new QActionGroup(this);
     for (int slot = 0; slot < ResultSeriesCount; ++slot) {
         const auto at = static_cast<std::size_t>(slot);
         items(TSeriesMenu::AktywnaSeria)[at]->setCheckable(true);
-        set.ActiveGroup->addAction(items(TSeriesMenu::AktywnaSeria)[at]);
+        activeGroup->addAction(items(TSeriesMenu::AktywnaSeria)[at]);
         items(TSeriesMenu::PokazSerie)[at]->setCheckable(true);
         connect(items(TSeriesMenu::AktywnaSeria)[at], &QAction::triggered, this,
                 [this, slot] { Store.SetActive(slot); });
@@ -96,12 +96,11 @@ void TSeriesMenus::Build(TMenuSet& set, bool popup)
     }
 
     QMenu* report = set.Menus[static_cast<std::size_t>(TSeriesMenu::PokazRaport)];
-    set.ChannelReports[0] =
-        NewItem(report, prefix + QStringLiteral("RaportKanalLewy"), QStringLiteral("Kanał lewy"));
-    set.ChannelReports[1] =
+    QAction* left = NewItem(report, prefix + QStringLiteral("RaportKanalLewy"), QStringLiteral("Kanał lewy"));
+    QAction* right =
         NewItem(report, prefix + QStringLiteral("RaportKanalPrawy"), QStringLiteral("Kanał prawy"));
-    connect(set.ChannelReports[0], &QAction::triggered, this, [this] { ShowReport(LeftChannelSeries); });
-    connect(set.ChannelReports[1], &QAction::triggered, this, [this] { ShowReport(RightChannelSeries); });
+    connect(left, &QAction::triggered, this, [this] { ShowReport(LeftChannelSeries); });
+    connect(right, &QAction::triggered, this, [this] { ShowReport(RightChannelSeries); });
     set.PokazujRaport = NewItem(report, prefix + QStringLiteral("PokazujRaport"),
                                 QStringLiteral("Pokazuj raport po pomiarze"));
     set.PokazujRaport->setCheckable(true);
@@ -136,11 +135,6 @@ void TSeriesMenus::AddToEditMenu(QMenu* menu)
 void TSeriesMenus::AddToPopupMenu(QMenu* menu)
 {
     AddTo(Popup, menu);
-}
-
-QMenu* TSeriesMenus::Menu(TSeriesMenu menu, bool popup) const
-{
-    return (popup ? Popup : Main).Menus[static_cast<std::size_t>(menu)];
 }
 
 void TSeriesMenus::LockForSweep(bool locked)

@@ -6,7 +6,6 @@
 #include <array>
 
 class QAction;
-class QActionGroup;
 class QMenu;
 class QWidget;
 
@@ -18,8 +17,6 @@ class TSeriesMenus : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int ReportItemCount = ChartSeriesCount; // "Seria &1".."Seria &8", two channels
-
     // window: the parent of the menus and of the report box.
     TSeriesMenus(TSeriesStore& store, TMeasurementState& state, QWidget* window);
 
@@ -27,14 +24,9 @@ public:
     void AddToEditMenu(QMenu* menu);
     void AddToPopupMenu(QMenu* menu);
 
-    QMenu* Menu(TSeriesMenu menu, bool popup) const;
-    QAction* DodajSerie() const { return actDodajSerie; }
-    QAction* UsunWszystkie() const { return actUsunWszystkie; }
-
     // While a sweep runs its slot must stay: "Aktywna seria", "Usuń serię", "Dodaj serię" and
     // "Usuń wszystkie" are disabled in both menus, and stay so whatever the store does meanwhile.
     void LockForSweep(bool locked);
-    bool LockedForSweep() const { return Locked; }
 
     // The report box of a chart series (0..9); nothing where this kind has no report for it.
     void ShowReport(int series);
@@ -50,10 +42,8 @@ private:
     {
         std::array<QMenu*, SeriesMenuCount> Menus{};
         std::array<std::array<QAction*, ResultSeriesCount>, SeriesMenuCount> Items{};
-        std::array<QAction*, 2> ChannelReports{};
         QAction* PokazujRaport{};
         QAction* WyczyscSeries{};
-        QActionGroup* ActiveGroup{};
     };
 
     void Build(TMenuSet& set, bool popup);
