@@ -18,8 +18,7 @@ public:
 };
 
 // IWaveDevice over a wave component (TAudioIn, TAudioOut) that starts itself as its own target.
-template <class TComponent>
-class TWaveDeviceOf final : public IWaveDevice
+template <class TComponent> class TWaveDeviceOf final : public IWaveDevice
 {
 public:
     explicit TWaveDeviceOf(TComponent& component) : Component(component) {}
