@@ -91,8 +91,8 @@ TChartView::TChartView(TChartModel& model, QWidget* parent)
     RebuildLegend();
 
     // The cross-hair lives on a buffered layer of its own, so moving it redraws only that layer.
-    addLayer(QStringLiteral("overlay"));
-    OverlayLayer = layer(QStringLiteral("overlay"));
+    addLayer(QStringLiteral("cross"));
+    OverlayLayer = layer(QStringLiteral("cross"));
     OverlayLayer->setMode(QCPLayer::lmBuffered);
     for (QCPItemStraightLine** line : {&CrossVertical, &CrossHorizontal}) {
         *line = new QCPItemStraightLine(this);

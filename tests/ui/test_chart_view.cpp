@@ -1,0 +1,362 @@
+// The chart as the window and the engine drive it: axis labels, legend rows, zoom steps, the mouse
+// read-out, the double-click pages and following the data model.
+
+#include "common/ChartModel.h"
+#include "common/NumberFormat.h"
+#include "ui/AxisTickers.h"
+#include "ui/ChartView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+const QStringList Separators = {",", "."};
+
+QStringList Labels(const TChartView& chart)
+{
+    return chart.xAxis->tickVectorLabels().toList();
+}
+
+void MoveMouse(QWidget& widget, const QPoint& at)
+{
+    QMouseEvent move(QEvent::MouseMove, at, widget.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&widget, &move);
+}
+
+} // namespace
+
+class TTestChartView : public QObject
+{
+    Q_OBJECT
+
+private:
+    TChartModel Model;
+    std::unique_ptr<TChartView> Chart;
+
+    void ShowFrequencyAxis(double minimum, double maximum)
+    {
+        Chart->SetMeasurementKind(TMeasurementKind::FrequencyCharacteristic);
+        Chart->SetBottomLabelFormat("####.");
+        Chart->SetBottomLogarithmic(true);
+        Chart->SetBottomRange(minimum, maximum);
+        Chart->ReplotNow();
+    }
+
+private slots:
+    void init()
+    {
+        Chart = std::make_unique<TChartView>(Model);
+        Chart->resize(600, 400);
+        Chart->show();
+        QVERIFY(QTest::qWaitForWindowExposed(Chart.get()));
+        Chart->ReplotNow();
+    }
+
+    void cleanup()
+    {
+        Chart.reset();
+        Model.ClearAll();
+        for (int s = 0; s < ChartSeriesCount; ++s)
+            Model.SetVisible(s, false);
+        NumberFormat::SetDecimalSeparator(QChar());
+    }
+
+    void startsAsAnEmptyTimeChart()
+    {
+        QCOMPARE(Chart->objectName(), QString("chtWykres"));
+        QCOMPARE(Chart->graphCount(), ChartSeriesCount);
+        QCOMPARE(Chart->yAxis->label(), QString("Poziom [dB]"));
+        QCOMPARE(Chart->xAxis->label(), QString("Czas [s]"));
+        QCOMPARE(Chart->LevelRange().lower, -90.0);
+        QVERIFY(!Chart->legend->visible());
+        QCOMPARE(Chart->Graph(1)->pen().color(), QColor(0x00, 0x40, 0x80)); // 0x804000 as blue-green-red
+        QCOMPARE(Chart->Graph(LeftChannelSeries)->pen().color(), QColor(Qt::red));
+    }
+
+    void wideFrequencyAxisShowsTheTableWithKiloAndEmptyLabels()
+    {
+        ShowFrequencyAxis(20, 20000);
+        const QStringList expected = {"20",  "30", "",    "50", "",    "70", "",    "",    "100", "200",
+                                      "300", "",   "500", "",   "700", "",   "",    "1k",  "2k",  "3k",
+                                      "",    "5k", "",    "7k", "",    "",   "10k", "15k", "20k"};
+        QCOMPARE(Labels(*Chart), expected);
+        QCOMPARE(Chart->xAxis->tickVector().first(), 20.0);
+        QCOMPARE(Chart->xAxis->tickVector().last(), 20000.0);
+    }
+
+    void frequencyLabelsStayInsideTheRangeAndTheTable()
+    {
+        ShowFrequencyAxis(25, 950);
+        QCOMPARE(Chart->xAxis->tickVector().first(), 30.0);
+        QCOMPARE(Chart->xAxis->tickVector().last(), 900.0);
+
+        ShowFrequencyAxis(5, 50000);
+        QCOMPARE(Chart->xAxis->tickVector().size(), FrequencyLabelCount);
+        QCOMPARE(Chart->xAxis->tickVector().last(), 20000.0);
+    }
+
+    void narrowFrequencyAxisKeepsItsOwnTicksWithTwoDecimals()
+    {
+        for (const QString& separator : Separators) {
+            NumberFormat::SetDecimalSeparator(separator.front());
+            ShowFrequencyAxis(1000, 2500);
+            const QVector<double> ticks = Chart->xAxis->tickVector();
+            QVERIFY(ticks.size() >= 3);
+            QStringList expected;
+            for (double tick : ticks) {
+                QVERIFY(tick >= 1000 && tick <= 2500);
+                expected << (tick == 1000   ? "1k"
+                             : tick == 2000 ? "2k"
+                                            : QString::number(tick, 'f', 2).replace('.', separator));
+            }
+            QCOMPARE(Labels(*Chart), expected);
+        }
+    }
+
+    void labelsFollowTheirFormat()
+    {
+        for (const QString& separator : Separators) {
+            NumberFormat::SetDecimalSeparator(separator.front());
+            QCOMPARE(FormatAxisLabel(12.25, "#,##0.0#"), "12" + separator + "25");
+            QCOMPARE(FormatAxisLabel(12.5, "#,##0.0#"), "12" + separator + "5");
+            QCOMPARE(FormatAxisLabel(-0.04, "#0.0"), "0" + separator + "0");
+            QCOMPARE(FormatAxisLabel(1234.5, "####."), QString("1234"));
+            QCOMPARE(FormatAxisLabel(3.456, "####.00"), "3" + separator + "46");
+        }
+        // The time axis is linear: its labels are the plain numbers even where a table value would be.
+        Chart->SetBottomLabelFormat("#0.0");
+        Chart->SetBottomRange(0, 5000);
+        Chart->ReplotNow();
+        QVERIFY(!Labels(*Chart).contains("1k"));
+    }
+
+    void legendRowsFollowTheSlotAndThePreferences()
+    {
+        TPreferences preferences;
+        TLegendFacts facts{true, 2, 44100, 0.125, "Wzmacniacz"};
+        for (const QString& separator : Separators) {
+            NumberFormat::SetDecimalSeparator(separator.front());
+            QCOMPARE(LegendText(2, "Seria 3", TLegendFacts{}, preferences), QString("Seria 3"));
+            QCOMPARE(LegendText(1, "Seria 2", facts, preferences),
+                     "Wzmacniacz; L;  44100Hz; 0" + separator + "125s");
+            QCOMPARE(LegendText(5, "Seria 6", facts, preferences),
+                     "Wzmacniacz; P;  44100Hz; 0" + separator + "125s");
+        }
+        facts.Channel = 1;
+        preferences.ShowFrameRate = preferences.ShowAverageTime = false;
+        QCOMPARE(LegendText(0, "Seria 1", facts, preferences), QString("Wzmacniacz; P"));
+        preferences.ShowCanal = false;
+        QCOMPARE(LegendText(0, "Seria 1", facts, preferences), QString("Wzmacniacz"));
+
+        // The chart lists the shown result series in order, never the channels.
+        Model.SetVisible(5, true);
+        Model.SetVisible(2, true);
+        Model.SetVisible(LeftChannelSeries, true);
+        Chart->SetLegendFacts(5, TLegendFacts{true, 2, 48000, 1, "Pomiar"});
+        QCOMPARE(Chart->legend->itemCount(), 2);
+        QCOMPARE(Chart->legend->itemWithPlottable(Chart->Graph(2)), Chart->legend->item(0));
+        QCOMPARE(Chart->Graph(2)->name(), QString("Seria 3"));
+        QCOMPARE(Chart->Graph(5)->name(), QString("Pomiar; P;  48000Hz; 1s"));
+        Model.SetVisible(2, false);
+        QCOMPARE(Chart->legend->itemCount(), 1);
+    }
+
+    void zoomInStopsAtATenthAndZoomOutStaysOneStepBeyond()
+    {
+        Chart->SetBottomRange(0, 100);
+        Chart->SetLevelRange(-0.1, 0.1);
+        for (int step = 0; step < 200; ++step)
+            Chart->ZoomIn();
+        const double span = Chart->LevelRange().size();
+        QVERIFY2(span <= 0.1 && span > 0.1 * 100 / 101 - 1e-12, qPrintable(QString::number(span)));
+        const QCPRange stopped = Chart->LevelRange();
+        Chart->ZoomIn();
+        QCOMPARE(Chart->LevelRange(), stopped);
+        QVERIFY(Chart->BottomRange().size() < 100);
+
+        Chart->UndoZoom();
+        QCOMPARE(Chart->BottomRange(), QCPRange(0, 100));
+        QCOMPARE(Chart->LevelRange(), QCPRange(-0.1, 0.1));
+
+        Chart->ZoomOut();
+        const QCPRange once = Chart->BottomRange();
+        QVERIFY(once.lower < 0 && once.upper > 100);
+        Chart->ZoomOut();
+        QCOMPARE(Chart->BottomRange(), once);
+
+        // Inside the limits a step out is a plain step.
+        Chart->UndoZoom();
+        Chart->ZoomIn();
+        Chart->ZoomIn();
+        const double inner = Chart->BottomRange().size();
+        Chart->ZoomOut();
+        QVERIFY(Chart->BottomRange().size() > inner && Chart->BottomRange().size() < 100);
+    }
+
+    void readoutFollowsTheMouseAndEmptiesOutsideThePlot()
+    {
+        Chart->SetBottomRange(0, 10);
+        Chart->SetLevelRange(-90, 0);
+        TPreferences preferences;
+        preferences.ShowCross = true;
+        Chart->SetPreferences(preferences);
+        Chart->ReplotNow();
+        QSignalSpy readout(Chart.get(), &TChartView::ReadoutChanged);
+        const QRect plot = Chart->axisRect()->rect();
+
+        for (const QString& separator : Separators) {
+            NumberFormat::SetDecimalSeparator(separator.front());
+            MoveMouse(*Chart, plot.center());
+            const QString text = readout.last().first().toString();
+            const QRegularExpression form("^-(\\d+)\\" + separator + "\\ddB (\\d)\\" + separator +
+                                          "\\d{3}s$");
+            const auto match = form.match(text);
+            QVERIFY2(match.hasMatch(), qPrintable(text));
+            QVERIFY(std::abs(match.captured(1).toInt() - 45) <= 1);
+            QVERIFY(std::abs(match.captured(2).toInt() - 5) <= 1);
+        }
+        QCOMPARE(Chart->cursor().shape(), Qt::CrossCursor);
+        QCPLayer* overlay = Chart->layer("cross");
+        QCOMPARE(overlay->children().size(), 2);
+        QVERIFY(overlay->children().first()->realVisibility());
+
+        MoveMouse(*Chart, QPoint(plot.left() - 5, plot.center().y())); // over the level axis
+        QCOMPARE(readout.last().first().toString(), QString());
+        QVERIFY(!overlay->children().first()->realVisibility());
+
+        MoveMouse(*Chart, plot.center());
+        QVERIFY(!readout.last().first().toString().isEmpty());
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(Chart.get(), &leave);
+        QCOMPARE(readout.last().first().toString(), QString());
+        QVERIFY(!overlay->children().first()->realVisibility());
+
+        ShowFrequencyAxis(20, 20000);
+        MoveMouse(*Chart, Chart->axisRect()->rect().center());
+        QVERIFY(readout.last().first().toString().endsWith("Hz"));
+    }
+
+    void doubleClickChoosesTheOptionsPage()
+    {
+        Chart->SetBottomRange(0, 10);
+        Chart->SetLevelRange(-90, 0);
+        Model.SetVisible(0, true);
+        Model.Append(0, 0, -45);
+        Model.Append(0, 10, -45);
+        Chart->SetLegendVisible(true);
+        Chart->ReplotNow();
+        const QRect plot = Chart->axisRect()->rect();
+        const QPoint levelLabels(plot.left() - 12, plot.center().y());
+        const QPoint timeLabels(plot.center().x(), plot.bottom() + 12);
+
+        QSignalSpy page(Chart.get(), &TChartView::OptionsPageRequested);
+        QTest::mouseDClick(Chart.get(), Qt::LeftButton, Qt::NoModifier, levelLabels);
+        QCOMPARE(page.last().first().toString(), QString("tabPomiarCisnienia"));
+        QCOMPARE(Chart->PageAt(timeLabels), QString("tabPomiarCisnienia"));
+        QCOMPARE(Chart->PageAt(Chart->legend->outerRect().center()), QString("tabLegenda"));
+        QCOMPARE(Chart->PageAt(QPoint(plot.left() + plot.width() / 4, plot.center().y())),
+                 QString("tabKolory"));
+        QCOMPARE(Chart->PageAt(QPoint(plot.left() + plot.width() / 4, plot.top() + 10)),
+                 QString("tabWykres"));
+        Model.SetVisible(0, false);
+        Chart->ReplotNow();
+        QCOMPARE(Chart->PageAt(QPoint(plot.left() + plot.width() / 4, plot.center().y())),
+                 QString("tabWykres"));
+
+        Chart->SetMeasurementKind(TMeasurementKind::FrequencyCharacteristic);
+        QCOMPARE(Chart->PageAt(levelLabels), QString("tabPomiarCharakterystyk"));
+    }
+
+    void followsTheModelPointByPoint()
+    {
+        const auto matches = [this](int series) {
+            const auto data = Chart->Graph(series)->data();
+            const TChartSeriesData& points = Model.Series(series);
+            if (data->size() != points.Count())
+                return false;
+            int i = 0;
+            for (auto it = data->constBegin(); it != data->constEnd(); ++it, ++i)
+                if (it->key != points.X(i) || it->value != points.Y(i))
+                    return false;
+            return true;
+        };
+        for (int i = 0; i < 2000; ++i)
+            Model.Append(LeftChannelSeries, i * 0.25, i % 7);
+        for (int i = 0; i < 1500; ++i)
+            Model.DeleteFirst(LeftChannelSeries);
+        QVERIFY(matches(LeftChannelSeries));
+        Model.Append(LeftChannelSeries, 0, -1);      // in front
+        Model.Append(LeftChannelSeries, 400.1, -2);  // between
+        Model.Append(LeftChannelSeries, 400.25, -3); // beside an equal x
+        QVERIFY(matches(LeftChannelSeries));
+        Model.AddToY(LeftChannelSeries, 1.5);
+        QVERIFY(matches(LeftChannelSeries));
+        Model.Clear(LeftChannelSeries);
+        QVERIFY(Chart->Graph(LeftChannelSeries)->data()->isEmpty());
+    }
+
+    void manyPointsDrawOncePerFrame()
+    {
+        QSignalSpy drawn(Chart.get(), &QCustomPlot::afterReplot);
+        Model.SetVisible(RightChannelSeries, true);
+        for (int i = 0; i < 10000; ++i)
+            Model.Append(RightChannelSeries, i, -i % 90);
+        QCOMPARE(drawn.count(), 0);
+        QTRY_COMPARE(drawn.count(), 1);
+        QTest::qWait(100);
+        QCOMPARE(drawn.count(), 1);
+    }
+
+    void automaticBottomRangeFollowsTheShownData()
+    {
+        Model.SetVisible(LeftChannelSeries, true);
+        Model.Append(LeftChannelSeries, 1.5, -20);
+        Model.Append(LeftChannelSeries, 4.0, -30);
+        Model.Append(RightChannelSeries, 9.0, -30); // hidden: no say in the range
+        Chart->SetBottomAutoRange(true);
+        Chart->ReplotNow();
+        QCOMPARE(Chart->BottomRange(), QCPRange(1.5, 4.0));
+        Model.Append(LeftChannelSeries, 6.0, -30);
+        Chart->ReplotNow();
+        QCOMPARE(Chart->BottomRange(), QCPRange(1.5, 6.0));
+        Chart->SetBottomRange(0, 2);
+        QVERIFY(!Chart->BottomAutoRange());
+        Model.Append(LeftChannelSeries, 8.0, -30);
+        Chart->ReplotNow();
+        QCOMPARE(Chart->BottomRange(), QCPRange(0, 2));
+    }
+
+    void copiesAsVectorAndPicture()
+    {
+        Chart->CopyToClipboard();
+        const QMimeData* copied = QApplication::clipboard()->mimeData();
+        QVERIFY(copied != nullptr);
+        QVERIFY(copied->data("image/svg+xml").contains("<svg"));
+        QVERIFY(copied->hasImage());
+    }
+
+    void printPreviewIsModalAndTitled()
+    {
+        QString title;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&title] {
+            if (QWidget* preview = QApplication::activeModalWidget()) {
+                title = preview->windowTitle();
+                preview->close();
+            }
+        });
+        poll.start(10);
+        Chart->PrintPreview();
+        QCOMPARE(title, QString("Podgląd wydruku"));
+    }
+};
+
+QTEST_MAIN(TTestChartView)
+#include "test_chart_view.moc"
