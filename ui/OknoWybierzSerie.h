@@ -7,7 +7,6 @@
 
 class QButtonGroup;
 class QPushButton;
-class QRadioButton;
 class QWidget;
 
 // "Wybierz serię": before a sweep the user picks the slot (the pair, with both channels) that the
