@@ -147,17 +147,8 @@ void TestSeriesMenus::ItemsFollowTheStore()
     QCOMPARE(f.Store.ActiveSeries(), 0);
     QVERIFY(f.Action("mmiAktywnaSeria1")->isChecked());
 
-    // Pairing rewrites the captions in both menus.
-    f.State.ChannelMode = TChannelMode::Both;
-    f.Store.ChannelModeChanged(TChannelMode::Left);
-    QCOMPARE(f.Action("mmiAktywnaSeria2")->text(), QStringLiteral("Seria &2 i Seria &6"));
-    QCOMPARE(f.Action("pmiUsunSerie1")->text(), QStringLiteral("Seria &1 i Seria &5"));
-    QVERIFY(f.Action("pmiPokazSerie6")->isVisible());
-    QVERIFY(!f.Action("mmiAktywnaSeria6")->isVisible());
-
     f.Action("pmiUsunSerie2")->trigger();
     QVERIFY(!f.Action("mmiAktywnaSeria2")->isVisible());
-    QVERIFY(!f.Action("mmiPokazSerie6")->isVisible());
     f.Action("actUsunWszystkie")->trigger();
     QVERIFY(!f.Menu("mmiAktywnaSeria")->isEnabled());
     QVERIFY(!f.Menu("pmiPokazRaport")->isEnabled());
