@@ -1,12 +1,26 @@
 #pragma once
 
-// CONTRACT DRAFT: the public face of the wave components that the rest of the program uses.
-// The audio work owns this file and may add to it, but keeps these names and meanings.
+// The wave components: TAudioOut plays blocks of PCM samples on a wave output device, TAudioIn
+// records them from a wave input device. Neither looks at the samples: for every block they call
+// the owner's event on the UI thread (the device threads only copy samples and post notifications).
+//
+// Devices come from TDeviceServices (audio/DeviceServices.h): 0 is the sound server's default of the
+// direction, then its other devices, then the virtual sound card. Tests that must not depend on a
+// sound server call TDeviceServices::UseVirtualCardOnly(true) (or set TONVIX_DEVICE=virtual) and
+// reach the card's model, speed and fault injection through TDeviceServices::VirtualCard().
+
+#include "audio/CallBackWin.h"
+#include "audio/WaveFormat.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+
+class TDeviceStream;
 
 // The block event: Buffer = the block's bytes, Size = bytes, by reference; returns whether the block
 // was filled (output) or is to be re-queued (input).
@@ -17,34 +31,129 @@ class TAudioIO : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int MaxBuffers = 4;
+
     explicit TAudioIO(QObject* owner = nullptr);
     ~TAudioIO() override;
 
-    int BufferSize() const;          // effective bytes per block
-    void SetBufferSize(int bytes);   // below 512 -> 512; reallocates the blocks
-    int RequestedBufferSize() const;
-    int NumBuffers() const;
-    void SetNumBuffers(int count);   // clamped to 2..4
-    int FrameRate() const;
+    int BufferSize() const { return EffectiveBufferSize; } // effective bytes per block
+    void SetBufferSize(int bytes);                         // below 512 -> 512; reallocates the blocks
+    int RequestedBufferSize() const { return RequestedSize; }
+    int NumBuffers() const { return BufferCount; }
+    void SetNumBuffers(int count); // clamped to 2..4
+    int FrameRate() const { return static_cast<int>(Format.FramesPerSecond); }
     void SetFrameRate(int framesPerSecond);
-    bool Stereo() const;
+    bool Stereo() const { return Format.Channels == 2; }
     void SetStereo(bool stereo);
-    std::uint16_t Quantization() const;
-    void SetQuantization(std::uint16_t bits);
-    std::uint32_t WaveDevice() const;
-    void SetWaveDevice(std::uint32_t device); // 0xFFFFFFFF: the default device
+    std::uint16_t Quantization() const { return Format.BitsPerSample; }
+    void SetQuantization(std::uint16_t bits); // below 8 -> 8, above 8 -> 16
+    std::uint32_t WaveDevice() const { return DeviceNumber; }
+    void SetWaveDevice(std::uint32_t device) { DeviceNumber = device; } // WaveMapper: the default device
+    const TWaveFormat& WaveFormat() const { return Format; }
 
-    bool Running() const;
-    bool KeepGoing() const;
-    int BuffersFilled() const;
-    int BuffersInFlight() const;
-    int BuffersDone() const;
-    int RingPosition() const;
-    QString LastError() const;
+    bool DeviceOpen() const { return Stream != nullptr; }
+    bool Running() const { return IsRunning; }
+    bool KeepGoing() const { return KeepStreaming; }
+    int BuffersFilled() const { return FilledCount; }
+    int BuffersInFlight() const { return InFlightCount; }
+    int BuffersDone() const { return DoneCount; }
+    int RingPosition() const { return Ring; }
+    QString LastError() const { return ErrorText; }
+    // Output underflows or input overflows counted by the device since it was opened.
+    std::uint64_t Xruns() const;
+    // Steady-clock nanoseconds at which the device posted the notification being handled now.
+    std::int64_t NotificationPostedNs() const { return PostedNs; }
 
     TNotifyEvent OnStart;
     TNotifyEvent OnStop;
 
     virtual void StopNow();
     virtual void StopWhenDrained();
+
+protected:
+    void ComputeFormat();
+    void InitHeaders();
+    // Steps of opening shared by both directions; false leaves the reason in LastError.
+    bool OpenStream(TWaveDirection direction, TAudioIO& target, const char* alreadyOpenText);
+    // Hands the block at RingPosition to the device and advances the ring.
+    bool QueueBlock();
+    int CloseStream(bool resetFirst);
+    virtual void BlockDone() {}
+
+    std::array<TWaveHeader, MaxBuffers>& Headers() { return *HeaderBlock; }
+    char* Block(int index) const { return Blocks[static_cast<std::size_t>(index)].get(); }
+
+    int EffectiveBufferSize = 0;
+    int RequestedSize = 8192;
+    int BufferCount = 4;
+    bool IsPaused = false;
+    TWaveFormat Format;
+    std::uint32_t DeviceNumber = WaveMapper;
+    int Ring = 0;
+    bool KeepStreaming = false;
+    QString ErrorText;
+    bool IsRunning = false;
+    int FilledCount = 0;
+    int InFlightCount = 0;
+    int DoneCount = 0;
+    std::unique_ptr<TDeviceStream> Stream;
+
+private:
+    friend class TDeviceCallBack;
+    void DeviceNotification(TWaveNotification kind, std::int64_t postedNs, QObject* sender);
+    void AllocBuffers();
+
+    std::unique_ptr<std::array<TWaveHeader, MaxBuffers>> HeaderBlock;
+    std::array<std::unique_ptr<char[]>, MaxBuffers> Blocks;
+    QPointer<TDeviceCallBack> Receiver;
+    std::int64_t PostedNs = 0;
+    std::uint64_t ClosedXruns = 0;
+};
+
+class TAudioOut : public TAudioIO
+{
+    Q_OBJECT
+public:
+    explicit TAudioOut(QObject* owner = nullptr);
+    ~TAudioOut() override;
+
+    // Opens the device and starts playing; notifications go to target (normally the component itself).
+    bool Start(TAudioOut& target);
+    bool Start() { return Start(*this); }
+    void StopNow() override;
+
+    bool Paused() const { return IsPaused; }
+    void SetPaused(bool paused);
+
+    TBufferEvent OnFillBuffer;
+
+protected:
+    virtual bool HandleBuffer(int index, int size);
+    virtual int CloseDevice();
+    virtual bool OpenDevice(TAudioOut& target);
+    bool StartStreaming();
+    bool QueueNextBuffer();
+    void BlockDone() override;
+};
+
+class TAudioIn : public TAudioIO
+{
+    Q_OBJECT
+public:
+    explicit TAudioIn(QObject* owner = nullptr);
+    ~TAudioIn() override;
+
+    bool Start(TAudioIn& target);
+    bool Start() { return Start(*this); }
+    void StopNow() override;
+
+    TBufferEvent OnBufferFilled;
+
+protected:
+    virtual bool HandleBuffer(char* block, int size);
+    virtual int CloseDevice();
+    virtual bool OpenDevice(TAudioIn& target);
+    bool StartStreaming();
+    bool QueueNextBuffer();
+    void BlockDone() override;
 };

@@ -1,0 +1,87 @@
+#include "audio/AudioIO.h"
+
+#include "audio/DeviceServices.h"
+#include "audio/DeviceStream.h"
+
+TAudioIn::TAudioIn(QObject* owner) : TAudioIO(owner) {}
+
+// Closing here keeps the device from touching freed blocks.
+TAudioIn::~TAudioIn()
+{
+    TAudioIn::StopNow();
+}
+
+bool TAudioIn::Start(TAudioIn& target)
+{
+    return OpenDevice(target) && StartStreaming();
+}
+
+bool TAudioIn::OpenDevice(TAudioIn& target)
+{
+    return OpenStream(TWaveDirection::Input, target, "Wave Input device is already open");
+}
+
+bool TAudioIn::StartStreaming()
+{
+    const int result = Stream->Start();
+    if (result != DeviceOk) {
+        CloseDevice();
+        ErrorText = QStringLiteral("Error starting wave record: ") + TDeviceServices::ErrorText(result);
+        return false;
+    }
+    IsRunning = true;
+    for (int i = 0; i < BufferCount; ++i) {
+        if (!QueueNextBuffer()) {
+            CloseDevice();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TAudioIn::HandleBuffer(char* block, int size)
+{
+    if (!KeepStreaming)
+        return false;
+    const bool accepted = OnBufferFilled ? OnBufferFilled(block, size) : true;
+    if (accepted)
+        ++FilledCount;
+    return accepted;
+}
+
+bool TAudioIn::QueueNextBuffer()
+{
+    if (!QueueBlock())
+        return false;
+    ++InFlightCount;
+    return true;
+}
+
+void TAudioIn::BlockDone()
+{
+    ++DoneCount;
+    --InFlightCount;
+    IsRunning = InFlightCount > 0;
+    const bool running = IsRunning;
+    if (HandleBuffer(Block(Ring), EffectiveBufferSize))
+        QueueNextBuffer();
+    if (!running) {
+        KeepStreaming = false;
+        CloseDevice();
+    }
+}
+
+int TAudioIn::CloseDevice()
+{
+    return CloseStream(true);
+}
+
+void TAudioIn::StopNow()
+{
+    if (!DeviceOpen())
+        return;
+    IsRunning = false;
+    KeepStreaming = false;
+    Stream->Reset();
+    CloseDevice();
+}

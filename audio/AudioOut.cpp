@@ -1,0 +1,112 @@
+#include "audio/AudioIO.h"
+
+#include "audio/DeviceStream.h"
+
+#include <algorithm>
+
+TAudioOut::TAudioOut(QObject* owner) : TAudioIO(owner) {}
+
+// Closing here keeps the device from touching freed blocks.
+TAudioOut::~TAudioOut()
+{
+    TAudioOut::StopNow();
+}
+
+bool TAudioOut::Start(TAudioOut& target)
+{
+    return OpenDevice(target) && StartStreaming();
+}
+
+bool TAudioOut::OpenDevice(TAudioOut& target)
+{
+    if (!OpenStream(TWaveDirection::Output, target, "Wave output device is already open"))
+        return false;
+    if (!HandleBuffer(0, EffectiveBufferSize)) {
+        CloseDevice();
+        ErrorText = QStringLiteral("There must be at least one filled buffer");
+        return false;
+    }
+    // A block left unfilled must not be played: asking stops at the first refusal.
+    for (int i = 1; i < BufferCount && HandleBuffer(i, EffectiveBufferSize); ++i) {
+    }
+    return true;
+}
+
+bool TAudioOut::StartStreaming()
+{
+    IsRunning = true;
+    if (IsPaused)
+        Stream->Pause();
+    const int filled = FilledCount;
+    if (!QueueNextBuffer()) {
+        CloseDevice();
+        return false;
+    }
+    for (int i = 1; i < filled && QueueNextBuffer(); ++i) {
+    }
+    return true;
+}
+
+bool TAudioOut::HandleBuffer(int index, int size)
+{
+    if (!KeepStreaming)
+        return false;
+    bool filled = false;
+    if (OnFillBuffer) {
+        filled = OnFillBuffer(Block(index), size);
+        // The handler may only shorten the block, and only to whole frames.
+        size = std::clamp(size, 0, EffectiveBufferSize);
+        size -= size % Format.BytesPerFrame;
+        Headers()[static_cast<std::size_t>(index)].BufferLength = static_cast<std::uint32_t>(size);
+    }
+    if (filled)
+        ++FilledCount;
+    InFlightCount = FilledCount - DoneCount;
+    return filled;
+}
+
+bool TAudioOut::QueueNextBuffer()
+{
+    if (QueueBlock())
+        return true;
+    // The block never reached the device: counting it in flight would keep the stream open forever.
+    --FilledCount;
+    InFlightCount = FilledCount - DoneCount;
+    return false;
+}
+
+void TAudioOut::BlockDone()
+{
+    ++DoneCount;
+    InFlightCount = FilledCount - DoneCount;
+    IsRunning = InFlightCount > 0;
+    const bool running = IsRunning;
+    if (HandleBuffer(Ring, EffectiveBufferSize))
+        QueueNextBuffer();
+    if (!running) {
+        KeepStreaming = false;
+        CloseDevice();
+    }
+}
+
+int TAudioOut::CloseDevice()
+{
+    return CloseStream(false);
+}
+
+void TAudioOut::StopNow()
+{
+    if (!DeviceOpen())
+        return;
+    IsRunning = false;
+    KeepStreaming = false;
+    Stream->Reset();
+    CloseDevice();
+}
+
+void TAudioOut::SetPaused(bool paused)
+{
+    IsPaused = paused;
+    if (IsRunning)
+        paused ? Stream->Pause() : Stream->Restart();
+}

@@ -1,0 +1,67 @@
+#include "audio/DeviceUnderTest.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+constexpr double Q = 0.7071067811865476; // Butterworth
+}
+
+void TBiquad::Set(double b0, double b1, double b2, double a0, double a1, double a2)
+{
+    B0 = b0 / a0;
+    B1 = b1 / a0;
+    B2 = b2 / a0;
+    A1 = a1 / a0;
+    A2 = a2 / a0;
+    Z1 = Z2 = 0.0;
+}
+
+void TBiquad::PassThrough()
+{
+    Set(1, 0, 0, 1, 0, 0);
+}
+
+void TBiquad::HighPass(double cornerHz, double frameRate)
+{
+    const double w0 = 2 * std::numbers::pi * std::min(cornerHz, 0.45 * frameRate) / frameRate;
+    const double c = std::cos(w0), alpha = std::sin(w0) / (2 * Q);
+    Set((1 + c) / 2, -(1 + c), (1 + c) / 2, 1 + alpha, -2 * c, 1 - alpha);
+}
+
+void TBiquad::LowPass(double cornerHz, double frameRate)
+{
+    const double w0 = 2 * std::numbers::pi * std::min(cornerHz, 0.45 * frameRate) / frameRate;
+    const double c = std::cos(w0), alpha = std::sin(w0) / (2 * Q);
+    Set((1 - c) / 2, 1 - c, (1 - c) / 2, 1 + alpha, -2 * c, 1 - alpha);
+}
+
+TChannelPath::TChannelPath() : Line(MaxDelayFrames + 1, 0.0f) {}
+
+void TChannelPath::Configure(const TChannelModel& model, double frameRate)
+{
+    model.HighPassHz > 0 ? HighPass.HighPass(model.HighPassHz, frameRate) : HighPass.PassThrough();
+    model.LowPassHz > 0 ? LowPass.LowPass(model.LowPassHz, frameRate) : LowPass.PassThrough();
+    Gain = std::pow(10.0, model.GainDb / 20.0);
+    Clip = std::max(model.ClipLevel, 0.0);
+    NoiseAmplitude = std::pow(10.0, model.NoiseDbfs / 20.0);
+    Delay = static_cast<std::size_t>(std::clamp(model.DelayFrames, 0, MaxDelayFrames));
+    std::fill(Line.begin(), Line.end(), 0.0f);
+    Write = 0;
+}
+
+void TAmbientSound::Configure(double frameRate)
+{
+    FrameRate = frameRate;
+    Smoothing = 1.0 - std::exp(-2 * std::numbers::pi * 400.0 / frameRate); // a dull, low murmur
+}
+
+double TAmbientSound::Next(TNoise& noise)
+{
+    // About -55 dBFS, drifting by +-6 dB over half a minute.
+    const double levelDb = -55.0 + 6.0 * std::sin(2 * std::numbers::pi * Time / 29.0);
+    Time += 1.0 / FrameRate;
+    State += Smoothing * (noise.Gaussian() - State);
+    return State * 4.0 * std::pow(10.0, levelDb / 20.0);
+}

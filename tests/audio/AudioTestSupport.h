@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+// Keeps events flowing until the condition holds or the deadline passes; never sleeps on the UI thread.
+template <typename Condition> bool WaitFor(Condition condition, int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    return true;
+}
+
+// Mono 16-bit sine, continuous across blocks.
+struct TSineSource
+{
+    double Frequency = 1000.0, Amplitude = 16000.0, FrameRate = 48000.0;
+    std::int64_t Frame = 0;
+    bool Fill(char* buffer, int size)
+    {
+        for (int i = 0; i < size / 2; ++i, ++Frame) {
+            const auto sample = static_cast<std::int16_t>(
+                std::lround(Amplitude * std::sin(2 * std::numbers::pi * Frequency * Frame / FrameRate)));
+            std::memcpy(buffer + 2 * i, &sample, 2);
+        }
+        return true;
+    }
+};
+
+// 16-bit samples of one channel out of interleaved blocks.
+inline void AppendChannel(std::vector<double>& to, const char* buffer, int size, int channels, int channel)
+{
+    for (int i = channel * 2; i + 1 < size; i += 2 * channels) {
+        std::int16_t sample;
+        std::memcpy(&sample, buffer + i, 2);
+        to.push_back(sample);
+    }
+}
+
+inline double Rms(const std::vector<double>& samples, std::size_t from = 0)
+{
+    double sum = 0;
+    for (std::size_t i = from; i < samples.size(); ++i)
+        sum += samples[i] * samples[i];
+    return samples.size() > from ? std::sqrt(sum / double(samples.size() - from)) : 0.0;
+}
+
+inline double Db(double ratio)
+{
+    return 20 * std::log10(ratio);
+}
+
+// Frequency from the zero crossings of the steady part (linear interpolation between samples).
+inline double ZeroCrossingFrequency(const std::vector<double>& samples, std::size_t from, double frameRate)
+{
+    double first = -1, last = -1;
+    int crossings = 0;
+    for (std::size_t i = from + 1; i < samples.size(); ++i) {
+        if (samples[i - 1] < 0 && samples[i] >= 0) {
+            const double at = double(i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]);
+            if (first < 0)
+                first = at;
+            else
+                ++crossings;
+            last = at;
+        }
+    }
+    return crossings > 0 ? crossings * frameRate / (last - first) : 0.0;
+}

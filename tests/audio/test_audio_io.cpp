@@ -1,0 +1,328 @@
+#include "AudioTestSupport.h"
+
+#include "audio/AudioIO.h"
+#include "audio/DeviceServices.h"
+#include "audio/VirtualCard.h"
+
+#include <QPointer>
+#include <QTest>
+
+namespace {
+
+// The components as the program sets them up: 16-bit mono out and stereo in at 48000 frames/s.
+struct TCard
+{
+    QObject Owner;
+    TAudioOut Out{&Owner};
+    TAudioIn In{&Owner};
+    int Starts = 0, Stops = 0;
+    QPointer<QObject> LastSender;
+    QString LastSenderClass;
+
+    explicit TCard(int frames = 480)
+    {
+        TDeviceServices::VirtualCard().RestoreDefaults();
+        TDeviceServices::VirtualCard().SetSpeed(10);
+        for (TAudioIO* io : {static_cast<TAudioIO*>(&Out), static_cast<TAudioIO*>(&In)}) {
+            io->SetFrameRate(48000);
+            io->OnStart = [this](QObject* sender) {
+                ++Starts;
+                LastSender = sender;
+                LastSenderClass = sender->metaObject()->className();
+            };
+            io->OnStop = [this](QObject* sender) {
+                ++Stops;
+                LastSender = sender;
+                LastSenderClass = sender->metaObject()->className();
+            };
+        }
+        In.SetStereo(true);
+        Out.SetBufferSize(frames * 2);
+        In.SetBufferSize(frames * 4);
+    }
+    ~TCard() { TDeviceServices::VirtualCard().RestoreDefaults(); }
+};
+
+} // namespace
+
+class TestAudioIO : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TDeviceServices::UseVirtualCardOnly(true); }
+
+    void propertiesClampAndComputeTheFormat()
+    {
+        TAudioIO io;
+        QCOMPARE(io.FrameRate(), 22050);
+        QCOMPARE(io.NumBuffers(), 4);
+        QCOMPARE(io.RequestedBufferSize(), 8192);
+        QCOMPARE(io.BufferSize(), 8192);
+        QCOMPARE(io.WaveDevice(), WaveMapper);
+        QVERIFY(!io.Stereo() && !io.Running() && io.LastError().isEmpty());
+        QCOMPARE(io.WaveFormat().BytesPerSecond, 44100u);
+
+        io.SetBufferSize(100);
+        QCOMPARE(io.RequestedBufferSize(), 512);
+        QCOMPARE(io.BufferSize(), 512);
+        io.SetStereo(true);
+        io.SetBufferSize(513);
+        QCOMPARE(io.RequestedBufferSize(), 513);
+        QCOMPARE(io.BufferSize(), 512);
+        QCOMPARE(io.WaveFormat().BytesPerFrame, 4);
+        io.SetQuantization(8); // 2 bytes a frame: 513 -> 512 still, 1027 -> 1026
+        io.SetBufferSize(1027);
+        QCOMPARE(io.BufferSize(), 1026);
+        io.SetStereo(false);
+        QCOMPARE(io.BufferSize(), 1027);
+
+        io.SetNumBuffers(1);
+        QCOMPARE(io.NumBuffers(), 2);
+        io.SetNumBuffers(9);
+        QCOMPARE(io.NumBuffers(), 4);
+        io.SetQuantization(12);
+        QCOMPARE(io.Quantization(), std::uint16_t(16));
+        io.SetQuantization(0);
+        QCOMPARE(io.Quantization(), std::uint16_t(8));
+        io.SetQuantization(8);
+        QCOMPARE(io.Quantization(), std::uint16_t(8));
+        io.SetFrameRate(44100);
+        QCOMPARE(io.WaveFormat().BytesPerSecond, 44100u);
+    }
+
+    void streamsThroughTheCardAndStopsWhenDrained()
+    {
+        TCard card;
+        TSineSource sine;
+        std::vector<const char*> recordedBlocks;
+        int fills = 0;
+        card.Out.OnFillBuffer = [&](char* buffer, int& size) {
+            ++fills;
+            return sine.Fill(buffer, size);
+        };
+        bool sizesRight = true;
+        card.In.OnBufferFilled = [&](char* buffer, int& size) {
+            sizesRight = sizesRight && size == card.In.BufferSize();
+            recordedBlocks.push_back(buffer);
+            return true;
+        };
+        QVERIFY2(card.Out.Start(card.Out), qPrintable(card.Out.LastError()));
+        QCOMPARE(fills, 4); // every block filled before the first is played
+        QCOMPARE(card.Out.BuffersInFlight(), 4);
+        QVERIFY(card.In.Start(card.In));
+        QCOMPARE(card.In.BuffersInFlight(), 4);
+        QVERIFY(card.Out.Running() && card.In.Running() && card.Out.DeviceOpen());
+        QVERIFY(WaitFor([&] { return card.Starts == 2; }, 2000));
+        QCOMPARE(card.LastSenderClass, QString("TCallBackWinIn"));
+
+        QVERIFY(WaitFor([&] { return recordedBlocks.size() >= 12; }, 5000));
+        // Blocks come back in ring order.
+        for (std::size_t i = 4; i < recordedBlocks.size(); ++i)
+            QCOMPARE(recordedBlocks[i], recordedBlocks[i - 4]);
+        QVERIFY(recordedBlocks[0] != recordedBlocks[1]);
+        QVERIFY(sizesRight);
+
+        card.Out.StopWhenDrained();
+        const int filled = card.Out.BuffersFilled();
+        QVERIFY(WaitFor([&] { return !card.Out.DeviceOpen(); }, 3000));
+        QCOMPARE(card.Out.BuffersFilled(), filled); // nothing more asked for
+        QCOMPARE(card.Out.BuffersDone(), filled);   // but everything queued was played
+        QCOMPARE(card.Out.BuffersInFlight(), 0);
+        QVERIFY(WaitFor([&] { return card.Stops == 1; }, 2000));
+        QCOMPARE(card.LastSenderClass, QString("TCallBackWinOut"));
+        QVERIFY(WaitFor([&] { return card.LastSender.isNull(); }, 2000)); // the receiver is released
+
+        card.In.StopNow();
+        QVERIFY(!card.In.DeviceOpen() && !card.In.Running());
+        const std::size_t blocksAtStop = recordedBlocks.size();
+        QVERIFY(WaitFor([&] { return card.Stops == 2; }, 2000));
+        QTest::qWait(50);
+        QCOMPARE(recordedBlocks.size(), blocksAtStop); // blocks returned by the reset are not handled
+
+        // A closed component starts again with fresh counters.
+        QVERIFY(card.In.Start(card.In));
+        QCOMPARE(card.In.BuffersDone(), 0);
+        QVERIFY(WaitFor([&] { return card.In.BuffersDone() >= 2; }, 3000));
+        card.In.StopNow();
+    }
+
+    void openingAnOpenComponentFailsAndLeavesItStreaming()
+    {
+        TCard card;
+        TSineSource sine;
+        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        QVERIFY(card.Out.Start());
+        QVERIFY(card.In.Start());
+        QVERIFY(!card.Out.Start());
+        QCOMPARE(card.Out.LastError(), QString("Wave output device is already open"));
+        QVERIFY(!card.In.Start());
+        QCOMPARE(card.In.LastError(), QString("Wave Input device is already open"));
+        const int outDone = card.Out.BuffersDone(), inDone = card.In.BuffersDone();
+        QVERIFY(WaitFor(
+            [&] { return card.Out.BuffersDone() > outDone + 2 && card.In.BuffersDone() > inDone + 2; },
+            3000));
+        QVERIFY(card.Out.Running() && card.In.Running());
+        QCOMPARE(card.In.Xruns(), std::uint64_t(0));
+        card.Out.StopNow();
+        card.In.StopNow();
+        QVERIFY(WaitFor([&] { return card.Stops == 2; }, 2000));
+        QCOMPARE(card.Starts, 2);
+    }
+
+    void outputWithNothingToPlayDoesNotStart()
+    {
+        TCard card;
+        card.Out.OnFillBuffer = [](char*, int&) { return false; };
+        QVERIFY(!card.Out.Start());
+        QCOMPARE(card.Out.LastError(), QString("There must be at least one filled buffer"));
+        QVERIFY(!card.Out.DeviceOpen() && !card.Out.Running());
+        QVERIFY(WaitFor([&] { return card.Stops == 1; }, 2000));
+        // No fill handler at all counts as nothing filled.
+        card.Out.OnFillBuffer = nullptr;
+        QVERIFY(!card.Out.Start());
+        QCOMPARE(card.Out.LastError(), QString("There must be at least one filled buffer"));
+    }
+
+    void outputPlaysOnlyTheBlocksItFilled()
+    {
+        TCard card;
+        int calls = 0;
+        card.Out.OnFillBuffer = [&](char* buffer, int& size) {
+            std::memset(buffer, 0, size);
+            size = 101; // shortened to whole frames: 100 bytes
+            return ++calls <= 2;
+        };
+        QVERIFY(card.Out.Start());
+        QCOMPARE(card.Out.BuffersFilled(), 2);
+        QCOMPARE(card.Out.BuffersInFlight(), 2);
+        QVERIFY(WaitFor([&] { return !card.Out.DeviceOpen(); }, 3000));
+        QCOMPARE(card.Out.BuffersDone(), 2);
+        QVERIFY(WaitFor([&] { return card.Stops == 1; }, 2000));
+    }
+
+    void inputWhoseHandlerRefusesDrainsAndCloses()
+    {
+        TCard card;
+        int calls = 0;
+        card.In.OnBufferFilled = [&](char*, int&) {
+            ++calls;
+            return false;
+        };
+        QVERIFY(card.In.Start());
+        QVERIFY(WaitFor([&] { return card.Stops == 1; }, 3000));
+        QCOMPARE(calls, 4); // each queued block once, none re-queued
+        QCOMPARE(card.In.BuffersDone(), 4);
+        QCOMPARE(card.In.BuffersFilled(), 0);
+        QCOMPARE(card.In.BuffersInFlight(), 0);
+        QVERIFY(!card.In.DeviceOpen() && !card.In.Running() && !card.In.KeepGoing());
+    }
+
+    void failedOpensLeaveNothingOpen_data()
+    {
+        QTest::addColumn<int>("what");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no such device") << 0 << "There is no wave device with this number";
+        QTest::newRow("refused format") << 1 << "The device does not support this wave format";
+        QTest::newRow("refused open") << 2 << "Karta zajęta przez inny program";
+    }
+
+    void failedOpensLeaveNothingOpen()
+    {
+        QFETCH(int, what);
+        QFETCH(QString, error);
+        TCard card;
+        card.Out.OnFillBuffer = [](char*, int&) { return true; };
+        if (what == 0) {
+            card.Out.SetWaveDevice(7);
+            card.In.SetWaveDevice(7);
+        } else if (what == 1) {
+            card.Out.SetFrameRate(0);
+            card.In.SetFrameRate(1000000);
+        } else {
+            TDeviceServices::VirtualCard().RefuseOpen(error);
+        }
+        QVERIFY(!card.Out.Start());
+        QCOMPARE(card.Out.LastError(), error);
+        QVERIFY(!card.In.Start());
+        QCOMPARE(card.In.LastError(), error);
+        QVERIFY(!card.Out.DeviceOpen() && !card.In.DeviceOpen() && !card.Out.Running() && !card.In.Running());
+        QTest::qWait(30);
+        QCOMPARE(card.Starts, 0);
+        QCOMPARE(card.Stops, 0);
+        // Nothing was left holding the card.
+        TDeviceServices::VirtualCard().RefuseOpen(QString());
+        card.In.SetFrameRate(48000);
+        card.In.SetWaveDevice(WaveMapper);
+        QVERIFY(card.In.Start());
+        card.In.StopNow();
+    }
+
+    void lostDeviceDrainsAndCloses()
+    {
+        TCard card;
+        TSineSource sine;
+        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        QVERIFY(card.Out.Start());
+        QVERIFY(card.In.Start());
+        QVERIFY(WaitFor([&] { return card.In.BuffersDone() >= 3 && card.Out.BuffersDone() >= 3; }, 3000));
+        TDeviceServices::VirtualCard().LoseDevices();
+        QVERIFY(WaitFor([&] { return card.Stops == 2; }, 3000));
+        QVERIFY(!card.Out.DeviceOpen() && !card.In.DeviceOpen());
+        QCOMPARE(card.Out.LastError(), QString("The device is no longer available"));
+        QCOMPARE(card.In.LastError(), QString("The device is no longer available"));
+        QCOMPARE(card.Out.BuffersInFlight(), 0);
+        QCOMPARE(card.In.BuffersInFlight(), 0);
+    }
+
+    void stopNowOnAClosedComponentDoesNothing()
+    {
+        TCard card;
+        card.Out.StopNow();
+        card.In.StopNow();
+        card.Out.StopWhenDrained();
+        QTest::qWait(20);
+        QCOMPARE(card.Stops, 0);
+        QVERIFY(card.Out.LastError().isEmpty() && card.In.LastError().isEmpty());
+    }
+
+    void pauseHoldsTheQueuedBlocks()
+    {
+        TCard card;
+        TSineSource sine;
+        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        card.Out.SetPaused(true); // before the start: the blocks wait from the first
+        QVERIFY(card.Out.Start());
+        QTest::qWait(100);
+        QCOMPARE(card.Out.BuffersDone(), 0);
+        card.Out.SetPaused(false);
+        QVERIFY(WaitFor([&] { return card.Out.BuffersDone() >= 3; }, 2000));
+        card.Out.SetPaused(true);
+        QTest::qWait(30);
+        const int done = card.Out.BuffersDone();
+        QTest::qWait(100);
+        QCOMPARE(card.Out.BuffersDone(), done);
+        QVERIFY(card.Out.Paused() && card.Out.Running());
+        card.Out.StopNow();
+        QVERIFY(!card.Out.Paused());
+    }
+
+    void destroyingAStreamingComponentClosesItsDevice()
+    {
+        TDeviceServices::VirtualCard().SetSpeed(10);
+        {
+            TAudioIn in;
+            in.SetFrameRate(48000);
+            QVERIFY(in.Start());
+            QVERIFY(WaitFor([&] { return in.BuffersDone() >= 1; }, 2000));
+        }
+        TAudioIn again;
+        again.SetFrameRate(48000);
+        QVERIFY2(again.Start(), qPrintable(again.LastError())); // the card's input is free again
+        again.StopNow();
+        TDeviceServices::VirtualCard().RestoreDefaults();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAudioIO)
+#include "test_audio_io.moc"
