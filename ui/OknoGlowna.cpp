@@ -3,8 +3,10 @@
 #include "common/Clock.h"
 #include "common/NumberFormat.h"
 #include "results/Report.h"
+#include "ui/ChartView.h"
 #include "ui/OknoDialog.h"
 #include "ui/OknoOProgramie.h"
+#include "ui/SeriesMenus.h"
 
 #include <QAction>
 #include <QApplication>
@@ -74,12 +76,18 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
             [this](const QString& text) { SetStatusPanel(4, text); });
     connect(&Series, &TSeriesStore::StartEnabling, actStart, &QAction::setEnabled);
     connect(&Series, &TSeriesStore::Message, this, [this](const QString& text) { ShowMessage(text); });
+    connect(&Series, &TSeriesStore::SlotChanged, this, &TFormaGlowna::UpdateLegend);
+    connect(SeriesMenus.get(), &TSeriesMenus::RescaleRequested, this, [this] { SetUpAxes(false); });
+    connect(chtWykres, &TChartView::ReadoutChanged, this,
+            [this](const QString& text) { SetStatusPanel(3, text); });
+    connect(chtWykres, &TChartView::OptionsPageRequested, this, &TFormaGlowna::ShowOptions);
     FormCreate(arguments);
 }
 
 TFormaGlowna::~TFormaGlowna()
 {
     SaveSettings();
+    delete chtWykres; // it draws from Chart, which goes before the window's children
 }
 
 void TFormaGlowna::FormCreate(const QStringList& arguments)
@@ -89,6 +97,7 @@ void TFormaGlowna::FormCreate(const QStringList& arguments)
     edtStopFreq->setText(NumberFormat::General(Measurement.StopFreq));
     edtLiczbaPunktow->setText(NumberFormat::Integer(Measurement.PointsCount));
     SetStatusPanel(1, NumberFormat::Integer(44100) + " Hz");
+    SeriesMenus->mmiPokazujRaportClick(false);
     cbKompensacjaClick();
     if (!PrepareWorkFolder())
         return; // the window still opens, without the remaining steps
@@ -110,6 +119,7 @@ void TFormaGlowna::LoadSettings()
         const QRect area = screen->availableGeometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
     }
+    chtWykres->SetPreferences(Measurement.Preferences);
     SelectKind(Measurement.MeasurementKind, this);
     Series.Register();
 }
@@ -185,6 +195,21 @@ void TFormaGlowna::actPlikNowyExecute()
     Series.Reset();
     FileName = TSeriesStore::UntitledFileName;
     setWindowTitle(TSeriesStore::WindowTitle(FileName, Measurement.Preferences.ShowPath));
+}
+
+void TFormaGlowna::UpdateLegend(int slot)
+{
+    if (slot < 0 || slot >= ResultSeriesCount)
+        return;
+    const SeriesSlot& record = Series.Slot(slot);
+    chtWykres->SetLegendFacts(slot,
+                              TLegendFacts{record.SlotMeasured, record.SlotChannel, record.SlotFrameRate,
+                                           record.SlotAveragingTime, Series.SeriesName(slot)});
+}
+
+void TFormaGlowna::SetUpAxes(bool callerIsAction)
+{
+    Q_UNUSED(callerIsAction);
 }
 
 // ---- Closing and the save prompt
@@ -292,6 +317,11 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
         SetStatusPanel(2, NumberFormat::Integer(Measurement.Amplitude / 25) + " mV");
         SetStatusPanel(0, CalibrationStateText(Measurement.FreqCalibrationL, Measurement.FreqCalibrationR));
     }
+    chtWykres->SetMeasurementKind(kind);
+    chtWykres->SetBottomTitle(pressure ? "Czas [s]" : "Częstotliwość [Hz]");
+    chtWykres->SetBottomLabelFormat(pressure ? "#0.0" : "####.");
+    chtWykres->SetBottomLogarithmic(!pressure && Measurement.BottomAxisLogarithmic);
+    chtWykres->SetLegendVisible(!pressure && Measurement.Preferences.ShowLegend);
     pnlPanelDolny->setVisible(!pressure);
     pbPasekPostepu->setVisible(!pressure);
     btnPauza->setVisible(pressure);
@@ -471,6 +501,31 @@ bool TFormaGlowna::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void TFormaGlowna::actDrukujExecute()
+{
+    chtWykres->PrintPreview();
+}
+
+void TFormaGlowna::mmiKopiujWykresClick()
+{
+    chtWykres->CopyToClipboard();
+}
+
+void TFormaGlowna::mmiPowiekszenieClick()
+{
+    chtWykres->ZoomIn();
+}
+
+void TFormaGlowna::mmiPomniejszenieClick()
+{
+    chtWykres->ZoomOut();
+}
+
+void TFormaGlowna::mmiAktualnaWielkoscClick()
+{
+    chtWykres->UndoZoom();
+}
+
 // ---- Handlers whose work lives in the engine
 
 void TFormaGlowna::actPlikOtworzExecute() {}
@@ -481,11 +536,6 @@ void TFormaGlowna::mmiOstatniPlikClick(int entry)
 {
     Q_UNUSED(entry);
 }
-void TFormaGlowna::actDrukujExecute() {}
-void TFormaGlowna::mmiKopiujWykresClick() {}
-void TFormaGlowna::mmiPowiekszenieClick() {}
-void TFormaGlowna::mmiPomniejszenieClick() {}
-void TFormaGlowna::mmiAktualnaWielkoscClick() {}
 void TFormaGlowna::actStartExecute() {}
 void TFormaGlowna::actStopExecute() {}
 void TFormaGlowna::mmiZerujGeneratorClick() {}

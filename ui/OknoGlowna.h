@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <memory>
 
 class QAction;
 class QActionGroup;
@@ -27,6 +28,8 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class QWidget;
+class TChartView;
+class TSeriesMenus;
 
 // The cross-hair drawn on the chart at the mouse position; X -1 means none is drawn.
 struct TCrossHair
@@ -143,6 +146,8 @@ private:
     void CheckKindAction(TMeasurementKind kind);
     void UpdateCompensation();
     void ReleaseMemory();
+    void UpdateLegend(int slot);
+    void SetUpAxes(bool callerIsAction);
     bool InputRunning() const;
     void ShowOptions(const QString& page);
     void ShowError(const QString& text);
@@ -154,6 +159,7 @@ private:
     TChartModel Chart;
     TAcquisitionQueue Queue;
     TSeriesStore Series{Measurement, Chart};
+    std::unique_ptr<TSeriesMenus> SeriesMenus; // built with the menus; gone before the store
     TCrossHair Cross;
     QString FileName;
     QString DialogFolder;
@@ -185,7 +191,8 @@ private:
     QAction *tbnDrukujItem{}, *tbnWyslijSeparator{}, *tbnDrukujSeparator{};
 
     // Panels and controls
-    QWidget *pnlPanelDolny{}, *pnlPanelPrawy{}, *chtWykres{};
+    QWidget *pnlPanelDolny{}, *pnlPanelPrawy{};
+    TChartView* chtWykres{};
     QProgressBar* pbPasekPostepu{};
     QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtLiczbaPunktow{}, *edtCzasPomiaru{};
     QComboBox* cbCzasUsredniania{};

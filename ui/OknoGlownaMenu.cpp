@@ -2,6 +2,8 @@
 
 #include "ui/OknoGlowna.h"
 
+#include "ui/SeriesMenus.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QIcon>
@@ -135,6 +137,8 @@ void TFormaGlowna::CreateMenus()
     mmiEdycja->addActions({actEdycjaWytnij, actEdycjaKopiuj, actEdycjaWklej});
     mmiKopiujWykres = newItem(mmiEdycja, "mmiKopiujWykres", "Kopiuj wykres");
     mmiEdycja->addSeparator();
+    SeriesMenus = std::make_unique<TSeriesMenus>(Series, Measurement, this);
+    SeriesMenus->AddToEditMenu(mmiEdycja);
 
     mmiWidok = newMenu("mmiWidok", "Widok");
     mmiPowiekszenie =
@@ -177,6 +181,7 @@ void TFormaGlowna::CreateMenus()
     pmiWykres->setObjectName("pmiWykres");
     pmiKopiujWykres = newItem(pmiWykres, "pmiKopiujWykres", "Kopiuj wykres");
     pmiWykres->addSeparator();
+    SeriesMenus->AddToPopupMenu(pmiWykres);
 }
 
 void TFormaGlowna::CreateToolBar()

@@ -2,6 +2,8 @@
 
 #include "ui/OknoGlowna.h"
 
+#include "ui/ChartView.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -108,8 +110,8 @@ void TFormaGlowna::CreatePanels()
     body->setSpacing(0);
     rows->addLayout(body, 1);
 
-    chtWykres = new QWidget(centre);
-    chtWykres->setObjectName("chtWykres");
+    chtWykres = new TChartView(Chart, centre);
+    chtWykres->SetCrossPen(Cross.Colour, Cross.Style);
     chtWykres->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(chtWykres, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmiWykres->popup(chtWykres->mapToGlobal(at)); });

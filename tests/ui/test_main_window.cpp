@@ -1,6 +1,7 @@
 // The main window driven as a user drives it, offscreen, finding its controls by name.
 
 #include "common/NumberFormat.h"
+#include "ui/ChartView.h"
 #include "ui/OknoDialog.h"
 #include "ui/OknoGlowna.h"
 
@@ -191,6 +192,38 @@ private slots:
         QVERIFY(!Find<QToolButton>("tbnKonfiguracja")->icon().isNull()); // bundled picture, no theme needed
         QCOMPARE(Find<QToolButton>("tbnNowy")->defaultAction(), Action("actPlikNowy"));
         QCOMPARE(Find<QToolButton>("tbnOtworz")->menu(), Find<QMenu>("pmiOtworz"));
+    }
+
+    void chartAndItsMenus()
+    {
+        NewWindow();
+        auto* chart = Find<TChartView>("chtWykres");
+        QCOMPARE(chart->xAxis->label(), QString("Czas [s]"));
+        // The series menus sit in the Edit menu and, without shortcuts, in the chart's pop-up menu.
+        const auto captions = [this](const char* menu) {
+            QStringList texts;
+            for (QAction* item : Find<QMenu>(menu)->actions())
+                texts << item->text();
+            return texts;
+        };
+        const QStringList edit = captions("mmiEdycja"), popup = captions("pmiWykres");
+        QCOMPARE(edit.mid(0, 4), QStringList({"Wyt&nij", "&Kopiuj", "Wkl&ej", "Kopiuj wykres"}));
+        QCOMPARE(popup.first(), QString("Kopiuj wykres"));
+        for (const char* series : {"Aktywna seria", "Dodaj serię", "Usuń wszystkie"}) {
+            QVERIFY(edit.contains(series));
+            QVERIFY(popup.contains(series));
+        }
+
+        // The mouse read-out reaches status panel 3.
+        const QPoint inside = chart->axisRect()->rect().center();
+        QTest::mouseMove(chart, inside);
+        QTRY_VERIFY(Window->StatusPanel(3).endsWith("s"));
+        QVERIFY(Window->StatusPanel(3).contains("dB "));
+
+        Action("actPomiarCharakterystyk")->trigger();
+        QCOMPARE(chart->xAxis->label(), QString("Częstotliwość [Hz]"));
+        QTest::mouseMove(chart, inside + QPoint(1, 1));
+        QTRY_VERIFY(Window->StatusPanel(3).endsWith("Hz"));
     }
 
     void statusPanelsKeepTheirWidthsOnResize()
