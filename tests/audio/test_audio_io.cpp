@@ -6,6 +6,7 @@
 
 #include <QPointer>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -163,11 +164,31 @@ private slots:
             [&] { return card.Out.BuffersDone() > outDone + 2 && card.In.BuffersDone() > inDone + 2; },
             3000));
         QVERIFY(card.Out.Running() && card.In.Running());
-        QCOMPARE(card.In.Xruns(), std::uint64_t(0));
         card.Out.StopNow();
         card.In.StopNow();
         QVERIFY(WaitFor([&] { return card.Stops == 2; }, 2000));
         QCOMPARE(card.Starts, 2);
+    }
+
+    void aStalledUserInterfaceIsCountedAsUnderflowAndOverflow()
+    {
+        TCard card;
+        TSineSource sine;
+        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        QVERIFY(card.Out.Start());
+        QVERIFY(card.In.Start());
+        QCOMPARE(card.Out.Xruns(), std::uint64_t(0));
+        QCOMPARE(card.In.Xruns(), std::uint64_t(0));
+        QThread::msleep(200); // the UI thread returns no block for 2 s of card time
+        QVERIFY(card.Out.Xruns() >= 1);
+        QVERIFY(card.In.Xruns() >= 1);
+        const int outDone = card.Out.BuffersDone(), inDone = card.In.BuffersDone();
+        QVERIFY(WaitFor(
+            [&] { return card.Out.BuffersDone() > outDone + 4 && card.In.BuffersDone() > inDone + 4; },
+            3000)); // and streaming goes on afterwards
+        card.Out.StopNow();
+        card.In.StopNow();
+        QVERIFY(card.In.Xruns() >= 1); // still readable after the close
     }
 
     void outputWithNothingToPlayDoesNotStart()
