@@ -61,6 +61,7 @@ TChartView::TChartView(TChartModel& model, QWidget* parent)
     setObjectName(QStringLiteral("chtWykres"));
     setBackground(Qt::white);
     setMouseTracking(true);
+    setNotAntialiasedElements(QCP::aePlottables);
     setInteractions(QCP::Interactions());
     SetZoomAllowed(true);
 

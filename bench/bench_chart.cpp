@@ -1,0 +1,32 @@
+#include "common/ChartModel.h"
+#include "ui/ChartView.h"
+
+#include <benchmark/benchmark.h>
+#include <cmath>
+
+namespace {
+
+constexpr int PointsPerSeries = 100000;
+
+// A full replot of the chart with ten long series, as after hours of recording or a dense sweep:
+// it must fit in one screen frame (16 ms) for the chart to stay smooth.
+void BM_ChartReplot(benchmark::State& state)
+{
+    TChartModel model;
+    for (int s = 0; s < ChartSeriesCount; ++s) {
+        model.SetVisible(s, true);
+        for (int i = 0; i < PointsPerSeries; ++i)
+            model.Append(s, i * 0.01, -45 + 30 * std::sin(i * 0.001 * (s + 1)) + (i % 13) * 0.3 - s);
+    }
+    TChartView chart(model);
+    chart.resize(1280, 800);
+    chart.SetBottomRange(0, PointsPerSeries * 0.01);
+    chart.SetLevelRange(-90, 0);
+    chart.ReplotNow();
+    for (auto _ : state)
+        chart.replot();
+    state.counters["points"] = ChartSeriesCount * PointsPerSeries;
+}
+BENCHMARK(BM_ChartReplot)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+} // namespace
