@@ -1,0 +1,93 @@
+#include "AudioTestSupport.h"
+
+#include "audio/AudioIO.h"
+#include "audio/DeviceServices.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+// End to end through the sound server that scripts/test starts: a null sink "tonvix_null" whose monitor
+// records what is played into it.
+class TestAudioSoundServer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        const bool ci = qgetenv("CI") == "true";
+        const QString why = TDeviceServices::ServerStatus();
+        if (!why.isEmpty()) {
+            if (ci)
+                QFAIL(qPrintable(why));
+            QSKIP(qPrintable(why));
+        }
+        // Never play into someone's loudspeakers: only the private test server's sink will do.
+        const QStringList outputs = TDeviceServices::DeviceNames(TWaveDirection::Output);
+        const QStringList inputs = TDeviceServices::DeviceNames(TWaveDirection::Input);
+        const bool privateServer = !outputs.isEmpty() && outputs[0] == "Tonvix_null" && !inputs.isEmpty() &&
+                                   inputs[0].contains("Tonvix_null");
+        if (!privateServer) {
+            if (ci)
+                QFAIL("The sound server's default sink is not tonvix_null");
+            QSKIP("The sound server's default sink is not tonvix_null");
+        }
+    }
+
+    void playsIntoTheNullSinkAndRecordsItsMonitor()
+    {
+        constexpr int Frames = 2400; // 50 ms blocks
+        constexpr double BlockSeconds = Frames / 48000.0;
+        TAudioOut out;
+        TAudioIn in;
+        out.SetFrameRate(48000);
+        out.SetBufferSize(Frames * 2);
+        out.SetWaveDevice(0);
+        in.SetFrameRate(48000);
+        in.SetStereo(true);
+        in.SetBufferSize(Frames * 4);
+        in.SetWaveDevice(0);
+        TSineSource sine;
+        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        std::vector<double> left, right;
+        left.reserve(48000 * 12);
+        right.reserve(48000 * 12);
+        in.OnBufferFilled = [&](char* buffer, int& size) {
+            AppendChannel(left, buffer, size, 2, 0);
+            AppendChannel(right, buffer, size, 2, 1);
+            return true;
+        };
+
+        QVERIFY2(in.Start(), qPrintable(in.LastError()));
+        QVERIFY2(out.Start(), qPrintable(out.LastError()));
+        // The server takes a moment to settle; from then on no block may be lost over 5 s.
+        QVERIFY(WaitFor([&] { return in.BuffersDone() >= 8 && out.BuffersDone() >= 8; }, 5000));
+        const int outFrom = out.BuffersDone(), inFrom = in.BuffersDone();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTest::qWait(5000);
+        const double expected = elapsed.elapsed() / 1000.0 / BlockSeconds;
+        const int played = out.BuffersDone() - outFrom, recorded = in.BuffersDone() - inFrom;
+        QVERIFY2(std::abs(played - expected) <= 2,
+                 qPrintable(QString("played %1 blocks, expected %2").arg(played).arg(expected)));
+        QVERIFY2(std::abs(recorded - expected) <= 2,
+                 qPrintable(QString("recorded %1 blocks, expected %2").arg(recorded).arg(expected)));
+        QVERIFY(out.Running() && in.Running());
+        out.StopNow();
+        in.StopNow();
+
+        // The steady part: the last 4 s, long after the output has reached the monitor.
+        QVERIFY(left.size() > 48000 * 5);
+        const std::size_t steadyFrom = left.size() - 48000 * 4;
+        const double playedRms = 16000 / std::sqrt(2.0);
+        for (const std::vector<double>* channel : {&left, &right}) {
+            const double level = Db(Rms(*channel, steadyFrom) / playedRms);
+            QVERIFY2(std::abs(level) < 0.5, qPrintable(QString("level %1 dB").arg(level)));
+            const double frequency = ZeroCrossingFrequency(*channel, steadyFrom, 48000);
+            QVERIFY2(std::abs(frequency - 1000) < 1, qPrintable(QString("frequency %1 Hz").arg(frequency)));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAudioSoundServer)
+#include "test_audio_soundserver.moc"
