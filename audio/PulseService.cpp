@@ -99,9 +99,11 @@ void ListSource(pa_context*, const pa_source_info* info, int last, void* self)
 class TPulseStream final : public TDeviceStream
 {
 public:
-    TPulseStream(pa_threaded_mainloop* loop, TWaveDirection direction, TNotificationChannel& channel)
-        : TDeviceStream(channel), Loop(loop), Direction(direction)
+    TPulseStream(pa_threaded_mainloop* loop, int& openStreams, TWaveDirection direction,
+                 TNotificationChannel& channel)
+        : TDeviceStream(channel), Loop(loop), OpenStreams(openStreams), Direction(direction)
     {
+        ++OpenStreams;
     }
 
     int Connect(pa_context* context, const QByteArray& name, const TWaveFormat& format, int blockBytes)
@@ -153,6 +155,7 @@ public:
             TLoopLock lock(Loop);
             Release();
         }
+        --OpenStreams;
     }
 
     int Queue(TWaveHeader& header) override
@@ -294,6 +297,7 @@ private:
     }
 
     pa_threaded_mainloop* Loop;
+    int& OpenStreams; // the main loop outlives every stream on it
     TWaveDirection Direction;
     pa_stream* Stream = nullptr;
     bool Ready = false;
@@ -337,6 +341,10 @@ bool TPulseService::Connect(QString& whyNot)
         TLoopLock lock(Loop);
         if (pa_context_get_state(Context) == PA_CONTEXT_READY)
             return true;
+    }
+    if (OpenStreams > 0) { // streams of the lost connection still wait for their close
+        whyNot = QStringLiteral("The connection to the sound server was lost");
+        return false;
     }
     Disconnect();
     Loop = pa_threaded_mainloop_new();
@@ -395,7 +403,7 @@ int TPulseService::Open(TWaveDirection direction, const QByteArray& name, const 
     QString whyNot;
     if (!Connect(whyNot))
         return DeviceNoServer;
-    auto opened = std::make_unique<TPulseStream>(Loop, direction, channel);
+    auto opened = std::make_unique<TPulseStream>(Loop, OpenStreams, direction, channel);
     const int result = opened->Connect(Context, name, format, blockBytes);
     if (result == DeviceOk)
         stream = std::move(opened);

@@ -41,4 +41,5 @@ private:
 
     pa_threaded_mainloop* Loop = nullptr;
     pa_context* Context = nullptr;
+    int OpenStreams = 0;
 };

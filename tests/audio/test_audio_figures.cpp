@@ -1,0 +1,85 @@
+#include "AudioTestSupport.h"
+
+#include "audio/AudioIO.h"
+#include "audio/CallBackWin.h"
+#include "audio/DeviceServices.h"
+#include "audio/VirtualCard.h"
+
+#include <QEventLoop>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <sys/resource.h>
+
+namespace {
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+// The figures of the streaming path on the virtual card in real time, printed for the record:
+//   ctest -R test_audio_figures -V
+class TestAudioFigures : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void latencyAndProcessorUseOfTheProgramsStream()
+    {
+        TDeviceServices::UseVirtualCardOnly(true);
+        TDeviceServices::VirtualCard().RestoreDefaults();
+        constexpr int Frames = 1500;
+        TAudioOut out;
+        TAudioIn in;
+        out.SetFrameRate(48000);
+        out.SetBufferSize(Frames * 2);
+        in.SetFrameRate(48000);
+        in.SetStereo(true);
+        in.SetBufferSize(Frames * 4);
+        std::vector<double> latencies;
+        latencies.reserve(4096);
+        TSineSource sine;
+        out.OnFillBuffer = [&](char* buffer, int& size) {
+            if (out.NotificationPostedNs() > 0)
+                latencies.push_back((TNotificationChannel::NowNs() - out.NotificationPostedNs()) / 1e6);
+            return sine.Fill(buffer, size);
+        };
+        in.OnBufferFilled = [&](char*, int&) {
+            latencies.push_back((TNotificationChannel::NowNs() - in.NotificationPostedNs()) / 1e6);
+            return true;
+        };
+        QVERIFY(out.Start());
+        QVERIFY(in.Start());
+        const double cpuFrom = CpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        QEventLoop loop; // as the program's own event loop (QTest::qWait would sleep between its passes)
+        QTimer::singleShot(8000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double cpu = (CpuSeconds() - cpuFrom) / (wall.elapsed() / 1000.0) * 100;
+        out.StopNow();
+        in.StopNow();
+
+        QVERIFY(latencies.size() > 400);
+        std::sort(latencies.begin(), latencies.end());
+        const double median = latencies[latencies.size() / 2];
+        const double p99 = latencies[latencies.size() * 99 / 100];
+        qInfo(
+            "notification latency on the virtual card: median %.3f ms, 99th percentile %.3f ms (%zu blocks)",
+            median, p99, latencies.size());
+        qInfo("processor use streaming 48000 frames/s stereo in and mono out, %d-frame blocks: %.1f %% of "
+              "one core",
+              Frames, cpu);
+        QVERIFY(median >= 0 && median < 20);
+        QVERIFY(std::isfinite(cpu) && cpu < 50);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAudioFigures)
+#include "test_audio_figures.moc"
