@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -134,6 +135,13 @@ void TFormaSkalowanie::EditChanged(int row)
     const std::optional<double> value =
         NumberFormat::ParseNumber(Edits[static_cast<std::size_t>(row)]->text());
     Checks[static_cast<std::size_t>(row)]->setChecked(value && *value != 0);
+    // The up-down steps on from the value typed, without writing it back into the edit.
+    if (value) {
+        QSpinBox* upDown = UpDowns[static_cast<std::size_t>(row)];
+        const QSignalBlocker quiet(upDown);
+        upDown->setValue(
+            static_cast<int>(std::lround(std::clamp<double>(*value, UpDownMinimum, UpDownMaximum))));
+    }
 }
 
 void TFormaSkalowanie::Normalise(int row)
@@ -142,10 +150,4 @@ void TFormaSkalowanie::Normalise(int row)
     const QString text = NormalisedValue(edit->text());
     if (text != edit->text())
         edit->setText(text);
-    // Keep the up-down where the edit is, without stepping the edit again.
-    if (const std::optional<long long> value = NumberFormat::ParseInteger(text)) {
-        QSpinBox* upDown = UpDowns[static_cast<std::size_t>(row)];
-        const QSignalBlocker quiet(upDown);
-        upDown->setValue(static_cast<int>(*value));
-    }
 }

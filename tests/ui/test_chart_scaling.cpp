@@ -113,10 +113,13 @@ private slots:
         upDown->stepBy(3);
         QCOMPARE(edit->text(), QString("3"));
         QVERIFY(check->isChecked());
+        Retype(edit, "41");
+        upDown->stepBy(1);
+        QCOMPARE(edit->text(), QString("42"));
         Retype(edit, "-200");
-        Leave(edit);
         upDown->stepBy(-1);
         QCOMPARE(edit->text(), QString("-200"));
+        QCOMPARE(upDown->value(), -200);
     }
 
     void okShiftsTheTickedSeries()
