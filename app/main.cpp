@@ -1,4 +1,5 @@
 #include "app/OknoSplash.h"
+#include "settings/SettingsStore.h"
 #include "ui/OknoGlowna.h"
 
 #include <QApplication>
@@ -43,6 +44,7 @@ int main(int argc, char* argv[])
 
     auto* splash = new TFormaSplash;
     splash->ShowNow();
+    TSettingsStore settings; // before the main window, released after it
     TFormaGlowna window(QApplication::arguments());
     TStartTimeProbe probe(sinceStart);
     if (qEnvironmentVariableIsSet("TONVIX_START_TIME"))

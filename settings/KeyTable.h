@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/ChartModel.h" // ChartSeriesCount
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -86,7 +88,6 @@ enum class TKey : int {
     Count
 };
 
-constexpr int ChartSeriesCount = 10;
 constexpr int SlotCount = 8;
 constexpr int RecentFileCount = 8;
 

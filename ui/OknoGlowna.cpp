@@ -2,6 +2,9 @@
 
 #include "common/Clock.h"
 #include "common/NumberFormat.h"
+#include "measure/LevelMeter.h"
+#include "measure/RecordingControl.h"
+#include "measure/SineGenerator.h"
 #include "results/Report.h"
 #include "ui/ChartView.h"
 #include "ui/OknoDialog.h"
@@ -55,6 +58,22 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
 {
     RegisterIcons();
     setObjectName("TFormaGlowna");
+    audAudioIn.setObjectName("audAudioIn");
+    audAudioIn.SetBufferSize(512);
+    audAudioIn.SetFrameRate(44100);
+    audAudioIn.SetStereo(true);
+    audAudioIn.SetWaveDevice(0);
+    audAudioOut.setObjectName("audAudioOut");
+    audAudioOut.SetBufferSize(4096);
+    audAudioOut.SetFrameRate(44100);
+    audAudioOut.SetWaveDevice(0);
+    Meter = std::make_unique<TLevelMeter>(Measurement, audAudioIn, Chart, Queue, *this);
+    Generator = std::make_unique<TSineGenerator>(Measurement, audAudioOut);
+    Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this);
+    audAudioIn.OnBufferFilled = [this](char* buffer, int& size) { return Meter->AnalyseBlock(buffer, size); };
+    audAudioOut.OnFillBuffer = [this](char* buffer, int& size) {
+        return Generator->FillOutputBlock(buffer, size);
+    };
     setWindowTitle("Tonvix");
     setMinimumSize(MinimumWidth, MinimumHeight);
     resize(MinimumWidth, MinimumHeight);
@@ -86,6 +105,8 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
 
 TFormaGlowna::~TFormaGlowna()
 {
+    audAudioIn.StopNow(); // no block may reach the engine while it goes
+    audAudioOut.StopNow();
     SaveSettings();
     delete chtWykres; // it draws from Chart, which goes before the window's children
 }
@@ -96,7 +117,7 @@ void TFormaGlowna::FormCreate(const QStringList& arguments)
     edtStartFreq->setText(NumberFormat::General(Measurement.StartFreq));
     edtStopFreq->setText(NumberFormat::General(Measurement.StopFreq));
     edtLiczbaPunktow->setText(NumberFormat::Integer(Measurement.PointsCount));
-    SetStatusPanel(1, NumberFormat::Integer(44100) + " Hz");
+    SetStatusPanel(1, NumberFormat::Integer(audAudioIn.FrameRate()) + " Hz");
     SeriesMenus->mmiPokazujRaportClick(false);
     cbKompensacjaClick();
     if (!PrepareWorkFolder())
@@ -111,20 +132,6 @@ void TFormaGlowna::FormCreate(const QStringList& arguments)
     Cross = TCrossHair{};
     OpenFromCommandLine(arguments);
 }
-
-void TFormaGlowna::LoadSettings()
-{
-    // A first start: 600 x 440 centred on the screen, in the kind the state holds.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
-    chtWykres->SetPreferences(Measurement.Preferences);
-    SelectKind(Measurement.MeasurementKind, this);
-    Series.Register();
-}
-
-void TFormaGlowna::SaveSettings() {}
 
 bool TFormaGlowna::PrepareWorkFolder()
 {
@@ -209,7 +216,8 @@ void TFormaGlowna::UpdateLegend(int slot)
 
 void TFormaGlowna::SetUpAxes(bool callerIsAction)
 {
-    Q_UNUSED(callerIsAction);
+    if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure)
+        Recording->SetUpAxes(callerIsAction);
 }
 
 // ---- Closing and the save prompt
@@ -254,7 +262,7 @@ void TFormaGlowna::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    actStopExecute();
+    Recording->Stop(TStopSender::None);
     ReleaseMemory();
     event->accept();
 }
@@ -390,11 +398,7 @@ void TFormaGlowna::mmiKompensacjaClick()
 
 void TFormaGlowna::actCzasUsrenianiaExecute()
 {
-    const int item = cbCzasUsredniania->currentIndex();
-    if (item < 0 || item > 2) // "Inny" and "Brak" are left alone
-        return;
-    cbCzasUsredniania->setCurrentIndex((item + 1) % 3);
-    cbCzasUsrednianiaChange();
+    Recording->StepAveraging();
 }
 
 // ---- Tool bar, options, memory release
@@ -417,7 +421,7 @@ void TFormaGlowna::ReleaseMemory()
 
 bool TFormaGlowna::InputRunning() const
 {
-    return false; // no input device is opened yet
+    return audAudioIn.Running();
 }
 
 void TFormaGlowna::ShowOptions(const QString& page)
@@ -536,17 +540,43 @@ void TFormaGlowna::mmiOstatniPlikClick(int entry)
 {
     Q_UNUSED(entry);
 }
-void TFormaGlowna::actStartExecute() {}
-void TFormaGlowna::actStopExecute() {}
-void TFormaGlowna::mmiZerujGeneratorClick() {}
-void TFormaGlowna::btnPauzaClick() {}
+void TFormaGlowna::actStartExecute()
+{
+    Recording->Start(true);
+}
+void TFormaGlowna::actStopExecute()
+{
+    Recording->Stop(TStopSender::Action);
+}
+void TFormaGlowna::mmiZerujGeneratorClick()
+{
+    if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure) {
+        Recording->ResetTime(); // "Zeruj czas"
+    } else {
+        ZeroGenerator(Measurement);
+        pbPasekPostepu->setValue(0);
+    }
+}
+void TFormaGlowna::btnPauzaClick()
+{
+    Recording->Pause();
+}
 void TFormaGlowna::cbAkwizycjaClick()
 {
-    Measurement.AcquisitionOn = cbAkwizycja->isChecked();
+    Recording->SetAcquisition(cbAkwizycja->isChecked());
 }
-void TFormaGlowna::cbCzasUsrednianiaChange() {}
-void TFormaGlowna::tmrTimerTimer() {}
-void TFormaGlowna::tmrPauzaTimer() {}
+void TFormaGlowna::cbCzasUsrednianiaChange()
+{
+    Recording->AveragingChanged(ApplyingSettings);
+}
+void TFormaGlowna::tmrTimerTimer()
+{
+    Meter->Tick();
+}
+void TFormaGlowna::tmrPauzaTimer()
+{
+    Recording->PauseBlink();
+}
 void TFormaGlowna::tmrKalibracjaTimer() {}
 void TFormaGlowna::actKalibracjaExecute() {}
 void TFormaGlowna::actKalibracjaStopExecute() {}

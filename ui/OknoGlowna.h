@@ -1,9 +1,13 @@
 #pragma once
 
+#include "audio/AudioIO.h"
 #include "common/ChartModel.h"
 #include "measure/MeasurementState.h"
+#include "measure/MeterPorts.h"
+#include "measure/RecordingPorts.h"
 #include "results/AcquisitionQueue.h"
 #include "results/SeriesStore.h"
+#include "settings/WindowSettings.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -29,7 +33,10 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 class TChartView;
+class TLevelMeter;
+class TRecordingControl;
 class TSeriesMenus;
+class TSineGenerator;
 
 // The cross-hair drawn on the chart at the mouse position; X -1 means none is drawn.
 struct TCrossHair
@@ -40,9 +47,10 @@ struct TCrossHair
     Qt::PenStyle Style = Qt::SolidLine;
 };
 
-// The program's only long-lived window: it owns the measurement state, the chart data, the timers and
-// every control, and its handlers stay thin and hand the work to the engine.
-class TFormaGlowna : public QMainWindow
+// The program's only long-lived window: it owns the measurement state, the chart data, the wave
+// components, the timers and every control, and its handlers stay thin and hand the work to the engine.
+// The engine reaches the window through the two ports (OknoGlownaPorty.cpp).
+class TFormaGlowna : public QMainWindow, public IMeterWindow, public IRecordingWindow
 {
     Q_OBJECT
 public:
@@ -58,6 +66,8 @@ public:
     TChartModel& ChartData() { return Chart; }
     TAcquisitionQueue& AcquisitionQueue() { return Queue; }
     TSeriesStore& SeriesStore() { return Series; }
+    TAudioIn& AudioIn() { return audAudioIn; }
+    TAudioOut& AudioOut() { return audAudioOut; }
     const TCrossHair& CrossHair() const { return Cross; }
     QString CurrentFileName() const { return FileName; }
     QString WorkFolder() const { return DialogFolder; }
@@ -72,6 +82,49 @@ public:
     // Decides whether closing (kindChange false) or a kind change may go on. A sender that is an
     // action means the user asked; the window itself means the program did.
     bool QuerySaveResults(QObject* sender, bool kindChange);
+
+    // IMeterWindow
+    void SetReadoutText(int channel, const QString& text) override;
+    void SetReadoutRed(int channel, bool red) override;
+    void Beep() override;
+    bool StartButtonEnabled() const override;
+    void SetLevelAxisRange(double minimum, double maximum) override; // both ports
+    void SetTimeAxisAutomatic() override;
+    void SetCalibrationLabel(const QString& text) override;
+    int ActiveSeries() const override;
+    void UpdateClockPanel() override;
+    void SweepStep() override;
+
+    // IRecordingWindow
+    QString StatusText(int panel) const override { return StatusPanel(panel); }
+    void SetStatusText(int panel, const QString& text) override { SetStatusPanel(panel, text); }
+    void SetClockText(const QString& text) override;
+    void BindStartButton(bool toStop) override;
+    void BindStartMenuItem(bool toStop) override;
+    void SetStartCaption(const QString& caption) override;
+    void SetStartEnabled(bool enabled) override;
+    void SetPauseEnabled(bool enabled) override;
+    void SetKindAndCalibrationEnabled(bool enabled) override;
+    void SetOptionsEnabled(bool enabled) override;
+    void SetSeriesMenusEnabled(bool enabled) override;
+    void SetMemoryReleaseEnabled(bool enabled) override;
+    void SetZoomAllowed(bool allowed) override;
+    void SetReadoutsBlack() override;
+    void SetTickInterval(int milliseconds) override;
+    void SetPauseBlinking(bool on) override;
+    void SetTimeAxisRange(double minimum, double maximum) override;
+    void SetTimeAxisAutoRange(bool on) override;
+    void ShowError(const QString& text) override;
+    bool AcquisitionQueueEmpty() const override { return Queue.Empty(); }
+    void StoreChannelPeakLevels(double left, double right) override;
+    void ShowReport(int series) override;
+    int AveragingItem() const override;
+    void SetAveragingItem(int item) override;
+    void SetOtherAveragingText(const QString& text) override;
+    bool AskAveragingTime(double& seconds) override;
+    bool PrepareSweepStart(bool byStartAction) override;
+    void RecordSweepConditions() override;
+    void FinishSweep(TStopSender sender) override;
 
 public slots:
     // File
@@ -136,6 +189,7 @@ private:
     // Creation steps
     void FormCreate(const QStringList& arguments);
     void LoadSettings();
+    void ApplyPosition(const TWindowPosition& position);
     void SaveSettings();
     bool PrepareWorkFolder();
     void BuildNumericKeys();
@@ -150,7 +204,6 @@ private:
     void SetUpAxes(bool callerIsAction);
     bool InputRunning() const;
     void ShowOptions(const QString& page);
-    void ShowError(const QString& text);
     void ShowMessage(const QString& text);
     static QString CalibrationStateText(double offsetLeft, double offsetRight);
     static QString InitialReadout();
@@ -160,6 +213,15 @@ private:
     TAcquisitionQueue Queue;
     TSeriesStore Series{Measurement, Chart};
     std::unique_ptr<TSeriesMenus> SeriesMenus; // built with the menus; gone before the store
+    TWindowSettings Stored;                    // what the settings gave the window, written back at the end
+    // The wave components and the engine on them; the engine goes first, then the components.
+    TAudioIn audAudioIn;
+    TAudioOut audAudioOut;
+    TWaveDeviceOf<TAudioIn> InputDevice{audAudioIn};
+    TWaveDeviceOf<TAudioOut> OutputDevice{audAudioOut};
+    std::unique_ptr<TLevelMeter> Meter;
+    std::unique_ptr<TSineGenerator> Generator;
+    std::unique_ptr<TRecordingControl> Recording;
     TCrossHair Cross;
     QString FileName;
     QString DialogFolder;

@@ -1,6 +1,8 @@
 // The main window driven as a user drives it, offscreen, finding its controls by name.
 
+#include "audio/DeviceServices.h"
 #include "common/NumberFormat.h"
+#include "settings/SettingsStore.h"
 #include "ui/ChartView.h"
 #include "ui/OknoDialog.h"
 #include "ui/OknoGlowna.h"
@@ -94,6 +96,7 @@ class TestMainWindow : public QObject
 private slots:
     void initTestCase()
     {
+        TDeviceServices::UseVirtualCardOnly(true);
         QVERIFY(WorkDir.isValid());
         QVERIFY(QDir::setCurrent(WorkDir.path())); // the results folder is made in the current folder
     }
@@ -494,6 +497,55 @@ private slots:
         QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier); // editing keys still work
         QTest::keyClick(edit, Qt::Key_Delete);
         QVERIFY(edit->text().isEmpty());
+    }
+
+    void settingsWrittenAtCloseComeBack()
+    {
+        const QString file = WorkDir.filePath("ustawienia.ini");
+        {
+            TSettingsStore store(file);
+            NewWindow();
+            QCOMPARE(Window->StatusPanel(1), QString("48000 Hz")); // a first start's frame rate
+            Action("actPomiarCharakterystyk")->trigger();
+            Find<QRadioButton>("rbKanalR")->click();
+            Find<QCheckBox>("cbKompensacja")->click();
+            Find<QComboBox>("cbCzasUsredniania")->setCurrentIndex(4);
+            Window->resize(700, 500);
+            Window->move(30, 40);
+            QTRY_COMPARE(Window->size(), QSize(700, 500));
+            Window.reset();
+        }
+        TSettingsStore store(file);
+        NewWindow();
+        QCOMPARE(Window->State().MeasurementKind, TMeasurementKind::FrequencyCharacteristic);
+        QVERIFY(Action("actPomiarCharakterystyk")->isChecked());
+        QVERIFY(Find<QWidget>("pnlPanelDolny")->isVisible());
+        QVERIFY(Find<QRadioButton>("rbKanalR")->isChecked());
+        QCOMPARE(Window->State().ChannelMode, TChannelMode::Right);
+        QVERIFY(Window->State().Compensation);
+        QCOMPARE(Find<QComboBox>("cbCzasUsredniania")->currentIndex(), 4);
+        QCOMPARE(Window->size(), QSize(700, 500));
+        QCOMPARE(Window->pos(), QPoint(30, 40));
+    }
+
+    void f2StartsAndStopsARecording()
+    {
+        NewWindow();
+        Window->State().MeasurementDelay = 20;
+        auto* start = Find<QToolButton>("btnStart");
+        QTest::keyClick(Window.get(), Qt::Key_F2);
+        QTRY_VERIFY(Window->AudioIn().Running());
+        QCOMPARE(start->defaultAction(), Action("actStop"));
+        QCOMPARE(Window->StatusPanel(0), QString("Pomiar"));
+        QVERIFY(!Action("actPomiarCharakterystyk")->isEnabled()); // no kind change while measuring
+        QTRY_VERIFY(Window->ChartData().Series(LeftChannelSeries).Count() > 0); // ticks reach the chart
+        QTest::keyClick(Window.get(), Qt::Key_F2);
+        QVERIFY(!Window->AudioIn().Running());
+        QCOMPARE(start->defaultAction(), Action("actStart"));
+        QCOMPARE(Action("actStart")->shortcut(), QKeySequence(Qt::Key_F2));
+        QVERIFY(Action("actStop")->shortcut().isEmpty());
+        QCOMPARE(Window->StatusPanel(0), QString("Pomiar zatrzymany"));
+        QVERIFY(Action("actPomiarCharakterystyk")->isEnabled());
     }
 
     void commandLineFileThatDoesNotExist()

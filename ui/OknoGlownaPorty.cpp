@@ -1,0 +1,223 @@
+// What the level meter and the recording control ask of the main window.
+
+#include "ui/OknoGlowna.h"
+
+#include "measure/RecordingControl.h"
+#include "ui/ChartView.h"
+#include "ui/SeriesMenus.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+// ---- IMeterWindow
+
+void TFormaGlowna::SetReadoutText(int channel, const QString& text)
+{
+    (channel == 0 ? lblWartoscL : lblWartoscP)->setText(text);
+}
+
+void TFormaGlowna::SetReadoutRed(int channel, bool red)
+{
+    QLabel* readout = channel == 0 ? lblWartoscL : lblWartoscP;
+    QPalette colours = readout->palette();
+    colours.setColor(QPalette::Active, QPalette::WindowText, red ? Qt::red : Qt::black);
+    colours.setColor(QPalette::Inactive, QPalette::WindowText, red ? Qt::red : Qt::black);
+    readout->setPalette(colours);
+}
+
+void TFormaGlowna::Beep()
+{
+    QApplication::beep();
+}
+
+bool TFormaGlowna::StartButtonEnabled() const
+{
+    return btnStart->isEnabled();
+}
+
+void TFormaGlowna::SetLevelAxisRange(double minimum, double maximum)
+{
+    chtWykres->SetLevelRange(minimum, maximum);
+}
+
+void TFormaGlowna::SetTimeAxisAutomatic()
+{
+    chtWykres->SetBottomAutoRange(true);
+}
+
+void TFormaGlowna::SetCalibrationLabel(const QString& text)
+{
+    Q_UNUSED(text); // the calibration window shows it; without one open there is nothing to show
+}
+
+int TFormaGlowna::ActiveSeries() const
+{
+    return Series.ActiveSeries();
+}
+
+void TFormaGlowna::UpdateClockPanel()
+{
+    Recording->UpdateClockPanel();
+}
+
+void TFormaGlowna::SweepStep() {}
+
+// ---- IRecordingWindow
+
+void TFormaGlowna::SetClockText(const QString& text)
+{
+    pnlCzas->setText(text);
+}
+
+void TFormaGlowna::BindStartButton(bool toStop)
+{
+    // Only the bound action carries F2, so the key always reaches what the button shows.
+    actStart->setShortcut(toStop ? QKeySequence() : QKeySequence(Qt::Key_F2));
+    actStop->setShortcut(toStop ? QKeySequence(Qt::Key_F2) : QKeySequence());
+    QAction* bound = toStop ? actStop : actStart;
+    if (btnStart->defaultAction() != bound) {
+        btnStart->removeAction(btnStart->defaultAction());
+        btnStart->setDefaultAction(bound);
+    }
+}
+
+void TFormaGlowna::BindStartMenuItem(bool toStop)
+{
+    QAction* shown = toStop ? actStop : actStart;
+    QAction* replaced = toStop ? actStart : actStop;
+    if (mmiPomiar->actions().contains(replaced)) {
+        mmiPomiar->insertAction(replaced, shown);
+        mmiPomiar->removeAction(replaced);
+    }
+}
+
+void TFormaGlowna::SetStartCaption(const QString& caption)
+{
+    btnStart->setText(caption);
+}
+
+void TFormaGlowna::SetStartEnabled(bool enabled)
+{
+    btnStart->setEnabled(enabled);
+}
+
+void TFormaGlowna::SetPauseEnabled(bool enabled)
+{
+    btnPauza->setEnabled(enabled);
+}
+
+void TFormaGlowna::SetKindAndCalibrationEnabled(bool enabled)
+{
+    actPomiarCisnienia->setEnabled(enabled);
+    actPomiarCharakterystyk->setEnabled(enabled);
+    mmiNarzedziaKalibracja->setEnabled(enabled);
+    findChild<QToolButton*>("tbnKalibracja")->setEnabled(enabled);
+}
+
+void TFormaGlowna::SetOptionsEnabled(bool enabled)
+{
+    actOpcjeWykresu->setEnabled(enabled);
+    actKonfiguracja->setEnabled(enabled);
+}
+
+void TFormaGlowna::SetSeriesMenusEnabled(bool enabled)
+{
+    SeriesMenus->LockForSweep(!enabled);
+}
+
+void TFormaGlowna::SetMemoryReleaseEnabled(bool enabled)
+{
+    tbnKosz->setEnabled(enabled);
+    mmiKosz->setEnabled(enabled);
+}
+
+void TFormaGlowna::SetZoomAllowed(bool allowed)
+{
+    chtWykres->SetZoomAllowed(allowed);
+}
+
+void TFormaGlowna::SetReadoutsBlack()
+{
+    SetReadoutRed(0, false);
+    SetReadoutRed(1, false);
+}
+
+void TFormaGlowna::SetTickInterval(int milliseconds)
+{
+    if (milliseconds <= 0) { // an interval of 0 leaves the timer idle: ticks come from the blocks
+        tmrTimer->stop();
+        tmrTimer->setInterval(0);
+    } else {
+        tmrTimer->start(milliseconds);
+    }
+}
+
+void TFormaGlowna::SetPauseBlinking(bool on)
+{
+    if (on)
+        tmrPauza->start();
+    else
+        tmrPauza->stop();
+}
+
+void TFormaGlowna::SetTimeAxisRange(double minimum, double maximum)
+{
+    chtWykres->SetBottomRange(minimum, maximum);
+}
+
+void TFormaGlowna::SetTimeAxisAutoRange(bool on)
+{
+    chtWykres->SetBottomAutoRange(on);
+}
+
+void TFormaGlowna::StoreChannelPeakLevels(double left, double right)
+{
+    Series.Slot(LeftChannelSeries).SlotPeakLevel = left;
+    Series.Slot(RightChannelSeries).SlotPeakLevel = right;
+}
+
+void TFormaGlowna::ShowReport(int series)
+{
+    SeriesMenus->ShowReport(series);
+}
+
+int TFormaGlowna::AveragingItem() const
+{
+    return cbCzasUsredniania->currentIndex();
+}
+
+void TFormaGlowna::SetAveragingItem(int item)
+{
+    cbCzasUsredniania->setCurrentIndex(item);
+}
+
+void TFormaGlowna::SetOtherAveragingText(const QString& text)
+{
+    cbCzasUsredniania->setItemText(3, text);
+}
+
+bool TFormaGlowna::AskAveragingTime(double& seconds)
+{
+    Q_UNUSED(seconds);
+    return false; // the averaging-time dialog is not part of the program yet: as if cancelled
+}
+
+// The frequency sweep is not part of the program yet: a start in its kind is cancelled.
+bool TFormaGlowna::PrepareSweepStart(bool byStartAction)
+{
+    Q_UNUSED(byStartAction);
+    return false;
+}
+
+void TFormaGlowna::RecordSweepConditions() {}
+
+void TFormaGlowna::FinishSweep(TStopSender sender)
+{
+    Q_UNUSED(sender);
+}

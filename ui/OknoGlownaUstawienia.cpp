@@ -1,0 +1,83 @@
+// The main window's settings: loaded first at creation, saved last at destruction.
+
+#include "ui/OknoGlowna.h"
+
+#include "settings/ProgramSettings.h"
+#include "settings/SettingsStore.h"
+#include "ui/ChartView.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QRadioButton>
+#include <QScreen>
+#include <algorithm>
+
+void TFormaGlowna::LoadSettings()
+{
+    const TSettingsStore* store = TSettingsStore::Instance();
+    if (store == nullptr) { // no settings (a tool or a test): a first start's window
+        ApplyPosition(TWindowPosition{});
+        chtWykres->SetPreferences(Measurement.Preferences);
+        SelectKind(Measurement.MeasurementKind, this);
+        Series.Register();
+        return;
+    }
+    ::LoadSettings(*store, audAudioIn, audAudioOut, Measurement, Stored);
+    DialogFolder = Stored.WorkDir;
+    cbKompensacja->setChecked(Stored.Compensation);
+    TrybPracyButtons->button(std::clamp(Stored.CanalNo, 0, 2))->setChecked(true);
+    Measurement.ChannelMode = static_cast<TChannelMode>(std::clamp(Stored.CanalNo, 0, 2));
+    cbCzasUsredniania->setCurrentIndex(std::clamp(Stored.Average, 0, cbCzasUsredniania->count() - 1));
+    for (int series = 0; series < ChartSeriesCount; ++series) {
+        const TSeriesFormat& format = Stored.Series[static_cast<std::size_t>(series)];
+        chtWykres->SetSeriesPen(series, format.Colour, format.Style, format.Width);
+    }
+    for (int slot = 0; slot < ResultSeriesCount; ++slot)
+        Series.SetSlotInUse(slot, Stored.SlotInUse[static_cast<std::size_t>(slot)]);
+    chtWykres->SetPreferences(Measurement.Preferences);
+    SelectKind(Stored.Kind ? TMeasurementKind::FrequencyCharacteristic : TMeasurementKind::SoundPressure,
+               this);
+    ApplyPosition(Stored.Position);
+    Series.Register();
+}
+
+void TFormaGlowna::ApplyPosition(const TWindowPosition& position)
+{
+    // An unstored place centres the window, from its size before the stored size applies.
+    QRect area(0, 0, MinimumWidth, MinimumHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    const int left = position.Left.value_or(area.x() + qRound((area.width() - width()) / 2.0));
+    const int top = position.Top.value_or(area.y() + qRound((area.height() - height()) / 2.0));
+    move(left, top);
+    resize(position.Width > 0 ? position.Width : MinimumWidth,
+           position.Height > 0 ? position.Height : MinimumHeight);
+    if (const std::optional<Qt::WindowState> state = WindowStateFromCode(position.WindowState))
+        setWindowState(*state);
+}
+
+void TFormaGlowna::SaveSettings()
+{
+    TSettingsStore* store = TSettingsStore::Instance();
+    if (store == nullptr)
+        return;
+    Stored.Compensation = mmiKompensacja->isChecked();
+    Stored.CanalNo = TrybPracyButtons->checkedId();
+    Stored.Average = cbCzasUsredniania->currentIndex();
+    Stored.Kind = actPomiarCharakterystyk->isChecked();
+    Stored.WorkDir = DialogFolder;
+    for (int slot = 0; slot < ResultSeriesCount; ++slot)
+        Stored.SlotInUse[static_cast<std::size_t>(slot)] = Series.SlotInUse(slot);
+    TWindowPosition& position = Stored.Position;
+    position.WindowState = WindowStateCode(windowState());
+    if (position.WindowState == 1) { // a minimized or maximized window keeps its last normal place
+        position.Left = x();
+        position.Top = y();
+        position.Width = width();
+        position.Height = height();
+    }
+    ::SaveSettings(*store, audAudioIn, audAudioOut, Measurement, Stored);
+}
