@@ -1,3 +1,6 @@
+#include "audio/AudioIO.h"
+#include "audio/DeviceServices.h"
+#include "audio/VirtualCard.h"
 #include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
 #include "measure/RecordingControl.h"
@@ -82,7 +85,13 @@ struct TFakeWindow final : IRecordingWindow
     void SetMemoryReleaseEnabled(bool enabled) override { MemoryReleaseEnabled = enabled; }
     void SetZoomAllowed(bool allowed) override { ZoomAllowed = allowed; }
     void SetReadoutsBlack() override { ++ReadoutsBlack; }
-    void SetTickInterval(int milliseconds) override { TickInterval = milliseconds; }
+    std::function<void(int)> TickIntervalChanged;
+    void SetTickInterval(int milliseconds) override
+    {
+        TickInterval = milliseconds;
+        if (TickIntervalChanged)
+            TickIntervalChanged(milliseconds);
+    }
     void SetPauseBlinking(bool on) override { Blinking = on; }
     void SetTimeAxisRange(double minimum, double maximum) override
     {
@@ -180,6 +189,63 @@ struct TRig
     {
         int size = int(Block.size());
         Meter.AnalyseBlock(Block.data(), size);
+    }
+};
+
+// The control and the meter on the virtual sound card: real wave components, real time, a tick timer.
+struct TCardRig
+{
+    TMeasurementState State;
+    TAudioIn AudioIn;
+    TAudioOut AudioOut;
+    TWaveDeviceOf<TAudioIn> Input{AudioIn};
+    TWaveDeviceOf<TAudioOut> Output{AudioOut};
+    TChartModel Chart;
+    TFakeWindow Window;
+    TFakeSink Sink;
+    TMeterWindow MeterWindow{Window};
+    TRecordingControl Control{State, Input, Output, Chart, Window};
+    TLevelMeter Meter{State, AudioIn, Chart, Sink, MeterWindow};
+    QTimer Ticks;
+    int Blocks = 0, BlocksMeasured = 0;
+
+    TCardRig(int frames, double speed)
+    {
+        TDeviceServices::UseVirtualCardOnly(true);
+        TDeviceServices::VirtualCard().RestoreDefaults();
+        TDeviceServices::VirtualCard().SetSpeed(speed);
+        AudioIn.SetStereo(true);
+        AudioIn.SetQuantization(16);
+        AudioIn.SetFrameRate(48000);
+        AudioIn.SetBufferSize(frames * 4);
+        AudioOut.SetFrameRate(48000);
+        AudioOut.SetQuantization(16);
+        AudioOut.SetBufferSize(frames * 2);
+        AudioIn.OnBufferFilled = [this](char* buffer, int& size) {
+            ++Blocks;
+            BlocksMeasured += Window.StartEnabled ? 1 : 0;
+            return Meter.AnalyseBlock(buffer, size);
+        };
+        AudioOut.OnFillBuffer = [](char* buffer, int& size) {
+            std::fill(buffer, buffer + size, 0);
+            return true;
+        };
+        State.CounterFrequency = ProgramClock().CounterFrequency();
+        State.MeasurementDelay = 100;
+        MeterWindow.Control = &Control;
+        Chart.SetVisible(LeftChannelSeries, true);
+        QObject::connect(&Ticks, &QTimer::timeout, [this] { Meter.Tick(); });
+        Window.TickIntervalChanged = [this](int ms) {
+            if (ms > 0)
+                Ticks.start(ms);
+            else
+                Ticks.stop();
+        };
+    }
+    ~TCardRig()
+    {
+        Control.Stop(TStopSender::None);
+        TDeviceServices::VirtualCard().RestoreDefaults();
     }
 };
 
@@ -615,7 +681,72 @@ private slots:
         QCOMPARE(rig.Sink.Values.size(), std::size_t(3 * 4 * 4200)); // only the queue grows
         QCOMPARE(rig.Window.Clock, QString("Czas: 01:10:00s"));
     }
+
+    void recordsOnTheVirtualCardOnePointABlock()
+    {
+        TCardRig rig(1500, 5);
+        rig.State.ChartTimeRefresh = 0;
+        rig.State.AcquisitionOn = true;
+        rig.Control.Start();
+        QVERIFY(rig.AudioIn.Running());
+        QVERIFY(rig.Blocks > rig.BlocksMeasured); // blocks flowed through the settling wait
+        QVERIFY(!rig.Ticks.isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.BlocksMeasured >= 200, 10000);
+        rig.Control.Stop(TStopSender::Action);
+        QCOMPARE(rig.Chart.Series(LeftChannelSeries).Count(), rig.BlocksMeasured);
+        QCOMPARE(rig.Sink.Values.size(), std::size_t(3 * rig.BlocksMeasured));
+        const TChartSeriesData& left = rig.Chart.Series(LeftChannelSeries);
+        QVERIFY(std::isfinite(left.MinY()) && left.MinY() > TLevelMeter::SilenceLevel);
+        QVERIFY(left.MaxY() < 0); // the ambient sound is quiet
+        QCOMPARE(rig.AudioIn.Xruns(), std::uint64_t(0));
+        QVERIFY(!rig.AudioIn.Running());
+        QCOMPARE(rig.Window.Status[0], QString("Pomiar zatrzymany"));
+    }
+
+    void pauseAndContinueOnTheVirtualCard()
+    {
+        TCardRig rig(1500, 4);
+        rig.State.ChartTimeRefresh = 50;
+        rig.State.ChartTimeScope = 1000;
+        rig.Control.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Chart.Series(LeftChannelSeries).Count() >= 4, 5000);
+        rig.Control.Pause();
+        QVERIFY(!rig.AudioIn.Running() && !rig.Ticks.isActive());
+        const double paused = rig.State.PauseOffset;
+        const int points = rig.Chart.Series(LeftChannelSeries).Count();
+        QTest::qWait(300);
+        rig.Control.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Chart.Series(LeftChannelSeries).Count() >= points + 2, 5000);
+        const TChartSeriesData& left = rig.Chart.Series(LeftChannelSeries);
+        const double resumed = left.X(points) - paused; // one tick after the wait, not the pause
+        QVERIFY2(resumed > 0 && resumed < 0.25, qPrintable(QString::number(resumed)));
+    }
+
+    void startFailuresOnTheVirtualCard()
+    {
+        {
+            TCardRig rig(1500, 1);
+            TDeviceServices::VirtualCard().RefuseOpen("the card is gone");
+            rig.Control.Start();
+            QCOMPARE(rig.Window.Errors.size(), 1);
+            QVERIFY(rig.Window.Errors[0].contains("the card is gone"));
+            QVERIFY(!rig.Window.Errors[0].startsWith("Audio Out"));
+            QVERIFY(rig.State.InputStartFailed && !rig.AudioIn.Running());
+            QCOMPARE(rig.Window.Status[0], QString("Pomiar zatrzymany"));
+        }
+        {
+            TCardRig rig(1500, 1);
+            rig.State.MeasurementKind = TMeasurementKind::FrequencyCharacteristic;
+            TDeviceServices::VirtualCard().RefuseOpen("no output");
+            rig.Control.Start();
+            QCOMPARE(rig.Window.Errors.size(), 2); // the output's, then the input's
+            QVERIFY(rig.Window.Errors[0].startsWith("Audio Out failed because: \r"));
+            QVERIFY(rig.Window.Errors[0].contains("no output"));
+            QVERIFY(!rig.AudioIn.Running() && !rig.AudioOut.Running());
+            QCOMPARE(rig.Window.SweepStops.size(), std::size_t(1));
+        }
+    }
 };
 
-QTEST_GUILESS_MAIN(TestRecordingControl)
+QTEST_MAIN(TestRecordingControl)
 #include "test_recording_control.moc"
