@@ -9,6 +9,7 @@
 #include "ui/ChartView.h"
 #include "ui/OknoDialog.h"
 #include "ui/OknoOProgramie.h"
+#include "ui/OknoSkalowanie.h"
 #include "ui/SeriesMenus.h"
 
 #include <QAction>
@@ -308,6 +309,7 @@ void TFormaGlowna::SelectKind(TMeasurementKind kind, QObject* sender)
         Chart.SetVisible(RightChannelSeries, false);
         for (int series = 0; series < ResultSeriesCount; ++series)
             Chart.Clear(series);
+        mmiZerujGeneratorClick(); // "Zeruj generator"
     }
 }
 
@@ -405,8 +407,15 @@ void TFormaGlowna::actCzasUsrenianiaExecute()
 
 void TFormaGlowna::tbnKoszClick()
 {
-    if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure)
+    if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure) {
         ReleaseMemory();
+        return;
+    }
+    TFormaSkalowanie scaling(Chart, SignedNumericKeys, this);
+    if (scaling.exec() == QDialog::Accepted) {
+        SetUpAxes(false);
+        Measurement.ResultsSaved = false;
+    }
 }
 
 void TFormaGlowna::ReleaseMemory()

@@ -229,6 +229,24 @@ private slots:
         QTRY_VERIFY(Window->StatusPanel(3).endsWith("Hz"));
     }
 
+    void scalingCommandShiftsChosenSeries()
+    {
+        NewWindow();
+        Action("actPomiarCharakterystyk")->trigger();
+        Window->ChartData().Append(0, 1000, -20);
+        Window->ChartData().SetVisible(0, true);
+        TModalAnswer shift([](QWidget* dialog) {
+            auto* edit = dialog->findChild<QLineEdit*>("edtSeria0");
+            QVERIFY(edit != nullptr && edit->isEnabled());
+            edit->setText("5");
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        Find<QToolButton>("tbnKosz")->click();
+        QVERIFY(shift.Seen);
+        QCOMPARE(Window->ChartData().Series(0).Y(0), -15.0);
+        QVERIFY(!Window->State().ResultsSaved); // rescaled series are unsaved results
+    }
+
     void statusPanelsKeepTheirWidthsOnResize()
     {
         NewWindow();
