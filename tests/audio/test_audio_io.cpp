@@ -172,14 +172,14 @@ private slots:
 
     void aStalledUserInterfaceIsCountedAsUnderflowAndOverflow()
     {
-        TCard card;
+        TCard card(4800);
         TSineSource sine;
         card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
         QVERIFY(card.Out.Start());
         QVERIFY(card.In.Start());
         QCOMPARE(card.Out.Xruns(), std::uint64_t(0));
         QCOMPARE(card.In.Xruns(), std::uint64_t(0));
-        QThread::msleep(200); // the UI thread returns no block for 2 s of card time
+        QThread::msleep(300); // the UI thread returns no block for 3 s of card time
         QVERIFY(card.Out.Xruns() >= 1);
         QVERIFY(card.In.Xruns() >= 1);
         const int outDone = card.Out.BuffersDone(), inDone = card.In.BuffersDone();

@@ -1,0 +1,222 @@
+#include "AudioTestSupport.h"
+
+#include "audio/AudioIO.h"
+#include "audio/DeviceServices.h"
+#include "audio/VirtualCard.h"
+
+#include <QTest>
+#include <algorithm>
+
+namespace {
+
+// Plays a mono sine (or silence) through the card and records both channels after a settling time.
+struct TLoop
+{
+    TAudioOut Out;
+    TAudioIn In;
+    TSineSource Sine;
+    std::vector<double> Left, Right;
+
+    explicit TLoop(int bits = 16)
+    {
+        // Fast, yet with 100 ms of slack in the four blocks, so that a busy machine leaves no gaps.
+        TDeviceServices::VirtualCard().SetSpeed(8);
+        Out.SetFrameRate(48000);
+        Out.SetQuantization(static_cast<std::uint16_t>(bits));
+        Out.SetBufferSize(9600 * bits / 8);
+        In.SetFrameRate(48000);
+        In.SetQuantization(static_cast<std::uint16_t>(bits));
+        In.SetStereo(true);
+        In.SetBufferSize(9600 * 2 * bits / 8);
+        Out.OnFillBuffer = [this, bits](char* buffer, int& size) {
+            if (bits == 16)
+                return Sine.Fill(buffer, size);
+            for (int i = 0; i < size; ++i, ++Sine.Frame)
+                buffer[i] =
+                    static_cast<char>(128 + std::lround(Sine.Amplitude / 256.0 *
+                                                        std::sin(2 * std::numbers::pi * Sine.Frequency *
+                                                                 Sine.Frame / Sine.FrameRate)));
+            return true;
+        };
+        In.OnBufferFilled = [this, bits](char* buffer, int& size) {
+            if (bits == 16) {
+                AppendChannel(Left, buffer, size, 2, 0);
+                AppendChannel(Right, buffer, size, 2, 1);
+            } else {
+                for (int i = 0; i + 1 < size; i += 2) {
+                    Left.push_back((static_cast<unsigned char>(buffer[i]) - 128) * 256.0);
+                    Right.push_back((static_cast<unsigned char>(buffer[i + 1]) - 128) * 256.0);
+                }
+            }
+            return true;
+        };
+    }
+    ~TLoop() { TDeviceServices::VirtualCard().RestoreDefaults(); }
+
+    // Records `seconds` of card time, the output playing unless `silent`.
+    bool Record(double seconds, bool silent = false)
+    {
+        if ((!silent && !Out.Start()) || !In.Start())
+            return false;
+        const auto frames = static_cast<std::size_t>(seconds * 48000);
+        Left.reserve(frames + 48000);
+        Right.reserve(frames + 48000);
+        const bool done = WaitFor([&] { return Left.size() >= frames; }, 20000);
+        Out.StopNow();
+        In.StopNow();
+        return done;
+    }
+    // Level of the last half, in dB relative to the played sine.
+    double Level(const std::vector<double>& channel) const
+    {
+        return Db(Rms(channel, channel.size() / 2) / (Sine.Amplitude / std::sqrt(2.0)));
+    }
+};
+
+double LagOfBestMatch(const std::vector<double>& reference, const std::vector<double>& delayed, int maxLag)
+{
+    int best = 0;
+    double bestSum = -1e300;
+    const std::size_t from = reference.size() / 2, count = 4800;
+    for (int lag = 0; lag <= maxLag; ++lag) {
+        double sum = 0;
+        for (std::size_t i = from; i < from + count; ++i)
+            sum += reference[i] * delayed[i + static_cast<std::size_t>(lag)];
+        if (sum > bestSum) {
+            bestSum = sum;
+            best = lag;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+class TestVirtualCard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        TDeviceServices::UseVirtualCardOnly(true);
+        QCOMPARE(TDeviceServices::DeviceNames(TWaveDirection::Input).size(), 1);
+        QVERIFY(!TDeviceServices::ServerStatus().isEmpty());
+    }
+
+    void defaultModelIsALoudspeakerOnTheLeftAndAWireOnTheRight_data()
+    {
+        QTest::addColumn<double>("frequency");
+        QTest::addColumn<double>("left");
+        QTest::addColumn<double>("right");
+        QTest::newRow("1 kHz") << 1000.0 << -10.0 << -3.0;
+        QTest::newRow("60 Hz, the high-pass corner") << 60.0 << -13.0 << -3.0;
+        QTest::newRow("12 kHz, the low-pass corner") << 12000.0 << -13.0 << -3.0;
+        QTest::newRow("20 Hz, an octave and a half below") << 20.0 << -10 - 19.1 << -3.0;
+    }
+
+    void defaultModelIsALoudspeakerOnTheLeftAndAWireOnTheRight()
+    {
+        QFETCH(double, frequency);
+        QFETCH(double, left);
+        QFETCH(double, right);
+        TLoop loop;
+        TDeviceServices::VirtualCard().SetAmbient(false);
+        loop.Sine.Frequency = frequency;
+        QVERIFY(loop.Record(2.0));
+        QVERIFY2(std::abs(loop.Level(loop.Left) - left) < 0.3,
+                 qPrintable(QString::number(loop.Level(loop.Left))));
+        QVERIFY2(std::abs(loop.Level(loop.Right) - right) < 0.1,
+                 qPrintable(QString::number(loop.Level(loop.Right))));
+        const double measured = ZeroCrossingFrequency(loop.Right, loop.Right.size() / 2, 48000);
+        QVERIFY2(std::abs(measured - frequency) < frequency * 1e-3, qPrintable(QString::number(measured)));
+    }
+
+    void eightBitSamplesTakeTheSamePath()
+    {
+        TLoop loop(8);
+        TDeviceServices::VirtualCard().SetAmbient(false);
+        QVERIFY(loop.Record(1.0));
+        QVERIFY2(std::abs(loop.Level(loop.Right) + 3.0) < 0.3,
+                 qPrintable(QString::number(loop.Level(loop.Right))));
+    }
+
+    void delayClippingAndNoiseFollowTheModel()
+    {
+        TLoop loop;
+        TVirtualCard& card = TDeviceServices::VirtualCard();
+        card.SetAmbient(false);
+        TChannelModel wire;
+        wire.NoiseDbfs = -200;
+        TChannelModel late = wire;
+        late.DelayFrames = 123;
+        card.SetModel(0, wire);
+        card.SetModel(1, late);
+        loop.Sine.Frequency = 217;
+        QVERIFY(loop.Record(1.0));
+        QCOMPARE(LagOfBestMatch(loop.Left, loop.Right, 300), 123.0);
+
+        TLoop clipped;
+        TChannelModel loud = wire;
+        loud.GainDb = 10;
+        loud.ClipLevel = 0.25;
+        card.SetModel(0, loud);
+        QVERIFY(clipped.Record(1.0));
+        const auto [lowest, highest] = std::minmax_element(clipped.Left.begin() + 24000, clipped.Left.end());
+        QCOMPARE(*highest, 8192.0);
+        QCOMPARE(*lowest, -8192.0);
+
+        TLoop quiet;
+        TChannelModel noisy = wire;
+        noisy.NoiseDbfs = -60;
+        card.SetModel(0, noisy);
+        card.SetModel(1, TVirtualCard::DefaultModel(1));
+        QVERIFY(quiet.Record(1.0, true));
+        const double leftNoise = Db(Rms(quiet.Left, 24000) / 32768),
+                     rightNoise = Db(Rms(quiet.Right, 24000) / 32768);
+        QVERIFY2(std::abs(leftNoise + 60) < 0.5, qPrintable(QString::number(leftNoise)));
+        // -90 dBFS is below a 16-bit step: what remains is rounding, between silence and one step.
+        QVERIFY2(rightNoise < -85 && rightNoise > -120, qPrintable(QString::number(rightNoise)));
+    }
+
+    void ambientSoundIsQuietDriftsAndGivesWayToPlaying()
+    {
+        TLoop idle;
+        TDeviceServices::VirtualCard().SetSpeed(100);
+        QVERIFY(idle.Record(30.0, true));
+        double lowest = 0, highest = -300;
+        for (std::size_t from = 0; from + 48000 <= idle.Left.size(); from += 48000) {
+            const std::vector<double> second(idle.Left.begin() + static_cast<std::ptrdiff_t>(from),
+                                             idle.Left.begin() + static_cast<std::ptrdiff_t>(from + 48000));
+            const double level = Db(Rms(second) / 32768);
+            QVERIFY(std::isfinite(level));
+            lowest = std::min(lowest, level);
+            highest = std::max(highest, level);
+        }
+        QVERIFY2(highest < -45 && lowest > -75, qPrintable(QString("%1 .. %2").arg(lowest).arg(highest)));
+        QVERIFY2(highest - lowest > 4, qPrintable(QString("%1 .. %2").arg(lowest).arg(highest)));
+
+        // While a sine plays, only the sine (and the model's noise) is heard.
+        TLoop playing;
+        TChannelModel wire;
+        playing.Sine.Amplitude = 0; // digital silence played: the ambient sound must still give way
+        TDeviceServices::VirtualCard().SetModel(1, wire);
+        QVERIFY(playing.Record(1.0));
+        QVERIFY(Db(Rms(playing.Right, 24000) / 32768) < -85);
+    }
+
+    void bothDirectionsRunAtOneFrameRate()
+    {
+        TLoop loop;
+        QVERIFY(loop.Out.Start());
+        loop.In.SetFrameRate(44100);
+        QVERIFY(!loop.In.Start());
+        QCOMPARE(loop.In.LastError(), QString("The device does not support this wave format"));
+        loop.Out.StopNow();
+        QVERIFY(loop.In.Start()); // alone it may run at any rate the card has
+        loop.In.StopNow();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVirtualCard)
+#include "test_virtual_card.moc"
