@@ -8,8 +8,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QMimeData>
+#include <QPrinter>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -355,6 +358,14 @@ private slots:
         poll.start(10);
         Chart->PrintPreview();
         QCOMPARE(title, QString("Podgląd wydruku"));
+
+        // The page itself: the chart drawn into a printer's output.
+        QTemporaryDir folder;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(folder.filePath("wykres.pdf"));
+        Chart->RenderPage(&printer);
+        QVERIFY(QFileInfo(printer.outputFileName()).size() > 1000);
     }
 };
 
