@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +22,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -39,12 +41,17 @@ QLineEdit* NewEdit(const char* name)
     return edit;
 }
 
-QFont ReadoutFont()
+// 29 px, fixed pitch, narrowed where the machine's monospaced font is too wide for the longest
+// read-out (the silence floor) to fit the right panel.
+QFont ReadoutFont(int width)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::Monospace);
     font.setFixedPitch(true);
     font.setPixelSize(29);
+    const int needed = QFontMetrics(font).horizontalAdvance(QStringLiteral("-200,0dB"));
+    if (needed > width)
+        font.setStretch(std::max<int>(QFont::UltraCondensed, 100 * width / needed));
     return font;
 }
 
@@ -151,7 +158,8 @@ void TFormaGlowna::CreatePanels()
     settingsColumn->addWidget(pnlCzas);
     column->addWidget(settings);
 
-    const QFont readoutFont = ReadoutFont();
+    const QMargins margins = column->contentsMargins();
+    const QFont readoutFont = ReadoutFont(pnlPanelPrawy->width() - margins.left() - margins.right());
     auto readout = [&](const char* name, const QString& caption) {
         column->addWidget(NewLabel(caption, pnlPanelPrawy));
         QLabel* value = NewLabel(InitialReadout(), pnlPanelPrawy);

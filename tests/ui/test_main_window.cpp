@@ -132,6 +132,9 @@ private slots:
         QVERIFY(Find<QLabel>("lblWartoscL")->alignment() & Qt::AlignRight);
         QCOMPARE(Find<QLabel>("lblWartoscL")->font().pixelSize(), 29);
         QVERIFY(Find<QLabel>("lblWartoscL")->font().fixedPitch());
+        // The widest read-out, the silence floor, fits the panel.
+        const QLabel* left = Find<QLabel>("lblWartoscL");
+        QVERIFY(left->fontMetrics().horizontalAdvance("-200" + QString(separator) + "0dB") <= left->width());
         QCOMPARE(Find<QLabel>("pnlCzas")->text(), QString("Czas: 00:00:00s"));
         QCOMPARE(Find<QWidget>("pnlPanelPrawy")->width(), 120);
 
