@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <functional>
 #include <memory>
@@ -198,6 +199,22 @@ private slots:
         QVERIFY(!Find<QToolButton>("tbnKonfiguracja")->icon().isNull()); // bundled picture, no theme needed
         QCOMPARE(Find<QToolButton>("tbnNowy")->defaultAction(), Action("actPlikNowy"));
         QCOMPARE(Find<QToolButton>("tbnOtworz")->menu(), Find<QMenu>("pmiOtworz"));
+        // The tool bar can be dragged off and docks back only at the top.
+        auto* toolBar = Find<QToolBar>("tlbPasekNarzedzi");
+        QVERIFY(toolBar->isMovable() && toolBar->isFloatable());
+        QCOMPARE(toolBar->allowedAreas(), Qt::TopToolBarArea);
+        QCOMPARE(Window->toolBarArea(toolBar), Qt::TopToolBarArea);
+
+        // The drop-down of "Otwórz" follows the recent-file items just before it opens.
+        Action("mmi2")->setText("&3 wyniki.lev");
+        Action("mmi2")->setVisible(true);
+        auto* recent = Find<QMenu>("pmiOtworz");
+        recent->popup(Window->mapToGlobal(QPoint(20, 20)));
+        QTRY_VERIFY(recent->isVisible());
+        QVERIFY(Action("pmiOtworz2")->isVisible());
+        QCOMPARE(Action("pmiOtworz2")->text(), QString("&3 wyniki.lev"));
+        QVERIFY(!Action("pmiOtworz0")->isVisible());
+        recent->close();
     }
 
     void chartAndItsMenus()
