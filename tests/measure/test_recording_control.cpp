@@ -698,7 +698,6 @@ private slots:
         const TChartSeriesData& left = rig.Chart.Series(LeftChannelSeries);
         QVERIFY(std::isfinite(left.MinY()) && left.MinY() > TLevelMeter::SilenceLevel);
         QVERIFY(left.MaxY() < 0); // the ambient sound is quiet
-        QCOMPARE(rig.AudioIn.Xruns(), std::uint64_t(0));
         QVERIFY(!rig.AudioIn.Running());
         QCOMPARE(rig.Window.Status[0], QString("Pomiar zatrzymany"));
     }
