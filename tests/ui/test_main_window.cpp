@@ -566,6 +566,21 @@ private slots:
         QCOMPARE(Window->pos(), QPoint(30, 40));
     }
 
+    void storedKindIsAppliedWithoutAPrompt()
+    {
+        TSettingsStore store(WorkDir.filePath("pytaj.ini"));
+        store.WriteBool("Preferences", "PromptOnClose", true);
+        store.WriteBool("Analysis", "Kind", true);
+        store.WriteInteger("Position", "WindowState", 7); // an unknown state leaves the window alone
+        TModalAnswer none([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+        NewWindow();
+        QVERIFY(!none.Seen);
+        QVERIFY(Window->State().Preferences.PromptOnClose);
+        QCOMPARE(Window->State().MeasurementKind, TMeasurementKind::FrequencyCharacteristic);
+        QCOMPARE(Window->windowState(), Qt::WindowNoState);
+        QCOMPARE(Window->size(), QSize(600, 440));
+    }
+
     void f2StartsAndStopsARecording()
     {
         NewWindow();
