@@ -246,17 +246,20 @@ private:
             const char* from = static_cast<const char*>(data);
             while (size > 0) {
                 TWaveHeader* header = Front();
-                if (!header) {
-                    XrunCount.fetch_add(1, std::memory_order_relaxed); // recorded, but no block to take it
+                if (!header) { // recorded, but no block to take it: one overflow until a block comes
+                    if (!Starved)
+                        XrunCount.fetch_add(1, std::memory_order_relaxed);
+                    Starved = true;
                     break;
                 }
+                Starved = false;
                 const std::size_t part = std::min<std::size_t>(size, header->BufferLength - FrontOffset);
-                if (from)
+                if (from) {
                     std::memcpy(header->Data + FrontOffset, from, part);
-                else // a hole in the recording reads as silence
-                    std::memset(header->Data + FrontOffset, Silence(), part);
-                if (from)
                     from += part;
+                } else { // a hole in the recording reads as silence
+                    std::memset(header->Data + FrontOffset, Silence(), part);
+                }
                 size -= part;
                 FrontOffset += static_cast<std::uint32_t>(part);
                 if (FrontOffset >= header->BufferLength) {
@@ -302,6 +305,7 @@ private:
     pa_stream* Stream = nullptr;
     bool Ready = false;
     bool Lost = false;
+    bool Starved = false;
     int LostCode = DeviceLost;
     std::atomic<std::uint64_t> XrunCount{0};
 };

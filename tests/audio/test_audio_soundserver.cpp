@@ -87,6 +87,57 @@ private slots:
             QVERIFY2(std::abs(frequency - 1000) < 1, qPrintable(QString("frequency %1 Hz").arg(frequency)));
         }
     }
+
+    void failuresAndEndingsThroughTheServer()
+    {
+        TAudioOut out;
+        TAudioIn in;
+        out.SetFrameRate(48000);
+        out.SetBufferSize(4800);
+        in.SetFrameRate(48000);
+        in.SetStereo(true);
+        in.SetBufferSize(9600);
+        int stops = 0;
+        out.OnStop = in.OnStop = [&](QObject*) { ++stops; };
+        TSineSource sine;
+        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+
+        out.SetWaveDevice(std::uint32_t(TDeviceServices::DeviceNames(TWaveDirection::Output).size()));
+        QVERIFY(!out.Start());
+        QCOMPARE(out.LastError(), QString("There is no wave device with this number"));
+        out.SetWaveDevice(WaveMapper);
+        in.SetFrameRate(0);
+        QVERIFY(!in.Start());
+        QCOMPARE(in.LastError(), QString("The device does not support this wave format"));
+        QVERIFY(!out.DeviceOpen() && !in.DeviceOpen());
+        in.SetFrameRate(48000);
+
+        // Paused, the output's blocks wait; the stream drains and closes when asked to.
+        QVERIFY2(out.Start(), qPrintable(out.LastError()));
+        QVERIFY(WaitFor([&] { return out.BuffersDone() >= 4; }, 5000));
+        out.SetPaused(true);
+        QTest::qWait(200);
+        const int done = out.BuffersDone();
+        QTest::qWait(300);
+        QCOMPARE(out.BuffersDone(), done);
+        out.SetPaused(false);
+        QVERIFY(WaitFor([&] { return out.BuffersDone() >= done + 4; }, 5000));
+        out.StopWhenDrained();
+        QVERIFY(WaitFor([&] { return !out.DeviceOpen(); }, 5000));
+        QCOMPARE(out.BuffersDone(), out.BuffersFilled());
+        QVERIFY(WaitFor([&] { return stops == 1; }, 2000));
+
+        // An input whose handler refuses every block closes after the fourth.
+        int calls = 0;
+        in.OnBufferFilled = [&](char*, int&) {
+            ++calls;
+            return false;
+        };
+        QVERIFY2(in.Start(), qPrintable(in.LastError()));
+        QVERIFY(WaitFor([&] { return stops == 2; }, 5000));
+        QCOMPARE(calls, 4);
+        QVERIFY(!in.DeviceOpen());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAudioSoundServer)
