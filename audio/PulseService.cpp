@@ -125,18 +125,21 @@ public:
         attributes.minreq = static_cast<std::uint32_t>(-1);
         attributes.tlength = static_cast<std::uint32_t>(blockBytes);
         attributes.fragsize = static_cast<std::uint32_t>(blockBytes);
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
+        // A measurement never moves silently to another device: if its device goes, the stream ends.
+        const auto flags = PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE;
         int result;
         if (Direction == TWaveDirection::Output) {
             pa_stream_set_write_callback(Stream, &TPulseStream::Writable, this);
             pa_stream_set_underflow_callback(Stream, &TPulseStream::Xrun, this);
             // Playing starts at once, as the first block arrives.
             result = pa_stream_connect_playback(Stream, name.constData(), &attributes,
-                                                PA_STREAM_ADJUST_LATENCY, nullptr, nullptr);
+                                                static_cast<pa_stream_flags_t>(flags), nullptr, nullptr);
         } else {
             pa_stream_set_read_callback(Stream, &TPulseStream::Readable, this);
             pa_stream_set_overflow_callback(Stream, &TPulseStream::Xrun, this);
-            result = pa_stream_connect_record(Stream, name.constData(), &attributes, flags);
+            // Recording waits for the start.
+            result = pa_stream_connect_record(Stream, name.constData(), &attributes,
+                                              static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED));
         }
         if (result < 0)
             return pa_context_errno(context);

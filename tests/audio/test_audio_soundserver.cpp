@@ -4,6 +4,7 @@
 #include "audio/DeviceServices.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTest>
 
 // End to end through the sound server that scripts/test starts: a null sink "tonvix_null" whose monitor
@@ -137,6 +138,38 @@ private slots:
         QVERIFY(WaitFor([&] { return stops == 2; }, 5000));
         QCOMPARE(calls, 4);
         QVERIFY(!in.DeviceOpen());
+    }
+
+    void aSinkThatVanishesMidStreamDrainsAndCloses()
+    {
+        QProcess pactl;
+        pactl.start("pactl", {"load-module", "module-null-sink", "sink_name=tonvix_null_lost",
+                              "sink_properties=device.description=Tonvix_lost"});
+        QVERIFY(pactl.waitForFinished(5000) && pactl.exitCode() == 0);
+        const QString module = QString::fromLatin1(pactl.readAllStandardOutput()).trimmed();
+        const qsizetype number = TDeviceServices::DeviceNames(TWaveDirection::Output).indexOf("Tonvix_lost");
+        QVERIFY(number > 0);
+
+        TAudioOut out;
+        out.SetFrameRate(48000);
+        out.SetBufferSize(4800);
+        out.SetWaveDevice(std::uint32_t(number));
+        int stops = 0;
+        out.OnStop = [&](QObject*) { ++stops; };
+        TSineSource sine;
+        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        QVERIFY2(out.Start(), qPrintable(out.LastError()));
+        QVERIFY(WaitFor([&] { return out.BuffersDone() >= 4; }, 5000));
+        pactl.start("pactl", {"unload-module", module});
+        QVERIFY(pactl.waitForFinished(5000) && pactl.exitCode() == 0);
+        QVERIFY(WaitFor([&] { return stops == 1; }, 5000));
+        QVERIFY(!out.DeviceOpen() && !out.Running());
+        QCOMPARE(out.BuffersInFlight(), 0);
+        QVERIFY(!out.LastError().isEmpty());
+        // The server itself is still there for the next open.
+        out.SetWaveDevice(0);
+        QVERIFY2(out.Start(), qPrintable(out.LastError()));
+        out.StopNow();
     }
 };
 
