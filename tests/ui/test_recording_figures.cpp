@@ -1,0 +1,129 @@
+// The load of a sound-pressure recording in the whole program on the virtual card in real time,
+// printed for the record:   ctest -R test_recording_figures -V
+
+#include "audio/DeviceServices.h"
+#include "audio/VirtualCard.h"
+#include "settings/SettingsStore.h"
+#include "ui/OknoGlowna.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct TLoad
+{
+    double CpuPercent = 0;
+    double LongestStallMs = 0; // the longest gap of a 10 ms timer: how responsive the window stayed
+    int Blocks = 0;
+};
+
+} // namespace
+
+class TestRecordingFigures : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir WorkDir;
+    std::unique_ptr<TSettingsStore> Settings; // a first start's settings, so the defaults apply
+    std::unique_ptr<TFormaGlowna> Window;
+
+    // Records for the given time and measures the program's processor use and its responsiveness.
+    TLoad Record(int seconds)
+    {
+        TLoad load;
+        TAudioIn& input = Window->AudioIn();
+        const TBufferEvent analyse = input.OnBufferFilled;
+        input.OnBufferFilled = [&load, analyse](char* buffer, int& size) {
+            ++load.Blocks;
+            return analyse(buffer, size);
+        };
+        QTest::keyClick(Window.get(), Qt::Key_F2);
+        load.Blocks = 0;
+        QElapsedTimer wall, gap;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            load.LongestStallMs = std::max(load.LongestStallMs, gap.nsecsElapsed() / 1e6 - 10);
+            gap.restart();
+        });
+        const double cpuFrom = CpuSeconds();
+        wall.start();
+        gap.start();
+        probe.start(10);
+        QTest::qWait(seconds * 1000);
+        load.CpuPercent = 100 * (CpuSeconds() - cpuFrom) / (double(wall.nsecsElapsed()) / 1e9);
+        QTest::keyClick(Window.get(), Qt::Key_F2);
+        input.OnBufferFilled = analyse;
+        return load;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TDeviceServices::UseVirtualCardOnly(true);
+        TDeviceServices::VirtualCard().RestoreDefaults();
+        QVERIFY(WorkDir.isValid());
+        QVERIFY(QDir::setCurrent(WorkDir.path()));
+    }
+    void init()
+    {
+        QFile::remove(WorkDir.filePath("Tonvix.ini"));
+        Settings = std::make_unique<TSettingsStore>(WorkDir.filePath("Tonvix.ini"));
+        Window = std::make_unique<TFormaGlowna>(QStringList{"tonvix"});
+        Window->show();
+        QVERIFY(QTest::qWaitForWindowActive(Window.get()));
+    }
+    void cleanup()
+    {
+        Window->State().Preferences.PromptOnClose = false;
+        Window.reset();
+        Settings.reset();
+    }
+
+    void defaultSettings()
+    {
+        const TMeasurementState& state = Window->State();
+        const TLoad load = Record(20);
+        const int frames = Window->AudioIn().BufferSize() / 4;
+        qInfo("default settings (%d-frame blocks at %d Hz, a tick every %d ms, a %u s window): "
+              "processor %.2f %% of one core, longest stall %.1f ms, %d blocks",
+              frames, Window->AudioIn().FrameRate(), state.ChartTimeRefresh, state.ChartTimeScope,
+              load.CpuPercent, load.LongestStallMs, load.Blocks);
+        QVERIFY(load.Blocks > 0);
+    }
+
+    void smallBlocksWithATickEveryBlock()
+    {
+        TAudioIn& input = Window->AudioIn();
+        input.SetBufferSize(128 * 4);
+        input.SetFrameRate(48000);
+        Window->State().ChartTimeRefresh = 0;
+        constexpr int Seconds = 60;
+        const TLoad load = Record(Seconds);
+        const double expected = Seconds * 48000.0 / 128;
+        qInfo("128-frame blocks, a tick every block, %d s: %d blocks of %.0f expected, %llu lost, "
+              "processor %.2f %% of one core, longest stall %.1f ms",
+              Seconds, load.Blocks, expected, static_cast<unsigned long long>(input.Xruns()), load.CpuPercent,
+              load.LongestStallMs);
+        // Blocks lost to a machine busy with other work are reported above, not failed on.
+        QVERIFY(load.Blocks > 0);
+        QVERIFY(!Window->ChartData().Series(LeftChannelSeries).Empty());
+    }
+};
+
+QTEST_MAIN(TestRecordingFigures)
+#include "test_recording_figures.moc"
