@@ -85,13 +85,7 @@ struct TFakeWindow final : IRecordingWindow
     void SetMemoryReleaseEnabled(bool enabled) override { MemoryReleaseEnabled = enabled; }
     void SetZoomAllowed(bool allowed) override { ZoomAllowed = allowed; }
     void SetReadoutsBlack() override { ++ReadoutsBlack; }
-    std::function<void(int)> TickIntervalChanged;
-    void SetTickInterval(int milliseconds) override
-    {
-        TickInterval = milliseconds;
-        if (TickIntervalChanged)
-            TickIntervalChanged(milliseconds);
-    }
+    void SetTickInterval(int milliseconds) override { TickInterval = milliseconds; }
     void SetPauseBlinking(bool on) override { Blinking = on; }
     void SetTimeAxisRange(double minimum, double maximum) override
     {
@@ -192,7 +186,7 @@ struct TRig
     }
 };
 
-// The control and the meter on the virtual sound card: real wave components, real time, a tick timer.
+// The control and the meter on the virtual sound card: real wave components in real time.
 struct TCardRig
 {
     TMeasurementState State;
@@ -206,7 +200,6 @@ struct TCardRig
     TMeterWindow MeterWindow{Window};
     TRecordingControl Control{State, Input, Output, Chart, Window};
     TLevelMeter Meter{State, AudioIn, Chart, Sink, MeterWindow};
-    QTimer Ticks;
     int Blocks = 0, BlocksMeasured = 0;
 
     TCardRig(int frames, double speed)
@@ -234,13 +227,6 @@ struct TCardRig
         State.MeasurementDelay = 100;
         MeterWindow.Control = &Control;
         Chart.SetVisible(LeftChannelSeries, true);
-        QObject::connect(&Ticks, &QTimer::timeout, [this] { Meter.Tick(); });
-        Window.TickIntervalChanged = [this](int ms) {
-            if (ms > 0)
-                Ticks.start(ms);
-            else
-                Ticks.stop();
-        };
     }
     ~TCardRig()
     {
@@ -690,7 +676,7 @@ private slots:
         rig.Control.Start();
         QVERIFY(rig.AudioIn.Running());
         QVERIFY(rig.Blocks > rig.BlocksMeasured); // blocks flowed through the settling wait
-        QVERIFY(!rig.Ticks.isActive());
+        QCOMPARE(rig.Window.TickInterval, 0);
         QTRY_VERIFY_WITH_TIMEOUT(rig.BlocksMeasured >= 200, 10000);
         rig.Control.Stop(TStopSender::Action);
         QCOMPARE(rig.Chart.Series(LeftChannelSeries).Count(), rig.BlocksMeasured);
@@ -700,25 +686,6 @@ private slots:
         QVERIFY(left.MaxY() < 0); // the ambient sound is quiet
         QVERIFY(!rig.AudioIn.Running());
         QCOMPARE(rig.Window.Status[0], QString("Pomiar zatrzymany"));
-    }
-
-    void pauseAndContinueOnTheVirtualCard()
-    {
-        TCardRig rig(1500, 4);
-        rig.State.ChartTimeRefresh = 50;
-        rig.State.ChartTimeScope = 1000;
-        rig.Control.Start();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.Chart.Series(LeftChannelSeries).Count() >= 4, 5000);
-        rig.Control.Pause();
-        QVERIFY(!rig.AudioIn.Running() && !rig.Ticks.isActive());
-        const double paused = rig.State.PauseOffset;
-        const int points = rig.Chart.Series(LeftChannelSeries).Count();
-        QTest::qWait(300);
-        rig.Control.Start();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.Chart.Series(LeftChannelSeries).Count() >= points + 2, 5000);
-        const TChartSeriesData& left = rig.Chart.Series(LeftChannelSeries);
-        const double resumed = left.X(points) - paused; // one tick after the wait, not the pause
-        QVERIFY2(resumed > 0 && resumed < 0.25, qPrintable(QString::number(resumed)));
     }
 
     void startFailuresOnTheVirtualCard()
