@@ -164,6 +164,8 @@ private slots:
             [&] { return card.Out.BuffersDone() > outDone + 2 && card.In.BuffersDone() > inDone + 2; },
             3000));
         QVERIFY(card.Out.Running() && card.In.Running());
+        card.In.SetBufferSize(64000); // the device writes into the blocks: they stay as they are
+        QCOMPARE(card.In.BufferSize(), 480 * 4);
         card.Out.StopNow();
         card.In.StopNow();
         QVERIFY(WaitFor([&] { return card.Stops == 2; }, 2000));
