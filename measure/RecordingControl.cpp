@@ -58,11 +58,13 @@ void TRecordingControl::Start(bool byStartAction)
         if (State.RecordingPaused && State.PauseOffset != 0)
             carriedSeconds = State.PauseOffset;
         PrepareRecording();
+        State.ElapsedTime = carriedSeconds; // a pause during the settling wait pauses at the origin
     } else if (!Window.PrepareSweepStart(byStartAction)) {
         return;
     }
 
     Window.BindStartButton(true);
+    Active = true;
 
     if (!Pressure()) {
         State.OutputStartFailed = !Output.Start();
@@ -85,8 +87,8 @@ void TRecordingControl::Start(bool byStartAction)
         SettlingWait();
         Window.SetStartEnabled(true);
 
-        // A stop or a lost device during the wait has already ended the measurement.
-        if (Input.Running()) {
+        // A stop during the wait has ended the measurement already; a device lost in it ends it below.
+        if (Active && Input.Running()) {
             State.PeakMinL = State.PeakMaxL = State.PeakMinR = State.PeakMaxR = 0;
             Window.SetTickInterval(Pressure() ? State.ChartTimeRefresh : State.PointTime);
             if (!Pressure())
@@ -95,7 +97,7 @@ void TRecordingControl::Start(bool byStartAction)
         }
     }
 
-    if (State.OutputStartFailed || State.InputStartFailed)
+    if (Active && (State.OutputStartFailed || !Input.Running()))
         Stop(TStopSender::None);
 }
 
@@ -146,6 +148,7 @@ void TRecordingControl::SettlingWait()
 
 void TRecordingControl::Stop(TStopSender sender)
 {
+    Active = false;
     Input.StopNow();
     Output.StopNow();
     Window.SetTickInterval(0);

@@ -66,4 +66,5 @@ private:
     TChartModel& Chart;
     IRecordingWindow& Window;
     IClock& Clock;
+    bool Active = false; // from the start to the stop, settling wait included
 };

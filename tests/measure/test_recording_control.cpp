@@ -304,15 +304,35 @@ private slots:
         QVERIFY(rig.Window.StartEnabled);
     }
 
-    void stopDuringTheSettlingWaitLeavesNoTimerRunning()
+    void stopOrLostDeviceDuringTheSettlingWaitLeavesNoTimerRunning()
+    {
+        for (const bool lost : {false, true}) {
+            TRig rig;
+            rig.State.MeasurementDelay = 50;
+            rig.State.PeakMaxL = 100;
+            rig.Window.DuringWait = [&] {
+                if (lost)
+                    rig.Input.IsRunning = false;
+                else
+                    rig.Control.Stop(TStopSender::Action);
+            };
+            rig.Control.Start();
+            QCOMPARE(rig.Window.TickInterval, 0);
+            QCOMPARE(rig.Window.Status[0], QString("Pomiar zatrzymany"));
+            QVERIFY(!rig.Window.ButtonToStop && !rig.Window.MenuToStop && rig.Window.KindsEnabled);
+        }
+    }
+
+    void pauseDuringTheSettlingWaitPausesAtTheOrigin()
     {
         TRig rig;
+        rig.State.ElapsedTime = 42; // left by an earlier recording
         rig.State.MeasurementDelay = 50;
-        rig.Window.DuringWait = [&] { rig.Control.Stop(TStopSender::Action); };
+        rig.Window.DuringWait = [&] { rig.Control.Pause(); };
         rig.Control.Start();
+        QVERIFY(rig.State.RecordingPaused);
+        QCOMPARE(rig.State.PauseOffset, 0.0);
         QCOMPARE(rig.Window.TickInterval, 0);
-        QCOMPARE(rig.Window.Status[0], QString("Pomiar zatrzymany"));
-        QVERIFY(!rig.Window.ButtonToStop);
     }
 
     void startFailuresShowTheReasonAndStop()
