@@ -419,6 +419,18 @@ private slots:
         }
         QVERIFY(Window->State().ResultsSaved);
         QVERIFY(Window->AcquisitionQueue().Empty()); // "&Nie" discards the acquired values
+
+        // "Za&kończ" closes as the close box does; "&Tak" saves and goes on.
+        NewWindow();
+        Window->State().Preferences.PromptOnClose = true;
+        Window->State().ResultsSaved = false;
+        {
+            TModalAnswer yes([](QWidget* dialog) { Click(dialog, "btnTak"); });
+            Action("actPlikZakoncz")->trigger();
+            QVERIFY(yes.Seen);
+        }
+        QVERIFY(!Window->isVisible());
+        QVERIFY(Window->State().ResultsSaved);
     }
 
     void questionBoxGeometry()
