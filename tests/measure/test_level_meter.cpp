@@ -1,5 +1,7 @@
+#include "audio/AudioIO.h"
 #include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
+#include "measure/SineGenerator.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -461,6 +463,30 @@ private slots:
         rig.State.GeneratorFrequency = 99;
         rig.Meter.CaptureCalibrationLevels();
         QCOMPARE(rig.Window.Beeps, 1);
+    }
+
+    // On real components: a stopped input publishes nothing; the rates are the components' own.
+    void ReadsTheWaveComponents()
+    {
+        TRig rig;
+        TAudioIn input;
+        input.SetFrameRate(8000);
+        TLevelMeter meter(rig.State, input, rig.Chart, rig.Sink, rig.Window, rig.Clock);
+        std::vector<std::int16_t> block(2 * 400, 100); // L = 8000 * 1 s / 400 = 20
+        int size = int(block.size() * 2);
+        meter.AnalyseBlock(reinterpret_cast<char*>(block.data()), size);
+        QCOMPARE(rig.State.AveragedMeanSquareL, 10000.0L / 20);
+        meter.Tick();
+        QCOMPARE(rig.Chart.Series(LeftChannelSeries).Count(), 0);
+        QCOMPARE(rig.Window.ClockUpdates, 1);
+
+        TAudioOut output;
+        output.SetFrameRate(4000);
+        TSineGenerator generator(rig.State, output);
+        rig.State.GeneratorFrequency = 1000; // a quarter turn per sample
+        size = 8;
+        generator.FillOutputBlock(reinterpret_cast<char*>(block.data()), size);
+        QCOMPARE(block[1], std::int16_t(25000));
     }
 };
 
