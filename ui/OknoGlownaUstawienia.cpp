@@ -21,8 +21,8 @@ void TFormaGlowna::LoadSettings()
     if (store == nullptr) { // no settings (a tool or a test): a first start's window
         ApplyPosition(TWindowPosition{});
         chtWykres->SetPreferences(Measurement.Preferences);
-        SelectKind(Measurement.MeasurementKind, this);
         Series.Register();
+        SelectKind(Measurement.MeasurementKind, this);
         return;
     }
     ::LoadSettings(*store, audAudioIn, audAudioOut, Measurement, Stored);
@@ -38,10 +38,11 @@ void TFormaGlowna::LoadSettings()
     for (int slot = 0; slot < ResultSeriesCount; ++slot)
         Series.SetSlotInUse(slot, Stored.SlotInUse[static_cast<std::size_t>(slot)]);
     chtWykres->SetPreferences(Measurement.Preferences);
+    // Slots register before the stored kind is selected, whose switch then owns status panel 4.
+    Series.Register();
     SelectKind(Stored.Kind ? TMeasurementKind::FrequencyCharacteristic : TMeasurementKind::SoundPressure,
                this);
     ApplyPosition(Stored.Position);
-    Series.Register();
 }
 
 void TFormaGlowna::ApplyPosition(const TWindowPosition& position)

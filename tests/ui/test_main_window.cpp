@@ -123,7 +123,7 @@ private slots:
         NewWindow();
         QCOMPARE(Window->windowTitle(), QString("Tonvix ")); // no file named yet, and no path shown
         QCOMPARE(Window->CurrentFileName(), QString("BezNazwy"));
-        QCOMPARE(Window->StatusPanel(4), QString("Aktywna seria: 1"));
+        QCOMPARE(Window->StatusPanel(4), QString()); // the sound-pressure kind empties it after the slots register
         QCOMPARE(Window->minimumSize(), QSize(600, 440));
         QCOMPARE(Window->size(), QSize(600, 440));
 
