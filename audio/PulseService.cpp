@@ -108,12 +108,12 @@ public:
 
     int Connect(pa_context* context, const QByteArray& name, const TWaveFormat& format, int blockBytes)
     {
-        pa_sample_spec spec{format.BitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE,
+        pa_sample_spec sampleSpec{format.BitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE,
                             format.FramesPerSecond, static_cast<std::uint8_t>(format.Channels)};
-        if (format.FormatTag != 1 || !pa_sample_spec_valid(&spec))
+        if (format.FormatTag != 1 || !pa_sample_spec_valid(&sampleSpec))
             return DeviceBadFormat;
         TLoopLock lock(Loop);
-        Stream = pa_stream_new(context, "Tonvix", &spec, nullptr);
+        Stream = pa_stream_new(context, "Tonvix", &sampleSpec, nullptr);
         if (!Stream)
             return pa_context_errno(context);
         pa_stream_set_state_callback(Stream, &TPulseStream::StateChanged, this);
