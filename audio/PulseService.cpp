@@ -109,7 +109,7 @@ public:
     int Connect(pa_context* context, const QByteArray& name, const TWaveFormat& format, int blockBytes)
     {
         pa_sample_spec sampleSpec{format.BitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE,
-                            format.FramesPerSecond, static_cast<std::uint8_t>(format.Channels)};
+                                  format.FramesPerSecond, static_cast<std::uint8_t>(format.Channels)};
         if (format.FormatTag != 1 || !pa_sample_spec_valid(&sampleSpec))
             return DeviceBadFormat;
         TLoopLock lock(Loop);
