@@ -6,6 +6,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 // Result codes of the device services: 0 success, negative the services' own failures, positive the
 // sound server's own error codes.
@@ -20,6 +21,24 @@ enum TDeviceResult : int {
     DeviceRefused = -7,
     DeviceQueueFull = -8,
     DeviceBusy = -9,
+};
+
+// Input frames recorded while no block is queued, kept at the device as a card keeps them in its own
+// buffer. Allocated once at the open; nothing allocates while streaming. Callers hold the service's lock.
+class THeldFrames
+{
+public:
+    void Allocate(std::size_t frames, std::size_t frameBytes);
+    bool Empty() const { return Count == 0; }
+    std::size_t FrameSize() const { return FrameBytes; }
+    void Clear() { Head = Count = 0; }
+    // Whole frames only when they do not all fit; from == nullptr stores silence (fill). Returns bytes stored.
+    std::size_t Put(const char* from, std::size_t size, int fill);
+    std::size_t Take(char* to, std::size_t size);
+
+private:
+    std::vector<char> Bytes;
+    std::size_t FrameBytes = 1, Head = 0, Count = 0;
 };
 
 // One open device: the Linux stand-in for an open wave-in or wave-out handle. Blocks are returned in
@@ -53,15 +72,24 @@ protected:
     TWaveHeader* Front() const { return Count > 0 ? Queued[Head] : nullptr; }
     void CompleteFront();
     void CompleteAll();
+    // Input: recorded bytes go into the queued blocks, or are held while none is queued (or older
+    // frames are still held, to keep the order). Returns true when the held frames overflow anew.
+    bool Record(const char* from, std::size_t size, int silence);
+    // Input, when a block is queued: fills it at once from the held frames.
+    void CompleteFromHeld();
 
     TNotificationChannel& Channel;
     std::uint32_t FrontOffset = 0; // bytes of the front block already played or recorded
+    THeldFrames Held;              // input only; empty for an output
 
 private:
     static constexpr std::size_t Capacity = 8;
     std::array<TWaveHeader*, Capacity> Queued{};
     std::size_t Head = 0;
     std::size_t Count = 0;
+    bool Overflowing = false; // counts an overflow once, not once per lost fragment
+    // Frees room in the front block and returns it when it has no room for another frame.
+    bool FrontFull(TWaveHeader& header);
 };
 
 // The service's own English text for a negative result code.

@@ -112,6 +112,9 @@ public:
                                   format.FramesPerSecond, static_cast<std::uint8_t>(format.Channels)};
         if (format.FormatTag != 1 || !pa_sample_spec_valid(&sampleSpec))
             return DeviceBadFormat;
+        // Half a second held on our side, so that a UI thread late by less loses no recorded frames.
+        if (Direction == TWaveDirection::Input)
+            Held.Allocate(format.FramesPerSecond / 2, pa_frame_size(&sampleSpec));
         TLoopLock lock(Loop);
         Stream = pa_stream_new(context, "Tonvix", &sampleSpec, nullptr);
         if (!Stream)
@@ -172,6 +175,8 @@ public:
             return DeviceQueueFull;
         if (Direction == TWaveDirection::Output)
             Fill(pa_stream_writable_size(Stream));
+        else
+            CompleteFromHeld();
         return DeviceOk;
     }
     int Start() override { return Cork(false); }
@@ -183,6 +188,7 @@ public:
         if (!Lost)
             Await(Loop, pa_stream_flush(Stream, &TPulseStream::Done, this));
         CompleteAll();
+        Held.Clear();
         return DeviceOk;
     }
     std::uint64_t Xruns() const override { return XrunCount.load(std::memory_order_relaxed); }
@@ -246,30 +252,9 @@ private:
             std::size_t size = 0;
             if (pa_stream_peek(Stream, &data, &size) < 0 || size == 0)
                 return;
-            const char* from = static_cast<const char*>(data);
-            while (size > 0) {
-                TWaveHeader* header = Front();
-                if (!header) { // recorded, but no block to take it: one overflow until a block comes
-                    if (!Starved)
-                        XrunCount.fetch_add(1, std::memory_order_relaxed);
-                    Starved = true;
-                    break;
-                }
-                Starved = false;
-                const std::size_t part = std::min<std::size_t>(size, header->BufferLength - FrontOffset);
-                if (from) {
-                    std::memcpy(header->Data + FrontOffset, from, part);
-                    from += part;
-                } else { // a hole in the recording reads as silence
-                    std::memset(header->Data + FrontOffset, Silence(), part);
-                }
-                size -= part;
-                FrontOffset += static_cast<std::uint32_t>(part);
-                if (FrontOffset >= header->BufferLength) {
-                    header->BytesRecorded = FrontOffset;
-                    CompleteFront();
-                }
-            }
+            // Without a queued block the frames are held; only an overflow of what is held loses any.
+            if (Record(static_cast<const char*>(data), size, Silence()))
+                XrunCount.fetch_add(1, std::memory_order_relaxed);
             pa_stream_drop(Stream);
         }
     }
@@ -285,6 +270,7 @@ private:
             if (me->LostCode == 0)
                 me->LostCode = DeviceLost;
             me->CompleteAll();
+            me->Held.Clear();
         }
         pa_threaded_mainloop_signal(me->Loop, 0);
     }
@@ -308,7 +294,6 @@ private:
     pa_stream* Stream = nullptr;
     bool Ready = false;
     bool Lost = false;
-    bool Starved = false;
     int LostCode = DeviceLost;
     std::atomic<std::uint64_t> XrunCount{0};
 };

@@ -18,6 +18,9 @@ public:
         : TDeviceStream(channel), Direction(direction), Format(format), Card(card),
           Started(direction == TWaveDirection::Output)
     {
+        // Half a second of card time, as a card's own buffer: a UI thread late by less loses nothing.
+        if (direction == TWaveDirection::Input)
+            Held.Allocate(format.FramesPerSecond / 2, format.BytesPerFrame);
     }
 
     int Queue(TWaveHeader& header) override
@@ -27,7 +30,11 @@ public:
             return DeviceLost;
         if (!(header.Flags & WaveHeaderPrepared))
             return DeviceUnprepared;
-        return Push(header) ? DeviceOk : DeviceQueueFull;
+        if (!Push(header))
+            return DeviceQueueFull;
+        if (Direction == TWaveDirection::Input)
+            CompleteFromHeld();
+        return DeviceOk;
     }
     int Start() override { return SetFlag(Started, true); }
     int Pause() override { return SetFlag(Paused, true); }
@@ -36,6 +43,7 @@ public:
     {
         std::lock_guard guard(Card.Lock);
         CompleteAll();
+        Held.Clear();
         return DeviceOk;
     }
     std::uint64_t Xruns() const override { return XrunCount.load(std::memory_order_relaxed); }
@@ -67,26 +75,18 @@ public:
     {
         if (Lost || !Started)
             return;
-        TWaveHeader* header = Front();
-        if (!header) {
-            CountStarvation();
-            return;
-        }
-        Starved = false;
-        char* at = header->Data + FrontOffset;
-        PutSample(at, frame[0]);
+        char bytes[4];
+        PutSample(bytes, frame[0]);
         if (Format.Channels == 2)
-            PutSample(at + Format.BitsPerSample / 8, frame[1]);
-        FrontOffset += Format.BytesPerFrame;
-        if (FrontOffset + Format.BytesPerFrame > header->BufferLength) {
-            header->BytesRecorded = FrontOffset;
-            CompleteFront();
-        }
+            PutSample(bytes + Format.BitsPerSample / 8, frame[1]);
+        if (Record(bytes, Format.BytesPerFrame, 0)) // only when the card's own buffer is full
+            XrunCount.fetch_add(1, std::memory_order_relaxed);
     }
     void Lose()
     {
         Lost = true;
         CompleteAll();
+        Held.Clear();
     }
 
 private:

@@ -5,6 +5,7 @@
 #include "audio/VirtualCard.h"
 
 #include <QTest>
+#include <QThread>
 #include <algorithm>
 
 namespace {
@@ -203,6 +204,37 @@ private slots:
         TDeviceServices::VirtualCard().SetModel(1, wire);
         QVERIFY(playing.Record(1.0));
         QVERIFY(Db(Rms(playing.Right, 24000) / 32768) < -85);
+    }
+
+    void aUserInterfaceLateByLessThanTheCardsBufferLosesNoFrames()
+    {
+        TLoop loop;
+        TVirtualCard& card = TDeviceServices::VirtualCard();
+        card.SetSpeed(1);
+        card.SetAmbient(false);
+        TChannelModel wire;
+        wire.NoiseDbfs = -200;
+        card.SetModel(1, wire);
+        // Output: a second of slack in its blocks; input: 128-frame blocks, 10.7 ms in the four.
+        loop.Out.SetBufferSize(12000 * 2);
+        loop.In.SetBufferSize(128 * 4);
+        loop.Sine.Frequency = 997; // no whole number of periods in a block: a lost block shows
+        QVERIFY(loop.Out.Start());
+        QVERIFY(loop.In.Start());
+        QVERIFY(WaitFor([&] { return loop.Right.size() >= 4800; }, 3000));
+        const std::size_t beforeStall = loop.Right.size();
+        QThread::msleep(50); // the UI thread is late by about 50 ms
+        QVERIFY(WaitFor([&] { return loop.Right.size() >= 4800 * 5; }, 3000));
+        loop.In.StopNow();
+        loop.Out.StopNow();
+        QCOMPARE(loop.In.Xruns(), std::uint64_t(0));
+        QVERIFY(loop.Right.size() > beforeStall + 4800);
+        // Without a gap every sample follows from the two before it; rounding leaves a few steps.
+        const double twoCos = 2 * std::cos(2 * std::numbers::pi * loop.Sine.Frequency / 48000);
+        double worst = 0;
+        for (std::size_t i = 2400; i < loop.Right.size(); ++i)
+            worst = std::max(worst, std::abs(loop.Right[i] - (twoCos * loop.Right[i - 1] - loop.Right[i - 2])));
+        QVERIFY2(worst < 4, qPrintable(QString::number(worst)));
     }
 
     void bothDirectionsRunAtOneFrameRate()

@@ -119,8 +119,9 @@ private slots:
               "processor %.2f %% of one core, longest stall %.1f ms",
               Seconds, load.Blocks, expected, static_cast<unsigned long long>(input.Xruns()), load.CpuPercent,
               load.LongestStallMs);
-        // Blocks lost to a machine busy with other work are reported above, not failed on.
+        // The card holds half a second itself: stalls of the window this short lose no block.
         QVERIFY(load.Blocks > 0);
+        QCOMPARE(input.Xruns(), std::uint64_t(0));
         QVERIFY(!Window->ChartData().Series(LeftChannelSeries).Empty());
     }
 };
