@@ -51,11 +51,19 @@ void TFormaGlowna::ApplyPosition(const TWindowPosition& position)
     QRect area(0, 0, MinimumWidth, MinimumHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
-    const int left = position.Left.value_or(area.x() + qRound((area.width() - width()) / 2.0));
-    const int top = position.Top.value_or(area.y() + qRound((area.height() - height()) / 2.0));
+    const int centredLeft = area.x() + qRound((area.width() - width()) / 2.0);
+    const int centredTop = area.y() + qRound((area.height() - height()) / 2.0);
+    int left = position.Left.value_or(centredLeft);
+    int top = position.Top.value_or(centredTop);
+    const int storedWidth = position.Width > 0 ? position.Width : MinimumWidth;
+    // A place stored on a monitor that is gone would open the window out of reach; the top edge's
+    // middle must lie on some screen, or the window is centred as on a first start.
+    if (QGuiApplication::screenAt(QPoint(left + storedWidth / 2, top)) == nullptr) {
+        left = centredLeft;
+        top = centredTop;
+    }
     move(left, top);
-    resize(position.Width > 0 ? position.Width : MinimumWidth,
-           position.Height > 0 ? position.Height : MinimumHeight);
+    resize(storedWidth, position.Height > 0 ? position.Height : MinimumHeight);
     if (const std::optional<Qt::WindowState> state = WindowStateFromCode(position.WindowState))
         setWindowState(*state);
 }

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -123,7 +124,8 @@ private slots:
         NewWindow();
         QCOMPARE(Window->windowTitle(), QString("Tonvix ")); // no file named yet, and no path shown
         QCOMPARE(Window->CurrentFileName(), QString("BezNazwy"));
-        QCOMPARE(Window->StatusPanel(4), QString()); // the sound-pressure kind empties it after the slots register
+        QCOMPARE(Window->StatusPanel(4),
+                 QString()); // the sound-pressure kind empties it after the slots register
         QCOMPARE(Window->minimumSize(), QSize(600, 440));
         QCOMPARE(Window->size(), QSize(600, 440));
 
@@ -591,6 +593,18 @@ private slots:
         QCOMPARE(Window->State().MeasurementKind, TMeasurementKind::FrequencyCharacteristic);
         QCOMPARE(Window->windowState(), Qt::WindowNoState);
         QCOMPARE(Window->size(), QSize(600, 440));
+    }
+
+    void aPlaceOnAMonitorThatIsGoneCentresTheWindow()
+    {
+        TSettingsStore store(WorkDir.filePath("monitor.ini"));
+        store.WriteInteger("Position", "Left", 5000);
+        store.WriteInteger("Position", "Top", -3000);
+        NewWindow();
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(Window->size(), QSize(600, 440));
+        QCOMPARE(Window->pos(), QPoint(area.x() + qRound((area.width() - 600) / 2.0),
+                                       area.y() + qRound((area.height() - 440) / 2.0)));
     }
 
     void f2StartsAndStopsARecording()
