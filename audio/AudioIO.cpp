@@ -164,8 +164,12 @@ int TAudioIO::CloseStream(bool resetFirst)
 
 void TAudioIO::StopNow()
 {
+    if (!DeviceOpen())
+        return;
     IsRunning = false;
     KeepStreaming = false;
+    Stream->Reset();
+    CloseDevice();
 }
 
 void TAudioIO::StopWhenDrained()

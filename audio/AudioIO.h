@@ -78,6 +78,7 @@ protected:
     // Hands the block at RingPosition to the device and advances the ring.
     bool QueueBlock();
     int CloseStream(bool resetFirst);
+    virtual int CloseDevice() = 0;
     virtual void BlockDone() {}
 
     std::array<TWaveHeader, MaxBuffers>& Headers() { return *HeaderBlock; }
@@ -120,7 +121,6 @@ public:
     // Opens the device and starts playing; notifications go to target (normally the component itself).
     bool Start(TAudioOut& target);
     bool Start() { return Start(*this); }
-    void StopNow() override;
 
     bool Paused() const { return IsPaused; }
     void SetPaused(bool paused);
@@ -129,7 +129,7 @@ public:
 
 protected:
     virtual bool HandleBuffer(int index, int size);
-    virtual int CloseDevice();
+    int CloseDevice() override;
     virtual bool OpenDevice(TAudioOut& target);
     bool StartStreaming();
     bool QueueNextBuffer();
@@ -145,13 +145,12 @@ public:
 
     bool Start(TAudioIn& target);
     bool Start() { return Start(*this); }
-    void StopNow() override;
 
     TBufferEvent OnBufferFilled;
 
 protected:
     virtual bool HandleBuffer(char* block, int size);
-    virtual int CloseDevice();
+    int CloseDevice() override;
     virtual bool OpenDevice(TAudioIn& target);
     bool StartStreaming();
     bool QueueNextBuffer();

@@ -8,7 +8,7 @@ TAudioIn::TAudioIn(QObject* owner) : TAudioIO(owner) {}
 // Closing here keeps the device from touching freed blocks.
 TAudioIn::~TAudioIn()
 {
-    TAudioIn::StopNow();
+    StopNow();
 }
 
 bool TAudioIn::Start(TAudioIn& target)
@@ -74,14 +74,4 @@ void TAudioIn::BlockDone()
 int TAudioIn::CloseDevice()
 {
     return CloseStream(true);
-}
-
-void TAudioIn::StopNow()
-{
-    if (!DeviceOpen())
-        return;
-    IsRunning = false;
-    KeepStreaming = false;
-    Stream->Reset();
-    CloseDevice();
 }

@@ -9,7 +9,7 @@ TAudioOut::TAudioOut(QObject* owner) : TAudioIO(owner) {}
 // Closing here keeps the device from touching freed blocks.
 TAudioOut::~TAudioOut()
 {
-    TAudioOut::StopNow();
+    StopNow();
 }
 
 bool TAudioOut::Start(TAudioOut& target)
@@ -92,16 +92,6 @@ void TAudioOut::BlockDone()
 int TAudioOut::CloseDevice()
 {
     return CloseStream(false);
-}
-
-void TAudioOut::StopNow()
-{
-    if (!DeviceOpen())
-        return;
-    IsRunning = false;
-    KeepStreaming = false;
-    Stream->Reset();
-    CloseDevice();
 }
 
 void TAudioOut::SetPaused(bool paused)

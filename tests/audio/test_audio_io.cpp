@@ -55,7 +55,7 @@ private slots:
 
     void propertiesClampAndComputeTheFormat()
     {
-        TAudioIO io;
+        TAudioOut io; // the properties belong to the shared base
         QCOMPARE(io.FrameRate(), 22050);
         QCOMPARE(io.NumBuffers(), 4);
         QCOMPARE(io.RequestedBufferSize(), 8192);

@@ -17,7 +17,8 @@ struct TProgram
 {
     TProgram() { AudioIn.SetStereo(true); }
 
-    TAudioIO AudioIn, AudioOut;
+    TAudioIn AudioIn;
+    TAudioOut AudioOut;
     TMeasurementState State;
     TWindowSettings Window;
 
