@@ -1,5 +1,7 @@
 // The main window driven as a user drives it, offscreen, finding its controls by name.
 
+#include "WindowTestSupport.h"
+
 #include "audio/DeviceServices.h"
 #include "common/NumberFormat.h"
 #include "settings/SettingsStore.h"
@@ -80,13 +82,7 @@ class TestMainWindow : public QObject
     QTemporaryDir WorkDir;
     std::unique_ptr<TFormaGlowna> Window;
 
-    template <class T> T* Find(const char* name)
-    {
-        T* found = Window->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr)
-            qFatal("no control named %s", name);
-        return found;
-    }
+    template <class T> T* Find(const char* name) { return FindControl<T>(*Window, name); }
     QAction* Action(const char* name) { return Find<QAction>(name); }
     void NewWindow(const QStringList& arguments = {"tonvix"})
     {

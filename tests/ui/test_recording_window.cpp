@@ -1,5 +1,7 @@
 // A sound-pressure recording driven through the main window's keys and buttons on the virtual card.
 
+#include "WindowTestSupport.h"
+
 #include "audio/DeviceServices.h"
 #include "audio/VirtualCard.h"
 #include "common/NumberFormat.h"
@@ -23,13 +25,7 @@ class TestRecordingWindow : public QObject
     QTemporaryDir WorkDir;
     std::unique_ptr<TFormaGlowna> Window;
 
-    template <class T> T* Find(const char* name)
-    {
-        T* found = Window->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr)
-            qFatal("no control named %s", name);
-        return found;
-    }
+    template <class T> T* Find(const char* name) { return FindControl<T>(*Window, name); }
     int Points() const { return Window->ChartData().Series(LeftChannelSeries).Count(); }
     double LastX() const
     {
