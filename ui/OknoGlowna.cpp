@@ -121,8 +121,10 @@ void TFormaGlowna::FormCreate(const QStringList& arguments)
     SetStatusPanel(1, NumberFormat::Integer(audAudioIn.FrameRate()) + " Hz");
     SeriesMenus->mmiPokazujRaportClick(false);
     cbKompensacjaClick();
-    if (!PrepareWorkFolder())
-        return; // the window still opens, without the remaining steps
+    // A work folder that cannot be made is reported, and the dialogs keep their folder; the steps
+    // after it still run, or the program would refuse digits and time its recordings by a counter
+    // frequency never read.
+    PrepareWorkFolder();
     actPlikNowyExecute();
     BuildNumericKeys();
     ApplyingSettings = true;
@@ -134,17 +136,16 @@ void TFormaGlowna::FormCreate(const QStringList& arguments)
     OpenFromCommandLine(arguments);
 }
 
-bool TFormaGlowna::PrepareWorkFolder()
+void TFormaGlowna::PrepareWorkFolder()
 {
     if (!DialogFolder.isEmpty() && QDir(DialogFolder).exists())
-        return true;
+        return;
     const QString folder = QDir::currentPath() + "/" + ResultsFolderName;
     if (!QDir(folder).exists() && !QDir().mkdir(folder)) {
         ShowError("Nie można utworzyć " + folder);
-        return false;
+        return;
     }
     DialogFolder = folder;
-    return true;
 }
 
 void TFormaGlowna::BuildNumericKeys()

@@ -191,7 +191,7 @@ private:
     void LoadSettings();
     void ApplyPosition(const TWindowPosition& position);
     void SaveSettings();
-    bool PrepareWorkFolder();
+    void PrepareWorkFolder();
     void BuildNumericKeys();
     void OpenFromCommandLine(const QStringList& arguments);
 
