@@ -278,12 +278,15 @@ void TSeriesStore::PairRelease()
     ChooseActive();
 }
 
-void TSeriesStore::ChannelModeChanged(TChannelMode previous)
+void TSeriesStore::SyncPairing()
 {
-    const bool wasPaired = previous == TChannelMode::Both;
-    if (PairMode() && !wasPaired)
+    const bool wanted = State.ChannelMode == TChannelMode::Both;
+    if (wanted == Paired)
+        return;
+    Paired = wanted;
+    if (Paired)
         PairUpdate();
-    else if (!PairMode() && wasPaired)
+    else
         PairRelease();
 }
 
@@ -301,6 +304,7 @@ void TSeriesStore::Register()
     for (int slot = ResultSeriesCount - 1; slot >= 0; --slot)
         if (InUse[static_cast<std::size_t>(slot)])
             MakePresent(slot);
+    SyncPairing();
 }
 
 void TSeriesStore::ClearChannelSeries()

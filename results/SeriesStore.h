@@ -61,7 +61,7 @@ public:
     static QString DefaultName(int slot);              // "Seria " + slot, counted from 0
 
     int ActiveSeries() const { return Active; } // -1 when no slot exists
-    bool PairMode() const { return State.ChannelMode == TChannelMode::Both; }
+    bool PairMode() const { return Paired; }    // follows "Kanał L i R" through SyncPairing
     bool Hidden(int slot) const { return !Chart.Visible(slot); }
     const TChartSeriesData& Points(int series) const { return Chart.Series(series); }
 
@@ -84,12 +84,14 @@ public:
     void ShowAll();
     void PairUpdate();
     void PairRelease();
-    // Follows a change of State.ChannelMode from the given one: pairs or releases the slots.
-    void ChannelModeChanged(TChannelMode previous);
+    // Brings the slots in line with State.ChannelMode: entering "Kanał L i R" pairs slot k with k + 4
+    // (Pair update), leaving it releases them (Pair release); otherwise nothing changes.
+    void SyncPairing();
     // "&Nowe pomiary": empties all ten chart series, zeroes every record and restores the names. The
     // caller sets the file name UntitledFileName, the title and resets the generator.
     void Reset();
-    // Start-up, after SlotInUse is loaded: every existing slot is made present, the lowest ends active.
+    // Start-up, after SlotInUse is loaded: every existing slot is made present, the lowest ends active,
+    // and the slots are paired when the stored channel mode is "Kanał L i R".
     void Register();
     // "Wyczyść serie": empties the two channel series.
     void ClearChannelSeries();
@@ -124,6 +126,7 @@ private:
     std::array<std::array<TSeriesMenuItem, ResultSeriesCount>, SeriesMenuCount> Items;
     bool SeriesMenusEnabled = false;
     int Active = -1;
+    bool Paired = false;
     QString Status;
     int BatchDepth = 0;
 };

@@ -305,6 +305,7 @@ void TFormaGlowna::SelectKind(TMeasurementKind kind, QObject* sender)
             cbAkwizycja->setChecked(false);
             ReleaseMemory();
         }
+        Series.SyncPairing(); // the channel mode may have changed in the other kind
         SetStatusPanel(4, Series.StatusText());
         Chart.SetVisible(LeftChannelSeries, false);
         Chart.SetVisible(RightChannelSeries, false);
@@ -355,7 +356,6 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
 
 void TFormaGlowna::rgTrybPracyClick()
 {
-    const TChannelMode previous = Measurement.ChannelMode;
     const int mode = TrybPracyButtons->checkedId();
     Measurement.ChannelMode = static_cast<TChannelMode>(mode);
     lblWartoscL->setEnabled(mode != 1);
@@ -364,7 +364,7 @@ void TFormaGlowna::rgTrybPracyClick()
         Chart.SetVisible(LeftChannelSeries, mode != 1);
         Chart.SetVisible(RightChannelSeries, mode != 0);
     } else {
-        Series.ChannelModeChanged(previous);
+        Series.SyncPairing();
     }
     UpdateCompensation();
 }

@@ -20,14 +20,13 @@ struct TFixture
     }
     void EnterPairMode()
     {
-        const TChannelMode previous = State.ChannelMode;
         State.ChannelMode = TChannelMode::Both;
-        Store.ChannelModeChanged(previous);
+        Store.SyncPairing();
     }
     void LeavePairMode()
     {
         State.ChannelMode = TChannelMode::Left;
-        Store.ChannelModeChanged(TChannelMode::Both);
+        Store.SyncPairing();
     }
     QString Caption(TSeriesMenu menu, int slot) const { return Store.Item(menu, slot).Caption; }
     bool Visible(TSeriesMenu menu, int slot) const { return Store.Item(menu, slot).Visible; }
@@ -45,6 +44,7 @@ private slots:
     void EnteringPairModeHandsRightSlotToItsPair();
     void PairUpdateCaptionsNeverExceedNineteen();
     void PairReleaseRestoresSingleSlots();
+    void AStartInBothChannelsModeComesUpPaired();
     void DeleteZeroesSlotAndChoosesHighest();
     void DeletingLastSlotLeavesNoActive();
     void DeleteInPairModeTakesBothChannels();
@@ -196,6 +196,23 @@ void TestSeriesStore::PairReleaseRestoresSingleSlots()
     QVERIFY(!f.Store.SlotInUse(7));
     QCOMPARE(f.Store.ActiveSeries(), 6);
     QCOMPARE(f.Store.StatusText(), QStringLiteral("Aktywna seria: 7"));
+}
+
+void TestSeriesStore::AStartInBothChannelsModeComesUpPaired()
+{
+    // The settings hand over "Kanał L i R" before the slots register, as at start-up.
+    TFixture f;
+    f.State.ChannelMode = TChannelMode::Both;
+    f.UseSlots({0, 4});
+    QVERIFY(f.Store.PairMode());
+    QCOMPARE(f.Caption(TSeriesMenu::AktywnaSeria, 0), QStringLiteral("Seria &1 i Seria &5"));
+    QVERIFY(!f.Visible(TSeriesMenu::AktywnaSeria, 4));
+    QVERIFY(f.Chart.Visible(4));
+    QCOMPARE(f.Store.StatusText(), QStringLiteral("Aktywna seria: 1 i 5"));
+    // Only one pair can be added after the first three, as in any pair mode.
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(f.Store.Add());
+    QVERIFY(!f.Store.Add());
 }
 
 void TestSeriesStore::DeleteZeroesSlotAndChoosesHighest()

@@ -343,6 +343,12 @@ private slots:
         QVERIFY(pressure->shortcut().isEmpty());
         QVERIFY(Window->ChartData().Visible(LeftChannelSeries));
         QVERIFY(!Window->ChartData().Visible(RightChannelSeries));
+
+        // Both channels chosen while measuring sound pressure: the slots are paired on the way back.
+        Find<QRadioButton>("rbKanalLR")->click();
+        frequency->trigger();
+        QVERIFY(Window->SeriesStore().PairMode());
+        QCOMPARE(Window->StatusPanel(4), QString("Aktywna seria: 1 i 5"));
     }
 
     void kindSwitchPromptsOnlyWhenAskedByTheUser()

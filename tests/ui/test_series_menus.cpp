@@ -302,7 +302,7 @@ void TestSeriesMenus::ChooserItemTexts()
     QCOMPARE(TFormaWybierzSerie::ItemText(f.Store, 1), QStringLiteral("Seria 2: wykorzystana, ukryta"));
 
     f.State.ChannelMode = TChannelMode::Both;
-    f.Store.ChannelModeChanged(TChannelMode::Left);
+    f.Store.SyncPairing();
     QCOMPARE(TFormaWybierzSerie::ItemText(f.Store, 0), QStringLiteral("Seria 1 i 5: puste, ukryte"));
     QCOMPARE(TFormaWybierzSerie::ItemText(f.Store, 1), QStringLiteral("Seria 2 i 6: wykorzystane, ukryte"));
     f.Store.ShowAll();
@@ -329,7 +329,7 @@ void TestSeriesMenus::ChooserGrowsAndAdds()
 
     // With both channels one item stands for a pair.
     f.State.ChannelMode = TChannelMode::Both;
-    f.Store.ChannelModeChanged(TChannelMode::Left);
+    f.Store.SyncPairing();
     TFormaWybierzSerie pairs(f.Store, &f.Window);
     QCOMPARE(pairs.ItemCount(), 3);
     QCOMPARE(pairs.findChild<QRadioButton*>("rbSeria2")->text(), QStringLiteral("Seria 2 i 6: puste"));
