@@ -6,6 +6,7 @@
 #include "measure/RecordingControl.h"
 #include "measure/SineGenerator.h"
 #include "results/Report.h"
+#include "settings/KeyTable.h"
 #include "ui/ChartView.h"
 #include "ui/OknoDialog.h"
 #include "ui/OknoOProgramie.h"
@@ -138,6 +139,10 @@ void TFormaGlowna::FormCreate(const QStringList& arguments)
 
 void TFormaGlowna::PrepareWorkFolder()
 {
+    // The program's own results folder in the user's documents is made when first needed; only a
+    // folder the user chose that has gone since falls back to one in the current folder.
+    if (DialogFolder == DefaultWorkFolder())
+        QDir().mkpath(DialogFolder);
     if (!DialogFolder.isEmpty() && QDir(DialogFolder).exists())
         return;
     const QString folder = QDir::currentPath() + "/" + ResultsFolderName;

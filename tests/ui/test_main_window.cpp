@@ -5,6 +5,7 @@
 #include "audio/DeviceServices.h"
 #include "common/Clock.h"
 #include "common/NumberFormat.h"
+#include "settings/KeyTable.h"
 #include "settings/SettingsStore.h"
 #include "ui/ChartView.h"
 #include "ui/OknoDialog.h"
@@ -636,6 +637,14 @@ private slots:
         QCOMPARE(Window->CurrentFileName(), QDir::currentPath() + "/nie ma/takiego pliku.lev");
         NewWindow({"tonvix", "plik.lev"});
         QCOMPARE(Window->CurrentFileName(), QString("BezNazwy")); // only "/o" names a file
+    }
+
+    void aFirstStartMakesTheDocumentsResultsFolder()
+    {
+        TSettingsStore store(WorkDir.filePath("pierwszy.ini"));
+        NewWindow();
+        QCOMPARE(Window->WorkFolder(), DefaultWorkFolder());
+        QVERIFY(QDir(DefaultWorkFolder()).exists());
     }
 
     void workFolderThatCannotBeMade()
