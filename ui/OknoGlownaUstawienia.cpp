@@ -88,5 +88,7 @@ void TFormaGlowna::SaveSettings()
         position.Width = width();
         position.Height = height();
     }
-    ::SaveSettings(*store, audAudioIn, audAudioOut, Measurement, Stored);
+    // The window is going and no box can be shown any more; the reason goes to the error output.
+    if (!::SaveSettings(*store, audAudioIn, audAudioOut, Measurement, Stored))
+        qWarning("Nie można zapisać ustawień w pliku %s", qUtf8Printable(store->FileName()));
 }
