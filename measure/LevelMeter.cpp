@@ -201,30 +201,34 @@ void TLevelMeter::ShowReadouts(double left, double right)
     Window.SetReadoutText(1, ReadoutText(right));
 }
 
+void WidenLevelRange(double& minimum, double& maximum, double excess)
+{
+    if (excess == 0)
+        return;
+    minimum = std::nearbyint(minimum - excess); // halves to even
+    maximum = std::nearbyint(maximum + excess);
+}
+
 void TLevelMeter::FitLevelAxis()
 {
-    const TChartSeriesData& left = Chart.Series(LeftChannelSeries);
-    const TChartSeriesData& right = Chart.Series(RightChannelSeries);
+    // The channels of the mode that hold points; right after a start they hold none, and the axis
+    // set up for the start stays until they do rather than closing in on a level of 0 dB.
+    bool any = false;
     double smallest = 0, largest = 0;
-    switch (State.ChannelMode) {
-    case TChannelMode::Left:
-        smallest = left.MinY();
-        largest = left.MaxY();
-        break;
-    case TChannelMode::Right:
-        smallest = right.MinY();
-        largest = right.MaxY();
-        break;
-    case TChannelMode::Both:
-        smallest = std::min(left.MinY(), right.MinY());
-        largest = std::max(left.MaxY(), right.MaxY());
-        break;
+    for (const int series : {LeftChannelSeries, RightChannelSeries}) {
+        const TChartSeriesData& data = Chart.Series(series);
+        const bool shown = series == LeftChannelSeries ? State.ChannelMode != TChannelMode::Right
+                                                       : State.ChannelMode != TChannelMode::Left;
+        if (!shown || data.Empty())
+            continue;
+        smallest = any ? std::min(smallest, data.MinY()) : data.MinY();
+        largest = any ? std::max(largest, data.MaxY()) : data.MaxY();
+        any = true;
     }
-    if (State.LevelExcess != 0)
-        Window.SetLevelAxisRange(std::nearbyint(smallest - State.LevelExcess),
-                                 std::nearbyint(largest + State.LevelExcess)); // halves to even
-    else
-        Window.SetLevelAxisRange(smallest, largest);
+    if (!any)
+        return;
+    WidenLevelRange(smallest, largest, State.LevelExcess);
+    Window.SetLevelAxisRange(smallest, largest);
 }
 
 void TLevelMeter::AppendChannelPoint(int series, double value)

@@ -18,6 +18,9 @@ struct TBlockSums
 // One pass over a block of little-endian stereo 16-bit frames (at least one frame).
 TBlockSums SumBlock(const char* buffer, int frames);
 
+// Widens an automatic level axis by the excess (dB) and rounds its ends to whole dB, halves to even.
+void WidenLevelRange(double& minimum, double& maximum, double excess);
+
 // Turns the recorded blocks into the two levels and publishes them to the read-outs, the chart and
 // the acquisition queue. Block analysis runs per block; the tick converts to decibels and publishes.
 class TAudioIO;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QTime>
 #include <array>
 #include <cstdint>
-#include <QTime>
 
 // The level reference: 32767 squared (not 32768 squared), and the offset added to every published level.
 constexpr long double FullScaleSquare = 1073676289.0L;
@@ -54,19 +54,19 @@ struct TMeasurementState
     double FreqCalibrationL = 0, FreqCalibrationR = 0;
 
     // Refresh and chart control
-    int ChartTimeRefresh = 250;         // ms; 0: one tick per block
-    unsigned DisplayTimeRefresh = 4;    // read-outs rewritten every N-th tick; at least 1
+    int ChartTimeRefresh = 250;      // ms; 0: one tick per block
+    unsigned DisplayTimeRefresh = 4; // read-outs rewritten every N-th tick; at least 1
     unsigned DisplayCounter = 0;
-    unsigned ChartTimeScope = 2;        // s, width of the sliding time window
+    unsigned ChartTimeScope = 2; // s, width of the sliding time window
     bool TimeAutoScale = true;
     bool TimeAutoLevelScale = false;
-    double LevelExcess = 5.0;           // dB
-    int PointTime = 250;                // ms per sweep point; 0: one tick per block
+    double LevelExcess = 5.0; // dB
+    int PointTime = 250;      // ms per sweep point; 0: one tick per block
 
     // Fixed axis ranges
-    double TimeScaleMinimum = 0, TimeScaleMaximum = 5;          // s
+    double TimeScaleMinimum = 0, TimeScaleMaximum = 5;             // s
     double TimeLevelScaleMinimum = -90, TimeLevelScaleMaximum = 0; // dB
-    double FreqScaleMinimum = 100, FreqScaleMaximum = 10000;      // Hz
+    double FreqScaleMinimum = 100, FreqScaleMaximum = 10000;       // Hz
     double FreqLevelScaleMinimum = -90, FreqLevelScaleMaximum = 0; // dB
     bool BottomAxisLogarithmic = true;
 
@@ -77,7 +77,7 @@ struct TMeasurementState
     QTime StartClock, NowClock;
 
     // Sine generator
-    double GeneratorFrequency = 0; // Hz
+    double GeneratorFrequency = 0;  // Hz
     std::int32_t Amplitude = 25000; // sample units
     double GeneratorPhase = 0;      // rad, [0, 2 pi)
     double PreviousPhase = 0;

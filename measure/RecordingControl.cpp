@@ -1,6 +1,7 @@
 #include "measure/RecordingControl.h"
 
 #include "common/NumberFormat.h"
+#include "measure/LevelMeter.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -30,15 +31,6 @@ double PeakLevel(std::int32_t peakMax, std::int32_t peakMin)
     if (magnitude == 0)
         magnitude = OverloadMagnitude;
     return 20.0 * std::log10(static_cast<double>(magnitude) / PeakReference);
-}
-
-// The level axis is widened by the excess and rounded to whole dB, halves to even.
-void Widen(double& minimum, double& maximum, double excess)
-{
-    if (excess == 0)
-        return;
-    minimum = std::nearbyint(minimum - excess);
-    maximum = std::nearbyint(maximum + excess);
 }
 
 } // namespace
@@ -353,6 +345,6 @@ void TRecordingControl::SetUpLevelAxis()
         maximum = any ? std::max(maximum, data.MaxY()) : data.MaxY();
         any = true;
     }
-    Widen(minimum, maximum, State.LevelExcess);
+    WidenLevelRange(minimum, maximum, State.LevelExcess);
     Window.SetLevelAxisRange(minimum, maximum);
 }

@@ -380,6 +380,14 @@ private slots:
         rig.Meter.RefreshLevels();
         QCOMPARE(rig.Window.AxisMin, -20.5);
         QCOMPARE(rig.Window.AxisMax, -20.5);
+
+        // Right after a start the series are empty: the axis of the start stays, not 0 dB give or take.
+        rig.Chart.ClearAll();
+        rig.Window.AxisMin = -95;
+        rig.Window.AxisMax = 5;
+        rig.Meter.RefreshLevels();
+        QCOMPARE(rig.Window.AxisMin, -95.0);
+        QCOMPARE(rig.Window.AxisMax, 5.0);
     }
 
     // A sweep appends at the generator's frequency to the active series, the right channel four above.
