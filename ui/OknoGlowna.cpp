@@ -82,7 +82,7 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
 
     tmrTimer = NewTimer("tmrTimer", 0, this);
     tmrKalibracja = NewTimer("tmrKalibracja", 0, this);
-    tmrPauza = NewTimer("tmrPauza", 500, this);
+    tmrPauza = NewTimer("tmrPauza", TRecordingControl::PauseBlinkInterval, this);
     connect(tmrTimer, &QTimer::timeout, this, &TFormaGlowna::tmrTimerTimer);
     connect(tmrKalibracja, &QTimer::timeout, this, &TFormaGlowna::tmrKalibracjaTimer);
     connect(tmrPauza, &QTimer::timeout, this, &TFormaGlowna::tmrPauzaTimer);
