@@ -276,14 +276,17 @@ void TFormaGlowna::closeEvent(QCloseEvent* event)
 
 // ---- The measurement kind
 
+// Choosing the kind already in force changes nothing: switching would clear the measured series.
 void TFormaGlowna::actPomiarCisnieniaExecute()
 {
-    SelectKind(TMeasurementKind::SoundPressure, actPomiarCisnienia);
+    if (Measurement.MeasurementKind != TMeasurementKind::SoundPressure)
+        SelectKind(TMeasurementKind::SoundPressure, actPomiarCisnienia);
 }
 
 void TFormaGlowna::actPomiarCharakterystykExecute()
 {
-    SelectKind(TMeasurementKind::FrequencyCharacteristic, actPomiarCharakterystyk);
+    if (Measurement.MeasurementKind != TMeasurementKind::FrequencyCharacteristic)
+        SelectKind(TMeasurementKind::FrequencyCharacteristic, actPomiarCharakterystyk);
 }
 
 void TFormaGlowna::CheckKindAction(TMeasurementKind kind)

@@ -376,6 +376,15 @@ private slots:
         }
         QCOMPARE(Window->State().MeasurementKind, TMeasurementKind::FrequencyCharacteristic);
         QVERIFY(Window->State().ResultsSaved);
+
+        // Choosing the kind in force again neither asks nor clears the measured series.
+        Window->State().ResultsSaved = false;
+        Window->ChartData().Append(0, 1000, -20);
+        TModalAnswer none([](QWidget* dialog) { Click(dialog, "btnNie"); });
+        Action("actPomiarCharakterystyk")->trigger();
+        QVERIFY(!none.Seen);
+        QCOMPARE(Window->ChartData().Series(0).Count(), 1);
+        QVERIFY(Action("actPomiarCharakterystyk")->isChecked());
     }
 
     void closingPrompts()
