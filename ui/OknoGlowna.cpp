@@ -133,7 +133,7 @@ void TFormaGlowna::FormCreate(const QStringList& arguments)
     rgTrybPracyClick();
     ApplyingSettings = false;
     Measurement.CounterFrequency = ProgramClock().CounterFrequency();
-    Cross = TCrossHair{};
+    // The cross-hair starts hidden, yellow and solid: the chart view's own start.
     OpenFromCommandLine(arguments);
 }
 

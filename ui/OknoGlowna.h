@@ -38,15 +38,6 @@ class TRecordingControl;
 class TSeriesMenus;
 class TSineGenerator;
 
-// The cross-hair drawn on the chart at the mouse position; X -1 means none is drawn.
-struct TCrossHair
-{
-    int X = -1;
-    int Y = 0;
-    unsigned Colour = 0x00FFFF; // 0x00BBGGRR: yellow
-    Qt::PenStyle Style = Qt::SolidLine;
-};
-
 // The program's only long-lived window: it owns the measurement state, the chart data, the wave
 // components, the timers and every control, and its handlers stay thin and hand the work to the engine.
 // The engine reaches the window through the two ports (OknoGlownaPorty.cpp).
@@ -68,7 +59,6 @@ public:
     TSeriesStore& SeriesStore() { return Series; }
     TAudioIn& AudioIn() { return audAudioIn; }
     TAudioOut& AudioOut() { return audAudioOut; }
-    const TCrossHair& CrossHair() const { return Cross; }
     QString CurrentFileName() const { return FileName; }
     QString WorkFolder() const { return DialogFolder; }
 
@@ -222,7 +212,6 @@ private:
     std::unique_ptr<TLevelMeter> Meter;
     std::unique_ptr<TSineGenerator> Generator;
     std::unique_ptr<TRecordingControl> Recording;
-    TCrossHair Cross;
     QString FileName;
     QString DialogFolder;
     QString NumericKeys, SignedNumericKeys;

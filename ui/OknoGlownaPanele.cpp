@@ -118,7 +118,6 @@ void TFormaGlowna::CreatePanels()
     rows->addLayout(body, 1);
 
     chtWykres = new TChartView(Chart, centre);
-    chtWykres->SetCrossPen(Cross.Colour, Cross.Style);
     chtWykres->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(chtWykres, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmiWykres->popup(chtWykres->mapToGlobal(at)); });

@@ -157,8 +157,6 @@ private slots:
 
         QCOMPARE(Window->StatusPanel(0), QString("Nie skalibrowany"));
         QVERIFY(Window->StatusPanel(1).endsWith(" Hz"));
-        QCOMPARE(Window->CrossHair().X, -1);
-        QCOMPARE(Window->CrossHair().Colour, 0x00FFFFu);
         QCOMPARE(Window->WorkFolder(), QDir::currentPath() + "/Wyniki Pomiarów");
         QVERIFY(QDir(Window->WorkFolder()).exists());
     }
