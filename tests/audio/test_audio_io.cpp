@@ -96,7 +96,7 @@ private slots:
     {
         TCard card;
         TSineSource sine;
-        std::vector<const char*> recordedBlocks;
+        std::vector<const void*> recordedBlocks; // compared as addresses, not as text
         int fills = 0;
         card.Out.OnFillBuffer = [&](char* buffer, int& size) {
             ++fills;
