@@ -116,6 +116,7 @@ bool TAudioIO::OpenStream(TWaveDirection direction, TAudioIO& target, const char
         return false;
     }
     Receiver = receiver;
+    ++OpenCount;
     InitHeaders();
     for (int i = 0; i < BufferCount; ++i) {
         const int result = Stream->Prepare(Headers()[static_cast<std::size_t>(i)]);

@@ -78,6 +78,9 @@ protected:
     // Hands the block at RingPosition to the device and advances the ring.
     bool QueueBlock();
     int CloseStream(bool resetFirst);
+    // Block handlers may stop the component, or stop it and start it again. After a handler returns,
+    // the caller goes on only while the open it was called for is still the current one.
+    bool StillOpen(unsigned open) const { return DeviceOpen() && OpenCount == open; }
     virtual int CloseDevice() = 0;
     virtual void BlockDone() {}
 
@@ -97,6 +100,7 @@ protected:
     int FilledCount = 0;
     int InFlightCount = 0;
     int DoneCount = 0;
+    unsigned OpenCount = 0; // successful opens so far
     std::unique_ptr<TDeviceStream> Stream;
 
 private:
@@ -119,6 +123,7 @@ public:
     ~TAudioOut() override;
 
     // Opens the device and starts playing; notifications go to target (normally the component itself).
+    // A fill handler that stops the component during the start ends the start; that is no failure.
     bool Start(TAudioOut& target);
     bool Start() { return Start(*this); }
 

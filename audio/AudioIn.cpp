@@ -43,7 +43,10 @@ bool TAudioIn::HandleBuffer(char* block, int size)
 {
     if (!KeepStreaming)
         return false;
+    const unsigned open = OpenCount;
     const bool accepted = OnBufferFilled ? OnBufferFilled(block, size) : true;
+    if (!StillOpen(open))
+        return false;
     if (accepted)
         ++FilledCount;
     return accepted;
@@ -63,7 +66,11 @@ void TAudioIn::BlockDone()
     --InFlightCount;
     IsRunning = InFlightCount > 0;
     const bool running = IsRunning;
-    if (HandleBuffer(Block(Ring), EffectiveBufferSize))
+    const unsigned open = OpenCount;
+    const bool accepted = HandleBuffer(Block(Ring), EffectiveBufferSize);
+    if (!StillOpen(open))
+        return;
+    if (accepted)
         QueueNextBuffer();
     if (!running) {
         KeepStreaming = false;

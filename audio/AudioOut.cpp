@@ -14,14 +14,21 @@ TAudioOut::~TAudioOut()
 
 bool TAudioOut::Start(TAudioOut& target)
 {
-    return OpenDevice(target) && StartStreaming();
+    const unsigned open = OpenCount + 1; // the number that the open below is given
+    if (!OpenDevice(target))
+        return false;
+    return !StillOpen(open) || StartStreaming();
 }
 
 bool TAudioOut::OpenDevice(TAudioOut& target)
 {
     if (!OpenStream(TWaveDirection::Output, target, "Wave output device is already open"))
         return false;
-    if (!HandleBuffer(0, EffectiveBufferSize)) {
+    const unsigned open = OpenCount;
+    const bool filled = HandleBuffer(0, EffectiveBufferSize);
+    if (!StillOpen(open))
+        return true; // stopped by its own handler, not a failure to open
+    if (!filled) {
         CloseDevice();
         ErrorText = QStringLiteral("There must be at least one filled buffer");
         return false;
@@ -53,7 +60,10 @@ bool TAudioOut::HandleBuffer(int index, int size)
         return false;
     bool filled = false;
     if (OnFillBuffer) {
+        const unsigned open = OpenCount;
         filled = OnFillBuffer(Block(index), size);
+        if (!StillOpen(open))
+            return false;
         // The handler may only shorten the block, and only to whole frames.
         size = std::clamp(size, 0, EffectiveBufferSize);
         size -= size % Format.BytesPerFrame;
@@ -81,7 +91,11 @@ void TAudioOut::BlockDone()
     InFlightCount = FilledCount - DoneCount;
     IsRunning = InFlightCount > 0;
     const bool running = IsRunning;
-    if (HandleBuffer(Ring, EffectiveBufferSize))
+    const unsigned open = OpenCount;
+    const bool filled = HandleBuffer(Ring, EffectiveBufferSize);
+    if (!StillOpen(open))
+        return;
+    if (filled)
         QueueNextBuffer();
     if (!running) {
         KeepStreaming = false;

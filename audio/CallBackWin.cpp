@@ -82,6 +82,11 @@ TDeviceCallBack::~TDeviceCallBack() = default;
 void TDeviceCallBack::Drain()
 {
     Notifications.ClearWake();
+    // A handler that runs an event loop (a message box) must not see the next notifications inside
+    // it: its block is still out of the ring. The pass it was called from takes them once it returns.
+    if (Draining)
+        return;
+    Draining = true;
     TWaveNotification kind;
     std::int64_t postedNs = 0;
     bool closed = false;
@@ -91,6 +96,7 @@ void TDeviceCallBack::Drain()
         if (Target)
             Target->DeviceNotification(kind, postedNs, this);
     }
+    Draining = false;
     if (closed) {
         Wake->setEnabled(false);
         deleteLater();

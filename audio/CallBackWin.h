@@ -63,6 +63,7 @@ private:
     TNotificationChannel Notifications;
     QPointer<TAudioIO> Target;
     QSocketNotifier* Wake = nullptr;
+    bool Draining = false;
 };
 
 class TCallBackWinOut final : public TDeviceCallBack

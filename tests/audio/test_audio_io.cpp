@@ -241,6 +241,85 @@ private slots:
         QVERIFY(!card.In.DeviceOpen() && !card.In.Running() && !card.In.KeepGoing());
     }
 
+    void aHandlerMayStopItsOwnComponent_data()
+    {
+        QTest::addColumn<bool>("output");
+        QTest::addColumn<int>("stopAtCall");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<bool>("startAgain");
+        QTest::newRow("output, first block of the start, refused") << true << 1 << false << false;
+        QTest::newRow("output, second block of the start") << true << 2 << true << false;
+        QTest::newRow("output, while playing") << true << 7 << true << false;
+        QTest::newRow("output, while playing, started again") << true << 7 << true << true;
+        QTest::newRow("input, while recording") << false << 3 << true << false;
+        QTest::newRow("input, while recording, started again") << false << 3 << true << true;
+    }
+
+    void aHandlerMayStopItsOwnComponent()
+    {
+        QFETCH(bool, output);
+        QFETCH(int, stopAtCall);
+        QFETCH(bool, result);
+        QFETCH(bool, startAgain);
+        TCard card;
+        TAudioIO& io = output ? static_cast<TAudioIO&>(card.Out) : card.In;
+        int calls = 0, mostInFlight = 0;
+        bool restarted = false;
+        const auto handler = [&](char* buffer, int& size) {
+            std::memset(buffer, 0, size);
+            if (++calls == stopAtCall) {
+                io.StopNow();
+                if (startAgain)
+                    restarted = output ? card.Out.Start() : card.In.Start();
+                return result;
+            }
+            mostInFlight = std::max(mostInFlight, io.BuffersInFlight());
+            return true;
+        };
+        card.Out.OnFillBuffer = card.In.OnBufferFilled = handler;
+        // Stopped during its own start, the component is stopped: that is no failure of the start.
+        QVERIFY2(output ? card.Out.Start() : card.In.Start(), qPrintable(io.LastError()));
+        QVERIFY(io.LastError().isEmpty());
+        QVERIFY(WaitFor([&] { return card.Stops == 1; }, 3000));
+        if (!startAgain) {
+            QVERIFY(!io.DeviceOpen() && !io.Running());
+            QTest::qWait(50);
+            QCOMPARE(calls, stopAtCall); // nothing asked after the stop
+            return;
+        }
+        // The new open streams as any other: its blocks are queued once each.
+        QVERIFY(restarted);
+        QVERIFY(WaitFor([&] { return io.BuffersDone() >= 12; }, 3000));
+        QVERIFY(io.Running());
+        QCOMPARE(io.BuffersInFlight(), 4);
+        QVERIFY(mostInFlight <= 4);
+        io.StopNow();
+        QVERIFY(WaitFor([&] { return card.Stops == 2; }, 3000));
+    }
+
+    // A handler that shows a message box runs an event loop while its block is out of the ring.
+    void aHandlerRunningAnEventLoopSeesEachBlockOnce()
+    {
+        TCard card;
+        std::vector<const void*> blocks;
+        card.In.OnBufferFilled = [&](char* buffer, int&) {
+            blocks.push_back(buffer);
+            if (blocks.size() == 2)
+                QTest::qWait(50); // 25 blocks of card time
+            return true;
+        };
+        QVERIFY(card.In.Start());
+        QVERIFY(WaitFor([&] { return blocks.size() >= 16; }, 3000));
+        for (std::size_t i = 1; i < blocks.size(); ++i) {
+            QVERIFY(blocks[i] != blocks[i - 1]);
+            if (i >= 4)
+                QCOMPARE(blocks[i], blocks[i - 4]);
+        }
+        QCOMPARE(card.In.BuffersInFlight(), 4);
+        QCOMPARE(card.In.BuffersFilled(), card.In.BuffersDone());
+        card.In.StopNow();
+    }
+
     void failedOpensLeaveNothingOpen_data()
     {
         QTest::addColumn<int>("what");
