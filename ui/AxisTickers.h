@@ -41,8 +41,6 @@ public:
     explicit TFrequencyAxisTicker(const QString& format);
     void SetFormat(const QString& format) { Format = format; }
     void SetFrequencyKind(bool frequencyKind) { FrequencyKind = frequencyKind; }
-    // The format the last generated labels used.
-    QString EffectiveFormat() const { return Effective; }
 
     void generate(const QCPRange& range, const QLocale& locale, QChar formatChar, int precision,
                   QVector<double>& ticks, QVector<double>* subTicks, QVector<QString>* tickLabels) override;

@@ -256,21 +256,24 @@ void TChartView::ZoomIn()
 void TChartView::ZoomOut()
 {
     // One step never leaves more than one step beyond the limits of the axis set-up.
-    if (!Inside(xAxis->range(), BottomLimit) || !Inside(yAxis->range(), LevelLimit)) {
-        xAxis->setRange(BottomLimit);
-        yAxis->setRange(LevelLimit);
-    }
+    if (!Inside(xAxis->range(), BottomLimit) || !Inside(yAxis->range(), LevelLimit))
+        ResetZoom();
     ZoomAboutCentre(100.0 / ZoomOutPercent);
 }
 
 void TChartView::UndoZoom()
+{
+    ResetZoom();
+    ScheduleReplot();
+}
+
+void TChartView::ResetZoom()
 {
     if (AutoBottom)
         FitBottomToData();
     else
         xAxis->setRange(BottomLimit);
     yAxis->setRange(LevelLimit);
-    ScheduleReplot();
 }
 
 void TChartView::ZoomAboutCentre(double factor)

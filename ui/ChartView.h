@@ -105,6 +105,7 @@ private:
     void RebuildLegend();
     void FitBottomToData();
     void ZoomAboutCentre(double factor);
+    void ResetZoom(); // back to the axis set-up's ranges, or to the data for an automatic bottom axis
     void MoveCross(const QPoint& position);
     void HideCross();
 
