@@ -44,12 +44,13 @@ bool TAudioOut::StartStreaming()
     IsRunning = true;
     if (IsPaused)
         Stream->Pause();
-    const int filled = FilledCount;
-    if (!QueueNextBuffer()) {
-        CloseDevice();
-        return false;
-    }
-    for (int i = 1; i < filled && QueueNextBuffer(); ++i) {
+    // A filled block that never reached the device would stay counted in flight and keep the stream
+    // open for good, so a refusal of any of them ends the start, as it does for an input.
+    for (int i = 0, filled = FilledCount; i < filled; ++i) {
+        if (!QueueNextBuffer()) {
+            StopNow();
+            return false;
+        }
     }
     return true;
 }

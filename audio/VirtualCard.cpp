@@ -26,6 +26,8 @@ public:
     int Queue(TWaveHeader& header) override
     {
         std::lock_guard guard(Card.Lock);
+        if (Card.QueuesBeforeLoss > 0 && --Card.QueuesBeforeLoss == 0)
+            Card.LoseOpenDevices();
         if (Lost)
             return DeviceLost;
         if (!(header.Flags & WaveHeaderPrepared))
@@ -205,6 +207,7 @@ void TVirtualCard::RestoreDefaults()
     Speed_ = 1.0;
     Rebase = true;
     Refusal.clear();
+    QueuesBeforeLoss = 0;
     Configure();
 }
 
@@ -223,6 +226,17 @@ QString TVirtualCard::RefusalText() const
 void TVirtualCard::LoseDevices()
 {
     std::lock_guard guard(Lock);
+    LoseOpenDevices();
+}
+
+void TVirtualCard::LoseDevicesAtQueue(int queue)
+{
+    std::lock_guard guard(Lock);
+    QueuesBeforeLoss = std::max(queue, 0);
+}
+
+void TVirtualCard::LoseOpenDevices()
+{
     for (TVirtualStream* stream : {Output, Input})
         if (stream)
             stream->Lose();

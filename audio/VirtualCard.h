@@ -43,6 +43,9 @@ public:
     QString RefusalText() const;
     // The open devices vanish: their queued blocks come back at once and nothing more is accepted.
     void LoseDevices();
+    // The open devices vanish as the queue-th block from now (either direction) is handed to them, and
+    // that block finds them gone: a loss between two blocks of one start. 0 disarms it.
+    void LoseDevicesAtQueue(int queue);
 
     int Open(TWaveDirection direction, const TWaveFormat& format, TNotificationChannel& channel,
              std::unique_ptr<TDeviceStream>& stream);
@@ -50,6 +53,7 @@ public:
 private:
     friend class TVirtualStream;
     void Detach(TVirtualStream& stream);
+    void LoseOpenDevices(); // under the lock
     void Run();
     void Step();
     void Configure();
@@ -65,6 +69,7 @@ private:
     bool Rebase = false;
     double Rate = 48000.0;
     QString Refusal;
+    int QueuesBeforeLoss = 0;
     TVirtualStream* Output = nullptr;
     TVirtualStream* Input = nullptr;
     std::thread Clock;

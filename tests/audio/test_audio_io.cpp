@@ -377,6 +377,32 @@ private slots:
         QCOMPARE(card.In.BuffersInFlight(), 0);
     }
 
+    void deviceLostWhileStartingFailsTheStart_data()
+    {
+        QTest::addColumn<bool>("output");
+        QTest::addColumn<int>("queue");
+        QTest::newRow("output, first block") << true << 1;
+        QTest::newRow("output, third block") << true << 3;
+        QTest::newRow("input, second block") << false << 2;
+    }
+
+    void deviceLostWhileStartingFailsTheStart()
+    {
+        QFETCH(bool, output);
+        QFETCH(int, queue);
+        TCard card;
+        TSineSource sine;
+        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        TAudioIO& io = output ? static_cast<TAudioIO&>(card.Out) : card.In;
+        TDeviceServices::VirtualCard().LoseDevicesAtQueue(queue);
+        QVERIFY(output ? !card.Out.Start() : !card.In.Start());
+        QCOMPARE(io.LastError(), QString("The device is no longer available"));
+        QVERIFY(!io.DeviceOpen() && !io.Running());
+        QVERIFY(WaitFor([&] { return card.Stops == 1; }, 3000));
+        QVERIFY2(output ? card.Out.Start() : card.In.Start(), qPrintable(io.LastError()));
+        io.StopNow();
+    }
+
     void stopNowOnAClosedComponentDoesNothing()
     {
         TCard card;
