@@ -17,9 +17,14 @@ TAudioIO::TAudioIO(QObject* owner) : QObject(owner)
 
 TAudioIO::~TAudioIO() = default;
 
+// While the device is open, the blocks, the ring and the format are those it was opened with: the
+// device writes into or reads from the blocks, only the headers prepared at the open may be queued,
+// and the handlers take the format for what is streaming. So a write while open is ignored, not
+// kept for the next open (a kept value would make the properties disagree with the stream). The
+// program changes these only while the device is closed, where each write takes effect at once.
+
 void TAudioIO::SetBufferSize(int bytes)
 {
-    // The device may be writing into the blocks: they are only replaced while it is closed.
     if (DeviceOpen())
         return;
     RequestedSize = std::max(bytes, 512);
@@ -29,23 +34,31 @@ void TAudioIO::SetBufferSize(int bytes)
 
 void TAudioIO::SetNumBuffers(int count)
 {
+    if (DeviceOpen())
+        return;
     BufferCount = std::clamp(count, 2, MaxBuffers);
 }
 
 void TAudioIO::SetFrameRate(int framesPerSecond)
 {
+    if (DeviceOpen())
+        return;
     Format.FramesPerSecond = static_cast<std::uint32_t>(std::max(framesPerSecond, 0));
     ComputeFormat();
 }
 
 void TAudioIO::SetStereo(bool stereo)
 {
+    if (DeviceOpen())
+        return;
     Format.Channels = stereo ? 2 : 1;
     ComputeFormat();
 }
 
 void TAudioIO::SetQuantization(std::uint16_t bits)
 {
+    if (DeviceOpen())
+        return;
     Format.BitsPerSample = bits <= 8 ? 8 : 16;
     ComputeFormat();
 }

@@ -36,6 +36,7 @@ public:
     explicit TAudioIO(QObject* owner = nullptr);
     ~TAudioIO() override;
 
+    // The format and block setters are ignored while the device is open (see AudioIO.cpp).
     int BufferSize() const { return EffectiveBufferSize; } // effective bytes per block
     void SetBufferSize(int bytes);                         // below 512 -> 512; reallocates the blocks
     int RequestedBufferSize() const { return RequestedSize; }

@@ -172,6 +172,29 @@ private slots:
         QCOMPARE(card.Starts, 2);
     }
 
+    void formatWritesWhileOpenLeaveTheStreamAsItIs()
+    {
+        TCard card;
+        TSineSource sine;
+        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        card.Out.SetNumBuffers(2);
+        QVERIFY(card.Out.Start());
+        const TWaveFormat format = card.Out.WaveFormat();
+        card.Out.SetNumBuffers(4); // blocks 2 and 3 were never set up for this open
+        card.Out.SetFrameRate(8000);
+        card.Out.SetStereo(true);
+        card.Out.SetQuantization(8);
+        QCOMPARE(card.Out.NumBuffers(), 2);
+        QVERIFY(std::memcmp(&card.Out.WaveFormat(), &format, sizeof format) == 0);
+        QCOMPARE(card.Out.BufferSize(), 480 * 2);
+        const int done = card.Out.BuffersDone();
+        QVERIFY(WaitFor([&] { return card.Out.BuffersDone() >= done + 8; }, 3000));
+        QCOMPARE(card.Out.BuffersInFlight(), 2);
+        card.Out.StopNow();
+        card.Out.SetNumBuffers(4); // closed again: the write takes effect
+        QCOMPARE(card.Out.NumBuffers(), 4);
+    }
+
     void aStalledUserInterfaceIsCountedAsUnderflowAndOverflow()
     {
         TCard card(4800);
