@@ -121,6 +121,12 @@ bool TAudioIO::OpenStream(TWaveDirection direction, TAudioIO& target, const char
         direction == TWaveDirection::Output
             ? static_cast<TDeviceCallBack*>(new TCallBackWinOut(target, receiverParent))
             : new TCallBackWinIn(target, receiverParent);
+    if (const int error = receiver->Channel().SetUpError()) {
+        delete receiver;
+        ErrorText =
+            QStringLiteral("The wave device's notifications could not be set up: ") + qt_error_string(error);
+        return false;
+    }
     QString failure;
     if (TDeviceServices::Open(direction, DeviceNumber, Format, EffectiveBufferSize, receiver->Channel(),
                               Stream, failure) != DeviceOk) {

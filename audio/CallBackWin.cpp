@@ -3,6 +3,7 @@
 #include "audio/AudioIO.h"
 
 #include <QSocketNotifier>
+#include <cerrno>
 #include <chrono>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -12,6 +13,8 @@ TNotificationChannel::TNotificationChannel()
     for (std::size_t i = 0; i < Capacity; ++i)
         Cells[i].Sequence.store(i, std::memory_order_relaxed);
     EventFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (EventFd < 0)
+        EventFdError = errno;
 }
 
 TNotificationChannel::~TNotificationChannel()
@@ -73,6 +76,8 @@ void TNotificationChannel::ClearWake() noexcept
 
 TDeviceCallBack::TDeviceCallBack(TAudioIO& target, QObject* parent) : QObject(parent), Target(&target)
 {
+    if (Notifications.SetUpError() != 0)
+        return; // the open fails; nothing will be posted
     Wake = new QSocketNotifier(Notifications.WakeDescriptor(), QSocketNotifier::Read, this);
     connect(Wake, &QSocketNotifier::activated, this, &TDeviceCallBack::Drain);
 }

@@ -27,6 +27,9 @@ public:
     // UI thread.
     bool Take(TWaveNotification& kind, std::int64_t& postedNs) noexcept;
     int WakeDescriptor() const { return EventFd; }
+    // 0, or the system's error number when the wake descriptor could not be made: then nothing posted
+    // would ever be taken, and no device may be opened on the channel.
+    int SetUpError() const { return EventFdError; }
     void ClearWake() noexcept;
 
     static std::int64_t NowNs() noexcept;
@@ -43,6 +46,7 @@ private:
     alignas(64) std::atomic<std::size_t> PostPosition{0};
     alignas(64) std::atomic<std::size_t> TakePosition{0};
     int EventFd = -1;
+    int EventFdError = 0;
 };
 
 // The receiver made for each open of a device: it lives on the UI thread, takes the device's

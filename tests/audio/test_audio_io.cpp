@@ -7,8 +7,30 @@
 #include <QPointer>
 #include <QTest>
 #include <QThread>
+#include <fcntl.h>
+#include <optional>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
+
+// While it lives, the process can make no new file descriptor: its limit is the lowest free one.
+struct TNoFreeDescriptors
+{
+    rlimit Saved{};
+    TNoFreeDescriptors()
+    {
+        getrlimit(RLIMIT_NOFILE, &Saved);
+        const int lowestFree = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        close(lowestFree);
+        rlimit lowered = Saved;
+        lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
+        setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~TNoFreeDescriptors() { setrlimit(RLIMIT_NOFILE, &Saved); }
+    TNoFreeDescriptors(const TNoFreeDescriptors&) = delete;
+    TNoFreeDescriptors& operator=(const TNoFreeDescriptors&) = delete;
+};
 
 // The components as the program sets them up: 16-bit mono out and stereo in at 48000 frames/s.
 struct TCard
@@ -350,6 +372,8 @@ private slots:
         QTest::newRow("no such device") << 0 << "There is no wave device with this number";
         QTest::newRow("refused format") << 1 << "The device does not support this wave format";
         QTest::newRow("refused open") << 2 << "Karta zajęta przez inny program";
+        QTest::newRow("no descriptor for the notifications")
+            << 3 << "The wave device's notifications could not be set up: Too many open files";
     }
 
     void failedOpensLeaveNothingOpen()
@@ -364,12 +388,17 @@ private slots:
         } else if (what == 1) {
             card.Out.SetFrameRate(0);
             card.In.SetFrameRate(1000000);
-        } else {
+        } else if (what == 2) {
             TDeviceServices::VirtualCard().RefuseOpen(error);
         }
-        QVERIFY(!card.Out.Start());
+        std::optional<TNoFreeDescriptors> noDescriptors;
+        if (what == 3)
+            noDescriptors.emplace();
+        const bool outStarted = card.Out.Start(), inStarted = card.In.Start();
+        noDescriptors.reset();
+        QVERIFY(!outStarted);
         QCOMPARE(card.Out.LastError(), error);
-        QVERIFY(!card.In.Start());
+        QVERIFY(!inStarted);
         QCOMPARE(card.In.LastError(), error);
         QVERIFY(!card.Out.DeviceOpen() && !card.In.DeviceOpen() && !card.Out.Running() && !card.In.Running());
         QTest::qWait(30);
