@@ -61,15 +61,7 @@ TONVIX_WIDER_VECTORS TBlockSums SumBlock(const char* buffer, int frames)
 
 TLevelMeter::TLevelMeter(TMeasurementState& state, const IStreamInfo& input, TChartModel& chart,
                          IAcquisitionSink& sink, IMeterWindow& window, IClock& clock)
-    : TLevelMeter(state, nullptr, &input, chart, sink, window, clock)
-{
-}
-
-TLevelMeter::TLevelMeter(TMeasurementState& state, std::unique_ptr<IStreamInfo> owned,
-                         const IStreamInfo* borrowed, TChartModel& chart, IAcquisitionSink& sink,
-                         IMeterWindow& window, IClock& clock)
-    : State(state), OwnedInput(std::move(owned)), Input(borrowed ? *borrowed : *OwnedInput), Chart(chart),
-      Sink(sink), Window(window), Clock(clock)
+    : State(state), Input(input), Chart(chart), Sink(sink), Window(window), Clock(clock)
 {
 }
 

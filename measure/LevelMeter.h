@@ -6,7 +6,6 @@
 #include "measure/MeterPorts.h"
 
 #include <cstdint>
-#include <memory>
 
 // The block's raw figures: exact sums of squares and the sample extremes of each channel.
 struct TBlockSums
@@ -23,8 +22,6 @@ void WidenLevelRange(double& minimum, double& maximum, double excess);
 
 // Turns the recorded blocks into the two levels and publishes them to the read-outs, the chart and
 // the acquisition queue. Block analysis runs per block; the tick converts to decibels and publishes.
-class TAudioIO;
-
 class TLevelMeter
 {
 public:
@@ -32,8 +29,6 @@ public:
     // well below the quietest non-silent 16-bit block (one LSB in a million frames is about -147 dB).
     static constexpr double SilenceLevel = -200.0;
 
-    TLevelMeter(TMeasurementState& state, const TAudioIO& input, TChartModel& chart, IAcquisitionSink& sink,
-                IMeterWindow& window, IClock& clock = ProgramClock());
     TLevelMeter(TMeasurementState& state, const IStreamInfo& input, TChartModel& chart,
                 IAcquisitionSink& sink, IMeterWindow& window, IClock& clock = ProgramClock());
     TLevelMeter(const TLevelMeter&) = delete;
@@ -51,8 +46,6 @@ public:
     static double Level(long double meanSquare, double offset);
 
 private:
-    TLevelMeter(TMeasurementState& state, std::unique_ptr<IStreamInfo> owned, const IStreamInfo* borrowed,
-                TChartModel& chart, IAcquisitionSink& sink, IMeterWindow& window, IClock& clock);
     void PublishSoundPressure();
     void PublishSweep();
     void ShowReadouts(double left, double right);
@@ -64,7 +57,6 @@ private:
     bool SignalOverload(int channel, std::int32_t peakMax); // red read-out and beep at -32768
 
     TMeasurementState& State;
-    std::unique_ptr<IStreamInfo> OwnedInput; // the wave component's, when given one
     const IStreamInfo& Input;
     TChartModel& Chart;
     IAcquisitionSink& Sink;

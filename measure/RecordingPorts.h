@@ -1,5 +1,7 @@
 #pragma once
 
+#include "measure/MeterPorts.h"
+
 #include <QString>
 
 // Who asked for a stop. An action (button, menu item, F2) leaves the time axis as the user sees it;
@@ -17,14 +19,16 @@ public:
     virtual QString LastError() const = 0;
 };
 
-// IWaveDevice over a wave component (TAudioIn, TAudioOut) that starts itself as its own target.
-template <class TComponent> class TWaveDeviceOf final : public IWaveDevice
+// A wave component (TAudioIn, TAudioOut) as the recording control starts it, as its own target, and
+// as the meter and the generator read it.
+template <class TComponent> class TWaveDeviceOf final : public IWaveDevice, public IStreamInfo
 {
 public:
     explicit TWaveDeviceOf(TComponent& component) : Component(component) {}
     bool Start() override { return Component.Start(); }
     void StopNow() override { Component.StopNow(); }
     bool Running() const override { return Component.Running(); }
+    int FrameRate() const override { return Component.FrameRate(); }
     QString LastError() const override { return Component.LastError(); }
 
 private:

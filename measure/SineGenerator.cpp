@@ -43,13 +43,7 @@ double NextPhase(long double thetaEnd)
 } // namespace
 
 TSineGenerator::TSineGenerator(TMeasurementState& state, const IStreamInfo& output)
-    : TSineGenerator(state, nullptr, &output)
-{
-}
-
-TSineGenerator::TSineGenerator(TMeasurementState& state, std::unique_ptr<IStreamInfo> owned,
-                               const IStreamInfo* borrowed)
-    : State(state), OwnedOutput(std::move(owned)), Output(borrowed ? *borrowed : *OwnedOutput)
+    : State(state), Output(output)
 {
 }
 

@@ -3,16 +3,11 @@
 #include "measure/MeasurementState.h"
 #include "measure/MeterPorts.h"
 
-#include <memory>
-
 // The test tone of the sweep and of calibration: fills every output block with a sine at the current
 // GeneratorFrequency and Amplitude, continuing the phase where the previous block ended.
-class TAudioIO;
-
 class TSineGenerator
 {
 public:
-    TSineGenerator(TMeasurementState& state, const TAudioIO& output);
     TSineGenerator(TMeasurementState& state, const IStreamInfo& output);
     TSineGenerator(const TSineGenerator&) = delete;
     TSineGenerator& operator=(const TSineGenerator&) = delete;
@@ -24,10 +19,7 @@ public:
     static void Fill(TMeasurementState& state, int frameRate, char* buffer, int size);
 
 private:
-    TSineGenerator(TMeasurementState& state, std::unique_ptr<IStreamInfo> owned, const IStreamInfo* borrowed);
-
     TMeasurementState& State;
-    std::unique_ptr<IStreamInfo> OwnedOutput; // the wave component's, when given one
     const IStreamInfo& Output;
 };
 

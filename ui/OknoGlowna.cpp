@@ -69,8 +69,8 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     audAudioOut.SetBufferSize(4096);
     audAudioOut.SetFrameRate(44100);
     audAudioOut.SetWaveDevice(0);
-    Meter = std::make_unique<TLevelMeter>(Measurement, audAudioIn, Chart, Queue, *this);
-    Generator = std::make_unique<TSineGenerator>(Measurement, audAudioOut);
+    Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, Queue, *this);
+    Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice);
     Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this);
     audAudioIn.OnBufferFilled = [this](char* buffer, int& size) { return Meter->AnalyseBlock(buffer, size); };
     audAudioOut.OnFillBuffer = [this](char* buffer, int& size) {

@@ -1,6 +1,7 @@
 #include "audio/AudioIO.h"
 #include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
+#include "measure/RecordingPorts.h"
 #include "measure/SineGenerator.h"
 
 #include <QRandomGenerator>
@@ -479,7 +480,8 @@ private slots:
         TRig rig;
         TAudioIn input;
         input.SetFrameRate(8000);
-        TLevelMeter meter(rig.State, input, rig.Chart, rig.Sink, rig.Window, rig.Clock);
+        const TWaveDeviceOf<TAudioIn> inputDevice(input);
+        TLevelMeter meter(rig.State, inputDevice, rig.Chart, rig.Sink, rig.Window, rig.Clock);
         std::vector<std::int16_t> block(2 * 400, 100); // L = 8000 * 1 s / 400 = 20
         int size = int(block.size() * 2);
         meter.AnalyseBlock(reinterpret_cast<char*>(block.data()), size);
@@ -490,7 +492,8 @@ private slots:
 
         TAudioOut output;
         output.SetFrameRate(4000);
-        TSineGenerator generator(rig.State, output);
+        const TWaveDeviceOf<TAudioOut> outputDevice(output);
+        TSineGenerator generator(rig.State, outputDevice);
         rig.State.GeneratorFrequency = 1000; // a quarter turn per sample
         size = 8;
         generator.FillOutputBlock(reinterpret_cast<char*>(block.data()), size);

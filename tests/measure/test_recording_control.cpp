@@ -199,7 +199,7 @@ struct TCardRig
     TFakeSink Sink;
     TMeterWindow MeterWindow{Window};
     TRecordingControl Control{State, Input, Output, Chart, Window};
-    TLevelMeter Meter{State, AudioIn, Chart, Sink, MeterWindow};
+    TLevelMeter Meter{State, Input, Chart, Sink, MeterWindow};
     int Blocks = 0, BlocksMeasured = 0;
 
     TCardRig(int frames, double speed)
