@@ -50,11 +50,6 @@ void TDeviceServices::UseVirtualCardOnly(bool only)
     VirtualOnlyFlag() = only;
 }
 
-bool TDeviceServices::VirtualCardOnly()
-{
-    return VirtualOnlyFlag();
-}
-
 TVirtualCard& TDeviceServices::VirtualCard()
 {
     static TVirtualCard card;

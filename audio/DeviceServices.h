@@ -26,7 +26,6 @@ class TDeviceServices
 {
 public:
     static void UseVirtualCardOnly(bool only);
-    static bool VirtualCardOnly();
     static TVirtualCard& VirtualCard();
 
     // The devices of a direction in number order.

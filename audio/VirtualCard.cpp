@@ -167,12 +167,6 @@ TChannelModel TVirtualCard::DefaultModel(int channel)
     return model;
 }
 
-TChannelModel TVirtualCard::Model(int channel) const
-{
-    std::lock_guard guard(Lock);
-    return Models[channel == 0 ? 0 : 1];
-}
-
 void TVirtualCard::SetModel(int channel, const TChannelModel& model)
 {
     std::lock_guard guard(Lock);
@@ -189,14 +183,8 @@ void TVirtualCard::SetAmbient(bool on)
 void TVirtualCard::SetSpeed(double factor)
 {
     std::lock_guard guard(Lock);
-    Speed_ = std::isfinite(factor) ? std::clamp(factor, 0.01, 1000.0) : 1.0;
+    Speed = std::isfinite(factor) ? std::clamp(factor, 0.01, 1000.0) : 1.0;
     Rebase = true;
-}
-
-double TVirtualCard::Speed() const
-{
-    std::lock_guard guard(Lock);
-    return Speed_;
 }
 
 void TVirtualCard::RestoreDefaults()
@@ -204,7 +192,7 @@ void TVirtualCard::RestoreDefaults()
     std::lock_guard guard(Lock);
     Models = {DefaultModel(0), DefaultModel(1)};
     AmbientOn = true;
-    Speed_ = 1.0;
+    Speed = 1.0;
     Rebase = true;
     Refusal.clear();
     QueuesBeforeLoss = 0;
@@ -307,10 +295,10 @@ void TVirtualCard::Run()
             frames = 0;
             Rebase = false;
         }
-        const double due = std::chrono::duration<double>(now - start).count() * Rate * Speed_;
+        const double due = std::chrono::duration<double>(now - start).count() * Rate * Speed;
         // After a stall (a stopped process, an overloaded machine) the card skips ahead rather than racing.
-        if (due - frames > Rate * Speed_ * 0.25)
-            frames = due - Rate * Speed_ * 0.25;
+        if (due - frames > Rate * Speed * 0.25)
+            frames = due - Rate * Speed * 0.25;
         for (; frames + 1 <= due; frames += 1)
             Step();
         ClockWake.wait_for(guard, Tick, [this] { return StopClock; });

@@ -29,12 +29,10 @@ public:
 
     // Left: a small loudspeaker (high-pass 60 Hz, low-pass 12 kHz, -10 dB); right: a wire at -3 dB.
     static TChannelModel DefaultModel(int channel);
-    TChannelModel Model(int channel) const;
     void SetModel(int channel, const TChannelModel& model);
     void SetAmbient(bool on);
     // Card time runs this many times faster than the steady clock (tests); 1 is real time.
     void SetSpeed(double factor);
-    double Speed() const;
     // Default models, real time, ambient sound on, no faults.
     void RestoreDefaults();
 
@@ -65,7 +63,7 @@ private:
     TNoise Noise{0x2545F491u};
     bool AmbientOn = true;
     double AmbientMix = 1.0;
-    double Speed_ = 1.0;
+    double Speed = 1.0;
     bool Rebase = false;
     double Rate = 48000.0;
     QString Refusal;
