@@ -285,9 +285,11 @@ void TVirtualCard::Run()
 {
     using Clock_ = std::chrono::steady_clock;
     constexpr auto Tick = std::chrono::milliseconds(1);
+    // A waiting caller waits for one chunk at most: 256 frames take some tens of microseconds.
+    constexpr double ChunkFrames = 256;
     Clock_::time_point start;
     double frames = 0;
-    std::unique_lock guard(Lock);
+    std::unique_lock guard(Lock.ClockMutex());
     while (!StopClock) {
         const auto now = Clock_::now();
         if (Rebase) {
@@ -299,8 +301,13 @@ void TVirtualCard::Run()
         // After a stall (a stopped process, an overloaded machine) the card skips ahead rather than racing.
         if (due - frames > Rate * Speed * 0.25)
             frames = due - Rate * Speed * 0.25;
-        for (; frames + 1 <= due; frames += 1)
+        const double chunkEnd = std::min(due, frames + ChunkFrames);
+        for (; frames + 1 <= chunkEnd; frames += 1)
             Step();
+        if (frames + 1 <= due) { // more is due: no sleep, but any waiting caller goes first
+            Lock.HandOver(guard);
+            continue;
+        }
         ClockWake.wait_for(guard, Tick, [this] { return StopClock; });
     }
 }

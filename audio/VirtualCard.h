@@ -50,13 +50,44 @@ public:
 
 private:
     friend class TVirtualStream;
+
+    // The card's lock. The clock thread steps the frames due under it in short chunks and, between
+    // two chunks, hands it to any other thread waiting for it: a plain mutex would let the clock take
+    // it straight back, and keep the user-interface thread out for a whole catch-up.
+    class TCardLock
+    {
+    public:
+        void lock()
+        {
+            Waiting.fetch_add(1, std::memory_order_relaxed);
+            Mutex.lock();
+            Waiting.fetch_sub(1, std::memory_order_relaxed);
+        }
+        void unlock() { Mutex.unlock(); }
+        // The clock thread, holding `clock` on ClockMutex(): lets the waiting threads go first.
+        void HandOver(std::unique_lock<std::mutex>& clock)
+        {
+            if (Waiting.load(std::memory_order_relaxed) == 0)
+                return;
+            clock.unlock();
+            while (Waiting.load(std::memory_order_relaxed) > 0)
+                std::this_thread::yield();
+            clock.lock();
+        }
+        std::mutex& ClockMutex() { return Mutex; }
+
+    private:
+        std::mutex Mutex;
+        std::atomic<int> Waiting{0};
+    };
+
     void Detach(TVirtualStream& stream);
     void LoseOpenDevices(); // under the lock
     void Run();
     void Step();
     void Configure();
 
-    mutable std::mutex Lock;
+    mutable TCardLock Lock;
     std::array<TChannelModel, 2> Models;
     std::array<TChannelPath, 2> Paths;
     TAmbientSound Ambient;

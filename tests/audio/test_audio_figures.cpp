@@ -79,6 +79,50 @@ private slots:
         QVERIFY(median >= 0 && median < 20);
         QVERIFY(std::isfinite(cpu) && cpu < 50);
     }
+
+    // At a high speed the card's clock is always catching up; the UI thread still gets its lock
+    // (to queue a block, to change a setting) within a chunk of frames, not after the whole batch.
+    void theUserInterfaceGetsTheCardsLockAtAnySpeed()
+    {
+        TDeviceServices::UseVirtualCardOnly(true);
+        TDeviceServices::VirtualCard().RestoreDefaults();
+        TDeviceServices::VirtualCard().SetSpeed(1000);
+        TAudioOut out;
+        TAudioIn in;
+        out.SetFrameRate(48000);
+        out.SetBufferSize(1500 * 2);
+        in.SetFrameRate(48000);
+        in.SetStereo(true);
+        in.SetBufferSize(1500 * 4);
+        TSineSource sine;
+        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        QVERIFY(out.Start());
+        QVERIFY(in.Start());
+        double longestGap = 0, longestSetting = 0;
+        QElapsedTimer sinceTick;
+        sinceTick.start();
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longestGap = std::max(longestGap, sinceTick.nsecsElapsed() / 1e6);
+            QElapsedTimer setting;
+            setting.start();
+            TDeviceServices::VirtualCard().SetAmbient(true);
+            longestSetting = std::max(longestSetting, setting.nsecsElapsed() / 1e6);
+            sinceTick.start();
+        });
+        tick.start(1);
+        QEventLoop loop;
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        loop.exec();
+        out.StopNow();
+        in.StopNow();
+        TDeviceServices::VirtualCard().RestoreDefaults();
+        qInfo("virtual card at 1000 times real time: longest wait for a setting %.3f ms, longest gap between "
+              "1 ms ticks %.1f ms, %d blocks recorded",
+              longestSetting, longestGap, in.BuffersDone());
+        QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAudioFigures)
