@@ -173,6 +173,7 @@ public:
             return DeviceUnprepared;
         if (!Push(header))
             return DeviceQueueFull;
+        Flushed = false;
         if (Direction == TWaveDirection::Output)
             Fill(pa_stream_writable_size(Stream));
         else
@@ -189,6 +190,7 @@ public:
             Await(Loop, pa_stream_flush(Stream, &TPulseStream::Done, this));
         CompleteAll();
         Held.Clear();
+        Flushed = true;
         return DeviceOk;
     }
     std::uint64_t Xruns() const override { return XrunCount.load(std::memory_order_relaxed); }
@@ -197,8 +199,37 @@ private:
     int Shutdown() override
     {
         TLoopLock lock(Loop);
+        // A block is done once the server holds it, so at the close after the last one the server
+        // still has up to a block to play. It is played out first, unless the stream was flushed (a
+        // stop at once), paused or lost.
+        if (Direction == TWaveDirection::Output && Ready && !Lost && !Flushed && !Corked)
+            PlayOut();
         Release();
         return DeviceOk;
+    }
+    // With the lock held. A drain also starts a stream that never held enough to start by itself. The
+    // wait is bounded, in case the server never answers: twice what it may hold, and a second more.
+    void PlayOut()
+    {
+        pa_stream_set_underflow_callback(Stream, nullptr, nullptr); // running empty is the end here
+        pa_operation* operation = pa_stream_drain(Stream, &TPulseStream::Done, this);
+        if (!operation)
+            return;
+        const pa_buffer_attr* attributes = pa_stream_get_buffer_attr(Stream);
+        const pa_usec_t held =
+            attributes ? pa_bytes_to_usec(attributes->tlength, pa_stream_get_sample_spec(Stream)) : 0;
+        timeval deadline{};
+        pa_timeval_add(pa_gettimeofday(&deadline), 2 * held + PA_USEC_PER_SEC);
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(Loop);
+        TimedOut = false;
+        pa_time_event* timer = api->time_new(api, &deadline, &TPulseStream::Timeout, this);
+        while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING && !TimedOut && !Lost)
+            pa_threaded_mainloop_wait(Loop);
+        if (pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
+            pa_operation_cancel(operation);
+        if (timer)
+            api->time_free(timer);
+        pa_operation_unref(operation);
     }
     void Release()
     {
@@ -220,6 +251,7 @@ private:
         if (Lost)
             return LostCode;
         Await(Loop, pa_stream_cork(Stream, cork ? 1 : 0, &TPulseStream::Done, this));
+        Corked = cork;
         return DeviceOk;
     }
 
@@ -287,6 +319,12 @@ private:
     {
         pa_threaded_mainloop_signal(static_cast<TPulseStream*>(self)->Loop, 0);
     }
+    static void Timeout(pa_mainloop_api*, pa_time_event*, const timeval*, void* self)
+    {
+        auto* me = static_cast<TPulseStream*>(self);
+        me->TimedOut = true;
+        pa_threaded_mainloop_signal(me->Loop, 0);
+    }
 
     pa_threaded_mainloop* Loop;
     int& OpenStreams; // the main loop outlives every stream on it
@@ -294,6 +332,9 @@ private:
     pa_stream* Stream = nullptr;
     bool Ready = false;
     bool Lost = false;
+    bool Flushed = false; // reset since the last block was queued
+    bool Corked = false;  // output: paused
+    bool TimedOut = false;
     int LostCode = DeviceLost;
     std::atomic<std::uint64_t> XrunCount{0};
 };

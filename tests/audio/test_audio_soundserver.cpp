@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <algorithm>
 
 // End to end through the sound server that scripts/test starts: a null sink "tonvix_null" whose monitor
 // records what is played into it.
@@ -87,6 +88,72 @@ private slots:
             const double frequency = ZeroCrossingFrequency(*channel, steadyFrom, 48000);
             QVERIFY2(std::abs(frequency - 1000) < 1, qPrintable(QString("frequency %1 Hz").arg(frequency)));
         }
+    }
+
+    // A block is done once the server holds it; the close after the last one must not discard what
+    // the server still holds, and a single block, too short to start the playing by itself, is heard
+    // too. Each frame carries its number, so the recording tells which frames were played.
+    void anOutputThatEndsIsPlayedToItsLastFrame_data()
+    {
+        QTest::addColumn<int>("blocks");
+        QTest::addColumn<bool>("drainedOnRequest");
+        QTest::newRow("one block") << 1 << false;
+        QTest::newRow("three blocks, the handler refusing the fourth") << 3 << false;
+        QTest::newRow("five blocks, then drained on request") << 5 << true;
+    }
+
+    void anOutputThatEndsIsPlayedToItsLastFrame()
+    {
+        QFETCH(int, blocks);
+        QFETCH(bool, drainedOnRequest);
+        constexpr int Frames = 4800; // 100 ms blocks
+        TAudioOut out;
+        TAudioIn in;
+        out.SetFrameRate(48000);
+        out.SetBufferSize(Frames * 2);
+        in.SetFrameRate(48000);
+        in.SetStereo(true);
+        in.SetBufferSize(2400 * 4);
+        int fills = 0;
+        std::int16_t frame = 0;
+        out.OnFillBuffer = [&](char* buffer, int& size) {
+            if (fills == blocks)
+                return false;
+            if (++fills == blocks && drainedOnRequest)
+                out.StopWhenDrained();
+            for (int i = 0; i < size / 2; ++i) {
+                ++frame;
+                std::memcpy(buffer + 2 * i, &frame, 2);
+            }
+            return true;
+        };
+        std::vector<double> left;
+        left.reserve(48000 * 4);
+        in.OnBufferFilled = [&](char* buffer, int& size) {
+            AppendChannel(left, buffer, size, 2, 0);
+            return true;
+        };
+        QVERIFY2(in.Start(), qPrintable(in.LastError()));
+        QVERIFY(WaitFor([&] { return in.BuffersDone() >= 4; }, 5000)); // the monitor is recording
+        const std::size_t from = left.size();
+        QVERIFY2(out.Start(), qPrintable(out.LastError()));
+        QVERIFY(WaitFor([&] { return !out.DeviceOpen(); }, 5000));
+        QCOMPARE(out.BuffersDone(), blocks);
+        QTest::qWait(500); // what was played reaches the monitor
+        in.StopNow();
+
+        // The frames heard, in order and without a gap, up to the last one played. The first few tens
+        // of milliseconds may be missing: the sink renders that far ahead, and when the stream joins it
+        // renders that stretch again, but its monitor has already passed it on.
+        const auto heard = std::find_if(left.begin() + std::ptrdiff_t(from), left.end(),
+                                        [](double sample) { return sample != 0; });
+        QVERIFY2(heard != left.end(), "nothing heard");
+        const double first = *heard;
+        QVERIFY2(first >= 1 && first <= 2400, qPrintable(QString("first frame heard: %1").arg(first)));
+        double expected = first;
+        for (auto at = heard; at != left.end() && *at != 0; ++at, ++expected)
+            QCOMPARE(*at, expected);
+        QCOMPARE(expected - 1, double(blocks * Frames));
     }
 
     void failuresAndEndingsThroughTheServer()
