@@ -32,7 +32,8 @@ public:
     bool Empty() const { return Count == 0; }
     std::size_t FrameSize() const { return FrameBytes; }
     void Clear() { Head = Count = 0; }
-    // Whole frames only when they do not all fit; from == nullptr stores silence (fill). Returns bytes stored.
+    // Whole frames only when they do not all fit; from == nullptr stores silence (fill). Returns bytes
+    // stored.
     std::size_t Put(const char* from, std::size_t size, int fill);
     std::size_t Take(char* to, std::size_t size);
 

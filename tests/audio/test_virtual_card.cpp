@@ -233,7 +233,8 @@ private slots:
         const double twoCos = 2 * std::cos(2 * std::numbers::pi * loop.Sine.Frequency / 48000);
         double worst = 0;
         for (std::size_t i = 2400; i < loop.Right.size(); ++i)
-            worst = std::max(worst, std::abs(loop.Right[i] - (twoCos * loop.Right[i - 1] - loop.Right[i - 2])));
+            worst =
+                std::max(worst, std::abs(loop.Right[i] - (twoCos * loop.Right[i - 1] - loop.Right[i - 2])));
         QVERIFY2(worst < 4, qPrintable(QString::number(worst)));
     }
 
