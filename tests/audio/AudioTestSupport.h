@@ -1,5 +1,7 @@
 #pragma once
 
+#include "audio/AudioIO.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <cmath>
@@ -76,4 +78,15 @@ inline double ZeroCrossingFrequency(const std::vector<double>& samples, std::siz
         }
     }
     return crossings > 0 ? crossings * frameRate / (last - first) : 0.0;
+}
+
+// The program's pair of components: a mono output and a stereo input, 16-bit at 48000 frames/s,
+// with blocks of the given numbers of frames.
+inline void SetUpProgramPair(TAudioOut& out, int outFrames, TAudioIn& in, int inFrames)
+{
+    out.SetFrameRate(48000);
+    out.SetBufferSize(outFrames * 2);
+    in.SetFrameRate(48000);
+    in.SetStereo(true);
+    in.SetBufferSize(inFrames * 4);
 }

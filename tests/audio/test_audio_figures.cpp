@@ -37,11 +37,7 @@ private slots:
         constexpr int Frames = 1500;
         TAudioOut out;
         TAudioIn in;
-        out.SetFrameRate(48000);
-        out.SetBufferSize(Frames * 2);
-        in.SetFrameRate(48000);
-        in.SetStereo(true);
-        in.SetBufferSize(Frames * 4);
+        SetUpProgramPair(out, Frames, in, Frames);
         std::vector<double> latencies;
         latencies.reserve(4096);
         TSineSource sine;
@@ -89,11 +85,7 @@ private slots:
         TDeviceServices::VirtualCard().SetSpeed(1000);
         TAudioOut out;
         TAudioIn in;
-        out.SetFrameRate(48000);
-        out.SetBufferSize(1500 * 2);
-        in.SetFrameRate(48000);
-        in.SetStereo(true);
-        in.SetBufferSize(1500 * 4);
+        SetUpProgramPair(out, 1500, in, 1500);
         TSineSource sine;
         out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
         QVERIFY(out.Start());

@@ -42,12 +42,8 @@ private slots:
         constexpr double BlockSeconds = Frames / 48000.0;
         TAudioOut out;
         TAudioIn in;
-        out.SetFrameRate(48000);
-        out.SetBufferSize(Frames * 2);
+        SetUpProgramPair(out, Frames, in, Frames);
         out.SetWaveDevice(0);
-        in.SetFrameRate(48000);
-        in.SetStereo(true);
-        in.SetBufferSize(Frames * 4);
         in.SetWaveDevice(0);
         TSineSource sine;
         out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
@@ -109,11 +105,7 @@ private slots:
         constexpr int Frames = 4800; // 100 ms blocks
         TAudioOut out;
         TAudioIn in;
-        out.SetFrameRate(48000);
-        out.SetBufferSize(Frames * 2);
-        in.SetFrameRate(48000);
-        in.SetStereo(true);
-        in.SetBufferSize(2400 * 4);
+        SetUpProgramPair(out, Frames, in, 2400);
         int fills = 0;
         std::int16_t frame = 0;
         out.OnFillBuffer = [&](char* buffer, int& size) {
@@ -160,11 +152,7 @@ private slots:
     {
         TAudioOut out;
         TAudioIn in;
-        out.SetFrameRate(48000);
-        out.SetBufferSize(4800);
-        in.SetFrameRate(48000);
-        in.SetStereo(true);
-        in.SetBufferSize(9600);
+        SetUpProgramPair(out, 2400, in, 2400);
         int stops = 0;
         out.OnStop = in.OnStop = [&](QObject*) { ++stops; };
         TSineSource sine;
