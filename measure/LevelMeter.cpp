@@ -193,6 +193,20 @@ void TLevelMeter::ShowReadouts(double left, double right)
     Window.SetReadoutText(1, ReadoutText(right));
 }
 
+bool ChannelLevelRange(const TChartModel& chart, bool left, bool right, double& minimum, double& maximum)
+{
+    bool any = false;
+    for (const int series : {LeftChannelSeries, RightChannelSeries}) {
+        const TChartSeriesData& data = chart.Series(series);
+        if (!(series == LeftChannelSeries ? left : right) || data.Empty())
+            continue;
+        minimum = any ? std::min(minimum, data.MinY()) : data.MinY();
+        maximum = any ? std::max(maximum, data.MaxY()) : data.MaxY();
+        any = true;
+    }
+    return any;
+}
+
 void WidenLevelRange(double& minimum, double& maximum, double excess)
 {
     if (excess == 0)
@@ -205,19 +219,9 @@ void TLevelMeter::FitLevelAxis()
 {
     // The channels of the mode that hold points; right after a start they hold none, and the axis
     // set up for the start stays until they do rather than closing in on a level of 0 dB.
-    bool any = false;
     double smallest = 0, largest = 0;
-    for (const int series : {LeftChannelSeries, RightChannelSeries}) {
-        const TChartSeriesData& data = Chart.Series(series);
-        const bool shown = series == LeftChannelSeries ? State.ChannelMode != TChannelMode::Right
-                                                       : State.ChannelMode != TChannelMode::Left;
-        if (!shown || data.Empty())
-            continue;
-        smallest = any ? std::min(smallest, data.MinY()) : data.MinY();
-        largest = any ? std::max(largest, data.MaxY()) : data.MaxY();
-        any = true;
-    }
-    if (!any)
+    if (!ChannelLevelRange(Chart, State.ChannelMode != TChannelMode::Right,
+                           State.ChannelMode != TChannelMode::Left, smallest, largest))
         return;
     WidenLevelRange(smallest, largest, State.LevelExcess);
     Window.SetLevelAxisRange(smallest, largest);

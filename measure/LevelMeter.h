@@ -17,6 +17,9 @@ struct TBlockSums
 // One pass over a block of little-endian stereo 16-bit frames (at least one frame).
 TBlockSums SumBlock(const char* buffer, int frames);
 
+// The smallest and largest level of the chosen channel series that hold points; false, and the
+// range untouched, when none of them does.
+bool ChannelLevelRange(const TChartModel& chart, bool left, bool right, double& minimum, double& maximum);
 // Widens an automatic level axis by the excess (dB) and rounds its ends to whole dB, halves to even.
 void WidenLevelRange(double& minimum, double& maximum, double excess);
 

@@ -335,16 +335,9 @@ void TRecordingControl::SetUpLevelAxis()
         Window.SetLevelAxisRange(State.TimeLevelScaleMinimum, State.TimeLevelScaleMaximum);
         return;
     }
-    bool any = false;
     double minimum = NoDataLevelMinimum, maximum = NoDataLevelMaximum;
-    for (const int series : {LeftChannelSeries, RightChannelSeries}) {
-        const TChartSeriesData& data = Chart.Series(series);
-        if (!Chart.Visible(series) || data.Empty())
-            continue;
-        minimum = any ? std::min(minimum, data.MinY()) : data.MinY();
-        maximum = any ? std::max(maximum, data.MaxY()) : data.MaxY();
-        any = true;
-    }
+    ChannelLevelRange(Chart, Chart.Visible(LeftChannelSeries), Chart.Visible(RightChannelSeries), minimum,
+                      maximum);
     WidenLevelRange(minimum, maximum, State.LevelExcess);
     Window.SetLevelAxisRange(minimum, maximum);
 }
