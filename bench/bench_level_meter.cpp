@@ -24,7 +24,6 @@ struct TBenchWindow final : IMeterWindow
     bool StartButtonEnabled() const override { return true; }
     void SetLevelAxisRange(double, double) override {}
     void SetTimeAxisAutomatic() override {}
-    void SetCalibrationLabel(const QString&) override {}
     int ActiveSeries() const override { return 0; }
     void UpdateClockPanel() override {}
     void SweepStep() override {}

@@ -146,3 +146,32 @@ void TChartModel::SetTitle(int series, const QString& title)
     current = title;
     emit TitleChanged(series);
 }
+
+std::optional<TDataRange> TChartModel::DataRange(unsigned seriesMask) const
+{
+    std::optional<TDataRange> range;
+    for (int series = 0; series < ChartSeriesCount; ++series) {
+        const TChartSeriesData& data = Series(series);
+        if (!(seriesMask & SeriesBit(series)) || data.Empty())
+            continue;
+        const TDataRange own{data.MinX(), data.MaxX(), data.MinY(), data.MaxY()};
+        if (!range) {
+            range = own;
+            continue;
+        }
+        range->MinX = std::min(range->MinX, own.MinX);
+        range->MaxX = std::max(range->MaxX, own.MaxX);
+        range->MinY = std::min(range->MinY, own.MinY);
+        range->MaxY = std::max(range->MaxY, own.MaxY);
+    }
+    return range;
+}
+
+unsigned TChartModel::VisibleOf(unsigned seriesMask) const
+{
+    unsigned visible = 0;
+    for (int series = 0; series < ChartSeriesCount; ++series)
+        if ((seriesMask & SeriesBit(series)) && Visible(series))
+            visible |= SeriesBit(series);
+    return visible;
+}

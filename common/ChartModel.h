@@ -4,6 +4,7 @@
 #include <QString>
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 // Chart series indices: 0..7 the result series "Seria 1".."Seria 8", 8 the left and 9 the right channel.
@@ -45,6 +46,19 @@ private:
     mutable bool YExtremesValid = true;
 };
 
+// The extremes of the points of several series together.
+struct TDataRange
+{
+    double MinX, MaxX, MinY, MaxY;
+};
+
+// Bit i of a series mask chooses series i.
+constexpr unsigned SeriesBit(int series)
+{
+    return 1u << series;
+}
+constexpr unsigned ResultSeriesMask = (1u << ResultSeriesCount) - 1;
+
 // The data of the chart's ten series, queried and changed by the engine without any widget;
 // the chart view follows the signals incrementally.
 class TChartModel : public QObject
@@ -65,6 +79,11 @@ public:
     void SetVisible(int series, bool visible);
     QString Title(int series) const { return Titles[static_cast<std::size_t>(series)]; }
     void SetTitle(int series, const QString& title);
+
+    // The extremes over the chosen series that hold points (visible or not); nothing when none does.
+    std::optional<TDataRange> DataRange(unsigned seriesMask) const;
+    // The mask of the visible series among the chosen ones.
+    unsigned VisibleOf(unsigned seriesMask) const;
 
 signals:
     void PointAppended(int series, int index); // index < Count()-1 means it was inserted before others

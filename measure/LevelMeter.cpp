@@ -193,20 +193,6 @@ void TLevelMeter::ShowReadouts(double left, double right)
     Window.SetReadoutText(1, ReadoutText(right));
 }
 
-bool ChannelLevelRange(const TChartModel& chart, bool left, bool right, double& minimum, double& maximum)
-{
-    bool any = false;
-    for (const int series : {LeftChannelSeries, RightChannelSeries}) {
-        const TChartSeriesData& data = chart.Series(series);
-        if (!(series == LeftChannelSeries ? left : right) || data.Empty())
-            continue;
-        minimum = any ? std::min(minimum, data.MinY()) : data.MinY();
-        maximum = any ? std::max(maximum, data.MaxY()) : data.MaxY();
-        any = true;
-    }
-    return any;
-}
-
 void WidenLevelRange(double& minimum, double& maximum, double excess)
 {
     if (excess == 0)
@@ -219,10 +205,15 @@ void TLevelMeter::FitLevelAxis()
 {
     // The channels of the mode that hold points; right after a start they hold none, and the axis
     // set up for the start stays until they do rather than closing in on a level of 0 dB.
-    double smallest = 0, largest = 0;
-    if (!ChannelLevelRange(Chart, State.ChannelMode != TChannelMode::Right,
-                           State.ChannelMode != TChannelMode::Left, smallest, largest))
+    unsigned channels = 0;
+    if (State.ChannelMode != TChannelMode::Right)
+        channels |= SeriesBit(LeftChannelSeries);
+    if (State.ChannelMode != TChannelMode::Left)
+        channels |= SeriesBit(RightChannelSeries);
+    const std::optional<TDataRange> range = Chart.DataRange(channels);
+    if (!range)
         return;
+    double smallest = range->MinY, largest = range->MaxY;
     WidenLevelRange(smallest, largest, State.LevelExcess);
     Window.SetLevelAxisRange(smallest, largest);
 }
@@ -273,26 +264,36 @@ void TLevelMeter::CaptureCalibrationLevels()
         return;
     State.BlockLevelL = Level(State.BlockMeanSquareL, 0);
     State.BlockLevelR = Level(State.BlockMeanSquareR, 0);
-    CapturePeak(State.PeakMinL, State.PeakMaxL, State.BlockLevelL, State.CalibrationPeakLevelL,
-                State.CalibrationPeakFrequencyL);
-    CapturePeak(State.PeakMinR, State.PeakMaxR, State.BlockLevelR, State.CalibrationPeakLevelR,
-                State.CalibrationPeakFrequencyR);
-    // The magnitude drops to 1, not 0, and the smallest sample stays.
-    if (SignalOverload(0, State.PeakMaxL))
-        State.PeakMaxL = 1;
-    if (SignalOverload(1, State.PeakMaxR))
-        State.PeakMaxR = 1;
-    Window.SetCalibrationLabel(NumberFormat::General(State.CalibrationPeakFrequencyL));
+    CapturePeak(0);
+    CapturePeak(1);
 }
 
-void TLevelMeter::CapturePeak(std::int32_t peakMin, std::int32_t& peakMax, double blockLevel,
-                              double& peakLevel, double& peakFrequency) const
+// The level and the generator frequency are taken whenever the channel's largest sample magnitude
+// (of either sign) grows. A magnitude at the overload cannot grow any more, so an overload is
+// reported once and the level of the first block that reached it stays the maximum.
+void TLevelMeter::CapturePeak(int channel)
 {
-    if (std::abs(peakMin) <= peakMax)
+    const bool left = channel == 0;
+    const std::int32_t magnitude =
+        std::max(left ? State.PeakMaxL : State.PeakMaxR, std::abs(left ? State.PeakMinL : State.PeakMinR));
+    std::int32_t& captured = left ? State.CalibrationPeakMagnitudeL : State.CalibrationPeakMagnitudeR;
+    if (magnitude <= captured)
         return;
-    peakMax = std::abs(peakMin);
-    peakLevel = blockLevel;
-    peakFrequency = State.GeneratorFrequency;
+    captured = magnitude;
+    (left ? State.CalibrationPeakLevelL : State.CalibrationPeakLevelR) =
+        left ? State.BlockLevelL : State.BlockLevelR;
+    (left ? State.CalibrationPeakFrequencyL : State.CalibrationPeakFrequencyR) = State.GeneratorFrequency;
+    SignalOverload(channel, magnitude);
+}
+
+double TLevelMeter::PeakLevel(std::int32_t peakMax, std::int32_t peakMin)
+{
+    // The magnitude of the smallest sample counts even when no tick has folded it in yet.
+    const std::int64_t magnitude =
+        std::max<std::int64_t>(peakMax, std::llabs(static_cast<long long>(peakMin)));
+    if (magnitude == 0)
+        return SilenceLevel;
+    return 20.0 * std::log10(static_cast<double>(magnitude) / PeakReference);
 }
 
 bool TLevelMeter::SignalOverload(int channel, std::int32_t peakMax)

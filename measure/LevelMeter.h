@@ -17,9 +17,6 @@ struct TBlockSums
 // One pass over a block of little-endian stereo 16-bit frames (at least one frame).
 TBlockSums SumBlock(const char* buffer, int frames);
 
-// The smallest and largest level of the chosen channel series that hold points; false, and the
-// range untouched, when none of them does.
-bool ChannelLevelRange(const TChartModel& chart, bool left, bool right, double& minimum, double& maximum);
 // Widens an automatic level axis by the excess (dB) and rounds its ends to whole dB, halves to even.
 void WidenLevelRange(double& minimum, double& maximum, double excess);
 
@@ -47,6 +44,9 @@ public:
 
     // 10 log10(meanSquare / 32767^2) + offset, never below SilenceLevel and never NaN.
     static double Level(long double meanSquare, double offset);
+    // 20 log10(largest sample magnitude / 32768) of the tracked extremes; SilenceLevel when the
+    // channel saw nothing but zeros.
+    static double PeakLevel(std::int32_t peakMax, std::int32_t peakMin);
 
 private:
     void PublishSoundPressure();
@@ -55,8 +55,7 @@ private:
     void FitLevelAxis();
     void AppendChannelPoint(int series, double value);
     bool DirectTickDue() const;
-    void CapturePeak(std::int32_t peakMin, std::int32_t& peakMax, double blockLevel, double& peakLevel,
-                     double& peakFrequency) const;
+    void CapturePeak(int channel);
     bool SignalOverload(int channel, std::int32_t peakMax); // red read-out and beep at -32768
 
     TMeasurementState& State;

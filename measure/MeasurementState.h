@@ -96,6 +96,7 @@ struct TMeasurementState
     // Calibration
     double CalibrationPeakLevelL = 0, CalibrationPeakLevelR = 0;         // dB
     double CalibrationPeakFrequencyL = 0, CalibrationPeakFrequencyR = 0; // Hz
+    std::int32_t CalibrationPeakMagnitudeL = 0, CalibrationPeakMagnitudeR = 0; // at the last capture
     int CalibrationTargetLevel = 0;
     int CalibrationStep = 0;
     double CalibrationStartFreq = 100, CalibrationStopFreq = 10000;

@@ -23,22 +23,26 @@ const QString Continue = QStringLiteral("&Kontynuuj");
 const QString Acquiring = QStringLiteral("Zapis danych do pamięci");
 const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
 
-// 20 log10(peak / 32768); a channel that saw nothing counts as full scale, 0 dB.
-double PeakLevel(std::int32_t peakMax, std::int32_t peakMin)
-{
-    // The magnitude of the smallest sample counts even when no tick has folded it in yet.
-    std::int64_t magnitude = std::max<std::int64_t>(peakMax, std::llabs(static_cast<long long>(peakMin)));
-    if (magnitude == 0)
-        magnitude = OverloadMagnitude;
-    return 20.0 * std::log10(static_cast<double>(magnitude) / PeakReference);
-}
-
 } // namespace
 
 TRecordingControl::TRecordingControl(TMeasurementState& state, IWaveDevice& input, IWaveDevice& output,
                                      TChartModel& chart, IRecordingWindow& window, IClock& clock)
     : State(state), Input(input), Output(output), Chart(chart), Window(window), Clock(clock)
 {
+}
+
+void WaitProcessingEvents(int milliseconds)
+{
+    if (milliseconds <= 0)
+        return;
+    // Blocks keep being analysed while the loop runs; the timer ends it without burning a core.
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(milliseconds);
+    loop.exec();
 }
 
 // ---- Start and stop
@@ -107,6 +111,7 @@ void TRecordingControl::PrepareRecording()
     }
     // Also after "Zeruj czas" in a pause: a fresh start must not be taken for a pause at its stop.
     State.RecordingPaused = false;
+    Window.SetSeriesMenusEnabled(true);
     Window.SetPauseBlinking(false);
     Window.SetPauseEnabled(true);
 }
@@ -125,16 +130,7 @@ void TRecordingControl::SettlingWait()
 {
     const double averagingTime = State.AveragingTime;
     State.AveragingTime = SettlingAveragingTime;
-    if (State.MeasurementDelay > 0) {
-        // Blocks keep being analysed while the loop runs; the timer ends it without burning a core.
-        QEventLoop loop;
-        QTimer deadline;
-        deadline.setSingleShot(true);
-        deadline.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-        deadline.start(State.MeasurementDelay);
-        loop.exec();
-    }
+    WaitProcessingEvents(State.MeasurementDelay);
     State.AveragingTime = averagingTime;
 }
 
@@ -152,6 +148,7 @@ void TRecordingControl::Stop(TStopSender sender)
         Window.SetPauseEnabled(false);
         Window.SetTimeAxisAutoRange(false);
         Window.SetStatusText(4, QString());
+        Window.SetSeriesMenusEnabled(!State.RecordingPaused); // the series stay as they are while paused
         if (State.RecordingPaused) {
             Window.SetStatusText(0, Paused);
             State.PauseOffset = State.ElapsedTime;
@@ -177,8 +174,8 @@ void TRecordingControl::Stop(TStopSender sender)
 
 void TRecordingControl::StorePeakLevels()
 {
-    Window.StoreChannelPeakLevels(PeakLevel(State.PeakMaxL, State.PeakMinL),
-                                  PeakLevel(State.PeakMaxR, State.PeakMinR));
+    Window.StoreChannelPeakLevels(TLevelMeter::PeakLevel(State.PeakMaxL, State.PeakMinL),
+                                  TLevelMeter::PeakLevel(State.PeakMaxR, State.PeakMinR));
 }
 
 void TRecordingControl::ShowReports()
@@ -197,7 +194,6 @@ void TRecordingControl::Pause()
     Window.SetPauseBlinking(true);
     Stop(TStopSender::Window);
     Window.SetKindAndCalibrationEnabled(false);
-    Window.SetSeriesMenusEnabled(false);
 }
 
 void TRecordingControl::PauseBlink()
@@ -336,8 +332,11 @@ void TRecordingControl::SetUpLevelAxis()
         return;
     }
     double minimum = NoDataLevelMinimum, maximum = NoDataLevelMaximum;
-    ChannelLevelRange(Chart, Chart.Visible(LeftChannelSeries), Chart.Visible(RightChannelSeries), minimum,
-                      maximum);
+    if (const auto range =
+            Chart.DataRange(Chart.VisibleOf(SeriesBit(LeftChannelSeries) | SeriesBit(RightChannelSeries)))) {
+        minimum = range->MinY;
+        maximum = range->MaxY;
+    }
     WidenLevelRange(minimum, maximum, State.LevelExcess);
     Window.SetLevelAxisRange(minimum, maximum);
 }

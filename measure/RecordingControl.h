@@ -7,6 +7,9 @@
 
 #include <QString>
 
+// Waits for the given time while the event loop runs on: blocks, timers and commands are served.
+void WaitProcessingEvents(int milliseconds);
+
 // The control layer of a measurement: start, settling wait, stop, pause and continue, acquisition,
 // the clock panel, the averaging choice and the chart axes of a sound-pressure recording. The window's
 // handlers delegate here; the level meter does the numeric work on the ticks in between.

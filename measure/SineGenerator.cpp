@@ -72,9 +72,3 @@ void TSineGenerator::Fill(TMeasurementState& state, int frameRate, char* buffer,
     state.PreviousPhase = state.GeneratorPhase;
     state.GeneratorPhase = NextPhase((n / F) * StepPi * 2 * f + state.PreviousPhase);
 }
-
-void ZeroGenerator(TMeasurementState& state)
-{
-    state.GeneratorFrequency = state.StartFreq;
-    state.SweepIndex = 0;
-}

@@ -22,7 +22,3 @@ private:
     TMeasurementState& State;
     const IStreamInfo& Output;
 };
-
-// "Zeruj generator": back to the start frequency and the first sweep point; the phase runs on, so
-// the next block joins the last one. The caller resets the progress bar.
-void ZeroGenerator(TMeasurementState& state);

@@ -118,8 +118,6 @@ void TSeriesStore::MakePresent(int slot)
         return;
     TBatch batch(*this);
     SeriesMenusEnabled = true;
-    emit StartEnabling(
-        std::none_of(State.SweepBlocked.begin(), State.SweepBlocked.end(), [](bool b) { return b; }));
     SetItems(slot, true, true);
     Chart.SetVisible(slot, true);
     // The series is visible now, so its show/hide item must offer hiding, whatever it said before.
@@ -188,7 +186,6 @@ void TSeriesStore::ChooseActive()
     }
     SeriesMenusEnabled = false;
     Active = -1;
-    emit StartEnabling(false);
     SetStatus(QStringLiteral("Brak serii"));
 }
 
@@ -304,6 +301,8 @@ void TSeriesStore::Register()
     for (int slot = ResultSeriesCount - 1; slot >= 0; --slot)
         if (InUse[static_cast<std::size_t>(slot)])
             MakePresent(slot);
+    if (Active < 0) // settings that keep no slot: as after deleting the last one
+        ChooseActive();
     SyncPairing();
 }
 

@@ -101,7 +101,6 @@ public:
 signals:
     void MenusChanged();                         // any item, the menus' enabled flag or the active slot
     void StatusTextChanged(const QString& text); // status panel 4
-    void StartEnabling(bool enabled);            // the window enables or disables actStart
     void SlotChanged(int slot);                  // record or name changed (legend texts follow)
     void Message(const QString& text);           // a message box for the user
 

@@ -9,6 +9,7 @@
 #include "settings/KeyTable.h"
 #include "ui/ChartView.h"
 #include "ui/OknoDialog.h"
+#include "ui/OknoKalibracja.h"
 #include "ui/OknoOProgramie.h"
 #include "ui/OknoSkalowanie.h"
 #include "ui/SeriesMenus.h"
@@ -72,6 +73,9 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, Queue, *this);
     Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice);
     Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this);
+    Sweep = std::make_unique<TSweep>(Measurement, InputDevice, Chart, *this);
+    Calibration =
+        std::make_unique<TCalibration>(Measurement, InputDevice, OutputDevice, *Meter, *Recording, *this);
     audAudioIn.OnBufferFilled = [this](char* buffer, int& size) { return Meter->AnalyseBlock(buffer, size); };
     audAudioOut.OnFillBuffer = [this](char* buffer, int& size) {
         return Generator->FillOutputBlock(buffer, size);
@@ -95,7 +99,7 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     ConnectHandlers();
     connect(&Series, &TSeriesStore::StatusTextChanged, this,
             [this](const QString& text) { SetStatusPanel(4, text); });
-    connect(&Series, &TSeriesStore::StartEnabling, actStart, &QAction::setEnabled);
+    connect(&Series, &TSeriesStore::MenusChanged, this, &TFormaGlowna::UpdateStartAction);
     connect(&Series, &TSeriesStore::Message, this, [this](const QString& text) { ShowMessage(text); });
     connect(&Series, &TSeriesStore::SlotChanged, this, &TFormaGlowna::UpdateLegend);
     connect(SeriesMenus.get(), &TSeriesMenus::RescaleRequested, this, [this] { SetUpAxes(false); });
@@ -116,9 +120,11 @@ TFormaGlowna::~TFormaGlowna()
 void TFormaGlowna::FormCreate(const QStringList& arguments)
 {
     LoadSettings();
+    // The edits' change handlers check the stored values as they would typed ones.
     edtStartFreq->setText(NumberFormat::General(Measurement.StartFreq));
     edtStopFreq->setText(NumberFormat::General(Measurement.StopFreq));
     edtLiczbaPunktow->setText(NumberFormat::Integer(Measurement.PointsCount));
+    Sweep->ShowEstimatedTime();
     SetStatusPanel(1, NumberFormat::Integer(audAudioIn.FrameRate()) + " Hz");
     SeriesMenus->mmiPokazujRaportClick(false);
     cbKompensacjaClick();
@@ -183,17 +189,6 @@ QString TFormaGlowna::InitialReadout()
     return QStringLiteral(" 00") + NumberFormat::DecimalSeparator() + QStringLiteral("0dB");
 }
 
-QString TFormaGlowna::CalibrationStateText(double offsetLeft, double offsetRight)
-{
-    if (offsetLeft != 0 && offsetRight != 0)
-        return "Skalibrowany (kanał lewy i prawy)";
-    if (offsetLeft != 0)
-        return "Skalibrowany (kanał lewy)";
-    if (offsetRight != 0)
-        return "Skalibrowany (kanał prawy)";
-    return "Nie skalibrowany";
-}
-
 void TFormaGlowna::ShowError(const QString& text)
 {
     QMessageBox::critical(this, "Tonvix", text);
@@ -207,6 +202,7 @@ void TFormaGlowna::ShowMessage(const QString& text)
 void TFormaGlowna::actPlikNowyExecute()
 {
     Series.Reset();
+    Sweep->Zero();
     FileName = TSeriesStore::UntitledFileName;
     setWindowTitle(TSeriesStore::WindowTitle(FileName, Measurement.Preferences.ShowPath));
 }
@@ -225,6 +221,14 @@ void TFormaGlowna::SetUpAxes(bool callerIsAction)
 {
     if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure)
         Recording->SetUpAxes(callerIsAction);
+    else
+        Sweep->SetUpAxes();
+}
+
+void TFormaGlowna::UpdateStartAction()
+{
+    const bool pressure = Measurement.MeasurementKind == TMeasurementKind::SoundPressure;
+    actStart->setEnabled(!Calibration->Running() && (pressure || Sweep->StartAllowed()));
 }
 
 // ---- Closing and the save prompt
@@ -269,6 +273,8 @@ void TFormaGlowna::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (Calibration->Running())
+        Calibration->Stop();
     Recording->Stop(TStopSender::None);
     ReleaseMemory();
     event->accept();
@@ -319,8 +325,10 @@ void TFormaGlowna::SelectKind(TMeasurementKind kind, QObject* sender)
         Chart.SetVisible(RightChannelSeries, false);
         for (int series = 0; series < ResultSeriesCount; ++series)
             Chart.Clear(series);
+        SetUpAxes(false);         // for the emptied series
         mmiZerujGeneratorClick(); // "Zeruj generator"
     }
+    UpdateStartAction();
 }
 
 void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
@@ -331,11 +339,13 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
         pnlCzas->setText("Czas: 00:00:00s");
         SetStatusPanel(2, QString());
         SetStatusPanel(4, QString());
-        SetStatusPanel(0, CalibrationStateText(Measurement.TimeCalibrationL, Measurement.TimeCalibrationR));
+        SetStatusPanel(0,
+                       TCalibration::StateText(Measurement.TimeCalibrationL, Measurement.TimeCalibrationR));
     } else {
         pnlCzas->setText("Częstotliwość [Hz]");
         SetStatusPanel(2, NumberFormat::Integer(Measurement.Amplitude / 25) + " mV");
-        SetStatusPanel(0, CalibrationStateText(Measurement.FreqCalibrationL, Measurement.FreqCalibrationR));
+        SetStatusPanel(0,
+                       TCalibration::StateText(Measurement.FreqCalibrationL, Measurement.FreqCalibrationR));
     }
     chtWykres->SetMeasurementKind(kind);
     chtWykres->SetBottomTitle(pressure ? "Czas [s]" : "Częstotliwość [Hz]");
@@ -492,14 +502,20 @@ void TFormaGlowna::actEdycjaWklejExecute()
 
 bool TFormaGlowna::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress &&
-        (watched == edtStartFreq || watched == edtStopFreq || watched == cbCzasUsredniania)) {
+    if (event->type() == QEvent::KeyPress && (watched == edtStartFreq || watched == edtStopFreq ||
+                                              watched == edtLiczbaPunktow || watched == cbCzasUsredniania)) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
         const bool command = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
-        if (!command && !text.isEmpty() && text.at(0).isPrint() && !IsNumericKey(text.at(0)))
+        const bool accepted = watched == edtLiczbaPunktow
+                                  ? text.isEmpty() || text.at(0).isDigit() || text.at(0) == '\b'
+                                  : text.isEmpty() || IsNumericKey(text.at(0));
+        if (!command && !accepted && text.at(0).isPrint())
             return true; // a character the number cannot hold
     }
+    if (event->type() == QEvent::FocusOut &&
+        (watched == edtStartFreq || watched == edtStopFreq || watched == edtLiczbaPunktow))
+        SweepEditLeft(static_cast<QLineEdit*>(watched));
     if (event->type() == QEvent::KeyPress && watched == mmiPomiar &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_F4) {
         // Inside the open "Pomiar" menu, F4 selects the kind that carries it (see CreateActions).
@@ -568,12 +584,31 @@ void TFormaGlowna::actStopExecute()
 }
 void TFormaGlowna::mmiZerujGeneratorClick()
 {
-    if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure) {
+    if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure)
         Recording->ResetTime(); // "Zeruj czas"
-    } else {
-        ZeroGenerator(Measurement);
-        pbPasekPostepu->setValue(0);
-    }
+    else
+        Sweep->Zero();
+}
+void TFormaGlowna::edtStartFreqChange()
+{
+    Sweep->StartFreqChanged(edtStartFreq->text());
+}
+void TFormaGlowna::edtStopFreqChange()
+{
+    Sweep->StopFreqChanged(edtStopFreq->text());
+}
+void TFormaGlowna::edtLiczbaPunktowChange()
+{
+    Sweep->PointsChanged(edtLiczbaPunktow->text());
+}
+void TFormaGlowna::SweepEditLeft(QLineEdit* edit)
+{
+    const QString text = edit->text();
+    const QString corrected = edit == edtStartFreq  ? Sweep->StartFreqOnExit(text)
+                              : edit == edtStopFreq ? Sweep->StopFreqOnExit(text)
+                                                    : Sweep->PointsOnExit(text);
+    if (corrected != text)
+        edit->setText(corrected); // which runs the change handler
 }
 void TFormaGlowna::btnPauzaClick()
 {
@@ -595,7 +630,32 @@ void TFormaGlowna::tmrPauzaTimer()
 {
     Recording->PauseBlink();
 }
-void TFormaGlowna::tmrKalibracjaTimer() {}
-void TFormaGlowna::actKalibracjaExecute() {}
-void TFormaGlowna::actKalibracjaStopExecute() {}
+void TFormaGlowna::tmrKalibracjaTimer()
+{
+    Calibration->TimerTick();
+}
+void TFormaGlowna::mmiNarzedziaKalibracjaClick()
+{
+    TFormaKalibracja dialog(Measurement.MeasurementKind, this);
+    switch (dialog.exec()) {
+    case TFormaKalibracja::Wykonaj:
+        CalibrationRequest = dialog.Request();
+        actKalibracja->trigger();
+        break;
+    case TFormaKalibracja::Reset:
+        Calibration->Reset();
+        break;
+    default:
+        break;
+    }
+    SetStatusPanel(0, Calibration->StateText());
+}
+void TFormaGlowna::actKalibracjaExecute()
+{
+    Calibration->Start(CalibrationRequest);
+}
+void TFormaGlowna::actKalibracjaStopExecute()
+{
+    Calibration->Stop();
+}
 void TFormaGlowna::mmiMikserClick() {}

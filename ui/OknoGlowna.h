@@ -2,9 +2,11 @@
 
 #include "audio/AudioIO.h"
 #include "common/ChartModel.h"
+#include "measure/Calibration.h"
 #include "measure/MeasurementState.h"
 #include "measure/MeterPorts.h"
 #include "measure/RecordingPorts.h"
+#include "measure/Sweep.h"
 #include "results/AcquisitionQueue.h"
 #include "results/SeriesStore.h"
 #include "settings/WindowSettings.h"
@@ -37,11 +39,16 @@ class TLevelMeter;
 class TRecordingControl;
 class TSeriesMenus;
 class TSineGenerator;
+class TSweep;
 
 // The program's only long-lived window: it owns the measurement state, the chart data, the wave
 // components, the timers and every control, and its handlers stay thin and hand the work to the engine.
-// The engine reaches the window through the two ports (OknoGlownaPorty.cpp).
-class TFormaGlowna : public QMainWindow, public IMeterWindow, public IRecordingWindow
+// The engine reaches the window through its ports (OknoGlownaPorty.cpp).
+class TFormaGlowna : public QMainWindow,
+                     public IMeterWindow,
+                     public IRecordingWindow,
+                     public ISweepWindow,
+                     public ICalibrationWindow
 {
     Q_OBJECT
 public:
@@ -78,9 +85,8 @@ public:
     void SetReadoutRed(int channel, bool red) override;
     void Beep() override;
     bool StartButtonEnabled() const override;
-    void SetLevelAxisRange(double minimum, double maximum) override; // both ports
+    void SetLevelAxisRange(double minimum, double maximum) override; // every port
     void SetTimeAxisAutomatic() override;
-    void SetCalibrationLabel(const QString& text) override;
     int ActiveSeries() const override;
     void UpdateClockPanel() override;
     void SweepStep() override;
@@ -116,6 +122,23 @@ public:
     void RecordSweepConditions() override;
     void FinishSweep(TStopSender sender) override;
 
+    // ISweepWindow
+    bool ChooseSeries() override;
+    void SetSeriesShown(int series, bool shown) override;
+    void StoreSweepConditions(int series, double averagingTime, int frameRate, TChannelMode mode) override;
+    void StoreSweepPeakLevel(int series, double level) override;
+    void SetSweepEditsEnabled(bool enabled) override;
+    void SetProgress(int position) override;
+    void SetProgressMaximum(int maximum) override;
+    void SetEstimatedTime(const QString& text) override;
+    void ClickStartButton() override;
+    void StartConditionsChanged() override { UpdateStartAction(); }
+    void SetFrequencyAxisRange(double minimum, double maximum) override;
+
+    // ICalibrationWindow
+    void SetCalibrating(bool on) override;
+    void SetCalibrationTimerInterval(int milliseconds) override;
+
 public slots:
     // File
     void actPlikNowyExecute();
@@ -140,6 +163,9 @@ public slots:
     void actStartExecute();
     void actStopExecute();
     void mmiZerujGeneratorClick();
+    void edtStartFreqChange();
+    void edtStopFreqChange();
+    void edtLiczbaPunktowChange();
     void btnPauzaClick();
     void cbAkwizycjaClick();
     void cbCzasUsrednianiaChange();
@@ -153,6 +179,7 @@ public slots:
     void tmrPauzaTimer();
     void tmrKalibracjaTimer();
     // Tools
+    void mmiNarzedziaKalibracjaClick();
     void actKalibracjaExecute();
     void actKalibracjaStopExecute();
     void mmiMikserClick();
@@ -189,13 +216,15 @@ private:
     void ApplyKindLook(TMeasurementKind kind);
     void CheckKindAction(TMeasurementKind kind);
     void UpdateCompensation();
+    // actStart: never while calibrating; in the frequency kind only when a sweep may start.
+    void UpdateStartAction();
+    void SweepEditLeft(QLineEdit* edit);
     void ReleaseMemory();
     void UpdateLegend(int slot);
     void SetUpAxes(bool callerIsAction);
     bool InputRunning() const;
     void ShowOptions(const QString& page);
     void ShowMessage(const QString& text);
-    static QString CalibrationStateText(double offsetLeft, double offsetRight);
     static QString InitialReadout();
 
     TMeasurementState Measurement;
@@ -212,6 +241,9 @@ private:
     std::unique_ptr<TLevelMeter> Meter;
     std::unique_ptr<TSineGenerator> Generator;
     std::unique_ptr<TRecordingControl> Recording;
+    std::unique_ptr<TSweep> Sweep;
+    std::unique_ptr<TCalibration> Calibration;
+    TCalibrationRequest CalibrationRequest; // what the calibration dialog chose last
     QString FileName;
     QString DialogFolder;
     QString NumericKeys, SignedNumericKeys;

@@ -246,7 +246,7 @@ void TFormaGlowna::CreateToolBar()
     own("tbnMikser", "Ustawienia miksera", ThemeIcon("multimedia-volume-control", "mikser.svg"),
         &TFormaGlowna::mmiMikserClick);
     own("tbnKalibracja", "Kalibracja", ThemeIcon("audio-input-microphone", "kalibracja.svg"),
-        &TFormaGlowna::actKalibracjaExecute);
+        &TFormaGlowna::mmiNarzedziaKalibracjaClick);
     tlbPasekNarzedzi->addSeparator();
     tbnKosz = own("tbnKosz", "Zwolnienie pamięci", ThemeIcon("user-trash", "kosz.svg"),
                   &TFormaGlowna::tbnKoszClick);
@@ -286,7 +286,7 @@ void TFormaGlowna::ConnectHandlers()
     on(mmiPomniejszenie, &TFormaGlowna::mmiPomniejszenieClick);
     on(mmiAktualnaWielkosc, &TFormaGlowna::mmiAktualnaWielkoscClick);
     on(mmiZerujGenerator, &TFormaGlowna::mmiZerujGeneratorClick);
-    on(mmiNarzedziaKalibracja, &TFormaGlowna::actKalibracjaExecute);
+    on(mmiNarzedziaKalibracja, &TFormaGlowna::mmiNarzedziaKalibracjaClick);
     on(mmiMikser, &TFormaGlowna::mmiMikserClick);
     on(mmiKompensacja, &TFormaGlowna::mmiKompensacjaClick);
     on(mmiKosz, &TFormaGlowna::tbnKoszClick);

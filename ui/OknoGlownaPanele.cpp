@@ -72,8 +72,8 @@ void TFormaGlowna::CreatePanels()
     pnlPanelDolny->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* sweep = new QHBoxLayout(pnlPanelDolny);
     sweep->setContentsMargins(4, 2, 4, 2);
-    auto group = [&](const char* name, const QString& first, QLineEdit* firstEdit, const QString& second,
-                     QLineEdit* secondEdit) {
+    auto group = [&](const char* name, const char* firstName, const QString& first, QLineEdit* firstEdit,
+                     const QString& second, QLineEdit* secondEdit) {
         auto* panel = new QWidget(pnlPanelDolny);
         panel->setObjectName(QString::fromLatin1(name));
         auto* grid = new QGridLayout(panel);
@@ -81,6 +81,8 @@ void TFormaGlowna::CreatePanels()
         grid->setVerticalSpacing(0);
         for (int column = 0; column < 2; ++column) {
             QLabel* caption = NewLabel(column == 0 ? first : second, panel);
+            if (column == 0)
+                caption->setObjectName(QString::fromLatin1(firstName));
             QFont small = caption->font();
             small.setPointSizeF(small.pointSizeF() * 0.85); // the four captions fit the narrowest window
             caption->setFont(small);
@@ -98,9 +100,9 @@ void TFormaGlowna::CreatePanels()
     edtCzasPomiaru = NewEdit("edtCzasPomiaru");
     edtCzasPomiaru->setReadOnly(true);
     edtCzasPomiaru->setFocusPolicy(Qt::NoFocus);
-    group("pnlPanelZakresuCzestotliwosci", "Częstoliwość początkowa [Hz]", edtStartFreq,
+    group("pnlPanelZakresuCzestotliwosci", "lblStartFreq", "Częstoliwość początkowa [Hz]", edtStartFreq,
           "Częstoliwość końcowa [Hz]", edtStopFreq);
-    group("pnlPanelLiczbyPunktow", "Liczba punktów pomiarowych", edtLiczbaPunktow,
+    group("pnlPanelLiczbyPunktow", "lblLiczbaPunktow", "Liczba punktów pomiarowych", edtLiczbaPunktow,
           "Orientacyjny czas pomiaru", edtCzasPomiaru);
     rows->addWidget(pnlPanelDolny);
 
@@ -213,9 +215,13 @@ void TFormaGlowna::CreatePanels()
     connect(cbCzasUsredniania, &QComboBox::activated, this, &TFormaGlowna::cbCzasUsrednianiaChange);
 
     // One key filter for the numeric entries; double-clicks on the right panel open the options.
-    for (QObject* watched : std::initializer_list<QObject*>{edtStartFreq, edtStopFreq, cbCzasUsredniania,
-                                                            pnlPanelPrawy, lblWartoscL, lblWartoscP})
+    for (QObject* watched :
+         std::initializer_list<QObject*>{edtStartFreq, edtStopFreq, edtLiczbaPunktow, cbCzasUsredniania,
+                                         pnlPanelPrawy, lblWartoscL, lblWartoscP})
         watched->installEventFilter(this);
+    connect(edtStartFreq, &QLineEdit::textChanged, this, &TFormaGlowna::edtStartFreqChange);
+    connect(edtStopFreq, &QLineEdit::textChanged, this, &TFormaGlowna::edtStopFreqChange);
+    connect(edtLiczbaPunktow, &QLineEdit::textChanged, this, &TFormaGlowna::edtLiczbaPunktowChange);
 }
 
 void TFormaGlowna::CreateStatusBar()

@@ -1,19 +1,23 @@
-// What the level meter and the recording control ask of the main window.
+// What the engine (level meter, recording control, sweep, calibration) asks of the main window.
 
 #include "ui/OknoGlowna.h"
 
 #include "measure/RecordingControl.h"
 #include "ui/ChartView.h"
+#include "ui/OknoWybierzSerie.h"
 #include "ui/SeriesMenus.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 // ---- IMeterWindow
 
@@ -51,11 +55,6 @@ void TFormaGlowna::SetTimeAxisAutomatic()
     chtWykres->SetBottomAutoRange(true);
 }
 
-void TFormaGlowna::SetCalibrationLabel(const QString& text)
-{
-    Q_UNUSED(text); // the calibration window shows it; without one open there is nothing to show
-}
-
 int TFormaGlowna::ActiveSeries() const
 {
     return Series.ActiveSeries();
@@ -66,7 +65,10 @@ void TFormaGlowna::UpdateClockPanel()
     Recording->UpdateClockPanel();
 }
 
-void TFormaGlowna::SweepStep() {}
+void TFormaGlowna::SweepStep()
+{
+    Sweep->Step();
+}
 
 // ---- IRecordingWindow
 
@@ -208,16 +210,94 @@ bool TFormaGlowna::AskAveragingTime(double& seconds)
     return false; // the averaging-time dialog is not part of the program yet: as if cancelled
 }
 
-// The frequency sweep is not part of the program yet: a start in its kind is cancelled.
 bool TFormaGlowna::PrepareSweepStart(bool byStartAction)
 {
-    Q_UNUSED(byStartAction);
-    return false;
+    return Sweep->PrepareStart(byStartAction);
 }
 
-void TFormaGlowna::RecordSweepConditions() {}
+void TFormaGlowna::RecordSweepConditions()
+{
+    Sweep->RecordConditions();
+}
 
 void TFormaGlowna::FinishSweep(TStopSender sender)
 {
-    Q_UNUSED(sender);
+    Sweep->Finish(sender);
+}
+
+// ---- ISweepWindow
+
+bool TFormaGlowna::ChooseSeries()
+{
+    return TFormaWybierzSerie::Choose(Series, this, btnStart);
+}
+
+void TFormaGlowna::SetSeriesShown(int series, bool shown)
+{
+    if (Series.Hidden(series) == shown) // through the store, so that its menu items follow
+        Series.ShowHide(series);
+}
+
+void TFormaGlowna::StoreSweepConditions(int series, double averagingTime, int frameRate, TChannelMode mode)
+{
+    SeriesSlot& record = Series.Slot(series);
+    record.SlotAveragingTime = averagingTime;
+    record.SlotFrameRate = frameRate;
+    record.SlotChannel = static_cast<std::uint8_t>(mode);
+    record.SlotMeasured = true;
+    UpdateLegend(series);
+}
+
+void TFormaGlowna::StoreSweepPeakLevel(int series, double level)
+{
+    Series.Slot(series).SlotPeakLevel = level;
+}
+
+void TFormaGlowna::SetSweepEditsEnabled(bool enabled)
+{
+    SetSeriesMenusEnabled(enabled);
+    for (QLineEdit* edit : {edtStartFreq, edtStopFreq, edtLiczbaPunktow})
+        edit->setEnabled(enabled);
+}
+
+void TFormaGlowna::SetProgress(int position)
+{
+    pbPasekPostepu->setValue(std::clamp(position, pbPasekPostepu->minimum(), pbPasekPostepu->maximum()));
+}
+
+void TFormaGlowna::SetProgressMaximum(int maximum)
+{
+    pbPasekPostepu->setMaximum(maximum);
+}
+
+void TFormaGlowna::SetEstimatedTime(const QString& text)
+{
+    edtCzasPomiaru->setText(text);
+}
+
+void TFormaGlowna::ClickStartButton()
+{
+    btnStart->click();
+}
+
+void TFormaGlowna::SetFrequencyAxisRange(double minimum, double maximum)
+{
+    chtWykres->SetBottomRange(minimum, maximum);
+}
+
+// ---- ICalibrationWindow
+
+void TFormaGlowna::SetCalibrating(bool on)
+{
+    // A second calibration cannot start on top of one either.
+    SetKindAndCalibrationEnabled(!on);
+    UpdateStartAction();
+}
+
+void TFormaGlowna::SetCalibrationTimerInterval(int milliseconds)
+{
+    if (milliseconds <= 0)
+        tmrKalibracja->stop();
+    else
+        tmrKalibracja->start(milliseconds);
 }

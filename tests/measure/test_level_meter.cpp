@@ -29,7 +29,6 @@ struct TFakeWindow final : IMeterWindow
     bool StartEnabled = true;
     double AxisMin = 0, AxisMax = 0;
     int TimeAxisAutomatic = 0;
-    QString CalibrationLabel;
     int Active = 0;
     int ClockUpdates = 0, SweepSteps = 0;
 
@@ -47,7 +46,6 @@ struct TFakeWindow final : IMeterWindow
         AxisMax = maximum;
     }
     void SetTimeAxisAutomatic() override { ++TimeAxisAutomatic; }
-    void SetCalibrationLabel(const QString& text) override { CalibrationLabel = text; }
     int ActiveSeries() const override { return Active; }
     void UpdateClockPanel() override { ++ClockUpdates; }
     void SweepStep() override { ++SweepSteps; }
@@ -443,35 +441,39 @@ private slots:
         QCOMPARE(rig.Window.SweepSteps, 1);
     }
 
-    void CalibrationCapture_data() { FullScaleReadings_data(); }
-
-    // Block levels without the 3 dB; the peak taken where the negative extreme leads; overload keeps 1.
+    // Block levels without the 3 dB; the level and frequency are taken when the peak magnitude of
+    // either sign grows, so a quieter point never replaces a louder one, and an overload is reported
+    // once with the first clipping block kept as the maximum.
     void CalibrationCapture()
     {
-        QFETCH(QChar, separator);
-        NumberFormat::SetDecimalSeparator(separator);
         TRig rig;
         rig.State.GeneratorFrequency = 1234.5;
         rig.FeedConstant(1500, -1000, 1000);
         rig.Meter.CaptureCalibrationLevels();
         QVERIFY(std::abs(rig.State.BlockLevelL - 10 * std::log10(1e6 / 1073676289.0)) < 1e-12);
-        QCOMPARE(rig.State.PeakMaxL, 1000);
         QCOMPARE(rig.State.CalibrationPeakLevelL, rig.State.BlockLevelL);
         QCOMPARE(rig.State.CalibrationPeakFrequencyL, 1234.5);
-        QCOMPARE(rig.State.CalibrationPeakFrequencyR, 0.0); // the positive extreme leads on the right
-        QCOMPARE(rig.Window.CalibrationLabel, Shown("1234.5", separator));
+        QCOMPARE(rig.State.CalibrationPeakFrequencyR, 1234.5); // a positive peak counts as well
 
-        rig.FeedConstant(128, -32768, 0);
+        rig.State.GeneratorFrequency = 2000;
+        rig.FeedConstant(1500, 500, 500);
         rig.Meter.CaptureCalibrationLevels();
+        QCOMPARE(rig.State.CalibrationPeakFrequencyL, 1234.5);
+
+        for (const double frequency : {3000.0, 4000.0}) {
+            rig.State.GeneratorFrequency = frequency;
+            rig.FeedConstant(128, frequency == 3000 ? -32768 : -20000, 0);
+            rig.Meter.CaptureCalibrationLevels();
+        }
         QCOMPARE(rig.Window.Beeps, 1);
         QVERIFY(rig.Window.Red[0]);
-        QCOMPARE(rig.State.PeakMaxL, 1);
-        QCOMPARE(rig.State.PeakMinL, -32768);
+        QCOMPARE(rig.State.CalibrationPeakFrequencyL, 3000.0);
+        QCOMPARE(rig.State.CalibrationPeakLevelL, 10 * std::log10(32768.0 * 32768.0 / 1073676289.0));
 
         rig.Input.IsRunning = false;
         rig.State.GeneratorFrequency = 99;
         rig.Meter.CaptureCalibrationLevels();
-        QCOMPARE(rig.Window.Beeps, 1);
+        QCOMPARE(rig.State.CalibrationPeakFrequencyL, 3000.0);
     }
 
     // On real components: a stopped input publishes nothing; the rates are the components' own.

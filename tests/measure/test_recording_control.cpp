@@ -145,7 +145,6 @@ struct TMeterWindow final : IMeterWindow
         Recording.SetLevelAxisRange(minimum, maximum);
     }
     void SetTimeAxisAutomatic() override { Recording.SetTimeAxisAutoRange(true); }
-    void SetCalibrationLabel(const QString&) override {}
     int ActiveSeries() const override { return 0; }
     void UpdateClockPanel() override { Control->UpdateClockPanel(); }
     void SweepStep() override {}
@@ -376,9 +375,9 @@ private slots:
         TRig rig;
         rig.State.Preferences.ShowRaport = true;
         rig.Control.Start();
-        rig.Control.Stop(TStopSender::Action); // silence: both 0 dB
-        QCOMPARE(rig.Window.PeakL, 0.0);
-        QCOMPARE(rig.Window.PeakR, 0.0);
+        rig.Control.Stop(TStopSender::Action); // silence: the meter's floor, not full scale
+        QCOMPARE(rig.Window.PeakL, TLevelMeter::SilenceLevel);
+        QCOMPARE(rig.Window.PeakR, TLevelMeter::SilenceLevel);
         QCOMPARE(rig.Window.Reports, std::vector<int>{LeftChannelSeries});
 
         rig.Window.Reports.clear();
@@ -426,6 +425,7 @@ private slots:
         rig.Clock.Now += 60'000; // a minute's pause
         rig.Control.Start();
         QVERIFY(!rig.State.RecordingPaused && !rig.Window.Blinking);
+        QVERIFY(rig.Window.SeriesMenusEnabled); // the pause's lock ends with it
         QCOMPARE(rig.Chart.Series(LeftChannelSeries).Count(), pointsBefore); // kept
         rig.TickAfter(250);
         QCOMPARE(rig.State.ElapsedTime, 3.25);
@@ -458,6 +458,7 @@ private slots:
         rig.Clock.Now += 1000;
         rig.Control.Start();
         QVERIFY(!rig.State.RecordingPaused && !rig.Window.Blinking);
+        QVERIFY(rig.Window.SeriesMenusEnabled); // the pause's lock ends with it
         rig.TickAfter(250);
         QCOMPARE(rig.State.ElapsedTime, 0.25);
         rig.Control.Stop(TStopSender::Action);

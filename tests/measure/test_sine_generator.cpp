@@ -21,7 +21,9 @@ std::vector<int> Block(TSineGenerator& generator, int samples)
     std::vector<char> bytes(static_cast<std::size_t>(samples) * 2 + 1, '\x55');
     int size = samples * 2 + 1; // an odd byte is left alone
     const bool filled = generator.FillOutputBlock(bytes.data(), size);
-    Q_ASSERT(filled && size == samples * 2 + 1 && bytes.back() == '\x55');
+    // Checked in release builds too, where Q_ASSERT is compiled out.
+    QTest::qVerify(filled && size == samples * 2 + 1 && bytes.back() == '\x55', "block filled in place",
+                   "the size and the byte after the samples stay", __FILE__, __LINE__);
     std::vector<int> out(static_cast<std::size_t>(samples));
     for (int i = 0; i < samples; ++i) {
         std::int16_t s;
@@ -145,22 +147,6 @@ private slots:
         for (int v : Block(generator, 64))
             QCOMPARE(v, 0);
         QCOMPARE(state.GeneratorPhase, 1.0);
-    }
-
-    void ZeroingKeepsThePhase()
-    {
-        TMeasurementState state;
-        TFixedRate rate;
-        TSineGenerator generator(state, rate);
-        state.StartFreq = 250;
-        state.GeneratorFrequency = 7000;
-        state.SweepIndex = 42;
-        Block(generator, 1000);
-        const double phase = state.GeneratorPhase;
-        ZeroGenerator(state);
-        QCOMPARE(state.GeneratorFrequency, 250.0);
-        QCOMPARE(state.SweepIndex, 0);
-        QCOMPARE(state.GeneratorPhase, phase);
     }
 };
 

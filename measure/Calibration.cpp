@@ -1,0 +1,193 @@
+#include "measure/Calibration.h"
+
+#include "common/NumberFormat.h"
+#include "measure/LevelMeter.h"
+#include "measure/RecordingControl.h"
+#include "measure/Sweep.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
+constexpr double AxisSpan = 90.0; // dB below the calibrated top of the level axis
+
+} // namespace
+
+TCalibration::TCalibration(TMeasurementState& state, IWaveDevice& input, IWaveDevice& output,
+                           TLevelMeter& meter, TRecordingControl& recording, ICalibrationWindow& window)
+    : State(state), Input(input), Output(output), Meter(meter), Recording(recording), Window(window)
+{
+}
+
+QString TCalibration::StateText(double offsetLeft, double offsetRight)
+{
+    if (offsetLeft != 0 && offsetRight != 0)
+        return QStringLiteral("Skalibrowany (kanał lewy i prawy)");
+    if (offsetLeft != 0)
+        return QStringLiteral("Skalibrowany (kanał lewy)");
+    if (offsetRight != 0)
+        return QStringLiteral("Skalibrowany (kanał prawy)");
+    return QStringLiteral("Nie skalibrowany");
+}
+
+QString TCalibration::StateText() const
+{
+    return Pressure() ? StateText(State.TimeCalibrationL, State.TimeCalibrationR)
+                      : StateText(State.FreqCalibrationL, State.FreqCalibrationR);
+}
+
+void TCalibration::Reset()
+{
+    OffsetL() = 0;
+    OffsetR() = 0;
+}
+
+// ---- The procedures
+
+void TCalibration::Start(const TCalibrationRequest& request)
+{
+    Active = true;
+    // The sweep of the find-maximum procedure covers its own range from its first point on.
+    if (!Pressure() && request.Procedure == TCalibrationProcedure::FindMaximum)
+        State.GeneratorFrequency = State.CalibrationStartFreq;
+    State.CalibrationTargetLevel = request.TargetLevel;
+    if (!StartDevices()) {
+        Stop();
+        return;
+    }
+
+    if (Pressure()) {
+        Meter.CaptureCalibrationLevels();
+        if (Input.Running())
+            Calibrate(request.ReferenceLevel, State.BlockLevelL,
+                      State.BlockLevelL > TLevelMeter::SilenceLevel, State.BlockLevelR,
+                      State.BlockLevelR > TLevelMeter::SilenceLevel);
+        Stop();
+        return;
+    }
+    switch (request.Procedure) {
+    case TCalibrationProcedure::ReferenceLevel: // offered in the sound-pressure kind only
+    case TCalibrationProcedure::ZeroAtFrequency:
+        State.GeneratorFrequency = request.Frequency;
+        WaitProcessingEvents(State.MeasurementDelay);
+        if (!Active)
+            return; // ended while it waited
+        Meter.CaptureCalibrationLevels();
+        if (Input.Running())
+            Calibrate(0, State.BlockLevelL, State.BlockLevelL > TLevelMeter::SilenceLevel, State.BlockLevelR,
+                      State.BlockLevelR > TLevelMeter::SilenceLevel);
+        Stop();
+        break;
+    case TCalibrationProcedure::FindMaximum:
+        Window.SetCalibrationTimerInterval(std::max(State.CalibrationTime, 1));
+        break;
+    }
+}
+
+bool TCalibration::StartDevices()
+{
+    if (!Pressure()) {
+        State.OutputStartFailed = !Output.Start();
+        if (State.OutputStartFailed)
+            Window.ShowError(OutputFailurePrefix + Output.LastError());
+    }
+    State.InputStartFailed = !Input.Start();
+    if (State.InputStartFailed) {
+        Window.ShowError(Input.LastError());
+        return false;
+    }
+    Window.SetCalibrating(true);
+    Window.SetStatusText(0, QStringLiteral("Kalibracja"));
+    ResetPeakCapture();
+    Recording.SettlingWait();
+    return Active && !State.OutputStartFailed && Input.Running();
+}
+
+void TCalibration::ResetPeakCapture()
+{
+    State.CalibrationPeakLevelL = State.CalibrationPeakLevelR = NoPeakLevel;
+    State.CalibrationPeakMagnitudeL = State.CalibrationPeakMagnitudeR = 0;
+    State.PeakMinL = State.PeakMaxL = State.PeakMinR = State.PeakMaxR = 0;
+}
+
+void TCalibration::TimerTick()
+{
+    if (Pressure() || !Active)
+        return;
+    Meter.CaptureCalibrationLevels();
+    ++State.CalibrationStep;
+    State.GeneratorFrequency = TSweep::PointFrequency(State.CalibrationStartFreq, State.CalibrationStopFreq,
+                                                      State.CalibrationStep, State.CalibrationPointsCount);
+    ShowPeakFrequency();
+    if (State.CalibrationStep < std::max(State.CalibrationPointsCount, 1))
+        return;
+
+    Meter.CaptureCalibrationLevels();
+    if (Input.Running())
+        Calibrate(State.CalibrationTargetLevel, State.CalibrationPeakLevelL,
+                  State.CalibrationPeakMagnitudeL > 0, State.CalibrationPeakLevelR,
+                  State.CalibrationPeakMagnitudeR > 0);
+    Stop();
+}
+
+// The frequency of the loudest point found so far, where the user sees it while the sweep runs.
+void TCalibration::ShowPeakFrequency()
+{
+    auto hertz = [](double frequency) { return NumberFormat::Fixed(frequency, 0, 0); };
+    QString text;
+    switch (State.ChannelMode) {
+    case TChannelMode::Left:
+        text = hertz(State.CalibrationPeakFrequencyL);
+        break;
+    case TChannelMode::Right:
+        text = hertz(State.CalibrationPeakFrequencyR);
+        break;
+    case TChannelMode::Both:
+        text = hertz(State.CalibrationPeakFrequencyL) + QStringLiteral(" / ") +
+               hertz(State.CalibrationPeakFrequencyR);
+        break;
+    }
+    Window.SetStatusText(3, QStringLiteral("Maksimum: ") + text + QStringLiteral(" Hz"));
+}
+
+void TCalibration::Calibrate(double target, double levelL, bool heardL, double levelR, bool heardR)
+{
+    const bool left = State.ChannelMode != TChannelMode::Right;
+    const bool right = State.ChannelMode != TChannelMode::Left;
+    // A silent channel would take an offset of some two hundred decibels.
+    if ((left && !heardL) || (right && !heardR)) {
+        const QString channel = left && !heardL && right && !heardR
+                                    ? QStringLiteral("kanałach lewym i prawym")
+                                : left && !heardL ? QStringLiteral("kanale lewym")
+                                                  : QStringLiteral("kanale prawym");
+        Window.ShowError(QStringLiteral("Brak sygnału w ") + channel +
+                         QStringLiteral(". Kalibracja tego kanału nie została wykonana."));
+    }
+    if (left && heardL)
+        OffsetL() = target - levelL - LevelOffsetDb;
+    if (right && heardR)
+        OffsetR() = target - levelR - LevelOffsetDb;
+}
+
+void TCalibration::Stop()
+{
+    Active = false;
+    Input.StopNow();
+    Output.StopNow();
+    Window.SetCalibrationTimerInterval(0);
+    State.CalibrationStep = 0;
+    Window.SetStatusText(0, QStringLiteral("Kalibracja zakończona"));
+
+    // The level axis follows the left offset, also when only the right channel was calibrated.
+    const double top = std::nearbyint(OffsetL()) + State.LevelExcess;
+    double& minimum = Pressure() ? State.TimeLevelScaleMinimum : State.FreqLevelScaleMinimum;
+    double& maximum = Pressure() ? State.TimeLevelScaleMaximum : State.FreqLevelScaleMaximum;
+    minimum = top - AxisSpan;
+    maximum = top;
+    Window.SetLevelAxisRange(minimum, maximum);
+
+    State.GeneratorFrequency = State.StartFreq;
+    Window.SetCalibrating(false);
+}

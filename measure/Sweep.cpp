@@ -1,0 +1,261 @@
+#include "measure/Sweep.h"
+
+#include "common/NumberFormat.h"
+#include "measure/LevelMeter.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+constexpr double NoDataLevelMinimum = -90.0, NoDataLevelMaximum = 0.0;
+
+bool UsableFrequency(double frequency)
+{
+    return std::isfinite(frequency) && frequency > 0;
+}
+
+} // namespace
+
+TSweep::TSweep(TMeasurementState& state, const IStreamInfo& input, const TChartModel& chart,
+               ISweepWindow& window)
+    : State(state), Input(input), Chart(chart), Window(window)
+{
+}
+
+double TSweep::PointFrequency(double start, double stop, int index, int count)
+{
+    if (count < 2)
+        return start;
+    return start * std::pow(10.0, std::log10(stop / start) * index / (count - 1));
+}
+
+// ---- Parameter edits
+
+void TSweep::StartFreqChanged(const QString& text)
+{
+    FrequencyChanged(text, State.StartFreq, StartAboveNyquist);
+}
+
+void TSweep::StopFreqChanged(const QString& text)
+{
+    FrequencyChanged(text, State.StopFreq, StopAboveNyquist);
+}
+
+void TSweep::FrequencyChanged(const QString& text, double& frequency, int nyquistReason)
+{
+    // 0 would put every point at 0 Hz or at no frequency at all: it is not a frequency.
+    const std::optional<double> typed = NumberFormat::ParseNumber(text);
+    if (!typed || !UsableFrequency(*typed))
+        return;
+    frequency = *typed;
+    SetUpAxes();
+    Zero();
+    SetBlocked(nyquistReason, frequency > HalfFrameRate());
+}
+
+void TSweep::PointsChanged(const QString& text)
+{
+    const std::optional<long long> typed = NumberFormat::ParseInteger(text);
+    if (!typed || *typed < 0 || *typed > INT_MAX)
+        return;
+    State.PointsCount = static_cast<std::int32_t>(*typed);
+    ShowEstimatedTime();
+    Zero();
+    if (State.PointsCount >= MinimumPoints)
+        Window.SetProgressMaximum(State.PointsCount - 1);
+    SetBlocked(TooFewPoints, State.PointsCount < MinimumPoints);
+}
+
+QString TSweep::StartFreqOnExit(const QString& text) const
+{
+    if (State.StartFreq > HalfFrameRate())
+        return NumberFormat::Integer(Input.FrameRate() / 2);
+    const std::optional<double> typed = NumberFormat::ParseNumber(text);
+    if (text.isEmpty() || (typed && *typed == 0))
+        return NumberFormat::General(State.StartFreq);
+    return text;
+}
+
+QString TSweep::StopFreqOnExit(const QString& text) const
+{
+    if (State.StopFreq > HalfFrameRate())
+        return NumberFormat::Integer(Input.FrameRate() / 2);
+    // A 0 left in the edit would show a frequency that is not in force.
+    const std::optional<double> typed = NumberFormat::ParseNumber(text);
+    if (text.isEmpty() || (typed && *typed == 0))
+        return NumberFormat::General(State.StopFreq);
+    return text;
+}
+
+QString TSweep::PointsOnExit(const QString& text) const
+{
+    if (State.PointsCount < MinimumPoints)
+        return NumberFormat::Integer(MinimumPoints);
+    if (text.isEmpty())
+        return NumberFormat::Integer(State.PointsCount);
+    return text;
+}
+
+void TSweep::SetBlocked(int reason, bool blocked)
+{
+    State.SweepBlocked[static_cast<std::size_t>(reason)] = blocked;
+    Window.StartConditionsChanged();
+}
+
+bool TSweep::StartAllowed() const
+{
+    const bool blocked =
+        std::any_of(State.SweepBlocked.begin(), State.SweepBlocked.end(), [](bool b) { return b; });
+    // Stored settings may hold frequencies that no edit would take.
+    return !blocked && Window.ActiveSeries() >= 0 && UsableFrequency(State.StartFreq) &&
+           UsableFrequency(State.StopFreq) && State.PointsCount >= MinimumPoints;
+}
+
+QString TSweep::EstimatedTimeText() const
+{
+    const auto milliseconds = static_cast<std::uint64_t>(std::max(State.PointsCount, 0)) *
+                                  static_cast<std::uint64_t>(std::max(State.PointTime, 0)) +
+                              static_cast<std::uint64_t>(std::max(State.MeasurementDelay, 0));
+    return NumberFormat::Fixed(static_cast<double>(milliseconds) / 1000.0, 0, 1) + QStringLiteral("s");
+}
+
+void TSweep::ShowEstimatedTime()
+{
+    Window.SetEstimatedTime(EstimatedTimeText());
+}
+
+// ---- The sweep
+
+void TSweep::Zero()
+{
+    State.GeneratorFrequency = State.StartFreq;
+    State.SweepIndex = 0;
+    Window.SetProgress(0);
+}
+
+void TSweep::Step()
+{
+    Window.SetProgress(State.SweepIndex);
+    ++State.SweepIndex;
+    State.GeneratorFrequency =
+        PointFrequency(State.StartFreq, State.StopFreq, State.SweepIndex, State.PointsCount);
+    if (State.SweepIndex < State.PointsCount) {
+        Window.UpdateClockPanel();
+        return;
+    }
+    Window.ClickStartButton();
+    State.SweepIndex = 0;
+    State.GeneratorFrequency = State.StartFreq;
+}
+
+unsigned TSweep::MeasuredSeries(int active) const
+{
+    if (active < 0 || active >= ResultSeriesCount)
+        return 0;
+    unsigned series = SeriesBit(active);
+    if (State.ChannelMode == TChannelMode::Both && active + 4 < ResultSeriesCount)
+        series |= SeriesBit(active + 4);
+    return series;
+}
+
+bool TSweep::PrepareStart(bool byStartAction)
+{
+    if (!Window.ChooseSeries())
+        return false;
+    const int active = Window.ActiveSeries();
+    if (active < 0)
+        return false; // no series to take the points
+    // The series being measured stays in view; the others make way for it.
+    if (State.Preferences.MinimizeOnMeasurment && byStartAction) {
+        HiddenForSweep = Chart.VisibleOf(ResultSeriesMask) & ~MeasuredSeries(active);
+        for (int series = 0; series < ResultSeriesCount; ++series)
+            if (HiddenForSweep & SeriesBit(series))
+                Window.SetSeriesShown(series, false);
+    }
+    Window.SetSweepEditsEnabled(false);
+    return true;
+}
+
+void TSweep::RecordConditions()
+{
+    const unsigned measured = MeasuredSeries(Window.ActiveSeries());
+    const double averagingTime = State.NoAveraging ? 0.0 : State.AveragingTime;
+    for (int series = 0; series < ResultSeriesCount; ++series)
+        if (measured & SeriesBit(series))
+            Window.StoreSweepConditions(series, averagingTime, Input.FrameRate(), State.ChannelMode);
+}
+
+void TSweep::Finish(TStopSender sender)
+{
+    Window.SetSweepEditsEnabled(true);
+    Window.SetStatusText(0, QStringLiteral("Pomiar zatrzymany"));
+    // Whatever ended the sweep, the series hidden for it come back.
+    for (int series = 0; series < ResultSeriesCount; ++series)
+        if (HiddenForSweep & SeriesBit(series))
+            Window.SetSeriesShown(series, true);
+    HiddenForSweep = 0;
+
+    const int active = Window.ActiveSeries();
+    if (active >= 0) {
+        const double left = TLevelMeter::PeakLevel(State.PeakMaxL, State.PeakMinL);
+        const double right = TLevelMeter::PeakLevel(State.PeakMaxR, State.PeakMinR);
+        Window.StoreSweepPeakLevel(active, State.ChannelMode == TChannelMode::Right ? right : left);
+        if (State.ChannelMode == TChannelMode::Both && active + 4 < ResultSeriesCount)
+            Window.StoreSweepPeakLevel(active + 4, right);
+        if (sender != TStopSender::None && State.Preferences.ShowRaport)
+            Window.ShowReport(active);
+    }
+    SetUpAxes();
+}
+
+// ---- Axes
+
+void TSweep::SetUpAxes()
+{
+    SetUpFrequencyAxis();
+    SetUpLevelAxis();
+}
+
+void TSweep::SetUpFrequencyAxis()
+{
+    if (State.FreqAutoScale == 2) { // fixed: nothing to check
+        Window.SetFrequencyAxisRange(State.FreqScaleMinimum, State.FreqScaleMaximum);
+        SetBlocked(NoFrequencyRange, false);
+        return;
+    }
+    double lower = State.StartFreq, upper = State.StopFreq;
+    if (State.FreqAutoScale == 0) {
+        if (const auto range = Chart.DataRange(Chart.VisibleOf(ResultSeriesMask))) {
+            lower = range->MinX;
+            upper = range->MaxX;
+        }
+    }
+    if (!(upper > lower)) {
+        SetBlocked(NoFrequencyRange, true);
+        return;
+    }
+    if (State.FreqExcess != 0) {
+        lower = std::nearbyint(lower - lower * State.FreqExcess); // halves to even
+        upper = std::nearbyint(upper + upper * State.FreqExcess);
+    }
+    Window.SetFrequencyAxisRange(lower, upper);
+    SetBlocked(NoFrequencyRange, false);
+}
+
+void TSweep::SetUpLevelAxis()
+{
+    if (!State.FreqAutoLevelScale) {
+        Window.SetLevelAxisRange(State.FreqLevelScaleMinimum, State.FreqLevelScaleMaximum);
+        return;
+    }
+    double minimum = NoDataLevelMinimum, maximum = NoDataLevelMaximum;
+    if (const auto range = Chart.DataRange(Chart.VisibleOf(ResultSeriesMask))) {
+        minimum = range->MinY;
+        maximum = range->MaxY;
+    }
+    WidenLevelRange(minimum, maximum, State.LevelExcess);
+    Window.SetLevelAxisRange(minimum, maximum);
+}

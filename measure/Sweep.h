@@ -1,0 +1,106 @@
+#pragma once
+
+#include "common/ChartModel.h"
+#include "measure/MeasurementState.h"
+#include "measure/MeterPorts.h"
+#include "measure/RecordingPorts.h"
+
+#include <QString>
+#include <array>
+
+// What the sweep needs of the main window. The window implements it; tests fake it.
+class ISweepWindow
+{
+public:
+    virtual ~ISweepWindow() = default;
+
+    // The series store: the active slot (0..7, -1 when none), the chooser that precedes a start
+    // (false: cancelled), showing and hiding a slot, and the record of a slot.
+    virtual int ActiveSeries() const = 0;
+    virtual bool ChooseSeries() = 0;
+    virtual void SetSeriesShown(int series, bool shown) = 0;
+    virtual void StoreSweepConditions(int series, double averagingTime, int frameRate, TChannelMode mode) = 0;
+    virtual void StoreSweepPeakLevel(int series, double level) = 0;
+    virtual void ShowReport(int series) = 0;
+
+    // The sweep panel's three edits and the series menus, locked while a sweep runs.
+    virtual void SetSweepEditsEnabled(bool enabled) = 0;
+    virtual void SetProgress(int position) = 0; // pbPasekPostepu
+    virtual void SetProgressMaximum(int maximum) = 0;
+    virtual void SetEstimatedTime(const QString& text) = 0; // edtCzasPomiaru
+    virtual void SetStatusText(int panel, const QString& text) = 0;
+    virtual void UpdateClockPanel() = 0;
+    // Clicks btnStart, whose action is the stop while measuring.
+    virtual void ClickStartButton() = 0;
+    // The reasons that keep the start action disabled have changed: see TSweep::StartAllowed.
+    virtual void StartConditionsChanged() = 0;
+
+    virtual void SetFrequencyAxisRange(double minimum, double maximum) = 0;
+    virtual void SetLevelAxisRange(double minimum, double maximum) = 0;
+};
+
+// The frequency-characteristic sweep: its parameters and their edits, the estimated time, the step
+// that moves the generator from point to point, the additions to a measurement's start and stop, and
+// the chart axes of this kind. The recording control starts and stops the devices; the level meter
+// appends each point to the active series before the step.
+class TSweep
+{
+public:
+    // Reasons in SweepBlocked.
+    static constexpr int NoFrequencyRange = 0;
+    static constexpr int StartAboveNyquist = 2;
+    static constexpr int StopAboveNyquist = 3;
+    static constexpr int TooFewPoints = 4;
+    static constexpr int MinimumPoints = 3;
+
+    TSweep(TMeasurementState& state, const IStreamInfo& input, const TChartModel& chart,
+           ISweepWindow& window);
+    TSweep(const TSweep&) = delete;
+    TSweep& operator=(const TSweep&) = delete;
+
+    // Point index of count, spaced logarithmically from start to stop (both above 0).
+    static double PointFrequency(double start, double stop, int index, int count);
+
+    // Text changes of edtStartFreq, edtStopFreq and edtLiczbaPunktow. A text that does not read as
+    // a frequency above 0 (or as a count) leaves the value in force and changes nothing else.
+    void StartFreqChanged(const QString& text);
+    void StopFreqChanged(const QString& text);
+    void PointsChanged(const QString& text);
+    // Leaving the edits: the text the edit must show, which is `text` itself when it stays.
+    QString StartFreqOnExit(const QString& text) const;
+    QString StopFreqOnExit(const QString& text) const;
+    QString PointsOnExit(const QString& text) const;
+
+    // A sweep may start: no reason blocks it, a series is there to receive the points and both
+    // frequencies are usable.
+    bool StartAllowed() const;
+    // edtCzasPomiaru: (points x point time + settling delay) in whole milliseconds, as "25,3s".
+    QString EstimatedTimeText() const;
+    void ShowEstimatedTime();
+    // "Zeruj generator": the first point again, the progress bar back to its start.
+    void Zero();
+    // After every tick of a sweep, once the point of the current frequency is appended.
+    void Step();
+    // Axis set-up of this kind: the frequency axis by its range rule, then the level axis.
+    void SetUpAxes();
+
+    // The additions to the start and the stop of a measurement.
+    bool PrepareStart(bool byStartAction); // false cancels the start
+    void RecordConditions();
+    void Finish(TStopSender sender);
+
+private:
+    void FrequencyChanged(const QString& text, double& frequency, int nyquistReason);
+    void SetBlocked(int reason, bool blocked);
+    double HalfFrameRate() const { return Input.FrameRate() / 2.0; }
+    // The series that receive points: the active one and, with both channels, its pair.
+    unsigned MeasuredSeries(int active) const;
+    void SetUpFrequencyAxis();
+    void SetUpLevelAxis();
+
+    TMeasurementState& State;
+    const IStreamInfo& Input;
+    const TChartModel& Chart;
+    ISweepWindow& Window;
+    unsigned HiddenForSweep = 0; // series hidden by "MinimizeOnMeasurment", shown again at the stop
+};
