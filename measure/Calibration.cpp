@@ -12,12 +12,17 @@ namespace {
 
 const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
 constexpr double AxisSpan = 90.0; // dB below the calibrated top of the level axis
+// A steady level is measured over at least this long, and over at least this many periods of the
+// tone: one block of a low tone holds a fraction of a period, whose mean square is off by tenths of
+// a decibel.
+constexpr int MinimumWindow = 200; // ms
+constexpr double WindowPeriods = 10;
 
 } // namespace
 
 TCalibration::TCalibration(TMeasurementState& state, IWaveDevice& input, IWaveDevice& output,
-                           TLevelMeter& meter, TRecordingControl& recording, ICalibrationWindow& window)
-    : State(state), Input(input), Output(output), Meter(meter), Recording(recording), Window(window)
+                           TLevelMeter& meter, ICalibrationWindow& window)
+    : State(state), Input(input), Output(output), Meter(meter), Window(window)
 {
 }
 
@@ -58,13 +63,13 @@ void TCalibration::Start(const TCalibrationRequest& request)
         return;
     }
 
+    double left = 0, right = 0;
     if (Pressure()) {
-        Meter.CaptureCalibrationLevels();
-        if (Input.Running())
-            Calibrate(request.ReferenceLevel, State.BlockLevelL,
-                      State.BlockLevelL > TLevelMeter::SilenceLevel, State.BlockLevelR,
-                      State.BlockLevelR > TLevelMeter::SilenceLevel);
-        Stop();
+        if (MeasureSteadyLevels(left, right, 0))
+            Calibrate(request.ReferenceLevel, left, left > TLevelMeter::SilenceLevel, right,
+                      right > TLevelMeter::SilenceLevel);
+        if (Active)
+            Stop();
         return;
     }
     switch (request.Procedure) {
@@ -72,13 +77,10 @@ void TCalibration::Start(const TCalibrationRequest& request)
     case TCalibrationProcedure::ZeroAtFrequency:
         State.GeneratorFrequency = request.Frequency;
         WaitProcessingEvents(State.MeasurementDelay);
-        if (!Active)
-            return; // ended while it waited
-        Meter.CaptureCalibrationLevels();
-        if (Input.Running())
-            Calibrate(0, State.BlockLevelL, State.BlockLevelL > TLevelMeter::SilenceLevel, State.BlockLevelR,
-                      State.BlockLevelR > TLevelMeter::SilenceLevel);
-        Stop();
+        if (Active && MeasureSteadyLevels(left, right, request.Frequency))
+            Calibrate(0, left, left > TLevelMeter::SilenceLevel, right, right > TLevelMeter::SilenceLevel);
+        if (Active)
+            Stop();
         break;
     case TCalibrationProcedure::FindMaximum:
         Window.SetCalibrationTimerInterval(std::max(State.CalibrationTime, 1));
@@ -101,8 +103,21 @@ bool TCalibration::StartDevices()
     Window.SetCalibrating(true);
     Window.SetStatusText(0, QStringLiteral("Kalibracja"));
     ResetPeakCapture();
-    Recording.SettlingWait();
+    SettlingWait(State);
     return Active && !State.OutputStartFailed && Input.Running();
+}
+
+bool TCalibration::MeasureSteadyLevels(double& left, double& right, double frequency)
+{
+    const double periods = frequency > 0 ? WindowPeriods * 1000.0 / frequency : 0;
+    Meter.StartEnergyMean();
+    WaitProcessingEvents(std::max(MinimumWindow, static_cast<int>(std::ceil(periods))));
+    if (!Active || !Input.Running())
+        return false; // ended or lost while it waited
+    Meter.CaptureCalibrationLevels();
+    left = State.BlockLevelL = Meter.EnergyMeanLevel(0);
+    right = State.BlockLevelR = Meter.EnergyMeanLevel(1);
+    return true;
 }
 
 void TCalibration::ResetPeakCapture()

@@ -7,7 +7,6 @@
 #include <cstdint>
 
 class TLevelMeter;
-class TRecordingControl;
 
 // What calibration needs of the main window. The window implements it; tests fake it.
 class ICalibrationWindow
@@ -45,7 +44,7 @@ public:
     static constexpr double NoPeakLevel = -100.0; // dB, the peak level before any capture
 
     TCalibration(TMeasurementState& state, IWaveDevice& input, IWaveDevice& output, TLevelMeter& meter,
-                 TRecordingControl& recording, ICalibrationWindow& window);
+                 ICalibrationWindow& window);
     TCalibration(const TCalibration&) = delete;
     TCalibration& operator=(const TCalibration&) = delete;
 
@@ -64,6 +63,9 @@ private:
     double& OffsetL() { return Pressure() ? State.TimeCalibrationL : State.FreqCalibrationL; }
     double& OffsetR() { return Pressure() ? State.TimeCalibrationR : State.FreqCalibrationR; }
     bool StartDevices();
+    // The levels of a steady input over a window of whole blocks after the wait; false when the
+    // calibration ended meanwhile.
+    bool MeasureSteadyLevels(double& left, double& right, double frequency);
     void ResetPeakCapture();
     // Offsets that make the given levels read `target`; a channel that heard nothing keeps its offset.
     void Calibrate(double target, double levelL, bool heardL, double levelR, bool heardR);
@@ -73,7 +75,6 @@ private:
     IWaveDevice& Input;
     IWaveDevice& Output;
     TLevelMeter& Meter;
-    TRecordingControl& Recording;
     ICalibrationWindow& Window;
     bool Active = false;
 };

@@ -90,6 +90,9 @@ bool TLevelMeter::AnalyseBlock(char* Buffer, int& Size)
     const long double n = frames;
     State.BlockMeanSquareL = static_cast<long double>(sums.SquaresL) / n;
     State.BlockMeanSquareR = static_cast<long double>(sums.SquaresR) / n;
+    EnergyL += static_cast<long double>(sums.SquaresL);
+    EnergyR += static_cast<long double>(sums.SquaresR);
+    EnergyFrames += n;
 
     // The rate and averaging time in force for this very block.
     const long double blocks = AverageBlocks(Input.FrameRate(), State.AveragingTime, n);
@@ -266,6 +269,18 @@ void TLevelMeter::CaptureCalibrationLevels()
     State.BlockLevelR = Level(State.BlockMeanSquareR, 0);
     CapturePeak(0);
     CapturePeak(1);
+}
+
+void TLevelMeter::StartEnergyMean()
+{
+    EnergyL = EnergyR = EnergyFrames = 0;
+}
+
+double TLevelMeter::EnergyMeanLevel(int channel) const
+{
+    if (EnergyFrames == 0)
+        return Level(channel == 0 ? State.BlockMeanSquareL : State.BlockMeanSquareR, 0);
+    return Level((channel == 0 ? EnergyL : EnergyR) / EnergyFrames, 0);
 }
 
 // The level and the generator frequency are taken whenever the channel's largest sample magnitude

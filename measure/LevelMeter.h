@@ -41,6 +41,10 @@ public:
     void RefreshLevels();
     // Calibration's block levels (no offset, no averaging) and the peak capture.
     void CaptureCalibrationLevels();
+    // The energy mean of every block analysed from StartEnergyMean on, as a level without offset (the
+    // last block's when none has come since): a steady tone measured over many of its periods.
+    void StartEnergyMean();
+    double EnergyMeanLevel(int channel) const;
 
     // 10 log10(meanSquare / 32767^2) + offset, never below SilenceLevel and never NaN.
     static double Level(long double meanSquare, double offset);
@@ -64,4 +68,6 @@ private:
     IAcquisitionSink& Sink;
     IMeterWindow& Window;
     IClock& Clock;
+    long double EnergyL = 0, EnergyR = 0; // sums of squares since StartEnergyMean
+    long double EnergyFrames = 0;
 };

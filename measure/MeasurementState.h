@@ -94,8 +94,8 @@ struct TMeasurementState
     double FreqExcess = 0.1; // fraction
 
     // Calibration
-    double CalibrationPeakLevelL = 0, CalibrationPeakLevelR = 0;         // dB
-    double CalibrationPeakFrequencyL = 0, CalibrationPeakFrequencyR = 0; // Hz
+    double CalibrationPeakLevelL = 0, CalibrationPeakLevelR = 0;               // dB
+    double CalibrationPeakFrequencyL = 0, CalibrationPeakFrequencyR = 0;       // Hz
     std::int32_t CalibrationPeakMagnitudeL = 0, CalibrationPeakMagnitudeR = 0; // at the last capture
     int CalibrationTargetLevel = 0;
     int CalibrationStep = 0;

@@ -14,9 +14,9 @@ public:
     virtual bool StartButtonEnabled() const = 0;
     virtual void SetLevelAxisRange(double minimum, double maximum) = 0;
     virtual void SetTimeAxisAutomatic() = 0;
-    virtual int ActiveSeries() const = 0;                      // 0..7, -1 when none
-    virtual void UpdateClockPanel() = 0;                       // after every tick of a recording
-    virtual void SweepStep() = 0;                              // after every tick of a sweep
+    virtual int ActiveSeries() const = 0; // 0..7, -1 when none
+    virtual void UpdateClockPanel() = 0;  // after every tick of a recording
+    virtual void SweepStep() = 0;         // after every tick of a sweep
 };
 
 // Where the meter puts acquired values (time, left, right per tick).

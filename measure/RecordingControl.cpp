@@ -80,7 +80,7 @@ void TRecordingControl::Start(bool byStartAction)
         Window.SetReadoutsBlack();
 
         Window.SetStartEnabled(false);
-        SettlingWait();
+        SettlingWait(State);
         Window.SetStartEnabled(true);
 
         // A stop during the wait has ended the measurement already; a device lost in it ends it below.
@@ -126,12 +126,12 @@ void TRecordingControl::StartTimeLine(double carriedSeconds)
     State.StartCount = Clock.Counter() - carriedCounts;
 }
 
-void TRecordingControl::SettlingWait()
+void SettlingWait(TMeasurementState& state)
 {
-    const double averagingTime = State.AveragingTime;
-    State.AveragingTime = SettlingAveragingTime;
-    WaitProcessingEvents(State.MeasurementDelay);
-    State.AveragingTime = averagingTime;
+    const double averagingTime = state.AveragingTime;
+    state.AveragingTime = TRecordingControl::SettlingAveragingTime;
+    WaitProcessingEvents(state.MeasurementDelay);
+    state.AveragingTime = averagingTime;
 }
 
 void TRecordingControl::Stop(TStopSender sender)

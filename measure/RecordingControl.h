@@ -9,6 +9,9 @@
 
 // Waits for the given time while the event loop runs on: blocks, timers and commands are served.
 void WaitProcessingEvents(int milliseconds);
+// actAktywacja, after every start: MeasurementDelay ms of served events with a short averaging time,
+// so that the average converges on the new signal.
+void SettlingWait(TMeasurementState& state);
 
 // The control layer of a measurement: start, settling wait, stop, pause and continue, acquisition,
 // the clock panel, the averaging choice and the chart axes of a sound-pressure recording. The window's
@@ -32,8 +35,6 @@ public:
 
     // actStartExecute; byStartAction tells the sweep whether the start action itself was used.
     void Start(bool byStartAction = true);
-    // actAktywacjaExecute: MeasurementDelay ms of pumped events with the short averaging time.
-    void SettlingWait();
     // actStopExecute. Always runs to its end; stopping an idle device does nothing.
     void Stop(TStopSender sender);
     void Pause();      // btnPauzaClick

@@ -163,7 +163,8 @@ unsigned TSweep::MeasuredSeries(int active) const
 
 bool TSweep::PrepareStart(bool byStartAction)
 {
-    if (!Window.ChooseSeries())
+    // A sweep that goes on from where it was stopped keeps the points it has taken.
+    if (!Window.ChooseSeries(State.SweepIndex > 0 ? InterruptedSeries : -1))
         return false;
     const int active = Window.ActiveSeries();
     if (active < 0)
@@ -199,6 +200,7 @@ void TSweep::Finish(TStopSender sender)
     HiddenForSweep = 0;
 
     const int active = Window.ActiveSeries();
+    InterruptedSeries = State.SweepIndex > 0 ? active : -1;
     if (active >= 0) {
         const double left = TLevelMeter::PeakLevel(State.PeakMaxL, State.PeakMinL);
         const double right = TLevelMeter::PeakLevel(State.PeakMaxR, State.PeakMinR);

@@ -15,9 +15,10 @@ public:
     virtual ~ISweepWindow() = default;
 
     // The series store: the active slot (0..7, -1 when none), the chooser that precedes a start
-    // (false: cancelled), showing and hiding a slot, and the record of a slot.
+    // (false: cancelled; a continued series keeps the points it holds), showing and hiding a slot,
+    // and the record of a slot.
     virtual int ActiveSeries() const = 0;
-    virtual bool ChooseSeries() = 0;
+    virtual bool ChooseSeries(int continuedSeries) = 0;
     virtual void SetSeriesShown(int series, bool shown) = 0;
     virtual void StoreSweepConditions(int series, double averagingTime, int frameRate, TChannelMode mode) = 0;
     virtual void StoreSweepPeakLevel(int series, double level) = 0;
@@ -103,4 +104,5 @@ private:
     const TChartModel& Chart;
     ISweepWindow& Window;
     unsigned HiddenForSweep = 0; // series hidden by "MinimizeOnMeasurment", shown again at the stop
+    int InterruptedSeries = -1;  // the series of a sweep stopped before its last point
 };

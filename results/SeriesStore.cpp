@@ -312,16 +312,18 @@ void TSeriesStore::ClearChannelSeries()
     Chart.Clear(RightChannelSeries);
 }
 
-void TSeriesStore::PrepareForSweep(int slot)
+void TSeriesStore::PrepareForSweep(int slot, bool keepPoints)
 {
     if (!ValidSlot(slot))
         return;
     TBatch batch(*this);
     SetActive(slot);
     slot = Active;
-    Chart.Clear(slot);
-    if (PairMode())
-        Chart.Clear(slot + 4);
+    if (!keepPoints) {
+        Chart.Clear(slot);
+        if (PairMode())
+            Chart.Clear(slot + 4);
+    }
     if (Item(TSeriesMenu::PokazSerie, slot).Checked)
         ShowHide(slot);
 }

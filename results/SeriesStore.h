@@ -96,7 +96,8 @@ public:
     // "Wyczyść serie": empties the two channel series.
     void ClearChannelSeries();
     // The chooser's OK before a sweep: the slot becomes active, is emptied (with its pair) and shown.
-    void PrepareForSweep(int slot);
+    // A slot that holds the first points of the sweep that goes on keeps them.
+    void PrepareForSweep(int slot, bool keepPoints = false);
 
 signals:
     void MenusChanged();                         // any item, the menus' enabled flag or the active slot

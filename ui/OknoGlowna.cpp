@@ -74,8 +74,7 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice);
     Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this);
     Sweep = std::make_unique<TSweep>(Measurement, InputDevice, Chart, *this);
-    Calibration =
-        std::make_unique<TCalibration>(Measurement, InputDevice, OutputDevice, *Meter, *Recording, *this);
+    Calibration = std::make_unique<TCalibration>(Measurement, InputDevice, OutputDevice, *Meter, *this);
     audAudioIn.OnBufferFilled = [this](char* buffer, int& size) { return Meter->AnalyseBlock(buffer, size); };
     audAudioOut.OnFillBuffer = [this](char* buffer, int& size) {
         return Generator->FillOutputBlock(buffer, size);

@@ -123,7 +123,7 @@ public:
     void FinishSweep(TStopSender sender) override;
 
     // ISweepWindow
-    bool ChooseSeries() override;
+    bool ChooseSeries(int continuedSeries) override;
     void SetSeriesShown(int series, bool shown) override;
     void StoreSweepConditions(int series, double averagingTime, int frameRate, TChannelMode mode) override;
     void StoreSweepPeakLevel(int series, double level) override;

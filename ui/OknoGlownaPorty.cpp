@@ -227,9 +227,9 @@ void TFormaGlowna::FinishSweep(TStopSender sender)
 
 // ---- ISweepWindow
 
-bool TFormaGlowna::ChooseSeries()
+bool TFormaGlowna::ChooseSeries(int continuedSeries)
 {
-    return TFormaWybierzSerie::Choose(Series, this, btnStart);
+    return TFormaWybierzSerie::Choose(Series, this, btnStart, continuedSeries);
 }
 
 void TFormaGlowna::SetSeriesShown(int series, bool shown)

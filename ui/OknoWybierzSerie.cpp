@@ -6,9 +6,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-TFormaWybierzSerie::TFormaWybierzSerie(TSeriesStore& store, QWidget* parent)
-    : QDialog(parent), Store(store), pnlSerie(new QWidget(this)), rgSerie(new QButtonGroup(this)),
-      btnOK(new QPushButton(QStringLiteral("&OK"), this)),
+TFormaWybierzSerie::TFormaWybierzSerie(TSeriesStore& store, QWidget* parent, int continuedSlot)
+    : QDialog(parent), Store(store), ContinuedSlot(continuedSlot), pnlSerie(new QWidget(this)),
+      rgSerie(new QButtonGroup(this)), btnOK(new QPushButton(QStringLiteral("&OK"), this)),
       btnDodaj(new QPushButton(QStringLiteral("&Dodaj"), this)),
       btnAnuluj(new QPushButton(QStringLiteral("&Anuluj"), this))
 {
@@ -110,7 +110,7 @@ void TFormaWybierzSerie::btnOKClick()
         return; // nothing chosen yet: the user may still add a slot or cancel
     // The slot number is the seventh character of "Seria N...".
     const int slot = chosen->text().at(6).digitValue() - 1;
-    Store.PrepareForSweep(slot);
+    Store.PrepareForSweep(slot, slot == ContinuedSlot);
     accept();
 }
 
@@ -120,9 +120,10 @@ void TFormaWybierzSerie::btnDodajClick()
         Fill();
 }
 
-bool TFormaWybierzSerie::Choose(TSeriesStore& store, QWidget* mainWindow, QWidget* startButton)
+bool TFormaWybierzSerie::Choose(TSeriesStore& store, QWidget* mainWindow, QWidget* startButton,
+                                int continuedSlot)
 {
-    TFormaWybierzSerie form(store, mainWindow);
+    TFormaWybierzSerie form(store, mainWindow, continuedSlot);
     const QPoint buttonBottom = startButton->mapToGlobal(QPoint(0, startButton->height() - 1));
     form.Anchor(QPoint(mainWindow->frameGeometry().right(), buttonBottom.y()));
     return form.exec() == QDialog::Accepted;

@@ -19,11 +19,14 @@ public:
     static constexpr int BaseHeight = 52; // the buttons' row and the margins
     static constexpr int FormWidth = 260;
 
-    explicit TFormaWybierzSerie(TSeriesStore& store, QWidget* parent = nullptr);
+    // continuedSlot: the slot that holds the first points of an interrupted sweep, which stay when it
+    // is chosen again (-1: none).
+    explicit TFormaWybierzSerie(TSeriesStore& store, QWidget* parent = nullptr, int continuedSlot = -1);
 
     // Runs the chooser with its right edge on the main window's right edge and its bottom level with
     // the Start button's lower edge. False when the start is cancelled.
-    static bool Choose(TSeriesStore& store, QWidget* mainWindow, QWidget* startButton);
+    static bool Choose(TSeriesStore& store, QWidget* mainWindow, QWidget* startButton,
+                       int continuedSlot = -1);
 
     // "Seria 1: wykorzystana, ukryta", "Seria 2 i 6: puste" and so on.
     static QString ItemText(const TSeriesStore& store, int slot);
@@ -43,6 +46,7 @@ private:
     void btnDodajClick();
 
     TSeriesStore& Store;
+    int ContinuedSlot;
     QWidget* pnlSerie;
     QButtonGroup* rgSerie;
     QPushButton *btnOK, *btnDodaj, *btnAnuluj;

@@ -4,6 +4,7 @@
 #include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
 #include "measure/RecordingControl.h"
+#include "MeasureTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -12,29 +13,6 @@
 #include <vector>
 
 namespace {
-
-// A wave component that starts unless told to fail; it doubles as the meter's stream information.
-struct TFakeDevice final : IWaveDevice, IStreamInfo
-{
-    bool IsRunning = false;
-    QString FailText; // non-empty: Start fails with it
-    int Starts = 0, Stops = 0;
-
-    bool Start() override
-    {
-        ++Starts;
-        IsRunning = FailText.isEmpty();
-        return IsRunning;
-    }
-    void StopNow() override
-    {
-        ++Stops;
-        IsRunning = false;
-    }
-    bool Running() const override { return IsRunning; }
-    QString LastError() const override { return FailText; }
-    int FrameRate() const override { return 48000; }
-};
 
 struct TFakeClock final : IClock
 {

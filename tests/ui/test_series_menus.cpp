@@ -1,3 +1,5 @@
+#include "WindowTestSupport.h"
+
 #include "common/NumberFormat.h"
 #include "ui/OknoWybierzSerie.h"
 #include "ui/SeriesMenus.h"
@@ -15,28 +17,6 @@
 #include <functional>
 
 namespace {
-
-// Runs handler on the next modal widget as soon as it shows; counts the widgets it handled.
-class TModalCloser
-{
-public:
-    explicit TModalCloser(std::function<void(QWidget*)> handler) : Handler(std::move(handler))
-    {
-        Timer.setInterval(10);
-        QObject::connect(&Timer, &QTimer::timeout, [this] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                ++Handled;
-                Handler(modal);
-            }
-        });
-        Timer.start();
-    }
-    int Handled = 0;
-
-private:
-    std::function<void(QWidget*)> Handler;
-    QTimer Timer;
-};
 
 // The series menus in a window of their own, as the main window holds them.
 struct TFixture

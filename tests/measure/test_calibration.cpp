@@ -1,0 +1,235 @@
+// The three calibration procedures, their sweep and their failures, on fake devices.
+
+#include "MeasureTestSupport.h"
+
+#include "measure/Calibration.h"
+#include "measure/LevelMeter.h"
+#include "measure/Sweep.h"
+
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+struct TFakeWindow final : IMeterWindow, ICalibrationWindow
+{
+    QStringList Errors;
+    QString Status[5];
+    bool Calibrating = false;
+    int TimerInterval = 0;
+    double LevelMin = 0, LevelMax = 0;
+
+    void SetReadoutText(int, const QString&) override {}
+    void SetReadoutRed(int, bool) override {}
+    void Beep() override {}
+    bool StartButtonEnabled() const override { return false; }
+    void SetTimeAxisAutomatic() override {}
+    int ActiveSeries() const override { return 0; }
+    void UpdateClockPanel() override {}
+    void SweepStep() override {}
+    void ShowError(const QString& text) override { Errors << text; }
+    void SetStatusText(int panel, const QString& text) override { Status[panel] = text; }
+    void SetCalibrating(bool on) override { Calibrating = on; }
+    void SetCalibrationTimerInterval(int milliseconds) override { TimerInterval = milliseconds; }
+    void SetLevelAxisRange(double minimum, double maximum) override
+    {
+        LevelMin = minimum;
+        LevelMax = maximum;
+    }
+};
+
+struct TNoSink final : IAcquisitionSink
+{
+    void Enqueue(double) override {}
+};
+
+struct TRig
+{
+    TMeasurementState State;
+    TFakeDevice Input, Output;
+    TChartModel Chart;
+    TNoSink Sink;
+    TFakeWindow Window;
+    TLevelMeter Meter{State, Input, Chart, Sink, Window};
+    TCalibration Calibration{State, Input, Output, Meter, Window};
+
+    explicit TRig(TMeasurementKind kind)
+    {
+        State.MeasurementKind = kind;
+        State.MeasurementDelay = 0;
+    }
+    // The last block's mean squares as the given levels relative to full scale.
+    void BlockLevels(double left, double right)
+    {
+        State.BlockMeanSquareL = FullScaleSquare * std::pow(10.0L, left / 10);
+        State.BlockMeanSquareR = FullScaleSquare * std::pow(10.0L, right / 10);
+    }
+    // A block whose samples are all `left` and `right`, as the input delivers it.
+    void Feed(int left, int right)
+    {
+        std::vector<std::int16_t> block(2 * 1500);
+        for (std::size_t i = 0; i < block.size(); i += 2) {
+            block[i] = static_cast<std::int16_t>(left);
+            block[i + 1] = static_cast<std::int16_t>(right);
+        }
+        int size = static_cast<int>(block.size() * 2);
+        Meter.AnalyseBlock(reinterpret_cast<char*>(block.data()), size);
+    }
+    void Finished() const
+    {
+        QVERIFY(!Calibration.Running() && !Input.IsRunning && !Output.IsRunning);
+        QVERIFY(!Window.Calibrating);
+        QCOMPARE(Window.TimerInterval, 0);
+        QCOMPARE(Window.Status[0], QString("Kalibracja zakończona"));
+    }
+};
+
+TCalibrationRequest Request(TCalibrationProcedure procedure)
+{
+    TCalibrationRequest request;
+    request.Procedure = procedure;
+    return request;
+}
+
+} // namespace
+
+class TestCalibration : public QObject
+{
+    Q_OBJECT
+private slots:
+    // 124 dB against a block at -40 dB gives 124 + 40 - 3; the axis follows the left offset.
+    void ReferenceLevel()
+    {
+        TRig rig(TMeasurementKind::SoundPressure);
+        rig.State.ChannelMode = TChannelMode::Both;
+        rig.State.LevelExcess = 5;
+        rig.BlockLevels(-40, -50);
+        rig.Calibration.Start(Request(TCalibrationProcedure::ReferenceLevel));
+        QVERIFY(std::abs(rig.State.TimeCalibrationL - 161) < 1e-9);
+        QVERIFY(std::abs(rig.State.TimeCalibrationR - 171) < 1e-9);
+        QCOMPARE(rig.State.FreqCalibrationL, 0.0);
+        QCOMPARE(rig.Output.Starts, 0); // no tone in this kind
+        rig.Finished();
+        QCOMPARE(rig.Window.LevelMax, 166.0);
+        QCOMPARE(rig.Window.LevelMin, 76.0);
+        QCOMPARE(rig.State.TimeLevelScaleMaximum, 166.0);
+        QCOMPARE(rig.Calibration.StateText(), QString("Skalibrowany (kanał lewy i prawy)"));
+    }
+
+    // A tone at -23 dB becomes 0 dB: an offset of 20 dB. The right channel alone leaves the left.
+    void ZeroAtFrequencyOnOneChannel()
+    {
+        TRig rig(TMeasurementKind::FrequencyCharacteristic);
+        rig.State.ChannelMode = TChannelMode::Right;
+        rig.State.FreqCalibrationL = 1.5;
+        rig.State.StartFreq = 100;
+        rig.BlockLevels(-10, -23);
+        TCalibrationRequest request = Request(TCalibrationProcedure::ZeroAtFrequency);
+        request.Frequency = 2000;
+        double played = 0;
+        rig.Output.FailText.clear();
+        rig.Calibration.Start(request);
+        played = rig.State.GeneratorFrequency;
+        QCOMPARE(rig.State.FreqCalibrationL, 1.5);
+        QVERIFY(std::abs(rig.State.FreqCalibrationR - 20) < 1e-9);
+        QCOMPARE(rig.Output.Starts, 1);
+        rig.Finished();
+        QCOMPARE(played, 100.0); // back at the sweep's start frequency
+
+        rig.Calibration.Reset();
+        QCOMPARE(rig.State.FreqCalibrationL, 0.0);
+        QCOMPARE(rig.State.FreqCalibrationR, 0.0);
+        QCOMPARE(rig.Calibration.StateText(), QString("Nie skalibrowany"));
+    }
+
+    // A steady tone is measured over many blocks: their energy mean, not the last block alone.
+    void SteadyLevelIsTheEnergyMeanOfItsWindow()
+    {
+        TRig rig(TMeasurementKind::FrequencyCharacteristic);
+        rig.State.ChannelMode = TChannelMode::Both;
+        int blocks = 0;
+        QTimer feeder;
+        QObject::connect(&feeder, &QTimer::timeout, [&] {
+            if (rig.Input.IsRunning)
+                rig.Feed(++blocks % 2 ? 1000 : 2000, 1000);
+        });
+        feeder.start(5);
+        TCalibrationRequest request = Request(TCalibrationProcedure::ZeroAtFrequency);
+        request.Frequency = 20; // ten periods: half a second
+        rig.Calibration.Start(request);
+        QVERIFY(blocks > 20);
+        const double mean = 10 * std::log10(2.5e6 / 1073676289.0); // of 1000^2 and 2000^2
+        QVERIFY(std::abs(rig.State.FreqCalibrationL - (-mean - 3)) < 0.1);
+        QVERIFY(std::abs(rig.State.FreqCalibrationR - (-10 * std::log10(1e6 / 1073676289.0) - 3)) < 1e-9);
+    }
+
+    // A sweep of 100 points ends on the hundredth tick; the loudest block sets the offset.
+    void FindMaximumSweep()
+    {
+        TRig rig(TMeasurementKind::FrequencyCharacteristic);
+        rig.State.CalibrationPointsCount = 100;
+        TCalibrationRequest request = Request(TCalibrationProcedure::FindMaximum);
+        request.TargetLevel = 94;
+        rig.Calibration.Start(request);
+        QCOMPARE(rig.Window.TimerInterval, 50);
+        QVERIFY(rig.Window.Calibrating);
+        double loudestFrequency = 0;
+        for (int tick = 1; tick <= 100; ++tick) {
+            QVERIFY(rig.Calibration.Running());
+            const bool loudest = tick == 40;
+            if (loudest)
+                loudestFrequency = rig.State.GeneratorFrequency;
+            rig.Feed(loudest ? 3000 : 1000 + tick, 0);
+            rig.Calibration.TimerTick();
+        }
+        rig.Finished();
+        QVERIFY(rig.State.GeneratorFrequency > 0);
+        QCOMPARE(rig.State.CalibrationPeakFrequencyL, loudestFrequency);
+        const double level = 20 * std::log10(3000 / 32767.0);
+        QVERIFY(std::abs(rig.State.FreqCalibrationL - (94 - level - 3)) < 1e-9);
+        // The right channel heard nothing: it keeps its offset, and the user is told.
+        QCOMPARE(rig.State.FreqCalibrationR, 0.0);
+        QCOMPARE(rig.Window.Errors.size(), 0); // left only
+    }
+
+    // A channel that heard nothing keeps its offset, and the user learns why.
+    void SilentChannelIsNotCalibrated()
+    {
+        TRig rig(TMeasurementKind::SoundPressure);
+        rig.State.ChannelMode = TChannelMode::Both;
+        rig.State.TimeCalibrationR = 7;
+        rig.State.BlockMeanSquareL = 1000;
+        rig.State.BlockMeanSquareR = 0;
+        rig.Calibration.Start(Request(TCalibrationProcedure::ReferenceLevel));
+        QVERIFY(rig.State.TimeCalibrationL != 0);
+        QCOMPARE(rig.State.TimeCalibrationR, 7.0);
+        QCOMPARE(rig.Window.Errors,
+                 QStringList{"Brak sygnału w kanale prawym. Kalibracja tego kanału nie została wykonana."});
+    }
+
+    // A device that does not start ends the calibration and changes no offset.
+    void FailedStarts()
+    {
+        TRig rig(TMeasurementKind::FrequencyCharacteristic);
+        rig.State.FreqCalibrationL = 3;
+        rig.Output.FailText = "busy";
+        rig.Calibration.Start(Request(TCalibrationProcedure::ZeroAtFrequency));
+        QCOMPARE(rig.Window.Errors.first(), QString("Audio Out failed because: \rbusy"));
+        QVERIFY(rig.State.OutputStartFailed);
+        QCOMPARE(rig.State.FreqCalibrationL, 3.0);
+        rig.Finished();
+
+        TRig input(TMeasurementKind::SoundPressure);
+        input.Input.FailText = "no input";
+        input.Calibration.Start(Request(TCalibrationProcedure::ReferenceLevel));
+        QCOMPARE(input.Window.Errors, QStringList{"no input"});
+        QVERIFY(input.State.InputStartFailed);
+        QCOMPARE(input.State.TimeCalibrationL, 0.0);
+        input.Finished();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCalibration)
+#include "test_calibration.moc"

@@ -1,0 +1,279 @@
+// The sweep's parameters, step, start and stop additions and axes, on a fake window.
+
+#include "MeasureTestSupport.h"
+
+#include "common/NumberFormat.h"
+#include "measure/LevelMeter.h"
+#include "measure/Sweep.h"
+
+#include <QTest>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+struct TFakeSweepWindow final : ISweepWindow
+{
+    int Active = 0;
+    bool ChooserAnswer = true;
+    std::vector<int> Hidden, Shown, Reports;
+    std::vector<std::pair<int, double>> Peaks;
+    std::vector<int> Conditions;
+    double ConditionAveraging = -1;
+    bool EditsEnabled = true;
+    int Progress = -1, ProgressMaximum = -1, StartClicks = 0, ClockUpdates = 0;
+    QString Estimate, Status0;
+    double FrequencyMin = 0, FrequencyMax = 0, LevelMin = 0, LevelMax = 0;
+
+    int ActiveSeries() const override { return Active; }
+    int Continued = -2;
+    bool ChooseSeries(int continuedSeries) override
+    {
+        Continued = continuedSeries;
+        return ChooserAnswer;
+    }
+    void SetSeriesShown(int series, bool shown) override { (shown ? Shown : Hidden).push_back(series); }
+    void StoreSweepConditions(int series, double averagingTime, int, TChannelMode) override
+    {
+        Conditions.push_back(series);
+        ConditionAveraging = averagingTime;
+    }
+    void StoreSweepPeakLevel(int series, double level) override { Peaks.emplace_back(series, level); }
+    void ShowReport(int series) override { Reports.push_back(series); }
+    void SetSweepEditsEnabled(bool enabled) override { EditsEnabled = enabled; }
+    void SetProgress(int position) override { Progress = position; }
+    void SetProgressMaximum(int maximum) override { ProgressMaximum = maximum; }
+    void SetEstimatedTime(const QString& text) override { Estimate = text; }
+    void SetStatusText(int panel, const QString& text) override
+    {
+        if (panel == 0)
+            Status0 = text;
+    }
+    void UpdateClockPanel() override { ++ClockUpdates; }
+    void ClickStartButton() override { ++StartClicks; }
+    void StartConditionsChanged() override {}
+    void SetFrequencyAxisRange(double minimum, double maximum) override
+    {
+        FrequencyMin = minimum;
+        FrequencyMax = maximum;
+    }
+    void SetLevelAxisRange(double minimum, double maximum) override
+    {
+        LevelMin = minimum;
+        LevelMax = maximum;
+    }
+};
+
+struct TRig
+{
+    TMeasurementState State;
+    TFakeDevice Input;
+    TChartModel Chart;
+    TFakeSweepWindow Window;
+    TSweep Sweep{State, Input, Chart, Window};
+
+    TRig() { State.MeasurementKind = TMeasurementKind::FrequencyCharacteristic; }
+    // A sweep as the tick runs it: the generator's frequency is where the point is taken.
+    std::vector<double> Run(int ticks)
+    {
+        std::vector<double> taken;
+        for (int tick = 0; tick < ticks; ++tick) {
+            taken.push_back(State.GeneratorFrequency);
+            Sweep.Step();
+        }
+        return taken;
+    }
+};
+
+} // namespace
+
+class TestSweep : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { NumberFormat::SetDecimalSeparator(QChar()); }
+
+    // Three points land on 100, 1000 and 10000 Hz, and the third stops the sweep.
+    void ThreePointsAndTheStopByItself()
+    {
+        TRig rig;
+        rig.Sweep.StartFreqChanged("100");
+        rig.Sweep.StopFreqChanged("10000");
+        rig.Sweep.PointsChanged("3");
+        const std::vector<double> taken = rig.Run(3);
+        QCOMPARE(taken.size(), std::size_t(3));
+        QCOMPARE(taken[0], 100.0);
+        QVERIFY(std::abs(taken[1] - 1000) < 1e-9);
+        QVERIFY(std::abs(taken[2] - 10000) < 1e-9);
+        QCOMPARE(rig.Window.StartClicks, 1);
+        QCOMPARE(rig.Window.ClockUpdates, 2);
+        QCOMPARE(rig.Window.Progress, 2);
+        QCOMPARE(rig.State.SweepIndex, 0);
+        QCOMPARE(rig.State.GeneratorFrequency, 100.0);
+    }
+
+    // A stop after 10 of 100 points keeps the 11th frequency; the next start takes the other 90.
+    // Zeroing starts over and leaves the phase for the next block to join.
+    void ManualStopContinuesAndZeroingStartsOver()
+    {
+        TRig rig;
+        rig.Window.Active = 2;
+        rig.Run(10);
+        rig.Sweep.Finish(TStopSender::Action);
+        QCOMPARE(rig.State.SweepIndex, 10);
+        QCOMPARE(rig.State.GeneratorFrequency, TSweep::PointFrequency(100, 10000, 10, 100));
+        QVERIFY(rig.Sweep.PrepareStart(true));
+        QCOMPARE(rig.Window.Continued, 2); // the series keeps its first ten points
+        rig.Run(90);
+        QCOMPARE(rig.Window.StartClicks, 1);
+        rig.Sweep.Finish(TStopSender::Action);
+        QVERIFY(rig.Sweep.PrepareStart(true));
+        QCOMPARE(rig.Window.Continued, -1); // a new sweep
+
+        rig.Run(10);
+        rig.State.GeneratorPhase = 1.5;
+        rig.Sweep.Zero();
+        QCOMPARE(rig.State.SweepIndex, 0);
+        QCOMPARE(rig.State.GeneratorFrequency, 100.0);
+        QCOMPARE(rig.State.GeneratorPhase, 1.5);
+        QCOMPARE(rig.Window.Progress, 0);
+        QVERIFY(rig.Sweep.PrepareStart(true));
+        QCOMPARE(rig.Window.Continued, -1);
+    }
+
+    // Reasons that block the start, and the texts the edits get back when they are left.
+    void EditsBlockTheStartAndCorrectThemselves()
+    {
+        TRig rig;
+        QVERIFY(rig.Sweep.StartAllowed());
+        rig.Sweep.PointsChanged("2");
+        QVERIFY(!rig.Sweep.StartAllowed());
+        QCOMPARE(rig.Sweep.PointsOnExit("2"), QString("3"));
+        rig.Sweep.PointsChanged("3");
+        QVERIFY(rig.Sweep.StartAllowed());
+        QCOMPARE(rig.Window.ProgressMaximum, 2);
+
+        rig.Sweep.StartFreqChanged("30000"); // above 24000 at 48000 frames/s, and above the stop
+        QVERIFY(rig.State.SweepBlocked[TSweep::StartAboveNyquist]);
+        QVERIFY(rig.State.SweepBlocked[TSweep::NoFrequencyRange]);
+        QCOMPARE(rig.Sweep.StartFreqOnExit("30000"), QString("24000"));
+        rig.Sweep.StartFreqChanged("24000");
+        QVERIFY(!rig.State.SweepBlocked[TSweep::StartAboveNyquist]);
+        rig.Sweep.StartFreqChanged("100");
+        QVERIFY(rig.Sweep.StartAllowed());
+
+        // Text that is no frequency, or 0, leaves the value in force; leaving an empty edit or a 0
+        // shows the value again.
+        for (const char* text : {"", "1,2,3", "0"}) {
+            rig.Sweep.StartFreqChanged(text);
+            QCOMPARE(rig.State.StartFreq, 100.0);
+        }
+        QCOMPARE(rig.Sweep.StartFreqOnExit(""), QString("100"));
+        QCOMPARE(rig.Sweep.StartFreqOnExit("0"), QString("100"));
+        QCOMPARE(rig.Sweep.StopFreqOnExit("0"), QString("10000"));
+        QCOMPARE(rig.Sweep.StopFreqOnExit("5000"), QString("5000"));
+
+        rig.Window.Active = -1; // no series to take the points
+        QVERIFY(!rig.Sweep.StartAllowed());
+        rig.Window.Active = 0;
+        rig.State.StopFreq = -5; // what stored settings may hold
+        QVERIFY(!rig.Sweep.StartAllowed());
+    }
+
+    void Estimate_data()
+    {
+        QTest::addColumn<QChar>("separator");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("comma") << QChar(',') << QString("25,3s");
+        QTest::newRow("point") << QChar('.') << QString("25.3s");
+    }
+    void Estimate()
+    {
+        QFETCH(QChar, separator);
+        QFETCH(QString, expected);
+        NumberFormat::SetDecimalSeparator(separator);
+        TRig rig;
+        rig.State.PointTime = 250;
+        rig.State.MeasurementDelay = 300;
+        rig.Sweep.PointsChanged("100");
+        QCOMPARE(rig.Window.Estimate, expected);
+    }
+
+    // The range rules, the margin rounded to whole hertz with halves to even, and the level axis.
+    void Axes()
+    {
+        TRig rig;
+        rig.State.FreqAutoScale = 1;
+        rig.State.StartFreq = 25;
+        rig.State.StopFreq = 10000;
+        rig.Sweep.SetUpAxes();
+        QCOMPARE(rig.Window.FrequencyMin, 22.0); // 22.5
+        QCOMPARE(rig.Window.FrequencyMax, 11000.0);
+        QCOMPARE(rig.Window.LevelMin, -90.0);
+
+        rig.State.FreqAutoScale = 0; // from the visible result series
+        rig.Chart.SetVisible(2, true);
+        rig.Chart.Append(2, 1000, -20);
+        rig.Chart.Append(2, 3000, -10);
+        rig.Chart.Append(5, 50, 7); // hidden
+        rig.State.FreqExcess = 0;
+        rig.State.FreqAutoLevelScale = true;
+        rig.Sweep.SetUpAxes();
+        QCOMPARE(rig.Window.FrequencyMin, 1000.0);
+        QCOMPARE(rig.Window.FrequencyMax, 3000.0);
+        QCOMPARE(rig.Window.LevelMin, -25.0);
+        QCOMPARE(rig.Window.LevelMax, -5.0);
+
+        rig.Chart.Clear(2); // nothing to show: the sweep's range, which must be a range
+        rig.State.StopFreq = 25;
+        rig.Sweep.SetUpAxes();
+        QVERIFY(rig.State.SweepBlocked[TSweep::NoFrequencyRange]);
+        QVERIFY(!rig.Sweep.StartAllowed());
+        rig.State.FreqAutoScale = 2;
+        rig.Sweep.SetUpAxes();
+        QCOMPARE(rig.Window.FrequencyMin, 100.0);
+        QCOMPARE(rig.Window.FrequencyMax, 10000.0);
+        QVERIFY(!rig.State.SweepBlocked[TSweep::NoFrequencyRange]);
+    }
+
+    // The chooser's cancel, the conditions in both records of a pair, the peaks (a silent channel at
+    // the meter's floor), the series hidden for the sweep and the report.
+    void StartAndStopAdditions()
+    {
+        TRig rig;
+        rig.Window.ChooserAnswer = false;
+        QVERIFY(!rig.Sweep.PrepareStart(true));
+        QVERIFY(rig.Window.EditsEnabled);
+
+        rig.Window.ChooserAnswer = true;
+        rig.Window.Active = 1;
+        rig.State.ChannelMode = TChannelMode::Both;
+        rig.State.NoAveraging = true;
+        rig.State.Preferences.MinimizeOnMeasurment = true;
+        rig.State.Preferences.ShowRaport = true;
+        for (int series : {0, 1, 3, 5})
+            rig.Chart.SetVisible(series, true);
+        QVERIFY(rig.Sweep.PrepareStart(true));
+        QVERIFY(!rig.Window.EditsEnabled);
+        QCOMPARE(rig.Window.Hidden, (std::vector<int>{0, 3})); // 1 and its pair 5 stay in view
+        rig.Sweep.RecordConditions();
+        QCOMPARE(rig.Window.Conditions, (std::vector<int>{1, 5}));
+        QCOMPARE(rig.Window.ConditionAveraging, 0.0);
+
+        rig.State.PeakMaxL = 16384;
+        rig.Sweep.Finish(TStopSender::Action);
+        QVERIFY(rig.Window.EditsEnabled);
+        QCOMPARE(rig.Window.Status0, QString("Pomiar zatrzymany"));
+        QCOMPARE(rig.Window.Shown, (std::vector<int>{0, 3}));
+        QCOMPARE(rig.Window.Peaks.size(), std::size_t(2));
+        QVERIFY(std::abs(rig.Window.Peaks[0].second - 20 * std::log10(0.5)) < 1e-12);
+        QCOMPARE(rig.Window.Peaks[1], std::make_pair(5, TLevelMeter::SilenceLevel));
+        QCOMPARE(rig.Window.Reports, std::vector<int>{1});
+
+        rig.Sweep.Finish(TStopSender::None); // no sender, no report
+        QCOMPARE(rig.Window.Reports.size(), std::size_t(1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSweep)
+#include "test_sweep.moc"
