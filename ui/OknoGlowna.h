@@ -1,11 +1,13 @@
 #pragma once
 
 #include "audio/AudioIO.h"
+#include "audio/Mixer.h"
 #include "common/ChartModel.h"
 #include "measure/MeasurementState.h"
 #include "measure/MeterPorts.h"
 #include "measure/RecordingPorts.h"
 #include "results/AcquisitionQueue.h"
+#include "results/Mail.h"
 #include "results/SeriesStore.h"
 #include "settings/WindowSettings.h"
 
@@ -212,6 +214,9 @@ private:
     std::unique_ptr<TLevelMeter> Meter;
     std::unique_ptr<TSineGenerator> Generator;
     std::unique_ptr<TRecordingControl> Recording;
+    // Mixer list and mail hand-over
+    tMsMixerSystem Mikser{this}; // a child, so that it is found by name
+    TMailHandOver Poczta;
     QString FileName;
     QString DialogFolder;
     QString NumericKeys, SignedNumericKeys;

@@ -1,8 +1,10 @@
 // The main window driven as a user drives it, offscreen, finding its controls by name.
 
+#include "StandInPrograms.h"
 #include "WindowTestSupport.h"
 
 #include "audio/DeviceServices.h"
+#include "audio/Mixer.h"
 #include "common/Clock.h"
 #include "common/NumberFormat.h"
 #include "settings/KeyTable.h"
@@ -670,6 +672,34 @@ private slots:
         QVERIFY(Window->isVisible());
         QVERIFY(Window->IsNumericKey('5'));
         QCOMPARE(Window->State().CounterFrequency, ProgramClock().CounterFrequency());
+    }
+
+    void mixerAndMailReportWhatCouldNotStart()
+    {
+        NewWindow();
+        QCOMPARE(Find<tMsMixerSystem>("Mikser")->Count(), tMsMixerSystem().Count());
+        {
+            TStandInPrograms programs;
+            programs.Add("pavucontrol");
+            TModalAnswer none([](QWidget* box) { static_cast<QDialog*>(box)->accept(); });
+            Action("mmiMikser")->trigger();
+            QTRY_COMPARE(programs.Started(), QStringList{"pavucontrol"});
+            QVERIFY(!none.Seen);
+        }
+        {
+            TStandInPrograms nothing;
+            TModalAnswer ok([](QWidget* box) { static_cast<QDialog*>(box)->accept(); });
+            Find<QToolButton>("tbnMikser")->click();
+            QTRY_VERIFY(ok.Seen);
+            QCOMPARE(ok.Text, QString("Could not execute system information!"));
+        }
+        // The send action stays hidden and disabled, but its handler works.
+        TStandInPrograms programs;
+        programs.Add("xdg-email", 1);
+        TModalAnswer ok([](QWidget* box) { static_cast<QDialog*>(box)->accept(); });
+        QVERIFY(QMetaObject::invokeMethod(Window.get(), "actPlikWyslijExecute"));
+        QTRY_VERIFY(ok.Seen);
+        QCOMPARE(ok.Text, QString("Podczas wysyłania poczty wystąpił błąd."));
     }
 };
 
