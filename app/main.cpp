@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/OknoSplash.h"
 #include "settings/SettingsStore.h"
 #include "ui/OknoGlowna.h"
@@ -5,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QIcon>
 #include <QTextStream>
 
 namespace {
@@ -41,11 +43,13 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName("Marvelle");
     QApplication::setApplicationName("Tonvix");
     QApplication::setApplicationVersion(TONVIX_VERSION);
+    QApplication::setDesktopFileName("tonvix"); // the desktop matches the window to tonvix.desktop
+    QApplication::setWindowIcon(QIcon(":/app/tonvix.svg"));
 
     auto* splash = new TFormaSplash;
     splash->ShowNow();
     TSettingsStore settings; // before the main window, released after it
-    TFormaGlowna window(QApplication::arguments());
+    TFormaGlowna window(WindowArguments(QApplication::arguments()));
     TStartTimeProbe probe(sinceStart);
     if (qEnvironmentVariableIsSet("TONVIX_START_TIME"))
         window.installEventFilter(&probe);

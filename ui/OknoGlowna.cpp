@@ -70,6 +70,7 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     audAudioOut.SetBufferSize(4096);
     audAudioOut.SetFrameRate(44100);
     audAudioOut.SetWaveDevice(0);
+    Mikser.setObjectName("Mikser");
     Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, Queue, *this);
     Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice);
     Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this);
@@ -568,7 +569,13 @@ void TFormaGlowna::mmiAktualnaWielkoscClick()
 void TFormaGlowna::actPlikOtworzExecute() {}
 void TFormaGlowna::actPlikZapiszExecute() {}
 void TFormaGlowna::actPlikZapiszJakoExecute() {}
-void TFormaGlowna::actPlikWyslijExecute() {}
+void TFormaGlowna::actPlikWyslijExecute()
+{
+    Poczta.Send([this](bool sent) {
+        if (!sent)
+            ShowError("Podczas wysyłania poczty wystąpił błąd.");
+    });
+}
 void TFormaGlowna::mmiOstatniPlikClick(int entry)
 {
     Q_UNUSED(entry);
@@ -657,4 +664,8 @@ void TFormaGlowna::actKalibracjaStopExecute()
 {
     Calibration->Stop();
 }
-void TFormaGlowna::mmiMikserClick() {}
+void TFormaGlowna::mmiMikserClick()
+{
+    if (!StartVolumeControl())
+        ShowError("Could not execute system information!");
+}

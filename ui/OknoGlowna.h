@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/AudioIO.h"
+#include "audio/Mixer.h"
 #include "common/ChartModel.h"
 #include "measure/Calibration.h"
 #include "measure/MeasurementState.h"
@@ -8,6 +9,7 @@
 #include "measure/RecordingPorts.h"
 #include "measure/Sweep.h"
 #include "results/AcquisitionQueue.h"
+#include "results/Mail.h"
 #include "results/SeriesStore.h"
 #include "settings/WindowSettings.h"
 
@@ -244,6 +246,9 @@ private:
     std::unique_ptr<TSweep> Sweep;
     std::unique_ptr<TCalibration> Calibration;
     TCalibrationRequest CalibrationRequest; // what the calibration dialog chose last
+    // Mixer list and mail hand-over
+    tMsMixerSystem Mikser{this}; // a child, so that it is found by name
+    TMailHandOver Poczta;
     QString FileName;
     QString DialogFolder;
     QString NumericKeys, SignedNumericKeys;

@@ -1,8 +1,10 @@
 // The main window driven as a user drives it, offscreen, finding its controls by name.
 
+#include "StandInPrograms.h"
 #include "WindowTestSupport.h"
 
 #include "audio/DeviceServices.h"
+#include "audio/Mixer.h"
 #include "common/Clock.h"
 #include "common/NumberFormat.h"
 #include "settings/KeyTable.h"
@@ -670,6 +672,25 @@ private slots:
         QVERIFY(Window->isVisible());
         QVERIFY(Window->IsNumericKey('5'));
         QCOMPARE(Window->State().CounterFrequency, ProgramClock().CounterFrequency());
+    }
+
+    void mixerAndMailReportWhatCouldNotStart()
+    {
+        NewWindow();
+        QCOMPARE(Find<tMsMixerSystem>("Mikser")->Count(), tMsMixerSystem().Count());
+        const auto expectMessage = [&](const std::function<void()>& command, const QString& text) {
+            TStandInPrograms programs;
+            programs.Add("xdg-email", 1);
+            TModalAnswer ok([](QWidget* box) { static_cast<QDialog*>(box)->accept(); });
+            command();
+            QTRY_VERIFY(ok.Seen);
+            QCOMPARE(ok.Text, text);
+        };
+        expectMessage([&] { Find<QToolButton>("tbnMikser")->click(); },
+                      "Could not execute system information!");
+        // The send action stays hidden and disabled, but its handler works.
+        expectMessage([&] { QMetaObject::invokeMethod(Window.get(), "actPlikWyslijExecute"); },
+                      "Podczas wysyłania poczty wystąpił błąd.");
     }
 };
 

@@ -1,0 +1,23 @@
+// What the window is handed from the program's command line.
+
+#include "app/CommandLine.h"
+
+#include <QTest>
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void aFileFromTheDesktopIsOpened()
+    {
+        QCOMPARE(WindowArguments({"tonvix"}), QStringList{"tonvix"});
+        QCOMPARE(WindowArguments({"tonvix", "/home/ala/Pomiary 1.lev"}),
+                 (QStringList{"tonvix", "/o", "/home/ala/Pomiary 1.lev"}));
+        QCOMPARE(WindowArguments({"tonvix", "/o", "Pomiary", "1.lev"}), // a name a shell cut at a blank
+                 (QStringList{"tonvix", "/o", "Pomiary", "1.lev"}));
+        QCOMPARE(WindowArguments({"tonvix", "/o"}), (QStringList{"tonvix", "/o"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "test_command_line.moc"
