@@ -69,7 +69,7 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     audAudioOut.SetBufferSize(4096);
     audAudioOut.SetFrameRate(44100);
     audAudioOut.SetWaveDevice(0);
-    Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, Queue, *this);
+    Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, Journal, *this);
     Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice);
     Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this);
     audAudioIn.OnBufferFilled = [this](char* buffer, int& size) { return Meter->AnalyseBlock(buffer, size); };
@@ -93,6 +93,7 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     CreatePanels();
     CreateStatusBar();
     ConnectHandlers();
+    CreateFileCommands();
     connect(&Series, &TSeriesStore::StatusTextChanged, this,
             [this](const QString& text) { SetStatusPanel(4, text); });
     connect(&Series, &TSeriesStore::StartEnabling, actStart, &QAction::setEnabled);
@@ -134,6 +135,8 @@ void TFormaGlowna::FormCreate(const QStringList& arguments)
     ApplyingSettings = false;
     Measurement.CounterFrequency = ProgramClock().CounterFrequency();
     // The cross-hair starts hidden, yellow and solid: the chart view's own start.
+    RefreshRecentFiles();
+    RecoverRecording();
     OpenFromCommandLine(arguments);
 }
 
@@ -157,15 +160,6 @@ void TFormaGlowna::BuildNumericKeys()
 {
     NumericKeys = QStringLiteral("\b0123456789") + NumberFormat::DecimalSeparator();
     SignedNumericKeys = NumericKeys + '-';
-}
-
-void TFormaGlowna::OpenFromCommandLine(const QStringList& arguments)
-{
-    // The first argument after the program is exactly "/o"; the rest of the line is the file name,
-    // which a shell may have cut at blanks.
-    if (arguments.size() < 3 || arguments.at(1) != QLatin1String("/o"))
-        return;
-    FileName = arguments.mid(2).join(' ');
 }
 
 QString TFormaGlowna::StatusPanel(int panel) const
@@ -247,8 +241,7 @@ bool TFormaGlowna::QuerySaveResults(QObject* sender, bool kindChange)
                             true, this);
         switch (dialog.Ask()) {
         case TFormaDialog::Tak:
-            actPlikZapiszExecute(); // a failed save still lets the action go on
-            goOn = true;
+            goOn = SaveResults(); // only a file written and in place lets the action go on
             break;
         case TFormaDialog::Nie:
             ReleaseMemory();
@@ -430,6 +423,7 @@ void TFormaGlowna::tbnKoszClick()
 void TFormaGlowna::ReleaseMemory()
 {
     const bool collecting = Report::ReleaseMemory(Queue, InputRunning(), Measurement.AcquisitionOn);
+    Journal.Discard();
     // In the frequency kind the same button is the scaling command, which stays as the kind set it.
     if (Measurement.MeasurementKind != TMeasurementKind::SoundPressure)
         return;
@@ -550,14 +544,7 @@ void TFormaGlowna::mmiAktualnaWielkoscClick()
 
 // ---- Handlers whose work lives in the engine
 
-void TFormaGlowna::actPlikOtworzExecute() {}
-void TFormaGlowna::actPlikZapiszExecute() {}
-void TFormaGlowna::actPlikZapiszJakoExecute() {}
 void TFormaGlowna::actPlikWyslijExecute() {}
-void TFormaGlowna::mmiOstatniPlikClick(int entry)
-{
-    Q_UNUSED(entry);
-}
 void TFormaGlowna::actStartExecute()
 {
     Recording->Start(true);
