@@ -166,8 +166,9 @@ public:
     // otherwise. Both kind markers hold letters that tell the two apart.
     void ChooseEncoding()
     {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        (void)utf8.decode(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8.decode(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
+        Q_UNUSED(text);
         Decoder = utf8.hasError() ? QStringDecoder("windows-1250")
                                   : QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     }
