@@ -65,7 +65,10 @@ quint32 PenStyle(const QPen& pen)
     default:
         break;
     }
-    const quint32 cap = pen.capStyle() == Qt::FlatCap ? 0x200 : pen.capStyle() == Qt::SquareCap ? 0x100 : 0;
+    // Square caps would close the short gaps of the metafile's dash patterns: dashes end flat.
+    const quint32 cap = pen.capStyle() == Qt::FlatCap || style != 0 ? 0x200
+                        : pen.capStyle() == Qt::SquareCap           ? 0x100
+                                                                    : 0;
     const quint32 join = pen.joinStyle() == Qt::MiterJoin   ? 0x2000
                          : pen.joinStyle() == Qt::BevelJoin ? 0x1000
                                                             : 0;
