@@ -120,8 +120,6 @@ void TFormaGlowna::OpenFromCommandLine(const QStringList& arguments)
 // own (command line, recovery) switches it without asking.
 bool TFormaGlowna::OpenResultFile(const QString& fileName, bool byUser)
 {
-    FileName = fileName;
-    setWindowTitle(TSeriesStore::WindowTitle(FileName, Measurement.Preferences.ShowPath));
     Series.ShowAll();
     if (!ResultFile::HasResultExtension(fileName)) {
         ShowMessage(ResultFile::UnknownFormatMessage);
@@ -161,6 +159,8 @@ bool TFormaGlowna::OpenResultFile(const QString& fileName, bool byUser)
     case ResultFile::TReadOutcome::Read:
         break;
     }
+    // The file is the current one once its contents are shown (a refused kind switch leaves it unread).
+    FileName = fileName;
     SetUpAxesAfterReading();
     UpdateRecentFiles(fileName);
     return outcome == ResultFile::TReadOutcome::Read;
