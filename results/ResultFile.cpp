@@ -252,19 +252,31 @@ std::optional<std::vector<int>> ListedSlots(const QString& line)
     return listedSlots;
 }
 
+// Line 5 of a frequency file. The two numbers are taken up to their units: a frame rate above 99999 Hz
+// or an averaging time of 100 s or more is wider than its field and moves the rest of the line.
 bool ReadConditions(const QString& line, const std::vector<int>& listedSlots, ISink& sink)
 {
-    for (std::size_t i = 0; i < listedSlots.size(); ++i) {
-        const QString column = line.mid(static_cast<qsizetype>(i) * ColumnWidth, ColumnWidth);
-        if (column.left(26) == NotMeasuredStart)
+    const QString timeEnd = QStringLiteral("s, Fp:"), rateEnd = QStringLiteral("Hz");
+    qsizetype at = 0;
+    for (int slot : listedSlots) {
+        if (line.mid(at, NotMeasuredStart.size()) == NotMeasuredStart) {
+            at += ColumnWidth;
             continue;
-        const QChar letter = column.size() > 7 ? column.at(7) : QChar();
+        }
+        const QChar letter = line.size() > at + 7 ? line.at(at + 7) : QChar();
         const int channel = letter == QLatin1Char('L') ? 0 : letter == QLatin1Char('P') ? 1 : 2;
-        const auto averaging = NumberFormat::ParseNumber(column.mid(26, 6));
-        const auto rate = NumberFormat::ParseInteger(column.mid(38, 5));
-        if (!averaging || !rate || *rate < 0 || *rate > std::numeric_limits<int>::max())
+        const qsizetype time = at + 26; // the channel text and "Czas uśr.:"
+        const qsizetype timeStop = line.indexOf(timeEnd, time);
+        const qsizetype rate = timeStop + timeEnd.size();
+        const qsizetype rateStop = timeStop < 0 ? -1 : line.indexOf(rateEnd, rate);
+        if (rateStop < 0)
             return false;
-        sink.SeriesConditions(listedSlots[i], channel, *averaging, static_cast<int>(*rate));
+        const auto averaging = NumberFormat::ParseNumber(line.mid(time, timeStop - time));
+        const auto frameRate = NumberFormat::ParseInteger(line.mid(rate, rateStop - rate));
+        if (!averaging || !frameRate || *frameRate < 0 || *frameRate > std::numeric_limits<int>::max())
+            return false;
+        sink.SeriesConditions(slot, channel, *averaging, static_cast<int>(*frameRate));
+        at = rateStop + rateEnd.size() + 1;
     }
     return true;
 }

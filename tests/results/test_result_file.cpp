@@ -151,14 +151,18 @@ private slots:
         QString failure;
         NumberFormat::SetDecimalSeparator(writing);
         QVERIFY(ResultFile::WriteSoundPressure(Path("rt-p.lev"), queue, {1, 44100}, Written, failure));
-        QVERIFY(ResultFile::WriteFrequency(Path("rt-f.lev"), {{3, "Nazwa, z przecinkiem", right, &points}},
-                                           true, Written, failure));
+        SeriesSlot fast = right; // a frame rate wider than its five characters
+        fast.SlotFrameRate = 192000;
+        QVERIFY(ResultFile::WriteFrequency(
+            Path("rt-f.lev"), {{3, "Nazwa, z przecinkiem", right, &points}, {4, "", fast, &points}}, true,
+            Written, failure));
         NumberFormat::SetDecimalSeparator(reading);
         const TRecordingSink pressure = ReadFile(Path("rt-p.lev"));
         QCOMPARE(pressure.Kind, std::optional(TMeasurementKind::SoundPressure));
         QCOMPARE(pressure.Ticks, ticks);
         const TRecordingSink frequency = ReadFile(Path("rt-f.lev"));
-        QCOMPARE(frequency.Listed, std::vector<int>{3});
+        QCOMPARE(frequency.Listed, (std::vector<int>{3, 4}));
+        QCOMPARE(frequency.Series.at(4).FrameRate, 192000);
         const TRecordingSink::TSeries& series = frequency.Series.at(3);
         QCOMPARE(series.Name, QString("Nazwa, z przecinkiem"));
         QCOMPARE(series.Channel, 1);
