@@ -27,6 +27,18 @@ public:
     std::size_t Count() const { return Size; }
     void Clear();
 
+    // Visits every value from the oldest on without taking any: a file is written from the queue and
+    // the queue released only once the file is safely in place.
+    template <class TVisit> void ForEach(TVisit visit) const
+    {
+        std::size_t index = HeadIndex;
+        for (const TChunk* chunk = Head.get(); chunk != nullptr; chunk = chunk->Next.get(), index = 0) {
+            const std::size_t end = chunk == Tail ? TailFill : ChunkValues;
+            for (; index < end; ++index)
+                visit(chunk->Values[index]);
+        }
+    }
+
     // Heap bytes held now, for the memory figures of the benchmark and the tests.
     std::size_t AllocatedBytes() const { return Chunks * sizeof(TChunk); }
 

@@ -71,7 +71,7 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     audAudioOut.SetFrameRate(44100);
     audAudioOut.SetWaveDevice(0);
     Mikser.setObjectName("Mikser");
-    Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, Queue, *this);
+    Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, Journal, *this);
     Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice);
     Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this);
     Sweep = std::make_unique<TSweep>(Measurement, InputDevice, Chart, *this);
@@ -97,6 +97,7 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     CreatePanels();
     CreateStatusBar();
     ConnectHandlers();
+    CreateFileCommands();
     connect(&Series, &TSeriesStore::StatusTextChanged, this,
             [this](const QString& text) { SetStatusPanel(4, text); });
     connect(&Series, &TSeriesStore::MenusChanged, this, &TFormaGlowna::UpdateStartAction);
@@ -140,6 +141,8 @@ void TFormaGlowna::FormCreate(const QStringList& arguments)
     ApplyingSettings = false;
     Measurement.CounterFrequency = ProgramClock().CounterFrequency();
     // The cross-hair starts hidden, yellow and solid: the chart view's own start.
+    RefreshRecentFiles();
+    RecoverRecording();
     OpenFromCommandLine(arguments);
 }
 
@@ -163,15 +166,6 @@ void TFormaGlowna::BuildNumericKeys()
 {
     NumericKeys = QStringLiteral("\b0123456789") + NumberFormat::DecimalSeparator();
     SignedNumericKeys = NumericKeys + '-';
-}
-
-void TFormaGlowna::OpenFromCommandLine(const QStringList& arguments)
-{
-    // The first argument after the program is exactly "/o"; the rest of the line is the file name,
-    // which a shell may have cut at blanks.
-    if (arguments.size() < 3 || arguments.at(1) != QLatin1String("/o"))
-        return;
-    FileName = arguments.mid(2).join(' ');
 }
 
 QString TFormaGlowna::StatusPanel(int panel) const
@@ -251,8 +245,7 @@ bool TFormaGlowna::QuerySaveResults(QObject* sender, bool kindChange)
                             true, this);
         switch (dialog.Ask()) {
         case TFormaDialog::Tak:
-            actPlikZapiszExecute(); // a failed save still lets the action go on
-            goOn = true;
+            goOn = SaveResults(); // only a file written and in place lets the action go on
             break;
         case TFormaDialog::Nie:
             ReleaseMemory();
@@ -440,6 +433,7 @@ void TFormaGlowna::tbnKoszClick()
 void TFormaGlowna::ReleaseMemory()
 {
     const bool collecting = Report::ReleaseMemory(Queue, InputRunning(), Measurement.AcquisitionOn);
+    Journal.Discard();
     // In the frequency kind the same button is the scaling command, which stays as the kind set it.
     if (Measurement.MeasurementKind != TMeasurementKind::SoundPressure)
         return;
@@ -566,19 +560,12 @@ void TFormaGlowna::mmiAktualnaWielkoscClick()
 
 // ---- Handlers whose work lives in the engine
 
-void TFormaGlowna::actPlikOtworzExecute() {}
-void TFormaGlowna::actPlikZapiszExecute() {}
-void TFormaGlowna::actPlikZapiszJakoExecute() {}
 void TFormaGlowna::actPlikWyslijExecute()
 {
     Poczta.Send([this](bool sent) {
         if (!sent)
             ShowError("Podczas wysyłania poczty wystąpił błąd.");
     });
-}
-void TFormaGlowna::mmiOstatniPlikClick(int entry)
-{
-    Q_UNUSED(entry);
 }
 void TFormaGlowna::actStartExecute()
 {

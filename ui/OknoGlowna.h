@@ -10,6 +10,7 @@
 #include "measure/Sweep.h"
 #include "results/AcquisitionQueue.h"
 #include "results/Mail.h"
+#include "results/RecordingJournal.h"
 #include "results/SeriesStore.h"
 #include "settings/WindowSettings.h"
 
@@ -190,6 +191,9 @@ public slots:
     void tbnKoszClick();
     // Help
     void actPomocOExecute();
+    // Result files, recent files, save selection and the queue dump (OknoGlownaPliki.cpp)
+    void actWybierzDoZapisuExecute();
+    void DumpQueue();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -213,6 +217,16 @@ private:
     void PrepareWorkFolder();
     void BuildNumericKeys();
     void OpenFromCommandLine(const QStringList& arguments);
+
+    // Result files, recent files, the recording journal (OknoGlownaPliki.cpp)
+    void CreateFileCommands();
+    bool SaveResults(); // true once the results are written and in place
+    bool WriteResultFile(const QString& fileName);
+    bool OpenResultFile(const QString& fileName, bool byUser);
+    void SetUpAxesAfterReading();
+    void UpdateRecentFiles(const QString& fileName);
+    void RefreshRecentFiles();
+    void RecoverRecording();
 
     void SelectKind(TMeasurementKind kind, QObject* sender);
     void ApplyKindLook(TMeasurementKind kind);
@@ -240,6 +254,7 @@ private:
     TAudioOut audAudioOut;
     TWaveDeviceOf<TAudioIn> InputDevice{audAudioIn};
     TWaveDeviceOf<TAudioOut> OutputDevice{audAudioOut};
+    TRecordingJournal Journal{Queue, Measurement, InputDevice}; // every acquired value passes through it
     std::unique_ptr<TLevelMeter> Meter;
     std::unique_ptr<TSineGenerator> Generator;
     std::unique_ptr<TRecordingControl> Recording;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "results/ResultFile.h"
+
+#include <functional>
+
+class TAcquisitionQueue;
+
+// Puts what a result file holds onto the chart and into the series store: the ticks of a
+// sound-pressure file on the two channel series (replacing what they showed), the series of a
+// frequency file into their listedSlots (replacing every slot). The window lends the two steps that are its
+// own: the kind switch with its prompts and the channel mode "Kanał L".
+class TResultLoader final : public ResultFile::ISink
+{
+public:
+    TResultLoader(TSeriesStore& store, TChartModel& chart, std::function<bool(TMeasurementKind)> selectKind,
+                  std::function<void()> selectLeftChannel);
+
+    // A recovered recording goes back into the acquisition queue as well, so that it can be saved.
+    void RefillQueue(TAcquisitionQueue* queue) { Queue = queue; }
+
+    bool SelectKind(TMeasurementKind kind) override;
+    void ChannelPoint(double time, double left, double right) override;
+    void SeriesListed(const std::vector<int>& listedSlots) override;
+    void SeriesName(int slot, const QString& name) override;
+    void SeriesConditions(int slot, int channel, double averagingTime, int frameRate) override;
+    void SeriesPoint(int slot, double frequency, double level) override;
+
+private:
+    TSeriesStore& Store;
+    TChartModel& Chart;
+    std::function<bool(TMeasurementKind)> Select;
+    std::function<void()> SelectLeft;
+    TAcquisitionQueue* Queue = nullptr;
+};

@@ -1,0 +1,110 @@
+#include "results/SafeFile.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cerrno>
+
+TSafeFile::TSafeFile(const QString& fileName) : Name(fileName)
+{
+    const QFileInfo info(fileName);
+    Direct = info.exists() && !info.isFile() && !info.isDir();
+    if (Direct)
+        File = std::make_unique<QFile>(fileName);
+    else
+        File = std::make_unique<QSaveFile>(fileName);
+}
+
+TSafeFile::~TSafeFile()
+{
+    if (auto* save = dynamic_cast<QSaveFile*>(File.get()); save != nullptr && save->isOpen())
+        save->cancelWriting();
+}
+
+bool TSafeFile::Fail()
+{
+    if (!Failed) {
+        const int error = errno;
+        Failed = true;
+        FailureReason = FileErrorReason(error, File->errorString());
+    }
+    return false;
+}
+
+bool TSafeFile::Open()
+{
+    errno = 0;
+    if (!File->open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return Fail();
+    return true;
+}
+
+bool TSafeFile::Write(const QByteArray& bytes)
+{
+    if (Failed || !File->isOpen())
+        return false;
+    errno = 0;
+    if (File->write(bytes) != bytes.size())
+        return Fail();
+    return true;
+}
+
+bool TSafeFile::Commit()
+{
+    if (Failed || !File->isOpen())
+        return false;
+    errno = 0;
+    if (Direct) {
+        const bool flushed = File->flush();
+        if (!flushed || File->error() != QFileDevice::NoError) {
+            Fail();
+            File->close();
+            return false;
+        }
+        File->close();
+        return true;
+    }
+    if (!static_cast<QSaveFile*>(File.get())->commit())
+        return Fail();
+    return true;
+}
+
+QString FileErrorReason(int errorNumber, const QString& systemText)
+{
+    switch (errorNumber) {
+    case ENOSPC:
+        return QStringLiteral("brak miejsca na dysku");
+    case EDQUOT:
+        return QStringLiteral("przekroczony przydział miejsca na dysku");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("brak uprawnień");
+    case EROFS:
+        return QStringLiteral("system plików jest tylko do odczytu");
+    case ENOENT:
+        return QStringLiteral("plik lub folder nie istnieje");
+    case ENOTDIR:
+        return QStringLiteral("ścieżka nie prowadzi do folderu");
+    case EISDIR:
+        return QStringLiteral("to jest folder");
+    case EFBIG:
+        return QStringLiteral("plik jest za duży");
+    case ENAMETOOLONG:
+        return QStringLiteral("nazwa pliku jest za długa");
+    case EIO:
+        return QStringLiteral("błąd wejścia/wyjścia urządzenia");
+    default:
+        return systemText.isEmpty() ? QStringLiteral("nieznany błąd") : systemText;
+    }
+}
+
+QString WriteFailureMessage(const QString& fileName, const QString& reason)
+{
+    return QStringLiteral("Nie można zapisać pliku ") + fileName + QStringLiteral(": ") + reason +
+           QLatin1Char('.');
+}
+
+QString ReadFailureMessage(const QString& fileName, const QString& reason)
+{
+    return QStringLiteral("Nie można odczytać pliku ") + fileName + QStringLiteral(": ") + reason +
+           QLatin1Char('.');
+}

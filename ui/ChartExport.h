@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class TChartView;
+
+// The chart as a picture file: an Enhanced Metafile, SVG or PDF (vectors, as drawn on the screen) or
+// PNG (pixels), at the chart's size on the screen.
+namespace ChartExport {
+
+enum class TFormat { Emf, Svg, Pdf, Png };
+
+QByteArray Render(TChartView& chart, TFormat format);
+
+// Writes the file whole or not at all; on false `failure` holds the Polish message.
+bool Save(TChartView& chart, const QString& fileName, TFormat format, QString& failure);
+
+} // namespace ChartExport
