@@ -2,6 +2,7 @@
 
 #include "common/ChartModel.h"
 #include "common/Clock.h"
+#include "measure/FrequencyWeighting.h"
 #include "measure/MeasurementState.h"
 #include "measure/MeterPorts.h"
 
@@ -48,7 +49,14 @@ public:
     // 10 log10(meanSquare / 32767^2) + offset, never below SilenceLevel and never NaN.
     static double Level(long double meanSquare, double offset);
 
+    // The lowest frame rate the weighting filters are built for (the lowest the program offers);
+    // below it the meter measures unweighted.
+    static constexpr int MinimumWeightedRate = 8000;
+
 private:
+    // The block's mean squares and the squared peaks of the peak path, weighted as chosen.
+    void MeasureBlock(const char* buffer, int frames, double& peakSquareL, double& peakSquareR);
+    void FoldExtremes(std::int32_t minL, std::int32_t maxL, std::int32_t minR, std::int32_t maxR);
     void PublishSoundPressure();
     void PublishSweep();
     void ShowReadouts(double left, double right);
@@ -65,4 +73,5 @@ private:
     IAcquisitionSink& Sink;
     IMeterWindow& Window;
     IClock& Clock;
+    TWeightingFilter Weighting;
 };

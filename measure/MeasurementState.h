@@ -1,5 +1,8 @@
 #pragma once
 
+#include "measure/FrequencyWeighting.h"
+#include "measure/MeasurementStatistics.h"
+
 #include <QTime>
 #include <array>
 #include <cstdint>
@@ -112,6 +115,10 @@ struct TMeasurementState
     // Advanced
     int LowFreqLimit = 32;
     bool AutoBuforSize = true;
+
+    // Frequency weighting of the meter and the statistics of a sound-pressure recording
+    TFrequencyWeighting FrequencyWeighting = TFrequencyWeighting::Z;
+    TMeasurementStatistics Statistics;
 
     TPreferences Preferences;
 };

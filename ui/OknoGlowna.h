@@ -37,6 +37,7 @@ class TLevelMeter;
 class TRecordingControl;
 class TSeriesMenus;
 class TSineGenerator;
+class TFormaStatystyki;
 
 // The program's only long-lived window: it owns the measurement state, the chart data, the wave
 // components, the timers and every control, and its handlers stay thin and hand the work to the engine.
@@ -257,4 +258,17 @@ private:
 
     // Timers
     QTimer *tmrTimer{}, *tmrKalibracja{}, *tmrPauza{};
+
+    // Frequency weighting, measurement statistics and the conformance test (OknoGlownaKorekcja.cpp)
+public:
+    // The meter's weighting with everything that shows it: read-outs, level axis title, statistics.
+    void SetFrequencyWeighting(TFrequencyWeighting weighting);
+public slots:
+    void mmiStatystykiClick();
+    void mmiTestZgodnosciClick();
+
+private:
+    QFont ReadoutFont(const QString& unit) const; // fitted to the right panel (OknoGlownaPanele.cpp)
+    QAction *mmiStatystyki{}, *mmiTestZgodnosci{};
+    TFormaStatystyki* Statystyki{}; // made when first asked for, then shown and hidden
 };
