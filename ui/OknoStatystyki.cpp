@@ -24,6 +24,7 @@ TFormaStatystyki::TFormaStatystyki(const TMeasurementState& state, QWidget* pare
     tblStatystyki->setColumnCount(static_cast<int>(table.front().size()));
     tblStatystyki->setHorizontalHeaderLabels(table.front());
     tblStatystyki->verticalHeader()->hide();
+    tblStatystyki->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblStatystyki->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblStatystyki->setSelectionMode(QAbstractItemView::NoSelection);
     tblStatystyki->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);

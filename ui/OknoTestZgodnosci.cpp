@@ -55,6 +55,7 @@ TFormaTestZgodnosci::TFormaTestZgodnosci(const TConformanceSetup& setup, QWidget
     tblWyniki->setColumnCount(static_cast<int>(Columns.size()));
     tblWyniki->setHorizontalHeaderLabels(Columns);
     tblWyniki->verticalHeader()->hide();
+    tblWyniki->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblWyniki->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblWyniki->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblWyniki->horizontalHeader()->setStretchLastSection(true);
