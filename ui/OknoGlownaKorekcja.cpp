@@ -11,6 +11,8 @@
 
 void TFormaGlowna::SetFrequencyWeighting(TFrequencyWeighting weighting)
 {
+    if (weighting != Measurement.FrequencyWeighting) // figures of two weightings mean nothing together
+        Measurement.Statistics.Reset();
     Measurement.FrequencyWeighting = weighting;
     const QString unit = LevelUnit(weighting);
     const QFont font = ReadoutFont(unit);

@@ -103,6 +103,10 @@ private slots:
         QCOMPARE(lines[0], QString("\tKanał lewy\tKanał prawy"));
         QVERIFY(lines[4].startsWith("LCpeak\t"));
         QVERIFY(lines[6].startsWith("Czas pomiaru\t"));
+
+        Window->SetFrequencyWeighting(TFrequencyWeighting::C); // the figures were A's
+        QCOMPARE(table->item(0, 0)->text(), QString("LCeq"));
+        QCOMPARE(table->item(0, 1)->text(), QString("-"));
     }
 
     // "Narzędzia" > "Test zgodności miernika" runs at the program's frame rate and input block and
