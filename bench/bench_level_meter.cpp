@@ -94,6 +94,31 @@ void BM_AnalyseBlock(benchmark::State& run)
 }
 BENCHMARK(BM_AnalyseBlock);
 
+// A-weighted analysis with the C-weighted peak and the statistics of a recording: the meter's most
+// expensive block.
+void BM_AnalyseBlockWeighted(benchmark::State& run)
+{
+    TMeasurementState state;
+    state.FrequencyWeighting = TFrequencyWeighting::A;
+    state.Statistics.Collecting = true;
+    TBenchInput input;
+    TChartModel chart;
+    TBenchSink sink;
+    TBenchWindow window;
+    TLevelMeter meter(state, input, chart, sink, window);
+    std::vector<char> block = RandomBlock();
+    int size = static_cast<int>(block.size());
+    for (auto _ : run) {
+        meter.AnalyseBlock(block.data(), size);
+        benchmark::DoNotOptimize(state.AveragedMeanSquareL);
+        benchmark::ClobberMemory();
+    }
+    run.SetItemsProcessed(run.iterations() * BlockFrames);
+    run.counters["realtime"] = benchmark::Counter(static_cast<double>(run.iterations()) * BlockFrames / 48000,
+                                                  benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_AnalyseBlockWeighted);
+
 void BM_AnalyseBlockReference(benchmark::State& run)
 {
     TMeasurementState state;

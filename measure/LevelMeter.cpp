@@ -28,9 +28,9 @@ void Average(long double& averaged, long double blockMeanSquare, long double blo
     averaged = ((blocks - 1) * averaged + blockMeanSquare) / blocks;
 }
 
-QString ReadoutText(double level)
+QString ReadoutText(double level, TFrequencyWeighting weighting)
 {
-    return NumberFormat::Fixed(level, 2, 1) + QStringLiteral("dB");
+    return NumberFormat::Fixed(level, 2, 1) + LevelUnit(weighting);
 }
 
 } // namespace
@@ -78,30 +78,65 @@ bool TLevelMeter::AnalyseBlock(char* Buffer, int& Size)
     const int frames = Size / 4;
     if (frames <= 0)
         return true;
-    const TBlockSums sums = SumBlock(Buffer, frames);
-
-    State.PeakMinL = std::min(State.PeakMinL, sums.MinL);
-    State.PeakMaxL = std::max(State.PeakMaxL, sums.MaxL);
-    State.PeakMinR = std::min(State.PeakMinR, sums.MinR);
-    State.PeakMaxR = std::max(State.PeakMaxR, sums.MaxR);
-
-    // The exact sum of squares divided once: the value that adding (a * a) / N sample by sample
-    // approximates, and several times faster.
-    const long double n = frames;
-    State.BlockMeanSquareL = static_cast<long double>(sums.SquaresL) / n;
-    State.BlockMeanSquareR = static_cast<long double>(sums.SquaresR) / n;
-    EnergyL += static_cast<long double>(sums.SquaresL);
-    EnergyR += static_cast<long double>(sums.SquaresR);
-    EnergyFrames += n;
+    double peakSquareL = 0, peakSquareR = 0;
+    MeasureBlock(Buffer, frames, peakSquareL, peakSquareR);
+    EnergyL += State.BlockMeanSquareL * frames;
+    EnergyR += State.BlockMeanSquareR * frames;
+    EnergyFrames += frames;
 
     // The rate and averaging time in force for this very block.
-    const long double blocks = AverageBlocks(Input.FrameRate(), State.AveragingTime, n);
+    const int frameRate = Input.FrameRate();
+    const long double blocks = AverageBlocks(frameRate, State.AveragingTime, frames);
     Average(State.AveragedMeanSquareL, State.BlockMeanSquareL, blocks);
     Average(State.AveragedMeanSquareR, State.BlockMeanSquareR, blocks);
+
+    if (State.Statistics.Collecting && frameRate > 0) {
+        const bool timeWeighted = !State.NoAveraging;
+        State.Statistics.AddBlock(
+            static_cast<double>(frames) / frameRate, State.BlockMeanSquareL, State.BlockMeanSquareR,
+            timeWeighted ? State.AveragedMeanSquareL : State.BlockMeanSquareL,
+            timeWeighted ? State.AveragedMeanSquareR : State.BlockMeanSquareR, peakSquareL, peakSquareR);
+    }
 
     if (DirectTickDue())
         Tick();
     return true;
+}
+
+void TLevelMeter::MeasureBlock(const char* buffer, int frames, double& peakSquareL, double& peakSquareR)
+{
+    const long double n = frames;
+    const int frameRate = Input.FrameRate();
+    if (State.WeightingInForce() == TFrequencyWeighting::Z || frameRate < MinimumWeightedRate) {
+        const TBlockSums sums = SumBlock(buffer, frames);
+        FoldExtremes(sums.MinL, sums.MaxL, sums.MinR, sums.MaxR);
+        // The exact sum of squares divided once: the value that adding (a * a) / N sample by sample
+        // approximates, and several times faster.
+        State.BlockMeanSquareL = static_cast<long double>(sums.SquaresL) / n;
+        State.BlockMeanSquareR = static_cast<long double>(sums.SquaresR) / n;
+        const auto square = [](std::int32_t a, std::int32_t b) {
+            const double magnitude = std::max(std::abs(a), std::abs(b));
+            return magnitude * magnitude;
+        };
+        peakSquareL = square(sums.MinL, sums.MaxL);
+        peakSquareR = square(sums.MinR, sums.MaxR);
+        return;
+    }
+    const TWeightedSums sums = Weighting.Process(buffer, frames, State.WeightingInForce(), frameRate);
+    FoldExtremes(sums.MinL, sums.MaxL, sums.MinR, sums.MaxR);
+    State.BlockMeanSquareL = sums.SquaresL / n;
+    State.BlockMeanSquareR = sums.SquaresR / n;
+    peakSquareL = sums.PeakSquareL;
+    peakSquareR = sums.PeakSquareR;
+}
+
+// The raw samples' extremes, whatever the weighting: overload and the stored peak levels use them.
+void TLevelMeter::FoldExtremes(std::int32_t minL, std::int32_t maxL, std::int32_t minR, std::int32_t maxR)
+{
+    State.PeakMinL = std::min(State.PeakMinL, minL);
+    State.PeakMaxL = std::max(State.PeakMaxL, maxL);
+    State.PeakMinR = std::min(State.PeakMinR, minR);
+    State.PeakMaxR = std::max(State.PeakMaxR, maxR);
 }
 
 bool TLevelMeter::DirectTickDue() const
@@ -192,8 +227,8 @@ void TLevelMeter::PublishSoundPressure()
 
 void TLevelMeter::ShowReadouts(double left, double right)
 {
-    Window.SetReadoutText(0, ReadoutText(left));
-    Window.SetReadoutText(1, ReadoutText(right));
+    Window.SetReadoutText(0, ReadoutText(left, State.WeightingInForce()));
+    Window.SetReadoutText(1, ReadoutText(right, State.WeightingInForce()));
 }
 
 void WidenLevelRange(double& minimum, double& maximum, double excess)

@@ -2,6 +2,7 @@
 
 #include "common/ChartModel.h"
 #include "common/Clock.h"
+#include "measure/FrequencyWeighting.h"
 #include "measure/MeasurementState.h"
 #include "measure/MeterPorts.h"
 
@@ -52,7 +53,14 @@ public:
     // channel saw nothing but zeros.
     static double PeakLevel(std::int32_t peakMax, std::int32_t peakMin);
 
+    // The lowest frame rate the weighting filters are built for (the lowest the program offers);
+    // below it the meter measures unweighted.
+    static constexpr int MinimumWeightedRate = 8000;
+
 private:
+    // The block's mean squares and the squared peaks of the peak path, weighted as chosen.
+    void MeasureBlock(const char* buffer, int frames, double& peakSquareL, double& peakSquareR);
+    void FoldExtremes(std::int32_t minL, std::int32_t maxL, std::int32_t minR, std::int32_t maxR);
     void PublishSoundPressure();
     void PublishSweep();
     void ShowReadouts(double left, double right);
@@ -70,4 +78,5 @@ private:
     IClock& Clock;
     long double EnergyL = 0, EnergyR = 0; // sums of squares since StartEnergyMean
     long double EnergyFrames = 0;
+    TWeightingFilter Weighting;
 };

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "measure/FrequencyWeighting.h"
+#include "measure/MeasurementStatistics.h"
+
 #include <QTime>
 #include <array>
 #include <cstdint>
@@ -113,6 +116,15 @@ struct TMeasurementState
     // Advanced
     int LowFreqLimit = 32;
     bool AutoBuforSize = true;
+
+    // Frequency weighting of the meter and the statistics of a sound-pressure recording
+    TFrequencyWeighting FrequencyWeighting = TFrequencyWeighting::Z;
+    TMeasurementStatistics Statistics;
+    // The weighting is a sound-level meter's: a frequency characteristic is always measured unweighted.
+    TFrequencyWeighting WeightingInForce() const
+    {
+        return MeasurementKind == TMeasurementKind::SoundPressure ? FrequencyWeighting : TFrequencyWeighting::Z;
+    }
 
     TPreferences Preferences;
 };

@@ -86,6 +86,7 @@ void TRecordingControl::Start(bool byStartAction)
         // A stop during the wait has ended the measurement already; a device lost in it ends it below.
         if (Active && Input.Running()) {
             State.PeakMinL = State.PeakMaxL = State.PeakMinR = State.PeakMaxR = 0;
+            State.Statistics.Collecting = Pressure(); // from here on, the settling left out
             Window.SetTickInterval(Pressure() ? State.ChartTimeRefresh : State.PointTime);
             if (!Pressure())
                 Window.RecordSweepConditions();
@@ -107,6 +108,7 @@ void TRecordingControl::PrepareRecording()
         Chart.Clear(LeftChannelSeries);
         Chart.Clear(RightChannelSeries);
         State.PauseOffset = 0;
+        State.Statistics.Reset();
         SetUpAxes(false);
     }
     // Also after "Zeruj czas" in a pause: a fresh start must not be taken for a pause at its stop.
@@ -137,6 +139,7 @@ void SettlingWait(TMeasurementState& state)
 void TRecordingControl::Stop(TStopSender sender)
 {
     Active = false;
+    State.Statistics.Collecting = false;
     Input.StopNow();
     Output.StopNow();
     Window.SetTickInterval(0);

@@ -3,6 +3,7 @@
 #include "common/NumberFormat.h"
 #include "results/AcquisitionQueue.h"
 
+#include <array>
 #include <cmath>
 
 namespace Report {
@@ -36,6 +37,29 @@ QString Text(TMeasurementKind kind, int series, double peak, double maximum, dou
            QStringLiteral("Maksimum charakterystyki:") + Level(maximum) + QStringLiteral("\r") +
            QStringLiteral("Minimum charakterystyki:   ") + Level(minimum) + QStringLiteral("\r") +
            QStringLiteral("Różnica poziomów:            ") + Level(maximum - minimum);
+}
+
+QString StatisticsText(const TMeasurementState& state, int series)
+{
+    const bool channel = series == LeftChannelSeries || series == RightChannelSeries;
+    if (state.MeasurementKind != TMeasurementKind::SoundPressure || !channel ||
+        state.FrequencyWeighting == TFrequencyWeighting::Z)
+        return {};
+    const TStatisticsFigures figures = StatisticsFigures(state);
+    if (!figures.Measured)
+        return {};
+    const TChannelFigures& values = series == LeftChannelSeries ? figures.Left : figures.Right;
+    const std::array<QString, StatisticsRowCount> names = StatisticsRowNames(state);
+    // Labels as wide as the peak's, so the numbers stand in the same column.
+    const auto label = [&](int row) {
+        return NumberFormat::LeftAligned(names[row] + QStringLiteral(":"), 28);
+    };
+    QString text;
+    int row = 0;
+    for (const double value : {values.Leq, values.Lmax, values.Lmin, values.Lpeak, values.LE})
+        text += QStringLiteral("\r") + label(row++) + Level(value);
+    return text + QStringLiteral("\r") + label(row) + NumberFormat::Fixed(figures.Duration, 7, 1) +
+           QStringLiteral("s");
 }
 
 bool ReleaseMemory(TAcquisitionQueue& queue, bool inputRunning, bool acquisitionOn)

@@ -18,6 +18,11 @@ bool HasReport(TMeasurementKind kind, int series);
 // the sound-pressure kind, then the peak, the largest and smallest level and their difference.
 QString Text(TMeasurementKind kind, int series, double peak, double maximum, double minimum);
 
+// The statistics of a channel's report, each line after "\r", to follow the four lines above: only
+// for the channel series of the sound-pressure kind, with the A or C weighting and once a recording has
+// measured something; otherwise nothing, and the box stays as it was.
+QString StatisticsText(const TMeasurementState& state, int series);
+
 // Empties the queue. Returns whether "Zwolnienie pamięci" stays enabled: only while the input runs
 // with acquisition on, since new values keep arriving.
 bool ReleaseMemory(TAcquisitionQueue& queue, bool inputRunning, bool acquisitionOn);

@@ -69,6 +69,7 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
     Int(Average, Analysis, "Average", 0),
     Int(AverageTime, Analysis, "AverageTime", 1000, 1000),
     Int(Amplitude, Analysis, "Amplitude", 25000),
+    Int(FrequencyWeighting, Analysis, "FrequencyWeighting", 2),
 
     Int(FreqStartFreq, FreqAnalysis, "StartFreq", 10000, 100),
     Int(FreqStopFreq, FreqAnalysis, "StopFreq", 1000000, 100),

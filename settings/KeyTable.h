@@ -36,6 +36,8 @@ enum class TKey : int {
     Average,
     AverageTime,
     Amplitude,
+    // the meter's frequency weighting: item 0 A, 1 C, 2 Z
+    FrequencyWeighting,
     // "FreqAnalysis"
     FreqStartFreq,
     FreqStopFreq,

@@ -125,6 +125,7 @@ void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audi
     window.Average = read.Integer(Average);
     state.AveragingTime = read.Real(AverageTime);
     state.Amplitude = read.Integer(Amplitude);
+    state.FrequencyWeighting = WeightingFromItem(read.Integer(FrequencyWeighting));
 
     state.StartFreq = read.Real(FreqStartFreq);
     state.StopFreq = read.Real(FreqStopFreq);
@@ -218,6 +219,7 @@ bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO
     write.Integer(Average, window.Average);
     write.Real(AverageTime, state.AveragingTime);
     write.Integer(Amplitude, state.Amplitude);
+    write.Integer(FrequencyWeighting, static_cast<int>(state.FrequencyWeighting));
 
     write.Real(FreqStartFreq, state.StartFreq);
     write.Real(FreqStopFreq, state.StopFreq);

@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSvgGenerator>
 #include <QTimer>
@@ -221,6 +222,17 @@ void TChartView::SetBottomLogarithmic(bool logarithmic)
 void TChartView::SetBottomTitle(const QString& title)
 {
     xAxis->setLabel(title);
+    ScheduleReplot();
+}
+
+void TChartView::SetLevelUnit(const QString& unit)
+{
+    static const QRegularExpression Unit(QStringLiteral("dB(\\([AC]\\))?"));
+    QString title = yAxis->label();
+    const QRegularExpressionMatch found = Unit.match(title);
+    if (!found.hasMatch())
+        return;
+    yAxis->setLabel(title.replace(found.capturedStart(), found.capturedLength(), unit));
     ScheduleReplot();
 }
 

@@ -65,6 +65,8 @@ public:
     void SetBottomAutoRange(bool automatic); // while on, the bottom axis follows the visible data
     void SetBottomLogarithmic(bool logarithmic);
     void SetBottomTitle(const QString& title);
+    // The unit in the level axis title ("dB", "dB(A)", "dB(C)"); a title without one stays as it is.
+    void SetLevelUnit(const QString& unit);
     void SetBottomLabelFormat(const QString& format); // "#0.0", "####.", "####.00", ...
     QCPRange LevelRange() const;
     QCPRange BottomRange() const;

@@ -341,6 +341,7 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
                        TCalibration::StateText(Measurement.FreqCalibrationL, Measurement.FreqCalibrationR));
     }
     chtWykres->SetMeasurementKind(kind);
+    ShowLevelUnit();
     chtWykres->SetBottomTitle(pressure ? "Czas [s]" : "Częstotliwość [Hz]");
     chtWykres->SetBottomLabelFormat(pressure ? "#0.0" : "####.");
     chtWykres->SetBottomLogarithmic(!pressure && Measurement.BottomAxisLogarithmic);

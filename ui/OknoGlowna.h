@@ -43,6 +43,7 @@ class TRecordingControl;
 class TSeriesMenus;
 class TSineGenerator;
 class TSweep;
+class TFormaStatystyki;
 
 // The program's only long-lived window: it owns the measurement state, the chart data, the wave
 // components, the timers and every control, and its handlers stay thin and hand the work to the engine.
@@ -309,4 +310,18 @@ private:
 
     // Timers
     QTimer *tmrTimer{}, *tmrKalibracja{}, *tmrPauza{};
+
+    // Frequency weighting, measurement statistics and the conformance test (OknoGlownaKorekcja.cpp)
+public:
+    // The meter's weighting with everything that shows it: read-outs, level axis title, statistics.
+    void SetFrequencyWeighting(TFrequencyWeighting weighting);
+    void ShowLevelUnit(); // of the weighting in force in this kind
+public slots:
+    void mmiStatystykiClick();
+    void mmiTestZgodnosciClick();
+
+private:
+    QFont ReadoutFont(const QString& unit) const; // fitted to the right panel (OknoGlownaPanele.cpp)
+    QAction *mmiStatystyki{}, *mmiTestZgodnosci{};
+    TFormaStatystyki* Statystyki{}; // made when first asked for, then shown and hidden
 };

@@ -151,6 +151,8 @@ void TFormaGlowna::CreateMenus()
     mmiAktualnaWielkosc =
         newItem(mmiWidok, "mmiAktualnaWielkosc", "Aktualna wielkość", QKeySequence(Qt::CTRL | Qt::Key_Y));
     mmiAktualnaWielkosc->setIcon(QIcon::fromTheme("zoom-original"));
+    mmiWidok->addSeparator();
+    mmiStatystyki = newItem(mmiWidok, "mmiStatystyki", "Statystyki pomiaru");
 
     mmiPomiar = newMenu("mmiPomiar", "Pomiar");
     mmiPomiar->installEventFilter(this);
@@ -165,6 +167,7 @@ void TFormaGlowna::CreateMenus()
     mmiNarzedziaKalibracja->setIcon(ThemeIcon("audio-input-microphone", "kalibracja.svg"));
     mmiMikser = newItem(mmiNarzedzia, "mmiMikser", "Mikser");
     mmiMikser->setIcon(ThemeIcon("multimedia-volume-control", "mikser.svg"));
+    mmiTestZgodnosci = newItem(mmiNarzedzia, "mmiTestZgodnosci", "Test zgodności miernika");
     mmiNarzedzia->addSeparator();
     mmiNarzedzia->addActions({actKonfiguracja, actOpcjeWykresu});
     mmiNarzedzia->addSeparator();
@@ -290,6 +293,8 @@ void TFormaGlowna::ConnectHandlers()
     on(mmiMikser, &TFormaGlowna::mmiMikserClick);
     on(mmiKompensacja, &TFormaGlowna::mmiKompensacjaClick);
     on(mmiKosz, &TFormaGlowna::tbnKoszClick);
+    on(mmiStatystyki, &TFormaGlowna::mmiStatystykiClick);
+    on(mmiTestZgodnosci, &TFormaGlowna::mmiTestZgodnosciClick);
 
     // Just before the drop-down opens, its items follow the recent-file entries of the File menu.
     connect(pmiOtworz, &QMenu::aboutToShow, this, [this] {

@@ -41,21 +41,23 @@ QLineEdit* NewEdit(const char* name)
     return edit;
 }
 
+} // namespace
+
 // 29 px, fixed pitch, narrowed where the machine's monospaced font is too wide for the longest
-// read-out (the silence floor) to fit the right panel.
-QFont ReadoutFont(int width)
+// read-out (the silence floor, in the unit shown) to fit the right panel.
+QFont TFormaGlowna::ReadoutFont(const QString& unit) const
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::Monospace);
     font.setFixedPitch(true);
     font.setPixelSize(29);
-    const int needed = QFontMetrics(font).horizontalAdvance(QStringLiteral("-200,0dB"));
+    const QMargins margins = pnlPanelPrawy->layout()->contentsMargins();
+    const int width = pnlPanelPrawy->width() - margins.left() - margins.right();
+    const int needed = QFontMetrics(font).horizontalAdvance(QStringLiteral("-200,0") + unit);
     if (needed > width)
         font.setStretch(std::max<int>(QFont::UltraCondensed, 100 * width / needed));
     return font;
 }
-
-} // namespace
 
 void TFormaGlowna::CreatePanels()
 {
@@ -159,8 +161,7 @@ void TFormaGlowna::CreatePanels()
     settingsColumn->addWidget(pnlCzas);
     column->addWidget(settings);
 
-    const QMargins margins = column->contentsMargins();
-    const QFont readoutFont = ReadoutFont(pnlPanelPrawy->width() - margins.left() - margins.right());
+    const QFont readoutFont = ReadoutFont(LevelUnit(TFrequencyWeighting::Z));
     auto readout = [&](const char* name, const QString& caption) {
         column->addWidget(NewLabel(caption, pnlPanelPrawy));
         QLabel* value = NewLabel(InitialReadout(), pnlPanelPrawy);

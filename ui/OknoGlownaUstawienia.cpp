@@ -26,6 +26,7 @@ void TFormaGlowna::LoadSettings()
         return;
     }
     ::LoadSettings(*store, audAudioIn, audAudioOut, Measurement, Stored);
+    SetFrequencyWeighting(Measurement.FrequencyWeighting);
     DialogFolder = Stored.WorkDir;
     cbKompensacja->setChecked(Stored.Compensation);
     TrybPracyButtons->button(std::clamp(Stored.CanalNo, 0, 2))->setChecked(true);

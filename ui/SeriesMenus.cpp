@@ -171,7 +171,8 @@ void TSeriesMenus::ShowReport(int series)
         return;
     const TChartSeriesData& points = Store.Points(series);
     QString text = Report::Text(State.MeasurementKind, series, Store.Slot(series).SlotPeakLevel,
-                                points.MaxY(), points.MinY());
+                                points.MaxY(), points.MinY()) +
+                   Report::StatisticsText(State, series);
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
                     Window);

@@ -250,9 +250,17 @@ private slots:
     }
 
     // Only a sample of -32768 overloads: red and one beep at the next tick, then the peak is cleared.
+    void OverloadOnlyOnTheMostNegativeSample_data()
+    {
+        QTest::addColumn<TFrequencyWeighting>("weighting");
+        QTest::newRow("Z") << TFrequencyWeighting::Z;
+        QTest::newRow("A") << TFrequencyWeighting::A; // the raw samples count, not the weighted ones
+    }
     void OverloadOnlyOnTheMostNegativeSample()
     {
+        QFETCH(TFrequencyWeighting, weighting);
         TRig rig;
+        rig.State.FrequencyWeighting = weighting;
         rig.FeedConstant(1500, 32767, 32767);
         rig.Meter.Tick();
         QCOMPARE(rig.Window.Beeps, 0);
@@ -474,6 +482,126 @@ private slots:
         rig.State.GeneratorFrequency = 99;
         rig.Meter.CaptureCalibrationLevels();
         QCOMPARE(rig.State.CalibrationPeakFrequencyL, 3000.0);
+    }
+
+    // With A the read-out says so and a 1 kHz tone reads as with Z. After the tone, digital silence
+    // reads the floor again: the filters' tail ends in zeros, not in a residue.
+    void WeightedReadoutAndSilence()
+    {
+        NumberFormat::SetDecimalSeparator(QLatin1Char(','));
+        TRig rig;
+        rig.State.NoAveraging = true;
+        const auto tone = [](int i) { return std::lrint(20000 * std::sin(2 * M_PI * i / 48)); };
+        rig.Feed(4800, tone, tone);
+        rig.Meter.Tick();
+        const double unweighted = rig.State.LevelL;
+        QCOMPARE(rig.Window.Text[0], QString("-4,3dB"));
+
+        rig.State.FrequencyWeighting = TFrequencyWeighting::A;
+        for (int block = 0; block < 5; ++block)
+            rig.Feed(4800, tone, tone);
+        rig.State.DisplayCounter = 0;
+        rig.Meter.Tick();
+        QVERIFY2(std::abs(rig.State.LevelL - unweighted) < 0.01,
+                 qPrintable(QString::number(rig.State.LevelL)));
+        QCOMPARE(rig.Window.Text[0], QString("-4,3dB(A)"));
+
+        for (int block = 0; block < 20; ++block)
+            rig.FeedConstant(4800, 0, 0);
+        QCOMPARE(rig.State.BlockMeanSquareL, 0.0L);
+        QCOMPARE(rig.State.BlockMeanSquareR, 0.0L);
+    }
+
+    // Leq of 1 s at 94 dB and 1 s of silence is 91.0 dB; LE of a 0.5 s burst is 3 dB below that of a
+    // 1 s one. The figures are the weighted signal's, with the calibration offset of the read-outs.
+    void LeqAndSoundExposure()
+    {
+        NumberFormat::SetDecimalSeparator(QLatin1Char('.'));
+        const auto tone = [](int i) { return std::lrint(20000 * std::sin(2 * M_PI * i / 48)); };
+        const auto recording = [&](int toneBlocks, int silentBlocks, double offset) {
+            TRig rig;
+            rig.State.FrequencyWeighting = TFrequencyWeighting::A;
+            rig.State.AveragingTime = 0.125;
+            rig.State.TimeCalibrationL = offset;
+            rig.State.Statistics.Collecting = true;
+            for (int block = 0; block < toneBlocks; ++block)
+                rig.Feed(480, tone, tone); // 10 ms, ten periods
+            for (int block = 0; block < silentBlocks; ++block)
+                rig.FeedConstant(480, 0, 0);
+            return StatisticsFigures(rig.State);
+        };
+        const double offset = 94 - recording(100, 0, 0).Left.Leq; // the tone reads 94 dB(A)
+
+        const TStatisticsFigures second = recording(100, 100, offset);
+        QCOMPARE(second.Duration, 2.0);
+        QCOMPARE(NumberFormat::Fixed(second.Left.Leq, 0, 1), QString("91.0"));
+        QVERIFY(std::abs(second.Left.LE - 94) < 0.01); // 1 s at 94 dB
+        QVERIFY(std::abs(second.Left.Lmax - 94) < 0.01);
+        QVERIFY(second.Left.Lmin < 60); // F falls some 35 dB in the second of silence
+        const TStatisticsFigures half = recording(50, 150, offset);
+        QVERIFY2(std::abs(second.Left.LE - half.Left.LE - 10 * std::log10(2.0)) < 0.01,
+                 qPrintable(QString::number(second.Left.LE - half.Left.LE)));
+    }
+
+    // The peak is the largest raw magnitude with Z and C-weighted with A and C: a 50 Hz tone that A
+    // turns down by 30 dB keeps its C peak.
+    void PeakIsCWeighted()
+    {
+        const auto tone = [](int i) { return std::lrint(20000 * std::sin(2 * M_PI * i / 960)); }; // 50 Hz
+        const double rawPeak = TLevelMeter::Level(20000.0 * 20000.0, LevelOffsetDb);
+        TStatisticsFigures figures[3];
+        for (const TFrequencyWeighting weighting :
+             {TFrequencyWeighting::Z, TFrequencyWeighting::A, TFrequencyWeighting::C}) {
+            TRig rig;
+            rig.State.FrequencyWeighting = weighting;
+            for (int block = 0; block < 10; ++block) // the filters settle first
+                rig.Feed(960, tone, tone);
+            rig.State.Statistics.Collecting = true;
+            for (int block = 0; block < 50; ++block)
+                rig.Feed(960, tone, tone);
+            figures[int(weighting)] = StatisticsFigures(rig.State);
+        }
+        const TStatisticsFigures& z = figures[int(TFrequencyWeighting::Z)];
+        const TStatisticsFigures& a = figures[int(TFrequencyWeighting::A)];
+        const TStatisticsFigures& c = figures[int(TFrequencyWeighting::C)];
+        const double c50 = AnalyticResponseDb(TFrequencyWeighting::C, 50);
+        QCOMPARE(z.Left.Lpeak, rawPeak);
+        QVERIFY(std::abs(a.Left.Lpeak - (rawPeak + c50)) < 0.05);
+        QCOMPARE(c.Left.Lpeak, a.Left.Lpeak);
+        QVERIFY(std::abs(a.Left.Leq - z.Left.Leq - AnalyticResponseDb(TFrequencyWeighting::A, 50)) < 0.05);
+    }
+
+    // Compensation and calibration act on the figures as on the read-outs; the names follow the
+    // weighting and the time weighting.
+    void StatisticsFollowTheReadoutRules()
+    {
+        NumberFormat::SetDecimalSeparator(QLatin1Char(','));
+        TRig rig;
+        QCOMPARE(StatisticsTable(rig.State).at(1), QStringList({"LZeq", "-", "-"}));
+        rig.State.Compensation = true;
+        rig.State.TimeCalibrationL = 100;
+        rig.State.TimeCalibrationR = 7;
+        rig.State.Statistics.Collecting = true;
+        rig.FeedConstant(1500, 1000, 100);
+        const TStatisticsFigures figures = StatisticsFigures(rig.State);
+        const double right = TLevelMeter::Level(10000, LevelOffsetDb);
+        QCOMPARE(figures.Left.Leq, 20 + 100.0); // left less right, then the left offset
+        QCOMPARE(figures.Left.Lpeak, 20 + 100.0);
+        QCOMPARE(figures.Left.LE, 20 + 100.0);
+        QCOMPARE(figures.Right.Leq, right + 7);
+        QCOMPARE(figures.Right.LE, right + 7 + 10 * std::log10(1500 / 48000.0));
+
+        QCOMPARE(StatisticsRowNames(rig.State),
+                 (std::array<QString, StatisticsRowCount>{"LZeq", "LZSmax", "LZSmin", "LZpeak", "LZE",
+                                                          "Czas pomiaru"}));
+        rig.State.FrequencyWeighting = TFrequencyWeighting::A;
+        rig.State.AveragingTime = 0.125;
+        QCOMPARE(StatisticsRowNames(rig.State),
+                 (std::array<QString, StatisticsRowCount>{"LAeq", "LAFmax", "LAFmin", "LCpeak", "LAE",
+                                                          "Czas pomiaru"}));
+        QCOMPARE(StatisticsTableText(rig.State).section('\n', 0, 1),
+                 QString("\tKanał lewy\tKanał prawy\nLAeq\t120,0 dB\t") +
+                     NumberFormat::Fixed(right + 7, 0, 1) + " dB");
     }
 
     // On real components: a stopped input publishes nothing; the rates are the components' own.

@@ -444,6 +444,35 @@ private slots:
         QCOMPARE(rig.Window.StartCaption, QString("&Start"));
     }
 
+    // The statistics count the blocks of the recording from its start: not those of the settling wait
+    // nor any after the stop, and a continue adds to them while a fresh start begins anew.
+    void statisticsCountTheRecordedBlocksOnly()
+    {
+        TRig rig;
+        const double block = 1500 / 48000.0;
+        rig.State.MeasurementDelay = 30;
+        rig.Window.DuringWait = [&] { rig.FeedBlock(); };
+        rig.Control.Start();
+        QCOMPARE(rig.State.Statistics.Duration, 0.0);
+        rig.FeedBlock();
+        rig.FeedBlock();
+        QCOMPARE(rig.State.Statistics.Duration, 2 * block);
+
+        rig.TickAfter(250);
+        rig.Control.Pause();
+        rig.FeedBlock();
+        rig.Control.Start();
+        rig.FeedBlock();
+        QCOMPARE(rig.State.Statistics.Duration, 3 * block);
+
+        rig.Control.Stop(TStopSender::Action);
+        rig.FeedBlock();
+        QCOMPARE(rig.State.Statistics.Duration, 3 * block);
+        rig.Control.Start();
+        rig.FeedBlock();
+        QCOMPARE(rig.State.Statistics.Duration, block);
+    }
+
     void acquisitionSwitchAndThreeValuesATick()
     {
         TRig rig;

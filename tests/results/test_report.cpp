@@ -16,6 +16,7 @@ private slots:
     void RightChannelHeader();
     void NonFiniteValuesStillReadAsNumbers();
     void WhichSeriesHaveReports();
+    void StatisticsOnlyWithAWeighting();
     void ReleaseEmptiesQueueAndKeepsCommandOnlyWhileCollecting();
 };
 
@@ -81,6 +82,35 @@ void TestReport::WhichSeriesHaveReports()
         QCOMPARE(Report::HasReport(TMeasurementKind::FrequencyCharacteristic, series),
                  series >= 0 && series < ChartSeriesCount);
     }
+}
+
+// With A or C a channel's report adds its statistics; with Z, in the frequency kind or before anything
+// was recorded, it adds nothing.
+void TestReport::StatisticsOnlyWithAWeighting()
+{
+    NumberFormat::SetDecimalSeparator(QChar(','));
+    TMeasurementState state;
+    state.FrequencyWeighting = TFrequencyWeighting::A;
+    QCOMPARE(Report::StatisticsText(state, LeftChannelSeries), QString());
+    // 2 s at a mean square of 32767^2 / 2: 0 dB less 0.01 on both channels, peak 32767.
+    const long double meanSquare = 1073676289.0L / 2;
+    state.Statistics.AddBlock(2, meanSquare, meanSquare, meanSquare, meanSquare, 1073676289.0, 1073676289.0);
+    // The labels are as wide as the peak's ahead of them, so the numbers line up with its number.
+    const auto line = [](const char* label, const char* value) {
+        return "\r" + QString::fromUtf8(label).leftJustified(28) + value;
+    };
+    QCOMPARE(Report::StatisticsText(state, RightChannelSeries),
+             line("LAeq:", "  -0,01dB") + line("LASmax:", "  -0,01dB") + line("LASmin:", "  -0,01dB") +
+                 line("LCpeak:", "   3,00dB") + line("LAE:", "   3,00dB") +
+                 line("Czas pomiaru:", "    2,0s"));
+    for (const TFrequencyWeighting weighting : {TFrequencyWeighting::Z, TFrequencyWeighting::C}) {
+        state.FrequencyWeighting = weighting;
+        QCOMPARE(Report::StatisticsText(state, LeftChannelSeries).isEmpty(),
+                 weighting == TFrequencyWeighting::Z);
+    }
+    QCOMPARE(Report::StatisticsText(state, 0), QString());
+    state.MeasurementKind = TMeasurementKind::FrequencyCharacteristic;
+    QCOMPARE(Report::StatisticsText(state, LeftChannelSeries), QString());
 }
 
 void TestReport::ReleaseEmptiesQueueAndKeepsCommandOnlyWhileCollecting()

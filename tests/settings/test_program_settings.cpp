@@ -63,6 +63,8 @@ QString SampleText(const TKeyInfo& info)
         return QStringLiteral("44100");
     if (info.Key == WindowState)
         return QStringLiteral("1"); // normal, so that the place is written back too
+    if (info.Key == FrequencyWeighting)
+        return QStringLiteral("1"); // C; an unknown item loads as Z
     if (info.Type == TKeyType::WrittenOnly)
         return QStringLiteral("edited by hand");
     if (info.Type == TKeyType::Bool)
@@ -298,6 +300,7 @@ private slots:
                                 "Amplitude=-0\n"
                                 "Average=2\n"
                                 "Average=3\n"
+                                "FrequencyWeighting=7\n"
                                 "[Preferences]\n"
                                 "\x01\x02\xFF\xFE\n"
                                 "LevelExcess=250\n"
@@ -312,6 +315,7 @@ private slots:
         QCOMPARE(program.AudioIn.FrameRate(), 48000);
         QCOMPARE(program.State.Amplitude, 0);
         QCOMPARE(program.Window.Average, 3);
+        QCOMPARE(program.State.FrequencyWeighting, TFrequencyWeighting::Z);
         QCOMPARE(program.State.LevelExcess, 2.5);
         QCOMPARE(program.Window.WorkDir, QString()); // stored empty: the window's folder check deals with it
         QCOMPARE(program.State.TimeLevelScaleMinimum, -90.0);

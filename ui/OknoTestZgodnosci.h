@@ -1,0 +1,42 @@
+#pragma once
+
+#include "measure/ConformanceTest.h"
+
+#include <QDialog>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class QThread;
+
+// "Test zgodności miernika": runs the conformance test of the meter at the program's frame rate and
+// input block size, with the weighting chosen here, and shows the table. The test runs on a thread
+// of its own, so the window and the program stay responsive meanwhile.
+class TFormaTestZgodnosci : public QDialog
+{
+    Q_OBJECT
+public:
+    TFormaTestZgodnosci(const TConformanceSetup& setup, QWidget* parent = nullptr);
+    ~TFormaTestZgodnosci() override;
+
+    void btnUruchomClick();
+    void btnKopiujClick();
+    bool Running() const { return Worker != nullptr; }
+
+signals:
+    void Finished();
+
+private:
+    void ShowRows();
+
+    TConformanceSetup Setup;
+    std::vector<TConformanceRow> Rows;
+    QThread* Worker = nullptr;
+    QComboBox* cbKorekcja;
+    QPushButton* btnUruchom;
+    QPushButton* btnKopiuj;
+    QTableWidget* tblWyniki;
+    QLabel* lblPodsumowanie;
+};
