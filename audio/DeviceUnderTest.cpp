@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <numbers>
 
 namespace {
@@ -37,6 +38,13 @@ void TBiquad::LowPass(double cornerHz, double frameRate)
     Set((1 - c) / 2, 1 - c, (1 - c) / 2, 1 + alpha, -2 * c, 1 - alpha);
 }
 
+double TBiquad::Magnitude(double frequency, double frameRate) const
+{
+    const std::complex<double> z1 = std::polar(1.0, -2 * std::numbers::pi * frequency / frameRate); // z^-1
+    const std::complex<double> z2 = z1 * z1;
+    return std::abs((B0 + B1 * z1 + B2 * z2) / (1.0 + A1 * z1 + A2 * z2));
+}
+
 TChannelPath::TChannelPath() : Line(MaxDelayFrames + 1, 0.0f) {}
 
 void TChannelPath::Configure(const TChannelModel& model, double frameRate)
@@ -64,4 +72,10 @@ double TAmbientSound::Next(TNoise& noise)
     Time += 1.0 / FrameRate;
     State += Smoothing * (noise.Gaussian() - State);
     return State * 4.0 * std::pow(10.0, levelDb / 20.0);
+}
+
+double TChannelPath::ResponseDb(double frequency, double frameRate) const
+{
+    return 20 * std::log10(Gain * HighPass.Magnitude(frequency, frameRate) *
+                           LowPass.Magnitude(frequency, frameRate));
 }

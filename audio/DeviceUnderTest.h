@@ -20,6 +20,8 @@ public:
     void PassThrough();
     void HighPass(double cornerHz, double frameRate);
     void LowPass(double cornerHz, double frameRate);
+    // |H| of the coefficients in force at a frequency: what a steady tone comes out with.
+    double Magnitude(double frequency, double frameRate) const;
     double Process(double x)
     {
         const double y = B0 * x + Z1;
@@ -58,6 +60,8 @@ public:
 
     TChannelPath();
     void Configure(const TChannelModel& model, double frameRate);
+    // The gain of the configured path for a steady tone, in dB (noise, delay and clipping aside).
+    double ResponseDb(double frequency, double frameRate) const;
     // x and the result in full-scale units (+-1).
     double Process(double x, TNoise& noise)
     {

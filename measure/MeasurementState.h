@@ -123,7 +123,8 @@ struct TMeasurementState
     // The weighting is a sound-level meter's: a frequency characteristic is always measured unweighted.
     TFrequencyWeighting WeightingInForce() const
     {
-        return MeasurementKind == TMeasurementKind::SoundPressure ? FrequencyWeighting : TFrequencyWeighting::Z;
+        return MeasurementKind == TMeasurementKind::SoundPressure ? FrequencyWeighting
+                                                                  : TFrequencyWeighting::Z;
     }
 
     TPreferences Preferences;

@@ -292,6 +292,8 @@ void TFormaGlowna::SetCalibrating(bool on)
     // A second calibration cannot start on top of one either.
     SetKindAndCalibrationEnabled(!on);
     UpdateStartAction();
+    if (!on)
+        SaveSettings(); // a calibration is worth keeping even if the program never closes normally
 }
 
 void TFormaGlowna::SetCalibrationTimerInterval(int milliseconds)

@@ -10,7 +10,9 @@
 #include <QAction>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -217,10 +219,42 @@ private slots:
         Action("mmiNarzedziaKalibracja")->trigger();
         QVERIFY(!Action("actStart")->isEnabled());
         QVERIFY(!Action("actPomiarCisnienia")->isEnabled());
+        QTRY_VERIFY(Window->StatusPanel(3).startsWith("Maksimum: ")); // the loudest point so far
         QTRY_COMPARE_WITH_TIMEOUT(Window->StatusPanel(0), QString("Kalibracja zakończona"), 5000);
+        QCOMPARE(Find<QLabel>("lblLiczbaPunktow")->text(), QString("Liczba punktów pomiarowych"));
         QVERIFY(Action("actStart")->isEnabled());
         QVERIFY(state.FreqCalibrationL != 0);
         QCOMPARE(state.FreqLevelScaleMaximum, std::nearbyint(state.FreqCalibrationL) + state.LevelExcess);
+    }
+
+    // A card that refuses to open ends the calibration with the output's reason; nothing changes.
+    void calibrationOnACardThatRefuses()
+    {
+        TDeviceServices::VirtualCard().RefuseOpen("urządzenie zajęte");
+        QStringList shown;
+        TModalCloser answers([&](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal))
+                shown << box->text();
+            QTest::keyClick(modal, Qt::Key_Return);
+        });
+        Action("mmiNarzedziaKalibracja")->trigger();
+        QCOMPARE(shown.size(), 2); // the output's failure, then the input's reason alone
+        QVERIFY(shown[0].startsWith("Audio Out failed because: \r"));
+        QVERIFY(shown[1].contains("urządzenie zajęte"));
+        QCOMPARE(Window->State().FreqCalibrationL, 0.0);
+        QCOMPARE(Window->StatusPanel(0), QString("Nie skalibrowany"));
+        QVERIFY(Action("actStart")->isEnabled());
+        QVERIFY(!Window->AudioIn().Running() && !Window->AudioOut().Running());
+    }
+
+    // "&Nowe pomiary" starts the sweep over as well.
+    void newMeasurementsResetTheGenerator()
+    {
+        Window->State().SweepIndex = 12;
+        Window->State().GeneratorFrequency = 5000;
+        Action("actPlikNowy")->trigger();
+        QCOMPARE(Window->State().SweepIndex, 0);
+        QCOMPARE(Window->State().GeneratorFrequency, Window->State().StartFreq);
     }
 };
 
