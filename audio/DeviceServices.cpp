@@ -56,10 +56,20 @@ TVirtualCard& TDeviceServices::VirtualCard()
     return card;
 }
 
+const QByteArray TDeviceServices::VirtualCardName = QByteArrayLiteral("virtual-card");
+
+std::vector<TDeviceEntry> TDeviceServices::Devices(TWaveDirection direction)
+{
+    std::vector<TDeviceEntry> devices;
+    for (const TServerDevice& device : Number(direction).Devices)
+        devices.push_back({device.Name.isEmpty() ? VirtualCardName : device.Name, device.Description});
+    return devices;
+}
+
 QStringList TDeviceServices::DeviceNames(TWaveDirection direction)
 {
     QStringList names;
-    for (const TServerDevice& device : Number(direction).Devices)
+    for (const TDeviceEntry& device : Devices(direction))
         names << device.Description;
     return names;
 }

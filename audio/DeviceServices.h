@@ -13,23 +13,36 @@
 
 #include "audio/WaveFormat.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class TDeviceStream;
 class TNotificationChannel;
 class TVirtualCard;
 
+// A device as the user names it: its stable name, which outlives the numbering as devices come and
+// go, and its description.
+struct TDeviceEntry
+{
+    QByteArray Name;
+    QString Description;
+};
+
 class TDeviceServices
 {
 public:
+    static const QByteArray VirtualCardName;
+
     static void UseVirtualCardOnly(bool only);
     static TVirtualCard& VirtualCard();
 
     // The devices of a direction in number order.
-    static QStringList DeviceNames(TWaveDirection direction);
+    static std::vector<TDeviceEntry> Devices(TWaveDirection direction);
+    static QStringList DeviceNames(TWaveDirection direction); // their descriptions
     // Why the sound server offers no device, or empty when it does.
     static QString ServerStatus();
 

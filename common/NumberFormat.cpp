@@ -146,6 +146,21 @@ QString General(double value)
     return Finish(text.data(), text.data() + text.size(), 0);
 }
 
+QString Exact(double value, QChar separator)
+{
+    char buffer[BufferSize];
+    char* end = buffer;
+    if (std::isfinite(value))
+        end = std::to_chars(buffer, buffer + BufferSize, value, std::chars_format::fixed).ptr;
+    else
+        end = ToChars(buffer, buffer + BufferSize, value, std::chars_format::fixed, 0).ptr;
+    char* begin = DropSignOfZero(buffer, end);
+    QString text(static_cast<qsizetype>(end - begin), QLatin1Char(' '));
+    for (qsizetype i = 0; begin + i != end; ++i)
+        text[i] = begin[i] == '.' ? separator : QChar(QLatin1Char(begin[i]));
+    return text;
+}
+
 QString Integer(long long value, int width)
 {
     char buffer[32];

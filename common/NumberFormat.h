@@ -23,6 +23,9 @@ QString Scientific(double value, int width, int decimals);
 // Shortest general form: at most 15 significant digits, no trailing zeros, exponent form ("1E-5",
 // "1,5E20") only where the fixed form would be longer than 15 digits.
 QString General(double value);
+// The shortest fixed form that reads back as exactly the same double ("-45,12", "1258,92541179417"),
+// for the exchange files; `separator` is the user's unless given ("." for FRD files).
+QString Exact(double value, QChar separator = DecimalSeparator());
 // printf "%<width>d" and "%-<width>s".
 QString Integer(long long value, int width = 0);
 QString LeftAligned(const QString& text, int width);

@@ -269,8 +269,9 @@ void TLevelMeter::AppendChannelPoint(int series, double value)
 
 void TLevelMeter::PublishSweep()
 {
-    const double left = State.LevelL + State.FreqCalibrationL;
-    const double right = State.LevelR + State.FreqCalibrationR;
+    const double frequency = State.GeneratorFrequency;
+    const double left = State.LevelL + State.FreqCalibrationL - State.Microphone[0].DeviationDb(frequency);
+    const double right = State.LevelR + State.FreqCalibrationR - State.Microphone[1].DeviationDb(frequency);
     ShowReadouts(left, right);
 
     const int k = Window.ActiveSeries();

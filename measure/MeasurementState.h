@@ -2,7 +2,9 @@
 
 #include "measure/FrequencyWeighting.h"
 #include "measure/MeasurementStatistics.h"
+#include "measure/MicrophoneCorrection.h"
 
+#include <QString>
 #include <QTime>
 #include <array>
 #include <cstdint>
@@ -126,6 +128,11 @@ struct TMeasurementState
         return MeasurementKind == TMeasurementKind::SoundPressure ? FrequencyWeighting
                                                                   : TFrequencyWeighting::Z;
     }
+
+    // Measurement microphones' calibration files per channel (0 left, 1 right): the names the settings
+    // keep (empty: none) and the corrections read from them, which every sweep point has taken off
+    std::array<QString, 2> MicrophoneFiles;
+    std::array<TMicrophoneCorrection, 2> Microphone;
 
     TPreferences Preferences;
 };

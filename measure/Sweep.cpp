@@ -182,11 +182,18 @@ bool TSweep::PrepareStart(bool byStartAction)
 
 void TSweep::RecordConditions()
 {
-    const unsigned measured = MeasuredSeries(Window.ActiveSeries());
-    const double averagingTime = State.NoAveraging ? 0.0 : State.AveragingTime;
-    for (int series = 0; series < ResultSeriesCount; ++series)
-        if (measured & SeriesBit(series))
-            Window.StoreSweepConditions(series, averagingTime, Input.FrameRate(), State.ChannelMode);
+    const int active = Window.ActiveSeries();
+    const unsigned measured = MeasuredSeries(active);
+    TSweepConditions conditions{State.NoAveraging ? 0.0 : State.AveragingTime, Input.FrameRate(),
+                                State.ChannelMode};
+    for (int series = 0; series < ResultSeriesCount; ++series) {
+        if (!(measured & SeriesBit(series)))
+            continue;
+        // The active series takes the left channel unless only the right one is measured; its pair the right.
+        const bool right = State.ChannelMode == TChannelMode::Right || series != active;
+        conditions.MicrophoneCorrected = State.Microphone[right ? 1 : 0].InForce();
+        Window.StoreSweepConditions(series, conditions);
+    }
 }
 
 void TSweep::Finish(TStopSender sender)

@@ -8,6 +8,15 @@
 #include <QString>
 #include <array>
 
+// What a series' record keeps of the sweep that measured it.
+struct TSweepConditions
+{
+    double AveragingTime = 0; // s; 0 with "Brak"
+    int FrameRate = 0;        // Hz
+    TChannelMode Mode = TChannelMode::Left;
+    bool MicrophoneCorrected = false; // a microphone correction was in force for the series' channel
+};
+
 // What the sweep needs of the main window. The window implements it; tests fake it.
 class ISweepWindow
 {
@@ -20,7 +29,7 @@ public:
     virtual int ActiveSeries() const = 0;
     virtual bool ChooseSeries(int continuedSeries) = 0;
     virtual void SetSeriesShown(int series, bool shown) = 0;
-    virtual void StoreSweepConditions(int series, double averagingTime, int frameRate, TChannelMode mode) = 0;
+    virtual void StoreSweepConditions(int series, const TSweepConditions& conditions) = 0;
     virtual void StoreSweepPeakLevel(int series, double level) = 0;
     virtual void ShowReport(int series) = 0;
 

@@ -32,6 +32,16 @@ QString TRecordingJournal::DefaultFolder()
 
 bool TRecordingJournal::Claim(const QString& folder)
 {
+    return TakePlace(folder, false) && QFileInfo(Path).size() > 0;
+}
+
+bool TRecordingJournal::ClaimFreePlace(const QString& folder)
+{
+    return TakePlace(folder, true);
+}
+
+bool TRecordingJournal::TakePlace(const QString& folder, bool freeOnly)
+{
     if (!QDir().mkpath(folder))
         return false;
     for (int place = 1; place <= JournalPlaces; ++place) {
@@ -40,9 +50,11 @@ bool TRecordingJournal::Claim(const QString& folder)
         lock->setStaleLockTime(0); // a live program's lock is never taken over, however old
         if (!lock->tryLock(0))
             continue;
+        if (freeOnly && QFileInfo(path).size() > 0)
+            continue; // the lock goes with `lock`, the journal stays for the window
         Lock = std::move(lock);
         Path = path;
-        return QFileInfo(path).size() > 0;
+        return true;
     }
     return false; // every place taken: the program runs without a journal
 }
@@ -123,4 +135,11 @@ void TRecordingJournal::Discard()
         QFile::remove(Path);
     Filled = 0;
     Broken = false;
+}
+
+void TRecordingJournal::KeepForRecovery()
+{
+    File.close();
+    Lock.reset(); // a journal without a live lock is one left by an ended program
+    Path.clear();
 }

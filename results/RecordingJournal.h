@@ -33,6 +33,9 @@ public:
     // Takes a journal place of its own in the folder. True when that place holds a journal left by a
     // program that ended during a recording.
     bool Claim(const QString& folder);
+    // Takes a place that holds no journal, leaving those of ended programs to the window's offer.
+    // False when every place is taken: the recording then runs without a journal.
+    bool ClaimFreePlace(const QString& folder);
     QString FileName() const { return Path; }
 
     // After the left journal was read back into the queue: the next ticks are appended to it. A tick
@@ -42,11 +45,15 @@ public:
     void Enqueue(double value) override;
     // The queue was saved or released: the journal goes.
     void Discard();
+    // The program ends with its values unsaved (their file could not be written): the journal stays,
+    // and the window offers it at its next start.
+    void KeepForRecovery();
 
     // Called once when the journal cannot be written; the recording itself goes on in memory.
     std::function<void(const QString& message)> OnFailure;
 
 private:
+    bool TakePlace(const QString& folder, bool freeOnly);
     bool OpenFresh();
     void WriteTick();
     void Fail();

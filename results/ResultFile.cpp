@@ -3,6 +3,7 @@
 #include "common/NumberFormat.h"
 #include "results/AcquisitionQueue.h"
 #include "results/SafeFile.h"
+#include "results/TextFiles.h"
 
 #include <QIODevice>
 #include <QStringDecoder>
@@ -28,8 +29,6 @@ const QString MissingPoint(ColumnWidth, QLatin1Char(' '));
 
 constexpr std::size_t TimeWidth = 9, ValueWidth = 23;
 constexpr std::size_t SoundPressureLineWidth = TimeWidth + 2 * ValueWidth; // 55 while the time is below 10000
-constexpr qsizetype FlushBytes = 1 << 20;
-constexpr qint64 LongestLine = 1 << 16; // far beyond any line the program writes
 
 QString Conditions(double averagingTime, int frameRate)
 {
@@ -55,39 +54,6 @@ QString ChannelText(int slot, const SeriesSlot& record)
                QStringLiteral(") ");
     }
 }
-
-// Writes the text in pieces of about a megabyte, so a day's recording never sits in memory twice.
-class TTextWriter
-{
-public:
-    explicit TTextWriter(const QString& fileName) : File(fileName) { Ok = File.Open(); }
-    void Add(const QString& text)
-    {
-        Pending += text;
-        if (Pending.size() >= FlushBytes)
-            Flush();
-    }
-    bool Finish(QString& failure)
-    {
-        Flush();
-        if (Ok && File.Commit())
-            return true;
-        failure = WriteFailureMessage(File.FileName(), File.Reason());
-        return false;
-    }
-
-private:
-    void Flush()
-    {
-        if (Ok && !Pending.isEmpty())
-            Ok = File.Write(Pending);
-        Pending.clear();
-    }
-
-    TSafeFile File;
-    QString Pending;
-    bool Ok = false;
-};
 
 // A number field as read: blanks around it, "." or "," as the separator.
 std::optional<double> FieldValue(std::string_view field)
@@ -133,63 +99,6 @@ QString WithoutTrailingBlanks(const QString& text)
     return text.left(length);
 }
 
-// The lines of an open file: raw bytes without their line end, and decoded text for the header lines.
-class TLineReader
-{
-public:
-    explicit TLineReader(QIODevice& file) : File(file) { Buffer.resize(LongestLine + 1); }
-
-    // False at the end of the file, or after a read error or an overlong line (see Failed).
-    bool Next()
-    {
-        if (Failed)
-            return false;
-        const qint64 length = File.readLine(Buffer.data(), LongestLine + 1);
-        if (length <= 0) {
-            if (length < 0 && !File.atEnd())
-                ReadFailed = true;
-            return false;
-        }
-        qint64 end = length;
-        if (Buffer[end - 1] != '\n' && length == LongestLine) {
-            Overlong = true;
-            Failed = true;
-            return false;
-        }
-        while (end > 0 && (Buffer[end - 1] == '\n' || Buffer[end - 1] == '\r'))
-            --end;
-        Bytes = std::string_view(Buffer.data(), static_cast<std::size_t>(end));
-        ++Number;
-        return true;
-    }
-    // Decides the text encoding from the first line: UTF-8 when it is valid UTF-8, Windows-1250
-    // otherwise. Both kind markers hold letters that tell the two apart.
-    void ChooseEncoding()
-    {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        const QString text = utf8.decode(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
-        Q_UNUSED(text);
-        Decoder = utf8.hasError() ? QStringDecoder("windows-1250")
-                                  : QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    }
-    QString Text()
-    {
-        QString text = Decoder.decode(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
-        if (Number == 1 && text.startsWith(QChar(0xFEFF)))
-            text.remove(0, 1);
-        return text;
-    }
-    std::string_view Bytes;
-    int Number = 0;
-    bool Overlong = false, ReadFailed = false;
-
-private:
-    QIODevice& File;
-    QByteArray Buffer;
-    QStringDecoder Decoder;
-    bool Failed = false;
-};
-
 // One line of a sound-pressure file: by the fixed widths when they fit (55 characters, each field
 // closed by a blank), by blank-separated fields otherwise, as a time of 10000 s or more needs. The
 // fixed widths must not be forced on a wider line: they would cut the last exponent digit off a level.
@@ -226,11 +135,37 @@ bool ReadTicks(std::string_view line, ISink& sink)
     return filled == 0;
 }
 
-TReadOutcome ReadSoundPressure(TLineReader& lines, ISink& sink)
+// "Czas uśr.:%6.3fs, Fp:%5dHz" from `at` on. The two numbers are taken up to their units: a frame rate
+// above 99999 Hz or an averaging time of 100 s or more is wider than its field and moves the rest of
+// the line. Returns where the conditions end, or -1 when they do not read.
+qsizetype ReadConditionsAt(const QString& line, qsizetype at, TRecordingConditions& conditions)
+{
+    const QString timeEnd = QStringLiteral("s, Fp:"), rateEnd = QStringLiteral("Hz");
+    const qsizetype time = at + 10; // "Czas uśr.:"
+    const qsizetype timeStop = line.indexOf(timeEnd, time);
+    const qsizetype rate = timeStop + timeEnd.size();
+    const qsizetype rateStop = timeStop < 0 ? -1 : line.indexOf(rateEnd, rate);
+    if (rateStop < 0)
+        return -1;
+    const auto averaging = NumberFormat::ParseNumber(line.mid(time, timeStop - time));
+    const auto frameRate = NumberFormat::ParseInteger(line.mid(rate, rateStop - rate));
+    if (!averaging || !frameRate || *frameRate < 0 || *frameRate > std::numeric_limits<int>::max())
+        return -1;
+    conditions.AveragingTime = *averaging;
+    conditions.FrameRate = static_cast<int>(*frameRate);
+    return rateStop + rateEnd.size();
+}
+
+TReadOutcome ReadSoundPressure(TTextLineReader& lines, ISink& sink)
 {
     while (lines.Next()) {
-        if (lines.Number >= 7 && !ReadTicks(lines.Bytes, sink))
+        if (lines.Number == 4) {
+            TRecordingConditions conditions;
+            if (ReadConditionsAt(lines.Text(), 0, conditions) >= 0) // older files may say nothing there
+                sink.RecordingConditions(conditions);
+        } else if (lines.Number >= 7 && !ReadTicks(lines.Bytes, sink)) {
             return TReadOutcome::InvalidFormat;
+        }
     }
     return TReadOutcome::Read;
 }
@@ -252,11 +187,9 @@ std::optional<std::vector<int>> ListedSlots(const QString& line)
     return listedSlots;
 }
 
-// Line 5 of a frequency file. The two numbers are taken up to their units: a frame rate above 99999 Hz
-// or an averaging time of 100 s or more is wider than its field and moves the rest of the line.
+// Line 5 of a frequency file: the channel text and the conditions of each measured series.
 bool ReadConditions(const QString& line, const std::vector<int>& listedSlots, ISink& sink)
 {
-    const QString timeEnd = QStringLiteral("s, Fp:"), rateEnd = QStringLiteral("Hz");
     qsizetype at = 0;
     for (int slot : listedSlots) {
         if (line.mid(at, NotMeasuredStart.size()) == NotMeasuredStart) {
@@ -265,18 +198,12 @@ bool ReadConditions(const QString& line, const std::vector<int>& listedSlots, IS
         }
         const QChar letter = line.size() > at + 7 ? line.at(at + 7) : QChar();
         const int channel = letter == QLatin1Char('L') ? 0 : letter == QLatin1Char('P') ? 1 : 2;
-        const qsizetype time = at + 26; // the channel text and "Czas uśr.:"
-        const qsizetype timeStop = line.indexOf(timeEnd, time);
-        const qsizetype rate = timeStop + timeEnd.size();
-        const qsizetype rateStop = timeStop < 0 ? -1 : line.indexOf(rateEnd, rate);
-        if (rateStop < 0)
+        TRecordingConditions conditions;
+        const qsizetype end = ReadConditionsAt(line, at + 16, conditions); // after the channel text
+        if (end < 0)
             return false;
-        const auto averaging = NumberFormat::ParseNumber(line.mid(time, timeStop - time));
-        const auto frameRate = NumberFormat::ParseInteger(line.mid(rate, rateStop - rate));
-        if (!averaging || !frameRate || *frameRate < 0 || *frameRate > std::numeric_limits<int>::max())
-            return false;
-        sink.SeriesConditions(slot, channel, *averaging, static_cast<int>(*frameRate));
-        at = rateStop + rateEnd.size() + 1;
+        sink.SeriesConditions(slot, channel, conditions.AveragingTime, conditions.FrameRate);
+        at = end + 1;
     }
     return true;
 }
@@ -297,7 +224,7 @@ bool ReadSeriesPoints(std::string_view line, const std::vector<int>& listedSlots
     return true;
 }
 
-TReadOutcome ReadFrequency(TLineReader& lines, ISink& sink)
+TReadOutcome ReadFrequency(TTextLineReader& lines, ISink& sink)
 {
     std::vector<int> listedSlots;
     while (lines.Next()) {
@@ -355,7 +282,7 @@ QString SoundPressureLine(double time, double left, double right)
 bool WriteSoundPressure(const QString& fileName, const TAcquisitionQueue& queue,
                         const TRecordingConditions& conditions, const QDateTime& written, QString& failure)
 {
-    TTextWriter writer(fileName);
+    TTextFileWriter writer(fileName);
     writer.Add(SoundPressureHeader(written, conditions));
     std::array<double, 3> tick{};
     std::size_t filled = 0;
@@ -372,7 +299,7 @@ bool WriteSoundPressure(const QString& fileName, const TAcquisitionQueue& queue,
 bool WriteFrequency(const QString& fileName, const std::vector<TSeriesColumn>& columns, bool withNames,
                     const QDateTime& written, QString& failure)
 {
-    TTextWriter writer(fileName);
+    TTextFileWriter writer(fileName);
     writer.Add(FrequencyMarker + WrittenAt + NumberFormat::ShortDateLongTime(written) + LineEnd + LineEnd);
     QString titles, names, conditions, headers;
     int rows = 0;
@@ -405,7 +332,7 @@ bool WriteFrequency(const QString& fileName, const std::vector<TSeriesColumn>& c
 bool WriteQueueDump(const QString& fileName, const TAcquisitionQueue& queue,
                     const TRecordingConditions& conditions, const QDateTime& written, QString& failure)
 {
-    TTextWriter writer(fileName);
+    TTextFileWriter writer(fileName);
     writer.Add(SoundPressureHeader(written, conditions));
     queue.ForEach([&](double value) { writer.Add(Value(value) + LineEnd); });
     return writer.Finish(failure);
@@ -413,7 +340,7 @@ bool WriteQueueDump(const QString& fileName, const TAcquisitionQueue& queue,
 
 TReadOutcome Read(QIODevice& file, ISink& sink)
 {
-    TLineReader lines(file);
+    TTextLineReader lines(file);
     if (!lines.Next())
         return lines.ReadFailed ? TReadOutcome::ReadError : TReadOutcome::UnknownFormat;
     lines.ChooseEncoding();

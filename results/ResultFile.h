@@ -30,6 +30,8 @@ struct TRecordingConditions
 {
     double AveragingTime = 0; // s
     int FrameRate = 0;        // Hz
+    // Not in a result file's text; the exchange files name it in their units.
+    TFrequencyWeighting Weighting = TFrequencyWeighting::Z;
 };
 
 // Lines 1 to 6 of the sound-pressure layout, each with its line end.
@@ -68,12 +70,16 @@ public:
     // The kind of the file, switched by its action with its prompts; false when the user kept the
     // current kind, which ends the reading before anything changed.
     virtual bool SelectKind(TMeasurementKind kind) = 0;
+    // A sound-pressure file's line 4, before its points; files that say nothing there skip it.
+    virtual void RecordingConditions(const TRecordingConditions& conditions) { Q_UNUSED(conditions); }
     virtual void ChannelPoint(double time, double left, double right) = 0;
     // The slots of a frequency file in file order, before any of their names, conditions or points.
     virtual void SeriesListed(const std::vector<int>& listedSlots) = 0;
     virtual void SeriesName(int slot, const QString& name) = 0;
     virtual void SeriesConditions(int slot, int channel, double averagingTime, int frameRate) = 0;
     virtual void SeriesPoint(int slot, double frequency, double level) = 0;
+    // Only the exchange files say that a microphone correction was applied to a series.
+    virtual void SeriesMicrophoneCorrected(int slot) { Q_UNUSED(slot); }
 };
 
 enum class TReadOutcome { Read, UnknownFormat, InvalidFormat, KindKept, ReadError };

@@ -306,6 +306,19 @@ void TSeriesStore::Register()
     SyncPairing();
 }
 
+void TSeriesStore::StoreSweepConditions(int series, const TSweepConditions& conditions)
+{
+    if (!ValidSlot(series))
+        return;
+    SeriesSlot& record = Slots[static_cast<std::size_t>(series)];
+    record.SlotAveragingTime = conditions.AveragingTime;
+    record.SlotFrameRate = conditions.FrameRate;
+    record.SlotChannel = static_cast<std::uint8_t>(conditions.Mode);
+    record.SlotMicrophoneCorrected = conditions.MicrophoneCorrected;
+    record.SlotMeasured = true;
+    emit SlotChanged(series);
+}
+
 void TSeriesStore::ClearChannelSeries()
 {
     Chart.Clear(LeftChannelSeries);

@@ -2,6 +2,7 @@
 
 #include "common/ChartModel.h"
 #include "measure/MeasurementState.h"
+#include "measure/Sweep.h"
 
 #include <QObject>
 #include <QString>
@@ -16,7 +17,8 @@ struct SeriesSlot
     std::uint8_t SlotChannel = 0;   // 0 left, 1 right, 2 both (paired slots)
     double SlotAveragingTime = 0;   // s
     bool SlotMeasured = false;
-    double SlotPeakLevel = 0; // dB
+    double SlotPeakLevel = 0;              // dB
+    bool SlotMicrophoneCorrected = false; // a microphone's calibration file was applied to its points
 };
 
 // The four series menus that exist on the menu bar and in the chart's pop-up menu alike.
@@ -93,6 +95,8 @@ public:
     // Start-up, after SlotInUse is loaded: every existing slot is made present, the lowest ends active,
     // and the slots are paired when the stored channel mode is "Kanał L i R".
     void Register();
+    // The record of a series a sweep starts to fill: its conditions and the measured flag.
+    void StoreSweepConditions(int series, const TSweepConditions& conditions);
     // "Wyczyść serie": empties the two channel series.
     void ClearChannelSeries();
     // The chooser's OK before a sweep: the slot becomes active, is emptied (with its pair) and shown.

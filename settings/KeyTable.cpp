@@ -105,6 +105,8 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
     Int(FreqRightCanalCalibration, Calibration, "FreqRightCanalCalibration", 0, 1000),
     Int(TimeLeftCanalCalibration, Calibration, "TimeLeftCanalCalibration", 0, 1000),
     Int(TimeRightCanalCalibration, Calibration, "TimeRightCanalCalibration", 0, 1000),
+    Text(LeftCanalMicrophoneFile, Calibration, "LeftCanalMicrophoneFile"),
+    Text(RightCanalMicrophoneFile, Calibration, "RightCanalMicrophoneFile"),
 
     // Colours 0x00BBGGRR
     Int(KeyAt(SeriesColour, 0), Series, "Series1Colour", 255),

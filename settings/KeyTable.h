@@ -73,6 +73,9 @@ enum class TKey : int {
     FreqRightCanalCalibration,
     TimeLeftCanalCalibration,
     TimeRightCanalCalibration,
+    // the measurement microphones' calibration files per channel; empty: none
+    LeftCanalMicrophoneFile,
+    RightCanalMicrophoneFile,
     // "Series": ten colours, ten styles, ten widths, each in chart order (result series 1..8, left, right)
     SeriesColour,
     SeriesStyle = SeriesColour + 10,

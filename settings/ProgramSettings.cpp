@@ -161,6 +161,7 @@ void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audi
     state.FreqCalibrationR = read.Real(FreqRightCanalCalibration);
     state.TimeCalibrationL = read.Real(TimeLeftCanalCalibration);
     state.TimeCalibrationR = read.Real(TimeRightCanalCalibration);
+    state.MicrophoneFiles = {read.Text(LeftCanalMicrophoneFile), read.Text(RightCanalMicrophoneFile)};
 
     for (int n = 0; n < ChartSeriesCount; ++n)
         window.Series[n].Colour = static_cast<std::uint32_t>(read.Integer(KeyAt(SeriesColour, n)));
@@ -255,6 +256,8 @@ bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO
     write.Real(FreqRightCanalCalibration, state.FreqCalibrationR);
     write.Real(TimeLeftCanalCalibration, state.TimeCalibrationL);
     write.Real(TimeRightCanalCalibration, state.TimeCalibrationR);
+    write.Text(LeftCanalMicrophoneFile, state.MicrophoneFiles[0]);
+    write.Text(RightCanalMicrophoneFile, state.MicrophoneFiles[1]);
 
     for (int n = 0; n < ChartSeriesCount; ++n)
         write.Integer(KeyAt(SeriesColour, n), static_cast<int>(window.Series[n].Colour));

@@ -53,6 +53,8 @@ QString LegendText(int series, const QString& title, const TLegendFacts& facts,
         text += QStringLiteral("; ") + NumberFormat::Integer(facts.FrameRate, 6) + QStringLiteral("Hz");
     if (preferences.ShowAverageTime)
         text += QStringLiteral("; ") + NumberFormat::General(facts.AveragingTime) + 's';
+    if (facts.MicrophoneCorrected)
+        text += QStringLiteral("; korekcja mikrofonu");
     return text;
 }
 

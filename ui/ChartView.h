@@ -22,10 +22,12 @@ struct TLegendFacts
     int FrameRate = 0;        // Hz
     double AveragingTime = 0; // s
     QString Name;
+    bool MicrophoneCorrected = false; // always said: the curve is not what the microphone heard
 };
 
 // Legend row of stored series `series` (0..7): the title for a slot without a measurement, otherwise
-// the name followed by the channel, frame rate and averaging time as the preferences ask.
+// the name followed by the channel, frame rate and averaging time as the preferences ask, and a note of
+// a microphone correction.
 QString LegendText(int series, const QString& title, const TLegendFacts& facts,
                    const TPreferences& preferences);
 

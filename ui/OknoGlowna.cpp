@@ -210,7 +210,8 @@ void TFormaGlowna::UpdateLegend(int slot)
     const SeriesSlot& record = Series.Slot(slot);
     chtWykres->SetLegendFacts(slot,
                               TLegendFacts{record.SlotMeasured, record.SlotChannel, record.SlotFrameRate,
-                                           record.SlotAveragingTime, Series.SeriesName(slot)});
+                                           record.SlotAveragingTime, Series.SeriesName(slot),
+                                           record.SlotMicrophoneCorrected});
 }
 
 void TFormaGlowna::SetUpAxes(bool callerIsAction)

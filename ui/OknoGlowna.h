@@ -129,7 +129,7 @@ public:
     // ISweepWindow
     bool ChooseSeries(int continuedSeries) override;
     void SetSeriesShown(int series, bool shown) override;
-    void StoreSweepConditions(int series, double averagingTime, int frameRate, TChannelMode mode) override;
+    void StoreSweepConditions(int series, const TSweepConditions& conditions) override;
     void StoreSweepPeakLevel(int series, double level) override;
     void SetSweepEditsEnabled(bool enabled) override;
     void SetProgress(int position) override;

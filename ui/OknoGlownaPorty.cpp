@@ -238,14 +238,9 @@ void TFormaGlowna::SetSeriesShown(int series, bool shown)
         Series.ShowHide(series);
 }
 
-void TFormaGlowna::StoreSweepConditions(int series, double averagingTime, int frameRate, TChannelMode mode)
+void TFormaGlowna::StoreSweepConditions(int series, const TSweepConditions& conditions)
 {
-    SeriesSlot& record = Series.Slot(series);
-    record.SlotAveragingTime = averagingTime;
-    record.SlotFrameRate = frameRate;
-    record.SlotChannel = static_cast<std::uint8_t>(mode);
-    record.SlotMeasured = true;
-    UpdateLegend(series);
+    Series.StoreSweepConditions(series, conditions); // the legend follows its SlotChanged
 }
 
 void TFormaGlowna::StoreSweepPeakLevel(int series, double level)

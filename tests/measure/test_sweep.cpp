@@ -33,10 +33,10 @@ struct TFakeSweepWindow final : ISweepWindow
         return ChooserAnswer;
     }
     void SetSeriesShown(int series, bool shown) override { (shown ? Shown : Hidden).push_back(series); }
-    void StoreSweepConditions(int series, double averagingTime, int, TChannelMode) override
+    void StoreSweepConditions(int series, const TSweepConditions& conditions) override
     {
         Conditions.push_back(series);
-        ConditionAveraging = averagingTime;
+        ConditionAveraging = conditions.AveragingTime;
     }
     void StoreSweepPeakLevel(int series, double level) override { Peaks.emplace_back(series, level); }
     void ShowReport(int series) override { Reports.push_back(series); }

@@ -1,0 +1,332 @@
+// The commands of tonvix-cli: each sets the engine up from the window's settings and its options,
+// measures or reads, writes the results and says how it went.
+
+#include "cli/Commands.h"
+
+#include "audio/DeviceServices.h"
+#include "cli/MeasurementSession.h"
+#include "cli/StopSignals.h"
+#include "cli/Terminal.h"
+#include "common/NumberFormat.h"
+#include "measure/MeasurementStatistics.h"
+#include "results/ExchangeFile.h"
+#include "results/MicrophoneCalibrationFile.h"
+#include "results/ResultSet.h"
+#include "results/SafeFile.h"
+#include "settings/ProgramSettings.h"
+#include "settings/SettingsStore.h"
+#include "settings/WindowSettings.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+int UsageError(const QString& text)
+{
+    PrintMessage(text);
+    return ExitUsage;
+}
+
+int Failure(const QString& text)
+{
+    PrintMessage(text.trimmed());
+    return ExitFailure;
+}
+
+// The number of the device of that stable name among those of the direction, or nothing. The one place
+// that turns the names the user gives into the device services' numbering.
+std::optional<std::uint32_t> DeviceNumber(TWaveDirection direction, const QString& name)
+{
+    const std::vector<TDeviceEntry> devices = TDeviceServices::Devices(direction);
+    const auto found = std::find_if(devices.begin(), devices.end(), [&](const TDeviceEntry& device) {
+        return device.Name == name.toUtf8();
+    });
+    if (found == devices.end())
+        return std::nullopt;
+    return static_cast<std::uint32_t>(found - devices.begin());
+}
+
+bool ChooseDevice(TAudioIO& component, TWaveDirection direction, const std::optional<QString>& name,
+                  QString& failure)
+{
+    if (!name)
+        return true; // the default device, as the window opens it
+    const std::optional<std::uint32_t> number = DeviceNumber(direction, *name);
+    if (!number) {
+        failure = QStringLiteral("Nie ma urządzenia ") +
+                  (direction == TWaveDirection::Input ? QStringLiteral("wejściowego") : QStringLiteral("wyjściowego")) +
+                  QStringLiteral(" o nazwie „") + *name + QStringLiteral("”. Nazwy urządzeń podaje: tonvix-cli devices");
+        return false;
+    }
+    component.SetWaveDevice(*number);
+    return true;
+}
+
+// Asked before a measurement that may take hours: can its file be written where it is to go?
+bool CanWrite(const QString& fileName, QString& failure)
+{
+    const QFileInfo info(fileName);
+    errno = 0;
+    int error = 0;
+    if (access(QFile::encodeName(info.absolutePath()).constData(), W_OK | X_OK) != 0)
+        error = errno;
+    else if (info.isDir())
+        error = EISDIR;
+    else if (info.exists() && access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) != 0)
+        error = errno;
+    if (error == 0)
+        return true;
+    failure = WriteFailureMessage(fileName, FileErrorReason(error, QString::fromLocal8Bit(std::strerror(error))));
+    return false;
+}
+
+// The window's settings, read and never written: a command's options hold for its run only.
+TWindowSettings LoadProgramSettings(TMeasurementSession& session)
+{
+    const TSettingsStore store;
+    TWindowSettings window;
+    LoadSettings(store, session.AudioIn(), session.AudioOut(), session.State(), window);
+    return window;
+}
+
+void ApplyChannels(TMeasurementSession& session, const TWindowSettings& window,
+                   const std::optional<TChannelMode>& channels)
+{
+    session.ChooseChannels(channels.value_or(static_cast<TChannelMode>(std::clamp(window.CanalNo, 0, 2))),
+                           window.Compensation);
+}
+
+void ApplyStoredAveraging(TMeasurementSession& session, const TWindowSettings& window)
+{
+    session.ChooseAveraging({std::clamp(window.Average, 0, 4), session.State().AveragingTime}, true);
+}
+
+QString StatisticsText(const TMeasurementState& state)
+{
+    const QList<QStringList> table = StatisticsTable(state);
+    std::vector<qsizetype> columns{0};
+    if (state.ChannelMode != TChannelMode::Right)
+        columns.push_back(1);
+    if (state.ChannelMode != TChannelMode::Left)
+        columns.push_back(2);
+    std::vector<qsizetype> widths(columns.size(), 0);
+    for (const QStringList& row : table)
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            widths[i] = std::max(widths[i], row.value(columns[i]).size());
+    QString text = QStringLiteral("Statystyki pomiaru:\n");
+    for (const QStringList& row : table) {
+        QString line = row.value(0).leftJustified(widths[0]);
+        for (std::size_t i = 1; i < columns.size(); ++i)
+            line += QStringLiteral("   ") + row.value(columns[i]).rightJustified(widths[i]);
+        text += line.trimmed().isEmpty() ? QString() : line + QLatin1Char('\n');
+    }
+    return text;
+}
+
+void ReportOverloads(TMeasurementSession& session)
+{
+    const TChannelMode mode = session.State().ChannelMode;
+    if (session.Overloaded(0) && mode != TChannelMode::Right)
+        PrintMessage(QStringLiteral("Uwaga: w kanale lewym wystąpiło przesterowanie."));
+    if (session.Overloaded(1) && mode != TChannelMode::Left)
+        PrintMessage(QStringLiteral("Uwaga: w kanale prawym wystąpiło przesterowanie."));
+}
+
+} // namespace
+
+int RunDevices()
+{
+    const QString why = TDeviceServices::ServerStatus();
+    if (!why.isEmpty())
+        PrintMessage(QStringLiteral("Uwaga: serwer dźwięku nie udostępnia urządzeń (") + why +
+                     QStringLiteral("); dostępna jest wirtualna karta dźwiękowa."));
+    QString text;
+    for (const auto direction : {TWaveDirection::Input, TWaveDirection::Output}) {
+        const std::vector<TDeviceEntry> devices = TDeviceServices::Devices(direction);
+        qsizetype width = 0;
+        for (const TDeviceEntry& device : devices)
+            width = std::max(width, QString::fromUtf8(device.Name).size());
+        text += direction == TWaveDirection::Input ? QStringLiteral("Urządzenia wejściowe:\n")
+                                                   : QStringLiteral("Urządzenia wyjściowe:\n");
+        for (std::size_t i = 0; i < devices.size(); ++i)
+            text += (i == 0 ? QStringLiteral("* ") : QStringLiteral("  ")) +
+                    QString::fromUtf8(devices[i].Name).leftJustified(width) + QStringLiteral("  ") +
+                    devices[i].Description + QLatin1Char('\n');
+    }
+    PrintResult(text + QStringLiteral("(* urządzenie domyślne)\n"));
+    return ExitSuccess;
+}
+
+int RunRecord(const TRecordCommand& command)
+{
+    const auto format = ExchangeFile::FormatOf(command.Out);
+    if (format != ExchangeFile::TFormat::Levels && format != ExchangeFile::TFormat::Csv)
+        return UsageError(QStringLiteral("wyniki pomiaru ciśnienia akustycznego zapisuje się w pliku .lev lub "
+                                         ".csv, a nie „%1”")
+                              .arg(command.Out));
+    QString failure;
+    if (!CanWrite(command.Out, failure))
+        return Failure(failure);
+
+    TMeasurementSession session;
+    const TWindowSettings window = LoadProgramSettings(session);
+    TMeasurementState& state = session.State();
+    if (!ChooseDevice(session.AudioIn(), TWaveDirection::Input, command.Input, failure))
+        return Failure(failure);
+    ApplyChannels(session, window, command.Channels);
+    if (command.Average)
+        session.ChooseAveraging(*command.Average, false);
+    else
+        ApplyStoredAveraging(session, window);
+    if (command.Interval)
+        state.ChartTimeRefresh = *command.Interval;
+    if (command.Weighting)
+        state.FrequencyWeighting = *command.Weighting;
+
+    TStopSignals stopSignals;
+    int signalReceived = 0;
+    QObject::connect(&stopSignals, &TStopSignals::Received, [&](int signal) {
+        signalReceived = signal;
+        session.Interrupt();
+    });
+    TProgress progress;
+    const TMeasurementSession::TEnd end = session.Record(command.Seconds, progress);
+    progress.Finish();
+    if (end == TMeasurementSession::TEnd::Interrupted)
+        PrintMessage(QStringLiteral("Pomiar zakończony sygnałem %1 po %2 s.")
+                         .arg(TStopSignals::Name(signalReceived), NumberFormat::Fixed(state.ElapsedTime, 0, 1)));
+    ReportOverloads(session);
+
+    const bool failed = end == TMeasurementSession::TEnd::Failed;
+    if (failed && session.AcquisitionQueue().Empty())
+        return Failure(session.Failure());
+    const ResultFile::TRecordingConditions conditions{state.AveragingTime, session.AudioIn().FrameRate(),
+                                                      state.FrequencyWeighting};
+    if (!ExchangeFile::WriteSoundPressure(command.Out, session.AcquisitionQueue(), conditions, failure)) {
+        const QString journal = session.Journal().FileName();
+        session.Journal().KeepForRecovery();
+        if (!journal.isEmpty())
+            failure += QStringLiteral(" Zmierzone wartości są w pliku ") + journal +
+                       QStringLiteral("; program Tonvix zaproponuje jego otwarcie przy następnym uruchomieniu.");
+        return Failure(session.Failure() + failure);
+    }
+    session.Journal().Discard();
+    PrintMessage(QStringLiteral("Zapisano %1 odczytów w pliku %2.")
+                     .arg(session.AcquisitionQueue().Count() / 3)
+                     .arg(command.Out));
+    if (StatisticsFigures(state).Measured)
+        PrintResult(StatisticsText(state));
+    return failed ? Failure(session.Failure()) : ExitSuccess;
+}
+
+int RunSweep(const TSweepCommand& command)
+{
+    const auto format = ExchangeFile::FormatOf(command.Out);
+    if (!format)
+        return UsageError(
+            QStringLiteral("charakterystykę zapisuje się w pliku .lev, .csv lub .frd, a nie „%1”").arg(command.Out));
+    QString failure;
+    if (!CanWrite(command.Out, failure))
+        return Failure(failure);
+
+    TMeasurementSession session;
+    const TWindowSettings window = LoadProgramSettings(session);
+    TMeasurementState& state = session.State();
+    const int halfRate = session.AudioIn().FrameRate() / 2;
+    for (const auto& [frequency, name] : {std::pair(command.Start, "--start"), std::pair(command.Stop, "--stop")})
+        if (frequency > halfRate)
+            return UsageError(QStringLiteral("częstotliwość %1 (%2 Hz) przekracza połowę częstotliwości "
+                                             "próbkowania (%3 Hz)")
+                                  .arg(QLatin1String(name), NumberFormat::General(frequency))
+                                  .arg(halfRate));
+    if (command.Amplitude && *command.Amplitude > state.MaxAmplitude)
+        return UsageError(QStringLiteral("amplituda (--amplitude) nie może przekraczać %1 mV").arg(state.MaxAmplitude));
+    if (!ChooseDevice(session.AudioIn(), TWaveDirection::Input, command.Input, failure) ||
+        !ChooseDevice(session.AudioOut(), TWaveDirection::Output, command.Output, failure))
+        return Failure(failure);
+    ApplyChannels(session, window, command.Channels);
+    ApplyStoredAveraging(session, window);
+    if (command.MicrophoneFile) {
+        const auto correction = ReadMicrophoneCalibration(*command.MicrophoneFile, failure);
+        if (!correction)
+            return Failure(failure);
+        state.Microphone = {*correction, *correction};
+    } else if (const QStringList failures = LoadMicrophoneCorrections(state); !failures.isEmpty()) {
+        return Failure(failures.join(QLatin1Char('\n')) +
+                       QStringLiteral("\nPopraw plik albo wskaż inny opcją --mic-cal."));
+    }
+    state.StartFreq = command.Start;
+    state.StopFreq = command.Stop;
+    state.PointsCount = command.Points;
+    if (command.PointTime)
+        state.PointTime = *command.PointTime;
+    if (command.Amplitude)
+        state.Amplitude = *command.Amplitude * state.AmplitudeConst;
+
+    TStopSignals stopSignals;
+    int signalReceived = 0;
+    QObject::connect(&stopSignals, &TStopSignals::Received, [&](int signal) {
+        signalReceived = signal;
+        session.Interrupt();
+    });
+    TProgress progress;
+    const TMeasurementSession::TEnd end = session.Sweep(progress);
+    progress.Finish();
+    ReportOverloads(session);
+
+    const int active = session.Series().ActiveSeries();
+    std::vector<ResultFile::TSeriesColumn> columns;
+    for (const int slot : {active, state.ChannelMode == TChannelMode::Both ? active + 4 : -1})
+        if (slot >= 0 && slot < ResultSeriesCount)
+            columns.push_back({slot, session.Series().SeriesName(slot), session.Series().Slot(slot),
+                               &session.ChartData().Series(slot)});
+    const int taken = columns.empty() ? 0 : columns.front().Points->Count();
+    if (taken == 0)
+        return Failure(session.Failure().isEmpty() ? QStringLiteral("Nie zmierzono żadnego punktu.") : session.Failure());
+    QStringList written;
+    if (!ExchangeFile::WriteFrequency(command.Out, columns, true, failure, &written))
+        return Failure(session.Failure() + failure);
+    PrintMessage(QStringLiteral("Czas pomiaru: %1 s. Zapisano %2 z %3 punktów: %4")
+                     .arg(NumberFormat::Fixed(session.SweepSeconds(), 0, 2))
+                     .arg(taken)
+                     .arg(command.Points)
+                     .arg(written.join(QStringLiteral(", "))));
+    if (end == TMeasurementSession::TEnd::Interrupted)
+        return Failure(QStringLiteral("Pomiar charakterystyki przerwany sygnałem %1.").arg(TStopSignals::Name(signalReceived)));
+    return end == TMeasurementSession::TEnd::Failed ? Failure(session.Failure()) : ExitSuccess;
+}
+
+int RunConvert(const TConvertCommand& command)
+{
+    const auto in = ExchangeFile::FormatOf(command.In);
+    const auto out = ExchangeFile::FormatOf(command.Out);
+    if (!in || !out)
+        return UsageError(QStringLiteral("nieznany format pliku „%1”; obsługiwane są pliki .lev, .csv i .frd")
+                              .arg(!in ? command.In : command.Out));
+    TResultSet results;
+    QString failure;
+    if (!ExchangeFile::Read(command.In, results, failure))
+        return Failure(failure);
+    QStringList written;
+    if (results.Kind() == TMeasurementKind::SoundPressure) {
+        if (*out == ExchangeFile::TFormat::Frd)
+            return UsageError(QStringLiteral("plik %1 zawiera pomiar ciśnienia akustycznego, który można zapisać "
+                                             "tylko jako .lev lub .csv")
+                                  .arg(command.In));
+        if (!ExchangeFile::WriteSoundPressure(command.Out, results.Ticks(), results.Conditions(), failure))
+            return Failure(failure);
+        written << command.Out;
+    } else {
+        // A result file saved with the legend hidden names no series; written as .lev it stays so.
+        const bool withNames = *out != ExchangeFile::TFormat::Levels || results.Named();
+        if (!ExchangeFile::WriteFrequency(command.Out, results.Columns(), withNames, failure, &written))
+            return Failure(failure);
+    }
+    PrintMessage(QStringLiteral("Zapisano: ") + written.join(QStringLiteral(", ")));
+    return ExitSuccess;
+}

@@ -1,0 +1,251 @@
+#include "cli/MeasurementSession.h"
+
+#include "cli/Terminal.h"
+#include "common/Clock.h"
+#include "common/NumberFormat.h"
+#include "measure/LevelMeter.h"
+#include "measure/RecordingControl.h"
+#include "measure/SineGenerator.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+
+TMeasurementSession::TMeasurementSession()
+{
+    // The journal takes a place of its own; those left by ended programs stay for the window's offer.
+    RecordingJournal.ClaimFreePlace(TRecordingJournal::DefaultFolder());
+    RecordingJournal.OnFailure = [](const QString& message) { PrintMessage(message); };
+    Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, RecordingJournal, *this);
+    Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice);
+    Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this);
+    SweepControl = std::make_unique<TSweep>(Measurement, InputDevice, Chart, *this);
+    audAudioIn.SetStereo(true);
+    audAudioIn.OnBufferFilled = [this](char* buffer, int& size) { return Meter->AnalyseBlock(buffer, size); };
+    audAudioOut.OnFillBuffer = [this](char* buffer, int& size) { return Generator->FillOutputBlock(buffer, size); };
+    audAudioIn.OnStop = [this](QObject*) { DeviceClosed(audAudioIn, QStringLiteral("wejściowe")); };
+    audAudioOut.OnStop = [this](QObject*) { DeviceClosed(audAudioOut, QStringLiteral("wyjściowe")); };
+    // Points are taken at these ticks, as in the window: a coarse timer would let them wander.
+    tmrTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tmrTimer, &QTimer::timeout, [this] { Meter->Tick(); });
+    Measurement.CounterFrequency = ProgramClock().CounterFrequency();
+}
+
+TMeasurementSession::~TMeasurementSession()
+{
+    audAudioIn.StopNow(); // no block may reach the engine while it goes
+    audAudioOut.StopNow();
+}
+
+void TMeasurementSession::ChooseAveraging(const TAveragingChoice& choice, bool applyingSettings)
+{
+    Averaging = choice;
+    Recording->AveragingChanged(applyingSettings);
+}
+
+void TMeasurementSession::ChooseChannels(TChannelMode mode, bool compensation)
+{
+    Measurement.ChannelMode = mode;
+    Measurement.Compensation = compensation && mode != TChannelMode::Both;
+    Store.SyncPairing();
+}
+
+// ---- Running a measurement
+
+TMeasurementSession::TEnd TMeasurementSession::Record(double seconds, TProgress& progress)
+{
+    Measurement.MeasurementKind = TMeasurementKind::SoundPressure;
+    Seconds = seconds;
+    Recording->SetAcquisition(true);
+    return Run(progress);
+}
+
+TMeasurementSession::TEnd TMeasurementSession::Sweep(TProgress& progress)
+{
+    Measurement.MeasurementKind = TMeasurementKind::FrequencyCharacteristic;
+    SweepControl->Zero();
+    QElapsedTimer wall;
+    wall.start();
+    const TEnd end = Run(progress);
+    SweepWall = wall.elapsed() / 1000.0;
+    return end;
+}
+
+TMeasurementSession::TEnd TMeasurementSession::Run(TProgress& progress)
+{
+    Progress = &progress;
+    Failures.clear();
+    Outcome = TEnd::Completed;
+    Ended = false;
+    Stopped = false;
+    Measuring = true;
+    Recording->Start(true); // returns after the settling wait, or at once when a device failed
+    if (Measurement.InputStartFailed || Measurement.OutputStartFailed)
+        End(TEnd::Failed);
+    if (!Ended)
+        Loop.exec();
+    Progress = nullptr;
+    return Outcome;
+}
+
+void TMeasurementSession::End(TEnd end)
+{
+    if (Ended)
+        return;
+    Ended = true;
+    Outcome = end;
+    Measuring = false;
+    if (!Stopped) // the engine may have stopped itself already (a device that failed to start)
+        Recording->Stop(TStopSender::None);
+    Loop.quit();
+}
+
+void TMeasurementSession::Interrupt()
+{
+    End(TEnd::Interrupted);
+}
+
+// A device closes by itself only when it failed or went away: the session closes its devices only
+// through the stop, after it has ended the measurement.
+void TMeasurementSession::DeviceClosed(const TAudioIO& device, const QString& which)
+{
+    if (!Measuring || device.DeviceOpen())
+        return;
+    QString reason = device.LastError();
+    Failures += QStringLiteral("Urządzenie ") + which + QStringLiteral(" przestało działać") +
+                (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')')) +
+                QStringLiteral("; zmierzone wartości zostają zapisane.\n");
+    End(TEnd::Failed);
+}
+
+QString TMeasurementSession::ReadoutsText() const
+{
+    QString text;
+    if (Measurement.ChannelMode != TChannelMode::Right)
+        text += QStringLiteral("  L ") + Readout[0] + (Overload[0] ? QStringLiteral(" (przesterowanie)") : QString());
+    if (Measurement.ChannelMode != TChannelMode::Left)
+        text += QStringLiteral("  P ") + Readout[1] + (Overload[1] ? QStringLiteral(" (przesterowanie)") : QString());
+    return text;
+}
+
+// ---- IMeterWindow
+
+void TMeasurementSession::SetReadoutText(int channel, const QString& text)
+{
+    Readout.at(static_cast<std::size_t>(channel)) = text.trimmed();
+}
+
+void TMeasurementSession::SetReadoutRed(int channel, bool red)
+{
+    if (red)
+        Overload.at(static_cast<std::size_t>(channel)) = true;
+}
+
+// After every tick of a recording: the progress, and the end once the time is up. With ticks from the
+// timer the last one is the tick nearest to the end, so N seconds of ticks every T give N / T values.
+void TMeasurementSession::UpdateClockPanel()
+{
+    if (Measurement.MeasurementKind != TMeasurementKind::SoundPressure || !Measuring)
+        return;
+    const double elapsed = Measurement.ElapsedTime;
+    if (Progress)
+        Progress->Show(elapsed / Seconds, NumberFormat::Fixed(elapsed, 0, 1) + QStringLiteral(" s z ") +
+                                              NumberFormat::General(Seconds) + QStringLiteral(" s") +
+                                              ReadoutsText());
+    const double halfTick = std::max(Measurement.ChartTimeRefresh, 0) / 2000.0;
+    if (elapsed >= Seconds - halfTick)
+        End(TEnd::Completed);
+}
+
+void TMeasurementSession::SweepStep()
+{
+    SweepControl->Step();
+}
+
+// ---- IRecordingWindow
+
+void TMeasurementSession::SetTickInterval(int milliseconds)
+{
+    if (milliseconds <= 0) // ticks come from the blocks
+        tmrTimer.stop();
+    else
+        tmrTimer.start(milliseconds);
+}
+
+void TMeasurementSession::ShowError(const QString& text)
+{
+    Failures += text + QLatin1Char('\n');
+}
+
+void TMeasurementSession::StoreChannelPeakLevels(double left, double right)
+{
+    Stopped = true; // every stop of a recording stores its peaks
+    Store.Slot(LeftChannelSeries).SlotPeakLevel = left;
+    Store.Slot(RightChannelSeries).SlotPeakLevel = right;
+}
+
+bool TMeasurementSession::AskAveragingTime(double& seconds)
+{
+    seconds = Averaging.Seconds;
+    return true;
+}
+
+bool TMeasurementSession::PrepareSweepStart(bool byStartAction)
+{
+    return SweepControl->PrepareStart(byStartAction);
+}
+
+void TMeasurementSession::RecordSweepConditions()
+{
+    SweepControl->RecordConditions();
+}
+
+void TMeasurementSession::FinishSweep(TStopSender sender)
+{
+    Stopped = true;
+    SweepControl->Finish(sender);
+}
+
+// ---- ISweepWindow
+
+bool TMeasurementSession::ChooseSeries(int continuedSeries)
+{
+    const int active = Store.ActiveSeries();
+    Store.PrepareForSweep(active, active == continuedSeries);
+    return active >= 0;
+}
+
+void TMeasurementSession::SetSeriesShown(int series, bool shown)
+{
+    if (Store.Hidden(series) == shown)
+        Store.ShowHide(series);
+}
+
+void TMeasurementSession::StoreSweepConditions(int series, const TSweepConditions& conditions)
+{
+    Store.StoreSweepConditions(series, conditions);
+}
+
+void TMeasurementSession::StoreSweepPeakLevel(int series, double level)
+{
+    Store.Slot(series).SlotPeakLevel = level;
+}
+
+void TMeasurementSession::SetProgress(int position)
+{
+    if (!Progress || !Measuring || Measurement.PointsCount <= 0)
+        return;
+    const int taken = std::min(position + 1, Measurement.PointsCount);
+    Progress->Show(static_cast<double>(taken) / Measurement.PointsCount,
+                   QStringLiteral("punkt %1 z %2, ").arg(taken).arg(Measurement.PointsCount) +
+                       NumberFormat::Fixed(Measurement.GeneratorFrequency, 0, 1) + QStringLiteral(" Hz") +
+                       ReadoutsText());
+}
+
+// The sweep's last point: the stop, as the window's start button (bound to the stop) does it.
+void TMeasurementSession::ClickStartButton()
+{
+    if (!Measuring)
+        return;
+    Recording->Stop(TStopSender::Action);
+    End(TEnd::Completed);
+}

@@ -1,0 +1,354 @@
+#include "cli/Options.h"
+
+#include "common/NumberFormat.h"
+
+#include <QMap>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int LongestInterval = 3'600'000; // ms: an hour between two readings
+constexpr int MostPoints = 1'000'000;
+
+const QString ProgramHelp = QStringLiteral(
+    "Użycie: tonvix-cli POLECENIE [OPCJE]\n"
+    "\n"
+    "Pomiary programu Tonvix bez okna i wymiana wyników z innymi programami. Ustawienia\n"
+    "(częstotliwość próbkowania, bloki, kalibracja kanałów, opóźnienie pomiaru, pliki kalibracji\n"
+    "mikrofonów) są wspólne z programem okienkowym; opcje polecenia zmieniają je tylko na czas\n"
+    "tego pomiaru i nie są zapamiętywane.\n"
+    "\n"
+    "Polecenia:\n"
+    "  devices   urządzenia wejściowe i wyjściowe z ich stałymi nazwami\n"
+    "  record    pomiar ciśnienia akustycznego z akwizycją, zapisany jako .lev lub .csv\n"
+    "  sweep     pomiar charakterystyki częstotliwościowej, zapisany jako .lev, .csv lub .frd\n"
+    "  convert   przekształcenie pliku wyników między formatami .lev, .csv i .frd\n"
+    "\n"
+    "  tonvix-cli POLECENIE --help   opis polecenia i jego opcji\n"
+    "  tonvix-cli --version          wersja programu\n"
+    "\n"
+    "Postęp pomiaru jest pokazywany na standardowym wyjściu błędów: jako pasek na terminalu,\n"
+    "a jako zwykłe wiersze, gdy wyjście nie jest terminalem.\n"
+    "\n"
+    "Kod wyjścia: 0 - powodzenie; 2 - błąd w wywołaniu; 1 - błąd urządzenia lub pliku albo\n"
+    "przerwany pomiar charakterystyki (przyczyna na standardowym wyjściu błędów).\n");
+
+const QString DevicesHelp = QStringLiteral(
+    "Użycie: tonvix-cli devices\n"
+    "\n"
+    "Wypisuje urządzenia wejściowe i wyjściowe: stałą nazwę urządzenia (dla opcji --input\n"
+    "i --output) i jego opis. Gwiazdka oznacza urządzenie domyślne.\n");
+
+const QString RecordHelp = QStringLiteral(
+    "Użycie: tonvix-cli record --seconds N --out PLIK [OPCJE]\n"
+    "\n"
+    "Pomiar ciśnienia akustycznego: poziom obu kanałów co podany odstęp, zapisany w całości\n"
+    "(akwizycja) do pliku wyników .lev albo do pliku .csv - według rozszerzenia nazwy. Ctrl+C\n"
+    "(SIGINT) lub SIGTERM kończy pomiar wcześniej; zapisane zostaje wszystko, co zmierzono.\n"
+    "Na końcu na standardowe wyjście trafiają statystyki pomiaru.\n"
+    "\n"
+    "Opcje:\n"
+    "  --seconds N             czas pomiaru w sekundach, liczony po ustaleniu się pomiaru\n"
+    "  --out PLIK              plik wyników: .lev lub .csv\n"
+    "  --input NAZWA           urządzenie wejściowe (nazwy podaje: tonvix-cli devices)\n"
+    "  --average S|F|I|none|SEKUNDY\n"
+    "                          uśrednianie: S (1 s), F (0,125 s), I (0,035 s), none (brak)\n"
+    "                          albo inny czas uśredniania w sekundach\n"
+    "  --interval MS           odstęp między odczytami w milisekundach; 0: odczyt z każdego bloku\n"
+    "  --weighting A|C|Z       korekcja częstotliwościowa miernika\n"
+    "  --channels L|R|LR       kanał lewy, prawy albo oba (statystyki i kompensacja)\n"
+    "\n"
+    "Opcja, której nie podano, ma wartość ustawioną w programie okienkowym.\n");
+
+const QString SweepHelp = QStringLiteral(
+    "Użycie: tonvix-cli sweep --start HZ --stop HZ --points N --out PLIK [OPCJE]\n"
+    "\n"
+    "Pomiar charakterystyki częstotliwościowej: generator na wyjściu przechodzi od częstotliwości\n"
+    "początkowej do końcowej w N punktach rozłożonych logarytmicznie, a w każdym punkcie mierzony\n"
+    "jest poziom na wejściu. Wynik trafia do pliku .lev, .csv lub .frd (według rozszerzenia); przy\n"
+    "pomiarze obu kanałów plik .frd powstaje dla każdego kanału, z numerem serii w nazwie.\n"
+    "Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar; zmierzone punkty zostają zapisane.\n"
+    "\n"
+    "Opcje:\n"
+    "  --start HZ              częstotliwość początkowa\n"
+    "  --stop HZ               częstotliwość końcowa (większa od początkowej)\n"
+    "  --points N              liczba punktów (co najmniej 3)\n"
+    "  --out PLIK              plik wyników: .lev, .csv lub .frd\n"
+    "  --point-time MS         czas jednego punktu w milisekundach; 0: punkt z każdego bloku\n"
+    "  --amplitude MV          wartość skuteczna sygnału generatora w miliwoltach\n"
+    "  --input NAZWA           urządzenie wejściowe (nazwy podaje: tonvix-cli devices)\n"
+    "  --output NAZWA          urządzenie wyjściowe\n"
+    "  --mic-cal PLIK          plik kalibracji mikrofonu dla mierzonych kanałów; bez tej opcji\n"
+    "                          obowiązują pliki wybrane w programie okienkowym\n"
+    "  --channels L|R|LR       kanał lewy, prawy albo oba\n"
+    "\n"
+    "Opcja, której nie podano, ma wartość ustawioną w programie okienkowym.\n");
+
+const QString ConvertHelp = QStringLiteral(
+    "Użycie: tonvix-cli convert WEJŚCIE WYJŚCIE\n"
+    "\n"
+    "Przekształca wyniki między formatami według rozszerzeń nazw:\n"
+    "  .lev   plik wyników programu (odczyt w UTF-8 lub w dawnym kodowaniu Windows-1250)\n"
+    "  .csv   dla arkuszy: \";\" między polami, separator dziesiętny użytkownika\n"
+    "  .frd   charakterystyka dla programów do projektowania zwrotnic; przy kilku seriach\n"
+    "         powstaje plik dla każdej z nich, z numerem serii w nazwie (np. wynik_1.frd)\n"
+    "Wyniki pomiaru ciśnienia akustycznego można zapisać tylko jako .lev lub .csv.\n");
+
+// The options of one command as given: "--name value" or "--name=value".
+class TGiven
+{
+public:
+    bool Parse(const QStringList& arguments, const QStringList& known, QString& error)
+    {
+        for (qsizetype i = 0; i < arguments.size(); ++i) {
+            QString argument = arguments[i];
+            if (!argument.startsWith(QLatin1String("--"))) {
+                Positional << argument;
+                continue;
+            }
+            QString value;
+            const qsizetype equals = argument.indexOf(QLatin1Char('='));
+            const bool inline_ = equals > 0;
+            if (inline_) {
+                value = argument.mid(equals + 1);
+                argument = argument.left(equals);
+            }
+            const QString name = argument.mid(2);
+            if (!known.contains(name)) {
+                error = QStringLiteral("nieznana opcja %1").arg(argument);
+                return false;
+            }
+            if (Values.contains(name)) {
+                error = QStringLiteral("opcja %1 podana dwa razy").arg(argument);
+                return false;
+            }
+            if (!inline_) {
+                if (i + 1 >= arguments.size()) {
+                    error = QStringLiteral("brak wartości opcji %1").arg(argument);
+                    return false;
+                }
+                value = arguments[++i];
+            }
+            Values.insert(name, value);
+        }
+        return true;
+    }
+    bool Has(const QString& name) const { return Values.contains(name); }
+    QString Value(const QString& name) const { return Values.value(name); }
+    QStringList Positional;
+
+private:
+    QMap<QString, QString> Values;
+};
+
+// Each reader sets `error` and gives nothing when the value does not fit.
+std::optional<double> PositiveNumber(const TGiven& given, const char* name, QString& error)
+{
+    const QString text = given.Value(QLatin1String(name));
+    const auto value = NumberFormat::ParseNumber(text);
+    if (value && *value > 0)
+        return value;
+    error = QStringLiteral("wartość opcji --%1 musi być liczbą większą od 0, a jest „%2”")
+                .arg(QLatin1String(name), text);
+    return std::nullopt;
+}
+
+std::optional<int> WholeNumber(const TGiven& given, const char* name, int minimum, int maximum, QString& error)
+{
+    const QString text = given.Value(QLatin1String(name));
+    const auto value = NumberFormat::ParseInteger(text);
+    if (value && *value >= minimum && *value <= maximum)
+        return static_cast<int>(*value);
+    error = QStringLiteral("wartość opcji --%1 musi być liczbą całkowitą od %2 do %3, a jest „%4”")
+                .arg(QLatin1String(name))
+                .arg(minimum)
+                .arg(maximum)
+                .arg(text);
+    return std::nullopt;
+}
+
+std::optional<TChannelMode> Channels(const QString& text, QString& error)
+{
+    const QString upper = text.toUpper();
+    if (upper == QLatin1String("L"))
+        return TChannelMode::Left;
+    if (upper == QLatin1String("R"))
+        return TChannelMode::Right;
+    if (upper == QLatin1String("LR"))
+        return TChannelMode::Both;
+    error = QStringLiteral("wartość opcji --channels musi być jedną z L, R, LR, a jest „%1”").arg(text);
+    return std::nullopt;
+}
+
+std::optional<TAveragingChoice> Averaging(const QString& text, QString& error)
+{
+    const QString upper = text.toUpper();
+    if (upper == QLatin1String("S"))
+        return TAveragingChoice{0, 0};
+    if (upper == QLatin1String("F"))
+        return TAveragingChoice{1, 0};
+    if (upper == QLatin1String("I"))
+        return TAveragingChoice{2, 0};
+    if (upper == QLatin1String("NONE"))
+        return TAveragingChoice{4, 0};
+    const auto seconds = NumberFormat::ParseNumber(text);
+    if (seconds && *seconds > 0)
+        return TAveragingChoice{3, *seconds};
+    error = QStringLiteral("wartość opcji --average musi być jedną z S, F, I, none albo czasem w sekundach "
+                           "większym od 0, a jest „%1”")
+                .arg(text);
+    return std::nullopt;
+}
+
+std::optional<TFrequencyWeighting> Weighting(const QString& text, QString& error)
+{
+    const QString upper = text.toUpper();
+    if (upper == QLatin1String("A"))
+        return TFrequencyWeighting::A;
+    if (upper == QLatin1String("C"))
+        return TFrequencyWeighting::C;
+    if (upper == QLatin1String("Z"))
+        return TFrequencyWeighting::Z;
+    error = QStringLiteral("wartość opcji --weighting musi być jedną z A, C, Z, a jest „%1”").arg(text);
+    return std::nullopt;
+}
+
+bool Required(const TGiven& given, const QStringList& names, QString& error)
+{
+    for (const QString& name : names) {
+        if (!given.Has(name)) {
+            error = QStringLiteral("brak wymaganej opcji --%1").arg(name);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool NoPositional(const TGiven& given, QString& error)
+{
+    if (given.Positional.isEmpty())
+        return true;
+    error = QStringLiteral("nieoczekiwany argument „%1”").arg(given.Positional.front());
+    return false;
+}
+
+std::optional<TCommand> Record(const TGiven& given, QString& error)
+{
+    if (!NoPositional(given, error) || !Required(given, {"seconds", "out"}, error))
+        return std::nullopt;
+    TRecordCommand command;
+    const auto seconds = PositiveNumber(given, "seconds", error);
+    if (!seconds)
+        return std::nullopt;
+    command.Seconds = *seconds;
+    command.Out = given.Value("out");
+    if (given.Has("input"))
+        command.Input = given.Value("input");
+    if (given.Has("average") && !(command.Average = Averaging(given.Value("average"), error)))
+        return std::nullopt;
+    if (given.Has("interval") && !(command.Interval = WholeNumber(given, "interval", 0, LongestInterval, error)))
+        return std::nullopt;
+    if (given.Has("weighting") && !(command.Weighting = Weighting(given.Value("weighting"), error)))
+        return std::nullopt;
+    if (given.Has("channels") && !(command.Channels = Channels(given.Value("channels"), error)))
+        return std::nullopt;
+    return command;
+}
+
+std::optional<TCommand> Sweep(const TGiven& given, QString& error)
+{
+    if (!NoPositional(given, error) || !Required(given, {"start", "stop", "points", "out"}, error))
+        return std::nullopt;
+    TSweepCommand command;
+    const auto start = PositiveNumber(given, "start", error);
+    if (!start)
+        return std::nullopt;
+    const auto stop = PositiveNumber(given, "stop", error);
+    if (!stop)
+        return std::nullopt;
+    if (!(*stop > *start)) {
+        error = QStringLiteral("częstotliwość końcowa (--stop) musi być większa od początkowej (--start)");
+        return std::nullopt;
+    }
+    const auto points = WholeNumber(given, "points", 3, MostPoints, error);
+    if (!points)
+        return std::nullopt;
+    command.Start = *start;
+    command.Stop = *stop;
+    command.Points = *points;
+    command.Out = given.Value("out");
+    if (given.Has("point-time") &&
+        !(command.PointTime = WholeNumber(given, "point-time", 0, LongestInterval, error)))
+        return std::nullopt;
+    if (given.Has("amplitude") &&
+        !(command.Amplitude = WholeNumber(given, "amplitude", 1, std::numeric_limits<int>::max(), error)))
+        return std::nullopt;
+    if (given.Has("input"))
+        command.Input = given.Value("input");
+    if (given.Has("output"))
+        command.Output = given.Value("output");
+    if (given.Has("mic-cal"))
+        command.MicrophoneFile = given.Value("mic-cal");
+    if (given.Has("channels") && !(command.Channels = Channels(given.Value("channels"), error)))
+        return std::nullopt;
+    return command;
+}
+
+std::optional<TCommand> Convert(const TGiven& given, QString& error)
+{
+    if (given.Positional.size() != 2) {
+        error = QStringLiteral("polecenie convert potrzebuje dwóch nazw plików: WEJŚCIE i WYJŚCIE");
+        return std::nullopt;
+    }
+    return TConvertCommand{given.Positional[0], given.Positional[1]};
+}
+
+} // namespace
+
+std::optional<TCommand> ParseCommandLine(const QStringList& arguments, QString& error)
+{
+    if (arguments.isEmpty() || arguments.front() == QLatin1String("--help") ||
+        arguments.front() == QLatin1String("-h") || arguments.front() == QLatin1String("help"))
+        return THelpCommand{ProgramHelp};
+    if (arguments.front() == QLatin1String("--version"))
+        return THelpCommand{QStringLiteral("tonvix-cli ") + QString::fromLatin1(TONVIX_VERSION) + QLatin1Char('\n')};
+
+    struct TCommandSpec
+    {
+        const char* Name;
+        const QString& Help;
+        QStringList Options;
+        std::optional<TCommand> (*Read)(const TGiven&, QString&);
+    };
+    const TCommandSpec commands[] = {
+        {"devices", DevicesHelp, {},
+         [](const TGiven& given, QString& error) -> std::optional<TCommand> {
+             if (!NoPositional(given, error))
+                 return std::nullopt;
+             return TDevicesCommand{};
+         }},
+        {"record", RecordHelp, {"seconds", "input", "average", "interval", "weighting", "channels", "out"}, Record},
+        {"sweep", SweepHelp,
+         {"start", "stop", "points", "point-time", "amplitude", "input", "output", "mic-cal", "channels", "out"},
+         Sweep},
+        {"convert", ConvertHelp, {}, Convert},
+    };
+    const QString name = arguments.front();
+    for (const TCommandSpec& command : commands) {
+        if (name != QLatin1String(command.Name))
+            continue;
+        const QStringList rest = arguments.mid(1);
+        if (rest.contains(QLatin1String("--help")) || rest.contains(QLatin1String("-h")))
+            return THelpCommand{command.Help};
+        TGiven given;
+        std::optional<TCommand> parsed;
+        if (given.Parse(rest, command.Options, error))
+            parsed = command.Read(given, error);
+        if (!parsed)
+            error += QStringLiteral("\nOpis polecenia: tonvix-cli %1 --help").arg(name);
+        return parsed;
+    }
+    error = QStringLiteral("nieznane polecenie „%1”\nOpis programu: tonvix-cli --help").arg(name);
+    return std::nullopt;
+}

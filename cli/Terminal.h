@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+
+// The command line's two outputs: results on the standard output, messages and progress on the
+// standard error, both in UTF-8 and written at once.
+void PrintResult(const QString& text);
+void PrintMessage(const QString& text); // "tonvix-cli: " goes before it
+
+// The progress of a measurement on the standard error: a bar redrawn in place on a terminal, plain
+// lines elsewhere (a log file, a pipe), one at every tenth of the way and at least once a minute.
+class TProgress
+{
+public:
+    TProgress();
+    // fraction 0..1 of the way; text says where the measurement is.
+    void Show(double fraction, const QString& text);
+    // Ends the bar's line, so that what follows starts on its own.
+    void Finish();
+
+private:
+    bool Terminal;
+    bool Drawn = false;
+    int LastTenth = -1;
+    QElapsedTimer SinceDrawn;
+};

@@ -1,0 +1,36 @@
+// tonvix-cli: the program's measurements and result files without a window (QCoreApplication only,
+// no display needed), sharing the settings and the devices with the window program.
+
+#include "cli/Commands.h"
+#include "cli/Terminal.h"
+
+#include <QCoreApplication>
+#include <variant>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName("Marvelle");
+    QCoreApplication::setApplicationName("Tonvix");
+    QCoreApplication::setApplicationVersion(TONVIX_VERSION);
+
+    QString error;
+    const std::optional<TCommand> command = ParseCommandLine(QCoreApplication::arguments().mid(1), error);
+    if (!command) {
+        PrintMessage(error);
+        return ExitUsage;
+    }
+    struct TRun
+    {
+        int operator()(const TDevicesCommand&) const { return RunDevices(); }
+        int operator()(const TRecordCommand& record) const { return RunRecord(record); }
+        int operator()(const TSweepCommand& sweep) const { return RunSweep(sweep); }
+        int operator()(const TConvertCommand& convert) const { return RunConvert(convert); }
+        int operator()(const THelpCommand& help) const
+        {
+            PrintResult(help.Text);
+            return ExitSuccess;
+        }
+    };
+    return std::visit(TRun{}, *command);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "results/ResultFile.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+class QIODevice;
+class TAcquisitionQueue;
+
+// The files other tools read and write, beside the program's own result files:
+// - CSV for spreadsheets: a header row, then one row per point, ";" between the fields and the user's
+//   decimal separator. A recording has the columns time, left, right; frequency results a pair of
+//   columns per series (frequency, level), shorter series ending in empty cells. The headers carry
+//   what a result file says of the measurement: "Czas [s] (czas uśredniania 0,125 s, Fp 48000 Hz)",
+//   "Częstotliwość [Hz] (seria 1)", "<name> [dB] (kanał lewy, czas uśredniania 1 s, Fp 48000 Hz)".
+// - FRD for crossover design tools: comment lines starting with "*", then "frequency level phase" a
+//   line with "." decimals and a phase of 0; one series a file.
+// Numbers are written in their shortest form that reads back as exactly the same value.
+namespace ExchangeFile {
+
+enum class TFormat { Levels, Csv, Frd };
+
+// By the file name's extension in any letter case (".lev", ".csv", ".frd"); nothing for another one.
+std::optional<TFormat> FormatOf(const QString& fileName);
+
+// The files an FRD export writes: the name itself for one series; for several, each name gets its
+// series number before the extension ("pomiar_1.frd", "pomiar_5.frd").
+QStringList FrdFileNames(const QString& fileName, const std::vector<ResultFile::TSeriesColumn>& columns);
+
+bool WriteSoundPressureCsv(const QString& fileName, const TAcquisitionQueue& queue,
+                           const ResultFile::TRecordingConditions& conditions, QString& failure);
+bool WriteFrequencyCsv(const QString& fileName, const std::vector<ResultFile::TSeriesColumn>& columns,
+                       QString& failure);
+bool WriteFrd(const QString& fileName, const ResultFile::TSeriesColumn& column, QString& failure);
+
+// Reading, into the same sink as a result file's (ResultFile::Read). A CSV file without the program's
+// headers is taken as frequency results, its column pairs as series 1, 2, ... without conditions.
+ResultFile::TReadOutcome ReadCsv(QIODevice& file, ResultFile::ISink& sink);
+ResultFile::TReadOutcome ReadFrd(QIODevice& file, ResultFile::ISink& sink);
+
+// Any of the three formats by the file's extension. False with the Polish message naming the file;
+// a kind the sink keeps (KindKept) is no failure.
+bool Read(const QString& fileName, ResultFile::ISink& sink, QString& failure);
+
+// A recording as .lev or CSV, by the extension; the queue is only read.
+bool WriteSoundPressure(const QString& fileName, const TAcquisitionQueue& queue,
+                        const ResultFile::TRecordingConditions& conditions, QString& failure);
+// Frequency results as .lev, CSV or FRD (one file a series, FrdFileNames), by the extension.
+// `written` receives the names of the files put in place.
+bool WriteFrequency(const QString& fileName, const std::vector<ResultFile::TSeriesColumn>& columns,
+                    bool withNames, QString& failure, QStringList* written = nullptr);
+
+} // namespace ExchangeFile

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "measure/MicrophoneCorrection.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+struct TMeasurementState;
+
+// The common text format of frequency responses, which microphone calibration files and FRD files
+// share: lines of frequency and level (dB), optionally a phase, separated by blanks, tabs or ";" (or
+// by "," when the decimals are "."); comment lines starting with "*", "\"" or "#"; and, in calibration
+// files, a "Sens Factor" line.
+struct TResponseLine
+{
+    enum class TKind { Empty, Comment, SensFactor, Point, Invalid };
+    TKind Kind = TKind::Empty;
+    double Frequency = 0, Level = 0, Phase = 0;
+    double SensFactor = 0; // dB
+};
+TResponseLine ParseResponseLine(QByteArrayView line);
+
+// Reads a microphone calibration file. A malformed file gives nothing, with a Polish message that
+// names the file and its first bad line.
+std::optional<TMicrophoneCorrection> ReadMicrophoneCalibration(const QString& fileName, QString& failure);
+
+// Reads the calibration files named in state.MicrophoneFiles into state.Microphone. A channel whose
+// file cannot be read measures without a correction and keeps the name; its message is returned.
+QStringList LoadMicrophoneCorrections(TMeasurementState& state);
