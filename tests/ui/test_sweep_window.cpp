@@ -102,6 +102,12 @@ private slots:
         QCOMPARE(record.SlotFrameRate, Window->AudioIn().FrameRate());
         QCOMPARE(Window->State().SweepIndex, 0);
         QCOMPARE(Window->State().GeneratorFrequency, 100.0);
+
+        // With no point time the points come one a block, and the last block's handler stops it all.
+        Window->State().PointTime = 0;
+        SweepWithF2(5000);
+        QCOMPARE(points.Count(), 3);
+        QVERIFY(!Window->AudioIn().Running() && !Window->AudioOut().Running());
     }
 
     // A stop by F2 after a few points keeps them and the point reached; the next start goes on
