@@ -67,15 +67,10 @@ private slots:
     }
     void init()
     {
-        TDeviceServices::VirtualCard().RestoreDefaults();
-        Window = std::make_unique<TFormaGlowna>(QStringList{"tonvix"});
-        Window->show();
-        QVERIFY(QTest::qWaitForWindowActive(Window.get()));
-        TMeasurementState& state = Window->State();
-        state.MeasurementDelay = 100;
-        state.PointTime = 60;
-        state.Preferences.ShowRaport = false;
-        state.Preferences.PromptOnClose = false;
+        Window = OpenWindowOnVirtualCard();
+        QVERIFY(Window);
+        Window->State().MeasurementDelay = 100;
+        Window->State().PointTime = 60;
         Action("actPomiarCharakterystyk")->trigger();
     }
     void cleanup() { Window.reset(); }
@@ -145,7 +140,8 @@ private slots:
         QVERIFY(start->isEnabled());
 
         Type("edtStartFreq", QString("1x") + NumberFormat::DecimalSeparator() + "5");
-        QCOMPARE(Find<QLineEdit>("edtStartFreq")->text(), QString("1") + NumberFormat::DecimalSeparator() + "5");
+        QCOMPARE(Find<QLineEdit>("edtStartFreq")->text(),
+                 QString("1") + NumberFormat::DecimalSeparator() + "5");
         Type("edtStopFreq", "");
         Leave("edtStopFreq");
         QCOMPARE(Find<QLineEdit>("edtStopFreq")->text(), QString("10000"));
