@@ -10,7 +10,6 @@
 
 namespace {
 
-const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
 constexpr double AxisSpan = 90.0; // dB below the calibrated top of the level axis
 // A steady level is measured over at least this long, and over at least this many periods of the
 // tone: one block of a low tone holds a fraction of a period, whose mean square is off by tenths of
@@ -90,16 +89,9 @@ void TCalibration::Start(const TCalibrationRequest& request)
 
 bool TCalibration::StartDevices()
 {
-    if (!Pressure()) {
-        State.OutputStartFailed = !Output.Start();
-        if (State.OutputStartFailed)
-            Window.ShowError(OutputFailurePrefix + Output.LastError());
-    }
-    State.InputStartFailed = !Input.Start();
-    if (State.InputStartFailed) {
-        Window.ShowError(Input.LastError());
+    if (!StartMeasurementDevices(State, Input, Pressure() ? nullptr : &Output,
+                                 [this](const QString& text) { Window.ShowError(text); }))
         return false;
-    }
     Window.SetCalibrating(true);
     Window.SetStatusText(0, QStringLiteral("Kalibracja"));
     ResetPeakCapture();

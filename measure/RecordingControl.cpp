@@ -62,16 +62,8 @@ void TRecordingControl::Start(bool byStartAction)
     Window.BindStartButton(true);
     Active = true;
 
-    if (!Pressure()) {
-        State.OutputStartFailed = !Output.Start();
-        if (State.OutputStartFailed)
-            Window.ShowError(OutputFailurePrefix + Output.LastError());
-    }
-
-    State.InputStartFailed = !Input.Start();
-    if (State.InputStartFailed) {
-        Window.ShowError(Input.LastError());
-    } else {
+    if (StartMeasurementDevices(State, Input, Pressure() ? nullptr : &Output,
+                                [this](const QString& text) { Window.ShowError(text); })) {
         Window.SetKindAndCalibrationEnabled(false);
         State.ResultsSaved = false;
         Window.SetZoomAllowed(false);
@@ -126,6 +118,20 @@ void TRecordingControl::StartTimeLine(double carriedSeconds)
         static_cast<int>(std::llround(carriedSeconds * 1000.0) % MillisecondsPerDay);
     State.StartClock = Clock.TimeOfDay().addMSecs(-carriedMilliseconds);
     State.StartCount = Clock.Counter() - carriedCounts;
+}
+
+bool StartMeasurementDevices(TMeasurementState& state, IWaveDevice& input, IWaveDevice* output,
+                             const std::function<void(const QString&)>& showError)
+{
+    state.OutputStartFailed = false;
+    if (output != nullptr && !output->Start()) {
+        state.OutputStartFailed = true;
+        showError(OutputFailurePrefix + output->LastError());
+    }
+    state.InputStartFailed = !input.Start();
+    if (state.InputStartFailed)
+        showError(input.LastError());
+    return !state.InputStartFailed;
 }
 
 void SettlingWait(TMeasurementState& state)

@@ -6,9 +6,15 @@
 #include "measure/RecordingPorts.h"
 
 #include <QString>
+#include <functional>
 
 // Waits for the given time while the event loop runs on: blocks, timers and commands are served.
 void WaitProcessingEvents(int milliseconds);
+// Starts a measurement's devices: the output first when a tone is played, then the input. A failure
+// is shown (the output's after "Audio Out failed because: \r") and leaves its flag set; true when
+// the input runs.
+bool StartMeasurementDevices(TMeasurementState& state, IWaveDevice& input, IWaveDevice* output,
+                             const std::function<void(const QString&)>& showError);
 // actAktywacja, after every start: MeasurementDelay ms of served events with a short averaging time,
 // so that the average converges on the new signal.
 void SettlingWait(TMeasurementState& state);

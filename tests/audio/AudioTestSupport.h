@@ -1,9 +1,11 @@
 #pragma once
 
 #include "audio/AudioIO.h"
+#include "audio/DeviceServices.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QString>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -90,3 +92,29 @@ inline void SetUpProgramPair(TAudioOut& out, int outFrames, TAudioIn& in, int in
     in.SetStereo(true);
     in.SetBufferSize(inFrames * 4);
 }
+
+// Why the private sound server that scripts/test starts cannot be used; empty when it can. Tests play
+// into its null sink only, never into someone's loudspeakers.
+inline QString PrivateSoundServerProblem()
+{
+    const QString why = TDeviceServices::ServerStatus();
+    if (!why.isEmpty())
+        return why;
+    const QStringList outputs = TDeviceServices::DeviceNames(TWaveDirection::Output);
+    const QStringList inputs = TDeviceServices::DeviceNames(TWaveDirection::Input);
+    if (outputs.isEmpty() || outputs[0] != "Tonvix_null" || inputs.isEmpty() ||
+        !inputs[0].contains("Tonvix_null"))
+        return QStringLiteral("The sound server's default sink is not tonvix_null");
+    return {};
+}
+
+// For initTestCase: without the private server a test fails in CI (CI=true) and is skipped elsewhere.
+#define TONVIX_REQUIRE_PRIVATE_SOUND_SERVER()                                                                \
+    do {                                                                                                     \
+        const QString why = PrivateSoundServerProblem();                                                     \
+        if (!why.isEmpty()) {                                                                                \
+            if (qgetenv("CI") == "true")                                                                     \
+                QFAIL(qPrintable(why));                                                                      \
+            QSKIP(qPrintable(why));                                                                          \
+        }                                                                                                    \
+    } while (false)

@@ -208,27 +208,6 @@ private slots:
         QCOMPARE(rig.Window.Errors,
                  QStringList{"Brak sygnału w kanale prawym. Kalibracja tego kanału nie została wykonana."});
     }
-
-    // A device that does not start ends the calibration and changes no offset.
-    void FailedStarts()
-    {
-        TRig rig(TMeasurementKind::FrequencyCharacteristic);
-        rig.State.FreqCalibrationL = 3;
-        rig.Output.FailText = "busy";
-        rig.Calibration.Start(Request(TCalibrationProcedure::ZeroAtFrequency));
-        QCOMPARE(rig.Window.Errors.first(), QString("Audio Out failed because: \rbusy"));
-        QVERIFY(rig.State.OutputStartFailed);
-        QCOMPARE(rig.State.FreqCalibrationL, 3.0);
-        rig.Finished();
-
-        TRig input(TMeasurementKind::SoundPressure);
-        input.Input.FailText = "no input";
-        input.Calibration.Start(Request(TCalibrationProcedure::ReferenceLevel));
-        QCOMPARE(input.Window.Errors, QStringList{"no input"});
-        QVERIFY(input.State.InputStartFailed);
-        QCOMPARE(input.State.TimeCalibrationL, 0.0);
-        input.Finished();
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCalibration)

@@ -1,11 +1,17 @@
 #pragma once
 
+#include "audio/DeviceServices.h"
+#include "audio/VirtualCard.h"
+#include "ui/OknoGlowna.h"
+
 #include <QApplication>
 #include <QObject>
 #include <QString>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 // Finds a control by its objectName; a control that is missing ends the test program with its name.
 template <class T> T* FindControl(const QObject& root, const char* name)
@@ -37,3 +43,18 @@ private:
     std::function<void(QWidget*)> Handler;
     QTimer Timer;
 };
+
+// A fresh main window on the virtual card with its default model, shown and active, that shows no
+// report and asks nothing on closing; null when it never became active.
+inline std::unique_ptr<TFormaGlowna> OpenWindowOnVirtualCard()
+{
+    TDeviceServices::UseVirtualCardOnly(true);
+    TDeviceServices::VirtualCard().RestoreDefaults();
+    auto window = std::make_unique<TFormaGlowna>(QStringList{"tonvix"});
+    window->show();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        return nullptr;
+    window->State().Preferences.ShowRaport = false;
+    window->State().Preferences.PromptOnClose = false;
+    return window;
+}

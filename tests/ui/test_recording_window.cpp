@@ -43,16 +43,12 @@ private slots:
     }
     void init()
     {
-        TDeviceServices::VirtualCard().RestoreDefaults();
-        Window = std::make_unique<TFormaGlowna>(QStringList{"tonvix"});
-        Window->show();
-        QVERIFY(QTest::qWaitForWindowActive(Window.get()));
+        Window = OpenWindowOnVirtualCard();
+        QVERIFY(Window);
         TMeasurementState& state = Window->State();
         state.ChartTimeRefresh = 50;
         state.MeasurementDelay = 150;
         state.ChartTimeScope = 1000;
-        state.Preferences.ShowRaport = false;
-        state.Preferences.PromptOnClose = false;
     }
     void cleanup()
     {

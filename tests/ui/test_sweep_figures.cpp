@@ -72,13 +72,9 @@ private slots:
     }
     void init()
     {
-        TDeviceServices::VirtualCard().RestoreDefaults();
+        Window = OpenWindowOnVirtualCard();
+        QVERIFY(Window);
         TDeviceServices::VirtualCard().SetAmbient(false);
-        Window = std::make_unique<TFormaGlowna>(QStringList{"tonvix"});
-        Window->show();
-        QVERIFY(QTest::qWaitForWindowActive(Window.get()));
-        Window->State().Preferences.PromptOnClose = false;
-        Window->State().Preferences.ShowRaport = false;
         FindControl<QAction>(*Window, "actPomiarCharakterystyk")->trigger();
     }
     void cleanup()
