@@ -28,6 +28,7 @@ TMeasurementSession::TMeasurementSession()
     tmrTimer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tmrTimer, &QTimer::timeout, [this] { Meter->Tick(); });
     Measurement.CounterFrequency = ProgramClock().CounterFrequency();
+    Store.Register(); // "Seria 1" active, as on a first start of the window
 }
 
 TMeasurementSession::~TMeasurementSession()
@@ -80,6 +81,8 @@ TMeasurementSession::TEnd TMeasurementSession::Run(TProgress& progress)
     Measuring = true;
     Recording->Start(true); // returns after the settling wait, or at once when a device failed
     if (Measurement.InputStartFailed || Measurement.OutputStartFailed)
+        End(TEnd::Failed);
+    else if (!Ended && !audAudioIn.Running()) // a sweep with no series to take its points
         End(TEnd::Failed);
     if (!Ended)
         Loop.exec();

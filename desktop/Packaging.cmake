@@ -24,7 +24,7 @@ foreach(size 48 256)
 endforeach()
 add_custom_target(tonvix_icons ALL DEPENDS ${tonvix_icon_pngs})
 
-install(TARGETS tonvix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tonvix tonvix-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${tonvix_desktop}/tonvix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${tonvix_desktop}/tonvix-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME tonvix.xml)

@@ -100,6 +100,7 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     CreateStatusBar();
     ConnectHandlers();
     CreateFileCommands();
+    CreateExportCommands();
     connect(&Series, &TSeriesStore::StatusTextChanged, this,
             [this](const QString& text) { SetStatusPanel(4, text); });
     connect(&Series, &TSeriesStore::MenusChanged, this, &TFormaGlowna::UpdateStartAction);

@@ -324,4 +324,15 @@ private:
     QFont ReadoutFont(const QString& unit) const; // fitted to the right panel (OknoGlownaPanele.cpp)
     QAction *mmiStatystyki{}, *mmiTestZgodnosci{};
     TFormaStatystyki* Statystyki{}; // made when first asked for, then shown and hidden
+
+    // Export as CSV and FRD (OknoGlownaEksport.cpp) and the measurement microphones' calibration
+    // files (OknoGlownaMikrofon.cpp)
+public slots:
+    void actPlikEksportujExecute();
+
+private:
+    void CreateExportCommands();
+    bool ConfirmOverwrite(const QStringList& files); // asks once for all that exist
+    void LoadMicrophoneFiles();                      // after the settings; a file that fails is said
+    QAction* actPlikEksportuj{};
 };

@@ -227,9 +227,7 @@ bool TFormaGlowna::SaveResults()
     QString name = dlgZapisz.selectedFiles().constFirst();
     if (!name.endsWith(QString::fromLatin1(filter.Extension), Qt::CaseInsensitive))
         name += QString::fromLatin1(filter.Extension);
-    if (QFileInfo::exists(name) &&
-        !AskYesNo(this,
-                  QStringLiteral("Plik ") + name + QStringLiteral(" już istnieje.\nCzy chcesz go zastąpić?")))
+    if (!ConfirmOverwrite({name}))
         return false;
     DialogFolder = QFileInfo(name).absolutePath();
 
@@ -271,6 +269,21 @@ bool TFormaGlowna::WriteResultFile(const QString& fileName)
     }
     Measurement.ResultsSaved = true;
     return true;
+}
+
+// The dialogs' own overwrite prompt would ask before the extension is appended ("wynik" -> "wynik.lev").
+bool TFormaGlowna::ConfirmOverwrite(const QStringList& files)
+{
+    QStringList existing;
+    for (const QString& file : files)
+        if (QFileInfo::exists(file))
+            existing << file;
+    if (existing.isEmpty())
+        return true;
+    return AskYesNo(this, existing.size() == 1 ? QStringLiteral("Plik ") + existing.front() +
+                                                     QStringLiteral(" już istnieje.\nCzy chcesz go zastąpić?")
+                                               : QStringLiteral("Pliki ") + existing.join(QStringLiteral(", ")) +
+                                                     QStringLiteral(" już istnieją.\nCzy chcesz je zastąpić?"));
 }
 
 void TFormaGlowna::actWybierzDoZapisuExecute()

@@ -26,6 +26,7 @@ void TFormaGlowna::LoadSettings()
         return;
     }
     ::LoadSettings(*store, audAudioIn, audAudioOut, Measurement, Stored);
+    LoadMicrophoneFiles();
     SetFrequencyWeighting(Measurement.FrequencyWeighting);
     DialogFolder = Stored.WorkDir;
     cbKompensacja->setChecked(Stored.Compensation);

@@ -44,6 +44,7 @@ private slots:
     void filesPassTheDesktopsValidators()
     {
         QVERIFY(QFileInfo(Prefix.filePath("bin/tonvix")).isExecutable());
+        QVERIFY(QFileInfo(Prefix.filePath("bin/tonvix-cli")).isExecutable());
         for (int size : {48, 256}) {
             const QImage icon(Share + QStringLiteral("/icons/hicolor/%1x%1/apps/tonvix.png").arg(size));
             QCOMPARE(icon.size(), QSize(size, size));
