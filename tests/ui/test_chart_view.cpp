@@ -157,6 +157,8 @@ private slots:
         QCOMPARE(LegendText(0, "Seria 1", facts, preferences), QString("Wzmacniacz; P"));
         preferences.ShowCanal = false;
         QCOMPARE(LegendText(0, "Seria 1", facts, preferences), QString("Wzmacniacz"));
+        facts.MicrophoneCorrected = true; // said whatever the preferences
+        QCOMPARE(LegendText(0, "Seria 1", facts, preferences), QString("Wzmacniacz; korekcja mikrofonu"));
 
         // The chart lists the shown result series in order, never the channels.
         Model.SetVisible(5, true);

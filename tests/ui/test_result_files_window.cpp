@@ -241,6 +241,39 @@ private slots:
 
     // "&Tak" in the closing prompt goes on only with the results in place: a cancelled or failed save
     // keeps the program open with everything unsaved still there.
+    // "Eksportuj...": the chosen series as CSV or as one FRD file each; an export is no save.
+    void exportWritesTheChosenSeries()
+    {
+        NewWindow();
+        Action("actPomiarCharakterystyk")->trigger();
+        TSeriesStore& series = Window->SeriesStore();
+        QVERIFY(series.Add()); // slot 2
+        for (int slot : {0, 1}) {
+            series.Slot(slot) = SeriesSlot{48000, 0, 1, true, 0};
+            Window->ChartData().Append(slot, 100, -12.5 - slot);
+        }
+        Window->State().ResultsSaved = false;
+        Run(Action("actPlikEksportuj"), {SaveAs(Path("eksport"), 1), Press("&OK")});
+        QVERIFY(Contents(Path("eksport_1.frd")).contains("\r\n100 -12.5 0\r\n"));
+        QVERIFY(Contents(Path("eksport_2.frd")).contains("\r\n100 -13.5 0\r\n"));
+        TModalAnswers again({SaveAs(Path("eksport"), 1), Press("&OK"), Press("&Nie")});
+        Action("actPlikEksportuj")->trigger();
+        QCOMPARE(again.Texts.at(2), "Pliki " + Path("eksport_1.frd") + ", " + Path("eksport_2.frd") +
+                                        " już istnieją.\nCzy chcesz je zastąpić?");
+        Run(Action("actPlikEksportuj"), {SaveAs(Path("eksport"), 0), Press("&OK")});
+        QVERIFY(Contents(Path("eksport.csv")).contains("\r\n100;-12,5;100;-13,5\r\n"));
+        QVERIFY(!Window->State().ResultsSaved);
+        QCOMPARE(Window->CurrentFileName(), QString(TSeriesStore::UntitledFileName));
+
+        // A recording exports its acquired values, which stay for a save.
+        Action("actPomiarCisnienia")->trigger();
+        Run(Action("actPlikEksportuj"), {Press("OK")}); // nothing acquired: said, nothing asked
+        Acquire(2);
+        Run(Action("actPlikEksportuj"), {SaveAs(Path("nagranie.csv"))});
+        QCOMPARE(QString::fromUtf8(Contents(Path("nagranie.csv"))).count("\r\n"), 3);
+        QCOMPARE(Window->AcquisitionQueue().Count(), std::size_t(6));
+    }
+
     void closingPromptYesNeedsACommittedSave()
     {
         NewWindow();
