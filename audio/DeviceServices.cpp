@@ -5,12 +5,16 @@
 #include "audio/PulseService.h"
 #include "audio/VirtualCard.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QtGlobal>
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 
-const QString VirtualCardName = QStringLiteral("Wirtualna karta dźwiękowa");
+const QString VirtualCardDescription = QStringLiteral("Wirtualna karta dźwiękowa");
 
 bool& VirtualOnlyFlag()
 {
@@ -26,24 +30,43 @@ TPulseService& Server()
 
 struct TNumbering
 {
-    std::vector<TServerDevice> Devices; // in number order; the virtual card is the one without a name
+    std::vector<TDeviceEntry> Devices;
+    int Result = DeviceOk; // DeviceTimedOut: the server stopped answering, and nothing may be opened
     QString WhyNoServer;
 };
 
 TNumbering Number(TWaveDirection direction)
 {
     TNumbering numbering;
+    TServerDevices server;
     if (!VirtualOnlyFlag())
-        numbering.Devices = Server().Devices(direction, numbering.WhyNoServer);
-    const bool anyReal = std::any_of(numbering.Devices.begin(), numbering.Devices.end(),
-                                     [](const TServerDevice& device) { return !device.Dummy; });
-    const TServerDevice card{QByteArray(), VirtualCardName, false};
+        numbering.Result = Server().Devices(server, numbering.WhyNoServer);
+    bool anyReal = false;
+    for (const TServerDevice& device : direction == TWaveDirection::Output ? server.Outputs : server.Inputs) {
+        numbering.Devices.push_back({device.Name, device.Description, device.Monitor});
+        anyReal = anyReal || !device.Dummy;
+    }
     // With no real device the program still shows something: the virtual card becomes the default.
+    const TDeviceEntry card{TDeviceServices::VirtualCardName, VirtualCardDescription};
     numbering.Devices.insert(anyReal ? numbering.Devices.end() : numbering.Devices.begin(), card);
     return numbering;
 }
 
 } // namespace
+
+const QByteArray TDeviceServices::VirtualCardName = QByteArrayLiteral("virtual-card");
+
+TDeviceWatch::TDeviceWatch(int descriptor, QObject* parent) : QObject(parent)
+{
+    if (descriptor < 0)
+        return;
+    Notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+    connect(Notifier, &QSocketNotifier::activated, this, [this, descriptor] {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = read(descriptor, &count, sizeof count);
+        emit DevicesChanged();
+    });
+}
 
 void TDeviceServices::UseVirtualCardOnly(bool only)
 {
@@ -56,10 +79,15 @@ TVirtualCard& TDeviceServices::VirtualCard()
     return card;
 }
 
+std::vector<TDeviceEntry> TDeviceServices::Devices(TWaveDirection direction)
+{
+    return Number(direction).Devices;
+}
+
 QStringList TDeviceServices::DeviceNames(TWaveDirection direction)
 {
     QStringList names;
-    for (const TServerDevice& device : Number(direction).Devices)
+    for (const TDeviceEntry& device : Devices(direction))
         names << device.Description;
     return names;
 }
@@ -70,16 +98,34 @@ QString TDeviceServices::ServerStatus()
                              : Number(TWaveDirection::Output).WhyNoServer;
 }
 
-int TDeviceServices::Open(TWaveDirection direction, std::uint32_t device, const TWaveFormat& format,
-                          int blockBytes, TNotificationChannel& channel,
-                          std::unique_ptr<TDeviceStream>& stream, QString& errorText)
+TDeviceWatch& TDeviceServices::Watch()
+{
+    // Owned by the application object, so that its notifier goes while the event loop still exists.
+    static QPointer<TDeviceWatch> watch;
+    if (!watch)
+        watch = new TDeviceWatch(Server().ChangeDescriptor(), QCoreApplication::instance());
+    return *watch;
+}
+
+int TDeviceServices::Open(TWaveDirection direction, std::uint32_t device, const QByteArray& name,
+                          const TWaveFormat& format, int blockBytes, TNotificationChannel& channel,
+                          std::unique_ptr<TDeviceStream>& stream, QString& errorText, bool& missing)
 {
     const TNumbering numbering = Number(direction);
-    const std::size_t index = device == WaveMapper ? 0 : device;
+    std::size_t index = device == WaveMapper ? 0 : device;
+    missing = false;
+    if (!name.isEmpty()) {
+        const auto named = std::find_if(numbering.Devices.begin(), numbering.Devices.end(),
+                                        [&](const TDeviceEntry& entry) { return entry.Name == name; });
+        missing = named == numbering.Devices.end();
+        index = missing ? 0 : static_cast<std::size_t>(named - numbering.Devices.begin());
+    }
     int result;
-    if (index >= numbering.Devices.size())
+    if (numbering.Result == DeviceTimedOut) // never the virtual card in place of a server that hangs
+        result = DeviceTimedOut;
+    else if (index >= numbering.Devices.size())
         result = DeviceBadNumber;
-    else if (numbering.Devices[index].Name.isEmpty())
+    else if (numbering.Devices[index].Name == VirtualCardName)
         result = VirtualCard().Open(direction, format, channel, stream);
     else
         result = Server().Open(direction, numbering.Devices[index].Name, format, blockBytes, channel, stream);

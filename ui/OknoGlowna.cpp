@@ -133,6 +133,7 @@ void TFormaGlowna::FormCreate(const QStringList& arguments)
     rgTrybPracyClick();
     ApplyingSettings = false;
     Measurement.CounterFrequency = ProgramClock().CounterFrequency();
+    WatchDevices();
     // The cross-hair starts hidden, yellow and solid: the chart view's own start.
     OpenFromCommandLine(arguments);
 }
@@ -440,11 +441,6 @@ void TFormaGlowna::ReleaseMemory()
 bool TFormaGlowna::InputRunning() const
 {
     return audAudioIn.Running();
-}
-
-void TFormaGlowna::ShowOptions(const QString& page)
-{
-    Q_UNUSED(page);
 }
 
 void TFormaGlowna::actKonfiguracjaExecute()

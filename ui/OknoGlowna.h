@@ -37,6 +37,7 @@ class TLevelMeter;
 class TRecordingControl;
 class TSeriesMenus;
 class TSineGenerator;
+struct TOpcjeProgramu;
 
 // The program's only long-lived window: it owns the measurement state, the chart data, the wave
 // components, the timers and every control, and its handlers stay thin and hand the work to the engine.
@@ -197,6 +198,14 @@ private:
     void ShowMessage(const QString& text);
     static QString CalibrationStateText(double offsetLeft, double offsetRight);
     static QString InitialReadout();
+
+    // The options dialog and the sound devices (OknoGlownaOpcje.cpp, OknoGlownaUrzadzenia.cpp)
+    TOpcjeProgramu CurrentOptions() const;
+    void ApplyOptions(const TOpcjeProgramu& options);
+    void WatchDevices();
+    void ShowDevices(bool noteMissing);
+    bool DeviceFailed(const TAudioIO& device) const;
+    void DeviceStopped(const TAudioIO& device);
 
     TMeasurementState Measurement;
     TChartModel Chart;
