@@ -19,9 +19,11 @@ TFormaCzasUsredniania::TFormaCzasUsredniania(double seconds, const QPoint& topRi
     TKeyFilter::Install(edtCzasUsredniania, TKeyFilter::Digits + NumberFormat::DecimalSeparator());
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("btnOK"));
-    ok->setDefault(true); // Enter anywhere is OK
     auto* cancel = new QPushButton(QStringLiteral("&Anuluj"), this);
     cancel->setObjectName(QStringLiteral("btnAnuluj"));
+    for (QPushButton* button : {ok, cancel})
+        button->setAutoDefault(false); // Enter is OK wherever the focus is
+    ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &TFormaCzasUsredniania::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 

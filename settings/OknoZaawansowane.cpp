@@ -85,9 +85,12 @@ TFormaZaawansowane::TFormaZaawansowane(const TAdvancedSettings& inForce, int fra
 
     auto* btnOK = new QPushButton(QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true); // Enter anywhere runs the confirmation
     auto* btnAnuluj = new QPushButton(QStringLiteral("&Anuluj"), this);
     btnAnuluj->setObjectName(QStringLiteral("btnAnuluj"));
+    // Enter anywhere runs the confirmation, even with "&Anuluj" focused as the dialog opens.
+    for (QPushButton* button : {btnOK, btnAnuluj})
+        button->setAutoDefault(false);
+    btnOK->setDefault(true);
     connect(btnOK, &QPushButton::clicked, this, &TFormaZaawansowane::accept);
     connect(btnAnuluj, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;

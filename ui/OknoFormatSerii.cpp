@@ -59,14 +59,14 @@ TFormaFormatSerii::TFormaFormatSerii(int series, Qt::PenStyle style, int width, 
     connect(udSzerokosc, &QSpinBox::valueChanged, this,
             [this](int value) { edtSzerokosc->setText(NumberFormat::Integer(value)); });
     connect(edtSzerokosc, &QLineEdit::textChanged, this, &TFormaFormatSerii::edtSzerokoscChange);
-    // Enter in the width edit is OK, as it is anywhere else in the dialog.
-    connect(edtSzerokosc, &QLineEdit::returnPressed, this, &QDialog::accept);
 
     auto* btnOK = new QPushButton(QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
     auto* btnAnuluj = new QPushButton(QStringLiteral("&Anuluj"), this);
     btnAnuluj->setObjectName(QStringLiteral("btnAnuluj"));
+    for (QPushButton* button : {btnOK, btnAnuluj})
+        button->setAutoDefault(false); // Enter is OK wherever the focus is
+    btnOK->setDefault(true);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnAnuluj, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -13,16 +13,17 @@
 
 namespace {
 
-QString Genitive(const TAudioIO& device)
+bool IsInput(const TAudioIO& device)
 {
-    return qobject_cast<const TAudioIn*>(&device) ? QStringLiteral("wejściowego")
-                                                  : QStringLiteral("wyjściowego");
+    return qobject_cast<const TAudioIn*>(&device) != nullptr;
 }
 
 QString MissingNote(const TAudioIO& device)
 {
-    return QStringLiteral("Brak urządzenia ") + Genitive(device) + QStringLiteral(" „") +
-           QString::fromUtf8(device.DeviceName()) + QStringLiteral("”; używane jest urządzenie domyślne.");
+    return QStringLiteral("Brak urządzenia ") +
+           (IsInput(device) ? QStringLiteral("wejściowego") : QStringLiteral("wyjściowego")) +
+           QStringLiteral(" „") + QString::fromUtf8(device.DeviceName()) +
+           QStringLiteral("”; używane jest urządzenie domyślne.");
 }
 
 // The device's description, the default device's name, or the stable name of one that is absent.
@@ -92,6 +93,8 @@ void TFormaGlowna::DeviceStopped(const TAudioIO& device)
     QString reason = device.LastError();
     if (!reason.isEmpty())
         reason = QStringLiteral(" (") + reason + QStringLiteral(")");
-    ShowError(QStringLiteral("Urządzenie ") + Genitive(device) + QStringLiteral(" przestało działać") +
-              reason + QStringLiteral(". Pomiar został zatrzymany; zmierzone wartości zostały zachowane."));
+    ShowError(QStringLiteral("Urządzenie ") +
+              (IsInput(device) ? QStringLiteral("wejściowe") : QStringLiteral("wyjściowe")) +
+              QStringLiteral(" przestało działać") + reason +
+              QStringLiteral(". Pomiar został zatrzymany; zmierzone wartości zostały zachowane."));
 }

@@ -1,7 +1,14 @@
 #pragma once
 
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
 #include <QObject>
+#include <QPushButton>
 #include <QString>
+#include <QTest>
+#include <QTimer>
+#include <functional>
 
 // Finds a control by its objectName; a control that is missing ends the test program with its name.
 template <class T> T* FindControl(const QObject& root, const char* name)
@@ -10,4 +17,47 @@ template <class T> T* FindControl(const QObject& root, const char* name)
     if (found == nullptr)
         qFatal("no control named %s", name);
     return found;
+}
+
+// Runs `answer` on the next modal window to appear (a prompt the code under test is about to show),
+// or on the next one with the given objectName. Returns the text the window showed, once the test has
+// let events run.
+class TModalAnswer
+{
+public:
+    explicit TModalAnswer(std::function<void(QWidget*)> answer, const QString& name = QString())
+        : Answer(std::move(answer))
+    {
+        Poll = new QTimer;
+        QObject::connect(Poll, &QTimer::timeout, [this, name] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || (!name.isEmpty() && modal->objectName() != name))
+                return;
+            Poll->stop();
+            Seen = true;
+            if (auto* label = modal->findChild<QLabel*>("pnlDialog"))
+                Text = label->text();
+            else if (auto* box = qobject_cast<QMessageBox*>(modal))
+                Text = box->text();
+            Answer(modal);
+        });
+        Poll->start(5);
+    }
+    ~TModalAnswer() { delete Poll; }
+    TModalAnswer(const TModalAnswer&) = delete;
+    TModalAnswer& operator=(const TModalAnswer&) = delete;
+
+    bool Seen = false;
+    QString Text;
+
+private:
+    std::function<void(QWidget*)> Answer;
+    QTimer* Poll;
+};
+
+inline void Click(QWidget* dialog, const char* button)
+{
+    QPushButton* target = dialog->findChild<QPushButton*>(button);
+    QVERIFY2(target != nullptr, button);
+    target->click();
 }
