@@ -30,25 +30,29 @@ TPulseService& Server()
 
 struct TNumbering
 {
-    std::vector<TDeviceEntry> Devices;
+    TDeviceLists Devices;
     int Result = DeviceOk; // DeviceTimedOut: the server stopped answering, and nothing may be opened
     QString WhyNoServer;
 };
 
-TNumbering Number(TWaveDirection direction)
+TNumbering Number()
 {
     TNumbering numbering;
     TServerDevices server;
     if (!VirtualOnlyFlag())
         numbering.Result = Server().Devices(server, numbering.WhyNoServer);
-    bool anyReal = false;
-    for (const TServerDevice& device : direction == TWaveDirection::Output ? server.Outputs : server.Inputs) {
-        numbering.Devices.push_back({device.Name, device.Description, device.Monitor});
-        anyReal = anyReal || !device.Dummy;
-    }
-    // With no real device the program still shows something: the virtual card becomes the default.
-    const TDeviceEntry card{TDeviceServices::VirtualCardName, VirtualCardDescription};
-    numbering.Devices.insert(anyReal ? numbering.Devices.end() : numbering.Devices.begin(), card);
+    const auto number = [](const std::vector<TServerDevice>& devices, std::vector<TDeviceEntry>& numbered) {
+        bool anyReal = false;
+        for (const TServerDevice& device : devices) {
+            numbered.push_back({device.Name, device.Description, device.Monitor});
+            anyReal = anyReal || !device.Dummy;
+        }
+        // With no real device the program still shows something: the virtual card becomes the default.
+        const TDeviceEntry card{TDeviceServices::VirtualCardName, VirtualCardDescription};
+        numbered.insert(anyReal ? numbered.end() : numbered.begin(), card);
+    };
+    number(server.Inputs, numbering.Devices.Inputs);
+    number(server.Outputs, numbering.Devices.Outputs);
     return numbering;
 }
 
@@ -79,9 +83,9 @@ TVirtualCard& TDeviceServices::VirtualCard()
     return card;
 }
 
-std::vector<TDeviceEntry> TDeviceServices::Devices(TWaveDirection direction)
+TDeviceLists TDeviceServices::AllDevices()
 {
-    return Number(direction).Devices;
+    return Number().Devices;
 }
 
 QStringList TDeviceServices::DeviceNames(TWaveDirection direction)
@@ -94,8 +98,7 @@ QStringList TDeviceServices::DeviceNames(TWaveDirection direction)
 
 QString TDeviceServices::ServerStatus()
 {
-    return VirtualOnlyFlag() ? QStringLiteral("The sound server is not used")
-                             : Number(TWaveDirection::Output).WhyNoServer;
+    return VirtualOnlyFlag() ? QStringLiteral("The sound server is not used") : Number().WhyNoServer;
 }
 
 TDeviceWatch& TDeviceServices::Watch()
@@ -111,24 +114,25 @@ int TDeviceServices::Open(TWaveDirection direction, std::uint32_t device, const 
                           const TWaveFormat& format, int blockBytes, TNotificationChannel& channel,
                           std::unique_ptr<TDeviceStream>& stream, QString& errorText, bool& missing)
 {
-    const TNumbering numbering = Number(direction);
+    const TNumbering numbering = Number();
+    const std::vector<TDeviceEntry>& devices = numbering.Devices.Of(direction);
     std::size_t index = device == WaveMapper ? 0 : device;
     missing = false;
     if (!name.isEmpty()) {
-        const auto named = std::find_if(numbering.Devices.begin(), numbering.Devices.end(),
+        const auto named = std::find_if(devices.begin(), devices.end(),
                                         [&](const TDeviceEntry& entry) { return entry.Name == name; });
-        missing = named == numbering.Devices.end();
-        index = missing ? 0 : static_cast<std::size_t>(named - numbering.Devices.begin());
+        missing = named == devices.end();
+        index = missing ? 0 : static_cast<std::size_t>(named - devices.begin());
     }
     int result;
     if (numbering.Result == DeviceTimedOut) // never the virtual card in place of a server that hangs
         result = DeviceTimedOut;
-    else if (index >= numbering.Devices.size())
+    else if (index >= devices.size())
         result = DeviceBadNumber;
-    else if (numbering.Devices[index].Name == VirtualCardName)
+    else if (devices[index].Name == VirtualCardName)
         result = VirtualCard().Open(direction, format, channel, stream);
     else
-        result = Server().Open(direction, numbering.Devices[index].Name, format, blockBytes, channel, stream);
+        result = Server().Open(direction, devices[index].Name, format, blockBytes, channel, stream);
     if (result != DeviceOk) {
         errorText = ErrorText(result);
         return result;

@@ -35,6 +35,16 @@ struct TDeviceEntry
     bool Monitor = false; // records what one of the server's sinks plays
 };
 
+// The devices of both directions in number order, from one question to the sound server.
+struct TDeviceLists
+{
+    std::vector<TDeviceEntry> Inputs, Outputs;
+    const std::vector<TDeviceEntry>& Of(TWaveDirection direction) const
+    {
+        return direction == TWaveDirection::Output ? Outputs : Inputs;
+    }
+};
+
 // Tells the UI thread that the sound server's devices changed: one came or went, the default changed,
 // or the server itself went. The lists are then to be read again.
 class TDeviceWatch : public QObject
@@ -58,8 +68,8 @@ public:
     static void UseVirtualCardOnly(bool only);
     static TVirtualCard& VirtualCard();
 
-    // The devices of a direction in number order.
-    static std::vector<TDeviceEntry> Devices(TWaveDirection direction);
+    static TDeviceLists AllDevices();
+    static std::vector<TDeviceEntry> Devices(TWaveDirection direction) { return AllDevices().Of(direction); }
     static QStringList DeviceNames(TWaveDirection direction); // their descriptions
     // Why the sound server offers no device, or empty when it does.
     static QString ServerStatus();

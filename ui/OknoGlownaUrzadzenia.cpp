@@ -27,12 +27,11 @@ QString MissingNote(const TAudioIO& device)
 }
 
 // The device's description, the default device's name, or the stable name of one that is absent.
-QString Described(const TAudioIO& device, TWaveDirection direction, bool& missing)
+QString Described(const TAudioIO& device, const std::vector<TDeviceEntry>& devices, bool& missing)
 {
     missing = false;
     if (device.DeviceName().isEmpty())
         return QStringLiteral("urządzenie domyślne");
-    const std::vector<TDeviceEntry> devices = TDeviceServices::Devices(direction);
     const auto found = std::find_if(devices.begin(), devices.end(), [&](const TDeviceEntry& entry) {
         return entry.Name == device.DeviceName();
     });
@@ -67,9 +66,12 @@ void TFormaGlowna::WatchDevices()
 
 void TFormaGlowna::ShowDevices(bool noteMissing)
 {
+    // The server is asked only when a device was chosen by its name.
+    const bool named = !audAudioIn.DeviceName().isEmpty() || !audAudioOut.DeviceName().isEmpty();
+    const TDeviceLists devices = named ? TDeviceServices::AllDevices() : TDeviceLists{};
     bool inputMissing = false, outputMissing = false;
-    const QString input = Described(audAudioIn, TWaveDirection::Input, inputMissing);
-    const QString output = Described(audAudioOut, TWaveDirection::Output, outputMissing);
+    const QString input = Described(audAudioIn, devices.Inputs, inputMissing);
+    const QString output = Described(audAudioOut, devices.Outputs, outputMissing);
     statusBar()->setToolTip(QStringLiteral("Urządzenie wejściowe: ") + input +
                             QStringLiteral("\nUrządzenie wyjściowe: ") + output);
     if (noteMissing && (inputMissing || outputMissing))

@@ -592,7 +592,7 @@ QWidget* TFormaOpcjeWykresu::PageKolory()
 
 void TFormaOpcjeWykresu::Fill()
 {
-    const qsizetype rate = FrameRates.indexOf(Text(Input.FrameRate()));
+    const qsizetype rate = FrameRates.indexOf(Text(InForce.FrameRate));
     cbCzestotliwoscProbkowania->setCurrentIndex(rate >= 0 ? static_cast<int>(rate) : 0);
     edtAmplituda->setText(Text(InForce.AmplitudeMv));
     FillDevices();
@@ -659,12 +659,13 @@ void TFormaOpcjeWykresu::Fill()
 // stays on the list, marked, so that the choice is not lost while it is unplugged.
 void TFormaOpcjeWykresu::FillDevices()
 {
-    const auto fill = [](QComboBox* list, TWaveDirection direction, const QByteArray& inForce) {
+    const TDeviceLists devices = TDeviceServices::AllDevices();
+    const auto fill = [&](QComboBox* list, TWaveDirection direction, const QByteArray& inForce) {
         const QByteArray chosen = list->count() > 0 ? list->currentData().toByteArray() : inForce;
         const QSignalBlocker quiet(list);
         list->clear();
         list->addItem(DefaultDevice, QByteArray());
-        for (const TDeviceEntry& device : TDeviceServices::Devices(direction))
+        for (const TDeviceEntry& device : devices.Of(direction))
             list->addItem(device.Description, device.Name);
         int index = list->findData(chosen);
         if (index < 0) {

@@ -5,6 +5,7 @@
 
 #include "audio/DeviceServices.h"
 #include "audio/VirtualCard.h"
+#include "common/Clock.h"
 #include "common/NumberFormat.h"
 #include "settings/KeyTable.h"
 #include "settings/SettingsStore.h"
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <functional>
+#include <utility>
 #include <memory>
 
 namespace {
@@ -237,6 +239,34 @@ private slots:
             QCOMPARE(format.Style, ok ? Qt::DashDotLine : Qt::SolidLine);
             QCOMPARE(format.Colour, 0x00FF00u);
         }
+    }
+
+    // The timer check measures the 2 s of the check's timer by the counter; a second double-click
+    // while it runs starts nothing.
+    void timerCheckMeasuresTwoSeconds()
+    {
+        struct TSteppingClock final : IClock
+        {
+            mutable std::int64_t Now = 5;
+            std::int64_t Counter() const override { return std::exchange(Now, Now + 2'000'000'000); }
+            std::int64_t CounterFrequency() const override { return 1'000'000'000; }
+            QTime TimeOfDay() const override { return QTime(12, 0); }
+        } clock;
+        SetProgramClock(&clock);
+        TFormaOpcjeWykresu dialog(TOpcjeProgramu{}, Window->State(), Window->AudioIn(), Window->AudioOut());
+        dialog.show();
+        auto* panel = FindControl<QWidget>(dialog, "pnlKontrolaDokladnosci");
+        const auto accept = [](QWidget* box) { static_cast<QDialog*>(box)->accept(); };
+        {
+            TModalAnswer frequency(accept);
+            QTest::mouseDClick(panel, Qt::LeftButton);
+            QCOMPARE(frequency.Text, QString("QueryPerformanceFrequency: 1000000000 Hz"));
+        }
+        TModalAnswer measured(accept);
+        QTest::mouseDClick(panel, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(measured.Seen, 5000);
+        SetProgramClock(nullptr);
+        QCOMPARE(measured.Text, QString("Czas odmierzony przez TTimer (TTimer.Interval = 2000ms):  2000,0000 ms"));
     }
 
     // "N&ie wiem..." (focused on "&Nie") discards what the advanced dialog changed.
