@@ -131,6 +131,7 @@ private:
     TMeasurementState& State;
     TAudioIO& Input;
     TAudioIO& Output;
+    static constexpr int SampleWidth = 65, SampleHeight = 17; // a sample picture
     int MinInterval = 1;
     QFont ChartNameFont, BottomTitleFont, LeftTitleFont;
     std::array<TSeriesFormat, ChartSeriesCount> Formats{};
