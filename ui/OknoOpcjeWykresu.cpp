@@ -199,7 +199,6 @@ double TFormaOpcjeWykresu::HalfFrameRate() const
 
 void TFormaOpcjeWykresu::CheckOnLeaving(QLineEdit* edit)
 {
-    const QString text = edit->text().trimmed();
     const auto set = [edit](const QString& value) {
         if (edit->text() != value)
             edit->setText(value);
@@ -231,7 +230,7 @@ void TFormaOpcjeWykresu::CheckOnLeaving(QLineEdit* edit)
             set(Text(inForce));
     };
 
-    if (edit == edtAmplituda && text.isEmpty())
+    if (edit == edtAmplituda && !Whole(edit))
         set(Text(InForce.AmplitudeMv));
     else if (edit == edtZmianaCzestotliwosci)
         interval(InForce.PointTime, true);
@@ -253,9 +252,9 @@ void TFormaOpcjeWykresu::CheckOnLeaving(QLineEdit* edit)
             set(Text(InForce.CalibrationPointsCount));
         else if (*value < MinimumPoints)
             set(Text(MinimumPoints));
-    } else if (edit == edtNadmiarCzestotliwosci && text.isEmpty())
+    } else if (edit == edtNadmiarCzestotliwosci && !Whole(edit))
         set(Text(InForce.FreqExcessPercent));
-    else if (edit == edtnadmiarPoziomu && text.isEmpty())
+    else if (edit == edtnadmiarPoziomu && !Whole(edit))
         set(Text(InForce.LevelExcessDb));
     else if (edit == edtMinX)
         number(InForce.TimeScaleMinimum);
@@ -422,6 +421,13 @@ bool TFormaOpcjeWykresu::eventFilter(QObject* watched, QEvent* event)
 }
 
 // ---- What OK gives back
+
+void TFormaOpcjeWykresu::accept()
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(focusWidget()))
+        CheckOnLeaving(edit);
+    QDialog::accept();
+}
 
 TOpcjeProgramu TFormaOpcjeWykresu::Values() const
 {

@@ -90,6 +90,8 @@ public:
     // The values as the dialog holds them (as the user left them, checked).
     TOpcjeProgramu Values() const;
     int MinRefreshInterval() const { return MinInterval; }
+    // OK and Enter: an edit still focused is checked as if it had been left.
+    void accept() override;
 
 signals:
     void MikserRequested(); // "&Mikser"

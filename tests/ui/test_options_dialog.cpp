@@ -27,8 +27,8 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <functional>
-#include <utility>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -200,8 +200,12 @@ private slots:
         QTest::keyClicks(name, "kolumny");
         QVERIFY(dialog.isVisible());
         QCOMPARE(dialog.Values().ChartName, QString("Pomiar\nkolumny"));
-        QTest::keyClick(FindControl<QLineEdit>(dialog, "edtOpisX"), Qt::Key_Return);
+        auto* refresh = FindControl<QLineEdit>(dialog, "edtOdswiezanieWykresu");
+        refresh->setFocus();
+        refresh->setText("1"); // below the minimum, and Enter is pressed without leaving the edit
+        QTest::keyClick(refresh, Qt::Key_Return);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.Values().ChartTimeRefresh, dialog.MinRefreshInterval());
         dialog.show();
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
@@ -266,7 +270,8 @@ private slots:
         QTest::mouseDClick(panel, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(measured.Seen, 5000);
         SetProgramClock(nullptr);
-        QCOMPARE(measured.Text, QString("Czas odmierzony przez TTimer (TTimer.Interval = 2000ms):  2000,0000 ms"));
+        QCOMPARE(measured.Text,
+                 QString("Czas odmierzony przez TTimer (TTimer.Interval = 2000ms):  2000,0000 ms"));
     }
 
     // "N&ie wiem..." (focused on "&Nie") discards what the advanced dialog changed.
