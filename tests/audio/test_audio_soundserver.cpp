@@ -239,16 +239,13 @@ private slots:
         TSineSource sine;
         out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
         std::vector<double> heardFirst, heardSecond;
-        heardFirst.reserve(48000 * 4);
-        heardSecond.reserve(48000 * 4);
-        onFirst.OnBufferFilled = [&](char* buffer, int& size) {
-            AppendChannel(heardFirst, buffer, size, 2, 0);
-            return true;
-        };
-        onSecond.OnBufferFilled = [&](char* buffer, int& size) {
-            AppendChannel(heardSecond, buffer, size, 2, 0);
-            return true;
-        };
+        for (auto [in, heard] : {std::pair{&onFirst, &heardFirst}, std::pair{&onSecond, &heardSecond}}) {
+            heard->reserve(48000 * 4);
+            in->OnBufferFilled = [heard](char* buffer, int& size) {
+                AppendChannel(*heard, buffer, size, 2, 0);
+                return true;
+            };
+        }
         QVERIFY2(out.Start(), qPrintable(out.LastError()));
         QVERIFY2(onFirst.Start(), qPrintable(onFirst.LastError()));
         QVERIFY2(onSecond.Start(), qPrintable(onSecond.LastError()));

@@ -43,19 +43,6 @@ QLineEdit* Edit(QWidget& dialog, const char* name)
     return FindControl<QLineEdit>(dialog, name);
 }
 
-// Types over an edit's text and leaves it, as a user does.
-void TypeAndLeave(QLineEdit* edit, const QString& text)
-{
-    edit->setFocus();
-    edit->selectAll();
-    if (text.isEmpty())
-        QTest::keyClick(edit, Qt::Key_Backspace);
-    else
-        QTest::keyClicks(edit, text);
-    QFocusEvent leaving(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(edit, &leaving);
-}
-
 } // namespace
 
 class TestAdvancedSettings : public QObject

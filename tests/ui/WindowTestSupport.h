@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QObject>
 #include <QPushButton>
@@ -54,6 +55,19 @@ private:
     std::function<void(QWidget*)> Answer;
     QTimer* Poll;
 };
+
+// Types over an edit's text and leaves it, as a user does.
+inline void TypeAndLeave(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(edit, Qt::Key_Backspace);
+    else
+        QTest::keyClicks(edit, text);
+    QFocusEvent leaving(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(edit, &leaving);
+}
 
 inline void Click(QWidget* dialog, const char* button)
 {

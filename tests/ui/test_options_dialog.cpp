@@ -32,19 +32,6 @@
 
 namespace {
 
-// Types over an edit's text and leaves it, as a user does.
-void TypeAndLeave(QLineEdit* edit, const QString& text)
-{
-    edit->setFocus();
-    edit->selectAll();
-    if (text.isEmpty())
-        QTest::keyClick(edit, Qt::Key_Backspace);
-    else
-        QTest::keyClicks(edit, text);
-    QFocusEvent leaving(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(edit, &leaving);
-}
-
 void Release(QWidget* widget)
 {
     QTest::mouseRelease(widget, Qt::LeftButton, {}, widget->rect().center());
