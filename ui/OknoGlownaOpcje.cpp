@@ -4,14 +4,12 @@
 #include "ui/OknoGlowna.h"
 
 #include "common/NumberFormat.h"
-#include "measure/RecordingControl.h"
 #include "settings/AdvancedSettings.h"
 #include "settings/OknoCzasUsredniania.h"
 #include "ui/ChartView.h"
 #include "ui/OknoOpcjeWykresu.h"
 
 #include <QCoreApplication>
-#include <QWidget>
 #include <algorithm>
 #include <cmath>
 #include <limits>
