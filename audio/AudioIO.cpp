@@ -128,8 +128,8 @@ bool TAudioIO::OpenStream(TWaveDirection direction, TAudioIO& target, const char
         return false;
     }
     QString failure;
-    if (TDeviceServices::Open(direction, DeviceNumber, Format, EffectiveBufferSize, receiver->Channel(),
-                              Stream, failure) != DeviceOk) {
+    if (TDeviceServices::Open(direction, DeviceNumber, ChosenName, Format, EffectiveBufferSize,
+                              receiver->Channel(), Stream, failure, ChosenMissing) != DeviceOk) {
         delete receiver;
         ErrorText = failure.left(255);
         return false;

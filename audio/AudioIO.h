@@ -12,6 +12,7 @@
 #include "audio/CallBackWin.h"
 #include "audio/WaveFormat.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -50,6 +51,12 @@ public:
     void SetQuantization(std::uint16_t bits); // below 8 -> 8, above 8 -> 16
     std::uint32_t WaveDevice() const { return DeviceNumber; }
     void SetWaveDevice(std::uint32_t device) { DeviceNumber = device; } // WaveMapper: the default device
+    // The device chosen by its stable name (TDeviceServices::Devices), which outlives the numbering;
+    // empty: the device WaveDevice numbers. Read at every open.
+    QByteArray DeviceName() const { return ChosenName; }
+    void SetDeviceName(const QByteArray& name) { ChosenName = name; }
+    // The last open found no device of that name and opened the default device instead.
+    bool DeviceMissing() const { return ChosenMissing; }
     const TWaveFormat& WaveFormat() const { return Format; }
 
     bool DeviceOpen() const { return Stream != nullptr; }
@@ -94,6 +101,8 @@ protected:
     bool IsPaused = false;
     TWaveFormat Format;
     std::uint32_t DeviceNumber = WaveMapper;
+    QByteArray ChosenName;
+    bool ChosenMissing = false;
     int Ring = 0;
     bool KeepStreaming = false;
     QString ErrorText;

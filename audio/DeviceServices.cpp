@@ -5,12 +5,16 @@
 #include "audio/PulseService.h"
 #include "audio/VirtualCard.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QtGlobal>
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 
-const QString VirtualCardName = QStringLiteral("Wirtualna karta dźwiękowa");
+const QString VirtualCardDescription = QStringLiteral("Wirtualna karta dźwiękowa");
 
 bool& VirtualOnlyFlag()
 {
@@ -26,24 +30,47 @@ TPulseService& Server()
 
 struct TNumbering
 {
-    std::vector<TServerDevice> Devices; // in number order; the virtual card is the one without a name
+    TDeviceLists Devices;
+    int Result = DeviceOk; // DeviceTimedOut: the server stopped answering, and nothing may be opened
     QString WhyNoServer;
 };
 
-TNumbering Number(TWaveDirection direction)
+TNumbering Number()
 {
     TNumbering numbering;
+    TServerDevices server;
     if (!VirtualOnlyFlag())
-        numbering.Devices = Server().Devices(direction, numbering.WhyNoServer);
-    const bool anyReal = std::any_of(numbering.Devices.begin(), numbering.Devices.end(),
-                                     [](const TServerDevice& device) { return !device.Dummy; });
-    const TServerDevice card{QByteArray(), VirtualCardName, false};
-    // With no real device the program still shows something: the virtual card becomes the default.
-    numbering.Devices.insert(anyReal ? numbering.Devices.end() : numbering.Devices.begin(), card);
+        numbering.Result = Server().Devices(server, numbering.WhyNoServer);
+    const auto number = [](const std::vector<TServerDevice>& devices, std::vector<TDeviceEntry>& numbered) {
+        bool anyReal = false;
+        for (const TServerDevice& device : devices) {
+            numbered.push_back({device.Name, device.Description, device.Monitor});
+            anyReal = anyReal || !device.Dummy;
+        }
+        // With no real device the program still shows something: the virtual card becomes the default.
+        const TDeviceEntry card{TDeviceServices::VirtualCardName, VirtualCardDescription};
+        numbered.insert(anyReal ? numbered.end() : numbered.begin(), card);
+    };
+    number(server.Inputs, numbering.Devices.Inputs);
+    number(server.Outputs, numbering.Devices.Outputs);
     return numbering;
 }
 
 } // namespace
+
+const QByteArray TDeviceServices::VirtualCardName = QByteArrayLiteral("virtual-card");
+
+TDeviceWatch::TDeviceWatch(int descriptor, QObject* parent) : QObject(parent)
+{
+    if (descriptor < 0)
+        return;
+    Notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+    connect(Notifier, &QSocketNotifier::activated, this, [this, descriptor] {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = read(descriptor, &count, sizeof count);
+        emit DevicesChanged();
+    });
+}
 
 void TDeviceServices::UseVirtualCardOnly(bool only)
 {
@@ -56,14 +83,9 @@ TVirtualCard& TDeviceServices::VirtualCard()
     return card;
 }
 
-const QByteArray TDeviceServices::VirtualCardName = QByteArrayLiteral("virtual-card");
-
-std::vector<TDeviceEntry> TDeviceServices::Devices(TWaveDirection direction)
+TDeviceLists TDeviceServices::AllDevices()
 {
-    std::vector<TDeviceEntry> devices;
-    for (const TServerDevice& device : Number(direction).Devices)
-        devices.push_back({device.Name.isEmpty() ? VirtualCardName : device.Name, device.Description});
-    return devices;
+    return Number().Devices;
 }
 
 QStringList TDeviceServices::DeviceNames(TWaveDirection direction)
@@ -76,23 +98,41 @@ QStringList TDeviceServices::DeviceNames(TWaveDirection direction)
 
 QString TDeviceServices::ServerStatus()
 {
-    return VirtualOnlyFlag() ? QStringLiteral("The sound server is not used")
-                             : Number(TWaveDirection::Output).WhyNoServer;
+    return VirtualOnlyFlag() ? QStringLiteral("The sound server is not used") : Number().WhyNoServer;
 }
 
-int TDeviceServices::Open(TWaveDirection direction, std::uint32_t device, const TWaveFormat& format,
-                          int blockBytes, TNotificationChannel& channel,
-                          std::unique_ptr<TDeviceStream>& stream, QString& errorText)
+TDeviceWatch& TDeviceServices::Watch()
 {
-    const TNumbering numbering = Number(direction);
-    const std::size_t index = device == WaveMapper ? 0 : device;
+    // Owned by the application object, so that its notifier goes while the event loop still exists.
+    static QPointer<TDeviceWatch> watch;
+    if (!watch)
+        watch = new TDeviceWatch(Server().ChangeDescriptor(), QCoreApplication::instance());
+    return *watch;
+}
+
+int TDeviceServices::Open(TWaveDirection direction, std::uint32_t device, const QByteArray& name,
+                          const TWaveFormat& format, int blockBytes, TNotificationChannel& channel,
+                          std::unique_ptr<TDeviceStream>& stream, QString& errorText, bool& missing)
+{
+    const TNumbering numbering = Number();
+    const std::vector<TDeviceEntry>& devices = numbering.Devices.Of(direction);
+    std::size_t index = device == WaveMapper ? 0 : device;
+    missing = false;
+    if (!name.isEmpty()) {
+        const auto named = std::find_if(devices.begin(), devices.end(),
+                                        [&](const TDeviceEntry& entry) { return entry.Name == name; });
+        missing = named == devices.end();
+        index = missing ? 0 : static_cast<std::size_t>(named - devices.begin());
+    }
     int result;
-    if (index >= numbering.Devices.size())
+    if (numbering.Result == DeviceTimedOut) // never the virtual card in place of a server that hangs
+        result = DeviceTimedOut;
+    else if (index >= devices.size())
         result = DeviceBadNumber;
-    else if (numbering.Devices[index].Name.isEmpty())
+    else if (devices[index].Name == VirtualCardName)
         result = VirtualCard().Open(direction, format, channel, stream);
     else
-        result = Server().Open(direction, numbering.Devices[index].Name, format, blockBytes, channel, stream);
+        result = Server().Open(direction, devices[index].Name, format, blockBytes, channel, stream);
     if (result != DeviceOk) {
         errorText = ErrorText(result);
         return result;

@@ -168,6 +168,8 @@ QString DeviceResultText(int code)
         return QStringLiteral("The device's block queue is full");
     case DeviceBusy:
         return QStringLiteral("The device is already in use");
+    case DeviceTimedOut:
+        return QStringLiteral("The sound server does not answer");
     default:
         return QStringLiteral("Unknown device error %1").arg(code);
     }

@@ -21,6 +21,7 @@ enum TDeviceResult : int {
     DeviceRefused = -7,
     DeviceQueueFull = -8,
     DeviceBusy = -9,
+    DeviceTimedOut = -10,
 };
 
 // Input frames recorded while no block is queued, kept at the device as a card keeps them in its own

@@ -4,10 +4,19 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <utility>
 
 namespace {
+
+constexpr pa_usec_t WaitLimit = pa_usec_t(TPulseService::WaitLimitMs) * PA_USEC_PER_MSEC;
+constexpr pa_usec_t WatchInterval = 250 * PA_USEC_PER_MSEC;
+// The sink a server offers in place of a card when it finds none; its monitor is named after it.
+constexpr const char* StandInSink = "auto_null";
 
 // Holds the main loop's lock for a scope (UI thread only).
 class TLoopLock
@@ -22,73 +31,153 @@ private:
     pa_threaded_mainloop* Loop;
 };
 
-// Waits, with the lock held, for an operation to finish; its callbacks signal the loop.
-void Await(pa_threaded_mainloop* loop, pa_operation* operation)
+timeval After(pa_usec_t delay)
+{
+    timeval at{};
+    pa_timeval_add(pa_gettimeofday(&at), delay);
+    return at;
+}
+
+// A timer on the main loop that wakes the waiting thread when the time is up. Made and freed with the
+// lock held; without a timer the time counts as up at once, for a wait without an end is no option.
+class TDeadline
+{
+public:
+    TDeadline(pa_threaded_mainloop* loop, pa_usec_t limit)
+        : Loop(loop), Api(pa_threaded_mainloop_get_api(loop))
+    {
+        const timeval at = After(limit);
+        Event = Api->time_new(Api, &at, &TDeadline::Expire, this);
+    }
+    ~TDeadline()
+    {
+        if (Event)
+            Api->time_free(Event);
+    }
+    TDeadline(const TDeadline&) = delete;
+    TDeadline& operator=(const TDeadline&) = delete;
+    bool Passed() const { return Expired || !Event; }
+
+private:
+    static void Expire(pa_mainloop_api*, pa_time_event*, const timeval*, void* self)
+    {
+        auto* me = static_cast<TDeadline*>(self);
+        me->Expired = true;
+        pa_threaded_mainloop_signal(me->Loop, 0);
+    }
+
+    pa_threaded_mainloop* Loop;
+    pa_mainloop_api* Api;
+    pa_time_event* Event = nullptr;
+    bool Expired = false;
+};
+
+// Waits, with the lock held, until `done` holds; false when the deadline came first.
+template <class TDone> bool WaitUntil(pa_threaded_mainloop* loop, TDone done, pa_usec_t limit = WaitLimit)
+{
+    const TDeadline deadline(loop, limit);
+    while (!done()) {
+        if (deadline.Passed())
+            return false;
+        pa_threaded_mainloop_wait(loop);
+    }
+    return true;
+}
+
+// Waits, with the lock held, for an operation whose callbacks signal the loop. False when the server
+// did not finish it in time; it is cancelled then, so its callbacks never run on freed data.
+bool Await(pa_threaded_mainloop* loop, pa_operation* operation)
 {
     if (!operation)
-        return;
-    while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
-        pa_threaded_mainloop_wait(loop);
+        return true; // refused at once: nothing to wait for
+    const bool finished =
+        WaitUntil(loop, [operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
+    if (!finished)
+        pa_operation_cancel(operation);
     pa_operation_unref(operation);
+    return finished;
+}
+
+void Signal(pa_threaded_mainloop* loop)
+{
+    pa_threaded_mainloop_signal(loop, 0);
 }
 
 struct TListing
 {
     pa_threaded_mainloop* Loop;
-    std::vector<TServerDevice>* Devices;
-    QByteArray* DefaultName;
+    TServerDevices& Devices;
+    QByteArray DefaultSink, DefaultSource;
 };
 
-bool IsDummy(const char* name, const char* driver)
+QString Describe(const char* description, const char* name)
 {
-    const QByteArray device(name);
-    if (device.startsWith("tonvix_null")) // the test server's sink stands for a real card
-        return false;
-    return device.startsWith("auto_null") || (driver && std::strstr(driver, "null-sink"));
+    return QString::fromUtf8(description ? description : name);
 }
 
-void AddDevice(TListing& listing, const char* name, const char* description, bool dummy)
-{
-    TServerDevice device{QByteArray(name), QString::fromUtf8(description ? description : name), dummy};
-    if (device.Name == *listing.DefaultName)
-        listing.Devices->insert(listing.Devices->begin(), device);
-    else
-        listing.Devices->push_back(device);
-}
-
-void DefaultSink(pa_context*, const pa_server_info* info, void* self)
+void ServerInfo(pa_context*, const pa_server_info* info, void* self)
 {
     auto* listing = static_cast<TListing*>(self);
-    if (info && info->default_sink_name)
-        *listing->DefaultName = info->default_sink_name;
-    pa_threaded_mainloop_signal(listing->Loop, 0);
-}
-
-void DefaultSource(pa_context*, const pa_server_info* info, void* self)
-{
-    auto* listing = static_cast<TListing*>(self);
-    if (info && info->default_source_name)
-        *listing->DefaultName = info->default_source_name;
-    pa_threaded_mainloop_signal(listing->Loop, 0);
+    if (info) {
+        listing->DefaultSink = info->default_sink_name;
+        listing->DefaultSource = info->default_source_name;
+    }
+    Signal(listing->Loop);
 }
 
 void ListSink(pa_context*, const pa_sink_info* info, int last, void* self)
 {
     auto* listing = static_cast<TListing*>(self);
     if (!last && info)
-        AddDevice(*listing, info->name, info->description, IsDummy(info->name, info->driver));
-    pa_threaded_mainloop_signal(listing->Loop, 0);
+        listing->Devices.Outputs.push_back({QByteArray(info->name), Describe(info->description, info->name),
+                                            qstrcmp(info->name, StandInSink) == 0});
+    Signal(listing->Loop);
 }
 
+// Sinks are listed first: a monitor is shown by the description of the sink it records, whatever
+// language the server describes monitors in.
 void ListSource(pa_context*, const pa_source_info* info, int last, void* self)
 {
     auto* listing = static_cast<TListing*>(self);
     if (!last && info) {
-        // A monitor is as real as the sink it listens to.
-        const char* dummyOf = info->monitor_of_sink_name ? info->monitor_of_sink_name : info->name;
-        AddDevice(*listing, info->name, info->description, IsDummy(dummyOf, info->driver));
+        TServerDevice device{QByteArray(info->name), Describe(info->description, info->name)};
+        if (info->monitor_of_sink != PA_INVALID_INDEX) {
+            device.Monitor = true;
+            device.Dummy = qstrcmp(info->monitor_of_sink_name, StandInSink) == 0;
+            for (const TServerDevice& sink : listing->Devices.Outputs)
+                if (sink.Name == info->monitor_of_sink_name)
+                    device.Description = QStringLiteral("Monitor: ") + sink.Description;
+        }
+        listing->Devices.Inputs.push_back(device);
     }
-    pa_threaded_mainloop_signal(listing->Loop, 0);
+    Signal(listing->Loop);
+}
+
+void DefaultFirst(std::vector<TServerDevice>& devices, const QByteArray& defaultName)
+{
+    const auto found = std::find_if(devices.begin(), devices.end(),
+                                    [&](const TServerDevice& device) { return device.Name == defaultName; });
+    if (found != devices.end())
+        std::rotate(devices.begin(), found, found + 1);
+}
+
+void Notify(int descriptor)
+{
+    if (descriptor < 0)
+        return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(descriptor, &one, sizeof one);
+}
+
+// Main-loop thread: a device came or went, or the default changed. Changes of a device's state or
+// volume are not news for the lists.
+void DevicesChanged(pa_context*, pa_subscription_event_type_t event, std::uint32_t, void* descriptor)
+{
+    const unsigned facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    const unsigned type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    const bool device = facility == PA_SUBSCRIPTION_EVENT_SINK || facility == PA_SUBSCRIPTION_EVENT_SOURCE;
+    if ((device && type != PA_SUBSCRIPTION_EVENT_CHANGE) || facility == PA_SUBSCRIPTION_EVENT_SERVER)
+        Notify(*static_cast<int*>(descriptor));
 }
 
 } // namespace
@@ -99,14 +188,13 @@ void ListSource(pa_context*, const pa_source_info* info, int last, void* self)
 class TPulseStream final : public TDeviceStream
 {
 public:
-    TPulseStream(pa_threaded_mainloop* loop, int& openStreams, TWaveDirection direction,
-                 TNotificationChannel& channel)
-        : TDeviceStream(channel), Loop(loop), OpenStreams(openStreams), Direction(direction)
+    TPulseStream(TPulseService& service, TWaveDirection direction, TNotificationChannel& channel)
+        : TDeviceStream(channel), Service(service), Loop(service.Loop), Direction(direction)
     {
-        ++OpenStreams;
+        ++Service.OpenStreams;
     }
 
-    int Connect(pa_context* context, const QByteArray& name, const TWaveFormat& format, int blockBytes)
+    int Connect(const QByteArray& name, const TWaveFormat& format, int blockBytes)
     {
         pa_sample_spec sampleSpec{format.BitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE,
                                   format.FramesPerSecond, static_cast<std::uint8_t>(format.Channels)};
@@ -115,13 +203,18 @@ public:
         // Half a second held on our side, so that a UI thread late by less loses no recorded frames.
         if (Direction == TWaveDirection::Input)
             Held.Allocate(format.FramesPerSecond / 2, pa_frame_size(&sampleSpec));
+        BlockUsec = pa_bytes_to_usec(static_cast<std::uint64_t>(blockBytes), &sampleSpec);
+        pa_context* context = Service.Context;
         TLoopLock lock(Loop);
+        if (!FindIdleSink(context, name))
+            return Unanswered();
         Stream = pa_stream_new(context, "Tonvix", &sampleSpec, nullptr);
         if (!Stream)
             return pa_context_errno(context);
         pa_stream_set_state_callback(Stream, &TPulseStream::StateChanged, this);
         // The server keeps about one block: a block is done when the server has taken it, so the
-        // blocks come back at the pace of playing and recording.
+        // blocks come back at the pace of playing and recording; and a start waits for one block's
+        // latency, not for whatever the device had before.
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<std::uint32_t>(-1);
         attributes.prebuf = static_cast<std::uint32_t>(-1);
@@ -141,27 +234,34 @@ public:
             pa_stream_set_read_callback(Stream, &TPulseStream::Readable, this);
             pa_stream_set_overflow_callback(Stream, &TPulseStream::Xrun, this);
             // Recording waits for the start.
+            Corked = true;
             result = pa_stream_connect_record(Stream, name.constData(), &attributes,
                                               static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED));
         }
         if (result < 0)
             return pa_context_errno(context);
-        pa_stream_state_t state;
-        while ((state = pa_stream_get_state(Stream)) != PA_STREAM_READY && PA_STREAM_IS_GOOD(state))
-            pa_threaded_mainloop_wait(Loop);
+        pa_stream_state_t state = PA_STREAM_UNCONNECTED;
+        if (!WaitUntil(Loop, [&] {
+                state = pa_stream_get_state(Stream);
+                return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+            }))
+            return Unanswered();
         if (state != PA_STREAM_READY)
             return pa_context_errno(context);
         Ready = true;
+        StartWatch();
+        if (Direction == TWaveDirection::Output && !RestartIdleSink())
+            return Unanswered();
         return DeviceOk;
     }
 
     ~TPulseStream() override
     {
-        if (Stream) {
+        {
             TLoopLock lock(Loop);
             Release();
         }
-        --OpenStreams;
+        --Service.OpenStreams;
     }
 
     int Queue(TWaveHeader& header) override
@@ -171,6 +271,8 @@ public:
             return LostCode;
         if (!(header.Flags & WaveHeaderPrepared))
             return DeviceUnprepared;
+        if (!Front())
+            Progress = pa_rtclock_now(); // the time without blocks was no stall
         if (!Push(header))
             return DeviceQueueFull;
         Flushed = false;
@@ -180,14 +282,22 @@ public:
             CompleteFromHeld();
         return DeviceOk;
     }
-    int Start() override { return Cork(false); }
+    int Start() override
+    {
+        const int result = Cork(false);
+        if (result != DeviceOk)
+            return result;
+        TLoopLock lock(Loop);
+        return RestartIdleSink() ? DeviceOk : Unanswered();
+    }
     int Pause() override { return Cork(true); }
     int Restart() override { return Cork(false); }
     int Reset() override
     {
         TLoopLock lock(Loop);
-        if (!Lost)
-            Await(Loop, pa_stream_flush(Stream, &TPulseStream::Done, this));
+        // The queued blocks come back whether the server answers or not.
+        if (!Lost && !Await(Loop, pa_stream_flush(Stream, &TPulseStream::Done, this)))
+            Unanswered();
         CompleteAll();
         Held.Clear();
         Flushed = true;
@@ -208,7 +318,7 @@ private:
         return DeviceOk;
     }
     // With the lock held. A drain also starts a stream that never held enough to start by itself. The
-    // wait is bounded, in case the server never answers: twice what it may hold, and a second more.
+    // wait is bounded: twice what the server may hold, and a second more.
     void PlayOut()
     {
         pa_stream_set_underflow_callback(Stream, nullptr, nullptr); // running empty is the end here
@@ -218,21 +328,20 @@ private:
         const pa_buffer_attr* attributes = pa_stream_get_buffer_attr(Stream);
         const pa_usec_t held =
             attributes ? pa_bytes_to_usec(attributes->tlength, pa_stream_get_sample_spec(Stream)) : 0;
-        timeval deadline{};
-        pa_timeval_add(pa_gettimeofday(&deadline), 2 * held + PA_USEC_PER_SEC);
-        pa_mainloop_api* api = pa_threaded_mainloop_get_api(Loop);
-        TimedOut = false;
-        pa_time_event* timer = api->time_new(api, &deadline, &TPulseStream::Timeout, this);
-        while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING && !TimedOut && !Lost)
-            pa_threaded_mainloop_wait(Loop);
+        WaitUntil(
+            Loop, [&] { return Lost || pa_operation_get_state(operation) != PA_OPERATION_RUNNING; },
+            2 * held + PA_USEC_PER_SEC);
         if (pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
             pa_operation_cancel(operation);
-        if (timer)
-            api->time_free(timer);
         pa_operation_unref(operation);
     }
     void Release()
     {
+        if (Watch) {
+            pa_mainloop_api* api = pa_threaded_mainloop_get_api(Loop);
+            api->time_free(Watch);
+            Watch = nullptr;
+        }
         if (!Stream)
             return;
         pa_stream_set_state_callback(Stream, nullptr, nullptr);
@@ -250,9 +359,96 @@ private:
         TLoopLock lock(Loop);
         if (Lost)
             return LostCode;
-        Await(Loop, pa_stream_cork(Stream, cork ? 1 : 0, &TPulseStream::Done, this));
+        if (!Await(Loop, pa_stream_cork(Stream, cork ? 1 : 0, &TPulseStream::Done, this)))
+            return Unanswered();
         Corked = cork;
+        Progress = pa_rtclock_now();
         return DeviceOk;
+    }
+
+    // With the lock held. An idle sink keeps the latency it last had (seconds, for a sink that renders
+    // ahead) until its current cycle ends, however short a latency a new stream asks for, and would
+    // hold back the first block of a start by as much. Such a sink is suspended and resumed once the
+    // stream asks for its latency, which starts the sink's cycle afresh at that latency. Only an idle
+    // sink is touched: nothing plays into it, so nobody hears the restart. False: no answer in time.
+    bool FindIdleSink(pa_context* context, const QByteArray& name)
+    {
+        if (Direction == TWaveDirection::Output)
+            return Await(Loop,
+                         pa_context_get_sink_info_by_name(context, name.constData(), &IdleSinkInfo, this));
+        const auto monitored = [](pa_context*, const pa_source_info* info, int last, void* self) {
+            auto* me = static_cast<TPulseStream*>(self);
+            if (!last && info)
+                me->IdleSink = info->monitor_of_sink;
+            Signal(me->Loop);
+        };
+        if (!Await(Loop, pa_context_get_source_info_by_name(context, name.constData(), monitored, this)))
+            return false;
+        const std::uint32_t sink = std::exchange(IdleSink, PA_INVALID_INDEX);
+        if (sink == PA_INVALID_INDEX)
+            return true; // a source of its own, which takes a new latency at once
+        return Await(Loop, pa_context_get_sink_info_by_index(context, sink, &IdleSinkInfo, this));
+    }
+    static void IdleSinkInfo(pa_context*, const pa_sink_info* info, int last, void* self)
+    {
+        auto* me = static_cast<TPulseStream*>(self);
+        if (!last && info && info->state == PA_SINK_IDLE && info->configured_latency > me->BlockUsec)
+            me->IdleSink = info->index;
+        Signal(me->Loop);
+    }
+    bool RestartIdleSink()
+    {
+        if (IdleSink == PA_INVALID_INDEX)
+            return true;
+        pa_context* context = pa_stream_get_context(Stream);
+        const std::uint32_t sink = std::exchange(IdleSink, PA_INVALID_INDEX);
+        const auto done = [](pa_context*, int, void* self) {
+            Signal(static_cast<TPulseStream*>(self)->Loop);
+        };
+        return Await(Loop, pa_context_suspend_sink_by_index(context, sink, 1, done, this)) &&
+               Await(Loop, pa_context_suspend_sink_by_index(context, sink, 0, done, this));
+    }
+
+    // With the lock held: the queued blocks come back at once and the stream accepts nothing more.
+    void GoLost(int code)
+    {
+        if (Lost)
+            return;
+        Lost = true;
+        LostCode = code != 0 ? code : DeviceLost;
+        CompleteAll();
+        Held.Clear();
+        Signal(Loop);
+    }
+    // With the lock held: the server did not answer in time. The stream is given up, and the
+    // connection is made anew for the next open.
+    int Unanswered()
+    {
+        Service.Unanswered = true;
+        GoLost(DeviceTimedOut);
+        return DeviceTimedOut;
+    }
+
+    // A stream with blocks queued that moves no frames while it runs has a server that stopped
+    // answering (or a device that stopped without saying so); it is lost like a device that went.
+    void StartWatch()
+    {
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(Loop);
+        Progress = pa_rtclock_now();
+        const timeval at = After(WatchInterval);
+        Watch = api->time_new(api, &at, &TPulseStream::CheckProgress, this);
+    }
+    static void CheckProgress(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self)
+    {
+        auto* me = static_cast<TPulseStream*>(self);
+        if (!me->Lost && !me->Corked && me->Front() &&
+            pa_rtclock_now() - me->Progress > WaitLimit + 2 * me->BlockUsec) {
+            me->Service.Unanswered = true;
+            me->GoLost(DeviceTimedOut);
+            return;
+        }
+        const timeval at = After(WatchInterval);
+        api->time_restart(event, &at);
     }
 
     // Main-loop thread (or the UI thread holding the lock): copy queued blocks into the server's buffer.
@@ -272,6 +468,7 @@ private:
                 pa_stream_write(Stream, target, size, nullptr, 0, PA_SEEK_RELATIVE);
                 FrontOffset += static_cast<std::uint32_t>(size);
                 wanted -= size;
+                Progress = pa_rtclock_now();
             }
             if (FrontOffset >= header->BufferLength)
                 CompleteFront();
@@ -288,6 +485,7 @@ private:
             if (Record(static_cast<const char*>(data), size, Silence()))
                 XrunCount.fetch_add(1, std::memory_order_relaxed);
             pa_stream_drop(Stream);
+            Progress = pa_rtclock_now();
         }
     }
     int Silence() const { return pa_stream_get_sample_spec(Stream)->format == PA_SAMPLE_U8 ? 0x80 : 0; }
@@ -295,16 +493,9 @@ private:
     static void StateChanged(pa_stream* stream, void* self)
     {
         auto* me = static_cast<TPulseStream*>(self);
-        const pa_stream_state_t state = pa_stream_get_state(stream);
-        if (me->Ready && !PA_STREAM_IS_GOOD(state)) { // the server or the device went away
-            me->Lost = true;
-            me->LostCode = pa_context_errno(pa_stream_get_context(stream));
-            if (me->LostCode == 0)
-                me->LostCode = DeviceLost;
-            me->CompleteAll();
-            me->Held.Clear();
-        }
-        pa_threaded_mainloop_signal(me->Loop, 0);
+        if (me->Ready && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) // the server or the device went
+            me->GoLost(pa_context_errno(pa_stream_get_context(stream)));
+        Signal(me->Loop);
     }
     static void Writable(pa_stream*, std::size_t wanted, void* self)
     {
@@ -315,35 +506,31 @@ private:
     {
         static_cast<TPulseStream*>(self)->XrunCount.fetch_add(1, std::memory_order_relaxed);
     }
-    static void Done(pa_stream*, int, void* self)
-    {
-        pa_threaded_mainloop_signal(static_cast<TPulseStream*>(self)->Loop, 0);
-    }
-    static void Timeout(pa_mainloop_api*, pa_time_event*, const timeval*, void* self)
-    {
-        auto* me = static_cast<TPulseStream*>(self);
-        me->TimedOut = true;
-        pa_threaded_mainloop_signal(me->Loop, 0);
-    }
+    static void Done(pa_stream*, int, void* self) { Signal(static_cast<TPulseStream*>(self)->Loop); }
 
+    TPulseService& Service; // outlives every stream on it
     pa_threaded_mainloop* Loop;
-    int& OpenStreams; // the main loop outlives every stream on it
     TWaveDirection Direction;
     pa_stream* Stream = nullptr;
+    pa_time_event* Watch = nullptr;
+    pa_usec_t BlockUsec = 0;
+    pa_usec_t Progress = 0;                    // when frames last moved (or the stream was last started)
+    std::uint32_t IdleSink = PA_INVALID_INDEX; // the sink to restart once the stream runs
     bool Ready = false;
     bool Lost = false;
     bool Flushed = false; // reset since the last block was queued
-    bool Corked = false;  // output: paused
-    bool TimedOut = false;
+    bool Corked = false;  // output: paused; input: not started yet
     int LostCode = DeviceLost;
     std::atomic<std::uint64_t> XrunCount{0};
 };
 
-TPulseService::TPulseService() = default;
+TPulseService::TPulseService() : ChangeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 TPulseService::~TPulseService()
 {
     Disconnect();
+    if (ChangeFd >= 0)
+        close(ChangeFd);
 }
 
 void TPulseService::Disconnect()
@@ -361,83 +548,101 @@ void TPulseService::Disconnect()
     }
 }
 
-namespace {
-void ContextChanged(pa_context*, void* loop)
+int TPulseService::Connect(QString& whyNot)
 {
-    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
-}
-} // namespace
-
-bool TPulseService::Connect(QString& whyNot)
-{
-    if (Context) {
+    if (Context && !Unanswered) {
         TLoopLock lock(Loop);
         if (pa_context_get_state(Context) == PA_CONTEXT_READY)
-            return true;
+            return DeviceOk;
     }
-    if (OpenStreams > 0) { // streams of the lost connection still wait for their close
-        whyNot = QStringLiteral("The connection to the sound server was lost");
-        return false;
+    if (OpenStreams > 0) { // the streams of the old connection still wait for their close
+        whyNot = Unanswered ? DeviceResultText(DeviceTimedOut)
+                            : QStringLiteral("The connection to the sound server was lost");
+        return Unanswered ? DeviceTimedOut : DeviceNoServer;
     }
     Disconnect();
+    Unanswered = false;
     Loop = pa_threaded_mainloop_new();
     Context = Loop ? pa_context_new(pa_threaded_mainloop_get_api(Loop), "Tonvix") : nullptr;
-    if (!Context) {
+    if (!Context || pa_threaded_mainloop_start(Loop) < 0) {
         whyNot = QStringLiteral("The sound server's client could not be set up");
         Disconnect();
-        return false;
+        return DeviceNoServer;
     }
-    pa_context_set_state_callback(Context, &ContextChanged, Loop);
-    if (pa_threaded_mainloop_start(Loop) < 0) {
-        whyNot = QStringLiteral("The sound server's client could not be set up");
-        Disconnect();
-        return false;
-    }
-    pa_context_state_t state;
+    // Main-loop thread. A connection that fails takes the server's devices with it.
+    const auto changed = [](pa_context* context, void* self) {
+        const auto* service = static_cast<TPulseService*>(self);
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+            Notify(service->ChangeFd);
+        Signal(service->Loop);
+    };
+    bool answered = true;
+    pa_context_state_t state = PA_CONTEXT_FAILED;
     {
         TLoopLock lock(Loop);
-        if (pa_context_connect(Context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
-            while ((state = pa_context_get_state(Context)) != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(state))
-                pa_threaded_mainloop_wait(Loop);
-        } else {
-            state = PA_CONTEXT_FAILED;
-        }
-        if (state != PA_CONTEXT_READY)
+        pa_context_set_state_callback(Context, changed, this);
+        if (pa_context_connect(Context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0)
+            answered = WaitUntil(Loop, [&] {
+                state = pa_context_get_state(Context);
+                return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
+            });
+        if (state == PA_CONTEXT_READY)
+            Subscribe();
+        else if (!answered)
+            whyNot = DeviceResultText(DeviceTimedOut);
+        else
             whyNot = QStringLiteral("No sound server could be reached: %1")
                          .arg(QString::fromUtf8(pa_strerror(pa_context_errno(Context))));
     }
     if (state != PA_CONTEXT_READY) {
         Disconnect();
-        return false;
+        return answered ? DeviceNoServer : DeviceTimedOut;
     }
-    return true;
+    return DeviceOk;
 }
 
-std::vector<TServerDevice> TPulseService::Devices(TWaveDirection direction, QString& whyNone)
+// With the lock held. The answer is not waited for: the lists are read anew when a change comes.
+void TPulseService::Subscribe()
 {
-    std::vector<TServerDevice> devices;
-    if (!Connect(whyNone))
-        return devices;
-    QByteArray defaultName;
-    TListing listing{Loop, &devices, &defaultName};
-    const bool output = direction == TWaveDirection::Output;
+    pa_context_set_subscribe_callback(Context, &DevicesChanged, &ChangeFd);
+    const auto mask = static_cast<pa_subscription_mask_t>(
+        PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER);
+    if (pa_operation* operation = pa_context_subscribe(Context, mask, nullptr, nullptr))
+        pa_operation_unref(operation);
+}
+
+int TPulseService::Devices(TServerDevices& devices, QString& whyNone)
+{
+    devices = {};
+    const int connected = Connect(whyNone);
+    if (connected != DeviceOk)
+        return connected;
+    TListing listing{Loop, devices, {}, {}};
     TLoopLock lock(Loop);
-    Await(Loop, pa_context_get_server_info(Context, output ? &DefaultSink : &DefaultSource, &listing));
-    Await(Loop, output ? pa_context_get_sink_info_list(Context, &ListSink, &listing)
-                       : pa_context_get_source_info_list(Context, &ListSource, &listing));
-    if (devices.empty())
+    if (!Await(Loop, pa_context_get_server_info(Context, &ServerInfo, &listing)) ||
+        !Await(Loop, pa_context_get_sink_info_list(Context, &ListSink, &listing)) ||
+        !Await(Loop, pa_context_get_source_info_list(Context, &ListSource, &listing))) {
+        Unanswered = true;
+        devices = {};
+        whyNone = DeviceResultText(DeviceTimedOut);
+        return DeviceTimedOut;
+    }
+    DefaultFirst(devices.Outputs, listing.DefaultSink);
+    DefaultFirst(devices.Inputs, listing.DefaultSource);
+    if (devices.Outputs.empty() && devices.Inputs.empty())
         whyNone = QStringLiteral("The sound server offers no device");
-    return devices;
+    return DeviceOk;
 }
 
 int TPulseService::Open(TWaveDirection direction, const QByteArray& name, const TWaveFormat& format,
                         int blockBytes, TNotificationChannel& channel, std::unique_ptr<TDeviceStream>& stream)
 {
     QString whyNot;
-    if (!Connect(whyNot))
-        return DeviceNoServer;
-    auto opened = std::make_unique<TPulseStream>(Loop, OpenStreams, direction, channel);
-    const int result = opened->Connect(Context, name, format, blockBytes);
+    const int connected = Connect(whyNot);
+    if (connected != DeviceOk)
+        return connected;
+    auto opened = std::make_unique<TPulseStream>(*this, direction, channel);
+    const int result = opened->Connect(name, format, blockBytes);
     if (result == DeviceOk)
         stream = std::move(opened);
     return result;

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -16,30 +18,51 @@ struct TServerDevice
 {
     QByteArray Name;
     QString Description;
-    bool Dummy = false; // a null or dummy sink (or its monitor) rather than a card
+    bool Dummy = false;   // the server's own stand-in for a missing card, or its monitor
+    bool Monitor = false; // a source that records what one of the sinks plays
+};
+
+// The devices of both directions, each list with the server's default device first.
+struct TServerDevices
+{
+    std::vector<TServerDevice> Inputs, Outputs;
 };
 
 // The sound server through its client API: a threaded main loop whose thread only copies frames
-// between the streams and the queued blocks. Connects on first use and again after the server went away.
+// between the streams and the queued blocks. Connects on first use and again after the server went
+// away or stopped answering. Every wait of the UI thread on the server ends after WaitLimitMs at the
+// latest, and a stream that has queued blocks but moves no frames for as long is taken as lost.
 class TPulseService
 {
 public:
+    static constexpr int WaitLimitMs = 2000;
+
     TPulseService();
     ~TPulseService();
     TPulseService(const TPulseService&) = delete;
     TPulseService& operator=(const TPulseService&) = delete;
 
-    // The server's default device of the direction first. Empty with a reason when no server answers.
-    std::vector<TServerDevice> Devices(TWaveDirection direction, QString& whyNone);
+    // DeviceOk; DeviceNoServer when no server can be reached (whyNone says why); DeviceTimedOut when
+    // the server stopped answering.
+    int Devices(TServerDevices& devices, QString& whyNone);
     int Open(TWaveDirection direction, const QByteArray& name, const TWaveFormat& format, int blockBytes,
              TNotificationChannel& channel, std::unique_ptr<TDeviceStream>& stream);
     static QString ErrorText(int code);
 
+    // Becomes readable (an eventfd) when the server reports a device that came or went, or a new
+    // default device; reading it clears it. -1 when it could not be made.
+    int ChangeDescriptor() const { return ChangeFd; }
+
 private:
-    bool Connect(QString& whyNot);
+    friend class TPulseStream;
+
+    int Connect(QString& whyNot);
     void Disconnect();
+    void Subscribe();
 
     pa_threaded_mainloop* Loop = nullptr;
     pa_context* Context = nullptr;
     int OpenStreams = 0;
+    std::atomic<bool> Unanswered{false}; // a wait ran out: the connection is made anew when it can be
+    int ChangeFd = -1;
 };

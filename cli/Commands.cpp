@@ -38,32 +38,24 @@ int Failure(const QString& text)
     return ExitFailure;
 }
 
-// The number of the device of that stable name among those of the direction, or nothing. The one place
-// that turns the names the user gives into the device services' numbering.
-std::optional<std::uint32_t> DeviceNumber(TWaveDirection direction, const QString& name)
-{
-    const std::vector<TDeviceEntry> devices = TDeviceServices::Devices(direction);
-    const auto found = std::find_if(devices.begin(), devices.end(), [&](const TDeviceEntry& device) {
-        return device.Name == name.toUtf8();
-    });
-    if (found == devices.end())
-        return std::nullopt;
-    return static_cast<std::uint32_t>(found - devices.begin());
-}
-
+// The device the option names, by its stable name; without the option the window's choice (the
+// settings' "Devices") holds. A name that no device has is refused: a measurement never moves to
+// another device than the one the user asked for.
 bool ChooseDevice(TAudioIO& component, TWaveDirection direction, const std::optional<QString>& name,
                   QString& failure)
 {
     if (!name)
-        return true; // the default device, as the window opens it
-    const std::optional<std::uint32_t> number = DeviceNumber(direction, *name);
-    if (!number) {
+        return true;
+    const std::vector<TDeviceEntry> devices = TDeviceServices::Devices(direction);
+    const bool known = std::any_of(devices.begin(), devices.end(),
+                                   [&](const TDeviceEntry& device) { return device.Name == name->toUtf8(); });
+    if (!known) {
         failure = QStringLiteral("Nie ma urządzenia ") +
                   (direction == TWaveDirection::Input ? QStringLiteral("wejściowego") : QStringLiteral("wyjściowego")) +
                   QStringLiteral(" o nazwie „") + *name + QStringLiteral("”. Nazwy urządzeń podaje: tonvix-cli devices");
         return false;
     }
-    component.SetWaveDevice(*number);
+    component.SetDeviceName(name->toUtf8());
     return true;
 }
 

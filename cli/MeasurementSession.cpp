@@ -24,6 +24,9 @@ TMeasurementSession::TMeasurementSession()
     audAudioOut.OnFillBuffer = [this](char* buffer, int& size) { return Generator->FillOutputBlock(buffer, size); };
     audAudioIn.OnStop = [this](QObject*) { DeviceClosed(audAudioIn, QStringLiteral("wejściowe")); };
     audAudioOut.OnStop = [this](QObject*) { DeviceClosed(audAudioOut, QStringLiteral("wyjściowe")); };
+    // The device chosen in the window that is absent now: the default one measures, and the user is told.
+    audAudioIn.OnStart = [this](QObject*) { DeviceOpened(audAudioIn, QStringLiteral("wejściowego")); };
+    audAudioOut.OnStart = [this](QObject*) { DeviceOpened(audAudioOut, QStringLiteral("wyjściowego")); };
     // Points are taken at these ticks, as in the window: a coarse timer would let them wander.
     tmrTimer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tmrTimer, &QTimer::timeout, [this] { Meter->Tick(); });
@@ -118,6 +121,13 @@ void TMeasurementSession::DeviceClosed(const TAudioIO& device, const QString& wh
                 (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')')) +
                 QStringLiteral("; zmierzone wartości zostają zapisane.\n");
     End(TEnd::Failed);
+}
+
+void TMeasurementSession::DeviceOpened(const TAudioIO& device, const QString& which)
+{
+    if (device.DeviceMissing())
+        PrintMessage(QStringLiteral("Brak urządzenia ") + which + QStringLiteral(" „") +
+                     QString::fromUtf8(device.DeviceName()) + QStringLiteral("”; używane jest urządzenie domyślne."));
 }
 
 QString TMeasurementSession::ReadoutsText() const

@@ -118,6 +118,7 @@ public:
 private:
     TEnd Run(TProgress& progress);
     void End(TEnd end);
+    void DeviceOpened(const TAudioIO& device, const QString& which);
     void DeviceClosed(const TAudioIO& device, const QString& which);
     QString ReadoutsText() const;
 

@@ -54,6 +54,8 @@ public:
     void StepAveraging(); // F4: S -> F -> I -> S; "Inny" and "Brak" stay
 
     void ResetTime(); // "Zeruj czas"
+    // From the start to the stop, the settling wait included.
+    bool InProgress() const { return Active; }
     // Axis set-up of the sound-pressure kind; an action as caller leaves the time axis alone.
     void SetUpAxes(bool callerIsAction);
 

@@ -72,3 +72,8 @@ void TSineGenerator::Fill(TMeasurementState& state, int frameRate, char* buffer,
     state.PreviousPhase = state.GeneratorPhase;
     state.GeneratorPhase = NextPhase((n / F) * StepPi * 2 * f + state.PreviousPhase);
 }
+
+int AmplitudeMillivolts(const TMeasurementState& state)
+{
+    return state.Amplitude / std::max(state.AmplitudeConst, 1);
+}

@@ -5,6 +5,9 @@
 
 // The test tone of the sweep and of calibration: fills every output block with a sine at the current
 // GeneratorFrequency and Amplitude, continuing the phase where the previous block ended.
+// The generator amplitude in mV, as status panel 2 shows it: U[mV] = A[p] / K, K samples per mV.
+int AmplitudeMillivolts(const TMeasurementState& state);
+
 class TSineGenerator
 {
 public:

@@ -99,6 +99,12 @@ QString TSweep::PointsOnExit(const QString& text) const
     return text;
 }
 
+void TSweep::FrameRateChanged()
+{
+    SetBlocked(StartAboveNyquist, State.StartFreq > HalfFrameRate());
+    SetBlocked(StopAboveNyquist, State.StopFreq > HalfFrameRate());
+}
+
 void TSweep::SetBlocked(int reason, bool blocked)
 {
     State.SweepBlocked[static_cast<std::size_t>(reason)] = blocked;

@@ -81,6 +81,8 @@ public:
     QString StopFreqOnExit(const QString& text) const;
     QString PointsOnExit(const QString& text) const;
 
+    // The input's frame rate has changed: the frequencies are checked against its half again.
+    void FrameRateChanged();
     // A sweep may start: no reason blocks it, a series is there to receive the points and both
     // frequencies are usable.
     bool StartAllowed() const;

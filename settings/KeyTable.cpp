@@ -14,6 +14,7 @@ constexpr const char* Series = "Series";
 constexpr const char* Save = "Save";
 constexpr const char* Open = "Open";
 constexpr const char* Position = "Position";
+constexpr const char* Devices = "Devices";
 
 constexpr TKeyInfo Int(TKey key, const char* section, const char* name, int defaultValue, int scale = 1)
 {
@@ -163,6 +164,9 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
     Placed(Top, "Top"),
     Int(Width, Position, "Width", 600),
     Int(Height, Position, "Height", 440),
+
+    Text(InputDevice, Devices, "Input"),
+    Text(OutputDevice, Devices, "Output"),
 }};
 
 constexpr bool IndexedByKey()

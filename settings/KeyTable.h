@@ -90,6 +90,9 @@ enum class TKey : int {
     Top,
     Width,
     Height,
+    // "Devices": the stable names of the chosen sound devices; empty for the default device
+    InputDevice,
+    OutputDevice,
     Count
 };
 

@@ -1,8 +1,8 @@
 #include "settings/ProgramSettings.h"
 
 #include "audio/AudioIO.h"
-#include "common/NumberFormat.h"
 #include "measure/MeasurementState.h"
+#include "settings/AdvancedSettings.h"
 #include "settings/KeyTable.h"
 #include "settings/SettingsStore.h"
 #include "settings/WindowSettings.h"
@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int InputFrameBytes = 4;   // 16-bit stereo
-constexpr int OutputSampleBytes = 2; // 16-bit mono
 // A damaged file must not ask for blocks of gigabytes (or overflow the byte count): about 22 s at 48 kHz.
 constexpr int MaxBlockSamples = 1 << 20;
 
@@ -85,10 +83,8 @@ int BlockBytes(int samples, int bytesPerSample)
 // "%.2fms" of a block's duration; nothing for a rate that gives none.
 QString BlockDuration(const TAudioIO& audio, int bytesPerSample)
 {
-    if (audio.FrameRate() <= 0)
-        return QString();
-    const double milliseconds = audio.BufferSize() * 1000.0 / audio.FrameRate() / bytesPerSample;
-    return NumberFormat::Fixed(milliseconds, 0, 2) + QStringLiteral("ms");
+    const QString milliseconds = BlockDurationText(audio.BufferSize() / bytesPerSample, audio.FrameRate());
+    return milliseconds.isEmpty() ? milliseconds : milliseconds + QStringLiteral("ms");
 }
 
 } // namespace
@@ -183,6 +179,9 @@ void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audi
     position.Width = read.Integer(Width);
     position.Height = read.Integer(Height);
     position.WindowState = read.Integer(WindowState);
+
+    audioIn.SetDeviceName(read.Text(InputDevice).toUtf8());
+    audioOut.SetDeviceName(read.Text(OutputDevice).toUtf8());
 }
 
 bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO& audioOut,
@@ -282,5 +281,8 @@ bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO
         write.Integer(Width, position.Width);
         write.Integer(Height, position.Height);
     }
+
+    write.Text(InputDevice, QString::fromUtf8(audioIn.DeviceName()));
+    write.Text(OutputDevice, QString::fromUtf8(audioOut.DeviceName()));
     return store.Sync();
 }

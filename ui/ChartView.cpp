@@ -23,18 +23,24 @@ constexpr std::array<std::uint32_t, ChartSeriesCount> DefaultColours = {
 constexpr double ZoomInPercent = 101, ZoomOutPercent = 99;
 constexpr double SmallestZoomSpan = 0.1;
 
-QColor ColourFromBgr(std::uint32_t bgr)
-{
-    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                  static_cast<int>((bgr >> 16) & 0xFF));
-}
-
 bool Inside(const QCPRange& range, const QCPRange& limit)
 {
     return range.lower > limit.lower && range.upper < limit.upper;
 }
 
 } // namespace
+
+QColor ColourFromBgr(std::uint32_t bgr)
+{
+    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                  static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+std::uint32_t BgrFromColour(const QColor& colour)
+{
+    return static_cast<std::uint32_t>(colour.red()) | static_cast<std::uint32_t>(colour.green()) << 8 |
+           static_cast<std::uint32_t>(colour.blue()) << 16;
+}
 
 QString LegendText(int series, const QString& title, const TLegendFacts& facts,
                    const TPreferences& preferences)
@@ -108,6 +114,13 @@ TChartView::TChartView(TChartModel& model, QWidget* parent)
     }
     SetCrossPen(0x00FFFF, Qt::SolidLine);
 
+    QFont footFont(QStringLiteral("Arial"));
+    footFont.setPixelSize(13);
+    footFont.setItalic(true);
+    Foot = new QCPTextElement(this, QString(), footFont); // the chart owns it, shown or not
+    Foot->setTextColor(Qt::black);
+    Foot->setVisible(false);
+
     // Points may arrive far faster than the screen shows them: draw at most once per frame.
     const double refreshRate = screen() && screen()->refreshRate() > 0 ? screen()->refreshRate() : 60.0;
     ReplotTimer->setSingleShot(true);
@@ -141,6 +154,12 @@ void TChartView::SetSeriesPen(int series, std::uint32_t colour, Qt::PenStyle sty
 {
     Graph(series)->setPen(QPen(ColourFromBgr(colour), std::max(width, 1), style));
     ScheduleReplot();
+}
+
+TSeriesFormat TChartView::SeriesFormat(int series) const
+{
+    const QPen pen = Graph(series)->pen();
+    return {BgrFromColour(pen.color()), pen.style(), pen.width()};
 }
 
 void TChartView::SetMeasurementKind(TMeasurementKind kind)
@@ -179,6 +198,35 @@ void TChartView::SetCrossPen(std::uint32_t colour, Qt::PenStyle style)
     CrossHorizontal->setPen(pen);
     if (CrossVertical->visible())
         OverlayLayer->replot();
+}
+
+void TChartView::SetFoot(const QString& text, const QFont& font, bool visible)
+{
+    Foot->setText(text);
+    Foot->setFont(font);
+    Foot->setVisible(visible);
+    if (visible && !Foot->layout()) {
+        plotLayout()->addElement(plotLayout()->rowCount(), 0, Foot);
+    } else if (!visible && Foot->layout()) {
+        plotLayout()->take(Foot);
+        plotLayout()->simplify();
+    }
+    ScheduleReplot();
+}
+
+QString TChartView::FootText() const
+{
+    return Foot->text();
+}
+
+QFont TChartView::FootFont() const
+{
+    return Foot->font();
+}
+
+bool TChartView::FootVisible() const
+{
+    return Foot->layout() != nullptr;
 }
 
 void TChartView::SetLevelRange(double minimum, double maximum)

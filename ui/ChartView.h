@@ -2,6 +2,7 @@
 
 #include "common/ChartModel.h"
 #include "measure/MeasurementState.h"
+#include "settings/WindowSettings.h"
 
 #include <QPoint>
 #include <QString>
@@ -31,6 +32,10 @@ struct TLegendFacts
 QString LegendText(int series, const QString& title, const TLegendFacts& facts,
                    const TPreferences& preferences);
 
+// Colours of the settings (0x00BBGGRR) and of the toolkit.
+QColor ColourFromBgr(std::uint32_t bgr);
+std::uint32_t BgrFromColour(const QColor& colour);
+
 // The options page a double-click opens, by what it hit.
 namespace ChartPage {
 inline constexpr const char* SoundPressure = "tabPomiarCisnienia";
@@ -52,6 +57,7 @@ public:
 
     // Series look, as the settings and the series-format dialog give it (colour 0x00BBGGRR).
     void SetSeriesPen(int series, std::uint32_t colour, Qt::PenStyle style, int width);
+    TSeriesFormat SeriesFormat(int series) const;
 
     // The kind decides the read-out units, the double-click page and the frequency labels.
     void SetMeasurementKind(TMeasurementKind kind);
@@ -59,6 +65,11 @@ public:
     void SetLegendFacts(int series, const TLegendFacts& facts);
     void SetLegendVisible(bool visible);
     void SetCrossPen(std::uint32_t colour, Qt::PenStyle style); // colour 0x00BBGGRR
+    // The chart's name line under the plot (its foot), one line per line of the text.
+    void SetFoot(const QString& text, const QFont& font, bool visible);
+    QString FootText() const;
+    QFont FootFont() const;
+    bool FootVisible() const;
 
     // Axes as the axis set-up leaves them. Setting a range also records it as the limit that
     // "Pomniejszenie" and "Aktualna wielkość" return to; setting the bottom range ends its automatic range.
@@ -125,4 +136,5 @@ private:
     QTimer* ReplotTimer;
     QCPLayer* OverlayLayer{};
     QCPItemStraightLine *CrossVertical{}, *CrossHorizontal{};
+    QCPTextElement* Foot{}; // in the plot's layout only while shown
 };

@@ -143,6 +143,7 @@ void TFormaGlowna::FormCreate(const QStringList& arguments)
     rgTrybPracyClick();
     ApplyingSettings = false;
     Measurement.CounterFrequency = ProgramClock().CounterFrequency();
+    WatchDevices();
     // The cross-hair starts hidden, yellow and solid: the chart view's own start.
     RefreshRecentFiles();
     RecoverRecording();
@@ -340,7 +341,7 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
                        TCalibration::StateText(Measurement.TimeCalibrationL, Measurement.TimeCalibrationR));
     } else {
         pnlCzas->setText("Częstotliwość [Hz]");
-        SetStatusPanel(2, NumberFormat::Integer(Measurement.Amplitude / 25) + " mV");
+        SetStatusPanel(2, NumberFormat::Integer(AmplitudeMillivolts(Measurement)) + " mV");
         SetStatusPanel(0,
                        TCalibration::StateText(Measurement.FreqCalibrationL, Measurement.FreqCalibrationR));
     }
@@ -449,11 +450,6 @@ void TFormaGlowna::ReleaseMemory()
 bool TFormaGlowna::InputRunning() const
 {
     return audAudioIn.Running();
-}
-
-void TFormaGlowna::ShowOptions(const QString& page)
-{
-    Q_UNUSED(page);
 }
 
 void TFormaGlowna::actKonfiguracjaExecute()

@@ -44,6 +44,7 @@ class TSeriesMenus;
 class TSineGenerator;
 class TSweep;
 class TFormaStatystyki;
+struct TOpcjeProgramu;
 
 // The program's only long-lived window: it owns the measurement state, the chart data, the wave
 // components, the timers and every control, and its handlers stay thin and hand the work to the engine.
@@ -243,6 +244,14 @@ private:
     void ShowOptions(const QString& page);
     void ShowMessage(const QString& text);
     static QString InitialReadout();
+
+    // The options dialog and the sound devices (OknoGlownaOpcje.cpp, OknoGlownaUrzadzenia.cpp)
+    TOpcjeProgramu CurrentOptions() const;
+    void ApplyOptions(const TOpcjeProgramu& options);
+    void WatchDevices();
+    void ShowDevices(bool noteMissing);
+    bool DeviceFailed(const TAudioIO& device) const;
+    void DeviceStopped(const TAudioIO& device);
 
     TMeasurementState Measurement;
     TChartModel Chart;

@@ -204,12 +204,6 @@ void TFormaGlowna::SetOtherAveragingText(const QString& text)
     cbCzasUsredniania->setItemText(3, text);
 }
 
-bool TFormaGlowna::AskAveragingTime(double& seconds)
-{
-    Q_UNUSED(seconds);
-    return false; // the averaging-time dialog is not part of the program yet: as if cancelled
-}
-
 bool TFormaGlowna::PrepareSweepStart(bool byStartAction)
 {
     return Sweep->PrepareStart(byStartAction);

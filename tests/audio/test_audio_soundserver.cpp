@@ -8,6 +8,26 @@
 #include <QTest>
 #include <algorithm>
 
+namespace {
+
+// Loads a null sink on the test server; returns the module to unload, empty when it failed.
+QString LoadSink(const QString& name)
+{
+    QProcess pactl;
+    pactl.start("pactl", {"load-module", "module-null-sink", "sink_name=" + name,
+                          "sink_properties=device.description=" + name, "rate=48000", "channels=2"});
+    if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
+        return QString();
+    return QString::fromLatin1(pactl.readAllStandardOutput()).trimmed();
+}
+
+void UnloadSink(const QString& module)
+{
+    QProcess::execute("pactl", {"unload-module", module});
+}
+
+} // namespace
+
 // End to end through the sound server that scripts/test starts: a null sink "tonvix_null" whose monitor
 // records what is played into it.
 class TestAudioSoundServer : public QObject
@@ -15,26 +35,7 @@ class TestAudioSoundServer : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        const bool ci = qgetenv("CI") == "true";
-        const QString why = TDeviceServices::ServerStatus();
-        if (!why.isEmpty()) {
-            if (ci)
-                QFAIL(qPrintable(why));
-            QSKIP(qPrintable(why));
-        }
-        // Never play into someone's loudspeakers: only the private test server's sink will do.
-        const QStringList outputs = TDeviceServices::DeviceNames(TWaveDirection::Output);
-        const QStringList inputs = TDeviceServices::DeviceNames(TWaveDirection::Input);
-        const bool privateServer = !outputs.isEmpty() && outputs[0] == "Tonvix_null" && !inputs.isEmpty() &&
-                                   inputs[0].contains("Tonvix_null");
-        if (!privateServer) {
-            if (ci)
-                QFAIL("The sound server's default sink is not tonvix_null");
-            QSKIP("The sound server's default sink is not tonvix_null");
-        }
-    }
+    void initTestCase() { TONVIX_REQUIRE_PRIVATE_SOUND_SERVER(); }
 
     void playsIntoTheNullSinkAndRecordsItsMonitor()
     {
@@ -193,6 +194,104 @@ private slots:
         QVERIFY(WaitFor([&] { return stops == 2; }, 5000));
         QCOMPARE(calls, 4);
         QVERIFY(!in.DeviceOpen());
+    }
+
+    // Sinks someone loaded are devices like any other, each with its monitor, and chosen by their
+    // stable names: a recording of one sink's monitor hears what is played into that sink alone.
+    void devicesAreChosenByTheirStableNames()
+    {
+        const QString first = LoadSink("tonvix_null_a"), second = LoadSink("tonvix_null_b");
+        QVERIFY(!first.isEmpty() && !second.isEmpty());
+        const std::vector<TDeviceEntry> inputs = TDeviceServices::Devices(TWaveDirection::Input);
+        const auto monitor = std::find_if(inputs.begin(), inputs.end(), [](const TDeviceEntry& device) {
+            return device.Name == "tonvix_null_b.monitor";
+        });
+        QVERIFY(monitor != inputs.end() && monitor->Monitor);
+        QCOMPARE(monitor->Description, QString("Monitor: tonvix_null_b"));
+        QCOMPARE(inputs.back().Name, TDeviceServices::VirtualCardName);
+
+        TAudioOut out;
+        TAudioIn onFirst, onSecond;
+        SetUpProgramPair(out, 2400, onFirst, 2400);
+        SetUpProgramPair(out, 2400, onSecond, 2400);
+        out.SetDeviceName("tonvix_null_a");
+        onFirst.SetDeviceName("tonvix_null_a.monitor");
+        onSecond.SetDeviceName("tonvix_null_b.monitor");
+        TSineSource sine;
+        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        std::vector<double> heardFirst, heardSecond;
+        for (auto [in, heard] : {std::pair{&onFirst, &heardFirst}, std::pair{&onSecond, &heardSecond}}) {
+            heard->reserve(48000 * 4);
+            in->OnBufferFilled = [heard](char* buffer, int& size) {
+                AppendChannel(*heard, buffer, size, 2, 0);
+                return true;
+            };
+        }
+        QVERIFY2(out.Start(), qPrintable(out.LastError()));
+        QVERIFY2(onFirst.Start(), qPrintable(onFirst.LastError()));
+        QVERIFY2(onSecond.Start(), qPrintable(onSecond.LastError()));
+        QTest::qWait(1500);
+        for (TAudioIO* device : std::initializer_list<TAudioIO*>{&out, &onFirst, &onSecond}) {
+            QVERIFY(!device->DeviceMissing());
+            device->StopNow();
+        }
+        UnloadSink(first);
+        UnloadSink(second);
+        QVERIFY(heardFirst.size() > 48000 && heardSecond.size() > 48000);
+        const double level = Db(Rms(heardFirst, heardFirst.size() - 24000) / (16000 / std::sqrt(2.0)));
+        QVERIFY2(std::abs(level) < 0.5, qPrintable(QString("level %1 dB").arg(level)));
+        QCOMPARE(Rms(heardSecond), 0.0);
+    }
+
+    void aChosenDeviceThatIsGoneGivesWayToTheDefault()
+    {
+        TAudioOut out;
+        TAudioIn in;
+        SetUpProgramPair(out, 2400, in, 2400);
+        in.SetDeviceName("tonvix_null_gone.monitor");
+        QVERIFY2(in.Start(), qPrintable(in.LastError()));
+        QVERIFY(in.DeviceMissing());
+        QVERIFY(WaitFor([&] { return in.BuffersDone() >= 2; }, 5000));
+        in.StopNow();
+    }
+
+    // A sink nothing has played into renders seconds ahead; a start on it, whether it records the
+    // sink's monitor alone or plays into the sink first as a sweep does, still hears its first block
+    // within the settling wait.
+    void theFirstBlockComesSoonOnAnIdleSink_data()
+    {
+        QTest::addColumn<bool>("playing");
+        QTest::newRow("recording alone") << false;
+        QTest::newRow("playing first") << true;
+    }
+    void theFirstBlockComesSoonOnAnIdleSink()
+    {
+        QFETCH(bool, playing);
+        const QString module = LoadSink("tonvix_null_idle");
+        QVERIFY(!module.isEmpty());
+        TAudioOut out;
+        TAudioIn in;
+        SetUpProgramPair(out, 1500, in, 1500);
+        out.SetDeviceName("tonvix_null_idle");
+        in.SetDeviceName("tonvix_null_idle.monitor");
+        TSineSource sine;
+        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        QElapsedTimer started;
+        qint64 firstBlock = -1;
+        in.OnBufferFilled = [&](char*, int&) {
+            if (firstBlock < 0)
+                firstBlock = started.elapsed();
+            return true;
+        };
+        started.start();
+        QVERIFY(!playing || out.Start());
+        QVERIFY2(in.Start(), qPrintable(in.LastError()));
+        QVERIFY(WaitFor([&] { return firstBlock >= 0; }, 5000));
+        out.StopNow();
+        in.StopNow();
+        UnloadSink(module);
+        qInfo("first block of 31.25 ms on an idle null sink %lld ms after the start", firstBlock);
+        QVERIFY2(firstBlock < 300, qPrintable(QString::number(firstBlock)));
     }
 
     void aSinkThatVanishesMidStreamDrainsAndCloses()

@@ -5,7 +5,11 @@
 #include "ui/OknoGlowna.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QObject>
+#include <QPushButton>
 #include <QString>
 #include <QTest>
 #include <QTimer>
@@ -57,4 +61,60 @@ inline std::unique_ptr<TFormaGlowna> OpenWindowOnVirtualCard()
     window->State().Preferences.ShowRaport = false;
     window->State().Preferences.PromptOnClose = false;
     return window;
+}
+
+// Runs `answer` on the next modal window to appear (a prompt the code under test is about to show),
+// or on the next one with the given objectName. Returns the text the window showed, once the test has
+// let events run.
+class TModalAnswer
+{
+public:
+    explicit TModalAnswer(std::function<void(QWidget*)> answer, const QString& name = QString())
+        : Answer(std::move(answer))
+    {
+        Poll = new QTimer;
+        QObject::connect(Poll, &QTimer::timeout, [this, name] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || (!name.isEmpty() && modal->objectName() != name))
+                return;
+            Poll->stop();
+            Seen = true;
+            if (auto* label = modal->findChild<QLabel*>("pnlDialog"))
+                Text = label->text();
+            else if (auto* box = qobject_cast<QMessageBox*>(modal))
+                Text = box->text();
+            Answer(modal);
+        });
+        Poll->start(5);
+    }
+    ~TModalAnswer() { delete Poll; }
+    TModalAnswer(const TModalAnswer&) = delete;
+    TModalAnswer& operator=(const TModalAnswer&) = delete;
+
+    bool Seen = false;
+    QString Text;
+
+private:
+    std::function<void(QWidget*)> Answer;
+    QTimer* Poll;
+};
+
+// Types over an edit's text and leaves it, as a user does.
+inline void TypeAndLeave(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(edit, Qt::Key_Backspace);
+    else
+        QTest::keyClicks(edit, text);
+    QFocusEvent leaving(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(edit, &leaving);
+}
+
+inline void Click(QWidget* dialog, const char* button)
+{
+    QPushButton* target = dialog->findChild<QPushButton*>(button);
+    QVERIFY2(target != nullptr, button);
+    target->click();
 }

@@ -36,49 +36,6 @@
 #include <functional>
 #include <memory>
 
-namespace {
-
-// Runs `answer` on the next modal window to appear (a prompt the code under test is about to show).
-// Returns the text the window showed, once the test has let events run.
-class TModalAnswer
-{
-public:
-    explicit TModalAnswer(std::function<void(QWidget*)> answer) : Answer(std::move(answer))
-    {
-        Poll = new QTimer;
-        QObject::connect(Poll, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal == nullptr)
-                return;
-            Poll->stop();
-            Seen = true;
-            if (auto* label = modal->findChild<QLabel*>("pnlDialog"))
-                Text = label->text();
-            else if (auto* box = qobject_cast<QMessageBox*>(modal))
-                Text = box->text();
-            Answer(modal);
-        });
-        Poll->start(5);
-    }
-    ~TModalAnswer() { delete Poll; }
-
-    bool Seen = false;
-    QString Text;
-
-private:
-    std::function<void(QWidget*)> Answer;
-    QTimer* Poll;
-};
-
-void Click(QWidget* dialog, const char* button)
-{
-    QPushButton* target = dialog->findChild<QPushButton*>(button);
-    QVERIFY2(target != nullptr, button);
-    target->click();
-}
-
-} // namespace
-
 class TestMainWindow : public QObject
 {
     Q_OBJECT
