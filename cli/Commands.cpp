@@ -51,8 +51,10 @@ bool ChooseDevice(TAudioIO& component, TWaveDirection direction, const std::opti
                                    [&](const TDeviceEntry& device) { return device.Name == name->toUtf8(); });
     if (!known) {
         failure = QStringLiteral("Nie ma urządzenia ") +
-                  (direction == TWaveDirection::Input ? QStringLiteral("wejściowego") : QStringLiteral("wyjściowego")) +
-                  QStringLiteral(" o nazwie „") + *name + QStringLiteral("”. Nazwy urządzeń podaje: tonvix-cli devices");
+                  (direction == TWaveDirection::Input ? QStringLiteral("wejściowego")
+                                                      : QStringLiteral("wyjściowego")) +
+                  QStringLiteral(" o nazwie „") + *name +
+                  QStringLiteral("”. Nazwy urządzeń podaje: tonvix-cli devices");
         return false;
     }
     component.SetDeviceName(name->toUtf8());
@@ -73,7 +75,8 @@ bool CanWrite(const QString& fileName, QString& failure)
         error = errno;
     if (error == 0)
         return true;
-    failure = WriteFailureMessage(fileName, FileErrorReason(error, QString::fromLocal8Bit(std::strerror(error))));
+    failure =
+        WriteFailureMessage(fileName, FileErrorReason(error, QString::fromLocal8Bit(std::strerror(error))));
     return false;
 }
 
@@ -158,9 +161,10 @@ int RunRecord(const TRecordCommand& command)
 {
     const auto format = ExchangeFile::FormatOf(command.Out);
     if (format != ExchangeFile::TFormat::Levels && format != ExchangeFile::TFormat::Csv)
-        return UsageError(QStringLiteral("wyniki pomiaru ciśnienia akustycznego zapisuje się w pliku .lev lub "
-                                         ".csv, a nie „%1”")
-                              .arg(command.Out));
+        return UsageError(
+            QStringLiteral("wyniki pomiaru ciśnienia akustycznego zapisuje się w pliku .lev lub "
+                           ".csv, a nie „%1”")
+                .arg(command.Out));
     QString failure;
     if (!CanWrite(command.Out, failure))
         return Failure(failure);
@@ -190,8 +194,9 @@ int RunRecord(const TRecordCommand& command)
     const TMeasurementSession::TEnd end = session.Record(command.Seconds, progress);
     progress.Finish();
     if (end == TMeasurementSession::TEnd::Interrupted)
-        PrintMessage(QStringLiteral("Pomiar zakończony sygnałem %1 po %2 s.")
-                         .arg(TStopSignals::Name(signalReceived), NumberFormat::Fixed(state.ElapsedTime, 0, 1)));
+        PrintMessage(
+            QStringLiteral("Pomiar zakończony sygnałem %1 po %2 s.")
+                .arg(TStopSignals::Name(signalReceived), NumberFormat::Fixed(state.ElapsedTime, 0, 1)));
     ReportOverloads(session);
 
     const bool failed = end == TMeasurementSession::TEnd::Failed;
@@ -203,14 +208,16 @@ int RunRecord(const TRecordCommand& command)
         const QString journal = session.Journal().FileName();
         session.Journal().KeepForRecovery();
         if (!journal.isEmpty())
-            failure += QStringLiteral(" Zmierzone wartości są w pliku ") + journal +
-                       QStringLiteral("; program Tonvix zaproponuje jego otwarcie przy następnym uruchomieniu.");
+            failure +=
+                QStringLiteral(" Zmierzone wartości są w pliku ") + journal +
+                QStringLiteral("; program Tonvix zaproponuje jego otwarcie przy następnym uruchomieniu.");
         return Failure(session.Failure() + failure);
     }
     session.Journal().Discard();
-    PrintMessage(QStringLiteral("Zapisano %1 odczytów w pliku %2.")
-                     .arg(session.AcquisitionQueue().Count() / 3)
-                     .arg(command.Out));
+    PrintMessage(QStringLiteral("Zapisano ") +
+                 Counted(static_cast<qint64>(session.AcquisitionQueue().Count() / 3),
+                         QStringLiteral("odczyt"), QStringLiteral("odczyty"), QStringLiteral("odczytów")) +
+                 QStringLiteral(" w pliku ") + command.Out + QLatin1Char('.'));
     if (StatisticsFigures(state).Measured)
         PrintResult(StatisticsText(state));
     return failed ? Failure(session.Failure()) : ExitSuccess;
@@ -221,7 +228,8 @@ int RunSweep(const TSweepCommand& command)
     const auto format = ExchangeFile::FormatOf(command.Out);
     if (!format)
         return UsageError(
-            QStringLiteral("charakterystykę zapisuje się w pliku .lev, .csv lub .frd, a nie „%1”").arg(command.Out));
+            QStringLiteral("charakterystykę zapisuje się w pliku .lev, .csv lub .frd, a nie „%1”")
+                .arg(command.Out));
     QString failure;
     if (!CanWrite(command.Out, failure))
         return Failure(failure);
@@ -230,14 +238,16 @@ int RunSweep(const TSweepCommand& command)
     const TWindowSettings window = LoadProgramSettings(session);
     TMeasurementState& state = session.State();
     const int halfRate = session.AudioIn().FrameRate() / 2;
-    for (const auto& [frequency, name] : {std::pair(command.Start, "--start"), std::pair(command.Stop, "--stop")})
+    for (const auto& [frequency, name] :
+         {std::pair(command.Start, "--start"), std::pair(command.Stop, "--stop")})
         if (frequency > halfRate)
             return UsageError(QStringLiteral("częstotliwość %1 (%2 Hz) przekracza połowę częstotliwości "
                                              "próbkowania (%3 Hz)")
                                   .arg(QLatin1String(name), NumberFormat::General(frequency))
                                   .arg(halfRate));
     if (command.Amplitude && *command.Amplitude > state.MaxAmplitude)
-        return UsageError(QStringLiteral("amplituda (--amplitude) nie może przekraczać %1 mV").arg(state.MaxAmplitude));
+        return UsageError(
+            QStringLiteral("amplituda (--amplitude) nie może przekraczać %1 mV").arg(state.MaxAmplitude));
     if (!ChooseDevice(session.AudioIn(), TWaveDirection::Input, command.Input, failure) ||
         !ChooseDevice(session.AudioOut(), TWaveDirection::Output, command.Output, failure))
         return Failure(failure);
@@ -278,8 +288,12 @@ int RunSweep(const TSweepCommand& command)
             columns.push_back({slot, session.Series().SeriesName(slot), session.Series().Slot(slot),
                                &session.ChartData().Series(slot)});
     const int taken = columns.empty() ? 0 : columns.front().Points->Count();
+    if (taken == 0 && end == TMeasurementSession::TEnd::Interrupted)
+        return Failure(QStringLiteral("Pomiar charakterystyki przerwany sygnałem %1 przed pierwszym punktem.")
+                           .arg(TStopSignals::Name(signalReceived)));
     if (taken == 0)
-        return Failure(session.Failure().isEmpty() ? QStringLiteral("Nie zmierzono żadnego punktu.") : session.Failure());
+        return Failure(session.Failure().isEmpty() ? QStringLiteral("Nie zmierzono żadnego punktu.")
+                                                   : session.Failure());
     QStringList written;
     if (!ExchangeFile::WriteFrequency(command.Out, columns, true, failure, &written))
         return Failure(session.Failure() + failure);
@@ -289,7 +303,8 @@ int RunSweep(const TSweepCommand& command)
                      .arg(command.Points)
                      .arg(written.join(QStringLiteral(", "))));
     if (end == TMeasurementSession::TEnd::Interrupted)
-        return Failure(QStringLiteral("Pomiar charakterystyki przerwany sygnałem %1.").arg(TStopSignals::Name(signalReceived)));
+        return Failure(QStringLiteral("Pomiar charakterystyki przerwany sygnałem %1.")
+                           .arg(TStopSignals::Name(signalReceived)));
     return end == TMeasurementSession::TEnd::Failed ? Failure(session.Failure()) : ExitSuccess;
 }
 
@@ -307,9 +322,10 @@ int RunConvert(const TConvertCommand& command)
     QStringList written;
     if (results.Kind() == TMeasurementKind::SoundPressure) {
         if (*out == ExchangeFile::TFormat::Frd)
-            return UsageError(QStringLiteral("plik %1 zawiera pomiar ciśnienia akustycznego, który można zapisać "
-                                             "tylko jako .lev lub .csv")
-                                  .arg(command.In));
+            return UsageError(
+                QStringLiteral("plik %1 zawiera pomiar ciśnienia akustycznego, który można zapisać "
+                               "tylko jako .lev lub .csv")
+                    .arg(command.In));
         if (!ExchangeFile::WriteSoundPressure(command.Out, results.Ticks(), results.Conditions(), failure))
             return Failure(failure);
         written << command.Out;

@@ -21,7 +21,9 @@ TMeasurementSession::TMeasurementSession()
     SweepControl = std::make_unique<TSweep>(Measurement, InputDevice, Chart, *this);
     audAudioIn.SetStereo(true);
     audAudioIn.OnBufferFilled = [this](char* buffer, int& size) { return Meter->AnalyseBlock(buffer, size); };
-    audAudioOut.OnFillBuffer = [this](char* buffer, int& size) { return Generator->FillOutputBlock(buffer, size); };
+    audAudioOut.OnFillBuffer = [this](char* buffer, int& size) {
+        return Generator->FillOutputBlock(buffer, size);
+    };
     audAudioIn.OnStop = [this](QObject*) { DeviceClosed(audAudioIn, QStringLiteral("wejściowe")); };
     audAudioOut.OnStop = [this](QObject*) { DeviceClosed(audAudioOut, QStringLiteral("wyjściowe")); };
     // The device chosen in the window that is absent now: the default one measures, and the user is told.
@@ -127,16 +129,19 @@ void TMeasurementSession::DeviceOpened(const TAudioIO& device, const QString& wh
 {
     if (device.DeviceMissing())
         PrintMessage(QStringLiteral("Brak urządzenia ") + which + QStringLiteral(" „") +
-                     QString::fromUtf8(device.DeviceName()) + QStringLiteral("”; używane jest urządzenie domyślne."));
+                     QString::fromUtf8(device.DeviceName()) +
+                     QStringLiteral("”; używane jest urządzenie domyślne."));
 }
 
 QString TMeasurementSession::ReadoutsText() const
 {
     QString text;
     if (Measurement.ChannelMode != TChannelMode::Right)
-        text += QStringLiteral("  L ") + Readout[0] + (Overload[0] ? QStringLiteral(" (przesterowanie)") : QString());
+        text += QStringLiteral("  L ") + Readout[0] +
+                (Overload[0] ? QStringLiteral(" (przesterowanie)") : QString());
     if (Measurement.ChannelMode != TChannelMode::Left)
-        text += QStringLiteral("  P ") + Readout[1] + (Overload[1] ? QStringLiteral(" (przesterowanie)") : QString());
+        text += QStringLiteral("  P ") + Readout[1] +
+                (Overload[1] ? QStringLiteral(" (przesterowanie)") : QString());
     return text;
 }
 

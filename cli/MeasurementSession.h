@@ -73,7 +73,10 @@ public:
 
     // IRecordingWindow
     QString StatusText(int panel) const override { return Status.at(static_cast<std::size_t>(panel)); }
-    void SetStatusText(int panel, const QString& text) override { Status.at(static_cast<std::size_t>(panel)) = text; }
+    void SetStatusText(int panel, const QString& text) override
+    {
+        Status.at(static_cast<std::size_t>(panel)) = text;
+    }
     void SetClockText(const QString&) override {}
     void BindStartButton(bool) override {}
     void BindStartMenuItem(bool) override {}
@@ -144,9 +147,9 @@ private:
     std::array<QString, 2> Readout;
     std::array<bool, 2> Overload{};
     TProgress* Progress = nullptr;
-    double Seconds = 0;        // of the recording
-    bool Measuring = false;    // from a successful start until the session itself stops
-    bool Stopped = false; // the engine's stop has run since the start
+    double Seconds = 0;     // of the recording
+    bool Measuring = false; // from a successful start until the session itself stops
+    bool Stopped = false;   // the engine's stop has run since the start
     bool Ended = true;
     TEnd Outcome = TEnd::Completed;
     QString Failures;

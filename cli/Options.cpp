@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include "common/NumberFormat.h"
+#include "measure/RecordingControl.h"
 
 #include <QMap>
 #include <cmath>
@@ -34,11 +35,11 @@ const QString ProgramHelp = QStringLiteral(
     "Kod wyjścia: 0 - powodzenie; 2 - błąd w wywołaniu; 1 - błąd urządzenia lub pliku albo\n"
     "przerwany pomiar charakterystyki (przyczyna na standardowym wyjściu błędów).\n");
 
-const QString DevicesHelp = QStringLiteral(
-    "Użycie: tonvix-cli devices\n"
-    "\n"
-    "Wypisuje urządzenia wejściowe i wyjściowe: stałą nazwę urządzenia (dla opcji --input\n"
-    "i --output) i jego opis. Gwiazdka oznacza urządzenie domyślne.\n");
+const QString DevicesHelp =
+    QStringLiteral("Użycie: tonvix-cli devices\n"
+                   "\n"
+                   "Wypisuje urządzenia wejściowe i wyjściowe: stałą nazwę urządzenia (dla opcji --input\n"
+                   "i --output) i jego opis. Gwiazdka oznacza urządzenie domyślne.\n");
 
 const QString RecordHelp = QStringLiteral(
     "Użycie: tonvix-cli record --seconds N --out PLIK [OPCJE]\n"
@@ -85,15 +86,15 @@ const QString SweepHelp = QStringLiteral(
     "\n"
     "Opcja, której nie podano, ma wartość ustawioną w programie okienkowym.\n");
 
-const QString ConvertHelp = QStringLiteral(
-    "Użycie: tonvix-cli convert WEJŚCIE WYJŚCIE\n"
-    "\n"
-    "Przekształca wyniki między formatami według rozszerzeń nazw:\n"
-    "  .lev   plik wyników programu (odczyt w UTF-8 lub w dawnym kodowaniu Windows-1250)\n"
-    "  .csv   dla arkuszy: \";\" między polami, separator dziesiętny użytkownika\n"
-    "  .frd   charakterystyka dla programów do projektowania zwrotnic; przy kilku seriach\n"
-    "         powstaje plik dla każdej z nich, z numerem serii w nazwie (np. wynik_1.frd)\n"
-    "Wyniki pomiaru ciśnienia akustycznego można zapisać tylko jako .lev lub .csv.\n");
+const QString ConvertHelp =
+    QStringLiteral("Użycie: tonvix-cli convert WEJŚCIE WYJŚCIE\n"
+                   "\n"
+                   "Przekształca wyniki między formatami według rozszerzeń nazw:\n"
+                   "  .lev   plik wyników programu (odczyt w UTF-8 lub w dawnym kodowaniu Windows-1250)\n"
+                   "  .csv   dla arkuszy: \";\" między polami, separator dziesiętny użytkownika\n"
+                   "  .frd   charakterystyka dla programów do projektowania zwrotnic; przy kilku seriach\n"
+                   "         powstaje plik dla każdej z nich, z numerem serii w nazwie (np. wynik_1.frd)\n"
+                   "Wyniki pomiaru ciśnienia akustycznego można zapisać tylko jako .lev lub .csv.\n");
 
 // The options of one command as given: "--name value" or "--name=value".
 class TGiven
@@ -154,7 +155,8 @@ std::optional<double> PositiveNumber(const TGiven& given, const char* name, QStr
     return std::nullopt;
 }
 
-std::optional<int> WholeNumber(const TGiven& given, const char* name, int minimum, int maximum, QString& error)
+std::optional<int> WholeNumber(const TGiven& given, const char* name, int minimum, int maximum,
+                               QString& error)
 {
     const QString text = given.Value(QLatin1String(name));
     const auto value = NumberFormat::ParseInteger(text);
@@ -193,11 +195,11 @@ std::optional<TAveragingChoice> Averaging(const QString& text, QString& error)
     if (upper == QLatin1String("NONE"))
         return TAveragingChoice{4, 0};
     const auto seconds = NumberFormat::ParseNumber(text);
-    if (seconds && *seconds > 0)
+    if (seconds && *seconds >= TRecordingControl::MinimumAveragingTime)
         return TAveragingChoice{3, *seconds};
     error = QStringLiteral("wartość opcji --average musi być jedną z S, F, I, none albo czasem w sekundach "
-                           "większym od 0, a jest „%1”")
-                .arg(text);
+                           "nie mniejszym niż %1, a jest „%2”")
+                .arg(NumberFormat::General(TRecordingControl::MinimumAveragingTime), text);
     return std::nullopt;
 }
 
@@ -247,7 +249,8 @@ std::optional<TCommand> Record(const TGiven& given, QString& error)
         command.Input = given.Value("input");
     if (given.Has("average") && !(command.Average = Averaging(given.Value("average"), error)))
         return std::nullopt;
-    if (given.Has("interval") && !(command.Interval = WholeNumber(given, "interval", 0, LongestInterval, error)))
+    if (given.Has("interval") &&
+        !(command.Interval = WholeNumber(given, "interval", 0, LongestInterval, error)))
         return std::nullopt;
     if (given.Has("weighting") && !(command.Weighting = Weighting(given.Value("weighting"), error)))
         return std::nullopt;
@@ -312,7 +315,8 @@ std::optional<TCommand> ParseCommandLine(const QStringList& arguments, QString& 
         arguments.front() == QLatin1String("-h") || arguments.front() == QLatin1String("help"))
         return THelpCommand{ProgramHelp};
     if (arguments.front() == QLatin1String("--version"))
-        return THelpCommand{QStringLiteral("tonvix-cli ") + QString::fromLatin1(TONVIX_VERSION) + QLatin1Char('\n')};
+        return THelpCommand{QStringLiteral("tonvix-cli ") + QString::fromLatin1(TONVIX_VERSION) +
+                            QLatin1Char('\n')};
 
     struct TCommandSpec
     {
@@ -322,15 +326,22 @@ std::optional<TCommand> ParseCommandLine(const QStringList& arguments, QString& 
         std::optional<TCommand> (*Read)(const TGiven&, QString&);
     };
     const TCommandSpec commands[] = {
-        {"devices", DevicesHelp, {},
+        {"devices",
+         DevicesHelp,
+         {},
          [](const TGiven& given, QString& error) -> std::optional<TCommand> {
              if (!NoPositional(given, error))
                  return std::nullopt;
              return TDevicesCommand{};
          }},
-        {"record", RecordHelp, {"seconds", "input", "average", "interval", "weighting", "channels", "out"}, Record},
-        {"sweep", SweepHelp,
-         {"start", "stop", "points", "point-time", "amplitude", "input", "output", "mic-cal", "channels", "out"},
+        {"record",
+         RecordHelp,
+         {"seconds", "input", "average", "interval", "weighting", "channels", "out"},
+         Record},
+        {"sweep",
+         SweepHelp,
+         {"start", "stop", "points", "point-time", "amplitude", "input", "output", "mic-cal", "channels",
+          "out"},
          Sweep},
         {"convert", ConvertHelp, {}, Convert},
     };

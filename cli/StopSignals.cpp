@@ -18,7 +18,9 @@ void Handle(int signal)
 
 void Install(void (*handler)(int))
 {
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

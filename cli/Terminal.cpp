@@ -31,6 +31,15 @@ void PrintMessage(const QString& text)
     Write(stderr, QStringLiteral("tonvix-cli: ") + text + QLatin1Char('\n'));
 }
 
+QString Counted(qint64 count, const QString& one, const QString& few, const QString& many)
+{
+    const qint64 units = count % 10, tens = count % 100;
+    const QString& noun = count == 1                                               ? one
+                          : (units >= 2 && units <= 4 && (tens < 12 || tens > 14)) ? few
+                                                                                   : many;
+    return QString::number(count) + QLatin1Char(' ') + noun;
+}
+
 TProgress::TProgress() : Terminal(isatty(STDERR_FILENO) == 1) {}
 
 void TProgress::Show(double fraction, const QString& text)

@@ -7,6 +7,8 @@
 // standard error, both in UTF-8 and written at once.
 void PrintResult(const QString& text);
 void PrintMessage(const QString& text); // "tonvix-cli: " goes before it
+// The count with its noun in the Polish form for it: 1 odczyt, 2 odczyty, 5 odczytów, 22 odczyty.
+QString Counted(qint64 count, const QString& one, const QString& few, const QString& many);
 
 // The progress of a measurement on the standard error: a bar redrawn in place on a terminal, plain
 // lines elsewhere (a log file, a pipe), one at every tenth of the way and at least once a minute.

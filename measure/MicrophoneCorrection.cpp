@@ -22,6 +22,7 @@ double TMicrophoneCorrection::DeviationDb(double frequency) const
     if (above->Frequency == frequency)
         return above->Deviation;
     const TPoint& below = *(above - 1);
-    const double position = std::log(frequency / below.Frequency) / std::log(above->Frequency / below.Frequency);
+    const double position =
+        std::log(frequency / below.Frequency) / std::log(above->Frequency / below.Frequency);
     return below.Deviation + (above->Deviation - below.Deviation) * position;
 }

@@ -30,6 +30,7 @@ class TRecordingControl
 {
 public:
     static constexpr double SettlingAveragingTime = 0.035; // s, lets the average converge quickly
+    static constexpr double MinimumAveragingTime = 0.035;  // s, the shortest one the user may choose
     static constexpr int PauseBlinkInterval = 500;         // ms, tmrPauza
     static constexpr int AveragingOther = 3;               // "Inny"
     static constexpr int AveragingNone = 4;                // "Brak"

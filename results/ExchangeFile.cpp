@@ -74,7 +74,7 @@ TConditionsRead ReadConditionsText(const QString& text)
     }
     read.Channel = text.contains(QStringLiteral("kanał prawy"), Qt::CaseInsensitive)  ? 1
                    : text.contains(QStringLiteral("oba kanały"), Qt::CaseInsensitive) ? 2
-                                                                                       : 0;
+                                                                                      : 0;
     read.Microphone = text.contains(MicrophoneCorrected, Qt::CaseInsensitive);
     return read;
 }
@@ -95,8 +95,8 @@ QString Parenthesised(const QString& cell, QString* before = nullptr)
 
 QString CsvCell(const QString& text)
 {
-    if (!text.contains(CsvSeparator) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
-        !text.contains(QLatin1Char('\r')))
+    if (!text.contains(CsvSeparator) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
         return text;
     QString quoted = text;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
@@ -285,7 +285,8 @@ QStringList FrdFileNames(const QString& fileName, const std::vector<TSeriesColum
     const QString stem = fileName.left(fileName.size() - info.suffix().size() - 1);
     QStringList names;
     for (const TSeriesColumn& column : columns)
-        names << stem + QLatin1Char('_') + QString::number(column.Slot + 1) + QLatin1Char('.') + info.suffix();
+        names << stem + QLatin1Char('_') + QString::number(column.Slot + 1) + QLatin1Char('.') +
+                     info.suffix();
     return names;
 }
 
@@ -295,17 +296,18 @@ bool WriteSoundPressureCsv(const QString& fileName, const TAcquisitionQueue& que
     const QChar separator = NumberFormat::DecimalSeparator();
     const QString unit = QStringLiteral(" [") + LevelUnit(conditions.Weighting) + QLatin1Char(']');
     TTextFileWriter writer(fileName);
-    writer.Add(CsvRow({QStringLiteral("Czas [s] (") +
-                           RecordingConditionsText(conditions.AveragingTime, conditions.FrameRate, separator) +
-                           QLatin1Char(')'),
-                       QStringLiteral("Kanał lewy") + unit, QStringLiteral("Kanał prawy") + unit}));
+    writer.Add(
+        CsvRow({QStringLiteral("Czas [s] (") +
+                    RecordingConditionsText(conditions.AveragingTime, conditions.FrameRate, separator) +
+                    QLatin1Char(')'),
+                QStringLiteral("Kanał lewy") + unit, QStringLiteral("Kanał prawy") + unit}));
     std::array<double, 3> tick{};
     std::size_t filled = 0;
     queue.ForEach([&](double value) {
         tick[filled++] = value;
         if (filled == tick.size()) {
-            writer.Add(NumberFormat::Exact(tick[0]) + CsvSeparator + NumberFormat::Exact(tick[1]) + CsvSeparator +
-                       NumberFormat::Exact(tick[2]) + LineEnd);
+            writer.Add(NumberFormat::Exact(tick[0]) + CsvSeparator + NumberFormat::Exact(tick[1]) +
+                       CsvSeparator + NumberFormat::Exact(tick[2]) + LineEnd);
             filled = 0;
         }
     });
@@ -333,7 +335,8 @@ bool WriteFrequencyCsv(const QString& fileName, const std::vector<TSeriesColumn>
             if (i > 0)
                 line += CsvSeparator;
             if (points && row < points->Count())
-                line += NumberFormat::Exact(points->X(row)) + CsvSeparator + NumberFormat::Exact(points->Y(row));
+                line +=
+                    NumberFormat::Exact(points->X(row)) + CsvSeparator + NumberFormat::Exact(points->Y(row));
             else
                 line += CsvSeparator;
         }
@@ -348,7 +351,8 @@ bool WriteFrd(const QString& fileName, const TSeriesColumn& column, QString& fai
     TTextFileWriter writer(fileName);
     writer.Add(QStringLiteral("* Tonvix: charakterystyka częstotliwościowa, zapisano ") +
                QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + LineEnd);
-    writer.Add(FrdNamePrefix + QString::number(column.Slot + 1) + QStringLiteral(": ") + column.Name + LineEnd);
+    writer.Add(FrdNamePrefix + QString::number(column.Slot + 1) + QStringLiteral(": ") + column.Name +
+               LineEnd);
     writer.Add(FrdConditionsPrefix + SeriesConditionsText(column.Record, point) + LineEnd);
     writer.Add(QStringLiteral("* Częstotliwość [Hz]  Poziom [dB]  Faza [°]") + LineEnd);
     if (column.Points)
@@ -370,7 +374,8 @@ TReadOutcome ReadCsv(QIODevice& file, ISink& sink)
     if (!cells || cells->size() < 2)
         return TReadOutcome::UnknownFormat;
     const bool pressure = cells->front().trimmed().startsWith(QStringLiteral("Czas"), Qt::CaseInsensitive);
-    if (!sink.SelectKind(pressure ? TMeasurementKind::SoundPressure : TMeasurementKind::FrequencyCharacteristic))
+    if (!sink.SelectKind(pressure ? TMeasurementKind::SoundPressure
+                                  : TMeasurementKind::FrequencyCharacteristic))
         return TReadOutcome::KindKept;
     return Outcome(pressure ? ReadSoundPressureCsv(lines, *cells, separator, sink)
                             : ReadFrequencyCsv(lines, *cells, separator, sink),
@@ -461,14 +466,16 @@ bool WriteSoundPressure(const QString& fileName, const TAcquisitionQueue& queue,
 {
     switch (FormatOf(fileName).value_or(TFormat::Levels)) {
     case TFormat::Levels:
-        return ResultFile::WriteSoundPressure(fileName, queue, conditions, QDateTime::currentDateTime(), failure);
+        return ResultFile::WriteSoundPressure(fileName, queue, conditions, QDateTime::currentDateTime(),
+                                              failure);
     case TFormat::Csv:
         return WriteSoundPressureCsv(fileName, queue, conditions, failure);
     case TFormat::Frd:
         break;
     }
-    failure = WriteFailureMessage(fileName, QStringLiteral("plik FRD zawiera charakterystykę częstotliwościową, "
-                                                          "a nie przebieg poziomu w czasie"));
+    failure =
+        WriteFailureMessage(fileName, QStringLiteral("plik FRD zawiera charakterystykę częstotliwościową, "
+                                                     "a nie przebieg poziomu w czasie"));
     return false;
 }
 
@@ -482,7 +489,8 @@ bool WriteFrequency(const QString& fileName, const std::vector<TSeriesColumn>& c
     };
     switch (FormatOf(fileName).value_or(TFormat::Levels)) {
     case TFormat::Levels:
-        return ResultFile::WriteFrequency(fileName, columns, withNames, QDateTime::currentDateTime(), failure) &&
+        return ResultFile::WriteFrequency(fileName, columns, withNames, QDateTime::currentDateTime(),
+                                          failure) &&
                done(fileName);
     case TFormat::Csv:
         return WriteFrequencyCsv(fileName, columns, failure) && done(fileName);
@@ -495,7 +503,8 @@ bool WriteFrequency(const QString& fileName, const std::vector<TSeriesColumn>& c
     }
     const QStringList names = FrdFileNames(fileName, columns);
     for (std::size_t i = 0; i < columns.size(); ++i)
-        if (!WriteFrd(names[static_cast<qsizetype>(i)], columns[i], failure) || !done(names[static_cast<qsizetype>(i)]))
+        if (!WriteFrd(names[static_cast<qsizetype>(i)], columns[i], failure) ||
+            !done(names[static_cast<qsizetype>(i)]))
             return false;
     return true;
 }

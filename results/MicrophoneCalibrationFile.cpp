@@ -64,8 +64,8 @@ std::optional<double> Number(QByteArrayView field)
 // "Sens Factor =-1.5dB, SERNO: 123", perhaps quoted or marked as a comment.
 std::optional<double> SensFactorOf(QByteArrayView line)
 {
-    while (!line.isEmpty() && (line.front() == '"' || line.front() == '*' || line.front() == '#' ||
-                               IsBlank(line.front())))
+    while (!line.isEmpty() &&
+           (line.front() == '"' || line.front() == '*' || line.front() == '#' || IsBlank(line.front())))
         line = line.sliced(1);
     const QString text = QString::fromLatin1(line);
     if (!text.startsWith(QLatin1String("sens factor"), Qt::CaseInsensitive))
@@ -160,7 +160,8 @@ std::optional<TMicrophoneCorrection> ReadMicrophoneCalibration(const QString& fi
             return std::nullopt;
         case TResponseLine::TKind::Point:
             if (!(parsed.Frequency > 0)) {
-                failure = prefix + where + QStringLiteral("podaje częstotliwość, która nie jest większa od 0.");
+                failure =
+                    prefix + where + QStringLiteral("podaje częstotliwość, która nie jest większa od 0.");
                 return std::nullopt;
             }
             if (!points.empty() && parsed.Frequency < points.back().Frequency) {

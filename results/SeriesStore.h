@@ -17,7 +17,7 @@ struct SeriesSlot
     std::uint8_t SlotChannel = 0;   // 0 left, 1 right, 2 both (paired slots)
     double SlotAveragingTime = 0;   // s
     bool SlotMeasured = false;
-    double SlotPeakLevel = 0;              // dB
+    double SlotPeakLevel = 0;             // dB
     bool SlotMicrophoneCorrected = false; // a microphone's calibration file was applied to its points
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "measure/RecordingControl.h"
+
 #include <QDialog>
 #include <QPoint>
 
@@ -11,7 +13,7 @@ class TFormaCzasUsredniania : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr double MinimumTime = 0.035; // s
+    static constexpr double MinimumTime = TRecordingControl::MinimumAveragingTime; // s
 
     TFormaCzasUsredniania(double seconds, const QPoint& topRight, QWidget* parent = nullptr);
 

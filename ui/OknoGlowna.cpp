@@ -210,10 +210,9 @@ void TFormaGlowna::UpdateLegend(int slot)
     if (slot < 0 || slot >= ResultSeriesCount)
         return;
     const SeriesSlot& record = Series.Slot(slot);
-    chtWykres->SetLegendFacts(slot,
-                              TLegendFacts{record.SlotMeasured, record.SlotChannel, record.SlotFrameRate,
-                                           record.SlotAveragingTime, Series.SeriesName(slot),
-                                           record.SlotMicrophoneCorrected});
+    chtWykres->SetLegendFacts(slot, TLegendFacts{record.SlotMeasured, record.SlotChannel,
+                                                 record.SlotFrameRate, record.SlotAveragingTime,
+                                                 Series.SeriesName(slot), record.SlotMicrophoneCorrected});
 }
 
 void TFormaGlowna::SetUpAxes(bool callerIsAction)

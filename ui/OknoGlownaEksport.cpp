@@ -17,7 +17,8 @@ void TFormaGlowna::CreateExportCommands()
     actPlikEksportuj = NewAction("actPlikEksportuj", QStringLiteral("&Eksportuj..."));
     const QList<QAction*> items = mmiPlik->actions();
     const qsizetype after = items.indexOf(actPlikZapiszJako);
-    mmiPlik->insertAction(after >= 0 && after + 1 < items.size() ? items[after + 1] : nullptr, actPlikEksportuj);
+    mmiPlik->insertAction(after >= 0 && after + 1 < items.size() ? items[after + 1] : nullptr,
+                          actPlikEksportuj);
     connect(actPlikEksportuj, &QAction::triggered, this, &TFormaGlowna::actPlikEksportujExecute);
 }
 
@@ -35,13 +36,13 @@ void TFormaGlowna::actPlikEksportujExecute()
     dlgEksportuj.setAcceptMode(QFileDialog::AcceptSave);
     dlgEksportuj.setOption(QFileDialog::DontConfirmOverwrite); // asked below, for every file written
     dlgEksportuj.setNameFilters(pressure ? QStringList{csv} : QStringList{csv, frd});
-    dlgEksportuj.selectFile(QFileInfo(FileName.isEmpty() ? QString::fromLatin1(TSeriesStore::UntitledFileName)
-                                                         : FileName)
-                                .completeBaseName());
+    dlgEksportuj.selectFile(
+        QFileInfo(FileName.isEmpty() ? QString::fromLatin1(TSeriesStore::UntitledFileName) : FileName)
+            .completeBaseName());
     if (dlgEksportuj.exec() != QDialog::Accepted || dlgEksportuj.selectedFiles().isEmpty())
         return;
-    const QString extension = dlgEksportuj.selectedNameFilter() == frd ? QStringLiteral(".frd")
-                                                                       : QStringLiteral(".csv");
+    const QString extension =
+        dlgEksportuj.selectedNameFilter() == frd ? QStringLiteral(".frd") : QStringLiteral(".csv");
     QString name = dlgEksportuj.selectedFiles().constFirst();
     if (!name.endsWith(extension, Qt::CaseInsensitive))
         name += extension;
@@ -68,7 +69,8 @@ void TFormaGlowna::actPlikEksportujExecute()
     QString failure;
     const bool written =
         pressure ? ExchangeFile::WriteSoundPressure(
-                       name, Queue, {Measurement.AveragingTime, audAudioIn.FrameRate(), Measurement.FrequencyWeighting},
+                       name, Queue,
+                       {Measurement.AveragingTime, audAudioIn.FrameRate(), Measurement.FrequencyWeighting},
                        failure)
                  : ExchangeFile::WriteFrequency(name, columns, true, failure);
     if (!written)

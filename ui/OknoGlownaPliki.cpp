@@ -280,10 +280,11 @@ bool TFormaGlowna::ConfirmOverwrite(const QStringList& files)
             existing << file;
     if (existing.isEmpty())
         return true;
-    return AskYesNo(this, existing.size() == 1 ? QStringLiteral("Plik ") + existing.front() +
-                                                     QStringLiteral(" już istnieje.\nCzy chcesz go zastąpić?")
-                                               : QStringLiteral("Pliki ") + existing.join(QStringLiteral(", ")) +
-                                                     QStringLiteral(" już istnieją.\nCzy chcesz je zastąpić?"));
+    return AskYesNo(this, existing.size() == 1
+                              ? QStringLiteral("Plik ") + existing.front() +
+                                    QStringLiteral(" już istnieje.\nCzy chcesz go zastąpić?")
+                              : QStringLiteral("Pliki ") + existing.join(QStringLiteral(", ")) +
+                                    QStringLiteral(" już istnieją.\nCzy chcesz je zastąpić?"));
 }
 
 void TFormaGlowna::actWybierzDoZapisuExecute()

@@ -460,7 +460,8 @@ void TFormaOpcjeWykresu::accept()
     // A calibration file typed in is refused here, the dialog staying open for it to be mended.
     for (int channel = 0; channel < 2; ++channel) {
         if (!MicrophoneFileReads(channel)) {
-            pgcOpcjeWykresu->setCurrentWidget(pgcOpcjeWykresu->findChild<QWidget*>(QStringLiteral("tabKalibracja")));
+            pgcOpcjeWykresu->setCurrentWidget(
+                pgcOpcjeWykresu->findChild<QWidget*>(QStringLiteral("tabKalibracja")));
             edtPlikKalibracjiMikrofonu[static_cast<std::size_t>(channel)]->setFocus();
             return;
         }

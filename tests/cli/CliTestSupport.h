@@ -83,8 +83,7 @@ inline std::unique_ptr<TResultSet> ReadResults(const QString& path)
 }
 
 #define QVERIFY_RUN(run, expectedExit)                                                                       \
-    QVERIFY2((run).Exit == (expectedExit),                                                                   \
-             qPrintable(QStringLiteral("exit %1, expected %2\n%3%4")                                         \
-                            .arg((run).Exit)                                                                 \
-                            .arg(expectedExit)                                                               \
-                            .arg((run).Out, (run).Err)))
+    QVERIFY2((run).Exit == (expectedExit), qPrintable(QStringLiteral("exit %1, expected %2\n%3%4")           \
+                                                          .arg((run).Exit)                                   \
+                                                          .arg(expectedExit)                                 \
+                                                          .arg((run).Out, (run).Err)))

@@ -59,23 +59,26 @@ private slots:
         QTest::newRow("help") << QStringList{"--help"} << 0 << "Użycie: tonvix-cli POLECENIE";
         QTest::newRow("command help") << QStringList{"sweep", "--help"} << 0 << "--mic-cal PLIK";
         QTest::newRow("unknown command") << QStringList{"zmierz"} << 2 << "nieznane polecenie „zmierz”";
-        QTest::newRow("no file") << QStringList{"record", "--seconds", "1"} << 2 << "brak wymaganej opcji --out";
-        QTest::newRow("unknown option") << QStringList{"record", "--sekundy", "1"} << 2 << "nieznana opcja --sekundy";
-        QTest::newRow("bad channels") << QStringList{"record", "--seconds", "1", "--channels", "M", "--out", "a.lev"}
-                                      << 2 << "musi być jedną z L, R, LR";
-        QTest::newRow("falling sweep") << QStringList{"sweep", "--start", "1000", "--stop", "100", "--points", "5",
-                                                      "--out", "a.lev"}
-                                       << 2 << "musi być większa od początkowej";
-        QTest::newRow("above half the rate") << QStringList{"sweep", "--start", "100", "--stop", "30000",
-                                                            "--points", "5", "--out", "a.lev"}
-                                             << 2 << "przekracza połowę częstotliwości próbkowania (24000 Hz)";
-        QTest::newRow("recording as FRD") << QStringList{"record", "--seconds", "1", "--out", "a.frd"} << 2
-                                          << "w pliku .lev lub .csv";
-        QTest::newRow("no such device") << QStringList{"record", "--seconds", "1", "--input", "karta", "--out",
-                                                       "a.lev"}
-                                        << 1 << "Nie ma urządzenia wejściowego o nazwie „karta”";
-        QTest::newRow("no such folder") << QStringList{"record", "--seconds", "1", "--out", "/nie/ma/a.lev"} << 1
-                                        << "Nie można zapisać pliku /nie/ma/a.lev";
+        QTest::newRow("no file") << QStringList{"record", "--seconds", "1"} << 2
+                                 << "brak wymaganej opcji --out";
+        QTest::newRow("unknown option")
+            << QStringList{"record", "--sekundy", "1"} << 2 << "nieznana opcja --sekundy";
+        QTest::newRow("bad channels")
+            << QStringList{"record", "--seconds", "1", "--channels", "M", "--out", "a.lev"} << 2
+            << "musi być jedną z L, R, LR";
+        QTest::newRow("falling sweep")
+            << QStringList{"sweep", "--start", "1000", "--stop", "100", "--points", "5", "--out", "a.lev"}
+            << 2 << "musi być większa od początkowej";
+        QTest::newRow("above half the rate")
+            << QStringList{"sweep", "--start", "100", "--stop", "30000", "--points", "5", "--out", "a.lev"}
+            << 2 << "przekracza połowę częstotliwości próbkowania (24000 Hz)";
+        QTest::newRow("recording as FRD")
+            << QStringList{"record", "--seconds", "1", "--out", "a.frd"} << 2 << "w pliku .lev lub .csv";
+        QTest::newRow("no such device")
+            << QStringList{"record", "--seconds", "1", "--input", "karta", "--out", "a.lev"} << 1
+            << "Nie ma urządzenia wejściowego o nazwie „karta”";
+        QTest::newRow("no such folder") << QStringList{"record", "--seconds", "1", "--out", "/nie/ma/a.lev"}
+                                        << 1 << "Nie można zapisać pliku /nie/ma/a.lev";
     }
     void usageErrorsAndHelp()
     {
@@ -118,7 +121,8 @@ private slots:
         QCOMPARE(window.State().MeasurementKind, TMeasurementKind::SoundPressure);
         QCOMPARE(window.ChartData().Series(LeftChannelSeries).Count(), 8);
         QCOMPARE(window.ChartData().Series(RightChannelSeries).Count(), 8);
-        QVERIFY(QDir(TRecordingJournal::DefaultFolder()).entryList({"nagranie-*.lev"}, QDir::Files).isEmpty());
+        QVERIFY(
+            QDir(TRecordingJournal::DefaultFolder()).entryList({"nagranie-*.lev"}, QDir::Files).isEmpty());
     }
 
     // Ended early by Ctrl+C: every tick from the first to the signal is in the file, none missing.
@@ -142,7 +146,7 @@ private slots:
             if (value++ % 3 == 0)
                 times.push_back(v);
         });
-        QVERIFY2(errors.contains(QString("Zapisano %1 odczytów").arg(times.size())), qPrintable(errors));
+        QVERIFY2(errors.contains(QString("Zapisano %1 odczyt").arg(times.size())), qPrintable(errors));
         QVERIFY(times.size() >= 10);
         QVERIFY(times.front() < 0.2);
         for (std::size_t i = 1; i < times.size(); ++i)
@@ -163,10 +167,11 @@ private slots:
         step.close();
         // From 300 Hz: lower tones fill a block with a fraction of a period too much or too little, and
         // with the quick meter two runs' points differ by a tenth of a dB there.
-        const QStringList sweep{"sweep", "--start", "300", "--stop", "10000", "--points", "5",
-                                "--point-time", "200", "--channels", "LR"};
+        const QStringList sweep{"sweep", "--start",      "300", "--stop",     "10000", "--points",
+                                "5",     "--point-time", "200", "--channels", "LR"};
         QVERIFY_RUN(RunCli(sweep + QStringList{"--out", Path("ch.lev")}), 0);
-        const TCliRun corrected = RunCli(sweep + QStringList{"--mic-cal", step.fileName(), "--out", Path("ch.csv")});
+        const TCliRun corrected =
+            RunCli(sweep + QStringList{"--mic-cal", step.fileName(), "--out", Path("ch.csv")});
         QVERIFY_RUN(corrected, 0);
         QVERIFY(corrected.Err.contains("Zapisano 5 z 5 punktów"));
 
@@ -189,8 +194,8 @@ private slots:
             }
         }
 
-        const TCliRun right = RunCli({"sweep", "--start", "100", "--stop", "1000", "--points", "3", "--channels", "R",
-                                      "--out", Path("prawy.frd")});
+        const TCliRun right = RunCli({"sweep", "--start", "100", "--stop", "1000", "--points", "3",
+                                      "--channels", "R", "--out", Path("prawy.frd")});
         QVERIFY_RUN(right, 0);
         QCOMPARE(ReadResults(Path("prawy.frd"))->Columns().front().Points->Count(), 3);
 
@@ -198,7 +203,8 @@ private slots:
         QVERIFY(bad.open(QIODevice::WriteOnly));
         bad.write("20 0\n1000 trzy\n");
         bad.close();
-        const TCliRun refused = RunCli(sweep + QStringList{"--mic-cal", bad.fileName(), "--out", Path("x.frd")});
+        const TCliRun refused =
+            RunCli(sweep + QStringList{"--mic-cal", bad.fileName(), "--out", Path("x.frd")});
         QVERIFY_RUN(refused, 1);
         QVERIFY2(refused.Err.contains("wiersz 2 („1000 trzy”)"), qPrintable(refused.Err));
         QVERIFY(!QFile::exists(Path("x.frd")));

@@ -50,10 +50,11 @@ private slots:
     // 40 points of 250 ms after the settling wait of 300 ms: 10.3 s in both programs.
     void sweepTakesTheWindowsTime()
     {
-        const TCliRun cli = RunCli({"sweep", "--start", "20", "--stop", "20000", "--points", "40", "--point-time",
-                                    "250", "--out", Folder.filePath("s.frd")});
+        const TCliRun cli = RunCli({"sweep", "--start", "20", "--stop", "20000", "--points", "40",
+                                    "--point-time", "250", "--out", Folder.filePath("s.frd")});
         QVERIFY_RUN(cli, 0);
-        const QRegularExpressionMatch reported = QRegularExpression("Czas pomiaru: ([0-9.,]+) s").match(cli.Err);
+        const QRegularExpressionMatch reported =
+            QRegularExpression("Czas pomiaru: ([0-9.,]+) s").match(cli.Err);
         QVERIFY(reported.hasMatch());
         const double cliSeconds = reported.captured(1).replace(',', '.').toDouble();
 
@@ -79,7 +80,8 @@ private slots:
 
         qInfo("sweep of 40 x 250 ms + 300 ms: tonvix-cli %.3f s (%+.2f %%), window %.3f s (%+.2f %%); "
               "tonvix-cli's whole run %.3f s",
-              cliSeconds, (cliSeconds / 10.3 - 1) * 100, windowSeconds, (windowSeconds / 10.3 - 1) * 100, cli.Seconds);
+              cliSeconds, (cliSeconds / 10.3 - 1) * 100, windowSeconds, (windowSeconds / 10.3 - 1) * 100,
+              cli.Seconds);
         QVERIFY(std::abs(cliSeconds / windowSeconds - 1) < 0.02);
         QVERIFY(std::abs(cliSeconds / 10.3 - 1) < 0.02);
     }

@@ -51,9 +51,9 @@ private slots:
     void sweepsTheLoopFlat()
     {
         const QString file = Folder.filePath("petla.csv");
-        const TCliRun run = RunCli({"sweep", "--start", "100", "--stop", "10000", "--points", "5", "--point-time",
-                                    "1500", "--channels", "LR", "--input", "tonvix_null.monitor", "--output",
-                                    "tonvix_null", "--out", file},
+        const TCliRun run = RunCli({"sweep", "--start", "100", "--stop", "10000", "--points", "5",
+                                    "--point-time", "1500", "--channels", "LR", "--input",
+                                    "tonvix_null.monitor", "--output", "tonvix_null", "--out", file},
                                    CliEnvironment(false));
         QVERIFY_RUN(run, 0);
         const double expected = 20 * std::log10(25000 / 32767.0) - 10 * std::log10(2.0) + 3;
@@ -63,7 +63,8 @@ private slots:
         for (const auto& column : columns) {
             QCOMPARE(column.Points->Count(), 5);
             for (int i = 0; i < 5; ++i) {
-                qInfo("series %d: %8.1f Hz %+.4f dB", column.Slot + 1, column.Points->X(i), column.Points->Y(i));
+                qInfo("series %d: %8.1f Hz %+.4f dB", column.Slot + 1, column.Points->X(i),
+                      column.Points->Y(i));
                 QVERIFY(std::abs(column.Points->Y(i) - expected) < 0.05);
             }
         }

@@ -62,17 +62,19 @@ private slots:
             first.Append(x, y);
         second.Append(100, -12.5);
         SeriesSlot measured{48000, 2, 0.125, true, -1.5, true};
-        const std::vector<ResultFile::TSeriesColumn> columns{{0, "Głośnik; nisko\"tonowy\"", measured, &first},
-                                                             {4, "Seria 4", SeriesSlot{}, &second}};
+        const std::vector<ResultFile::TSeriesColumn> columns{
+            {0, "Głośnik; nisko\"tonowy\"", measured, &first}, {4, "Seria 4", SeriesSlot{}, &second}};
         TAcquisitionQueue queue;
         for (double value : {0.25, -45.123456789012345, -200.0, 0.5, 12.0, 0.001})
             queue.Enqueue(value);
         QString failure;
         QVERIFY2(ExchangeFile::WriteFrequency(Path("f.csv"), columns, true, failure), qPrintable(failure));
         QStringList frd;
-        QVERIFY2(ExchangeFile::WriteFrequency(Path("f.frd"), columns, true, failure, &frd), qPrintable(failure));
+        QVERIFY2(ExchangeFile::WriteFrequency(Path("f.frd"), columns, true, failure, &frd),
+                 qPrintable(failure));
         QCOMPARE(frd, QStringList({Path("f_1.frd"), Path("f_5.frd")}));
-        QVERIFY2(ExchangeFile::WriteSoundPressure(Path("p.csv"), queue, {1, 44100, TFrequencyWeighting::A}, failure),
+        QVERIFY2(ExchangeFile::WriteSoundPressure(Path("p.csv"), queue, {1, 44100, TFrequencyWeighting::A},
+                                                  failure),
                  qPrintable(failure));
 
         NumberFormat::SetDecimalSeparator(read);

@@ -83,13 +83,14 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("not a number") << QByteArray("* x\n20 0\n100 abc\n")
                                       << ": wiersz 3 („100 abc”) nie zawiera częstotliwości i poprawki w dB.";
-        QTest::newRow("four numbers") << QByteArray("20 0 0 1\n")
-                                      << ": wiersz 1 („20 0 0 1”) nie zawiera częstotliwości i poprawki w dB.";
-        QTest::newRow("falling frequency")
-            << QByteArray("100 0\n50 1\n")
-            << ": wiersz 2 („50 1”) podaje częstotliwość mniejszą niż wiersz przed nim; częstotliwości muszą rosnąć.";
-        QTest::newRow("zero frequency") << QByteArray("0 1\n")
-                                        << ": wiersz 1 („0 1”) podaje częstotliwość, która nie jest większa od 0.";
+        QTest::newRow("four numbers")
+            << QByteArray("20 0 0 1\n")
+            << ": wiersz 1 („20 0 0 1”) nie zawiera częstotliwości i poprawki w dB.";
+        QTest::newRow("falling frequency") << QByteArray("100 0\n50 1\n")
+                                           << ": wiersz 2 („50 1”) podaje częstotliwość mniejszą niż wiersz "
+                                              "przed nim; częstotliwości muszą rosnąć.";
+        QTest::newRow("zero frequency")
+            << QByteArray("0 1\n") << ": wiersz 1 („0 1”) podaje częstotliwość, która nie jest większa od 0.";
         QTest::newRow("no point") << QByteArray("* only a comment\n") << ": plik nie zawiera żadnego punktu.";
     }
     void malformedFilesNameTheLine()

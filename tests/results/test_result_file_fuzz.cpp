@@ -1,5 +1,6 @@
-// The reader against damaged files: mutated and truncated valid files, random bytes and huge lines
-// end in a read or one of the two messages, never in a crash, a hang or a value that is not finite.
+// The readers against damaged files (result files, CSV and FRD): mutated and truncated valid files,
+// random bytes and huge lines end in a read or one of the two messages, never in a crash, a hang or a
+// value that is not finite.
 // TONVIX_FUZZ_COUNT and TONVIX_FUZZ_SEED (a number, or "random") set the run; the target
 // fuzz_result_file_long runs it long with a new seed.
 
@@ -7,6 +8,7 @@
 
 #include "common/NumberFormat.h"
 #include "results/AcquisitionQueue.h"
+#include "results/ExchangeFile.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,8 +25,17 @@ QByteArray Load(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Valid files of both layouts to start from: written by the program and kept by older systems.
-QList<QByteArray> Seeds()
+using TReader = ResultFile::TReadOutcome (*)(QIODevice&, ResultFile::ISink&);
+
+struct TSeed
+{
+    QByteArray Bytes;
+    TReader Reader;
+};
+
+// Valid files of both layouts to start from: written by the program and kept by older systems, and
+// the exchange files of both.
+QList<TSeed> Seeds()
 {
     QTemporaryDir folder;
     TAcquisitionQueue queue;
@@ -43,9 +54,19 @@ QList<QByteArray> Seeds()
     ResultFile::WriteSoundPressure(folder.filePath("p.lev"), queue, {1, 44100}, now, failure);
     ResultFile::WriteFrequency(folder.filePath("f.lev"), {{1, "Ą", measured, &first}, {6, "x", {}, &second}},
                                true, now, failure);
-    return {Load(folder.filePath("p.lev")), Load(folder.filePath("f.lev")),
-            Load(TONVIX_FIXTURES "/legacy-1250-frequency.lev"), Load(TONVIX_FIXTURES "/long-recording.lev"),
-            Load(TONVIX_FIXTURES "/legend-hidden-frequency.lev")};
+    ExchangeFile::WriteSoundPressureCsv(folder.filePath("p.csv"), queue, {1, 44100}, failure);
+    ExchangeFile::WriteFrequencyCsv(folder.filePath("f.csv"),
+                                    {{1, "Ą; b", measured, &first}, {6, "x", {}, &second}}, failure);
+    ExchangeFile::WriteFrd(folder.filePath("f.frd"), {1, "Ą", measured, &first}, failure);
+    const TReader levels = &ResultFile::Read;
+    return {{Load(folder.filePath("p.lev")), levels},
+            {Load(folder.filePath("f.lev")), levels},
+            {Load(TONVIX_FIXTURES "/legacy-1250-frequency.lev"), levels},
+            {Load(TONVIX_FIXTURES "/long-recording.lev"), levels},
+            {Load(TONVIX_FIXTURES "/legend-hidden-frequency.lev"), levels},
+            {Load(folder.filePath("p.csv")), &ExchangeFile::ReadCsv},
+            {Load(folder.filePath("f.csv")), &ExchangeFile::ReadCsv},
+            {Load(folder.filePath("f.frd")), &ExchangeFile::ReadFrd}};
 }
 
 QByteArray Mutated(QByteArray file, QRandomGenerator& random)
@@ -106,22 +127,25 @@ private slots:
             seedText == "random" ? QRandomGenerator::global()->generate() : seedText.toUInt();
         qInfo("seed %u, %d files", seed, count);
         QRandomGenerator random(seed);
-        const QList<QByteArray> seeds = Seeds();
+        const QList<TSeed> seeds = Seeds();
         QElapsedTimer slowest;
         qint64 longest = 0;
         for (int i = 0; i < count; ++i) {
             NumberFormat::SetDecimalSeparator(i % 2 ? ',' : '.');
+            const TSeed& seed = seeds.at(qsizetype(random.bounded(quint32(seeds.size()))));
             QByteArray file;
             if (random.bounded(20) == 0) {
                 file.resize(qsizetype(random.bounded(2000)));
                 for (char& c : file)
                     c = char(random.bounded(256));
             } else {
-                file = Mutated(seeds.at(qsizetype(random.bounded(quint32(seeds.size())))), random);
+                file = Mutated(seed.Bytes, random);
             }
             TRecordingSink sink;
             slowest.start();
-            const ResultFile::TReadOutcome outcome = ReadBytes(file, sink);
+            QBuffer buffer(&file);
+            buffer.open(QIODevice::ReadOnly);
+            const ResultFile::TReadOutcome outcome = seed.Reader(buffer, sink);
             longest = std::max(longest, slowest.elapsed());
             QVERIFY2(outcome == ResultFile::TReadOutcome::Read ||
                          outcome == ResultFile::TReadOutcome::UnknownFormat ||
