@@ -13,6 +13,7 @@
 class QCheckBox;
 class QComboBox;
 class QFrame;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -121,6 +122,10 @@ private:
     void UpdateEnabling();
     void CheckOnLeaving(QLineEdit* edit);
     void CheckPair(QLineEdit* edited, QLineEdit* minimum, QLineEdit* maximum);
+    // "Skala osi poziomu" of one kind (1: sound pressure, 2: frequency characteristic), its controls named
+    // with the number: the automatic range or a fixed one, whose edits are checked as a pair when typed.
+    QGroupBox* LevelAxisGroup(QWidget* page, int number, QRadioButton*& automatic, QRadioButton*& fixed,
+                              QLineEdit*& minimum, QLineEdit*& maximum, QList<QWidget*>& fixedControls);
     void btnZaawansowaneClick();
     void ChooseColour(int series);
     void ChooseFormat(int series);

@@ -369,31 +369,14 @@ QWidget* TFormaOpcjeWykresu::PagePomiarCisnienia()
     timeGrid->setColumnStretch(6, 1);
     groups->addWidget(time);
 
-    auto* level = new QGroupBox(QStringLiteral("Skala osi poziomu"), page);
-    auto* levelGrid = new QGridLayout(level);
-    rbAutoPoziom1 = NewRadio("rbAutoPoziom1", QStringLiteral("Automatycznie dobierz zakres"), level);
-    rbStalyPoziom1 = NewRadio("rbStalyPoziom1", QStringLiteral("Ustaw stały zakres wartości"), level);
-    edtPoziomMin1 = NewEdit("edtPoziomMin1", signedNumeric);
-    edtPoziomMax1 = NewEdit("edtPoziomMax1", signedNumeric);
-    StalyPoziom1Controls = {Caption(QStringLiteral("Minimum"), level), edtPoziomMin1,
-                            Caption(QStringLiteral("dB,  maksimum"), level), edtPoziomMax1,
-                            Caption(QStringLiteral("dB."), level)};
-    levelGrid->addWidget(rbAutoPoziom1, 0, 0, 1, 5);
-    levelGrid->addWidget(rbStalyPoziom1, 1, 0, 1, 5);
-    Row(levelGrid, {StalyPoziom1Controls[0], StalyPoziom1Controls[1], StalyPoziom1Controls[2],
-                    StalyPoziom1Controls[3], StalyPoziom1Controls[4]});
-    levelGrid->setColumnStretch(5, 1);
-    groups->addWidget(level);
+    groups->addWidget(LevelAxisGroup(page, 1, rbAutoPoziom1, rbStalyPoziom1, edtPoziomMin1, edtPoziomMax1,
+                                     StalyPoziom1Controls));
     groups->addStretch();
 
-    for (QRadioButton* button : {rbZmienna, rbStala, rbAutoPoziom1, rbStalyPoziom1})
+    for (QRadioButton* button : {rbZmienna, rbStala})
         connect(button, &QRadioButton::toggled, this, &TFormaOpcjeWykresu::UpdateEnabling);
     connect(edtMinX, &QLineEdit::textEdited, this, [this] { CheckPair(edtMinX, edtMinX, edtMaxX); });
     connect(edtMaxX, &QLineEdit::textEdited, this, [this] { CheckPair(edtMaxX, edtMinX, edtMaxX); });
-    connect(edtPoziomMin1, &QLineEdit::textEdited, this,
-            [this] { CheckPair(edtPoziomMin1, edtPoziomMin1, edtPoziomMax1); });
-    connect(edtPoziomMax1, &QLineEdit::textEdited, this,
-            [this] { CheckPair(edtPoziomMax1, edtPoziomMin1, edtPoziomMax1); });
     return page;
 }
 
@@ -426,33 +409,46 @@ QWidget* TFormaOpcjeWykresu::PagePomiarCharakterystyk()
     frequencyGrid->setColumnStretch(5, 1);
     groups->addWidget(frequency);
 
-    auto* level = new QGroupBox(QStringLiteral("Skala osi poziomu"), page);
-    auto* levelGrid = new QGridLayout(level);
-    rbAutoPoziom2 = NewRadio("rbAutoPoziom2", QStringLiteral("Automatycznie dobierz zakres"), level);
-    rbStalyPoziom2 = NewRadio("rbStalyPoziom2", QStringLiteral("Ustaw stały zakres wartości"), level);
-    edtPoziomMin2 = NewEdit("edtPoziomMin2", signedNumeric);
-    edtPoziomMax2 = NewEdit("edtPoziomMax2", signedNumeric);
-    StalyPoziom2Controls = {Caption(QStringLiteral("Minimum"), level), edtPoziomMin2,
-                            Caption(QStringLiteral("dB,  maksimum"), level), edtPoziomMax2,
-                            Caption(QStringLiteral("dB."), level)};
-    levelGrid->addWidget(rbAutoPoziom2, 0, 0, 1, 5);
-    levelGrid->addWidget(rbStalyPoziom2, 1, 0, 1, 5);
-    Row(levelGrid, {StalyPoziom2Controls[0], StalyPoziom2Controls[1], StalyPoziom2Controls[2],
-                    StalyPoziom2Controls[3], StalyPoziom2Controls[4]});
-    levelGrid->setColumnStretch(5, 1);
-    groups->addWidget(level);
+    groups->addWidget(LevelAxisGroup(page, 2, rbAutoPoziom2, rbStalyPoziom2, edtPoziomMin2, edtPoziomMax2,
+                                     StalyPoziom2Controls));
     groups->addStretch();
 
-    for (QRadioButton* button :
-         {rbDopasujDoMinMax, rbDopasujDoGeneratora, rbUstawNaStale, rbAutoPoziom2, rbStalyPoziom2})
+    for (QRadioButton* button : {rbDopasujDoMinMax, rbDopasujDoGeneratora, rbUstawNaStale})
         connect(button, &QRadioButton::toggled, this, &TFormaOpcjeWykresu::UpdateEnabling);
     connect(edtMin, &QLineEdit::textEdited, this, [this] { CheckPair(edtMin, edtMin, edtMax); });
     connect(edtMax, &QLineEdit::textEdited, this, [this] { CheckPair(edtMax, edtMin, edtMax); });
-    connect(edtPoziomMin2, &QLineEdit::textEdited, this,
-            [this] { CheckPair(edtPoziomMin2, edtPoziomMin2, edtPoziomMax2); });
-    connect(edtPoziomMax2, &QLineEdit::textEdited, this,
-            [this] { CheckPair(edtPoziomMax2, edtPoziomMin2, edtPoziomMax2); });
     return page;
+}
+
+QGroupBox* TFormaOpcjeWykresu::LevelAxisGroup(QWidget* page, int number, QRadioButton*& automatic,
+                                              QRadioButton*& fixed, QLineEdit*& minimum, QLineEdit*& maximum,
+                                              QList<QWidget*>& fixedControls)
+{
+    const QByteArray n = QByteArray::number(number);
+    const QString signedNumeric = TKeyFilter::Digits + NumberFormat::DecimalSeparator() + '-';
+    auto* level = new QGroupBox(QStringLiteral("Skala osi poziomu"), page);
+    auto* levelGrid = new QGridLayout(level);
+    automatic =
+        NewRadio(("rbAutoPoziom" + n).constData(), QStringLiteral("Automatycznie dobierz zakres"), level);
+    fixed = NewRadio(("rbStalyPoziom" + n).constData(), QStringLiteral("Ustaw stały zakres wartości"), level);
+    minimum = NewEdit(("edtPoziomMin" + n).constData(), signedNumeric);
+    maximum = NewEdit(("edtPoziomMax" + n).constData(), signedNumeric);
+    fixedControls = {Caption(QStringLiteral("Minimum"), level), minimum,
+                     Caption(QStringLiteral("dB,  maksimum"), level), maximum,
+                     Caption(QStringLiteral("dB."), level)};
+    levelGrid->addWidget(automatic, 0, 0, 1, 5);
+    levelGrid->addWidget(fixed, 1, 0, 1, 5);
+    Row(levelGrid,
+        {fixedControls[0], fixedControls[1], fixedControls[2], fixedControls[3], fixedControls[4]});
+    levelGrid->setColumnStretch(5, 1);
+
+    for (QRadioButton* button : {automatic, fixed})
+        connect(button, &QRadioButton::toggled, this, &TFormaOpcjeWykresu::UpdateEnabling);
+    QLineEdit* low = minimum;
+    QLineEdit* high = maximum;
+    connect(low, &QLineEdit::textEdited, this, [this, low, high] { CheckPair(low, low, high); });
+    connect(high, &QLineEdit::textEdited, this, [this, low, high] { CheckPair(high, low, high); });
+    return level;
 }
 
 QWidget* TFormaOpcjeWykresu::PageWykres()
