@@ -10,30 +10,6 @@ namespace {
 
 constexpr int BlockFrames = 1500;
 
-struct TBenchInput final : IStreamInfo
-{
-    bool Running() const override { return true; }
-    int FrameRate() const override { return 48000; }
-};
-
-struct TBenchWindow final : IMeterWindow
-{
-    void SetReadoutText(int, const QString&) override {}
-    void SetReadoutRed(int, bool) override {}
-    void Beep() override {}
-    bool StartButtonEnabled() const override { return true; }
-    void SetLevelAxisRange(double, double) override {}
-    void SetTimeAxisAutomatic() override {}
-    int ActiveSeries() const override { return 0; }
-    void UpdateClockPanel() override {}
-    void SweepStep() override {}
-};
-
-struct TBenchSink final : IAcquisitionSink
-{
-    void Enqueue(double) override {}
-};
-
 std::vector<char> RandomBlock()
 {
     std::vector<std::int16_t> samples(2 * BlockFrames);
@@ -75,14 +51,13 @@ void AnalyseBlockReference(TMeasurementState& state, const char* buffer, int siz
     state.AveragedMeanSquareR = ((blocks - 1) * state.AveragedMeanSquareR + right) / blocks;
 }
 
-void BM_AnalyseBlock(benchmark::State& run)
+// The program's block analysis of one random block, over and over, in the given state.
+void AnalyseBlocks(benchmark::State& run, TMeasurementState& state)
 {
-    TMeasurementState state;
-    TBenchInput input;
+    TStandaloneMeterPorts ports;
+    ports.StartEnabled = true;
     TChartModel chart;
-    TBenchSink sink;
-    TBenchWindow window;
-    TLevelMeter meter(state, input, chart, sink, window);
+    TLevelMeter meter(state, ports, chart, ports, ports);
     std::vector<char> block = RandomBlock();
     int size = static_cast<int>(block.size());
     for (auto _ : run) {
@@ -91,6 +66,12 @@ void BM_AnalyseBlock(benchmark::State& run)
         benchmark::ClobberMemory();
     }
     run.SetItemsProcessed(run.iterations() * BlockFrames);
+}
+
+void BM_AnalyseBlock(benchmark::State& run)
+{
+    TMeasurementState state;
+    AnalyseBlocks(run, state);
 }
 BENCHMARK(BM_AnalyseBlock);
 
@@ -101,19 +82,7 @@ void BM_AnalyseBlockWeighted(benchmark::State& run)
     TMeasurementState state;
     state.FrequencyWeighting = TFrequencyWeighting::A;
     state.Statistics.Collecting = true;
-    TBenchInput input;
-    TChartModel chart;
-    TBenchSink sink;
-    TBenchWindow window;
-    TLevelMeter meter(state, input, chart, sink, window);
-    std::vector<char> block = RandomBlock();
-    int size = static_cast<int>(block.size());
-    for (auto _ : run) {
-        meter.AnalyseBlock(block.data(), size);
-        benchmark::DoNotOptimize(state.AveragedMeanSquareL);
-        benchmark::ClobberMemory();
-    }
-    run.SetItemsProcessed(run.iterations() * BlockFrames);
+    AnalyseBlocks(run, state);
     run.counters["realtime"] = benchmark::Counter(static_cast<double>(run.iterations()) * BlockFrames / 48000,
                                                   benchmark::Counter::kIsRate);
 }

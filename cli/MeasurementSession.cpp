@@ -17,8 +17,9 @@ TMeasurementSession::TMeasurementSession()
     RecordingJournal.OnFailure = [](const QString& message) { PrintMessage(message); };
     Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, RecordingJournal, *this);
     Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice);
-    Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this);
     SweepControl = std::make_unique<TSweep>(Measurement, InputDevice, Chart, *this);
+    Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this,
+                                                    *SweepControl);
     audAudioIn.SetStereo(true);
     audAudioIn.OnBufferFilled = [this](char* buffer, int& size) { return Meter->AnalyseBlock(buffer, size); };
     audAudioOut.OnFillBuffer = [this](char* buffer, int& size) {
@@ -196,7 +197,6 @@ void TMeasurementSession::ShowError(const QString& text)
 
 void TMeasurementSession::StoreChannelPeakLevels(double left, double right)
 {
-    Stopped = true; // every stop of a recording stores its peaks
     Store.Slot(LeftChannelSeries).SlotPeakLevel = left;
     Store.Slot(RightChannelSeries).SlotPeakLevel = right;
 }
@@ -205,22 +205,6 @@ bool TMeasurementSession::AskAveragingTime(double& seconds)
 {
     seconds = Averaging.Seconds;
     return true;
-}
-
-bool TMeasurementSession::PrepareSweepStart(bool byStartAction)
-{
-    return SweepControl->PrepareStart(byStartAction);
-}
-
-void TMeasurementSession::RecordSweepConditions()
-{
-    SweepControl->RecordConditions();
-}
-
-void TMeasurementSession::FinishSweep(TStopSender sender)
-{
-    Stopped = true;
-    SweepControl->Finish(sender);
 }
 
 // ---- ISweepWindow

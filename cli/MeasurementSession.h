@@ -78,7 +78,7 @@ public:
         Status.at(static_cast<std::size_t>(panel)) = text;
     }
     void SetClockText(const QString&) override {}
-    void BindStartButton(bool) override {}
+    void BindStartButton(bool toStop) override { Stopped = Stopped || !toStop; } // every stop ends so
     void BindStartMenuItem(bool) override {}
     void SetStartCaption(const QString&) override {}
     void SetStartEnabled(bool enabled) override { StartEnabled = enabled; }
@@ -101,9 +101,6 @@ public:
     void SetAveragingItem(int item) override { Averaging.Item = item; }
     void SetOtherAveragingText(const QString&) override {}
     bool AskAveragingTime(double& seconds) override;
-    bool PrepareSweepStart(bool byStartAction) override;
-    void RecordSweepConditions() override;
-    void FinishSweep(TStopSender sender) override;
 
     // ISweepWindow
     bool ChooseSeries(int continuedSeries) override;

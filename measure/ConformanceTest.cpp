@@ -12,8 +12,8 @@
 
 namespace {
 
-// Expected values and class 1 tolerance limits of IEC 61672-1:2002 (Electroacoustics - Sound level
-// meters - Part 1), as republished word for word in GOST 17187-2010:
+// Expected values and class 1 tolerance limits of the international sound level meter standard
+// IEC 61672-1:2002, as republished word for word in GOST 17187-2010:
 // - Table 2: the A and C weightings at the nominal one-third-octave frequencies (computed by the
 //   standard at the exact frequencies 1000 x 10^(n/10) Hz) and their tolerance limits;
 // - Table 3: the reference responses to 4 kHz tonebursts of duration Tb relative to the steady level,
@@ -82,32 +82,6 @@ constexpr double ReferenceFrequency = 1000, ToneburstFrequency = 4000; // Hz
 constexpr double ReferenceAmplitude = 23197;
 constexpr double TwoPi = 2 * std::numbers::pi;
 
-// A meter of its own: the program's level meter over ports that show nothing.
-struct TFixedInput final : IStreamInfo
-{
-    int Rate = 0;
-    bool Running() const override { return true; }
-    int FrameRate() const override { return Rate; }
-};
-
-struct TQuietWindow final : IMeterWindow
-{
-    void SetReadoutText(int, const QString&) override {}
-    void SetReadoutRed(int, bool) override {}
-    void Beep() override {}
-    bool StartButtonEnabled() const override { return false; }
-    void SetLevelAxisRange(double, double) override {}
-    void SetTimeAxisAutomatic() override {}
-    int ActiveSeries() const override { return -1; }
-    void UpdateClockPanel() override {}
-    void SweepStep() override {}
-};
-
-struct TDiscardingSink final : IAcquisitionSink
-{
-    void Enqueue(double) override {}
-};
-
 // A signal as a function of the frame number since the rig started.
 using TSignal = std::function<std::int16_t(long long frame)>;
 
@@ -133,7 +107,7 @@ public:
     TRig(const TConformanceSetup& setup, double averagingTime)
         : Rate(setup.FrameRate), Block(2 * static_cast<std::size_t>(std::max(setup.BlockFrames, 128)))
     {
-        Input.Rate = setup.FrameRate;
+        Ports.Rate = setup.FrameRate;
         State.FrequencyWeighting = setup.Weighting;
         State.AveragingTime = averagingTime;
     }
@@ -185,11 +159,9 @@ private:
 
     int Rate;
     TMeasurementState State;
-    TFixedInput Input;
+    TStandaloneMeterPorts Ports; // the program's level meter over ports that show nothing
     TChartModel Chart;
-    TDiscardingSink Sink;
-    TQuietWindow Window;
-    TLevelMeter Meter{State, Input, Chart, Sink, Window};
+    TLevelMeter Meter{State, Ports, Chart, Ports, Ports};
     std::vector<std::int16_t> Block;
     int Filled = 0;
     long long Frames = 0;

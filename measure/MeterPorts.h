@@ -35,3 +35,27 @@ public:
     virtual bool Running() const = 0;
     virtual int FrameRate() const = 0;
 };
+
+// The meter's three ports with nobody behind them: a stream that always runs at Rate, a sink that
+// keeps nothing and a window that shows nothing. For running the meter's arithmetic on its own (the
+// conformance test, benchmarks); which series takes sweep points and whether blocks tick are the
+// caller's to set.
+struct TStandaloneMeterPorts final : IStreamInfo, IAcquisitionSink, IMeterWindow
+{
+    int Rate = 48000;
+    int Active = -1;
+    bool StartEnabled = false;
+
+    bool Running() const override { return true; }
+    int FrameRate() const override { return Rate; }
+    void Enqueue(double) override {}
+    void SetReadoutText(int, const QString&) override {}
+    void SetReadoutRed(int, bool) override {}
+    void Beep() override {}
+    bool StartButtonEnabled() const override { return StartEnabled; }
+    void SetLevelAxisRange(double, double) override {}
+    void SetTimeAxisAutomatic() override {}
+    int ActiveSeries() const override { return Active; }
+    void UpdateClockPanel() override {}
+    void SweepStep() override {}
+};

@@ -26,8 +26,9 @@ const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r
 } // namespace
 
 TRecordingControl::TRecordingControl(TMeasurementState& state, IWaveDevice& input, IWaveDevice& output,
-                                     TChartModel& chart, IRecordingWindow& window, IClock& clock)
-    : State(state), Input(input), Output(output), Chart(chart), Window(window), Clock(clock)
+                                     TChartModel& chart, IRecordingWindow& window, ISweepAdditions& sweep,
+                                     IClock& clock)
+    : State(state), Input(input), Output(output), Chart(chart), Window(window), Sweep(sweep), Clock(clock)
 {
 }
 
@@ -55,7 +56,7 @@ void TRecordingControl::Start(bool byStartAction)
             carriedSeconds = State.PauseOffset;
         PrepareRecording();
         State.ElapsedTime = carriedSeconds; // a pause during the settling wait pauses at the origin
-    } else if (!Window.PrepareSweepStart(byStartAction)) {
+    } else if (!Sweep.PrepareStart(byStartAction)) {
         return;
     }
 
@@ -81,7 +82,7 @@ void TRecordingControl::Start(bool byStartAction)
             State.Statistics.Collecting = Pressure(); // from here on, the settling left out
             Window.SetTickInterval(Pressure() ? State.ChartTimeRefresh : State.PointTime);
             if (!Pressure())
-                Window.RecordSweepConditions();
+                Sweep.RecordConditions();
             StartTimeLine(carriedSeconds);
         }
     }
@@ -172,7 +173,7 @@ void TRecordingControl::Stop(TStopSender sender)
             ShowReports();
         SetUpAxes(sender == TStopSender::Action);
     } else {
-        Window.FinishSweep(sender);
+        Sweep.Finish(sender);
     }
 
     Window.BindStartButton(false);

@@ -36,7 +36,7 @@ public:
     static constexpr int AveragingNone = 4;                // "Brak"
 
     TRecordingControl(TMeasurementState& state, IWaveDevice& input, IWaveDevice& output, TChartModel& chart,
-                      IRecordingWindow& window, IClock& clock = ProgramClock());
+                      IRecordingWindow& window, ISweepAdditions& sweep, IClock& clock = ProgramClock());
     TRecordingControl(const TRecordingControl&) = delete;
     TRecordingControl& operator=(const TRecordingControl&) = delete;
 
@@ -78,6 +78,7 @@ private:
     IWaveDevice& Output;
     TChartModel& Chart;
     IRecordingWindow& Window;
+    ISweepAdditions& Sweep;
     IClock& Clock;
     bool Active = false; // from the start to the stop, settling wait included
 };

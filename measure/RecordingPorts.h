@@ -84,9 +84,14 @@ public:
     virtual void SetAveragingItem(int item) = 0;
     virtual void SetOtherAveragingText(const QString& text) = 0;
     virtual bool AskAveragingTime(double& seconds) = 0; // the averaging-time dialog; false: cancelled
+};
 
-    // The frequency kind's additions to the start and the stop.
-    virtual bool PrepareSweepStart(bool byStartAction) = 0; // false cancels the start
-    virtual void RecordSweepConditions() = 0;
-    virtual void FinishSweep(TStopSender sender) = 0; // its stop additions and axis set-up
+// What the frequency kind adds to the start and the stop of a measurement; the sweep implements it.
+class ISweepAdditions
+{
+public:
+    virtual ~ISweepAdditions() = default;
+    virtual bool PrepareStart(bool byStartAction) = 0; // false cancels the start
+    virtual void RecordConditions() = 0;               // once the settling wait is over
+    virtual void Finish(TStopSender sender) = 0;       // its stop additions and axis set-up
 };

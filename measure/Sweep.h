@@ -53,7 +53,7 @@ public:
 // that moves the generator from point to point, the additions to a measurement's start and stop, and
 // the chart axes of this kind. The recording control starts and stops the devices; the level meter
 // appends each point to the active series before the step.
-class TSweep
+class TSweep final : public ISweepAdditions
 {
 public:
     // Reasons in SweepBlocked.
@@ -97,9 +97,9 @@ public:
     void SetUpAxes();
 
     // The additions to the start and the stop of a measurement.
-    bool PrepareStart(bool byStartAction); // false cancels the start
-    void RecordConditions();
-    void Finish(TStopSender sender);
+    bool PrepareStart(bool byStartAction) override;
+    void RecordConditions() override;
+    void Finish(TStopSender sender) override;
 
 private:
     void FrequencyChanged(const QString& text, double& frequency, int nyquistReason);

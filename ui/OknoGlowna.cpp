@@ -75,8 +75,9 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     Mikser.setObjectName("Mikser");
     Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, Journal, *this);
     Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice);
-    Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this);
     Sweep = std::make_unique<TSweep>(Measurement, InputDevice, Chart, *this);
+    Recording =
+        std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this, *Sweep);
     Calibration = std::make_unique<TCalibration>(Measurement, InputDevice, OutputDevice, *Meter, *this);
     audAudioIn.OnBufferFilled = [this](char* buffer, int& size) { return Meter->AnalyseBlock(buffer, size); };
     audAudioOut.OnFillBuffer = [this](char* buffer, int& size) {

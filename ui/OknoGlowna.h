@@ -123,9 +123,6 @@ public:
     void SetAveragingItem(int item) override;
     void SetOtherAveragingText(const QString& text) override;
     bool AskAveragingTime(double& seconds) override;
-    bool PrepareSweepStart(bool byStartAction) override;
-    void RecordSweepConditions() override;
-    void FinishSweep(TStopSender sender) override;
 
     // ISweepWindow
     bool ChooseSeries(int continuedSeries) override;

@@ -204,21 +204,6 @@ void TFormaGlowna::SetOtherAveragingText(const QString& text)
     cbCzasUsredniania->setItemText(3, text);
 }
 
-bool TFormaGlowna::PrepareSweepStart(bool byStartAction)
-{
-    return Sweep->PrepareStart(byStartAction);
-}
-
-void TFormaGlowna::RecordSweepConditions()
-{
-    Sweep->RecordConditions();
-}
-
-void TFormaGlowna::FinishSweep(TStopSender sender)
-{
-    Sweep->Finish(sender);
-}
-
 // ---- ISweepWindow
 
 bool TFormaGlowna::ChooseSeries(int continuedSeries)

@@ -1,10 +1,10 @@
+#include "MeasureTestSupport.h"
 #include "audio/AudioIO.h"
 #include "audio/DeviceServices.h"
 #include "audio/VirtualCard.h"
 #include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
 #include "measure/RecordingControl.h"
-#include "MeasureTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -22,7 +22,7 @@ struct TFakeClock final : IClock
     QTime TimeOfDay() const override { return QTime(23, 59, 50).addMSecs(int(Now % 86'400'000)); }
 };
 
-struct TFakeWindow final : IRecordingWindow
+struct TFakeWindow final : IRecordingWindow, ISweepAdditions
 {
     QString Status[5];
     QString Clock, StartCaption = "&Start", OtherText = "Inny";
@@ -95,9 +95,9 @@ struct TFakeWindow final : IRecordingWindow
             seconds = DialogValue;
         return DialogAnswer;
     }
-    bool PrepareSweepStart(bool) override { return SweepGoesOn; }
-    void RecordSweepConditions() override {}
-    void FinishSweep(TStopSender sender) override { SweepStops.push_back(sender); }
+    bool PrepareStart(bool) override { return SweepGoesOn; }
+    void RecordConditions() override {}
+    void Finish(TStopSender sender) override { SweepStops.push_back(sender); }
 };
 
 struct TFakeSink final : IAcquisitionSink
@@ -138,7 +138,7 @@ struct TRig
     TFakeClock Clock;
     TFakeSink Sink;
     TMeterWindow MeterWindow{Window};
-    TRecordingControl Control{State, Input, Output, Chart, Window, Clock};
+    TRecordingControl Control{State, Input, Output, Chart, Window, Window, Clock};
     TLevelMeter Meter{State, Input, Chart, Sink, MeterWindow, Clock};
     std::vector<char> Block = std::vector<char>(1500 * 4);
 
@@ -175,7 +175,7 @@ struct TCardRig
     TFakeWindow Window;
     TFakeSink Sink;
     TMeterWindow MeterWindow{Window};
-    TRecordingControl Control{State, Input, Output, Chart, Window};
+    TRecordingControl Control{State, Input, Output, Chart, Window, Window};
     TLevelMeter Meter{State, Input, Chart, Sink, MeterWindow};
     int Blocks = 0, BlocksMeasured = 0;
 
@@ -403,7 +403,7 @@ private slots:
         rig.Clock.Now += 60'000; // a minute's pause
         rig.Control.Start();
         QVERIFY(!rig.State.RecordingPaused && !rig.Window.Blinking);
-        QVERIFY(rig.Window.SeriesMenusEnabled); // the pause's lock ends with it
+        QVERIFY(rig.Window.SeriesMenusEnabled);                              // the pause's lock ends with it
         QCOMPARE(rig.Chart.Series(LeftChannelSeries).Count(), pointsBefore); // kept
         rig.TickAfter(250);
         QCOMPARE(rig.State.ElapsedTime, 3.25);

@@ -13,34 +13,6 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-
-struct TInput final : IStreamInfo
-{
-    bool Running() const override { return true; }
-    int FrameRate() const override { return 48000; }
-};
-
-struct TWindow final : IMeterWindow
-{
-    void SetReadoutText(int, const QString&) override {}
-    void SetReadoutRed(int, bool) override {}
-    void Beep() override {}
-    bool StartButtonEnabled() const override { return true; }
-    void SetLevelAxisRange(double, double) override {}
-    void SetTimeAxisAutomatic() override {}
-    int ActiveSeries() const override { return 0; }
-    void UpdateClockPanel() override {}
-    void SweepStep() override {}
-};
-
-struct TSink final : IAcquisitionSink
-{
-    void Enqueue(double) override {}
-};
-
-} // namespace
-
 class TestMicrophoneCalibration : public QObject
 {
     Q_OBJECT
@@ -130,11 +102,11 @@ private slots:
             state.NoAveraging = true;
             if (corrected)
                 state.Microphone = {*step, *step};
-            TInput input;
+            TStandaloneMeterPorts ports;
+            ports.Active = 0;
+            ports.StartEnabled = true;
             TChartModel chart;
-            TSink sink;
-            TWindow window;
-            TLevelMeter meter(state, input, chart, sink, window);
+            TLevelMeter meter(state, ports, chart, ports, ports);
             std::vector<char> block(512 * 4);
             for (std::size_t i = 0; i < block.size() / 2; ++i) {
                 const auto sample = static_cast<std::int16_t>(i % 7 * 1000);
