@@ -38,25 +38,55 @@ void TBiquad::LowPass(double cornerHz, double frameRate)
     Set((1 - c) / 2, 1 - c, (1 - c) / 2, 1 + alpha, -2 * c, 1 - alpha);
 }
 
-double TBiquad::Magnitude(double frequency, double frameRate) const
+std::complex<double> TBiquad::Response(double frequency, double frameRate) const
 {
     const std::complex<double> z1 = std::polar(1.0, -2 * std::numbers::pi * frequency / frameRate); // z^-1
     const std::complex<double> z2 = z1 * z1;
-    return std::abs((B0 + B1 * z1 + B2 * z2) / (1.0 + A1 * z1 + A2 * z2));
+    return (B0 + B1 * z1 + B2 * z2) / (1.0 + A1 * z1 + A2 * z2);
 }
 
-TChannelPath::TChannelPath() : Line(MaxDelayFrames + 1, 0.0f) {}
+TChannelPath::TChannelPath() : Line(MaxDelayFrames + FractionReach + 1, 0.0) {}
 
 void TChannelPath::Configure(const TChannelModel& model, double frameRate)
 {
     model.HighPassHz > 0 ? HighPass.HighPass(model.HighPassHz, frameRate) : HighPass.PassThrough();
     model.LowPassHz > 0 ? LowPass.LowPass(model.LowPassHz, frameRate) : LowPass.PassThrough();
     Gain = std::pow(10.0, model.GainDb / 20.0);
+    Square = model.Square;
+    Cube = model.Cube;
     Clip = std::max(model.ClipLevel, 0.0);
     NoiseAmplitude = std::pow(10.0, model.NoiseDbfs / 20.0);
-    Delay = static_cast<std::size_t>(std::clamp(model.DelayFrames, 0, MaxDelayFrames));
-    std::fill(Line.begin(), Line.end(), 0.0f);
+    Fraction = model.DelayFraction > 0.0 && model.DelayFraction < 1.0 ? model.DelayFraction : 0.0;
+    const int leastDelay = Fraction == 0.0 ? 0 : FractionReach;
+    Delay = static_cast<std::size_t>(std::clamp(model.DelayFrames, leastDelay, MaxDelayFrames));
+    // A Kaiser-windowed sinc centred on the fraction: taps k = 1 - Reach .. Reach weigh the frame
+    // k frames before the whole delay. Normalised to a gain of exactly 1 at 0 Hz.
+    constexpr double beta = 9.0;
+    double sum = 0.0;
+    for (int k = 1 - FractionReach; k <= FractionReach; ++k) {
+        const double t = k - Fraction, edge = t / FractionReach;
+        const double sinc = t == 0.0 ? 1.0 : std::sin(std::numbers::pi * t) / (std::numbers::pi * t);
+        const double window = std::cyl_bessel_i(0.0, beta * std::sqrt(std::max(0.0, 1.0 - edge * edge)));
+        Taps[static_cast<std::size_t>(k + FractionReach - 1)] = sinc * window;
+        sum += sinc * window;
+    }
+    for (double& tap : Taps)
+        tap /= sum;
+    std::fill(Line.begin(), Line.end(), 0.0);
     Write = 0;
+}
+
+double TChannelPath::Interpolated() const
+{
+    const std::size_t size = Line.size();
+    // Tap k reads the frame Delay + k before the newest; the first tap is the latest frame.
+    std::size_t at = (Write + size - (Delay + 1 - FractionReach)) % size;
+    double y = 0.0;
+    for (const double tap : Taps) {
+        y += tap * Line[at];
+        at = at == 0 ? size - 1 : at - 1;
+    }
+    return y;
 }
 
 void TAmbientSound::Configure(double frameRate)
@@ -74,8 +104,13 @@ double TAmbientSound::Next(TNoise& noise)
     return State * 4.0 * std::pow(10.0, levelDb / 20.0);
 }
 
+std::complex<double> TChannelPath::Response(double frequency, double frameRate) const
+{
+    return Gain * HighPass.Response(frequency, frameRate) * LowPass.Response(frequency, frameRate) *
+           std::polar(1.0, -2 * std::numbers::pi * frequency * DelayFrames() / frameRate);
+}
+
 double TChannelPath::ResponseDb(double frequency, double frameRate) const
 {
-    return 20 * std::log10(Gain * HighPass.Magnitude(frequency, frameRate) *
-                           LowPass.Magnitude(frequency, frameRate));
+    return 20 * std::log10(std::abs(Response(frequency, frameRate)));
 }

@@ -180,6 +180,45 @@ private slots:
         QVERIFY2(rightNoise < -85 && rightNoise > -120, qPrintable(QString::number(rightNoise)));
     }
 
+    // The model's own answer (gain, filters and a fractional delay, with phase) is what a tone comes
+    // out with, and x + a x^2 + b x^3 adds the harmonics a A^2 / 2 and b A^3 / 4 of a cosine of A.
+    void pathFollowsItsResponseAndItsNonlinearity()
+    {
+        constexpr double rate = 48000, amplitude = 0.5;
+        constexpr int frames = 48000; // 1 s: every tone below has whole periods in it
+        TChannelModel model;
+        model.GainDb = -2;
+        model.HighPassHz = 80;
+        model.LowPassHz = 9000;
+        model.NoiseDbfs = -400;
+        model.DelayFrames = 40;
+        model.DelayFraction = 0.37;
+        const auto toneAt = [&](const TChannelModel& m, double f, int harmonic) {
+            TChannelPath path;
+            path.Configure(m, rate);
+            TNoise noise(1);
+            std::complex<double> sum;
+            for (int n = 0; n < 2 * frames; ++n) {
+                const double y =
+                    path.Process(amplitude * std::cos(2 * std::numbers::pi * f * n / rate), noise);
+                if (n >= frames) // settled
+                    sum += y * std::polar(1.0, -2 * std::numbers::pi * harmonic * f * n / rate);
+            }
+            return std::pair{sum * (2.0 / frames), path};
+        };
+        for (const double f : {100.0, 1000.0, 15000.0}) {
+            const auto [measured, path] = toneAt(model, f, 1);
+            const std::complex<double> expected = amplitude * path.Response(f, rate);
+            QVERIFY2(std::abs(measured / expected - 1.0) < 1e-4, qPrintable(QString::number(f)));
+        }
+        TChannelModel bent;
+        bent.NoiseDbfs = -400;
+        bent.Square = 0.02;
+        bent.Cube = 0.01;
+        QVERIFY(std::abs(std::abs(toneAt(bent, 1000, 2).first) - 0.02 * amplitude * amplitude / 2) < 1e-9);
+        QVERIFY(std::abs(std::abs(toneAt(bent, 1000, 3).first) - 0.01 * std::pow(amplitude, 3) / 4) < 1e-9);
+    }
+
     void ambientSoundIsQuietDriftsAndGivesWayToPlaying()
     {
         TLoop idle;
