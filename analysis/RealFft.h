@@ -29,7 +29,7 @@ public:
 
 private:
     std::size_t N;
-    double* Time = nullptr;             // FFTW-aligned, N samples
+    double* Time = nullptr;                    // FFTW-aligned, N samples
     std::complex<double>* Frequency = nullptr; // FFTW-aligned, N/2 + 1 bins
     void* ForwardPlan = nullptr;
     void* InversePlan = nullptr;

@@ -204,8 +204,11 @@ public:
         if (Direction == TWaveDirection::Input)
             Held.Allocate(format.FramesPerSecond / 2, pa_frame_size(&sampleSpec));
         BlockUsec = pa_bytes_to_usec(static_cast<std::uint64_t>(blockBytes), &sampleSpec);
-        pa_context* context = Service.Context;
         TLoopLock lock(Loop);
+        const int connected = ConnectOwn();
+        if (connected != DeviceOk)
+            return connected;
+        pa_context* context = Context;
         if (!FindIdleSink(context, name))
             return Unanswered();
         Stream = pa_stream_new(context, "Tonvix", &sampleSpec, nullptr);
@@ -342,17 +345,43 @@ private:
             api->time_free(Watch);
             Watch = nullptr;
         }
-        if (!Stream)
-            return;
-        pa_stream_set_state_callback(Stream, nullptr, nullptr);
-        pa_stream_set_write_callback(Stream, nullptr, nullptr);
-        pa_stream_set_read_callback(Stream, nullptr, nullptr);
-        pa_stream_set_underflow_callback(Stream, nullptr, nullptr);
-        pa_stream_set_overflow_callback(Stream, nullptr, nullptr);
-        if (Ready)
-            pa_stream_disconnect(Stream);
-        pa_stream_unref(Stream);
-        Stream = nullptr;
+        if (Stream) {
+            pa_stream_set_state_callback(Stream, nullptr, nullptr);
+            pa_stream_set_write_callback(Stream, nullptr, nullptr);
+            pa_stream_set_read_callback(Stream, nullptr, nullptr);
+            pa_stream_set_underflow_callback(Stream, nullptr, nullptr);
+            pa_stream_set_overflow_callback(Stream, nullptr, nullptr);
+            if (Ready)
+                pa_stream_disconnect(Stream);
+            pa_stream_unref(Stream);
+            Stream = nullptr;
+        }
+        if (Context) {
+            pa_context_set_state_callback(Context, nullptr, nullptr);
+            pa_context_disconnect(Context);
+            pa_context_unref(Context);
+            Context = nullptr;
+        }
+    }
+    // With the lock held. Every stream has a connection of its own: PipeWire's PulseAudio front stops
+    // serving a record stream while a playback stream of the same connection runs, at the quanta of
+    // 512 frames and more that desktops use; streams of separate connections are served independently.
+    int ConnectOwn()
+    {
+        Context = pa_context_new(pa_threaded_mainloop_get_api(Loop), "Tonvix");
+        if (!Context)
+            return DeviceNoServer;
+        pa_context_set_state_callback(
+            Context, [](pa_context*, void* self) { Signal(static_cast<TPulseStream*>(self)->Loop); }, this);
+        if (pa_context_connect(Context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            return pa_context_errno(Context);
+        pa_context_state_t state = PA_CONTEXT_UNCONNECTED;
+        if (!WaitUntil(Loop, [&] {
+                state = pa_context_get_state(Context);
+                return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
+            }))
+            return Unanswered();
+        return state == PA_CONTEXT_READY ? DeviceOk : pa_context_errno(Context);
     }
     int Cork(bool cork)
     {
@@ -511,6 +540,7 @@ private:
     TPulseService& Service; // outlives every stream on it
     pa_threaded_mainloop* Loop;
     TWaveDirection Direction;
+    pa_context* Context = nullptr; // the stream's own connection
     pa_stream* Stream = nullptr;
     pa_time_event* Watch = nullptr;
     pa_usec_t BlockUsec = 0;

@@ -16,8 +16,9 @@ TMeasurementSession::TMeasurementSession()
     RecordingJournal.ClaimFreePlace(TRecordingJournal::DefaultFolder());
     RecordingJournal.OnFailure = [](const QString& message) { PrintMessage(message); };
     Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, RecordingJournal, *this);
-    Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice);
-    SweepControl = std::make_unique<TSweep>(Measurement, InputDevice, Chart, *this);
+    SweepControl = std::make_unique<TSweep>(Measurement, InputDevice, OutputDevice, Chart, *this);
+    Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice, &SweepControl->Timeline());
+    Meter->SetSweepPacing(SweepControl.get());
     Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this,
                                                     *SweepControl);
     audAudioIn.SetStereo(true);

@@ -78,6 +78,7 @@ bool TLevelMeter::AnalyseBlock(char* Buffer, int& Size)
     const int frames = Size / 4;
     if (frames <= 0)
         return true;
+    const unsigned role = Paced() ? Pacing->InputBlock(Buffer, frames) : 0;
     double peakSquareL = 0, peakSquareR = 0;
     MeasureBlock(Buffer, frames, peakSquareL, peakSquareR);
     EnergyL += State.BlockMeanSquareL * frames;
@@ -86,7 +87,13 @@ bool TLevelMeter::AnalyseBlock(char* Buffer, int& Size)
 
     // The rate and averaging time in force for this very block.
     const int frameRate = Input.FrameRate();
-    const long double blocks = AverageBlocks(frameRate, State.AveragingTime, frames);
+    long double blocks = AverageBlocks(frameRate, State.AveragingTime, frames);
+    // A point's average holds nothing from before its tone: it starts afresh at the point's first
+    // block and is the plain mean of the point's blocks until they span the averaging time.
+    if (role & ISweepPacing::FirstOfPoint)
+        PointBlocks = 0;
+    if (Paced())
+        blocks = std::min(blocks, static_cast<long double>(++PointBlocks));
     Average(State.AveragedMeanSquareL, State.BlockMeanSquareL, blocks);
     Average(State.AveragedMeanSquareR, State.BlockMeanSquareR, blocks);
 
@@ -98,9 +105,14 @@ bool TLevelMeter::AnalyseBlock(char* Buffer, int& Size)
             timeWeighted ? State.AveragedMeanSquareR : State.BlockMeanSquareR, peakSquareL, peakSquareR);
     }
 
-    if (DirectTickDue())
+    if ((role & ISweepPacing::LastOfPoint) || DirectTickDue())
         Tick();
     return true;
+}
+
+bool TLevelMeter::Paced() const
+{
+    return Pacing && State.MeasurementKind == TMeasurementKind::FrequencyCharacteristic;
 }
 
 void TLevelMeter::MeasureBlock(const char* buffer, int frames, double& peakSquareL, double& peakSquareR)
@@ -143,7 +155,8 @@ bool TLevelMeter::DirectTickDue() const
 {
     const bool everyBlock =
         (State.MeasurementKind == TMeasurementKind::SoundPressure && State.ChartTimeRefresh == 0) ||
-        (State.MeasurementKind == TMeasurementKind::FrequencyCharacteristic && State.PointTime == 0);
+        (State.MeasurementKind == TMeasurementKind::FrequencyCharacteristic && State.PointTime == 0 &&
+         !Paced());
     return everyBlock && Window.StartButtonEnabled();
 }
 

@@ -37,6 +37,8 @@ public:
 
     // The input's OnBufferFilled: Size bytes of stereo frames, left unchanged; always true (re-queue).
     bool AnalyseBlock(char* Buffer, int& Size);
+    // A sweep paced by the input's frames takes its points when the pacing says, not at the ticks.
+    void SetSweepPacing(ISweepPacing* pacing) { Pacing = pacing; }
     // tmrTimer's work: the levels, then the clock panel (recording) or the sweep step (sweep).
     void Tick();
     void RefreshLevels();
@@ -67,6 +69,7 @@ private:
     void FitLevelAxis();
     void AppendChannelPoint(int series, double value);
     bool DirectTickDue() const;
+    bool Paced() const;
     void CapturePeak(int channel);
     bool SignalOverload(int channel, std::int32_t peakMax); // red read-out and beep at -32768
 
@@ -76,6 +79,8 @@ private:
     IAcquisitionSink& Sink;
     IMeterWindow& Window;
     IClock& Clock;
+    ISweepPacing* Pacing = nullptr;
+    long double PointBlocks = 0; // blocks of the sweep point being measured
     long double EnergyL = 0, EnergyR = 0; // sums of squares since StartEnergyMean
     long double EnergyFrames = 0;
     TWeightingFilter Weighting;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 // What the level meter needs of the main window. The window implements it; tests fake it.
 class IMeterWindow
@@ -27,13 +28,30 @@ public:
     virtual void Enqueue(double value) = 0;
 };
 
-// What the meter and the generator read of a wave component: whether it streams and its frame rate.
+// What the meter and the generator read of a wave component: whether it streams, its frame rate, and
+// its frames per block, and the output underflows or input overflows since it was opened (each a gap
+// in its time line).
 class IStreamInfo
 {
 public:
     virtual ~IStreamInfo() = default;
     virtual bool Running() const = 0;
     virtual int FrameRate() const = 0;
+    virtual std::uint64_t Xruns() const { return 0; }
+    virtual int BlockFrames() const { return 0; } // frames per block; 0: not known
+};
+
+// How a sweep paces its points by the input's own frames; the sweep implements it. For every input
+// block, before the meter folds it into the average: whether it begins a point (the average starts
+// afresh from it) or completes one (the point is taken after it), or neither (0).
+class ISweepPacing
+{
+public:
+    static constexpr unsigned FirstOfPoint = 1; // the first block wholly in the point's window
+    static constexpr unsigned LastOfPoint = 2;  // the last one: the point is complete
+
+    virtual ~ISweepPacing() = default;
+    virtual unsigned InputBlock(const char* buffer, int frames) = 0;
 };
 
 // The meter's three ports with nobody behind them: a stream that always runs at Rate, a sink that

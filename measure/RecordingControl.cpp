@@ -80,7 +80,8 @@ void TRecordingControl::Start(bool byStartAction)
         if (Active && Input.Running()) {
             State.PeakMinL = State.PeakMaxL = State.PeakMinR = State.PeakMaxR = 0;
             State.Statistics.Collecting = Pressure(); // from here on, the settling left out
-            Window.SetTickInterval(Pressure() ? State.ChartTimeRefresh : State.PointTime);
+            // A sweep's points come with the input's frames (TSweep's pacing), not with the ticks.
+            Window.SetTickInterval(Pressure() ? State.ChartTimeRefresh : 0);
             if (!Pressure())
                 Sweep.RecordConditions();
             StartTimeLine(carriedSeconds);

@@ -29,6 +29,8 @@ public:
     void StopNow() override { Component.StopNow(); }
     bool Running() const override { return Component.Running(); }
     int FrameRate() const override { return Component.FrameRate(); }
+    std::uint64_t Xruns() const override { return Component.Xruns(); }
+    int BlockFrames() const override { return Component.BufferSize() / Component.WaveFormat().BytesPerFrame; }
     QString LastError() const override { return Component.LastError(); }
 
 private:

@@ -1,5 +1,7 @@
 #include "measure/SineGenerator.h"
 
+#include "measure/SweepTimeline.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -42,21 +44,30 @@ double NextPhase(long double thetaEnd)
 
 } // namespace
 
-TSineGenerator::TSineGenerator(TMeasurementState& state, const IStreamInfo& output)
-    : State(state), Output(output)
+TSineGenerator::TSineGenerator(TMeasurementState& state, const IStreamInfo& output, TSweepTimeline* timeline)
+    : State(state), Output(output), Timeline(timeline)
 {
 }
 
 bool TSineGenerator::FillOutputBlock(char* Buffer, int& Size)
 {
-    Fill(State, Output.FrameRate(), Buffer, Size);
+    if (Timeline && Timeline->Active())
+        FillPaced(Buffer, std::max(Size, 0) / 2);
+    else
+        Fill(State, Output.FrameRate(), Buffer, Size);
     return true;
 }
 
 void TSineGenerator::Fill(TMeasurementState& state, int frameRate, char* buffer, int size)
 {
-    const int n = std::max(size, 0) / 2;
-    const long double f = state.GeneratorFrequency;
+    FillTone(state, frameRate, state.GeneratorFrequency, buffer, std::max(size, 0) / 2);
+}
+
+void TSineGenerator::FillTone(TMeasurementState& state, int frameRate, double frequency, char* buffer,
+                              int frames)
+{
+    const int n = std::max(frames, 0);
+    const long double f = frequency;
     if (frameRate <= 0 || !std::isfinite(f)) {
         std::memset(buffer, 0, static_cast<std::size_t>(n) * 2);
         return;
@@ -71,6 +82,30 @@ void TSineGenerator::Fill(TMeasurementState& state, int frameRate, char* buffer,
     }
     state.PreviousPhase = state.GeneratorPhase;
     state.GeneratorPhase = NextPhase((n / F) * StepPi * 2 * f + state.PreviousPhase);
+}
+
+void TSineGenerator::FillPaced(char* buffer, int frames)
+{
+    const double amplitude = std::clamp(State.Amplitude, -32767, 32767);
+    for (int done = 0; done < frames;) {
+        const TSweepTimeline::TOutputPart part = Timeline->NextOutput(frames - done);
+        char* at = buffer + 2 * done;
+        switch (part.Kind) {
+        case TSweepTimeline::TOutputKind::Probe:
+            for (int k = 0; k < part.Frames; ++k)
+                WriteSample(at + 2 * k, static_cast<std::int16_t>(
+                                            std::lrint(part.Probe[static_cast<std::size_t>(k)] * amplitude)));
+            break;
+        case TSweepTimeline::TOutputKind::Silence: // the first tone then starts at phase 0
+            std::memset(at, 0, static_cast<std::size_t>(part.Frames) * 2);
+            State.GeneratorPhase = 0;
+            break;
+        case TSweepTimeline::TOutputKind::Tone:
+            FillTone(State, Output.FrameRate(), part.Frequency, at, part.Frames);
+            break;
+        }
+        done += part.Frames;
+    }
 }
 
 int AmplitudeMillivolts(const TMeasurementState& state)

@@ -3,6 +3,8 @@
 #include "measure/MeasurementState.h"
 #include "measure/MeterPorts.h"
 
+class TSweepTimeline;
+
 // The test tone of the sweep and of calibration: fills every output block with a sine at the current
 // GeneratorFrequency and Amplitude, continuing the phase where the previous block ended.
 // The generator amplitude in mV, as status panel 2 shows it: U[mV] = A[p] / K, K samples per mV.
@@ -11,7 +13,8 @@ int AmplitudeMillivolts(const TMeasurementState& state);
 class TSineGenerator
 {
 public:
-    TSineGenerator(TMeasurementState& state, const IStreamInfo& output);
+    // A timeline, while active, says what to play when: a sweep's probe, silences and tones.
+    TSineGenerator(TMeasurementState& state, const IStreamInfo& output, TSweepTimeline* timeline = nullptr);
     TSineGenerator(const TSineGenerator&) = delete;
     TSineGenerator& operator=(const TSineGenerator&) = delete;
 
@@ -22,6 +25,11 @@ public:
     static void Fill(TMeasurementState& state, int frameRate, char* buffer, int size);
 
 private:
+    // `frames` samples of a tone of `frequency`, from the state's phase on.
+    static void FillTone(TMeasurementState& state, int frameRate, double frequency, char* buffer, int frames);
+    void FillPaced(char* buffer, int frames);
+
     TMeasurementState& State;
     const IStreamInfo& Output;
+    TSweepTimeline* Timeline;
 };

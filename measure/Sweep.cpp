@@ -19,9 +19,9 @@ bool UsableFrequency(double frequency)
 
 } // namespace
 
-TSweep::TSweep(TMeasurementState& state, const IStreamInfo& input, const TChartModel& chart,
-               ISweepWindow& window)
-    : State(state), Input(input), Chart(chart), Window(window)
+TSweep::TSweep(TMeasurementState& state, const IStreamInfo& input, const IStreamInfo& output,
+               const TChartModel& chart, ISweepWindow& window)
+    : State(state), Input(input), Output(output), Chart(chart), Window(window)
 {
 }
 
@@ -183,7 +183,66 @@ bool TSweep::PrepareStart(bool byStartAction)
                 Window.SetSeriesShown(series, false);
     }
     Window.SetSweepEditsEnabled(false);
+    BeginTimeline();
     return true;
+}
+
+void TSweep::BeginTimeline()
+{
+    const int rate = Input.FrameRate();
+    std::vector<double> frequencies(static_cast<std::size_t>(std::max(State.PointsCount, 1)));
+    for (std::size_t k = 0; k < frequencies.size(); ++k)
+        frequencies[k] =
+            PointFrequency(State.StartFreq, State.StopFreq, static_cast<int>(k), State.PointsCount);
+    // Two blocks and the settling more than the point time: one whole block of the settled tone is
+    // then always there to begin the point with, and the point time's worth after it.
+    const auto pointFrames = static_cast<int>(
+        std::llround((std::max(State.PointTime, 0) / 1000.0 + TSweepTimeline::SettlingSeconds) * rate));
+    const int blockFrames = std::max(Input.BlockFrames(), 1);
+    const unsigned channels = State.ChannelMode == TChannelMode::Left    ? 1u
+                              : State.ChannelMode == TChannelMode::Right ? 2u
+                                                                         : 3u;
+    Paced.Begin(rate, pointFrames + 2 * blockFrames, State.SweepIndex, std::move(frequencies), channels);
+}
+
+unsigned TSweep::InputBlock(const char* buffer, int frames)
+{
+    if (!Paced.Active())
+        return 0;
+    // Frames lost at the input, from its first block on, or at the output once the probe has measured
+    // the round trip, shift one stream against the other: the points would no longer be where they
+    // are sought.
+    if (Paced.InputFrames() == 0)
+        InputXruns = Input.Xruns();
+    const bool tripKnown = Paced.RoundTrip().has_value();
+    const unsigned role =
+        Paced.InputBlock(reinterpret_cast<const std::int16_t*>(buffer), frames, State.SweepIndex);
+    if (!tripKnown && Paced.RoundTrip())
+        OutputXruns = Output.Xruns();
+    if (Paced.ProbeMissing()) {
+        Fail(
+            QStringLiteral("Sygnał generatora nie dotarł do wejścia w ciągu %1 s: sprawdź połączenie wyjścia "
+                           "z wejściem, wybrane urządzenia i poziomy w mikserze. Pomiar został zatrzymany.")
+                .arg(NumberFormat::General(TSweepTimeline::LongestRoundTripSeconds)));
+        return 0;
+    }
+    if (Input.Xruns() != InputXruns || (Paced.RoundTrip() && Output.Xruns() != OutputXruns)) {
+        Fail(QStringLiteral(
+            "Strumień dźwięku miał przerwę (wyjście nie nadążyło albo wejście się przepełniło), "
+            "więc dalsze punkty nie byłyby pewne. Pomiar został zatrzymany; zmierzone "
+            "punkty zostają."));
+        return 0;
+    }
+    return role;
+}
+
+void TSweep::Fail(const QString& text)
+{
+    Paced.End();
+    Window.ClickStartButton();
+    // Shown once the block that brought it to light has been handled, never inside it.
+    QMetaObject::invokeMethod(
+        &Messages, [this, text] { Window.ShowError(text); }, Qt::QueuedConnection);
 }
 
 void TSweep::RecordConditions()
@@ -204,6 +263,7 @@ void TSweep::RecordConditions()
 
 void TSweep::Finish(TStopSender sender)
 {
+    Paced.End();
     Window.SetSweepEditsEnabled(true);
     Window.SetStatusText(0, QStringLiteral("Pomiar zatrzymany"));
     // Whatever ended the sweep, the series hidden for it come back.

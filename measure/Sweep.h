@@ -4,7 +4,9 @@
 #include "measure/MeasurementState.h"
 #include "measure/MeterPorts.h"
 #include "measure/RecordingPorts.h"
+#include "measure/SweepTimeline.h"
 
+#include <QObject>
 #include <QString>
 #include <array>
 
@@ -47,13 +49,16 @@ public:
 
     virtual void SetFrequencyAxisRange(double minimum, double maximum) = 0;
     virtual void SetLevelAxisRange(double minimum, double maximum) = 0;
+    virtual void ShowError(const QString& text) = 0;
 };
 
 // The frequency-characteristic sweep: its parameters and their edits, the estimated time, the step
-// that moves the generator from point to point, the additions to a measurement's start and stop, and
-// the chart axes of this kind. The recording control starts and stops the devices; the level meter
-// appends each point to the active series before the step.
-class TSweep final : public ISweepAdditions
+// that moves from point to point, the additions to a measurement's start and stop, and the chart axes
+// of this kind. The recording control starts and stops the devices. The points are paced by the
+// streams' frames (TSweepTimeline): the generator plays each point's tone for the point time and two
+// input blocks, and the level meter takes a point from the input blocks that hold its tone alone,
+// appends it to the active series and steps.
+class TSweep final : public ISweepAdditions, public ISweepPacing
 {
 public:
     // Reasons in SweepBlocked.
@@ -63,8 +68,8 @@ public:
     static constexpr int TooFewPoints = 4;
     static constexpr int MinimumPoints = 3;
 
-    TSweep(TMeasurementState& state, const IStreamInfo& input, const TChartModel& chart,
-           ISweepWindow& window);
+    TSweep(TMeasurementState& state, const IStreamInfo& input, const IStreamInfo& output,
+           const TChartModel& chart, ISweepWindow& window);
     TSweep(const TSweep&) = delete;
     TSweep& operator=(const TSweep&) = delete;
 
@@ -101,6 +106,10 @@ public:
     void RecordConditions() override;
     void Finish(TStopSender sender) override;
 
+    // What the generator plays while a sweep runs.
+    TSweepTimeline& Timeline() { return Paced; }
+    unsigned InputBlock(const char* buffer, int frames) override;
+
 private:
     void FrequencyChanged(const QString& text, double& frequency, int nyquistReason);
     void SetBlocked(int reason, bool blocked);
@@ -109,11 +118,18 @@ private:
     unsigned MeasuredSeries(int active) const;
     void SetUpFrequencyAxis();
     void SetUpLevelAxis();
+    void BeginTimeline();
+    // Stops the sweep, keeping its points, and then says why.
+    void Fail(const QString& text);
 
     TMeasurementState& State;
     const IStreamInfo& Input;
+    const IStreamInfo& Output;
     const TChartModel& Chart;
     ISweepWindow& Window;
     unsigned HiddenForSweep = 0; // series hidden by "MinimizeOnMeasurment", shown again at the stop
     int InterruptedSeries = -1;  // the series of a sweep stopped before its last point
+    TSweepTimeline Paced;
+    std::uint64_t InputXruns = 0, OutputXruns = 0; // the streams' gaps when their time lines were joined
+    QObject Messages;                   // queued messages go with the sweep
 };

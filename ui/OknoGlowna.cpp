@@ -74,8 +74,9 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     audAudioOut.SetWaveDevice(0);
     Mikser.setObjectName("Mikser");
     Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, Journal, *this);
-    Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice);
-    Sweep = std::make_unique<TSweep>(Measurement, InputDevice, Chart, *this);
+    Sweep = std::make_unique<TSweep>(Measurement, InputDevice, OutputDevice, Chart, *this);
+    Generator = std::make_unique<TSineGenerator>(Measurement, OutputDevice, &Sweep->Timeline());
+    Meter->SetSweepPacing(Sweep.get());
     Recording =
         std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this, *Sweep);
     Calibration = std::make_unique<TCalibration>(Measurement, InputDevice, OutputDevice, *Meter, *this);

@@ -209,9 +209,9 @@ void TFormaGlowna::ApplyOptions(const TOpcjeProgramu& options)
     SetUpAxes(false);
     Sweep->ShowEstimatedTime();
 
-    // 16. A running measurement ticks at the new interval.
-    if (InputRunning())
-        SetTickInterval(pressure ? Measurement.ChartTimeRefresh : Measurement.PointTime);
+    // 16. A running recording ticks at the new interval (a sweep's points follow its input frames).
+    if (InputRunning() && pressure)
+        SetTickInterval(Measurement.ChartTimeRefresh);
 
     // The frequency weighting, after the level axis' title so that its unit follows.
     SetFrequencyWeighting(options.Weighting);

@@ -93,18 +93,29 @@ inline void SetUpProgramPair(TAudioOut& out, int outFrames, TAudioIn& in, int in
     in.SetBufferSize(inFrames * 4);
 }
 
-// Why the private sound server that scripts/test starts cannot be used; empty when it can. Tests play
-// into its null sink only, never into someone's loudspeakers.
+// The private server's sink that a test plays into and the source it records: the null sink and its
+// monitor, or what scripts/sound-server put in front of them (TONVIX_TEST_SINK, TONVIX_TEST_SOURCE).
+inline QByteArray TestSink()
+{
+    return qEnvironmentVariable("TONVIX_TEST_SINK", "tonvix_null").toUtf8();
+}
+inline QByteArray TestSource()
+{
+    return qEnvironmentVariable("TONVIX_TEST_SOURCE", "tonvix_null.monitor").toUtf8();
+}
+
+// Why the private sound server that scripts/sound-server starts cannot be used; empty when it can.
+// Tests play into its sinks only, never into someone's loudspeakers.
 inline QString PrivateSoundServerProblem()
 {
     const QString why = TDeviceServices::ServerStatus();
     if (!why.isEmpty())
         return why;
-    const QStringList outputs = TDeviceServices::DeviceNames(TWaveDirection::Output);
-    const QStringList inputs = TDeviceServices::DeviceNames(TWaveDirection::Input);
-    if (outputs.isEmpty() || outputs[0] != "Tonvix_null" || inputs.isEmpty() ||
-        !inputs[0].contains("Tonvix_null"))
-        return QStringLiteral("The sound server's default sink is not tonvix_null");
+    const TDeviceLists devices = TDeviceServices::AllDevices();
+    if (devices.Outputs.empty() || devices.Outputs[0].Name != TestSink() || devices.Inputs.empty() ||
+        devices.Inputs[0].Name != TestSource())
+        return QStringLiteral("The sound server's defaults are not %1 and %2")
+            .arg(QString::fromUtf8(TestSink()), QString::fromUtf8(TestSource()));
     return {};
 }
 

@@ -62,15 +62,17 @@ struct TFakeSweepWindow final : ISweepWindow
         LevelMin = minimum;
         LevelMax = maximum;
     }
+    void ShowError(const QString& text) override { Errors.push_back(text); }
+    std::vector<QString> Errors;
 };
 
 struct TRig
 {
     TMeasurementState State;
-    TFakeDevice Input;
+    TFakeDevice Input, Output;
     TChartModel Chart;
     TFakeSweepWindow Window;
-    TSweep Sweep{State, Input, Chart, Window};
+    TSweep Sweep{State, Input, Output, Chart, Window};
 
     TRig() { State.MeasurementKind = TMeasurementKind::FrequencyCharacteristic; }
     // A sweep as the tick runs it: the generator's frequency is where the point is taken.

@@ -1,0 +1,66 @@
+#include "analysis/DelayFinder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <numbers>
+
+std::vector<double> ProbeChirp(double frameRate, double seconds, double startHz, double stopHz)
+{
+    const auto frames = static_cast<std::size_t>(std::max(2.0, std::round(frameRate * seconds)));
+    std::vector<double> probe(frames);
+    // Instantaneous frequency startHz * r^(t / T) with r = stopHz / startHz; its phase integrated.
+    const double duration = static_cast<double>(frames) / frameRate;
+    const double rate = std::log(stopHz / startHz);
+    const double fade = 0.1 * duration; // raised-cosine ends, a tenth of the probe each
+    for (std::size_t n = 0; n < frames; ++n) {
+        const double t = static_cast<double>(n) / frameRate;
+        const double phase =
+            2 * std::numbers::pi * startHz * duration / rate * (std::exp(rate * t / duration) - 1);
+        const double edge = std::min(t, duration - t);
+        const double gain = edge >= fade ? 1.0 : 0.5 - 0.5 * std::cos(std::numbers::pi * edge / fade);
+        probe[n] = gain * std::sin(phase);
+    }
+    return probe;
+}
+
+TDelayFinder::TDelayFinder(std::span<const double> probe, std::size_t longestLag)
+    : Probe(probe.size()), LongestLag(longestLag),
+      // Circular correlation is linear over the lags searched once the transform holds the whole
+      // recording: the probe then never wraps onto a lag of interest.
+      Fft(std::bit_ceil(probe.size() + longestLag + probe.size())), ProbeSpectrum(Fft.Bins()),
+      Spectrum(Fft.Bins()), Correlation(Fft.Size())
+{
+    Fft.Forward(probe, ProbeSpectrum);
+}
+
+std::optional<TDelayFinder::TFound> TDelayFinder::Find(std::span<const double> recording)
+{
+    Fft.Forward(recording.first(std::min(recording.size(), RecordingFrames())), Spectrum);
+    for (std::size_t k = 0; k < Spectrum.size(); ++k)
+        Spectrum[k] *= std::conj(ProbeSpectrum[k]);
+    Fft.Inverse(Spectrum, Correlation);
+
+    // Only lags that the recording reaches are compared: beyond it the correlation is 0, which would
+    // make any noise stand out from a short recording.
+    const std::size_t searched = std::min(LongestLag, std::max<std::size_t>(recording.size(), 1) - 1);
+    std::size_t peak = 0;
+    double energy = 0;
+    for (std::size_t lag = 0; lag <= searched; ++lag) {
+        energy += Correlation[lag] * Correlation[lag];
+        if (std::abs(Correlation[lag]) > std::abs(Correlation[peak]))
+            peak = lag;
+    }
+    const double rms = std::sqrt(energy / static_cast<double>(searched + 1));
+    const double clarity = rms > 0 ? std::abs(Correlation[peak]) / rms : 0.0;
+    if (!(clarity >= MinimumClarity))
+        return std::nullopt;
+    double lag = static_cast<double>(peak);
+    if (peak > 0 && peak < searched) {
+        const double before = Correlation[peak - 1], at = Correlation[peak], after = Correlation[peak + 1];
+        const double curvature = before - 2 * at + after;
+        if (curvature != 0)
+            lag += std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5);
+    }
+    return TFound{lag, clarity};
+}

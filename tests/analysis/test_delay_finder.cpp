@@ -1,0 +1,44 @@
+#include "analysis/DelayFinder.h"
+#include "audio/DeviceUnderTest.h"
+
+#include <QTest>
+#include <cmath>
+#include <vector>
+
+class TestDelayFinder : public QObject
+{
+    Q_OBJECT
+private slots:
+    // The probe is found at its lag through a filtering, delaying, noisy device, to a tenth of a
+    // few frames (the high-pass delays the probe's low end a little); in noise alone nothing is found.
+    void probeIsFoundThroughADeviceAndNotInNoise()
+    {
+        constexpr double rate = 48000;
+        const std::vector<double> probe = ProbeChirp(rate, 0.1, 100, 16000);
+        TDelayFinder finder(probe, 48000);
+        TChannelModel speaker;
+        speaker.HighPassHz = 300;
+        speaker.GainDb = -30;
+        speaker.NoiseDbfs = -60;
+        speaker.DelayFrames = 20000;
+        speaker.DelayFraction = 0.25;
+        TChannelPath path;
+        path.Configure(speaker, rate);
+        TNoise noise(7);
+        std::vector<double> heard(finder.RecordingFrames());
+        for (std::size_t n = 0; n < heard.size(); ++n)
+            heard[n] = path.Process(n >= 1000 && n < 1000 + probe.size() ? probe[n - 1000] : 0.0, noise);
+        const auto found = finder.Find(heard);
+        QVERIFY(found);
+        QVERIFY2(std::abs(found->Lag - 21000.25) < 3, qPrintable(QString::number(found->Lag)));
+
+        std::vector<double> onlyNoise(heard.size());
+        for (double& x : onlyNoise)
+            x = 1e-3 * noise.Gaussian();
+        QVERIFY(!finder.Find(onlyNoise));
+        QVERIFY(!finder.Find(std::vector<double>(heard.size())));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestDelayFinder)
+#include "test_delay_finder.moc"
