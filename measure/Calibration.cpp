@@ -63,12 +63,12 @@ void TCalibration::Start(const TCalibrationRequest& request)
     }
 
     double left = 0, right = 0;
+    QString warning;
     if (Pressure()) {
         if (MeasureSteadyLevels(left, right, 0))
-            Calibrate(request.ReferenceLevel, left, left > TLevelMeter::SilenceLevel, right,
-                      right > TLevelMeter::SilenceLevel);
-        if (Active)
-            Stop();
+            warning = Calibrate(request.ReferenceLevel, left, left > TLevelMeter::SilenceLevel, right,
+                                right > TLevelMeter::SilenceLevel);
+        Finish(warning);
         return;
     }
     switch (request.Procedure) {
@@ -77,9 +77,9 @@ void TCalibration::Start(const TCalibrationRequest& request)
         State.GeneratorFrequency = request.Frequency;
         WaitProcessingEvents(State.MeasurementDelay);
         if (Active && MeasureSteadyLevels(left, right, request.Frequency))
-            Calibrate(0, left, left > TLevelMeter::SilenceLevel, right, right > TLevelMeter::SilenceLevel);
-        if (Active)
-            Stop();
+            warning = Calibrate(0, left, left > TLevelMeter::SilenceLevel, right,
+                                right > TLevelMeter::SilenceLevel);
+        Finish(warning);
         break;
     case TCalibrationProcedure::FindMaximum:
         Window.SetCalibrationTimerInterval(std::max(State.CalibrationTime, 1));
@@ -116,7 +116,7 @@ void TCalibration::ResetPeakCapture()
 {
     State.CalibrationPeakLevelL = State.CalibrationPeakLevelR = NoPeakLevel;
     State.CalibrationPeakMagnitudeL = State.CalibrationPeakMagnitudeR = 0;
-    State.PeakMinL = State.PeakMaxL = State.PeakMinR = State.PeakMaxR = 0;
+    State.ResetPeaks();
 }
 
 void TCalibration::TimerTick()
@@ -132,14 +132,16 @@ void TCalibration::TimerTick()
         return;
 
     Meter.CaptureCalibrationLevels();
+    QString warning;
     if (Input.Running())
-        Calibrate(State.CalibrationTargetLevel, State.CalibrationPeakLevelL,
-                  State.CalibrationPeakMagnitudeL > 0, State.CalibrationPeakLevelR,
-                  State.CalibrationPeakMagnitudeR > 0);
-    Stop();
+        warning = Calibrate(State.CalibrationTargetLevel, State.CalibrationPeakLevelL,
+                            State.CalibrationPeakMagnitudeL > 0, State.CalibrationPeakLevelR,
+                            State.CalibrationPeakMagnitudeR > 0);
+    Finish(warning);
 }
 
-// The frequency of the loudest point found so far, where the user sees it while the sweep runs.
+// The frequency of the loudest point found so far, in the clock panel: the chart's mouse read-out
+// has the status bar, and the panel is the sweep's frequency display in this kind.
 void TCalibration::ShowPeakFrequency()
 {
     auto hertz = [](double frequency) { return NumberFormat::Fixed(frequency, 0, 0); };
@@ -156,26 +158,44 @@ void TCalibration::ShowPeakFrequency()
                hertz(State.CalibrationPeakFrequencyR);
         break;
     }
-    Window.SetStatusText(3, QStringLiteral("Maksimum: ") + text + QStringLiteral(" Hz"));
+    Window.SetClockText(QStringLiteral("Maks.: ") + text + QStringLiteral(" Hz"));
 }
 
-void TCalibration::Calibrate(double target, double levelL, bool heardL, double levelR, bool heardR)
+QString TCalibration::Calibrate(double target, double levelL, bool heardL, double levelR, bool heardR)
 {
     const bool left = State.ChannelMode != TChannelMode::Right;
     const bool right = State.ChannelMode != TChannelMode::Left;
-    // A silent channel would take an offset of some two hundred decibels.
-    if ((left && !heardL) || (right && !heardR)) {
-        const QString channel = left && !heardL && right && !heardR
-                                    ? QStringLiteral("kanałach lewym i prawym")
-                                : left && !heardL ? QStringLiteral("kanale lewym")
-                                                  : QStringLiteral("kanale prawym");
-        Window.ShowError(QStringLiteral("Brak sygnału w ") + channel +
-                         QStringLiteral(". Kalibracja tego kanału nie została wykonana."));
-    }
     if (left && heardL)
         OffsetL() = target - levelL - LevelOffsetDb;
     if (right && heardR)
         OffsetR() = target - levelR - LevelOffsetDb;
+    // A silent channel would take an offset of some two hundred decibels.
+    if ((!left || heardL) && (!right || heardR))
+        return QString();
+    const QString channel = left && !heardL && right && !heardR ? QStringLiteral("kanałach lewym i prawym")
+                            : left && !heardL                   ? QStringLiteral("kanale lewym")
+                                                                : QStringLiteral("kanale prawym");
+    return QStringLiteral("Brak sygnału w ") + channel +
+           QStringLiteral(". Kalibracja tego kanału nie została wykonana.");
+}
+
+// A message box runs an event loop of its own, in which a sweep still running would tick on and open
+// one box over another: the procedure ends before anything is said.
+void TCalibration::Finish(const QString& warning)
+{
+    if (Active)
+        Stop();
+    if (!warning.isEmpty())
+        Window.ShowError(warning);
+}
+
+void TCalibration::Abort(const QString& reason)
+{
+    if (!Active)
+        return;
+    Stop();
+    Window.SetStatusText(0, QStringLiteral("Kalibracja przerwana"));
+    Window.ShowError(reason);
 }
 
 void TCalibration::Stop()
@@ -196,5 +216,7 @@ void TCalibration::Stop()
     Window.SetLevelAxisRange(minimum, maximum);
 
     State.GeneratorFrequency = State.StartFreq;
+    if (!Pressure())
+        Window.SetClockText(QStringLiteral("Częstotliwość [Hz]")); // no maximum is being sought any more
     Window.SetCalibrating(false);
 }

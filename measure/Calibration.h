@@ -15,6 +15,7 @@ public:
     virtual ~ICalibrationWindow() = default;
     virtual void ShowError(const QString& text) = 0;
     virtual void SetStatusText(int panel, const QString& text) = 0;
+    virtual void SetClockText(const QString& text) = 0; // pnlCzas
     // While a calibration runs, neither a measurement nor the other kind can be started.
     virtual void SetCalibrating(bool on) = 0;
     virtual void SetCalibrationTimerInterval(int milliseconds) = 0; // tmrKalibracja; 0 stops it
@@ -51,7 +52,9 @@ public:
     void Start(const TCalibrationRequest& request); // actKalibracja
     void TimerTick();                               // tmrKalibracja
     void Stop();                                    // actKalibracjaStop
-    void Reset();                                   // "&Reset": the current kind's offsets to 0
+    // A device failed: the procedure ends with the offsets as they were, and the reason is shown.
+    void Abort(const QString& reason);
+    void Reset(); // "&Reset": the current kind's offsets to 0
     bool Running() const { return Active; }
 
     // Status panel 0: which channels of the current kind carry an offset.
@@ -67,8 +70,11 @@ private:
     // calibration ended meanwhile.
     bool MeasureSteadyLevels(double& left, double& right, double frequency);
     void ResetPeakCapture();
-    // Offsets that make the given levels read `target`; a channel that heard nothing keeps its offset.
-    void Calibrate(double target, double levelL, bool heardL, double levelR, bool heardR);
+    // Offsets that make the given levels read `target`; a channel that heard nothing keeps its offset,
+    // and the returned text says so (empty when every channel was calibrated).
+    QString Calibrate(double target, double levelL, bool heardL, double levelR, bool heardR);
+    // Ends the procedure, then shows the warning if there is one.
+    void Finish(const QString& warning);
     void ShowPeakFrequency();
 
     TMeasurementState& State;

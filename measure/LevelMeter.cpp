@@ -182,10 +182,14 @@ void TLevelMeter::RefreshLevels()
     // After this the largest value holds the largest magnitude; -32768 alone means overload.
     State.PeakMaxL = std::max(State.PeakMaxL, std::abs(State.PeakMinL));
     State.PeakMaxR = std::max(State.PeakMaxR, std::abs(State.PeakMinR));
-    if (SignalOverload(0, State.PeakMaxL))
+    if (SignalOverload(0, State.PeakMaxL)) {
         State.PeakMaxL = State.PeakMinL = 0;
-    if (SignalOverload(1, State.PeakMaxR))
+        State.OverloadedL = true;
+    }
+    if (SignalOverload(1, State.PeakMaxR)) {
         State.PeakMaxR = State.PeakMinR = 0;
+        State.OverloadedR = true;
+    }
 
     State.BlockLevelL = Level(State.BlockMeanSquareL, LevelOffsetDb);
     State.BlockLevelR = Level(State.BlockMeanSquareR, LevelOffsetDb);
@@ -350,11 +354,15 @@ void TLevelMeter::CapturePeak(int channel)
     SignalOverload(channel, magnitude);
 }
 
-double TLevelMeter::PeakLevel(std::int32_t peakMax, std::int32_t peakMin)
+double TLevelMeter::PeakLevel(const TMeasurementState& state, int channel)
 {
+    const bool left = channel == 0;
+    if (left ? state.OverloadedL : state.OverloadedR)
+        return 0.0; // a sample of -32768: full scale, whatever came after the overload cleared the peak
     // The magnitude of the smallest sample counts even when no tick has folded it in yet.
     const std::int64_t magnitude =
-        std::max<std::int64_t>(peakMax, std::llabs(static_cast<long long>(peakMin)));
+        std::max<std::int64_t>(left ? state.PeakMaxL : state.PeakMaxR,
+                               std::llabs(static_cast<long long>(left ? state.PeakMinL : state.PeakMinR)));
     if (magnitude == 0)
         return SilenceLevel;
     return 20.0 * std::log10(static_cast<double>(magnitude) / PeakReference);

@@ -51,9 +51,9 @@ public:
 
     // 10 log10(meanSquare / 32767^2) + offset, never below SilenceLevel and never NaN.
     static double Level(long double meanSquare, double offset);
-    // 20 log10(largest sample magnitude / 32768) of the tracked extremes; SilenceLevel when the
-    // channel saw nothing but zeros.
-    static double PeakLevel(std::int32_t peakMax, std::int32_t peakMin);
+    // 20 log10(largest sample magnitude / 32768) of a channel's extremes since the last reset (0 left,
+    // 1 right): 0 dB once it overloaded, SilenceLevel when it saw nothing but zeros.
+    static double PeakLevel(const TMeasurementState& state, int channel);
 
     // The lowest frame rate the weighting filters are built for (the lowest the program offers);
     // below it the meter measures unweighted.

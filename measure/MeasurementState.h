@@ -51,8 +51,15 @@ struct TMeasurementState
     double LevelL = 0, LevelR = 0;
     double PointValue = 0;
 
-    // Sample extremes since the last reset
+    // Sample extremes since the last reset. An overload clears the extremes, so that the next one is
+    // reported too; the channel's flag keeps that its peak reached full scale.
     std::int32_t PeakMinL = 0, PeakMinR = 0, PeakMaxL = 0, PeakMaxR = 0;
+    bool OverloadedL = false, OverloadedR = false;
+    void ResetPeaks()
+    {
+        PeakMinL = PeakMaxL = PeakMinR = PeakMaxR = 0;
+        OverloadedL = OverloadedR = false;
+    }
 
     // Calibration offsets, dB
     double TimeCalibrationL = 0, TimeCalibrationR = 0;

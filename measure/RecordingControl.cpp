@@ -78,7 +78,7 @@ void TRecordingControl::Start(bool byStartAction)
 
         // A stop during the wait has ended the measurement already; a device lost in it ends it below.
         if (Active && Input.Running()) {
-            State.PeakMinL = State.PeakMaxL = State.PeakMinR = State.PeakMaxR = 0;
+            State.ResetPeaks();
             State.Statistics.Collecting = Pressure(); // from here on, the settling left out
             // A sweep's points come with the input's frames (TSweep's pacing), not with the ticks.
             Window.SetTickInterval(Pressure() ? State.ChartTimeRefresh : 0);
@@ -185,8 +185,7 @@ void TRecordingControl::Stop(TStopSender sender)
 
 void TRecordingControl::StorePeakLevels()
 {
-    Window.StoreChannelPeakLevels(TLevelMeter::PeakLevel(State.PeakMaxL, State.PeakMinL),
-                                  TLevelMeter::PeakLevel(State.PeakMaxR, State.PeakMinR));
+    Window.StoreChannelPeakLevels(TLevelMeter::PeakLevel(State, 0), TLevelMeter::PeakLevel(State, 1));
 }
 
 void TRecordingControl::ShowReports()

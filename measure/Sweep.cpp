@@ -51,7 +51,10 @@ void TSweep::FrequencyChanged(const QString& text, double& frequency, int nyquis
     if (!typed || !UsableFrequency(*typed))
         return;
     frequency = *typed;
-    SetUpAxes();
+    // The other kind's chart keeps its own axes (the edits are filled at start-up in either kind);
+    // selecting this kind sets these up.
+    if (State.MeasurementKind == TMeasurementKind::FrequencyCharacteristic)
+        SetUpAxes();
     Zero();
     SetBlocked(nyquistReason, frequency > HalfFrameRate());
 }
@@ -275,8 +278,8 @@ void TSweep::Finish(TStopSender sender)
     const int active = Window.ActiveSeries();
     InterruptedSeries = State.SweepIndex > 0 ? active : -1;
     if (active >= 0) {
-        const double left = TLevelMeter::PeakLevel(State.PeakMaxL, State.PeakMinL);
-        const double right = TLevelMeter::PeakLevel(State.PeakMaxR, State.PeakMinR);
+        const double left = TLevelMeter::PeakLevel(State, 0);
+        const double right = TLevelMeter::PeakLevel(State, 1);
         Window.StoreSweepPeakLevel(active, State.ChannelMode == TChannelMode::Right ? right : left);
         if (State.ChannelMode == TChannelMode::Both && active + 4 < ResultSeriesCount)
             Window.StoreSweepPeakLevel(active + 4, right);

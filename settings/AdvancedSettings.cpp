@@ -43,8 +43,8 @@ void ApplyAdvancedSettings(const TAdvancedSettings& settings, TMeasurementState&
     if (settings.AutoBlockSize) {
         ApplyAutomaticBlockSizes(input, output, settings.LowFreqLimit);
     } else {
-        input.SetBufferSize(settings.InputSamples * InputFrameBytes);
-        output.SetBufferSize(settings.OutputSamples * OutputSampleBytes);
+        input.SetBufferSize(std::clamp(settings.InputSamples, 0, MaxBlockSamples) * InputFrameBytes);
+        output.SetBufferSize(std::clamp(settings.OutputSamples, 0, MaxBlockSamples) * OutputSampleBytes);
     }
 }
 

@@ -19,13 +19,16 @@ struct TAdvancedSettings
 
 constexpr int InputFrameBytes = 4;
 constexpr int OutputSampleBytes = 2;
+// The largest block the settings keep, in samples: about 22 s at 48 kHz, far from an overflow of the
+// byte count and from blocks of gigabytes.
+constexpr int MaxBlockSamples = 1 << 20;
 
 // The values in force.
 TAdvancedSettings CurrentAdvancedSettings(const TMeasurementState& state, const TAudioIO& input,
                                           const TAudioIO& output);
-// What the dialog accepted: the measurement values at once, the block sizes only while the input is
-// not running (an open device keeps the blocks it was opened with). With the automatic size the
-// blocks follow the input's frame rate and the new N.
+// What the dialog accepted: the measurement values at once, the block sizes (at most MaxBlockSamples)
+// only while the input is not running (an open device keeps the blocks it was opened with). With the
+// automatic size the blocks follow the input's frame rate and the new N.
 void ApplyAdvancedSettings(const TAdvancedSettings& settings, TMeasurementState& state, TAudioIO& input,
                            TAudioIO& output);
 

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -192,6 +193,17 @@ void TFormaZaawansowane::accept()
     for (QLineEdit* edit :
          {edtBuforWejsciowy, edtBuforWyjsciowy, edtOpoznieniePomiaru, edtCzasUsLin, edtNachylenie})
         Restore(edit);
+    // A size the settings could not keep is refused, and the dialog stays open for it to be mended.
+    if (!cbAutoBuffSize->isChecked())
+        for (QLineEdit* size : {edtBuforWejsciowy, edtBuforWyjsciowy})
+            if (NumberFormat::ParseInteger(size->text()).value_or(0) > MaxBlockSamples) {
+                QMessageBox::warning(this, QStringLiteral("Tonvix"),
+                                     QStringLiteral("Wielkość bufora nie może przekraczać ") +
+                                         NumberFormat::Integer(MaxBlockSamples) + QStringLiteral(" próbek."));
+                size->setFocus();
+                size->selectAll();
+                return;
+            }
     if (Confirm && Confirm(this))
         QDialog::accept();
     else

@@ -13,9 +13,6 @@
 
 namespace {
 
-// A damaged file must not ask for blocks of gigabytes (or overflow the byte count): about 22 s at 48 kHz.
-constexpr int MaxBlockSamples = 1 << 20;
-
 QString SectionOf(TKey key)
 {
     return QLatin1String(KeyInfo(key).Section);
@@ -75,6 +72,7 @@ private:
     TSettingsStore& Store;
 };
 
+// A damaged file must not ask for blocks of gigabytes (or overflow the byte count).
 int BlockBytes(int samples, int bytesPerSample)
 {
     return std::clamp(samples, 0, MaxBlockSamples) * bytesPerSample;

@@ -335,13 +335,13 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
     const bool pressure = kind == TMeasurementKind::SoundPressure;
     mmiZerujGenerator->setText(pressure ? "Zeruj czas" : "Zeruj generator");
     if (pressure) {
-        pnlCzas->setText("Czas: 00:00:00s");
+        SetClockText("Czas: 00:00:00s");
         SetStatusPanel(2, QString());
         SetStatusPanel(4, QString());
         SetStatusPanel(0,
                        TCalibration::StateText(Measurement.TimeCalibrationL, Measurement.TimeCalibrationR));
     } else {
-        pnlCzas->setText("Częstotliwość [Hz]");
+        SetClockText("Częstotliwość [Hz]");
         SetStatusPanel(2, NumberFormat::Integer(AmplitudeMillivolts(Measurement)) + " mV");
         SetStatusPanel(0,
                        TCalibration::StateText(Measurement.FreqCalibrationL, Measurement.FreqCalibrationR));
@@ -375,6 +375,7 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
 void TFormaGlowna::rgTrybPracyClick()
 {
     const int mode = TrybPracyButtons->checkedId();
+    const TChannelMode previous = Measurement.ChannelMode;
     Measurement.ChannelMode = static_cast<TChannelMode>(mode);
     lblWartoscL->setEnabled(mode != 1);
     lblWartoscP->setEnabled(mode != 0);
@@ -383,6 +384,9 @@ void TFormaGlowna::rgTrybPracyClick()
         Chart.SetVisible(RightChannelSeries, mode != 0);
     } else {
         Series.SyncPairing();
+        // A stopped sweep measured other series than this mode would continue: the next starts afresh.
+        if (Measurement.ChannelMode != previous && !Recording->InProgress())
+            Sweep->Zero();
     }
     UpdateCompensation();
 }

@@ -234,6 +234,7 @@ private:
     // actStart: never while calibrating; in the frequency kind only when a sweep may start.
     void UpdateStartAction();
     void SweepEditLeft(QLineEdit* edit);
+    void SetSweepParametersEnabled(bool enabled); // edtStartFreq, edtStopFreq, edtLiczbaPunktow
     void ReleaseMemory();
     void UpdateLegend(int slot);
     void SetUpAxes(bool callerIsAction);

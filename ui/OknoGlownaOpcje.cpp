@@ -4,6 +4,7 @@
 #include "ui/OknoGlowna.h"
 
 #include "common/NumberFormat.h"
+#include "measure/RecordingControl.h"
 #include "measure/SineGenerator.h"
 #include "settings/AdvancedSettings.h"
 #include "settings/OknoCzasUsredniania.h"
@@ -167,7 +168,7 @@ void TFormaGlowna::ApplyOptions(const TOpcjeProgramu& options)
     preferences.ShowFrameRate = options.ShowFrameRate;
     preferences.ShowAverageTime = options.ShowAverageTime;
     chtWykres->SetPreferences(preferences);
-    chtWykres->SetLegendVisible(preferences.ShowLegend);
+    chtWykres->SetLegendVisible(!pressure && preferences.ShowLegend); // a recording shows none
 
     // 11. The names of the eight series.
     for (int slot = 0; slot < ResultSeriesCount; ++slot)
@@ -209,8 +210,10 @@ void TFormaGlowna::ApplyOptions(const TOpcjeProgramu& options)
     SetUpAxes(false);
     Sweep->ShowEstimatedTime();
 
-    // 16. A running recording ticks at the new interval (a sweep's points follow its input frames).
-    if (InputRunning() && pressure)
+    // 16. A running recording ticks at the new interval. A sweep's points follow its input frames, and
+    //     a calibration, whose input runs too, has a timer of its own: a tick there would put points
+    //     into a series.
+    if (pressure && Recording->InProgress() && InputRunning())
         SetTickInterval(Measurement.ChartTimeRefresh);
 
     // The frequency weighting, after the level axis' title so that its unit follows.

@@ -153,20 +153,11 @@ void TFormaGlowna::CreatePanels()
     cbCzasUsredniania->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     averagingColumn->addWidget(averagingCaption);
     averagingColumn->addWidget(cbCzasUsredniania);
-    pnlCzas = NewLabel("Czas: 00:00:00s", settings);
+    pnlCzas = NewLabel(QString(), settings);
     pnlCzas->setObjectName("pnlCzas");
     pnlCzas->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     pnlCzas->setAlignment(Qt::AlignCenter);
-    {
-        // The longest text, a sweep's frequency, fits the panel: the font gets smaller where it would not.
-        const int room = pnlPanelPrawy->width() - 12; // the column's margins and the panel's frame
-        QFont font = pnlCzas->font();
-        const int needed = QFontMetrics(font).horizontalAdvance(QStringLiteral("Częst.: 99999,99 Hz"));
-        if (needed > room) {
-            font.setPointSizeF(font.pointSizeF() * room / needed);
-            pnlCzas->setFont(font);
-        }
-    }
+    SetClockText("Czas: 00:00:00s");
     settingsColumn->addWidget(averaging);
     settingsColumn->addWidget(pnlCzas);
     column->addWidget(settings);

@@ -159,7 +159,9 @@ bool TFormaGlowna::OpenResultFile(const QString& fileName, bool byUser)
     case ResultFile::TReadOutcome::Read:
         break;
     }
-    // The file is the current one once its contents are shown (a refused kind switch leaves it unread).
+    // The file is the current one once its contents are shown (a refused kind switch leaves it unread),
+    // and a stopped sweep has no points left to continue.
+    Sweep->Zero();
     FileName = fileName;
     SetUpAxesAfterReading();
     UpdateRecentFiles(fileName);

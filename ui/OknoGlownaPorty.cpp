@@ -74,6 +74,16 @@ void TFormaGlowna::SweepStep()
 
 void TFormaGlowna::SetClockText(const QString& text)
 {
+    // The longest text of a sweep, its frequency, fits the panel, and so does a longer one: the font
+    // gets smaller where it would not. Every shorter text keeps the font of the sweep's.
+    QFont font = pnlPanelPrawy->font();
+    const QFontMetrics metrics(font);
+    const int needed = std::max(metrics.horizontalAdvance(QStringLiteral("Częst.: 99999,99 Hz")),
+                                metrics.horizontalAdvance(text));
+    const int room = pnlPanelPrawy->width() - 12; // the column's margins and the panel's frame
+    if (needed > room)
+        font.setPointSizeF(font.pointSizeF() * room / needed);
+    pnlCzas->setFont(font);
     pnlCzas->setText(text);
 }
 
@@ -230,6 +240,11 @@ void TFormaGlowna::StoreSweepPeakLevel(int series, double level)
 void TFormaGlowna::SetSweepEditsEnabled(bool enabled)
 {
     SetSeriesMenusEnabled(enabled);
+    SetSweepParametersEnabled(enabled);
+}
+
+void TFormaGlowna::SetSweepParametersEnabled(bool enabled)
+{
     for (QLineEdit* edit : {edtStartFreq, edtStopFreq, edtLiczbaPunktow})
         edit->setEnabled(enabled);
 }
@@ -263,11 +278,19 @@ void TFormaGlowna::SetFrequencyAxisRange(double minimum, double maximum)
 
 void TFormaGlowna::SetCalibrating(bool on)
 {
-    // A second calibration cannot start on top of one either.
+    // A second calibration cannot start on top of one either; a sweep parameter typed or the generator
+    // zeroed would move the tone being measured.
     SetKindAndCalibrationEnabled(!on);
+    SetSweepParametersEnabled(!on);
+    mmiZerujGenerator->setEnabled(!on);
     UpdateStartAction();
-    if (!on)
-        SaveSettings(); // a calibration is worth keeping even if the program never closes normally
+    if (on)
+        return;
+    // No measurement runs now to own a tick; and the generator is back at the sweep's start, so a
+    // stopped sweep starts afresh rather than going on from a point it no longer plays.
+    SetTickInterval(0);
+    Sweep->Zero();
+    SaveSettings(); // a calibration is worth keeping even if the program never closes normally
 }
 
 void TFormaGlowna::SetCalibrationTimerInterval(int milliseconds)

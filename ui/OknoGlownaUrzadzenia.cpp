@@ -79,24 +79,31 @@ void TFormaGlowna::ShowDevices(bool noteMissing)
 }
 
 // A device closes by itself only when it failed or went away: the program closes its devices only
-// after the measurement has stopped, and its block handlers never refuse a block. The close of an
-// earlier open may come late, when the device is open again for the next measurement: that is none.
+// after the measurement (or the calibration) has stopped, and its block handlers never refuse a block.
+// The close of an earlier open may come late, when the device is open again for the next measurement:
+// that is none.
 bool TFormaGlowna::DeviceFailed(const TAudioIO& device) const
 {
-    return Recording->InProgress() && !device.DeviceOpen() && !Measurement.InputStartFailed &&
-           !Measurement.OutputStartFailed;
+    return (Recording->InProgress() || Calibration->Running()) && !device.DeviceOpen() &&
+           !Measurement.InputStartFailed && !Measurement.OutputStartFailed;
 }
 
 void TFormaGlowna::DeviceStopped(const TAudioIO& device)
 {
     if (!DeviceFailed(device))
         return;
-    Recording->Stop(TStopSender::None);
     QString reason = device.LastError();
     if (!reason.isEmpty())
         reason = QStringLiteral(" (") + reason + QStringLiteral(")");
-    ShowError(QStringLiteral("Urządzenie ") +
-              (IsInput(device) ? QStringLiteral("wejściowe") : QStringLiteral("wyjściowe")) +
-              QStringLiteral(" przestało działać") + reason +
-              QStringLiteral(". Pomiar został zatrzymany; zmierzone wartości zostały zachowane."));
+    const QString failed = QStringLiteral("Urządzenie ") +
+                           (IsInput(device) ? QStringLiteral("wejściowe") : QStringLiteral("wyjściowe")) +
+                           QStringLiteral(" przestało działać") + reason;
+    // Without its tone or its input a calibration would set the offsets from silence.
+    if (Calibration->Running()) {
+        Calibration->Abort(failed + QStringLiteral(". Kalibracja została przerwana; dotychczasowa kalibracja "
+                                                   "pozostaje bez zmian."));
+        return;
+    }
+    Recording->Stop(TStopSender::None);
+    ShowError(failed + QStringLiteral(". Pomiar został zatrzymany; zmierzone wartości zostały zachowane."));
 }

@@ -28,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
@@ -77,6 +78,7 @@ void TFormaOpcjeWykresu::Fill()
     const qsizetype rate = FrameRates.indexOf(Text(InForce.FrameRate));
     cbCzestotliwoscProbkowania->setCurrentIndex(rate >= 0 ? static_cast<int>(rate) : 0);
     cbKorekcja->setCurrentIndex(static_cast<int>(InForce.Weighting));
+    cbKorekcja->setEnabled(!WeightingLocked());
     edtAmplituda->setText(Text(InForce.AmplitudeMv));
     FillDevices();
 
@@ -202,6 +204,11 @@ double TFormaOpcjeWykresu::HalfFrameRate() const
     return (Input.Running() ? Input.FrameRate() : SelectedFrameRate()) / 2;
 }
 
+bool TFormaOpcjeWykresu::WeightingLocked() const
+{
+    return Input.Running() || State.RecordingPaused;
+}
+
 void TFormaOpcjeWykresu::CheckOnLeaving(QLineEdit* edit)
 {
     const auto set = [edit](const QString& value) {
@@ -234,6 +241,14 @@ void TFormaOpcjeWykresu::CheckOnLeaving(QLineEdit* edit)
         if (!Real(edit))
             set(Text(inForce));
     };
+    // A margin goes no further than its up-down.
+    const auto margin = [&](const QSpinBox* upDown, int inForce) {
+        const std::optional<int> value = Whole(edit);
+        if (!value)
+            set(Text(inForce));
+        else if (*value > upDown->maximum())
+            set(Text(upDown->maximum()));
+    };
 
     if (edit == edtAmplituda && !Whole(edit))
         set(Text(InForce.AmplitudeMv));
@@ -257,10 +272,10 @@ void TFormaOpcjeWykresu::CheckOnLeaving(QLineEdit* edit)
             set(Text(InForce.CalibrationPointsCount));
         else if (*value < MinimumPoints)
             set(Text(MinimumPoints));
-    } else if (edit == edtNadmiarCzestotliwosci && !Whole(edit))
-        set(Text(InForce.FreqExcessPercent));
-    else if (edit == edtnadmiarPoziomu && !Whole(edit))
-        set(Text(InForce.LevelExcessDb));
+    } else if (edit == edtNadmiarCzestotliwosci)
+        margin(udNadmiarCzestotliwosci, InForce.FreqExcessPercent);
+    else if (edit == edtnadmiarPoziomu)
+        margin(udNadmiarPoziomu, InForce.LevelExcessDb);
     else if (edit == edtMinX)
         number(InForce.TimeScaleMinimum);
     else if (edit == edtMaxX)
@@ -477,7 +492,7 @@ TOpcjeProgramu TFormaOpcjeWykresu::Values() const
 
     values.FrameRate = SelectedFrameRate();
     values.AmplitudeMv = std::min(whole(edtAmplituda, InForce.AmplitudeMv), InForce.MaxAmplitudeMv);
-    values.Weighting = WeightingFromItem(cbKorekcja->currentIndex());
+    values.Weighting = WeightingLocked() ? InForce.Weighting : WeightingFromItem(cbKorekcja->currentIndex());
     for (std::size_t channel = 0; channel < 2; ++channel)
         values.MicrophoneFiles[channel] = edtPlikKalibracjiMikrofonu[channel]->text().trimmed();
     values.InputDevice = cbUrzadzenieWejsciowe->currentData().toByteArray();
@@ -493,8 +508,10 @@ TOpcjeProgramu TFormaOpcjeWykresu::Values() const
     values.CalibrationTime = whole(edtKalZmianaCzestotliwosci, InForce.CalibrationTime);
 
     values.ShowPath = cbPokazSciezke->isChecked();
-    values.FreqExcessPercent = whole(edtNadmiarCzestotliwosci, InForce.FreqExcessPercent);
-    values.LevelExcessDb = whole(edtnadmiarPoziomu, InForce.LevelExcessDb);
+    values.FreqExcessPercent = std::min(whole(edtNadmiarCzestotliwosci, InForce.FreqExcessPercent),
+                                        udNadmiarCzestotliwosci->maximum());
+    values.LevelExcessDb =
+        std::min(whole(edtnadmiarPoziomu, InForce.LevelExcessDb), udNadmiarPoziomu->maximum());
     values.WorkDir = edtKatalogRoboczy->text();
     values.MinimizeOnMeasurment = cbMinimalizuj->isChecked();
     values.PromptOnClose = cbPytaj->isChecked();

@@ -139,6 +139,8 @@ private:
     void tmrKontrolaDokladnosciTimer();
     int SelectedFrameRate() const;
     double HalfFrameRate() const;
+    // A recording running or paused keeps its weighting: its values and its statistics are of one.
+    bool WeightingLocked() const;
 
     TOpcjeProgramu InForce;
     TMeasurementState& State;

@@ -151,8 +151,10 @@ QWidget* TFormaOpcjeWykresu::PageOgolne()
     auto* rate = new QGroupBox(QStringLiteral("Częstotliwość próbkowania"), page);
     cbCzestotliwoscProbkowania = new QComboBox(rate);
     cbCzestotliwoscProbkowania->setObjectName(QStringLiteral("cbCzestotliwoscProbkowania"));
+    // Two blanks take the place of a missing digit, so that the rates line up: "  8000 Hz".
     for (const QString& frameRate : FrameRates)
-        cbCzestotliwoscProbkowania->addItem(frameRate.rightJustified(5, ' ') + QStringLiteral(" Hz"));
+        cbCzestotliwoscProbkowania->addItem(QString(2 * (5 - frameRate.size()), u' ') + frameRate +
+                                            QStringLiteral(" Hz"));
     (new QHBoxLayout(rate))->addWidget(cbCzestotliwoscProbkowania);
     groups->addWidget(rate);
 

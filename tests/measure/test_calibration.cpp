@@ -4,11 +4,13 @@
 
 #include "measure/Calibration.h"
 #include "measure/LevelMeter.h"
+#include "measure/RecordingControl.h"
 #include "measure/Sweep.h"
 
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -16,7 +18,8 @@ namespace {
 struct TFakeWindow final : IMeterWindow, ICalibrationWindow
 {
     QStringList Errors;
-    QString Status[5];
+    std::function<void()> OnError; // what a message box's own event loop lets happen
+    QString Status[5], Clock;
     bool Calibrating = false;
     int TimerInterval = 0;
     double LevelMin = 0, LevelMax = 0;
@@ -29,8 +32,14 @@ struct TFakeWindow final : IMeterWindow, ICalibrationWindow
     int ActiveSeries() const override { return 0; }
     void UpdateClockPanel() override {}
     void SweepStep() override {}
-    void ShowError(const QString& text) override { Errors << text; }
+    void ShowError(const QString& text) override
+    {
+        Errors << text;
+        if (OnError)
+            OnError();
+    }
     void SetStatusText(int panel, const QString& text) override { Status[panel] = text; }
+    void SetClockText(const QString& text) override { Clock = text; }
     void SetCalibrating(bool on) override { Calibrating = on; }
     void SetCalibrationTimerInterval(int milliseconds) override { TimerInterval = milliseconds; }
     void SetLevelAxisRange(double minimum, double maximum) override
@@ -165,28 +174,32 @@ private slots:
         QVERIFY(std::abs(rig.State.FreqCalibrationR - (-10 * std::log10(1e6 / 1073676289.0) - 3)) < 1e-9);
     }
 
-    // A sweep of 100 points ends on the hundredth tick; the loudest block sets the offset.
+    // A sweep of 100 points from its own start frequency (wherever the generator was) ends on the
+    // hundredth tick; the loudest block sets the offset, and the generator goes back to the sweep's start.
     void FindMaximumSweep()
     {
         TRig rig(TMeasurementKind::FrequencyCharacteristic);
         rig.State.CalibrationPointsCount = 100;
+        rig.State.CalibrationStartFreq = 200;
+        rig.State.StartFreq = 150;
+        rig.State.GeneratorFrequency = 5000;
         TCalibrationRequest request = Request(TCalibrationProcedure::FindMaximum);
         request.TargetLevel = 94;
         rig.Calibration.Start(request);
         QCOMPARE(rig.Window.TimerInterval, 50);
         QVERIFY(rig.Window.Calibrating);
-        double loudestFrequency = 0;
+        std::vector<double> taken;
         for (int tick = 1; tick <= 100; ++tick) {
             QVERIFY(rig.Calibration.Running());
-            const bool loudest = tick == 40;
-            if (loudest)
-                loudestFrequency = rig.State.GeneratorFrequency;
-            rig.Feed(loudest ? 3000 : 1000 + tick, 0);
+            taken.push_back(rig.State.GeneratorFrequency);
+            rig.Feed(tick == 40 ? 3000 : 1000 + tick, 0);
             rig.Calibration.TimerTick();
         }
         rig.Finished();
-        QVERIFY(rig.State.GeneratorFrequency > 0);
-        QCOMPARE(rig.State.CalibrationPeakFrequencyL, loudestFrequency);
+        QCOMPARE(taken.front(), 200.0);
+        QCOMPARE(taken.back(), TSweep::PointFrequency(200, 10000, 99, 100)); // the stop frequency
+        QCOMPARE(rig.State.GeneratorFrequency, 150.0);
+        QCOMPARE(rig.State.CalibrationPeakFrequencyL, taken[39]);
         const double level = 20 * std::log10(3000 / 32767.0);
         QVERIFY(std::abs(rig.State.FreqCalibrationL - (94 - level - 3)) < 1e-9);
         // The right channel heard nothing: it keeps its offset, and the user is told.
@@ -203,10 +216,42 @@ private slots:
         rig.State.BlockMeanSquareL = 1000;
         rig.State.BlockMeanSquareR = 0;
         rig.Calibration.Start(Request(TCalibrationProcedure::ReferenceLevel));
-        QVERIFY(rig.State.TimeCalibrationL != 0);
+        QVERIFY(std::abs(rig.State.TimeCalibrationL - (124 - 10 * std::log10(1000 / 1073676289.0) - 3)) <
+                1e-9);
         QCOMPARE(rig.State.TimeCalibrationR, 7.0);
         QCOMPARE(rig.Window.Errors,
                  QStringList{"Brak sygnału w kanale prawym. Kalibracja tego kanału nie została wykonana."});
+    }
+
+    // A find-maximum sweep whose right channel heard nothing ends (timer and devices stopped) before it
+    // says so: the message box's event loop would let the timer tick on and open one box after another.
+    void SilentChannelEndsTheSweepBeforeTheMessage()
+    {
+        TRig rig(TMeasurementKind::FrequencyCharacteristic);
+        rig.State.ChannelMode = TChannelMode::Both;
+        rig.State.CalibrationPointsCount = 5;
+        rig.State.CalibrationTime = 5;
+        QTimer tmrKalibracja; // as the window runs it
+        QObject::connect(&tmrKalibracja, &QTimer::timeout, [&] {
+            if (rig.Window.TimerInterval > 0)
+                rig.Calibration.TimerTick();
+        });
+        tmrKalibracja.start(5);
+        bool stoppedFirst = false;
+        rig.Window.OnError = [&] {
+            stoppedFirst = rig.Window.TimerInterval == 0 && !rig.Input.IsRunning && !rig.Output.IsRunning;
+            WaitProcessingEvents(100);
+        };
+        rig.Calibration.Start(Request(TCalibrationProcedure::FindMaximum));
+        rig.Feed(1000, 0);
+        QTRY_VERIFY(!rig.Calibration.Running());
+        QTest::qWait(50);
+        QCOMPARE(rig.Window.Errors,
+                 QStringList{"Brak sygnału w kanale prawym. Kalibracja tego kanału nie została wykonana."});
+        QVERIFY(stoppedFirst);
+        // The left channel is calibrated all the same: its block of 1000s reads the target of 0 dB.
+        QVERIFY(std::abs(rig.State.FreqCalibrationL - (-10 * std::log10(1e6 / 1073676289.0) - 3)) < 1e-9);
+        QCOMPARE(rig.State.FreqCalibrationR, 0.0);
     }
 };
 

@@ -274,6 +274,11 @@ private slots:
         QCOMPARE(rig.State.PeakMaxL, 0);
         QCOMPARE(rig.State.PeakMinL, 0);
         QCOMPARE(rig.State.PeakMaxR, 32767);
+        // The overload cleared the extremes, not the peak: full scale stays the channel's peak level.
+        QCOMPARE(TLevelMeter::PeakLevel(rig.State, 0), 0.0);
+        QCOMPARE(TLevelMeter::PeakLevel(rig.State, 1), 20 * std::log10(32767 / 32768.0));
+        rig.State.ResetPeaks();
+        QCOMPARE(TLevelMeter::PeakLevel(rig.State, 0), TLevelMeter::SilenceLevel);
         rig.Meter.Tick();
         QCOMPARE(rig.Window.Beeps, 1); // once per overload
         rig.FeedConstant(128, 0, -32768);

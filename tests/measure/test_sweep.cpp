@@ -238,6 +238,23 @@ private slots:
         QVERIFY(!rig.State.SweepBlocked[TSweep::NoFrequencyRange]);
     }
 
+    // The edits are filled at start-up in either kind: in the sound-pressure kind they leave its axes
+    // alone, and the value still counts when this kind is chosen.
+    void EditInTheOtherKindLeavesItsAxes()
+    {
+        TRig rig;
+        rig.State.MeasurementKind = TMeasurementKind::SoundPressure;
+        rig.Window.FrequencyMax = rig.Window.LevelMax = 7;
+        rig.Sweep.StartFreqChanged("200");
+        rig.Sweep.StopFreqChanged("5000");
+        QCOMPARE(rig.Window.FrequencyMax, 7.0);
+        QCOMPARE(rig.Window.LevelMax, 7.0);
+        QCOMPARE(rig.State.GeneratorFrequency, 200.0);
+        rig.State.MeasurementKind = TMeasurementKind::FrequencyCharacteristic;
+        rig.Sweep.SetUpAxes();
+        QCOMPARE(rig.Window.FrequencyMax, 5500.0);
+    }
+
     // The chooser's cancel, the conditions in both records of a pair, the peaks (a silent channel at
     // the meter's floor), the series hidden for the sweep and the report.
     void StartAndStopAdditions()

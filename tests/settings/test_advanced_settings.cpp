@@ -153,6 +153,35 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
     }
 
+    // A size the settings cannot keep is refused with the limit, before any confirmation; a size that
+    // reaches the blocks some other way is held to it, never to an overflow of the byte count.
+    void sizesStayWithinWhatTheSettingsKeep()
+    {
+        int asked = 0;
+        TFormaZaawansowane dialog(InForce(), 48000, [&](QWidget*) {
+            ++asked;
+            return true;
+        });
+        dialog.show();
+        QLineEdit* output = Edit(dialog, "edtBuforWyjsciowy");
+        output->setText("600000000");
+        TModalAnswer refusal([](QWidget* box) { static_cast<QDialog*>(box)->accept(); });
+        QTest::keyClick(output, Qt::Key_Return);
+        QVERIFY(refusal.Seen);
+        QCOMPARE(refusal.Text, QString("Wielkość bufora nie może przekraczać 1048576 próbek."));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(asked, 0);
+        output->setText(QString::number(MaxBlockSamples));
+        QTest::keyClick(output, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+        TPair pair;
+        TMeasurementState state;
+        ApplyAdvancedSettings({600'000'000, 1'000'000'000, 300, false, 32, 25}, state, pair.In, pair.Out);
+        QCOMPARE(pair.In.BufferSize(), MaxBlockSamples * InputFrameBytes);
+        QCOMPARE(pair.Out.BufferSize(), MaxBlockSamples * OutputSampleBytes);
+    }
+
     void averagingTimeHasItsMinimum()
     {
         NumberFormat::SetDecimalSeparator(',');
@@ -160,7 +189,7 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(dialog.frameGeometry().right(), 700);
-        QCOMPARE(dialog.geometry().top() >= 120, true);
+        QCOMPARE(dialog.frameGeometry().top(), 120);
         QLineEdit* edit = Edit(dialog, "edtCzasUsredniania");
         QCOMPARE(edit->text(), QString("1,5"));
         edit->clear();

@@ -115,6 +115,8 @@ private slots:
         QCOMPARE(FindControl<QLabel>(dialog, "lblMS2")->text(), QString("ms (min. 12ms)"));
         QCOMPARE(FindControl<QComboBox>(dialog, "cbCzestotliwoscProbkowania")->currentText(),
                  QString("44100 Hz"));
+        QCOMPARE(FindControl<QComboBox>(dialog, "cbCzestotliwoscProbkowania")->itemText(7),
+                 QString("  8000 Hz"));
 
         TypeAndLeave(edit("edtOdswiezanieWykresu"), "10");
         QCOMPARE(edit("edtOdswiezanieWykresu")->text(), QString("12"));
@@ -139,6 +141,9 @@ private slots:
         QCOMPARE(edit("edtCzasHistorii")->text(), QString("1"));
         TypeAndLeave(edit("edtAmplituda"), "2000");
         QCOMPARE(edit("edtAmplituda")->text(), QString("1311"));
+        TypeAndLeave(edit("edtnadmiarPoziomu"), "5000"); // no further than its up-down
+        QCOMPARE(edit("edtnadmiarPoziomu")->text(), QString("1000"));
+        edit("edtNadmiarCzestotliwosci")->setText("5000"); // OK without leaving the edit
 
         // A pair of limits never inverts; a level that is no number is the one in force.
         FindControl<QRadioButton>(dialog, "rbStala")->click();
@@ -153,6 +158,8 @@ private slots:
         QCOMPARE(values.DisplayTimeRefresh, 1);
         QCOMPARE(values.CalibrationStartFreq, 22050.0);
         QCOMPARE(values.AmplitudeMv, 1311);
+        QCOMPARE(values.LevelExcessDb, 1000);
+        QCOMPARE(values.FreqExcessPercent, 1000);
     }
 
     void radioButtonsAndChecksEnableTheirControls()
@@ -322,23 +329,30 @@ private slots:
         }
     }
 
-    // While recording, the chart refresh reaches the running timer and the rate waits; idle, the rate
-    // and the blocks that follow it change.
+    // While recording, the chart refresh reaches the running timer and the rate and the weighting wait
+    // (the recording's values are of one weighting); idle, the rate and the blocks that follow it
+    // change. The legend shows in the frequency kind only.
     void applyReachesTheRunningProgram()
     {
         StartRecording();
         EditOptions([](QWidget* dialog) {
             FindControl<QComboBox>(*dialog, "cbCzestotliwoscProbkowania")->setCurrentIndex(2); // 32000 Hz
             FindControl<QLineEdit>(*dialog, "edtOdswiezanieWykresu")->setText("100");
+            auto* weighting = FindControl<QComboBox>(*dialog, "cbKorekcja");
+            QVERIFY(!weighting->isEnabled());
+            weighting->setCurrentIndex(0); // A
         });
         QCOMPARE(Find<QTimer>("tmrTimer")->interval(), 100);
         QCOMPARE(Window->AudioIn().FrameRate(), 44100);
+        QCOMPARE(Window->State().FrequencyWeighting, TFrequencyWeighting::Z);
         Find<QAction>("actStop")->trigger();
 
         EditOptions([](QWidget* dialog) {
             FindControl<QComboBox>(*dialog, "cbCzestotliwoscProbkowania")->setCurrentIndex(2);
             FindControl<QLineEdit>(*dialog, "edtSeria0")->setText("Głośnik");
             FindControl<QCheckBox>(*dialog, "cbPokazSciezke")->setChecked(true);
+            FindControl<QCheckBox>(*dialog, "cbPokazLegende")->setChecked(true);
+            QVERIFY(FindControl<QComboBox>(*dialog, "cbKorekcja")->isEnabled());
             TModalAnswer colour(
                 [](QWidget* chooser) {
                     static_cast<QColorDialog*>(chooser)->setCurrentColor(QColor(0, 128, 255));
@@ -355,6 +369,46 @@ private slots:
         QCOMPARE(Window->SeriesStore().SeriesName(0), QString("Głośnik"));
         QCOMPARE(Window->windowTitle(), QString("Tonvix BezNazwy"));
         QCOMPARE(Find<TChartView>("chtWykres")->SeriesFormat(LeftChannelSeries).Colour, 0xFF8000u);
+        QVERIFY(Window->State().Preferences.ShowLegend);
+        QVERIFY(!Find<TChartView>("chtWykres")->legend->visible());
+        Find<QAction>("actPomiarCharakterystyk")->trigger();
+        QVERIFY(Find<TChartView>("chtWykres")->legend->visible());
+    }
+
+    // "&Anuluj" leaves a running recording and every setting as they were.
+    void cancelLeavesTheRunningProgramAsItWas()
+    {
+        StartRecording();
+        const TMeasurementState before = Window->State();
+        const QString title = Find<TChartView>("chtWykres")->xAxis->label();
+        TModalAnswer answer(
+            [](QWidget* dialog) {
+                FindControl<QLineEdit>(*dialog, "edtOdswiezanieWykresu")->setText("100");
+                FindControl<QLineEdit>(*dialog, "edtAmplituda")->setText("500");
+                FindControl<QLineEdit>(*dialog, "edtKalStartFreq")->setText("300");
+                FindControl<QLineEdit>(*dialog, "edtnadmiarPoziomu")->setText("20");
+                FindControl<QLineEdit>(*dialog, "edtSeria0")->setText("Głośnik");
+                FindControl<QLineEdit>(*dialog, "edtOpisX")->setText("Inny opis");
+                FindControl<QCheckBox>(*dialog, "cbPokazLegende")->setChecked(true);
+                FindControl<QRadioButton>(*dialog, "rbStala")->click();
+                Click(dialog, "btnAnuluj");
+            },
+            "TFormaOpcjeWykresu");
+        Find<QAction>("actKonfiguracja")->trigger();
+        QVERIFY(answer.Seen);
+        const TMeasurementState& after = Window->State();
+        QCOMPARE(Find<QTimer>("tmrTimer")->interval(), 50);
+        QVERIFY(Find<QTimer>("tmrTimer")->isActive());
+        QCOMPARE(after.ChartTimeRefresh, before.ChartTimeRefresh);
+        QCOMPARE(after.Amplitude, before.Amplitude);
+        QCOMPARE(after.CalibrationStartFreq, before.CalibrationStartFreq);
+        QCOMPARE(after.LevelExcess, before.LevelExcess);
+        QCOMPARE(after.TimeAutoScale, before.TimeAutoScale);
+        QCOMPARE(after.Preferences.ShowLegend, before.Preferences.ShowLegend);
+        QCOMPARE(Window->SeriesStore().SeriesName(0), QString("Seria 0"));
+        QCOMPARE(Find<TChartView>("chtWykres")->xAxis->label(), title);
+        const int points = Points();
+        QTRY_VERIFY(Points() > points); // still recording
     }
 
     // The weighting reaches the meter (in the sound-pressure kind only); the sweep's estimated time

@@ -6,9 +6,11 @@
 #include "audio/VirtualCard.h"
 #include "common/NumberFormat.h"
 #include "ui/OknoGlowna.h"
+#include "ui/OknoKalibracja.h"
 
 #include <QAction>
 #include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -200,26 +202,150 @@ private slots:
         QCOMPARE(state.TimeCalibrationL, 5.0);
     }
 
-    // The find-maximum sweep runs in its timer with the start locked, and ends unlocked.
+    // The find-maximum sweep runs in its timer with the start, the sweep's parameters and the generator
+    // locked, and shows the loudest point so far where the chart's read-out does not write. An OK of
+    // the options meanwhile starts no measurement. The end unlocks all and clears the read-out.
     void findMaximumSweepEndsByItself()
     {
         TMeasurementState& state = Window->State();
-        state.CalibrationPointsCount = 20;
+        state.CalibrationPointsCount = 40;
         state.CalibrationTime = 20;
-        TModalCloser dialog([](QWidget* modal) {
-            FindControl<QRadioButton>(*modal, "rbSposobKalibracji2_1")->setChecked(true);
-            FindControl<QSpinBox>(*modal, "edtPoziomMaksimum")->setValue(-10);
-            QTest::keyClick(modal, Qt::Key_Return);
-        });
-        Action("mmiNarzedziaKalibracja")->trigger();
+        {
+            TModalCloser dialog([](QWidget* modal) {
+                FindControl<QRadioButton>(*modal, "rbSposobKalibracji2_1")->setChecked(true);
+                FindControl<QSpinBox>(*modal, "edtPoziomMaksimum")->setValue(-10);
+                QTest::keyClick(modal, Qt::Key_Return);
+            });
+            Action("mmiNarzedziaKalibracja")->trigger();
+        }
         QVERIFY(!Action("actStart")->isEnabled());
         QVERIFY(!Action("actPomiarCisnienia")->isEnabled());
-        QTRY_VERIFY(Window->StatusPanel(3).startsWith("Maksimum: ")); // the loudest point so far
+        QVERIFY(!Find<QLineEdit>("edtStartFreq")->isEnabled() &&
+                !Find<QLineEdit>("edtLiczbaPunktow")->isEnabled());
+        QVERIFY(!Action("mmiZerujGenerator")->isEnabled());
+        QTRY_VERIFY(Find<QLabel>("pnlCzas")->text().startsWith("Maks.: ")); // the loudest point so far
+        {
+            TModalAnswer options([](QWidget* dialog) { Click(dialog, "btnOK"); }, "TFormaOpcjeWykresu");
+            Action("actKonfiguracja")->trigger();
+            QVERIFY(options.Seen);
+        }
+        QVERIFY(!Find<QTimer>("tmrTimer")->isActive());
         QTRY_COMPARE_WITH_TIMEOUT(Window->StatusPanel(0), QString("Kalibracja zakończona"), 5000);
         QCOMPARE(Find<QLabel>("lblLiczbaPunktow")->text(), QString("Liczba punktów pomiarowych"));
         QVERIFY(Action("actStart")->isEnabled());
-        QVERIFY(state.FreqCalibrationL != 0);
+        QVERIFY(Find<QLineEdit>("edtStartFreq")->isEnabled() && Action("mmiZerujGenerator")->isEnabled());
+        QCOMPARE(Find<QLabel>("pnlCzas")->text(), QString("Częstotliwość [Hz]"));
+        QVERIFY(Window->StatusPanel(3).isEmpty());
+        QVERIFY(!Find<QTimer>("tmrTimer")->isActive());
+        QCOMPARE(Window->ChartData().Series(0).Count(), 0);
+        QCOMPARE(state.FreqCalibrationL, -10 - state.CalibrationPeakLevelL - 3);
         QCOMPARE(state.FreqLevelScaleMaximum, std::nearbyint(state.FreqCalibrationL) + state.LevelExcess);
+    }
+
+    // A device lost during a calibration ends it and says so; the offsets stay as they were.
+    void aDeviceLostDuringACalibrationEndsIt()
+    {
+        TMeasurementState& state = Window->State();
+        state.FreqCalibrationL = 1.5;
+        state.CalibrationTime = 20; // 100 points: two seconds
+        {
+            TModalCloser dialog([](QWidget* modal) {
+                FindControl<QRadioButton>(*modal, "rbSposobKalibracji2_1")->setChecked(true);
+                QTest::keyClick(modal, Qt::Key_Return);
+            });
+            Action("mmiNarzedziaKalibracja")->trigger();
+        }
+        QTRY_VERIFY(state.CalibrationStep >= 3);
+        TModalAnswer message([](QWidget* box) { static_cast<QDialog*>(box)->accept(); });
+        TDeviceServices::VirtualCard().LoseDevices();
+        QTRY_VERIFY(message.Seen);
+        QVERIFY2(message.Text.contains("przestało działać") &&
+                     message.Text.endsWith("Kalibracja została przerwana; dotychczasowa kalibracja pozostaje "
+                                           "bez zmian."),
+                 qPrintable(message.Text));
+        QCOMPARE(Window->StatusPanel(0), QString("Kalibracja przerwana"));
+        QVERIFY(!Find<QTimer>("tmrKalibracja")->isActive());
+        QVERIFY(Action("actStart")->isEnabled());
+        QCOMPARE(state.FreqCalibrationL, 1.5);
+        QCOMPARE(state.FreqCalibrationR, 0.0);
+    }
+
+    // A stopped sweep goes on only if nothing but the stop happened since: after a calibration (which
+    // leaves the generator at the start), a result file read or a new channel mode it starts afresh.
+    void aStoppedSweepStartsAfreshAfterAnythingElse()
+    {
+        TMeasurementState& state = Window->State();
+        const auto stoppedAfterSevenPoints = [&] {
+            state.SweepIndex = 7;
+            state.GeneratorFrequency = TSweep::PointFrequency(state.StartFreq, state.StopFreq, 7, 100);
+        };
+        stoppedAfterSevenPoints();
+        {
+            TModalCloser dialog([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
+            Action("mmiNarzedziaKalibracja")->trigger(); // "Ustaw 0dB dla częstotliwości"
+        }
+        QCOMPARE(state.SweepIndex, 0);
+
+        stoppedAfterSevenPoints();
+        TModalAnswer open(
+            [](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                QVERIFY(dialog != nullptr);
+                dialog->selectFile(TONVIX_FIXTURES "/legend-hidden-frequency.lev");
+                static_cast<QDialog*>(dialog)->accept(); // as its own button does
+            },
+            "dlgOtworz");
+        Action("actPlikOtworz")->trigger();
+        QVERIFY(open.Seen);
+        QCOMPARE(Window->ChartData().Series(1).Count(), 2); // "Seria 2" of the file
+        QCOMPARE(state.SweepIndex, 0);
+        QCOMPARE(state.GeneratorFrequency, state.StartFreq);
+
+        stoppedAfterSevenPoints();
+        Find<QRadioButton>("rbKanalLR")->click();
+        QCOMPARE(state.SweepIndex, 0);
+    }
+
+    // In the sound-pressure kind the dialog offers the reference level: its captions, its limits, and
+    // digits only in its edit.
+    void calibrationDialogInThePressureKind()
+    {
+        TFormaKalibracja dialog(TMeasurementKind::SoundPressure, Window.get());
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), QString("Kalibracja"));
+        auto* pressure = FindControl<QGroupBox>(dialog, "rgSposobKalibracji1");
+        auto* frequency = FindControl<QGroupBox>(dialog, "rgSposobKalibracji2");
+        QCOMPARE(pressure->title(), QString("Pomiar ciśnienia akustycznego"));
+        QCOMPARE(frequency->title(), QString("Pomiar charakterystyk częstotliwościowych"));
+        QVERIFY(pressure->isEnabled() && !frequency->isEnabled());
+        const QList<QRadioButton*> items = pressure->findChildren<QRadioButton*>();
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0]->text(), QString("Poziom odniesienia"));
+        QVERIFY(items[0]->isChecked());
+        QStringList units;
+        for (const QLabel* label : dialog.findChildren<QLabel*>())
+            if (label->isEnabled())
+                units << label->text();
+        QCOMPARE(units, QStringList{"dB"}); // the reference level's; "Hz" and the target's "dB" are off
+        for (const char* name : {"edtCzestotliwoscOdnieseienia", "edtPoziomMaksimum"})
+            QVERIFY(!FindControl<QSpinBox>(dialog, name)->isEnabled());
+        const QStringList buttons = {FindControl<QPushButton>(dialog, "btnWykonaj")->text(),
+                                     FindControl<QPushButton>(dialog, "btnReset")->text(),
+                                     FindControl<QPushButton>(dialog, "btnAnuluj")->text()};
+        QCOMPARE(buttons, (QStringList{"&Wykonaj", "&Reset", "&Anuluj"}));
+
+        auto* level = FindControl<QSpinBox>(dialog, "edtPoziomOdniesienia");
+        QCOMPARE(level->value(), 124);
+        QCOMPARE(level->minimum(), 0);
+        QCOMPARE(level->maximum(), 150);
+        level->setFocus();
+        level->selectAll();
+        QTest::keyClicks(level, "-9x,5");
+        QCOMPARE(level->text(), QString("95"));
+        QTest::keyClick(level, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(TFormaKalibracja::Wykonaj));
+        QCOMPARE(dialog.Request().Procedure, TCalibrationProcedure::ReferenceLevel);
+        QCOMPARE(dialog.Request().ReferenceLevel, 95);
     }
 
     // A card that refuses to open ends the calibration with the output's reason; nothing changes.
