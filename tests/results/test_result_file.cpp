@@ -12,7 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -121,13 +124,15 @@ private slots:
         QCOMPARE(QString::fromUtf8(Contents(Path("nolegend.lev"))).split("\r\n").at(3), QString());
     }
 
-    // Written under one separator, read under the other: both characters are taken on reading.
+    // Written under one locale's separator, read under another's: every separator is taken on reading.
     void roundTripUnderEitherSeparator_data()
     {
         QTest::addColumn<QChar>("writing");
         QTest::addColumn<QChar>("reading");
         QTest::newRow(", then .") << QChar(',') << QChar('.');
         QTest::newRow(". then ,") << QChar('.') << QChar(',');
+        // The Arabic separator is one character but two bytes: the fixed widths still hold.
+        QTest::newRow("U+066B then ,") << QChar(NumberFormat::ArabicDecimalSeparator) << QChar(',');
     }
     void roundTripUnderEitherSeparator()
     {
@@ -248,15 +253,27 @@ private slots:
         QVERIFY(kept.Ticks.empty());
     }
 
-    // A full device: the message names the file and the reason, and the device stays a device.
-    void aFullDiskIsReportedByName()
+    // A named pipe or a device as the target is refused at once with the reason, and stays what it was:
+    // opening a pipe would wait for a reader (here one is open, so that a program that writes to it
+    // fails this test instead of hanging in it).
+    void aPipeOrADeviceIsRefused()
     {
+        const QString pipe = Path("potok.lev");
+        QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const int reader = open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
         TAcquisitionQueue queue;
         Fill(queue, {{1, 2, 3}});
-        QString failure;
-        QVERIFY(!ResultFile::WriteSoundPressure("/dev/full", queue, {1, 44100}, Written, failure));
-        QCOMPARE(failure, QString("Nie można zapisać pliku /dev/full: brak miejsca na dysku."));
-        QVERIFY(!QFileInfo("/dev/full").isFile());
+        for (const QString& target : {pipe, QStringLiteral("/dev/full")}) {
+            QString failure;
+            QVERIFY(!ResultFile::WriteSoundPressure(target, queue, {1, 44100}, Written, failure));
+            QCOMPARE(failure, "Nie można zapisać pliku " + target +
+                                  ": to nie jest zwykły plik, tylko potok, gniazdo lub urządzenie.");
+            QVERIFY(!QFileInfo(target).isFile());
+        }
+        char byte = 0;
+        QCOMPARE(read(reader, &byte, 1), ssize_t(0)); // nothing reached the pipe
+        close(reader);
         QCOMPARE(queue.Count(), std::size_t(3));
     }
 
