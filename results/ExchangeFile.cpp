@@ -288,14 +288,9 @@ bool ReadSeriesRow(const QStringList& cells, const std::vector<TCsvSeries>& seri
     return true;
 }
 
-// A level column's title: "<name> [dB] (<conditions>)", the name perhaps empty.
-void ReadLevelTitle(const QString& cell, int slot, ISink& sink)
+// Hands over what a file says of one series: its name (none when empty) and its conditions.
+void DescribeSeries(int slot, const QString& name, const TConditionsRead& conditions, ISink& sink)
 {
-    QString name;
-    const TConditionsRead conditions = ReadConditionsText(Parenthesised(cell, &name));
-    const qsizetype unit = name.lastIndexOf(QStringLiteral("[dB"));
-    if (unit >= 0)
-        name = name.left(unit).trimmed();
     if (!name.isEmpty())
         sink.SeriesName(slot, name.left(ResultFile::NameWidth));
     if (conditions.Recording)
@@ -303,6 +298,15 @@ void ReadLevelTitle(const QString& cell, int slot, ISink& sink)
                               conditions.Recording->FrameRate);
     if (conditions.Microphone)
         sink.SeriesMicrophoneCorrected(slot);
+}
+
+// A level column's title: "<name> [dB] (<conditions>)", the name perhaps empty.
+void ReadLevelTitle(const QString& cell, int slot, ISink& sink)
+{
+    QString name;
+    const TConditionsRead conditions = ReadConditionsText(Parenthesised(cell, &name));
+    const qsizetype unit = name.lastIndexOf(QStringLiteral("[dB"));
+    DescribeSeries(slot, unit >= 0 ? name.left(unit).trimmed() : name, conditions, sink);
 }
 
 TReadOutcome ReadFrequencyCsv(TTextLineReader& lines, const QStringList& first, QChar separator, ISink& sink)
@@ -482,13 +486,7 @@ TReadOutcome ReadFrd(QIODevice& file, ISink& sink)
         } else if (line.Kind == TResponseLine::TKind::Point) {
             if (!listed) { // the comments before the first point describe the series
                 sink.SeriesListed({slot});
-                if (!name.isEmpty())
-                    sink.SeriesName(slot, name.left(ResultFile::NameWidth));
-                if (conditions.Recording)
-                    sink.SeriesConditions(slot, conditions.Channel, conditions.Recording->AveragingTime,
-                                          conditions.Recording->FrameRate);
-                if (conditions.Microphone)
-                    sink.SeriesMicrophoneCorrected(slot);
+                DescribeSeries(slot, name, conditions, sink);
                 listed = true;
             }
             sink.SeriesPoint(slot, line.Frequency, line.Level);
