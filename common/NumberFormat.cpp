@@ -195,17 +195,26 @@ QString LongTime(const QTime& time)
     return QLocale::system().toString(time, LongTimeFormat());
 }
 
+bool IsDecimalSeparator(QChar c)
+{
+    return c == QLatin1Char('.') || c == QLatin1Char(',') || c == QChar(ArabicDecimalSeparator);
+}
+
 namespace {
-// The trimmed text as ASCII with "," turned into "."; empty when it holds anything else.
+// The trimmed text as ASCII with every decimal separator turned into "."; empty when it holds
+// anything else.
 std::string AsciiNumber(const QString& text)
 {
     const QString trimmed = text.trimmed();
     std::string ascii;
     ascii.reserve(static_cast<std::size_t>(trimmed.size()));
     for (const QChar c : trimmed) {
-        if (c.unicode() > 0x7F)
+        if (IsDecimalSeparator(c))
+            ascii += '.';
+        else if (c.unicode() > 0x7F)
             return {};
-        ascii += c == QLatin1Char(',') ? '.' : static_cast<char>(c.unicode());
+        else
+            ascii += static_cast<char>(c.unicode());
     }
     // from_chars takes no plus sign; a second sign after it stays an error.
     if (!ascii.empty() && ascii[0] == '+') {
@@ -239,6 +248,18 @@ std::optional<long long> ParseInteger(const QString& text)
     if (result.ec != std::errc() || result.ptr != ascii.data() + ascii.size())
         return std::nullopt;
     return value;
+}
+
+std::string_view WithOneByteSeparators(std::string_view utf8, std::string& storage)
+{
+    constexpr std::string_view arabic = "\xD9\xAB"; // U+066B in UTF-8
+    std::size_t at = utf8.find(arabic);
+    if (at == std::string_view::npos)
+        return utf8;
+    storage.assign(utf8);
+    for (; at != std::string::npos; at = storage.find(arabic, at + 1))
+        storage.replace(at, arabic.size(), 1, '.');
+    return storage;
 }
 
 } // namespace NumberFormat

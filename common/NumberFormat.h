@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 #include <optional>
+#include <string>
+#include <string_view>
 
 // The program's one formatter: every number shown to the user or written to a result file goes
 // through here, with the user's decimal separator.
@@ -35,10 +37,20 @@ QString ShortDateLongTime(const QDateTime& when);
 // A duration shown as a time of day in the system's long time format ("00:01:05").
 QString LongTime(const QTime& time);
 
-// A number typed by the user or read from a file, with "," or "." as the separator, optional
+// The decimal separators of every locale: ".", "," and the Arabic one. Numbers are read with any of
+// them, whatever the locale in force, so that a file reads back wherever it was written.
+inline constexpr char16_t ArabicDecimalSeparator = u'\u066B';
+bool IsDecimalSeparator(QChar c);
+
+// A number typed by the user or read from a file, with any decimal separator above, optional
 // sign and exponent, surrounding blanks allowed. Empty, partial or non-finite text gives nothing.
 std::optional<double> ParseNumber(const QString& text);
 // A whole number in signed decimal (blanks allowed around it); nothing when it does not parse or fit.
 std::optional<long long> ParseInteger(const QString& text);
+
+// A line of numbers in UTF-8 with the Arabic separator (two bytes) turned into "." (one), so that
+// fixed widths counted in characters are widths in bytes again. Returns `utf8` itself when it holds
+// none; otherwise a view of `storage`.
+std::string_view WithOneByteSeparators(std::string_view utf8, std::string& storage);
 
 } // namespace NumberFormat

@@ -26,6 +26,8 @@ namespace {
 
 const QString LineEnd = QStringLiteral("\r\n");
 const QChar CsvSeparator = QLatin1Char(';');
+// Spreadsheets take a CSV file for UTF-8 only when it starts with one.
+const QChar ByteOrderMark(0xFEFF);
 const QString NotMeasured = QStringLiteral("nie wykonano pomiaru");
 const QString MicrophoneCorrected = QStringLiteral("korekcja mikrofonu");
 const QString FrdNamePrefix = QStringLiteral("* Seria ");
@@ -60,8 +62,9 @@ struct TConditionsRead
 
 TConditionsRead ReadConditionsText(const QString& text)
 {
-    static const QRegularExpression averaging(QStringLiteral("czas uśredniania\\s+([-+0-9.,eE]+)\\s*s"),
-                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression averaging(
+        QStringLiteral("czas uśredniania\\s+([-+0-9.,\\x{066B}eE]+)\\s*s"),
+        QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression rate(QStringLiteral("Fp\\s+([0-9]+)\\s*Hz"));
     TConditionsRead read;
     const QRegularExpressionMatch time = averaging.match(text);
@@ -109,6 +112,24 @@ QString CsvRow(const QStringList& cells)
     for (qsizetype i = 0; i < cells.size(); ++i)
         row += (i > 0 ? QString(CsvSeparator) : QString()) + CsvCell(cells[i]);
     return row + LineEnd;
+}
+
+// The titles of one series' columns in a CSV file, and its cells in one row (empty past its last
+// point): "Częstotliwość [Hz] (seria 1)", "<name> [dB] (<conditions>)".
+QStringList SeriesTitles(const TSeriesColumn& column, QChar separator)
+{
+    return {QStringLiteral("Częstotliwość [Hz] (seria ") + QString::number(column.Slot + 1) +
+                QLatin1Char(')'),
+            (column.Name.isEmpty() ? QString() : column.Name + QLatin1Char(' ')) + QStringLiteral("[dB] (") +
+                SeriesConditionsText(column.Record, separator) + QLatin1Char(')')};
+}
+
+QStringList SeriesCells(const TSeriesColumn& column, int row)
+{
+    const TChartSeriesData* points = column.Points;
+    if (!points || row >= points->Count())
+        return {QString(), QString()};
+    return {NumberFormat::Exact(points->X(row)), NumberFormat::Exact(points->Y(row))};
 }
 
 // One line of a CSV file; quotes may hold separators. Nothing when a quote is left open.
@@ -189,58 +210,120 @@ TReadOutcome ReadSoundPressureCsv(TTextLineReader& lines, const QStringList& hea
     return TReadOutcome::Read;
 }
 
-// One row of frequency columns; false at a cell that does not read.
-bool ReadSeriesRow(const QStringList& cells, const std::vector<int>& listed, ISink& sink)
+// Where one series of a frequency CSV file lies: its slot and its frequency and level columns. The
+// columns after the level up to the next series' frequency (a phase, for one) are not read.
+struct TCsvSeries
 {
-    for (std::size_t pair = 0; pair < listed.size(); ++pair) {
-        const qsizetype column = static_cast<qsizetype>(pair) * 2;
-        const QString x = column < cells.size() ? cells[column].trimmed() : QString();
-        const QString y = column + 1 < cells.size() ? cells[column + 1].trimmed() : QString();
+    int Slot = 0;
+    qsizetype Frequency = 0, Level = 1;
+};
+
+// A frequency column's title in another program's file.
+bool IsFrequencyTitle(const QString& cell)
+{
+    static const QRegularExpression frequency(QStringLiteral("hz|freq|częstotliwość"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString title;
+    Parenthesised(cell, &title);
+    return frequency.match(title).hasMatch();
+}
+
+// Where each series starts, from the first row of a frequency CSV file: the program's own frequency
+// columns by their series number; other titled columns at every frequency title; otherwise three
+// columns are one series with a phase (as other programs export a response), and an even number are
+// (frequency, level) pairs.
+std::vector<qsizetype> SeriesStarts(const QStringList& first, bool titled)
+{
+    std::vector<qsizetype> own, named, starts;
+    for (qsizetype column = 0; titled && column + 1 < first.size(); ++column) {
+        if (SlotOfFrequencyCell(first[column]) >= 0)
+            own.push_back(column);
+        if (IsFrequencyTitle(first[column]) && !IsFrequencyTitle(first[column + 1]))
+            named.push_back(column);
+    }
+    if (!own.empty())
+        return own;
+    if (!named.empty())
+        return named;
+    if (first.size() == 3)
+        return {0};
+    for (qsizetype column = 0; first.size() % 2 == 0 && column < first.size(); column += 2)
+        starts.push_back(column);
+    return starts;
+}
+
+// The series of a frequency CSV file; nothing for a layout it does not fit.
+std::optional<std::vector<TCsvSeries>> CsvSeriesOf(QStringList first, bool titled)
+{
+    if (first.size() % 2 != 0 && first.back().trimmed().isEmpty())
+        first.removeLast(); // a separator closing the row
+    std::vector<TCsvSeries> series;
+    for (const qsizetype column : SeriesStarts(first, titled)) {
+        const int named = titled ? SlotOfFrequencyCell(first[column]) : -1;
+        series.push_back({named >= 0 ? named : static_cast<int>(series.size()), column, column + 1});
+    }
+    if (series.empty() || series.size() > ResultSeriesCount)
+        return std::nullopt;
+    for (std::size_t i = 0; i < series.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (series[i].Slot == series[j].Slot)
+                return std::nullopt; // two columns for one series
+    return series;
+}
+
+// One row of frequency columns; false at a cell that does not read.
+bool ReadSeriesRow(const QStringList& cells, const std::vector<TCsvSeries>& series, ISink& sink)
+{
+    for (const TCsvSeries& one : series) {
+        const QString x = cells.value(one.Frequency).trimmed();
+        const QString y = cells.value(one.Level).trimmed();
         if (x.isEmpty() && y.isEmpty())
             continue; // a series shorter than the longest one
         const auto frequency = NumberFormat::ParseNumber(x);
         const auto level = NumberFormat::ParseNumber(y);
         if (!frequency || !level)
             return false;
-        sink.SeriesPoint(listed[pair], *frequency, *level);
+        sink.SeriesPoint(one.Slot, *frequency, *level);
     }
     return true;
 }
 
+// Hands over what a file says of one series: its name (none when empty) and its conditions.
+void DescribeSeries(int slot, const QString& name, const TConditionsRead& conditions, ISink& sink)
+{
+    if (!name.isEmpty())
+        sink.SeriesName(slot, name.left(ResultFile::NameWidth));
+    if (conditions.Recording)
+        sink.SeriesConditions(slot, conditions.Channel, conditions.Recording->AveragingTime,
+                              conditions.Recording->FrameRate);
+    if (conditions.Microphone)
+        sink.SeriesMicrophoneCorrected(slot);
+}
+
+// A level column's title: "<name> [dB] (<conditions>)", the name perhaps empty.
+void ReadLevelTitle(const QString& cell, int slot, ISink& sink)
+{
+    QString name;
+    const TConditionsRead conditions = ReadConditionsText(Parenthesised(cell, &name));
+    const qsizetype unit = name.lastIndexOf(QStringLiteral("[dB"));
+    DescribeSeries(slot, unit >= 0 ? name.left(unit).trimmed() : name, conditions, sink);
+}
+
 TReadOutcome ReadFrequencyCsv(TTextLineReader& lines, const QStringList& first, QChar separator, ISink& sink)
 {
-    // Without the program's headers the first row may already hold numbers.
-    const bool headed = !NumberFormat::ParseNumber(first.value(0));
-    const auto pairs = (first.size() + 1) / 2;
-    if (pairs > ResultSeriesCount || (first.size() % 2 != 0 && !first.back().trimmed().isEmpty()))
+    // Without titles the first row may already hold numbers.
+    const bool titled = !NumberFormat::ParseNumber(first.value(0));
+    const auto series = CsvSeriesOf(first, titled);
+    if (!series)
         return TReadOutcome::InvalidFormat;
     std::vector<int> listed;
-    for (qsizetype pair = 0; pair < pairs; ++pair) {
-        const int named = headed ? SlotOfFrequencyCell(first[pair * 2]) : -1;
-        listed.push_back(named >= 0 ? named : static_cast<int>(pair));
-    }
-    for (std::size_t i = 0; i < listed.size(); ++i)
-        if (std::find(listed.begin(), listed.begin() + static_cast<std::ptrdiff_t>(i), listed[i]) !=
-            listed.begin() + static_cast<std::ptrdiff_t>(i))
-            return TReadOutcome::InvalidFormat; // two columns for one series
+    for (const TCsvSeries& one : *series)
+        listed.push_back(one.Slot);
     sink.SeriesListed(listed);
-    if (headed) {
-        for (std::size_t pair = 0; pair < listed.size(); ++pair) {
-            QString name;
-            const TConditionsRead conditions =
-                ReadConditionsText(Parenthesised(first.value(static_cast<qsizetype>(pair) * 2 + 1), &name));
-            const qsizetype unit = name.lastIndexOf(QStringLiteral(" [dB"));
-            if (unit >= 0)
-                name = name.left(unit);
-            if (!name.isEmpty())
-                sink.SeriesName(listed[pair], name.left(ResultFile::NameWidth));
-            if (conditions.Recording)
-                sink.SeriesConditions(listed[pair], conditions.Channel, conditions.Recording->AveragingTime,
-                                      conditions.Recording->FrameRate);
-            if (conditions.Microphone)
-                sink.SeriesMicrophoneCorrected(listed[pair]);
-        }
-    } else if (!ReadSeriesRow(first, listed, sink)) {
+    if (titled) {
+        for (const TCsvSeries& one : *series)
+            ReadLevelTitle(first[one.Level], one.Slot, sink);
+    } else if (!ReadSeriesRow(first, *series, sink)) {
         return TReadOutcome::InvalidFormat;
     }
     while (lines.Next()) {
@@ -248,7 +331,7 @@ TReadOutcome ReadFrequencyCsv(TTextLineReader& lines, const QStringList& first, 
         if (line.trimmed().isEmpty())
             continue;
         const auto cells = CsvCells(line, separator);
-        if (!cells || !ReadSeriesRow(*cells, listed, sink))
+        if (!cells || !ReadSeriesRow(*cells, *series, sink))
             return TReadOutcome::InvalidFormat;
     }
     return TReadOutcome::Read;
@@ -297,6 +380,7 @@ bool WriteSoundPressureCsv(const QString& fileName, const TAcquisitionQueue& que
     const QString unit = QStringLiteral(" [") + LevelUnit(conditions.Weighting) + QLatin1Char(']');
     TTextFileWriter writer(fileName);
     writer.Add(
+        QString(ByteOrderMark) +
         CsvRow({QStringLiteral("Czas [s] (") +
                     RecordingConditionsText(conditions.AveragingTime, conditions.FrameRate, separator) +
                     QLatin1Char(')'),
@@ -317,30 +401,19 @@ bool WriteSoundPressureCsv(const QString& fileName, const TAcquisitionQueue& que
 bool WriteFrequencyCsv(const QString& fileName, const std::vector<TSeriesColumn>& columns, QString& failure)
 {
     const QChar separator = NumberFormat::DecimalSeparator();
-    QStringList header;
+    QStringList titles;
     int rows = 0;
     for (const TSeriesColumn& column : columns) {
-        header << QStringLiteral("Częstotliwość [Hz] (seria ") + QString::number(column.Slot + 1) +
-                      QLatin1Char(')')
-               << column.Name + QStringLiteral(" [dB] (") + SeriesConditionsText(column.Record, separator) +
-                      QLatin1Char(')');
+        titles << SeriesTitles(column, separator);
         rows = std::max(rows, column.Points ? column.Points->Count() : 0);
     }
     TTextFileWriter writer(fileName);
-    writer.Add(CsvRow(header));
+    writer.Add(QString(ByteOrderMark) + CsvRow(titles));
     for (int row = 0; row < rows; ++row) {
-        QString line;
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            const TChartSeriesData* points = columns[i].Points;
-            if (i > 0)
-                line += CsvSeparator;
-            if (points && row < points->Count())
-                line +=
-                    NumberFormat::Exact(points->X(row)) + CsvSeparator + NumberFormat::Exact(points->Y(row));
-            else
-                line += CsvSeparator;
-        }
-        writer.Add(line + LineEnd);
+        QStringList cells;
+        for (const TSeriesColumn& column : columns)
+            cells << SeriesCells(column, row);
+        writer.Add(CsvRow(cells));
     }
     return writer.Finish(failure);
 }
@@ -407,18 +480,13 @@ TReadOutcome ReadFrd(QIODevice& file, ISink& sink)
                 conditions = ReadConditionsText(text.mid(FrdConditionsPrefix.size()));
             }
         } else if (line.Kind == TResponseLine::TKind::Invalid ||
+                   (line.Kind == TResponseLine::TKind::Heading && listed) ||
                    (line.Kind == TResponseLine::TKind::Point && !(line.Frequency > 0))) {
             return TReadOutcome::InvalidFormat;
         } else if (line.Kind == TResponseLine::TKind::Point) {
             if (!listed) { // the comments before the first point describe the series
                 sink.SeriesListed({slot});
-                if (!name.isEmpty())
-                    sink.SeriesName(slot, name.left(ResultFile::NameWidth));
-                if (conditions.Recording)
-                    sink.SeriesConditions(slot, conditions.Channel, conditions.Recording->AveragingTime,
-                                          conditions.Recording->FrameRate);
-                if (conditions.Microphone)
-                    sink.SeriesMicrophoneCorrected(slot);
+                DescribeSeries(slot, name, conditions, sink);
                 listed = true;
             }
             sink.SeriesPoint(slot, line.Frequency, line.Level);

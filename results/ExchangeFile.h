@@ -11,8 +11,8 @@ class QIODevice;
 class TAcquisitionQueue;
 
 // The files other tools read and write, beside the program's own result files:
-// - CSV for spreadsheets: a header row, then one row per point, ";" between the fields and the user's
-//   decimal separator. A recording has the columns time, left, right; frequency results a pair of
+// - CSV for spreadsheets: UTF-8 with a byte-order mark, a header row, then one row per point, ";"
+//   between the fields and the user's decimal separator. A recording has the columns time, left, right; frequency results a pair of
 //   columns per series (frequency, level), shorter series ending in empty cells. The headers carry
 //   what a result file says of the measurement: "Czas [s] (czas uśredniania 0,125 s, Fp 48000 Hz)",
 //   "Częstotliwość [Hz] (seria 1)", "<name> [dB] (kanał lewy, czas uśredniania 1 s, Fp 48000 Hz)".
@@ -37,7 +37,9 @@ bool WriteFrequencyCsv(const QString& fileName, const std::vector<ResultFile::TS
 bool WriteFrd(const QString& fileName, const ResultFile::TSeriesColumn& column, QString& failure);
 
 // Reading, into the same sink as a result file's (ResultFile::Read). A CSV file without the program's
-// headers is taken as frequency results, its column pairs as series 1, 2, ... without conditions.
+// headers is taken as frequency results: a series at every column titled as a frequency, otherwise
+// three columns as one series (frequency, level, phase) and an even number as (frequency, level) pairs,
+// series 1, 2, ... without conditions.
 ResultFile::TReadOutcome ReadCsv(QIODevice& file, ResultFile::ISink& sink);
 ResultFile::TReadOutcome ReadFrd(QIODevice& file, ResultFile::ISink& sink);
 

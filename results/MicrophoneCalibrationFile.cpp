@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QList>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <vector>
@@ -29,12 +30,33 @@ QByteArrayView Trimmed(QByteArrayView text)
     return text;
 }
 
+// Whether "," separates the fields of a line rather than the decimals: with "." in the line
+// ("781.25,  0.7222968", "20.5,-1.2"), next to a blank ("100, 2"), or in a line without another
+// separator ("100,2": a single number is no point anyway).
+bool CommaSeparates(QByteArrayView line)
+{
+    if (!line.contains(','))
+        return false;
+    if (line.contains('.'))
+        return true;
+    bool otherSeparator = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line[i] == ',' &&
+            ((i > 0 && IsBlank(line[i - 1])) || (i + 1 < line.size() && IsBlank(line[i + 1]))))
+            return true;
+        otherSeparator = otherSeparator || IsBlank(line[i]) || line[i] == ';';
+    }
+    return !otherSeparator;
+}
+
 QList<QByteArrayView> Fields(QByteArrayView line)
 {
+    const bool comma = CommaSeparates(line);
     QList<QByteArrayView> fields;
     qsizetype start = -1;
     for (qsizetype i = 0; i <= line.size(); ++i) {
-        const bool separator = i == line.size() || IsBlank(line[i]) || line[i] == ';';
+        const bool separator =
+            i == line.size() || IsBlank(line[i]) || line[i] == ';' || (comma && line[i] == ',');
         if (separator && start >= 0) {
             fields << line.sliced(start, i - start);
             start = -1;
@@ -42,23 +64,12 @@ QList<QByteArrayView> Fields(QByteArrayView line)
             start = i;
         }
     }
-    // "20.5,-1.2": commas between the fields, points for decimals. A single number is no point anyway.
-    if (fields.size() == 1 && fields.front().contains(',')) {
-        const QByteArrayView only = fields.takeFirst();
-        qsizetype from = 0;
-        for (qsizetype i = 0; i <= only.size(); ++i) {
-            if (i == only.size() || only[i] == ',') {
-                fields << only.sliced(from, i - from);
-                from = i + 1;
-            }
-        }
-    }
     return fields;
 }
 
 std::optional<double> Number(QByteArrayView field)
 {
-    return NumberFormat::ParseNumber(QString::fromLatin1(field));
+    return NumberFormat::ParseNumber(QString::fromUtf8(field));
 }
 
 // "Sens Factor =-1.5dB, SERNO: 123", perhaps quoted or marked as a comment.
@@ -101,8 +112,14 @@ TResponseLine ParseResponseLine(QByteArrayView line)
         parsed.SensFactor = *factor;
         return parsed;
     }
-    if (line.front() == '*' || line.front() == '"' || line.front() == '#') {
+    if (line.front() == '*' || line.front() == '"' || line.front() == '#' || line.front() == ';') {
         parsed.Kind = Comment;
+        return parsed;
+    }
+    // "Frequency, SPL, Phase", "Częstotliwość [Hz]": column titles, which files exported as CSV start with.
+    if (static_cast<unsigned char>(line.front()) >= 0x80 ||
+        std::isalpha(static_cast<unsigned char>(line.front()))) {
+        parsed.Kind = Heading;
         return parsed;
     }
     const QList<QByteArrayView> fields = Fields(line);
@@ -155,6 +172,10 @@ std::optional<TMicrophoneCorrection> ReadMicrophoneCalibration(const QString& fi
         case TResponseLine::TKind::SensFactor:
             sensFactor = parsed.SensFactor;
             break;
+        case TResponseLine::TKind::Heading:
+            if (points.empty())
+                break;
+            [[fallthrough]]; // titles among the points: a damaged line
         case TResponseLine::TKind::Invalid:
             failure = prefix + where + QStringLiteral("nie zawiera częstotliwości i poprawki w dB.");
             return std::nullopt;

@@ -11,11 +11,12 @@ struct TMeasurementState;
 
 // The common text format of frequency responses, which microphone calibration files and FRD files
 // share: lines of frequency and level (dB), optionally a phase, separated by blanks, tabs or ";" (or
-// by "," when the decimals are "."); comment lines starting with "*", "\"" or "#"; and, in calibration
-// files, a "Sens Factor" line.
+// by "," when the decimals are ".", as in "781.25,  0.7222968"); comment lines starting with "*",
+// "\"", "#" or ";"; column titles (a line starting with a letter), which count only before the first
+// point; and, in calibration files, a "Sens Factor" line.
 struct TResponseLine
 {
-    enum class TKind { Empty, Comment, SensFactor, Point, Invalid };
+    enum class TKind { Empty, Comment, Heading, SensFactor, Point, Invalid };
     TKind Kind = TKind::Empty;
     double Frequency = 0, Level = 0, Phase = 0;
     double SensFactor = 0; // dB

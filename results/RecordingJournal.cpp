@@ -4,15 +4,82 @@
 #include "results/ResultFile.h"
 #include "results/SafeFile.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+#include <unistd.h>
 
 namespace {
+
 constexpr int JournalPlaces = 16; // programs recording at once
+
+QString PlacePath(const QString& folder, int place)
+{
+    return folder + QStringLiteral("/nagranie-%1.lev").arg(place);
 }
+
+// The place's lock, or nothing when a running program holds it.
+std::unique_ptr<QLockFile> LockPlace(const QString& path)
+{
+    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0); // a live program's lock is never taken over, however old
+    return lock->tryLock(0) ? std::move(lock) : nullptr;
+}
+
+// Cuts an open file back to the end of its last complete line.
+bool CutToLastLine(QFile& file)
+{
+    qint64 end = file.size();
+    while (end > 0) {
+        file.seek(end - 1);
+        char last = 0;
+        if (file.getChar(&last) && last == '\n')
+            break;
+        --end;
+    }
+    return file.resize(end);
+}
+
+} // namespace
+
+// Puts what was written to the journal on the disk every SyncIntervalMs, on a thread of its own: a
+// sync waits for the disk (a seek on a spinning disk, far longer on a network folder), which the
+// meter's tick must never do. The descriptor stays open for as long as this object lives.
+class TRecordingJournal::TDiskSync
+{
+public:
+    explicit TDiskSync(int descriptor)
+        : Descriptor(descriptor), Thread([this](std::stop_token stop) { Run(stop); })
+    {
+    }
+    void Written() { Dirty.store(true, std::memory_order_release); }
+    // The system's error number of a sync that failed; 0 while none has.
+    int Error() const { return Failure.load(std::memory_order_acquire); }
+
+private:
+    void Run(const std::stop_token& stop)
+    {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        while (!wake.wait_for(lock, stop, std::chrono::milliseconds(SyncIntervalMs),
+                              [&] { return stop.stop_requested(); }))
+            if (Dirty.exchange(false, std::memory_order_acq_rel) && fdatasync(Descriptor) != 0)
+                Failure.store(errno, std::memory_order_release);
+    }
+
+    const int Descriptor;
+    std::atomic<bool> Dirty{false};
+    std::atomic<int> Failure{0};
+    std::jthread Thread; // last: it starts once the members it uses exist, and stops first
+};
 
 TRecordingJournal::TRecordingJournal(TAcquisitionQueue& queue, const TMeasurementState& state,
                                      const IStreamInfo& input)
@@ -30,28 +97,29 @@ QString TRecordingJournal::DefaultFolder()
     return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
 }
 
-bool TRecordingJournal::Claim(const QString& folder)
+std::vector<TRecordingJournal::TLeftJournal> TRecordingJournal::FindLeft(const QString& folder)
 {
-    return TakePlace(folder, false) && QFileInfo(Path).size() > 0;
+    std::vector<TLeftJournal> left;
+    for (int place = 1; place <= JournalPlaces; ++place) {
+        const QString path = PlacePath(folder, place);
+        const QFileInfo journal(path);
+        if (journal.size() == 0)
+            continue;
+        if (auto lock = LockPlace(path))
+            left.push_back({path, journal.lastModified(), std::move(lock)});
+    }
+    return left;
 }
 
 bool TRecordingJournal::ClaimFreePlace(const QString& folder)
 {
-    return TakePlace(folder, true);
-}
-
-bool TRecordingJournal::TakePlace(const QString& folder, bool freeOnly)
-{
     if (!QDir().mkpath(folder))
         return false;
     for (int place = 1; place <= JournalPlaces; ++place) {
-        const QString path = folder + QStringLiteral("/nagranie-%1.lev").arg(place);
-        auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
-        lock->setStaleLockTime(0); // a live program's lock is never taken over, however old
-        if (!lock->tryLock(0))
-            continue;
-        if (freeOnly && QFileInfo(path).size() > 0)
-            continue; // the lock goes with `lock`, the journal stays for the window
+        const QString path = PlacePath(folder, place);
+        auto lock = LockPlace(path);
+        if (!lock || QFileInfo(path).size() > 0)
+            continue; // a running program's place, or a journal left for the window's offer
         Lock = std::move(lock);
         Path = path;
         return true;
@@ -59,28 +127,40 @@ bool TRecordingJournal::TakePlace(const QString& folder, bool freeOnly)
     return false; // every place taken: the program runs without a journal
 }
 
-bool TRecordingJournal::Adopt()
+bool TRecordingJournal::Adopt(TLeftJournal& left, QString& failure)
 {
-    File.close();
+    QFile journal(left.Path);
+    errno = 0;
+    if (!journal.open(QIODevice::ReadWrite) || !CutToLastLine(journal)) {
+        failure = QStringLiteral("Nie można dopisywać do kopii nagrania ") + left.Path +
+                  QStringLiteral(": ") + FileErrorReason(errno, journal.errorString()) +
+                  QStringLiteral(". Kopia zostaje na dysku bez zmian; to plik wyników, który można skopiować "
+                                 "albo otworzyć poleceniem „Otwórz”.");
+        return false;
+    }
+    journal.close();
+    Close();
+    if (!Path.isEmpty() && QFileInfo(Path).size() == 0)
+        QFile::remove(Path); // the place taken at the start, given up
+    Lock = std::move(left.Lock);
+    Path = left.Path;
+    Filled = 0;
+    Broken = false;
     File.setFileName(Path);
-    if (!File.open(QIODevice::ReadWrite)) {
+    errno = 0;
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Append))
         Fail();
-        return false;
-    }
-    // Cut back to the last complete line.
-    qint64 end = File.size();
-    while (end > 0) {
-        File.seek(end - 1);
-        char last = 0;
-        if (File.getChar(&last) && last == '\n')
-            break;
-        --end;
-    }
-    if (!File.resize(end) || !File.seek(end)) {
-        Fail();
-        return false;
-    }
+    else
+        Sync = std::make_unique<TDiskSync>(File.handle());
     return true;
+}
+
+void TRecordingJournal::Release(const QString& folder)
+{
+    Close();
+    Lock.reset();
+    Path.clear();
+    ClaimFreePlace(folder);
 }
 
 void TRecordingJournal::Enqueue(double value)
@@ -100,6 +180,7 @@ bool TRecordingJournal::OpenFresh()
     File.setFileName(Path);
     if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
+    Sync = std::make_unique<TDiskSync>(File.handle());
     const ResultFile::TRecordingConditions conditions{State.AveragingTime, Input.FrameRate()};
     return File.write(ResultFile::SoundPressureHeader(QDateTime::currentDateTime(), conditions).toUtf8()) >=
            0;
@@ -112,25 +193,41 @@ void TRecordingJournal::WriteTick()
         Fail();
         return;
     }
-    // Each tick reaches the system at once: a killed program loses nothing it has shown.
-    const QByteArray line = ResultFile::SoundPressureLine(Tick[0], Tick[1], Tick[2]).toUtf8();
-    if (File.write(line) != line.size() || !File.flush())
+    if (const int error = Sync->Error()) {
+        errno = error;
         Fail();
+        return;
+    }
+    // Each tick reaches the system at once (a killed program loses nothing it has shown), and the disk
+    // within SyncIntervalMs.
+    const QByteArray line = ResultFile::SoundPressureLine(Tick[0], Tick[1], Tick[2]).toUtf8();
+    if (File.write(line) != line.size() || !File.flush()) {
+        Fail();
+        return;
+    }
+    Sync->Written();
 }
 
 void TRecordingJournal::Fail()
 {
-    const QString reason = FileErrorReason(errno, File.errorString());
+    const int error = errno;
+    const QString reason = FileErrorReason(error, error != 0 ? qt_error_string(error) : File.errorString());
     Broken = true;
-    File.close();
+    Close();
     if (OnFailure)
         OnFailure(QStringLiteral("Nie można zapisać kopii nagrania w pliku ") + Path + QStringLiteral(": ") +
                   reason + QStringLiteral(". Nagranie trwa dalej w pamięci."));
 }
 
+void TRecordingJournal::Close()
+{
+    Sync.reset(); // before the descriptor it syncs goes
+    File.close();
+}
+
 void TRecordingJournal::Discard()
 {
-    File.close();
+    Close();
     if (!Path.isEmpty())
         QFile::remove(Path);
     Filled = 0;
@@ -139,7 +236,9 @@ void TRecordingJournal::Discard()
 
 void TRecordingJournal::KeepForRecovery()
 {
-    File.close();
+    if (File.isOpen())
+        fdatasync(File.handle());
+    Close();
     Lock.reset(); // a journal without a live lock is one left by an ended program
     Path.clear();
 }

@@ -55,7 +55,8 @@ QString ChannelText(int slot, const SeriesSlot& record)
     }
 }
 
-// A number field as read: blanks around it, "." or "," as the separator.
+// A number field as read: blanks around it, "." or "," as the separator (the Arabic one is made "."
+// before the line is cut into fields).
 std::optional<double> FieldValue(std::string_view field)
 {
     while (!field.empty() && (field.front() == ' ' || field.front() == '\t'))
@@ -158,12 +159,14 @@ qsizetype ReadConditionsAt(const QString& line, qsizetype at, TRecordingConditio
 
 TReadOutcome ReadSoundPressure(TTextLineReader& lines, ISink& sink)
 {
+    std::string line; // for the lines written with a two-byte decimal separator
     while (lines.Next()) {
         if (lines.Number == 4) {
             TRecordingConditions conditions;
             if (ReadConditionsAt(lines.Text(), 0, conditions) >= 0) // older files may say nothing there
                 sink.RecordingConditions(conditions);
-        } else if (lines.Number >= 7 && !ReadTicks(lines.Bytes, sink)) {
+        } else if (lines.Number >= 7 &&
+                   !ReadTicks(NumberFormat::WithOneByteSeparators(lines.Bytes, line), sink)) {
             return TReadOutcome::InvalidFormat;
         }
     }
@@ -227,6 +230,7 @@ bool ReadSeriesPoints(std::string_view line, const std::vector<int>& listedSlots
 TReadOutcome ReadFrequency(TTextLineReader& lines, ISink& sink)
 {
     std::vector<int> listedSlots;
+    std::string points; // for the lines written with a two-byte decimal separator
     while (lines.Next()) {
         switch (lines.Number) {
         case 2:
@@ -255,7 +259,8 @@ TReadOutcome ReadFrequency(TTextLineReader& lines, ISink& sink)
                 return TReadOutcome::InvalidFormat;
             break;
         default:
-            if (!ReadSeriesPoints(lines.Bytes, listedSlots, sink))
+            if (!ReadSeriesPoints(NumberFormat::WithOneByteSeparators(lines.Bytes, points), listedSlots,
+                                  sink))
                 return TReadOutcome::InvalidFormat;
         }
     }

@@ -13,17 +13,20 @@ bool TResultLoader::SelectKind(TMeasurementKind kind)
 {
     if (!Select(kind))
         return false;
-    if (kind == TMeasurementKind::SoundPressure) {
-        // The file's recording takes the place of the one shown; mixing their times would make one
-        // line of two recordings.
-        Chart.Clear(LeftChannelSeries);
-        Chart.Clear(RightChannelSeries);
-    }
+    // The file's recording takes the place of the one shown, as soon as it has a tick to show: mixing
+    // their times would make one line of two recordings, and a file without a tick that reads keeps
+    // what is shown.
+    ReplaceChannels = kind == TMeasurementKind::SoundPressure;
     return true;
 }
 
 void TResultLoader::ChannelPoint(double time, double left, double right)
 {
+    if (ReplaceChannels) {
+        Chart.Clear(LeftChannelSeries);
+        Chart.Clear(RightChannelSeries);
+        ReplaceChannels = false;
+    }
     Chart.Append(LeftChannelSeries, time, left);
     Chart.Append(RightChannelSeries, time, right);
     if (Queue != nullptr) {

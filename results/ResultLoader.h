@@ -7,9 +7,9 @@
 class TAcquisitionQueue;
 
 // Puts what a result file holds onto the chart and into the series store: the ticks of a
-// sound-pressure file on the two channel series (replacing what they showed), the series of a
-// frequency file into their listedSlots (replacing every slot). The window lends the two steps that are its
-// own: the kind switch with its prompts and the channel mode "Kanał L".
+// sound-pressure file on the two channel series (replacing what they showed, from its first tick on),
+// the series of a frequency file into their listed slots (replacing every slot). The window lends the
+// two steps that are its own: the kind switch with its prompts and the channel mode "Kanał L".
 class TResultLoader final : public ResultFile::ISink
 {
 public:
@@ -32,4 +32,5 @@ private:
     std::function<bool(TMeasurementKind)> Select;
     std::function<void()> SelectLeft;
     TAcquisitionQueue* Queue = nullptr;
+    bool ReplaceChannels = false;
 };

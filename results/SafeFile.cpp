@@ -4,20 +4,12 @@
 #include <QSaveFile>
 #include <cerrno>
 
-TSafeFile::TSafeFile(const QString& fileName) : Name(fileName)
-{
-    const QFileInfo info(fileName);
-    Direct = info.exists() && !info.isFile() && !info.isDir();
-    if (Direct)
-        File = std::make_unique<QFile>(fileName);
-    else
-        File = std::make_unique<QSaveFile>(fileName);
-}
+TSafeFile::TSafeFile(const QString& fileName) : Name(fileName), File(std::make_unique<QSaveFile>(fileName)) {}
 
 TSafeFile::~TSafeFile()
 {
-    if (auto* save = dynamic_cast<QSaveFile*>(File.get()); save != nullptr && save->isOpen())
-        save->cancelWriting();
+    if (File->isOpen())
+        File->cancelWriting();
 }
 
 bool TSafeFile::Fail()
@@ -32,6 +24,13 @@ bool TSafeFile::Fail()
 
 bool TSafeFile::Open()
 {
+    // Asked without opening it: a stat never waits.
+    const QFileInfo info(Name);
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        Failed = true;
+        FailureReason = QStringLiteral("to nie jest zwykły plik, tylko potok, gniazdo lub urządzenie");
+        return false;
+    }
     errno = 0;
     if (!File->open(QIODevice::WriteOnly | QIODevice::Truncate))
         return Fail();
@@ -53,17 +52,7 @@ bool TSafeFile::Commit()
     if (Failed || !File->isOpen())
         return false;
     errno = 0;
-    if (Direct) {
-        const bool flushed = File->flush();
-        if (!flushed || File->error() != QFileDevice::NoError) {
-            Fail();
-            File->close();
-            return false;
-        }
-        File->close();
-        return true;
-    }
-    if (!static_cast<QSaveFile*>(File.get())->commit())
+    if (!File->commit())
         return Fail();
     return true;
 }

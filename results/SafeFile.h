@@ -4,12 +4,13 @@
 #include <QString>
 #include <memory>
 
-class QFileDevice;
+class QSaveFile;
 
 // A file written whole or not at all. A regular file (or a new one) is written to a temporary file
 // beside it and renamed over the old one only when every byte is on the disk, so a failed write leaves
-// the earlier file exactly as it was. An existing device or pipe is written directly: renaming over it
-// would replace the device with a plain file.
+// the earlier file exactly as it was. Anything else of that name (a named pipe, a device, a socket) is
+// refused: opening a pipe waits for a reader that may never come, and renaming over a device would
+// replace it with a plain file.
 class TSafeFile
 {
 public:
@@ -31,8 +32,7 @@ private:
     bool Fail();
 
     QString Name;
-    std::unique_ptr<QFileDevice> File;
-    bool Direct = false;
+    std::unique_ptr<QSaveFile> File;
     bool Failed = false;
     QString FailureReason;
 };

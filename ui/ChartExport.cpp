@@ -13,61 +13,69 @@ namespace ChartExport {
 
 namespace {
 
-// Vectors, without the pixel caches the screen uses.
-void Draw(TChartView& chart, QPaintDevice& device, const QSize& size, double scale)
+// Vectors, without the pixel caches the screen uses. False when the device took no painter.
+bool Draw(TChartView& chart, QPaintDevice& device, const QSize& size, double scale)
 {
-    QCPPainter painter(&device);
-    if (!painter.isActive())
-        return;
+    QCPPainter painter;
+    if (!painter.begin(&device))
+        return false;
     painter.setMode(QCPPainter::pmVectorized);
     painter.setMode(QCPPainter::pmNoCaching);
     painter.scale(scale, scale);
     chart.toPainter(&painter, size.width(), size.height());
+    return painter.end();
 }
 
 } // namespace
 
-QByteArray Render(TChartView& chart, TFormat format)
+bool Render(TChartView& chart, TFormat format, QIODevice& out)
 {
     chart.ReplotNow();
     const QSize size = chart.size().isEmpty() ? QSize(800, 600) : chart.size();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
     switch (format) {
     case TFormat::Emf: {
         TEmfPaintDevice device(size);
-        Draw(chart, device, size, TEmfPaintDevice::UnitsPerPixel);
-        return device.Bytes();
+        if (!Draw(chart, device, size, TEmfPaintDevice::UnitsPerPixel))
+            return false;
+        const QByteArray bytes = device.Bytes();
+        return out.write(bytes) == bytes.size();
     }
     case TFormat::Svg: {
         QSvgGenerator generator;
-        generator.setOutputDevice(&buffer);
+        generator.setOutputDevice(&out);
         generator.setSize(size);
         generator.setViewBox(QRect(QPoint(0, 0), size));
         generator.setTitle(QStringLiteral("Tonvix"));
-        Draw(chart, generator, size, 1);
-        break;
+        return Draw(chart, generator, size, 1);
     }
-    case TFormat::Pdf: {
+    case TFormat::Pdf: { // drawn in memory first: the PDF writer says nothing of a failed write
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
         QPdfWriter writer(&buffer);
         writer.setCreator(QStringLiteral("Tonvix"));
         writer.setResolution(TEmfPaintDevice::Dpi);
         writer.setPageSize(QPageSize(QSizeF(size) * 72.0 / TEmfPaintDevice::Dpi, QPageSize::Point));
         writer.setPageMargins(QMarginsF());
-        Draw(chart, writer, size, 1);
-        break;
+        return Draw(chart, writer, size, 1) && out.write(bytes) == bytes.size();
     }
-    case TFormat::Png:
-        chart.toPixmap(size.width(), size.height()).save(&buffer, "PNG");
-        break;
+    case TFormat::Png: {
+        const QPixmap pixels = chart.toPixmap(size.width(), size.height());
+        return !pixels.isNull() && pixels.save(&out, "PNG");
     }
-    return bytes;
+    }
+    return false;
 }
 
 bool Save(TChartView& chart, const QString& fileName, TFormat format, QString& failure)
 {
-    const QByteArray bytes = Render(chart, format);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!Render(chart, format, buffer)) {
+        failure = WriteFailureMessage(fileName, QStringLiteral("nie udało się narysować wykresu"));
+        return false;
+    }
     TSafeFile file(fileName);
     if (file.Open() && file.Write(bytes) && file.Commit())
         return true;

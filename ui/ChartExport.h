@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 
+class QIODevice;
 class TChartView;
 
 // The chart as a picture file: an Enhanced Metafile, SVG or PDF (vectors, as drawn on the screen) or
@@ -11,7 +11,8 @@ namespace ChartExport {
 
 enum class TFormat { Emf, Svg, Pdf, Png };
 
-QByteArray Render(TChartView& chart, TFormat format);
+// Draws the chart onto `out`; false when the picture could not be drawn or written whole.
+bool Render(TChartView& chart, TFormat format, QIODevice& out);
 
 // Writes the file whole or not at all; on false `failure` holds the Polish message.
 bool Save(TChartView& chart, const QString& fileName, TFormat format, QString& failure);

@@ -226,6 +226,7 @@ private:
     void UpdateRecentFiles(const QString& fileName);
     void RefreshRecentFiles();
     void RecoverRecording();
+    bool OpenLeftJournal(TRecordingJournal::TLeftJournal& left);
 
     void SelectKind(TMeasurementKind kind, QObject* sender);
     void ApplyKindLook(TMeasurementKind kind);

@@ -53,6 +53,30 @@ bool AskYesNo(QWidget* parent, const QString& question)
     return box.clickedButton() == yes;
 }
 
+enum class TRecoveryAnswer { Open, Later, Delete };
+
+// The safe answers are the default (Enter) and the escape (Esc); deleting is said on its button.
+TRecoveryAnswer AskRecovery(QWidget* parent, const QDateTime& lastWritten)
+{
+    QMessageBox box(
+        QMessageBox::Question, QStringLiteral("Tonvix"),
+        QStringLiteral("Poprzednia praca programu zakończyła się w czasie pomiaru, którego wyniki "
+                       "nie zostały zapisane (ostatni zapis: ") +
+            NumberFormat::ShortDateLongTime(lastWritten) +
+            QStringLiteral(").\nOtworzyć niezapisane wyniki pomiarów?\n\n„Później”: wyniki zostaną "
+                           "na dysku, a program zapyta o nie przy następnym uruchomieniu."),
+        QMessageBox::NoButton, parent);
+    QPushButton* open = box.addButton(QStringLiteral("&Otwórz"), QMessageBox::AcceptRole);
+    QPushButton* later = box.addButton(QStringLiteral("&Później"), QMessageBox::RejectRole);
+    QPushButton* remove = box.addButton(QStringLiteral("&Usuń wyniki"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(open);
+    box.setEscapeButton(later);
+    box.exec();
+    return box.clickedButton() == open     ? TRecoveryAnswer::Open
+           : box.clickedButton() == remove ? TRecoveryAnswer::Delete
+                                           : TRecoveryAnswer::Later;
+}
+
 // Right after the failing call, while errno still holds its reason.
 QString CannotRead(const QFile& file)
 {
@@ -73,7 +97,12 @@ void TFormaGlowna::CreateFileCommands()
     release->setObjectName("btnRelease");
     release->hide();
     connect(release, &QPushButton::clicked, this, &TFormaGlowna::ReleaseMemory);
-    Journal.OnFailure = [this](const QString& message) { ShowError(message); };
+    // The journal fails inside the meter's tick: the message waits until the tick has ended, or the
+    // ticks that run while it is shown would come between the tick's two channel points.
+    Journal.OnFailure = [this](const QString& message) {
+        QMetaObject::invokeMethod(
+            this, [this, message] { ShowError(message); }, Qt::QueuedConnection);
+    };
 }
 
 // ---- Opening
@@ -332,37 +361,69 @@ void TFormaGlowna::RefreshRecentFiles()
 
 // ---- The recording journal
 
-// A journal left by a program that ended during a recording is offered at the start. Opened, its values
-// return to the chart and to the acquisition queue, unsaved, and the journal goes on with them.
+// Every journal left by a program that ended during a recording is offered at the start, one after
+// another. Opened, its values return to the chart and to the acquisition queue, unsaved, and the
+// journal goes on with them; the queue holds one recording, so the journals after an opened one wait
+// for the next start.
 void TFormaGlowna::RecoverRecording()
 {
-    if (!Journal.Claim(TRecordingJournal::DefaultFolder()))
-        return;
-    const QString question = QStringLiteral(
-        "Poprzednia praca programu zakończyła się w czasie pomiaru, którego wyniki nie zostały zapisane.\n"
-        "Otworzyć niezapisane wyniki pomiarów? (Nie: zostaną usunięte.)");
-    if (!AskYesNo(this, question) || !Journal.Adopt()) {
-        Journal.Discard();
-        return;
+    const QString folder = TRecordingJournal::DefaultFolder();
+    Journal.ClaimFreePlace(folder);
+    for (TRecordingJournal::TLeftJournal& left : TRecordingJournal::FindLeft(folder)) {
+        switch (AskRecovery(this, left.LastWritten)) {
+        case TRecoveryAnswer::Open:
+            if (OpenLeftJournal(left))
+                return;
+            break;
+        case TRecoveryAnswer::Delete:
+            if (QFile journal(left.Path); !journal.remove())
+                ShowError(QStringLiteral("Nie można usunąć pliku ") + left.Path + QStringLiteral(": ") +
+                          FileErrorReason(errno, journal.errorString()) + QLatin1Char('.'));
+            break;
+        case TRecoveryAnswer::Later:
+            break;
+        }
+    }
+}
+
+// False when the journal could not be taken over; it then stays as it was.
+bool TFormaGlowna::OpenLeftJournal(TRecordingJournal::TLeftJournal& left)
+{
+    QString failure;
+    if (!Journal.Adopt(left, failure)) {
+        ShowError(failure);
+        return false;
     }
     QFile file(Journal.FileName());
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowError(CannotRead(file));
-        return;
+    errno = 0;
+    ResultFile::TReadOutcome outcome = ResultFile::TReadOutcome::ReadError;
+    if (file.open(QIODevice::ReadOnly)) {
+        TResultLoader loader(
+            Series, Chart,
+            [this](TMeasurementKind kind) {
+                if (Measurement.MeasurementKind != kind)
+                    SelectKind(kind, this);
+                return kind == TMeasurementKind::SoundPressure && Measurement.MeasurementKind == kind;
+            },
+            [] {});
+        loader.RefillQueue(&Queue);
+        outcome = ResultFile::Read(file, loader);
     }
-    TResultLoader loader(
-        Series, Chart,
-        [this](TMeasurementKind kind) {
-            if (Measurement.MeasurementKind != kind)
-                SelectKind(kind, this);
-            return kind == TMeasurementKind::SoundPressure && Measurement.MeasurementKind == kind;
-        },
-        [] {});
-    loader.RefillQueue(&Queue);
-    if (ResultFile::Read(file, loader) == ResultFile::TReadOutcome::InvalidFormat)
-        ShowMessage(ResultFile::InvalidFormatMessage);
+    if (outcome != ResultFile::TReadOutcome::Read) {
+        // Not every value reached the queue: the journal must outlive the next save.
+        const QString reason =
+            outcome == ResultFile::TReadOutcome::ReadError
+                ? CannotRead(file)
+                : file.fileName() + QStringLiteral(": ") +
+                      (outcome == ResultFile::TReadOutcome::InvalidFormat ? ResultFile::InvalidFormatMessage
+                                                                          : ResultFile::UnknownFormatMessage);
+        Journal.Release(TRecordingJournal::DefaultFolder());
+        ShowError(reason + QStringLiteral("\nKopia nagrania zostaje na dysku, a program zapyta o nią przy "
+                                          "następnym uruchomieniu."));
+    }
     SetUpAxesAfterReading();
     Measurement.ResultsSaved = Queue.Empty();
     mmiKosz->setEnabled(!Queue.Empty());
     tbnKosz->setEnabled(!Queue.Empty());
+    return true;
 }

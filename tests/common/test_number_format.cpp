@@ -111,11 +111,12 @@ private slots:
             QVERIFY2(!ParseInteger(QString::fromUtf8(bad)), bad);
     }
 
-    // What the result files write must read back to the same 15 digits under either separator.
+    // What the result files write must read back to the same 15 digits under every locale's separator.
     void ScientificAndGeneralReadBack()
     {
         QRandomGenerator random(7);
-        for (const QChar separator : {QChar(QLatin1Char(',')), QChar(QLatin1Char('.'))}) {
+        for (const QChar separator :
+             {QChar(QLatin1Char(',')), QChar(QLatin1Char('.')), QChar(ArabicDecimalSeparator)}) {
             SetDecimalSeparator(separator);
             for (int i = 0; i < 2000; ++i) {
                 const double value =

@@ -47,6 +47,27 @@ private slots:
         QCOMPARE(queue.AllocatedBytes(), std::size_t(0));
     }
 
+    // Drained to empty by takes alone (a single value, then a chunk's worth and one more), it takes
+    // values again from a fresh start: the first one in is the next one out.
+    void DrainedToEmptyAndRefilled()
+    {
+        TAcquisitionQueue queue;
+        for (const std::size_t count : {std::size_t(1), TAcquisitionQueue::ChunkValues + 1, std::size_t(3)}) {
+            for (std::size_t i = 0; i < count; ++i)
+                queue.Enqueue(double(count + i));
+            for (std::size_t i = 0; i < count; ++i)
+                QCOMPARE(queue.Dequeue(), double(count + i));
+            QVERIFY(queue.Empty());
+            QCOMPARE(queue.AllocatedBytes(), std::size_t(0));
+        }
+        queue.Enqueue(-1.5);
+        QCOMPARE(queue.Count(), std::size_t(1));
+        double seen = 0;
+        queue.ForEach([&](double value) { seen = value; });
+        QCOMPARE(seen, -1.5);
+        QCOMPARE(queue.Dequeue(), -1.5);
+    }
+
     // Cleared, it holds nothing and takes values again, copied bit for bit.
     void ClearReleasesEverythingAndTheQueueStaysUsable()
     {

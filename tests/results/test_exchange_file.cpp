@@ -5,6 +5,7 @@
 #include "results/AcquisitionQueue.h"
 #include "results/ExchangeFile.h"
 #include "results/ResultSet.h"
+#include "results/SeriesStore.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -51,6 +52,8 @@ private slots:
         QTest::addColumn<QChar>("read");
         QTest::newRow("comma, read under point") << QChar(',') << QChar('.');
         QTest::newRow("point, read under comma") << QChar('.') << QChar(',');
+        QTest::newRow("U+066B, read under point")
+            << QChar(NumberFormat::ArabicDecimalSeparator) << QChar('.');
     }
     void writtenUnderEitherSeparatorReadsBackExactly()
     {
@@ -63,7 +66,7 @@ private slots:
         second.Append(100, -12.5);
         SeriesSlot measured{48000, 2, 0.125, true, -1.5, true};
         const std::vector<ResultFile::TSeriesColumn> columns{
-            {0, "Głośnik; nisko\"tonowy\"", measured, &first}, {4, "Seria 4", SeriesSlot{}, &second}};
+            {0, "Głośnik; nisko\"tonowy\"", measured, &first}, {4, "", SeriesSlot{}, &second}};
         TAcquisitionQueue queue;
         for (double value : {0.25, -45.123456789012345, -200.0, 0.5, 12.0, 0.001})
             queue.Enqueue(value);
@@ -76,6 +79,13 @@ private slots:
         QVERIFY2(ExchangeFile::WriteSoundPressure(Path("p.csv"), queue, {1, 44100, TFrequencyWeighting::A},
                                                   failure),
                  qPrintable(failure));
+
+        // Spreadsheets read a CSV file as UTF-8 only with a byte-order mark.
+        for (const char* csv : {"f.csv", "p.csv"}) {
+            QFile file(Path(csv));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.read(3), QByteArray("\xEF\xBB\xBF"));
+        }
 
         NumberFormat::SetDecimalSeparator(read);
         for (const QString& name : {QStringLiteral("f.csv"), QStringLiteral("f_1.frd")}) {
@@ -93,8 +103,9 @@ private slots:
             for (int i = 0; i < first.Count(); ++i)
                 QVERIFY2(back[0].Points->X(i) == first.X(i) && back[0].Points->Y(i) == first.Y(i),
                          qPrintable(QString("point %1 of %2").arg(i).arg(name)));
-            if (back.size() == 2) { // the shorter, unmeasured series
+            if (back.size() == 2) { // the shorter, unmeasured series, without a name
                 QCOMPARE(back[1].Slot, 4);
+                QCOMPARE(back[1].Name, TSeriesStore::DefaultName(4));
                 QVERIFY(!back[1].Record.SlotMeasured);
                 QCOMPARE(back[1].Points->Count(), 1);
             }
@@ -137,6 +148,23 @@ private slots:
         const auto driver = driverFile->Columns();
         QCOMPARE(driver[0].Points->Count(), 2);
         QVERIFY(driver[0].Points->Y(0) == -10.5);
+
+        // Responses other programs export: frequency, level and phase with titles, "." decimals and
+        // "," between the fields; an FRD file with ";" comments and a comma and blanks after the frequency.
+        Write(Path("odpowiedz.csv"), "Freq (Hz),SPL (dB),Phase (deg)\r\n20,-10.5,-45.25\r\n"
+                                     "20000,-12,30\r\n");
+        Write(Path("producent.frd"), "; Driver Y\r\n; 1 m, 2.83 V\r\n781.25,  0.7222968\r\n"
+                                     "1000,\t-1.5, 12\r\n");
+        for (const char* response : {"odpowiedz.csv", "producent.frd"}) {
+            const auto responseFile = ReadBack(Path(response));
+            const auto columns = responseFile->Columns();
+            QCOMPARE(columns.size(), std::size_t(1));
+            QCOMPARE(columns[0].Points->Count(), 2);
+        }
+        const auto exported = ReadBack(Path("odpowiedz.csv"));
+        QCOMPARE(exported->Columns()[0].Name, QString("SPL"));
+        QVERIFY(exported->Columns()[0].Points->X(1) == 20000 && exported->Columns()[0].Points->Y(0) == -10.5);
+        QVERIFY(ReadBack(Path("producent.frd"))->Columns()[0].Points->Y(0) == 0.7222968);
 
         // A cell that is no number: the program's message, with the file's name.
         Write(Path("zly.csv"), "Częstotliwość [Hz] (seria 1);Seria 0 [dB]\r\n100;abc\r\n");

@@ -47,6 +47,18 @@ private slots:
         // Flat beyond both ends.
         QCOMPARE(correction->DeviationDb(1), -2.0);
         QCOMPARE(correction->DeviationDb(24000), 1.5);
+
+        // Vendors' layouts: ";" comments, a comma and blanks after the frequency, titled columns with a
+        // phase as a CSV export writes them.
+        for (const QByteArray& text :
+             {QByteArray("; Serial 8012345\r\n;Sens Factor =-2.1dB\r\n781.25,  0.7222968\r\n1000, 1\r\n"),
+              QByteArray("Frequency [Hz],Level [dB],Phase [deg]\n781.25,0.7222968,-3.5\n1000,1,0\n")}) {
+            const auto vendor = ReadMicrophoneCalibration(File("producent.txt", text), failure);
+            QVERIFY2(vendor, qPrintable(failure));
+            QCOMPARE(vendor->Table().size(), std::size_t(2));
+            QCOMPARE(vendor->DeviationDb(781.25), 0.7222968);
+            QCOMPARE(vendor->DeviationDb(1000), 1.0);
+        }
     }
 
     void malformedFilesNameTheLine_data()
@@ -58,6 +70,9 @@ private slots:
         QTest::newRow("four numbers")
             << QByteArray("20 0 0 1\n")
             << ": wiersz 1 („20 0 0 1”) nie zawiera częstotliwości i poprawki w dB.";
+        QTest::newRow("titles among the points")
+            << QByteArray("20 0\nFrequency Level\n")
+            << ": wiersz 2 („Frequency Level”) nie zawiera częstotliwości i poprawki w dB.";
         QTest::newRow("falling frequency") << QByteArray("100 0\n50 1\n")
                                            << ": wiersz 2 („50 1”) podaje częstotliwość mniejszą niż wiersz "
                                               "przed nim; częstotliwości muszą rosnąć.";

@@ -5,6 +5,7 @@
 
 #include "common/NumberFormat.h"
 #include "results/AcquisitionQueue.h"
+#include "results/ResultLoader.h"
 #include "results/SafeFile.h"
 
 #include <QFile>
@@ -12,7 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -121,13 +125,15 @@ private slots:
         QCOMPARE(QString::fromUtf8(Contents(Path("nolegend.lev"))).split("\r\n").at(3), QString());
     }
 
-    // Written under one separator, read under the other: both characters are taken on reading.
+    // Written under one locale's separator, read under another's: every separator is taken on reading.
     void roundTripUnderEitherSeparator_data()
     {
         QTest::addColumn<QChar>("writing");
         QTest::addColumn<QChar>("reading");
         QTest::newRow(", then .") << QChar(',') << QChar('.');
         QTest::newRow(". then ,") << QChar('.') << QChar(',');
+        // The Arabic separator is one character but two bytes: the fixed widths still hold.
+        QTest::newRow("U+066B then ,") << QChar(NumberFormat::ArabicDecimalSeparator) << QChar(',');
     }
     void roundTripUnderEitherSeparator()
     {
@@ -167,6 +173,64 @@ private slots:
         QCOMPARE(series.FrameRate, 96000);
         const std::vector<std::pair<double, double>> expected = {{20, -1.23456789012345}, {20000, 6.5}};
         QCOMPARE(series.Points, expected);
+    }
+
+    // All eight series, the fourth with conditions wider than its column (an averaging time of 100 s
+    // and more, a frame rate above 99999 Hz), which moves the rest of its line: every series after it
+    // keeps its own conditions, names and points.
+    void eightSeriesWithAWiderMiddleColumn()
+    {
+        NumberFormat::SetDecimalSeparator(',');
+        std::vector<TChartSeriesData> points(ResultSeriesCount);
+        std::vector<ResultFile::TSeriesColumn> columns;
+        for (int slot = 0; slot < ResultSeriesCount; ++slot) {
+            for (int i = 0; i <= slot; ++i)
+                points[slot].Append(100.0 * (i + 1), -slot - i / 8.0);
+            SeriesSlot record{44100 + slot, static_cast<std::uint8_t>(slot % 3), 0.125 * slot, slot != 6, 0};
+            if (slot == 3)
+                record = SeriesSlot{192000, 2, 120.5, true, 0};
+            columns.push_back({slot, QString("Seria nr %1").arg(slot + 1), record, &points[slot]});
+        }
+        QString failure;
+        QVERIFY(ResultFile::WriteFrequency(Path("osiem.lev"), columns, true, Written, failure));
+        const TRecordingSink read = ReadFile(Path("osiem.lev"));
+        QCOMPARE(read.Listed, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+        for (const ResultFile::TSeriesColumn& column : columns) {
+            const TRecordingSink::TSeries& series = read.Series.at(column.Slot);
+            QCOMPARE(series.Name, column.Name);
+            QCOMPARE(series.HasConditions, column.Record.SlotMeasured);
+            if (series.HasConditions) {
+                QCOMPARE(series.Channel, int(column.Record.SlotChannel));
+                QCOMPARE(series.AveragingTime, column.Record.SlotAveragingTime);
+                QCOMPARE(series.FrameRate, column.Record.SlotFrameRate);
+            }
+            QCOMPARE(int(series.Points.size()), column.Points->Count());
+            QCOMPARE(series.Points.back(), std::make_pair(column.Points->MaxX(), column.Points->MinY()));
+        }
+    }
+
+    // A sound-pressure file replaces the recording shown from its first tick on: one that fails before
+    // any tick, or holds none, leaves the chart as it was.
+    void aFileWithoutATickKeepsTheRecordingShown()
+    {
+        TMeasurementState state;
+        TChartModel chart;
+        TSeriesStore store(state, chart);
+        const auto shown = [&] { return chart.Series(LeftChannelSeries).Count(); };
+        TResultLoader loader(
+            store, chart, [](TMeasurementKind) { return true; }, [] {});
+        chart.Append(LeftChannelSeries, 0.5, -40);
+        chart.Append(RightChannelSeries, 0.5, -41);
+        const QByteArray header = ResultFile::SoundPressureHeader(Written, {1, 44100}).toUtf8();
+        QCOMPARE(ReadBytes(header + "   1,000 -4,0E+001 x\r\n", loader),
+                 ResultFile::TReadOutcome::InvalidFormat);
+        QCOMPARE(shown(), 1);
+        QCOMPARE(ReadBytes(header, loader), ResultFile::TReadOutcome::Read);
+        QCOMPARE(shown(), 1);
+        QCOMPARE(ReadBytes(header + ResultFile::SoundPressureLine(2, -3, -4).toUtf8() + "x\r\n", loader),
+                 ResultFile::TReadOutcome::InvalidFormat);
+        QCOMPARE(shown(), 1);
+        QCOMPARE(chart.Series(RightChannelSeries).X(0), 2.0); // what was read until the fault
     }
 
     // Files of older systems: Windows-1250, CR LF, "," and series of different lengths.
@@ -248,15 +312,27 @@ private slots:
         QVERIFY(kept.Ticks.empty());
     }
 
-    // A full device: the message names the file and the reason, and the device stays a device.
-    void aFullDiskIsReportedByName()
+    // A named pipe or a device as the target is refused at once with the reason, and stays what it was:
+    // opening a pipe would wait for a reader (here one is open, so that a program that writes to it
+    // fails this test instead of hanging in it).
+    void aPipeOrADeviceIsRefused()
     {
+        const QString pipe = Path("potok.lev");
+        QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const int reader = open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
         TAcquisitionQueue queue;
         Fill(queue, {{1, 2, 3}});
-        QString failure;
-        QVERIFY(!ResultFile::WriteSoundPressure("/dev/full", queue, {1, 44100}, Written, failure));
-        QCOMPARE(failure, QString("Nie można zapisać pliku /dev/full: brak miejsca na dysku."));
-        QVERIFY(!QFileInfo("/dev/full").isFile());
+        for (const QString& target : {pipe, QStringLiteral("/dev/full")}) {
+            QString failure;
+            QVERIFY(!ResultFile::WriteSoundPressure(target, queue, {1, 44100}, Written, failure));
+            QCOMPARE(failure, "Nie można zapisać pliku " + target +
+                                  ": to nie jest zwykły plik, tylko potok, gniazdo lub urządzenie.");
+            QVERIFY(!QFileInfo(target).isFile());
+        }
+        char byte = 0;
+        QCOMPARE(read(reader, &byte, 1), ssize_t(0)); // nothing reached the pipe
+        close(reader);
         QCOMPARE(queue.Count(), std::size_t(3));
     }
 

@@ -5,6 +5,7 @@
 #include "ui/ChartExport.h"
 #include "ui/ChartView.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QTest>
 #include <QtEndian>
@@ -35,6 +36,16 @@ std::vector<TEmfRecord> Records(const QByteArray& file)
     if (at != file.size())
         qFatal("trailing bytes");
     return records;
+}
+
+QByteArray Rendered(TChartView& chart, ChartExport::TFormat format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!ChartExport::Render(chart, format, buffer))
+        qFatal("the chart was not drawn");
+    return bytes;
 }
 
 QString Text(const TEmfRecord& textOut)
@@ -83,7 +94,7 @@ private slots:
     // upright, and the plot clipped to the axes.
     void metafileOfTheChart()
     {
-        const QByteArray file = ChartExport::Render(*Chart, ChartExport::TFormat::Emf);
+        const QByteArray file = Rendered(*Chart, ChartExport::TFormat::Emf);
         const std::vector<TEmfRecord> records = Records(file);
         QCOMPARE(records.front().Type, quint32(1));
         QCOMPARE(records.front().U32(40), quint32(0x464D4520)); // " EMF"
@@ -141,11 +152,25 @@ private slots:
         QFETCH(ChartExport::TFormat, format);
         QFETCH(QByteArray, start);
         QFETCH(QString, name);
-        const QByteArray file = ChartExport::Render(*Chart, format);
+        const QByteArray file = Rendered(*Chart, format);
         QVERIFY(file.startsWith(start));
         QVERIFY(file.size() > 1000);
         QString failure;
         QVERIFY(ChartExport::Save(*Chart, Output + '/' + name, format, failure));
+    }
+
+    // Onto a device that takes nothing, the painter never begins or the bytes are not written: no
+    // format reports that as drawn.
+    void aPictureNotWrittenIsNoSuccess()
+    {
+        for (const auto format : {ChartExport::TFormat::Emf, ChartExport::TFormat::Svg,
+                                  ChartExport::TFormat::Pdf, ChartExport::TFormat::Png}) {
+            QByteArray none;
+            QBuffer refusing(&none);
+            refusing.open(QIODevice::ReadOnly);
+            QVERIFY2(!ChartExport::Render(*Chart, format, refusing),
+                     qPrintable(QString::number(int(format))));
+        }
     }
 };
 

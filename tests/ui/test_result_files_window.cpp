@@ -1,6 +1,6 @@
 // The window's file commands driven as a user drives them: the save and open dialogs, the extension
 // and overwrite rules, the save selection, the recent files, the command line, the closing prompt with
-// a save that fails, the queue dump and the recovery of an interrupted recording.
+// a save that fails, the queue dump, the recovery of interrupted recordings and a failing journal.
 
 #include "WindowTestSupport.h"
 
@@ -144,6 +144,10 @@ private slots:
         }
         Window.reset();
         NumberFormat::SetDecimalSeparator(QChar());
+        // No journal a test leaves is offered to the next one.
+        QDir journals(TRecordingJournal::DefaultFolder());
+        for (const QString& journal : journals.entryList({"nagranie-*"}, QDir::Files | QDir::System))
+            QVERIFY(journals.remove(journal));
     }
 
     void saveAndOpenARecording()
@@ -341,29 +345,86 @@ private slots:
         QVERIFY(Window->AcquisitionQueue().Empty());
     }
 
-    // A journal left by a program killed during a recording: offered at the start, its values come back
-    // on the chart and in the queue, unsaved, and go with the next save or release.
-    void anInterruptedRecordingIsRecovered()
+    // Every journal left by programs killed during a recording is offered at the start, one after
+    // another, however far from the first place: Esc leaves one for the next start, "Usuń wyniki"
+    // removes one, Enter opens one (its values come back on the chart and in the queue, unsaved, and go
+    // with the next release), and one that cannot be taken over stays exactly as it was.
+    void interruptedRecordingsAreOfferedOneAfterAnother()
     {
         const QString folder = TRecordingJournal::DefaultFolder();
         QVERIFY(QDir().mkpath(folder));
-        QFile journal(folder + "/nagranie-1.lev");
-        QVERIFY(journal.open(QIODevice::WriteOnly));
-        journal.write(ResultFile::SoundPressureHeader(QDateTime::currentDateTime(), {1, 44100}).toUtf8() +
-                      ResultFile::SoundPressureLine(0.25, -40, -41).toUtf8() +
-                      ResultFile::SoundPressureLine(0.5, -42, -43).toUtf8() + "   0,750 -4,4");
-        journal.close();
-        TModalAnswers yes({Press("&Tak")});
+        const auto place = [&](int number) { return folder + QString("/nagranie-%1.lev").arg(number); };
+        for (int number : {2, 4, 5}) {
+            QFile journal(place(number));
+            QVERIFY(journal.open(QIODevice::WriteOnly));
+            journal.write(ResultFile::SoundPressureHeader(QDateTime::currentDateTime(), {1, 44100}).toUtf8() +
+                          ResultFile::SoundPressureLine(0.25, -40, -41).toUtf8() +
+                          ResultFile::SoundPressureLine(0.5, -42, -43).toUtf8() + "   0,750 -4,4");
+        }
+        const QByteArray later = Contents(place(2));
+        // A journal the program may not write to: root writes any plain file whatever its permissions,
+        // but not a kernel attribute.
+        QVERIFY(QFile::link("/sys/devices/system/cpu/possible", place(3)));
+        const TAnswer enter = [](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); };
+        const TAnswer escape = [](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); };
+        TModalAnswers answers({escape, enter, Press("OK"), Press("&Usuń wyniki"), enter});
         NewWindow();
-        QVERIFY(yes.Texts.value(0).startsWith("Poprzednia praca programu zakończyła się w czasie pomiaru"));
+        QVERIFY(answers.AllUsed());
+        QVERIFY(answers.Texts.at(0).startsWith("Poprzednia praca programu zakończyła się w czasie pomiaru"));
+        QCOMPARE(answers.Texts.at(2),
+                 "Nie można dopisywać do kopii nagrania " + place(3) +
+                     ": brak uprawnień. Kopia zostaje na dysku bez zmian; to plik "
+                     "wyników, który można skopiować albo otworzyć poleceniem „Otwórz”.");
+        QCOMPARE(Contents(place(2)), later);
+        QVERIFY(QFileInfo(place(3)).isSymLink());
+        QVERIFY(!QFile::exists(place(4)));
+
         QCOMPARE(Window->ChartData().Series(LeftChannelSeries).Count(), 2);
         QCOMPARE(Window->AcquisitionQueue().Count(), std::size_t(6));
         QVERIFY(!Window->State().ResultsSaved);
         QVERIFY(FindControl<QToolButton>(*Window, "tbnKosz")->isEnabled());
-        QVERIFY(Contents(journal.fileName()).endsWith(ResultFile::SoundPressureLine(0.5, -42, -43).toUtf8()));
-
+        QVERIFY(Contents(place(5)).endsWith(ResultFile::SoundPressureLine(0.5, -42, -43).toUtf8()));
         FindControl<QToolButton>(*Window, "tbnKosz")->click();
-        QVERIFY(!QFile::exists(journal.fileName()));
+        QVERIFY(!QFile::exists(place(5)));
+        QVERIFY(QFile::exists(place(2)));
+    }
+
+    // A journal that cannot be written is reported once, after the tick that found it fails: the ticks
+    // that run while the message is shown never come between one tick's two channel points.
+    void aFailingJournalIsReportedOnceOutsideTheTick()
+    {
+        const QString journal = TRecordingJournal::DefaultFolder() + "/nagranie-1.lev";
+        QVERIFY(QDir().mkpath(TRecordingJournal::DefaultFolder()));
+        QVERIFY(QFile::link("/dev/full", journal));
+        NewWindow();
+        Window->State().Preferences.ShowRaport = false;
+        Window->State().ChartTimeRefresh = 50;
+        Window->State().MeasurementDelay = 100;
+        QStringList shown;
+        QTimer poll; // each message stays a while, as a user reads it, with the recording going on
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box != nullptr && box->property("seen").isNull()) {
+                box->setProperty("seen", true);
+                shown << box->text();
+                QTimer::singleShot(400, box, &QMessageBox::accept);
+            }
+        });
+        poll.start(5);
+        FindControl<QCheckBox>(*Window, "cbAkwizycja")->click();
+        Action("actStart")->trigger();
+        QTRY_COMPARE(shown.size(), 1);
+        QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+        QTest::qWait(300);
+        Action("actStop")->trigger();
+        QCOMPARE(shown, QStringList("Nie można zapisać kopii nagrania w pliku " + journal +
+                                    ": brak miejsca na dysku. Nagranie trwa dalej w pamięci."));
+        const TChartSeriesData& left = Window->ChartData().Series(LeftChannelSeries);
+        const TChartSeriesData& right = Window->ChartData().Series(RightChannelSeries);
+        QVERIFY(left.Count() > 10);
+        QCOMPARE(right.Count(), left.Count());
+        for (int i = 0; i < left.Count(); ++i)
+            QCOMPARE(right.X(i), left.X(i));
     }
 };
 
