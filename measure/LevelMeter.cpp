@@ -84,7 +84,7 @@ void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
         }
         done += n;
     }
-    // Sums of 16-bit squares stay exact in a double for any block of fewer than 2^23 frames.
+    // Unweighted, the sums of 16-bit squares stay exact in a double for blocks of up to 2^23 frames.
     State.BlockMeanSquareL = squares[0] / static_cast<long double>(frames);
     State.BlockMeanSquareR = squares[1] / static_cast<long double>(frames);
     State.AveragedMeanSquareL = Filters.TimeWeighted()[0];

@@ -105,7 +105,7 @@ TFormaStatystyki::TFormaStatystyki(TMeasurementState& state, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabStatystyki);
     layout->addLayout(buttons);
-    resize(560, 440);
+    resize(720, 440);
 
     tmrOdswiezanie->setObjectName(QStringLiteral("tmrOdswiezanie"));
     tmrOdswiezanie->setInterval(RefreshInterval);
