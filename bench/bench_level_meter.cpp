@@ -51,7 +51,8 @@ void AnalyseBlockReference(TMeasurementState& state, const char* buffer, int siz
     state.AveragedMeanSquareR = ((blocks - 1) * state.AveragedMeanSquareR + right) / blocks;
 }
 
-// The program's block analysis of one random block, over and over, in the given state.
+// The program's block analysis of one random block, over and over, in the given state; "realtime"
+// says how many times faster than a 48000 frames/s stream it runs.
 void AnalyseBlocks(benchmark::State& run, TMeasurementState& state)
 {
     TStandaloneMeterPorts ports;
@@ -66,8 +67,11 @@ void AnalyseBlocks(benchmark::State& run, TMeasurementState& state)
         benchmark::ClobberMemory();
     }
     run.SetItemsProcessed(run.iterations() * BlockFrames);
+    run.counters["realtime"] = benchmark::Counter(static_cast<double>(run.iterations()) * BlockFrames / 48000,
+                                                  benchmark::Counter::kIsRate);
 }
 
+// Z with the S time weighting, sample by sample, and no statistics.
 void BM_AnalyseBlock(benchmark::State& run)
 {
     TMeasurementState state;
@@ -75,16 +79,28 @@ void BM_AnalyseBlock(benchmark::State& run)
 }
 BENCHMARK(BM_AnalyseBlock);
 
-// A-weighted analysis with the C-weighted peak and the statistics of a recording: the meter's most
-// expensive block.
+// The Z path of a recording: F sample by sample, Lmax and Lmin, the 10 ms histogram and a log of
+// one-second intervals.
+void BM_AnalyseBlockZ(benchmark::State& run)
+{
+    TMeasurementState state;
+    state.AveragingTime = 0.125;
+    state.Statistics.Collecting = true;
+    state.Statistics.SetLogInterval(1);
+    AnalyseBlocks(run, state);
+}
+BENCHMARK(BM_AnalyseBlockZ);
+
+// A-weighted and F-time-weighted analysis with the C-weighted peak and the statistics of a recording
+// (Lmax, Lmin, the 10 ms histogram, a log of one-second intervals): the meter's most expensive block.
 void BM_AnalyseBlockWeighted(benchmark::State& run)
 {
     TMeasurementState state;
     state.FrequencyWeighting = TFrequencyWeighting::A;
+    state.AveragingTime = 0.125;
     state.Statistics.Collecting = true;
+    state.Statistics.SetLogInterval(1);
     AnalyseBlocks(run, state);
-    run.counters["realtime"] = benchmark::Counter(static_cast<double>(run.iterations()) * BlockFrames / 48000,
-                                                  benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_AnalyseBlockWeighted);
 

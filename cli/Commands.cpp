@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -123,6 +124,52 @@ QString StatisticsText(const TMeasurementState& state)
     return text;
 }
 
+// The interval log on the standard output: a header, then a row as each interval closes, the one in
+// progress at the end last. Columns are aligned to the header's names.
+class TIntervalPrinter
+{
+public:
+    explicit TIntervalPrinter(const TMeasurementState& state) : State(state), Header(IntervalHeader(state))
+    {
+        PrintResult(QStringLiteral("Przedziały po %1 s:\n")
+                        .arg(NumberFormat::General(state.Statistics.LogInterval())) +
+                    Line(Header));
+    }
+    void PrintClosed(TProgress& progress)
+    {
+        QString text;
+        for (const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
+             Printed < closed.size(); ++Printed)
+            text += Line(IntervalRow(State, closed[Printed]));
+        if (text.isEmpty())
+            return;
+        progress.Clear();
+        PrintResult(text);
+    }
+    // After the recording and its progress bar.
+    void Finish(TProgress& progress)
+    {
+        PrintClosed(progress);
+        if (const std::optional<TIntervalRecord> open = State.Statistics.OpenInterval())
+            PrintResult(Line(IntervalRow(State, *open)));
+    }
+
+private:
+    QString Line(const QStringList& cells) const
+    {
+        QString line;
+        for (qsizetype i = 0; i < cells.size(); ++i)
+            line += (i == 0 ? QString() : QStringLiteral("  ")) +
+                    cells[i].rightJustified(std::max<qsizetype>(Header.value(i).size(), MinimumWidth));
+        return line + QLatin1Char('\n');
+    }
+
+    static constexpr qsizetype MinimumWidth = 7;
+    const TMeasurementState& State;
+    QStringList Header;
+    std::size_t Printed = 0;
+};
+
 void ReportOverloads(TMeasurementSession& session)
 {
     const TChannelMode mode = session.State().ChannelMode;
@@ -191,8 +238,16 @@ int RunRecord(const TRecordCommand& command)
         session.Interrupt();
     });
     TProgress progress;
+    std::optional<TIntervalPrinter> intervals;
+    if (command.LogInterval) {
+        state.Statistics.SetLogInterval(*command.LogInterval);
+        intervals.emplace(state);
+        session.AfterTick = [&] { intervals->PrintClosed(progress); };
+    }
     const TMeasurementSession::TEnd end = session.Record(command.Seconds, progress);
     progress.Finish();
+    if (intervals)
+        intervals->Finish(progress);
     if (end == TMeasurementSession::TEnd::Interrupted)
         PrintMessage(
             QStringLiteral("Pomiar zakończony sygnałem %1 po %2 s.")

@@ -166,6 +166,8 @@ void TMeasurementSession::UpdateClockPanel()
 {
     if (Measurement.MeasurementKind != TMeasurementKind::SoundPressure || !Measuring)
         return;
+    if (AfterTick)
+        AfterTick();
     const double elapsed = Measurement.ElapsedTime;
     if (Progress)
         Progress->Show(elapsed / Seconds, NumberFormat::Fixed(elapsed, 0, 1) + QStringLiteral(" s z ") +

@@ -14,6 +14,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <array>
+#include <functional>
 #include <memory>
 
 class TLevelMeter;
@@ -55,6 +56,9 @@ public:
     TEnd Sweep(TProgress& progress);
     // From a stop signal: the measurement ends at once, keeping what it measured.
     void Interrupt();
+
+    // Runs after every tick of a recording, before the session decides whether it has ended.
+    std::function<void()> AfterTick;
 
     QString Failure() const { return Failures; } // the reasons of a failed measurement
     bool Overloaded(int channel) const { return Overload[static_cast<std::size_t>(channel)]; }

@@ -59,6 +59,9 @@ const QString RecordHelp = QStringLiteral(
     "  --interval MS           odstęp między odczytami w milisekundach; 0: odczyt z każdego bloku\n"
     "  --weighting A|C|Z       korekcja częstotliwościowa miernika\n"
     "  --channels L|R|LR       kanał lewy, prawy albo oba (statystyki i kompensacja)\n"
+    "  --log-interval SEKUNDY  dziennik przedziałów: po każdym przedziale tej długości wiersz\n"
+    "                          z poziomem równoważnym, największym i najmniejszym poziomem\n"
+    "                          ważonym czasowo i poziomem szczytowym (na standardowe wyjście)\n"
     "\n"
     "Opcja, której nie podano, ma wartość ustawioną w programie okienkowym.\n");
 
@@ -216,6 +219,20 @@ std::optional<TFrequencyWeighting> Weighting(const QString& text, QString& error
     return std::nullopt;
 }
 
+std::optional<double> LogInterval(const TGiven& given, QString& error)
+{
+    const QString text = given.Value("log-interval");
+    const auto seconds = NumberFormat::ParseNumber(text);
+    if (seconds && *seconds >= TMeasurementStatistics::ShortestInterval &&
+        *seconds <= TMeasurementStatistics::LongestInterval)
+        return seconds;
+    error =
+        QStringLiteral("wartość opcji --log-interval musi być czasem w sekundach od %1 do %2, a jest „%3”")
+            .arg(NumberFormat::General(TMeasurementStatistics::ShortestInterval),
+                 NumberFormat::General(TMeasurementStatistics::LongestInterval), text);
+    return std::nullopt;
+}
+
 bool Required(const TGiven& given, const QStringList& names, QString& error)
 {
     for (const QString& name : names) {
@@ -255,6 +272,8 @@ std::optional<TCommand> Record(const TGiven& given, QString& error)
     if (given.Has("weighting") && !(command.Weighting = Weighting(given.Value("weighting"), error)))
         return std::nullopt;
     if (given.Has("channels") && !(command.Channels = Channels(given.Value("channels"), error)))
+        return std::nullopt;
+    if (given.Has("log-interval") && !(command.LogInterval = LogInterval(given, error)))
         return std::nullopt;
     return command;
 }
@@ -336,7 +355,7 @@ std::optional<TCommand> ParseCommandLine(const QStringList& arguments, QString& 
          }},
         {"record",
          RecordHelp,
-         {"seconds", "input", "average", "interval", "weighting", "channels", "out"},
+         {"seconds", "input", "average", "interval", "weighting", "channels", "log-interval", "out"},
          Record},
         {"sweep",
          SweepHelp,

@@ -28,6 +28,7 @@ struct TRecordCommand
     std::optional<int> Interval; // ms
     std::optional<TFrequencyWeighting> Weighting;
     std::optional<TChannelMode> Channels;
+    std::optional<double> LogInterval; // s
 };
 
 struct TSweepCommand

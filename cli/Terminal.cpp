@@ -71,3 +71,10 @@ void TProgress::Finish()
         Write(stderr, QStringLiteral("\n"));
     Drawn = false;
 }
+
+void TProgress::Clear()
+{
+    if (Terminal && Drawn)
+        Write(stderr, QStringLiteral("\r\x1b[K"));
+    Drawn = false;
+}

@@ -20,6 +20,8 @@ public:
     void Show(double fraction, const QString& text);
     // Ends the bar's line, so that what follows starts on its own.
     void Finish();
+    // Takes the bar away, so that a result line can take its place; the next Show draws it anew.
+    void Clear();
 
 private:
     bool Terminal;

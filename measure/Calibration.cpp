@@ -76,8 +76,12 @@ void TCalibration::Start(const TCalibrationRequest& request)
     case TCalibrationProcedure::ZeroAtFrequency:
         State.GeneratorFrequency = request.Frequency;
         WaitProcessingEvents(State.MeasurementDelay);
+        // The tone is read as a sweep point at its frequency is, the microphone's deviation taken off,
+        // so that a calibration file that is not 0 dB there shifts no point.
         if (Active && MeasureSteadyLevels(left, right, request.Frequency))
-            warning = Calibrate(0, left, left > TLevelMeter::SilenceLevel, right,
+            warning = Calibrate(0, left - State.Microphone[0].DeviationDb(request.Frequency),
+                                left > TLevelMeter::SilenceLevel,
+                                right - State.Microphone[1].DeviationDb(request.Frequency),
                                 right > TLevelMeter::SilenceLevel);
         Finish(warning);
         break;

@@ -6,7 +6,8 @@
 #include <optional>
 #include <vector>
 
-// The meter as the conformance test sets it up: the weighting, the frame rate and the input block.
+// The program as the conformance test sets it up: the meter's weighting, the frame rate and the input
+// block.
 struct TConformanceSetup
 {
     TFrequencyWeighting Weighting = TFrequencyWeighting::Z;
@@ -14,24 +15,38 @@ struct TConformanceSetup
     int BlockFrames = 1500;
 };
 
-// One test of the table. Values are in dB (dB/s for the decay rates), the measured one relative to
-// the steady reference as the expected one is. A row passes when the measured value lies within
-// expected + Lower .. expected + Upper; no Lower means no lower limit.
+// One test of the conformance table, whatever part of the program it tests: the value it should
+// give and the limits of the deviation from it. A row passes when the measured value lies within
+// Expected + Lower .. Expected + Upper, the limits included; a missing limit does not bound.
 struct TConformanceRow
 {
-    QString Test;
+    QString Group; // the heading the row stands under
+    QString Test;  // what was tried
     double Expected = 0;
-    std::optional<double> Measured; // nothing: the signal cannot be played at this frame rate
-    std::optional<double> Lower;
-    double Upper = 0;
-    bool DecayRate = false; // dB/s rather than dB
+    std::optional<double> Measured; // nothing: it could not be measured, and Note says why
+    std::optional<double> Lower, Upper;
+    QString Unit = QStringLiteral(" dB");
+    QString Note;
     bool Passed = false;
 };
 
-// Feeds the program's own block analysis with synthetic 16-bit signals and compares what it measures
-// with the class 1 tolerances of a sound level meter. Self-contained: it uses a meter of its own and
-// touches nothing of the running program, so it may run on any thread.
+// A row with its verdict.
+TConformanceRow JudgedRow(const QString& group, const QString& test, double expected,
+                          std::optional<double> measured, std::optional<double> lower,
+                          std::optional<double> upper, const QString& unit = QStringLiteral(" dB"));
+
+// A section of the table: the rows of one part of the program at a setup. Self-contained: it builds
+// what it tests on its own and touches nothing of the running program, so it may run on any thread.
+using TConformanceSection = std::vector<TConformanceRow> (*)(const TConformanceSetup& setup);
+
+// Every section, in the order of the table; a part of the program with rows of its own adds its
+// section here.
+std::vector<TConformanceSection> ConformanceSections();
 std::vector<TConformanceRow> RunConformanceTest(const TConformanceSetup& setup);
+
+// The level meter's section: its synthetic signals against the class 1 acceptance limits of a
+// sound level meter.
+std::vector<TConformanceRow> MeterConformanceRows(const TConformanceSetup& setup);
 
 // The table's cells in the program's number format: expected, measured, tolerance, verdict.
 QString ExpectedText(const TConformanceRow& row);

@@ -1,12 +1,9 @@
 #include "measure/FrequencyWeighting.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <complex>
 #include <numbers>
-
-static_assert(std::endian::native == std::endian::little, "blocks hold little-endian samples");
 
 namespace {
 
@@ -14,8 +11,6 @@ namespace {
 constexpr double F1 = 20.598997, F2 = 107.65265, F3 = 737.86223, F4 = 12194.217; // Hz
 constexpr double ReferenceFrequency = 1000.0;                                    // Hz
 constexpr double TwoPi = 2 * std::numbers::pi;
-
-using TAliasedSample [[gnu::may_alias]] = std::int16_t;
 
 // |H(j 2 pi f)| of the unnormalised analog weightings.
 double AnalogC(double f)
@@ -157,81 +152,4 @@ double DesignResponseDb(const TWeightingDesign& design, TFrequencyWeighting weig
     if (weighting == TFrequencyWeighting::A)
         response *= Response(design.MidCut, frequency, frameRate);
     return 20 * std::log10(std::abs(response));
-}
-
-// ---- The filter
-
-namespace {
-
-using TStereo = TWeightingFilter::TStereo;
-
-// Transposed direct form II.
-inline TStereo Step(const TWeightingSection& c, TWeightingFilter::TSectionState& s, TStereo x)
-{
-    const TStereo y = c.B0 * x + s.S1;
-    s.S1 = c.B1 * x - c.A1 * y + s.S2;
-    s.S2 = c.B2 * x - c.A2 * y;
-    return y;
-}
-
-inline TStereo Larger(TStereo a, TStereo b)
-{
-    return a > b ? a : b;
-}
-
-} // namespace
-
-TWeightedSums TWeightingFilter::Process(const char* buffer, int frames, TFrequencyWeighting weighting,
-                                        int frameRate)
-{
-    if (weighting != DesignedWeighting || frameRate != DesignedRate) {
-        Design = DesignWeighting(frameRate);
-        DesignedWeighting = weighting;
-        DesignedRate = frameRate;
-        LowCut = HighCut = MidCut = {};
-    }
-    TWeightedSums sums =
-        weighting == TFrequencyWeighting::A ? Run<true>(buffer, frames) : Run<false>(buffer, frames);
-    FlushTinyStates();
-    return sums;
-}
-
-template <bool AWeighted> TWeightedSums TWeightingFilter::Run(const char* buffer, int frames)
-{
-    const auto* samples = reinterpret_cast<const TAliasedSample*>(buffer);
-    std::int32_t minL = samples[0], maxL = samples[0], minR = samples[1], maxR = samples[1];
-    // Locals rather than members keep the states in registers through the loop.
-    TSectionState low = LowCut, high = HighCut, mid = MidCut;
-    TStereo squares{}, peak{};
-    for (int i = 0; i < frames; ++i) {
-        const std::int32_t a = samples[2 * i], b = samples[2 * i + 1];
-        minL = std::min(minL, a);
-        maxL = std::max(maxL, a);
-        minR = std::min(minR, b);
-        maxR = std::max(maxR, b);
-        const TStereo c = Step(Design.HighCut, high, Step(Design.LowCut, low, TStereo{double(a), double(b)}));
-        peak = Larger(peak, c * c);
-        if constexpr (AWeighted) {
-            const TStereo w = Step(Design.MidCut, mid, c);
-            squares += w * w;
-        } else {
-            squares += c * c;
-        }
-    }
-    LowCut = low;
-    HighCut = high;
-    MidCut = mid;
-    return {squares[0], squares[1], peak[0], peak[1], minL, maxL, minR, maxR};
-}
-
-void TWeightingFilter::FlushTinyStates()
-{
-    // After digital silence the states decay towards subnormal numbers, which the processor handles
-    // a hundred times slower. Far below one step of a 16-bit sample they are silence anyway.
-    constexpr double Tiny = 1e-20;
-    for (TSectionState* section : {&LowCut, &HighCut, &MidCut})
-        for (TStereo* state : {&section->S1, &section->S2})
-            for (int lane = 0; lane < 2; ++lane)
-                if (std::abs((*state)[lane]) < Tiny)
-                    (*state)[lane] = 0;
 }

@@ -34,37 +34,3 @@ double AnalyticResponseDb(TFrequencyWeighting weighting, double frequency);
 // The response of a design at a frame rate, in dB (0 for Z).
 double DesignResponseDb(const TWeightingDesign& design, TFrequencyWeighting weighting, double frequency,
                         int frameRate);
-
-// What one pass over a block gives: the weighted sums of squares, the largest squared sample of the
-// peak path (C-weighted for A and C) and the raw sample extremes.
-struct TWeightedSums
-{
-    double SquaresL = 0, SquaresR = 0;
-    double PeakSquareL = 0, PeakSquareR = 0;
-    std::int32_t MinL = 0, MaxL = 0, MinR = 0, MaxR = 0;
-};
-
-// The weighting filters of both channels with their state, which runs on from block to block. A
-// change of weighting or frame rate designs the sections anew and starts from rest.
-class TWeightingFilter
-{
-public:
-    // One pass over a block of little-endian stereo 16-bit frames (at least one frame); A or C only.
-    TWeightedSums Process(const char* buffer, int frames, TFrequencyWeighting weighting, int frameRate);
-
-    // Two lanes of a vector register: the left and the right channel.
-    using TStereo = double __attribute__((vector_size(16)));
-    struct TSectionState
-    {
-        TStereo S1{}, S2{};
-    };
-
-private:
-    template <bool AWeighted> TWeightedSums Run(const char* buffer, int frames);
-    void FlushTinyStates();
-
-    TWeightingDesign Design;
-    TFrequencyWeighting DesignedWeighting = TFrequencyWeighting::Z;
-    int DesignedRate = 0;
-    TSectionState LowCut, HighCut, MidCut;
-};

@@ -11,53 +11,12 @@ static_assert(std::endian::native == std::endian::little, "blocks hold little-en
 
 namespace {
 
-// Samples are read in place from the device's byte block.
-using TAliasedSample [[gnu::may_alias]] = std::int16_t;
-
-// The time constant in blocks. Under one block the average would overshoot and diverge (a short
-// averaging time with long blocks, or no valid rate), so it is then the block itself.
-long double AverageBlocks(int frameRate, double averagingTime, long double frames)
-{
-    const long double blocks = static_cast<long double>(frameRate) * averagingTime / frames;
-    return blocks >= 1 ? std::min(blocks, 1e15L) : 1;
-}
-
-// A running average: ((L - 1) A + m) / L, with the time constant L in blocks.
-void Average(long double& averaged, long double blockMeanSquare, long double blocks)
-{
-    averaged = ((blocks - 1) * averaged + blockMeanSquare) / blocks;
-}
-
 QString ReadoutText(double level, TFrequencyWeighting weighting)
 {
     return NumberFormat::Fixed(level, 2, 1) + LevelUnit(weighting);
 }
 
 } // namespace
-
-// Wider vectors where the machine has them; any x86-64 runs the default version.
-#if defined(__x86_64__)
-#define TONVIX_WIDER_VECTORS __attribute__((target_clones("avx2", "default")))
-#else
-#define TONVIX_WIDER_VECTORS
-#endif
-
-TONVIX_WIDER_VECTORS TBlockSums SumBlock(const char* buffer, int frames)
-{
-    const auto* samples = reinterpret_cast<const TAliasedSample*>(buffer);
-    std::uint64_t squaresL = 0, squaresR = 0;
-    std::int32_t minL = samples[0], maxL = samples[0], minR = samples[1], maxR = samples[1];
-    for (int i = 0; i < frames; ++i) {
-        const std::int32_t a = samples[2 * i], b = samples[2 * i + 1];
-        squaresL += static_cast<std::uint32_t>(a * a);
-        squaresR += static_cast<std::uint32_t>(b * b);
-        minL = std::min(minL, a);
-        maxL = std::max(maxL, a);
-        minR = std::min(minR, b);
-        maxR = std::max(maxR, b);
-    }
-    return {squaresL, squaresR, minL, maxL, minR, maxR};
-}
 
 TLevelMeter::TLevelMeter(TMeasurementState& state, const IStreamInfo& input, TChartModel& chart,
                          IAcquisitionSink& sink, IMeterWindow& window, IClock& clock)
@@ -79,32 +38,14 @@ bool TLevelMeter::AnalyseBlock(char* Buffer, int& Size)
     if (frames <= 0)
         return true;
     const unsigned role = Paced() ? Pacing->InputBlock(Buffer, frames) : 0;
-    double peakSquareL = 0, peakSquareR = 0;
-    MeasureBlock(Buffer, frames, peakSquareL, peakSquareR);
+    // A point's average holds nothing from before its tone: it starts afresh at the point's first
+    // block (the plain mean until it spans the averaging time).
+    if (role & ISweepPacing::FirstOfPoint)
+        State.RestartTimeWeighting = true;
+    MeasureBlock(Buffer, frames, Input.FrameRate());
     EnergyL += State.BlockMeanSquareL * frames;
     EnergyR += State.BlockMeanSquareR * frames;
     EnergyFrames += frames;
-
-    // The rate and averaging time in force for this very block.
-    const int frameRate = Input.FrameRate();
-    long double blocks = AverageBlocks(frameRate, State.AveragingTime, frames);
-    // A point's average holds nothing from before its tone: it starts afresh at the point's first
-    // block and is the plain mean of the point's blocks until they span the averaging time.
-    if (role & ISweepPacing::FirstOfPoint)
-        PointBlocks = 0;
-    if (Paced())
-        blocks = std::min(blocks, static_cast<long double>(++PointBlocks));
-    Average(State.AveragedMeanSquareL, State.BlockMeanSquareL, blocks);
-    Average(State.AveragedMeanSquareR, State.BlockMeanSquareR, blocks);
-
-    if (State.Statistics.Collecting && frameRate > 0) {
-        const bool timeWeighted = !State.NoAveraging;
-        State.Statistics.AddBlock(
-            static_cast<double>(frames) / frameRate, State.BlockMeanSquareL, State.BlockMeanSquareR,
-            timeWeighted ? State.AveragedMeanSquareL : State.BlockMeanSquareL,
-            timeWeighted ? State.AveragedMeanSquareR : State.BlockMeanSquareR, peakSquareL, peakSquareR);
-    }
-
     if ((role & ISweepPacing::LastOfPoint) || DirectTickDue())
         Tick();
     return true;
@@ -115,31 +56,49 @@ bool TLevelMeter::Paced() const
     return Pacing && State.MeasurementKind == TMeasurementKind::FrequencyCharacteristic;
 }
 
-void TLevelMeter::MeasureBlock(const char* buffer, int frames, double& peakSquareL, double& peakSquareR)
+// The weightings in force for this very block. The block is passed in segments that end where the
+// statistics sample the time-weighted level or close an interval, so that every figure is the one of
+// the samples themselves, whatever the block size.
+void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
 {
-    const long double n = frames;
-    const int frameRate = Input.FrameRate();
-    if (State.WeightingInForce() == TFrequencyWeighting::Z || frameRate < MinimumWeightedRate) {
-        const TBlockSums sums = SumBlock(buffer, frames);
-        FoldExtremes(sums.MinL, sums.MaxL, sums.MinR, sums.MaxR);
-        // The exact sum of squares divided once: the value that adding (a * a) / N sample by sample
-        // approximates, and several times faster.
-        State.BlockMeanSquareL = static_cast<long double>(sums.SquaresL) / n;
-        State.BlockMeanSquareR = static_cast<long double>(sums.SquaresR) / n;
-        const auto square = [](std::int32_t a, std::int32_t b) {
-            const double magnitude = std::max(std::abs(a), std::abs(b));
-            return magnitude * magnitude;
-        };
-        peakSquareL = square(sums.MinL, sums.MaxL);
-        peakSquareR = square(sums.MinR, sums.MaxR);
-        return;
+    const bool weighted = frameRate >= MinimumWeightedRate;
+    Filters.Configure(weighted ? State.WeightingInForce() : TFrequencyWeighting::Z, frameRate,
+                      State.ImpulseWeighting ? TTimeWeighting::Impulse(frameRate)
+                                             : TTimeWeighting::Exponential(State.AveragingTime, frameRate));
+    TMeasurementStatistics& statistics = State.Statistics;
+    const bool collecting = statistics.Collecting && frameRate > 0;
+    // Without time weighting the statistics take the block's own mean square, read ahead of the pass.
+    const bool blockLevelOnly = collecting && State.NoAveraging;
+    const TStereo blockLevel = blockLevelOnly ? Filters.Preview(buffer, frames).Squares / frames : TStereo{};
+    if (State.RestartTimeWeighting) {
+        Filters.RestartTimeWeighting();
+        State.RestartTimeWeighting = false;
     }
-    const TWeightedSums sums = Weighting.Process(buffer, frames, State.WeightingInForce(), frameRate);
-    FoldExtremes(sums.MinL, sums.MaxL, sums.MinR, sums.MaxR);
-    State.BlockMeanSquareL = sums.SquaresL / n;
-    State.BlockMeanSquareR = sums.SquaresR / n;
-    peakSquareL = sums.PeakSquareL;
-    peakSquareR = sums.PeakSquareR;
+    TStereo squares{};
+    for (int done = 0; done < frames;) {
+        const int n =
+            collecting ? std::min(frames - done, statistics.FramesToBoundary(frameRate)) : frames - done;
+        const TMeterFilters::TPass pass = Filters.Run(buffer + 4 * static_cast<std::ptrdiff_t>(done), n);
+        FoldExtremes(pass.MinL, pass.MaxL, pass.MinR, pass.MaxR);
+        squares += pass.Squares;
+        if (collecting) {
+            TStatisticsSegment segment{n};
+            for (std::size_t c = 0; c < 2; ++c) {
+                segment.Squares[c] = pass.Squares[c];
+                segment.PeakSquare[c] = pass.PeakSquare[c];
+                segment.MaxTimeWeighted[c] = blockLevelOnly ? blockLevel[c] : pass.MaxTimeWeighted[c];
+                segment.MinTimeWeighted[c] = blockLevelOnly ? blockLevel[c] : pass.MinTimeWeighted[c];
+                segment.EndTimeWeighted[c] = blockLevelOnly ? blockLevel[c] : Filters.TimeWeighted()[c];
+            }
+            statistics.Add(segment, frameRate);
+        }
+        done += n;
+    }
+    // Unweighted, the sums of 16-bit squares stay exact in a double for blocks of up to 2^23 frames.
+    State.BlockMeanSquareL = squares[0] / static_cast<long double>(frames);
+    State.BlockMeanSquareR = squares[1] / static_cast<long double>(frames);
+    State.AveragedMeanSquareL = Filters.TimeWeighted()[0];
+    State.AveragedMeanSquareR = Filters.TimeWeighted()[1];
 }
 
 // The raw samples' extremes, whatever the weighting: overload and the stored peak levels use them.
@@ -179,7 +138,7 @@ void TLevelMeter::RefreshLevels()
     if (!Input.Running())
         return;
 
-    // After this the largest value holds the largest magnitude; -32768 alone means overload.
+    // After this the largest value holds the largest magnitude.
     State.PeakMaxL = std::max(State.PeakMaxL, std::abs(State.PeakMinL));
     State.PeakMaxR = std::max(State.PeakMaxR, std::abs(State.PeakMinR));
     if (SignalOverload(0, State.PeakMaxL)) {
@@ -337,8 +296,9 @@ double TLevelMeter::EnergyMeanLevel(int channel) const
 }
 
 // The level and the generator frequency are taken whenever the channel's largest sample magnitude
-// (of either sign) grows. A magnitude at the overload cannot grow any more, so an overload is
-// reported once and the level of the first block that reached it stays the maximum.
+// (of either sign) grows. A magnitude at the overload can grow once more at most (from 32767 to
+// 32768), so an overload is reported once or twice and the level of the first block that reached it
+// stays the maximum.
 void TLevelMeter::CapturePeak(int channel)
 {
     const bool left = channel == 0;
@@ -368,9 +328,9 @@ double TLevelMeter::PeakLevel(const TMeasurementState& state, int channel)
     return 20.0 * std::log10(static_cast<double>(magnitude) / PeakReference);
 }
 
-bool TLevelMeter::SignalOverload(int channel, std::int32_t peakMax)
+bool TLevelMeter::SignalOverload(int channel, std::int32_t magnitude)
 {
-    if (peakMax != OverloadMagnitude)
+    if (magnitude < OverloadMagnitude)
         return false;
     Window.SetReadoutRed(channel, true);
     Window.Beep();

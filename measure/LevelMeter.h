@@ -2,27 +2,18 @@
 
 #include "common/ChartModel.h"
 #include "common/Clock.h"
-#include "measure/FrequencyWeighting.h"
 #include "measure/MeasurementState.h"
+#include "measure/MeterFilters.h"
 #include "measure/MeterPorts.h"
 
 #include <cstdint>
-
-// The block's raw figures: exact sums of squares and the sample extremes of each channel.
-struct TBlockSums
-{
-    std::uint64_t SquaresL = 0, SquaresR = 0;
-    std::int32_t MinL = 0, MaxL = 0, MinR = 0, MaxR = 0;
-};
-
-// One pass over a block of little-endian stereo 16-bit frames (at least one frame).
-TBlockSums SumBlock(const char* buffer, int frames);
 
 // Widens an automatic level axis by the excess (dB) and rounds its ends to whole dB, halves to even.
 void WidenLevelRange(double& minimum, double& maximum, double excess);
 
 // Turns the recorded blocks into the two levels and publishes them to the read-outs, the chart and
-// the acquisition queue. Block analysis runs per block; the tick converts to decibels and publishes.
+// the acquisition queue. Block analysis weights every sample in frequency and in time and feeds the
+// statistics; the tick converts to decibels and publishes.
 class TLevelMeter
 {
 public:
@@ -60,8 +51,9 @@ public:
     static constexpr int MinimumWeightedRate = 8000;
 
 private:
-    // The block's mean squares and the squared peaks of the peak path, weighted as chosen.
-    void MeasureBlock(const char* buffer, int frames, double& peakSquareL, double& peakSquareR);
+    using TStereo = TMeterFilters::TStereo;
+    // The block's mean squares, the time-weighted ones after it and the statistics.
+    void MeasureBlock(const char* buffer, int frames, int frameRate);
     void FoldExtremes(std::int32_t minL, std::int32_t maxL, std::int32_t minR, std::int32_t maxR);
     void PublishSoundPressure();
     void PublishSweep();
@@ -71,7 +63,7 @@ private:
     bool DirectTickDue() const;
     bool Paced() const;
     void CapturePeak(int channel);
-    bool SignalOverload(int channel, std::int32_t peakMax); // red read-out and beep at -32768
+    bool SignalOverload(int channel, std::int32_t magnitude); // red read-out and beep at the overload
 
     TMeasurementState& State;
     const IStreamInfo& Input;
@@ -80,8 +72,7 @@ private:
     IMeterWindow& Window;
     IClock& Clock;
     ISweepPacing* Pacing = nullptr;
-    long double PointBlocks = 0; // blocks of the sweep point being measured
     long double EnergyL = 0, EnergyR = 0; // sums of squares since StartEnergyMean
     long double EnergyFrames = 0;
-    TWeightingFilter Weighting;
+    TMeterFilters Filters;
 };

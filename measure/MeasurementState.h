@@ -12,7 +12,9 @@
 // The level reference: 32767 squared (not 32768 squared), and the offset added to every published level.
 constexpr long double FullScaleSquare = 1073676289.0L;
 constexpr double LevelOffsetDb = 3.0;
-constexpr int OverloadMagnitude = 32768;
+// A sample of this magnitude or more, of either sign, may be a clipped one: an overload. Both ends of
+// the 16-bit range count alike (+32767 and -32768, and -32767 with them).
+constexpr int OverloadMagnitude = 32767;
 constexpr double PeakReference = 32768.0;
 
 enum class TMeasurementKind : std::uint8_t { SoundPressure = 0, FrequencyCharacteristic = 1 };
@@ -41,12 +43,14 @@ struct TMeasurementState
     TChannelMode ChannelMode = TChannelMode::Left;
     double AveragingTime = 1.0; // s
     bool NoAveraging = false;
+    bool ImpulseWeighting = false;     // "I": a 35 ms average followed by a peak detector
+    bool RestartTimeWeighting = false; // the next block starts the time weighting anew (settling)
     bool Compensation = false;
     bool AcquisitionOn = false;
 
     // Mean squares (squared sample units) and levels (dB)
     long double BlockMeanSquareL = 0, BlockMeanSquareR = 0;
-    long double AveragedMeanSquareL = 0, AveragedMeanSquareR = 0;
+    long double AveragedMeanSquareL = 0, AveragedMeanSquareR = 0; // time-weighted, after the last block
     double BlockLevelL = 0, BlockLevelR = 0;
     double LevelL = 0, LevelR = 0;
     double PointValue = 0;

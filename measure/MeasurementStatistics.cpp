@@ -5,93 +5,71 @@
 #include "measure/MeasurementState.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 
 namespace {
 
 constexpr long double ExposureReference = 1.0L; // s: the sound exposure level refers to one second
+constexpr int ClassesPerDecibel = 10;
+constexpr std::size_t IntervalsReserved = 4096; // an hour of one-second intervals before any growth
 
-void AddChannel(TChannelStatistics& channel, bool first, double seconds, long double meanSquare,
-                long double timeWeighted, double peakSquare)
+double Level(long double meanSquare)
 {
-    channel.Exposure += meanSquare * seconds;
-    channel.MaxTimeWeighted = first ? timeWeighted : std::max(channel.MaxTimeWeighted, timeWeighted);
-    channel.MinTimeWeighted = first ? timeWeighted : std::min(channel.MinTimeWeighted, timeWeighted);
-    channel.PeakSquare = std::max(channel.PeakSquare, peakSquare);
+    return TLevelMeter::Level(meanSquare, LevelOffsetDb);
+}
+
+void Fold(TChannelStatistics& channel, bool first, const TStatisticsSegment& segment, std::size_t c,
+          int frameRate)
+{
+    channel.Exposure += static_cast<long double>(segment.Squares[c]) / frameRate;
+    const long double highest = segment.MaxTimeWeighted[c], lowest = segment.MinTimeWeighted[c];
+    channel.MaxTimeWeighted = first ? highest : std::max(channel.MaxTimeWeighted, highest);
+    channel.MinTimeWeighted = first ? lowest : std::min(channel.MinTimeWeighted, lowest);
+    channel.PeakSquare = std::max(channel.PeakSquare, segment.PeakSquare[c]);
 }
 
 TChannelFigures ChannelFigures(const TChannelStatistics& channel, double duration)
 {
-    const auto level = [](long double meanSquare) { return TLevelMeter::Level(meanSquare, LevelOffsetDb); };
-    return {level(channel.Exposure / duration), level(channel.MaxTimeWeighted),
-            level(channel.MinTimeWeighted), level(channel.PeakSquare),
-            level(channel.Exposure / ExposureReference)};
+    TChannelFigures figures;
+    figures.Leq = Level(channel.Exposure / duration);
+    figures.Lmax = Level(channel.MaxTimeWeighted);
+    figures.Lmin = Level(channel.MinTimeWeighted);
+    figures.Lpeak = Level(channel.PeakSquare);
+    figures.LE = Level(channel.Exposure / ExposureReference);
+    return figures;
+}
+
+constexpr std::size_t FigureCount = 5 + ExceededPercents.size();
+
+std::array<double*, FigureCount> Figures(TChannelFigures& figures)
+{
+    std::array<double*, FigureCount> all{&figures.Leq, &figures.Lmax, &figures.Lmin, &figures.Lpeak,
+                                         &figures.LE};
+    for (std::size_t i = 0; i < ExceededPercents.size(); ++i)
+        all[5 + i] = &figures.Exceeded[i];
+    return all;
 }
 
 // Each figure less the other channel's, in dB, as compensation does with the levels.
-void Compensate(TChannelFigures& figures, const TChannelFigures& reference)
+void Compensate(TChannelFigures& figures, TChannelFigures reference)
 {
-    figures.Leq -= reference.Leq;
-    figures.Lmax -= reference.Lmax;
-    figures.Lmin -= reference.Lmin;
-    figures.Lpeak -= reference.Lpeak;
-    figures.LE -= reference.LE;
+    const std::array<double*, FigureCount> own = Figures(figures), other = Figures(reference);
+    for (std::size_t i = 0; i < FigureCount; ++i)
+        *own[i] -= *other[i];
 }
 
 void AddOffset(TChannelFigures& figures, double offset)
 {
-    for (double* figure : {&figures.Leq, &figures.Lmax, &figures.Lmin, &figures.Lpeak, &figures.LE})
+    for (double* figure : Figures(figures))
         *figure += offset;
 }
 
-// The time weighting's letter where the averaging time is one of the standard ones.
-QString TimeWeightingLetter(const TMeasurementState& state)
+// Compensation, then the calibration offsets of the read-outs.
+TStatisticsFigures Published(const TMeasurementState& state, double duration, const TChannelFigures& left,
+                             const TChannelFigures& right)
 {
-    if (state.NoAveraging)
-        return {};
-    if (state.AveragingTime == 1.0)
-        return QStringLiteral("S");
-    if (state.AveragingTime == 0.125)
-        return QStringLiteral("F");
-    if (state.AveragingTime == 0.035)
-        return QStringLiteral("I");
-    return {};
-}
-
-QString LevelText(double level)
-{
-    return NumberFormat::Fixed(level, 0, 1) + QStringLiteral(" dB");
-}
-
-} // namespace
-
-void TMeasurementStatistics::Reset()
-{
-    Duration = 0;
-    Left = Right = {};
-}
-
-void TMeasurementStatistics::AddBlock(double seconds, long double meanSquareL, long double meanSquareR,
-                                      long double timeWeightedL, long double timeWeightedR,
-                                      double peakSquareL, double peakSquareR)
-{
-    const bool first = Duration == 0;
-    AddChannel(Left, first, seconds, meanSquareL, timeWeightedL, peakSquareL);
-    AddChannel(Right, first, seconds, meanSquareR, timeWeightedR, peakSquareR);
-    Duration += seconds;
-}
-
-TStatisticsFigures StatisticsFigures(const TMeasurementState& state)
-{
-    const TMeasurementStatistics& statistics = state.Statistics;
-    TStatisticsFigures figures;
-    figures.Measured = statistics.Duration > 0;
-    if (!figures.Measured)
-        return figures;
-    figures.Duration = statistics.Duration;
-    const TChannelFigures left = ChannelFigures(statistics.Left, statistics.Duration);
-    const TChannelFigures right = ChannelFigures(statistics.Right, statistics.Duration);
-    figures.Left = left;
-    figures.Right = right;
+    TStatisticsFigures figures{true, duration, left, right};
     if (state.Compensation && state.ChannelMode == TChannelMode::Left)
         Compensate(figures.Left, right);
     else if (state.Compensation && state.ChannelMode == TChannelMode::Right)
@@ -101,46 +79,270 @@ TStatisticsFigures StatisticsFigures(const TMeasurementState& state)
     return figures;
 }
 
+// The time weighting's letter where the time weighting is one of the standard ones.
+QString TimeWeightingLetter(const TMeasurementState& state)
+{
+    if (state.NoAveraging)
+        return {};
+    if (state.ImpulseWeighting)
+        return QStringLiteral("I");
+    if (state.AveragingTime == 1.0)
+        return QStringLiteral("S");
+    if (state.AveragingTime == 0.125)
+        return QStringLiteral("F");
+    return {};
+}
+
+QString LevelText(double level)
+{
+    return NumberFormat::Fixed(level, 0, 1) + QStringLiteral(" dB");
+}
+
+QString Seconds(double seconds)
+{
+    return NumberFormat::Fixed(seconds, 0, 1);
+}
+
+} // namespace
+
+// ---- The histogram
+
+void TLevelHistogram::Add(double level)
+{
+    const double position = std::min((level - Lowest) * ClassesPerDecibel, double(Classes - 1));
+    ++Counts[position > 0 ? static_cast<std::size_t>(std::lround(position)) : 0];
+    ++Total;
+}
+
+double TLevelHistogram::Exceeded(double percent) const
+{
+    // From the top down, the first class at which the samples so far reach the share.
+    std::uint64_t above = 0;
+    for (int i = Classes - 1; i >= 0; --i) {
+        above += Counts[static_cast<std::size_t>(i)];
+        if (above > 0 && static_cast<double>(above) * 100 >= percent * static_cast<double>(Total))
+            return (i + Lowest * ClassesPerDecibel) / ClassesPerDecibel;
+    }
+    return Lowest;
+}
+
+// ---- The statistics
+
+void TMeasurementStatistics::Reset()
+{
+    Frames = 0;
+    Rate = 0;
+    RateOrigin = 0;
+    SecondsAtRateOrigin = 0;
+    Whole = {};
+    Histograms = {};
+    Samples = 0;
+    SetLogInterval(Interval);
+}
+
+void TMeasurementStatistics::SetLogInterval(double seconds)
+{
+    Interval = seconds > 0 ? std::clamp(seconds, ShortestInterval, LongestInterval) : 0;
+    LogOrigin = Frames;
+    IntervalsDone = 0;
+    Open = {Duration(), 0, {}};
+    OpenFrames = 0;
+    Closed.clear();
+    ++Starts;
+    if (Interval > 0)
+        Closed.reserve(IntervalsReserved);
+}
+
+std::int64_t TMeasurementStatistics::NextSampleAt(int frameRate) const
+{
+    return (Samples + 1) * frameRate / SamplesPerSecond;
+}
+
+std::int64_t TMeasurementStatistics::IntervalEndAt(int frameRate) const
+{
+    return LogOrigin + std::llround(static_cast<double>(IntervalsDone + 1) * Interval * frameRate);
+}
+
+int TMeasurementStatistics::FramesToBoundary(int frameRate) const
+{
+    if (frameRate <= 0)
+        return INT_MAX;
+    std::int64_t boundary = NextSampleAt(frameRate);
+    if (Interval > 0)
+        boundary = std::min(boundary, IntervalEndAt(frameRate));
+    return static_cast<int>(std::clamp<std::int64_t>(boundary - Frames, 1, INT_MAX));
+}
+
+void TMeasurementStatistics::Add(const TStatisticsSegment& segment, int frameRate)
+{
+    if (segment.Frames <= 0 || frameRate <= 0)
+        return;
+    if (frameRate != Rate) {
+        SecondsAtRateOrigin = Duration();
+        RateOrigin = Frames;
+        Rate = frameRate;
+    }
+    const std::int64_t sampleAt = NextSampleAt(frameRate);
+    const std::int64_t intervalEnd = IntervalEndAt(frameRate);
+    for (std::size_t c = 0; c < 2; ++c) {
+        Fold(Whole[c], Frames == 0, segment, c, frameRate);
+        if (Interval > 0)
+            Fold(Open.Channels[c], OpenFrames == 0, segment, c, frameRate);
+    }
+    Frames += segment.Frames;
+    OpenFrames += segment.Frames;
+    Open.Duration = Duration() - Open.Start;
+
+    if (Frames >= sampleAt) {
+        for (std::size_t c = 0; c < 2; ++c)
+            Histograms[c].Add(Level(segment.EndTimeWeighted[c]));
+        // One sample per instant; the loop only runs on after a change of the frame rate.
+        Samples = std::max(Samples + 1, Frames * SamplesPerSecond / frameRate);
+        while (NextSampleAt(frameRate) <= Frames)
+            ++Samples;
+    }
+    if (Interval > 0 && Frames >= intervalEnd) {
+        Closed.push_back(Open);
+        IntervalsDone = std::max(IntervalsDone + 1,
+                                 static_cast<std::int64_t>((Frames - LogOrigin) / (Interval * frameRate)));
+        while (IntervalEndAt(frameRate) <= Frames)
+            ++IntervalsDone;
+        Open = {Duration(), 0, {}};
+        OpenFrames = 0;
+    }
+}
+
+double TMeasurementStatistics::Duration() const
+{
+    return Rate > 0 ? SecondsAtRateOrigin + static_cast<double>(Frames - RateOrigin) / Rate
+                    : SecondsAtRateOrigin;
+}
+
+std::optional<TIntervalRecord> TMeasurementStatistics::OpenInterval() const
+{
+    if (Interval > 0 && OpenFrames > 0)
+        return Open;
+    return std::nullopt;
+}
+
+// ---- Figures
+
+TStatisticsFigures StatisticsFigures(const TMeasurementState& state)
+{
+    const TMeasurementStatistics& statistics = state.Statistics;
+    if (statistics.Duration() <= 0)
+        return {};
+    std::array<TChannelFigures, 2> channels;
+    for (int c = 0; c < 2; ++c) {
+        channels[c] = ChannelFigures(statistics.Channel(c), statistics.Duration());
+        for (std::size_t i = 0; i < ExceededPercents.size(); ++i)
+            channels[c].Exceeded[i] = statistics.Histogram(c).Exceeded(ExceededPercents[i]);
+    }
+    return Published(state, statistics.Duration(), channels[0], channels[1]);
+}
+
+TStatisticsFigures IntervalFigures(const TMeasurementState& state, const TIntervalRecord& record)
+{
+    if (record.Duration <= 0)
+        return {};
+    return Published(state, record.Duration, ChannelFigures(record.Channels[0], record.Duration),
+                     ChannelFigures(record.Channels[1], record.Duration));
+}
+
+// ---- Tables
+
 std::array<QString, StatisticsRowCount> StatisticsRowNames(const TMeasurementState& state)
 {
     const QString weighting = WeightingLetter(state.FrequencyWeighting);
     const QString time = TimeWeightingLetter(state);
     // The peak is C-weighted whenever a weighting is on, as sound level meters measure it.
     const QString peak = state.FrequencyWeighting == TFrequencyWeighting::Z ? weighting : QStringLiteral("C");
-    return {QStringLiteral("L") + weighting + QStringLiteral("eq"),
-            QStringLiteral("L") + weighting + time + QStringLiteral("max"),
-            QStringLiteral("L") + weighting + time + QStringLiteral("min"),
-            QStringLiteral("L") + peak + QStringLiteral("peak"),
-            QStringLiteral("L") + weighting + QStringLiteral("E"),
-            QStringLiteral("Czas pomiaru")};
+    std::array<QString, StatisticsRowCount> names{
+        QStringLiteral("L") + weighting + QStringLiteral("eq"),
+        QStringLiteral("L") + weighting + time + QStringLiteral("max"),
+        QStringLiteral("L") + weighting + time + QStringLiteral("min"),
+        QStringLiteral("L") + peak + QStringLiteral("peak"),
+        QStringLiteral("L") + weighting + QStringLiteral("E")};
+    for (std::size_t i = 0; i < ExceededPercents.size(); ++i)
+        names[5 + i] = QStringLiteral("L") + weighting + time + QString::number(ExceededPercents[i]);
+    names.back() = QStringLiteral("Czas pomiaru");
+    return names;
 }
 
 QList<QStringList> StatisticsTable(const TMeasurementState& state)
 {
-    const TStatisticsFigures figures = StatisticsFigures(state);
+    TStatisticsFigures figures = StatisticsFigures(state);
     const std::array<QString, StatisticsRowCount> names = StatisticsRowNames(state);
-    const auto cells = [&](double left, double right) {
-        return figures.Measured ? QStringList{LevelText(left), LevelText(right)}
-                                : QStringList{QStringLiteral("-"), QStringLiteral("-")};
-    };
-    const TChannelFigures& l = figures.Left;
-    const TChannelFigures& r = figures.Right;
-    const QString duration = figures.Measured
-                                 ? NumberFormat::Fixed(figures.Duration, 0, 1) + QStringLiteral(" s")
-                                 : QStringLiteral("-");
-    return {QStringList{QString(), QStringLiteral("Kanał lewy"), QStringLiteral("Kanał prawy")},
-            QStringList{names[0]} + cells(l.Leq, r.Leq),
-            QStringList{names[1]} + cells(l.Lmax, r.Lmax),
-            QStringList{names[2]} + cells(l.Lmin, r.Lmin),
-            QStringList{names[3]} + cells(l.Lpeak, r.Lpeak),
-            QStringList{names[4]} + cells(l.LE, r.LE),
-            QStringList{names[5], duration, duration}};
+    const std::array<double*, FigureCount> left = Figures(figures.Left), right = Figures(figures.Right);
+    QList<QStringList> table{{QString(), QStringLiteral("Kanał lewy"), QStringLiteral("Kanał prawy")}};
+    for (std::size_t i = 0; i < FigureCount; ++i)
+        table << (figures.Measured ? QStringList{names[i], LevelText(*left[i]), LevelText(*right[i])}
+                                   : QStringList{names[i], QStringLiteral("-"), QStringLiteral("-")});
+    const QString duration =
+        figures.Measured ? Seconds(figures.Duration) + QStringLiteral(" s") : QStringLiteral("-");
+    table << QStringList{names.back(), duration, duration};
+    return table;
 }
 
 QString StatisticsTableText(const TMeasurementState& state)
 {
+    return TableText(StatisticsTable(state));
+}
+
+namespace {
+
+constexpr int IntervalFigureCount = 4; // Leq, Lmax, Lmin, Lpeak
+
+// The channels of the channel mode, left first.
+std::vector<int> ModeChannels(const TMeasurementState& state)
+{
+    std::vector<int> channels;
+    if (state.ChannelMode != TChannelMode::Right)
+        channels.push_back(0);
+    if (state.ChannelMode != TChannelMode::Left)
+        channels.push_back(1);
+    return channels;
+}
+
+} // namespace
+
+QStringList IntervalHeader(const TMeasurementState& state)
+{
+    const std::array<QString, StatisticsRowCount> names = StatisticsRowNames(state);
+    QStringList header{QStringLiteral("Początek [s]"), QStringLiteral("Czas [s]")};
+    for (const int channel : ModeChannels(state))
+        for (int i = 0; i < IntervalFigureCount; ++i)
+            header << names[static_cast<std::size_t>(i)] +
+                          (channel == 0 ? QStringLiteral(" L") : QStringLiteral(" P"));
+    return header;
+}
+
+QStringList IntervalRow(const TMeasurementState& state, const TIntervalRecord& record)
+{
+    TStatisticsFigures figures = IntervalFigures(state, record);
+    QStringList row{Seconds(record.Start), Seconds(record.Duration)};
+    for (const int channel : ModeChannels(state)) {
+        const std::array<double*, FigureCount> values = Figures(channel == 0 ? figures.Left : figures.Right);
+        for (int i = 0; i < IntervalFigureCount; ++i)
+            row << NumberFormat::Fixed(*values[static_cast<std::size_t>(i)], 0, 1);
+    }
+    return row;
+}
+
+QList<QStringList> IntervalTable(const TMeasurementState& state)
+{
+    QList<QStringList> table{IntervalHeader(state)};
+    for (const TIntervalRecord& record : state.Statistics.Intervals())
+        table << IntervalRow(state, record);
+    if (const std::optional<TIntervalRecord> open = state.Statistics.OpenInterval())
+        table << IntervalRow(state, *open);
+    return table;
+}
+
+QString TableText(const QList<QStringList>& table)
+{
     QString text;
-    for (const QStringList& row : StatisticsTable(state))
+    for (const QStringList& row : table)
         text += row.join(QLatin1Char('\t')) + QLatin1Char('\n');
     return text;
 }

@@ -55,20 +55,21 @@ public:
 };
 
 // The meter's three ports with nobody behind them: a stream that always runs at Rate, a sink that
-// keeps nothing and a window that shows nothing. For running the meter's arithmetic on its own (the
-// conformance test, benchmarks); which series takes sweep points and whether blocks tick are the
-// caller's to set.
+// keeps nothing and a window that shows nothing but counts the overloads it was told of. For running
+// the meter's arithmetic on its own (the conformance test, benchmarks); which series takes sweep
+// points and whether blocks tick are the caller's to set.
 struct TStandaloneMeterPorts final : IStreamInfo, IAcquisitionSink, IMeterWindow
 {
     int Rate = 48000;
     int Active = -1;
     bool StartEnabled = false;
+    int Overloads = 0;
 
     bool Running() const override { return true; }
     int FrameRate() const override { return Rate; }
     void Enqueue(double) override {}
     void SetReadoutText(int, const QString&) override {}
-    void SetReadoutRed(int, bool) override {}
+    void SetReadoutRed(int, bool red) override { Overloads += red ? 1 : 0; }
     void Beep() override {}
     bool StartButtonEnabled() const override { return StartEnabled; }
     void SetLevelAxisRange(double, double) override {}

@@ -138,10 +138,8 @@ bool StartMeasurementDevices(TMeasurementState& state, IWaveDevice& input, IWave
 
 void SettlingWait(TMeasurementState& state)
 {
-    const double averagingTime = state.AveragingTime;
-    state.AveragingTime = TRecordingControl::SettlingAveragingTime;
+    state.RestartTimeWeighting = true;
     WaitProcessingEvents(state.MeasurementDelay);
-    state.AveragingTime = averagingTime;
 }
 
 void TRecordingControl::Stop(TStopSender sender)
@@ -258,6 +256,7 @@ void TRecordingControl::AveragingChanged(bool applyingSettings)
     }
     if (item < 0 || item > AveragingOther)
         return;
+    State.ImpulseWeighting = item == AveragingImpulse;
     if (item < AveragingItemCount) {
         State.AveragingTime = AveragingTimes[item];
     } else if (!applyingSettings) {

@@ -15,8 +15,9 @@ void WaitProcessingEvents(int milliseconds);
 // the input runs.
 bool StartMeasurementDevices(TMeasurementState& state, IWaveDevice& input, IWaveDevice* output,
                              const std::function<void(const QString&)>& showError);
-// actAktywacja, after every start: MeasurementDelay ms of served events with a short averaging time,
-// so that the average converges on the new signal.
+// actAktywacja, after every start: MeasurementDelay ms of served events. The time weighting starts
+// anew with the chosen time constant, as the mean of what it hears until a time constant has passed,
+// so that a steady signal reads its level at the end of the wait, with S as with F.
 void SettlingWait(TMeasurementState& state);
 
 // The control layer of a measurement: start, settling wait, stop, pause and continue, acquisition,
@@ -29,11 +30,11 @@ void SettlingWait(TMeasurementState& state);
 class TRecordingControl
 {
 public:
-    static constexpr double SettlingAveragingTime = 0.035; // s, lets the average converge quickly
-    static constexpr double MinimumAveragingTime = 0.035;  // s, the shortest one the user may choose
-    static constexpr int PauseBlinkInterval = 500;         // ms, tmrPauza
-    static constexpr int AveragingOther = 3;               // "Inny"
-    static constexpr int AveragingNone = 4;                // "Brak"
+    static constexpr double MinimumAveragingTime = 0.035; // s, the shortest one the user may choose
+    static constexpr int PauseBlinkInterval = 500;        // ms, tmrPauza
+    static constexpr int AveragingImpulse = 2;            // "I  (0,035s)"
+    static constexpr int AveragingOther = 3;              // "Inny"
+    static constexpr int AveragingNone = 4;               // "Brak"
 
     TRecordingControl(TMeasurementState& state, IWaveDevice& input, IWaveDevice& output, TChartModel& chart,
                       IRecordingWindow& window, ISweepAdditions& sweep, IClock& clock = ProgramClock());

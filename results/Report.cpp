@@ -58,6 +58,8 @@ QString StatisticsText(const TMeasurementState& state, int series)
     int row = 0;
     for (const double value : {values.Leq, values.Lmax, values.Lmin, values.Lpeak, values.LE})
         text += QStringLiteral("\r") + label(row++) + Level(value);
+    for (const double value : values.Exceeded)
+        text += QStringLiteral("\r") + label(row++) + Level(value);
     return text + QStringLiteral("\r") + label(row) + NumberFormat::Fixed(figures.Duration, 7, 1) +
            QStringLiteral("s");
 }

@@ -1,40 +1,95 @@
 #include "ui/OknoStatystyki.h"
 
+#include "common/NumberFormat.h"
 #include "measure/MeasurementState.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <iterator>
 
-TFormaStatystyki::TFormaStatystyki(const TMeasurementState& state, QWidget* parent)
-    : QDialog(parent), State(state), tblStatystyki(new QTableWidget(this)), tmrOdswiezanie(new QTimer(this))
+namespace {
+
+QTableWidget* NewTable(const char* name, QWidget* parent)
+{
+    auto* table = new QTableWidget(parent);
+    table->setObjectName(QLatin1String(name));
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    return table;
+}
+
+// Writes the cells of one row; numbers stand to the right.
+void SetRow(QTableWidget* table, int row, const QStringList& cells, int firstNumber)
+{
+    for (int column = 0; column < cells.size(); ++column) {
+        QTableWidgetItem* cell = table->item(row, column);
+        if (cell == nullptr) {
+            cell = new QTableWidgetItem;
+            if (column >= firstNumber)
+                cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table->setItem(row, column, cell);
+        }
+        cell->setText(cells.at(column));
+    }
+}
+
+QString IntervalCaption(double seconds)
+{
+    if (seconds == 0)
+        return QStringLiteral("Brak");
+    if (seconds >= 60)
+        return NumberFormat::General(seconds / 60) + QStringLiteral(" min");
+    return NumberFormat::General(seconds) + QStringLiteral(" s");
+}
+
+} // namespace
+
+TFormaStatystyki::TFormaStatystyki(TMeasurementState& state, QWidget* parent)
+    : QDialog(parent), State(state), tabStatystyki(new QTabWidget(this)),
+      tblStatystyki(NewTable("tblStatystyki", this)), cbPrzedzial(new QComboBox(this)),
+      tblPrzedzialy(NewTable("tblPrzedzialy", this)), tmrOdswiezanie(new QTimer(this))
 {
     setObjectName(QStringLiteral("FormaStatystyki"));
     setWindowTitle(QStringLiteral("Statystyki pomiaru"));
     setModal(false);
 
     const QList<QStringList> table = StatisticsTable(State);
-    tblStatystyki->setObjectName(QStringLiteral("tblStatystyki"));
     tblStatystyki->setRowCount(static_cast<int>(table.size()) - 1);
     tblStatystyki->setColumnCount(static_cast<int>(table.front().size()));
     tblStatystyki->setHorizontalHeaderLabels(table.front());
-    tblStatystyki->verticalHeader()->hide();
-    tblStatystyki->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tblStatystyki->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblStatystyki->setSelectionMode(QAbstractItemView::NoSelection);
     tblStatystyki->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    for (int row = 0; row < tblStatystyki->rowCount(); ++row)
-        for (int column = 0; column < tblStatystyki->columnCount(); ++column) {
-            auto* cell = new QTableWidgetItem;
-            if (column > 0)
-                cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            tblStatystyki->setItem(row, column, cell);
-        }
+    tblPrzedzialy->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    cbPrzedzial->setObjectName(QStringLiteral("cbPrzedzial"));
+    for (const double seconds : Intervals) {
+        cbPrzedzial->addItem(IntervalCaption(seconds));
+        if (seconds == State.Statistics.LogInterval())
+            cbPrzedzial->setCurrentIndex(cbPrzedzial->count() - 1);
+    }
+    connect(cbPrzedzial, &QComboBox::activated, this, &TFormaStatystyki::cbPrzedzialChange);
+    auto* intervals = new QWidget(this);
+    auto* choice = new QHBoxLayout;
+    choice->addWidget(new QLabel(QStringLiteral("Długość przedziału:"), intervals));
+    choice->addWidget(cbPrzedzial);
+    choice->addStretch();
+    auto* intervalsLayout = new QVBoxLayout(intervals);
+    intervalsLayout->addLayout(choice);
+    intervalsLayout->addWidget(tblPrzedzialy);
+
+    tabStatystyki->setObjectName(QStringLiteral("tabStatystyki"));
+    tabStatystyki->addTab(tblStatystyki, QStringLiteral("Cały pomiar"));
+    tabStatystyki->addTab(intervals, QStringLiteral("Przedziały"));
 
     auto* copy = new QPushButton(QStringLiteral("&Kopiuj"), this);
     copy->setObjectName(QStringLiteral("btnKopiuj"));
@@ -48,9 +103,9 @@ TFormaStatystyki::TFormaStatystyki(const TMeasurementState& state, QWidget* pare
     buttons->addWidget(copy);
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tblStatystyki);
+    layout->addWidget(tabStatystyki);
     layout->addLayout(buttons);
-    resize(380, 260);
+    resize(720, 440);
 
     tmrOdswiezanie->setObjectName(QStringLiteral("tmrOdswiezanie"));
     tmrOdswiezanie->setInterval(RefreshInterval);
@@ -62,13 +117,46 @@ void TFormaStatystyki::Refresh()
 {
     const QList<QStringList> table = StatisticsTable(State);
     for (int row = 0; row < tblStatystyki->rowCount(); ++row)
-        for (int column = 0; column < tblStatystyki->columnCount(); ++column)
-            tblStatystyki->item(row, column)->setText(table.at(row + 1).at(column));
+        SetRow(tblStatystyki, row, table.at(row + 1), 1);
+    RefreshIntervals();
+}
+
+// Rows of closed intervals are written once; the one in progress follows the recording. Another
+// header (weighting, channel mode) or a log started anew writes the table afresh.
+void TFormaStatystyki::RefreshIntervals()
+{
+    const QStringList header = IntervalHeader(State);
+    if (header != IntervalColumns || State.Statistics.LogStarts() != LogShown) {
+        tblPrzedzialy->setRowCount(0);
+        tblPrzedzialy->setColumnCount(static_cast<int>(header.size()));
+        tblPrzedzialy->setHorizontalHeaderLabels(header);
+        IntervalColumns = header;
+        LogShown = State.Statistics.LogStarts();
+        ClosedShown = 0;
+    }
+    const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
+    const std::optional<TIntervalRecord> open = State.Statistics.OpenInterval();
+    tblPrzedzialy->setRowCount(static_cast<int>(closed.size()) + (open ? 1 : 0));
+    for (; ClosedShown < static_cast<int>(closed.size()); ++ClosedShown)
+        SetRow(tblPrzedzialy, ClosedShown, IntervalRow(State, closed[static_cast<std::size_t>(ClosedShown)]),
+               0);
+    if (open)
+        SetRow(tblPrzedzialy, ClosedShown, IntervalRow(State, *open), 0);
 }
 
 void TFormaStatystyki::btnKopiujClick()
 {
-    QApplication::clipboard()->setText(StatisticsTableText(State));
+    QApplication::clipboard()->setText(
+        TableText(tabStatystyki->currentIndex() == 0 ? StatisticsTable(State) : IntervalTable(State)));
+}
+
+void TFormaStatystyki::cbPrzedzialChange()
+{
+    const int item = cbPrzedzial->currentIndex();
+    if (item < 0 || item >= static_cast<int>(std::size(Intervals)))
+        return;
+    State.Statistics.SetLogInterval(Intervals[item]);
+    RefreshIntervals();
 }
 
 // Only an open window follows the recording.

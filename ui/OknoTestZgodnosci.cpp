@@ -25,6 +25,17 @@ QStringList Cells(const TConformanceRow& row)
     return {row.Test, ExpectedText(row), MeasuredText(row), ToleranceText(row), VerdictText(row)};
 }
 
+// Each group of rows under its heading, in the order the rows come.
+template <typename THeading, typename TRow>
+void ForEachRow(const std::vector<TConformanceRow>& rows, THeading heading, TRow row)
+{
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i == 0 || rows[i].Group != rows[i - 1].Group)
+            heading(rows[i].Group);
+        row(rows[i]);
+    }
+}
+
 } // namespace
 
 TFormaTestZgodnosci::TFormaTestZgodnosci(const TConformanceSetup& setup, QWidget* parent)
@@ -41,6 +52,12 @@ TFormaTestZgodnosci::TFormaTestZgodnosci(const TConformanceSetup& setup, QWidget
                        .arg(NumberFormat::Integer(Setup.FrameRate), NumberFormat::Integer(Setup.BlockFrames)),
                    this);
     conditions->setObjectName(QStringLiteral("lblWarunki"));
+    auto* scope =
+        new QLabel(QStringLiteral("Test sprawdza cyfrowe przetwarzanie sygnału w programie, a nie mikrofon "
+                                  "ani kartę dźwiękową."),
+                   this);
+    scope->setObjectName(QStringLiteral("lblZakres"));
+    scope->setWordWrap(true);
     cbKorekcja->setObjectName(QStringLiteral("cbKorekcja"));
     cbKorekcja->addItems({QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("Z")});
     cbKorekcja->setCurrentIndex(static_cast<int>(Setup.Weighting));
@@ -72,6 +89,7 @@ TFormaTestZgodnosci::TFormaTestZgodnosci(const TConformanceSetup& setup, QWidget
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(conditions);
+    layout->addWidget(scope);
     layout->addLayout(choice);
     layout->addWidget(tblWyniki);
     layout->addLayout(buttons);
@@ -111,19 +129,36 @@ void TFormaTestZgodnosci::btnUruchomClick()
 
 void TFormaTestZgodnosci::ShowRows()
 {
-    tblWyniki->setRowCount(static_cast<int>(Rows.size()));
-    for (int row = 0; row < tblWyniki->rowCount(); ++row) {
-        const TConformanceRow& result = Rows[static_cast<std::size_t>(row)];
-        const QStringList cells = Cells(result);
-        for (int column = 0; column < cells.size(); ++column) {
-            auto* cell = new QTableWidgetItem(cells.at(column));
-            if (column > 0)
-                cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            if (!result.Passed)
-                cell->setForeground(Qt::red);
-            tblWyniki->setItem(row, column, cell);
-        }
-    }
+    tblWyniki->clearSpans();
+    tblWyniki->setRowCount(0);
+    QFont headingFont = tblWyniki->font();
+    headingFont.setBold(true);
+    const auto append = [this] {
+        const int row = tblWyniki->rowCount();
+        tblWyniki->insertRow(row);
+        return row;
+    };
+    ForEachRow(
+        Rows,
+        [&](const QString& group) {
+            const int row = append();
+            auto* cell = new QTableWidgetItem(group);
+            cell->setFont(headingFont);
+            tblWyniki->setItem(row, 0, cell);
+            tblWyniki->setSpan(row, 0, 1, tblWyniki->columnCount());
+        },
+        [&](const TConformanceRow& result) {
+            const int row = append();
+            const QStringList cells = Cells(result);
+            for (int column = 0; column < cells.size(); ++column) {
+                auto* cell = new QTableWidgetItem(cells.at(column));
+                if (column > 0)
+                    cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                if (!result.Passed)
+                    cell->setForeground(Qt::red);
+                tblWyniki->setItem(row, column, cell);
+            }
+        });
     const auto failed =
         std::count_if(Rows.begin(), Rows.end(), [](const TConformanceRow& row) { return !row.Passed; });
     lblPodsumowanie->setText(failed == 0
@@ -139,7 +174,8 @@ void TFormaTestZgodnosci::ShowRows()
 void TFormaTestZgodnosci::btnKopiujClick()
 {
     QString text = Columns.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    for (const TConformanceRow& row : Rows)
-        text += Cells(row).join(QLatin1Char('\t')) + QLatin1Char('\n');
+    ForEachRow(
+        Rows, [&](const QString& group) { text += group + QLatin1Char('\n'); },
+        [&](const TConformanceRow& row) { text += Cells(row).join(QLatin1Char('\t')) + QLatin1Char('\n'); });
     QApplication::clipboard()->setText(text);
 }

@@ -11,9 +11,10 @@ class QPushButton;
 class QTableWidget;
 class QThread;
 
-// "Test zgodności miernika": runs the conformance test of the meter at the program's frame rate and
-// input block size, with the weighting chosen here, and shows the table. The test runs on a thread
-// of its own, so the window and the program stay responsive meanwhile.
+// "Test zgodności miernika": runs every section of the conformance table at the program's frame rate
+// and input block size, with the weighting chosen here, and shows the rows under their groups'
+// headings. The test runs on a thread of its own, so the window and the program stay responsive
+// meanwhile.
 class TFormaTestZgodnosci : public QDialog
 {
     Q_OBJECT

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,6 +67,9 @@ private slots:
         QTest::newRow("bad channels")
             << QStringList{"record", "--seconds", "1", "--channels", "M", "--out", "a.lev"} << 2
             << "musi być jedną z L, R, LR";
+        QTest::newRow("no log interval")
+            << QStringList{"record", "--seconds", "1", "--log-interval", "0", "--out", "a.lev"} << 2
+            << "wartość opcji --log-interval musi być czasem w sekundach";
         QTest::newRow("falling sweep")
             << QStringList{"sweep", "--start", "1000", "--stop", "100", "--points", "5", "--out", "a.lev"}
             << 2 << "musi być większa od początkowej";
@@ -109,14 +113,26 @@ private slots:
         QVERIFY(frd.Err.contains("tylko jako .lev lub .csv"));
     }
 
+    // The interval log comes out on the standard output, one row per half second with both channels'
+    // figures, ahead of the statistics.
     void recordingReadsBackInTheWindow()
     {
         const QString file = Path("nagranie.lev");
         const TCliRun run = RunCli({"record", "--seconds", "2", "--interval", "250", "--weighting", "A",
-                                    "--channels", "LR", "--out", file});
+                                    "--channels", "LR", "--log-interval", "0.5", "--out", file});
         QVERIFY_RUN(run, 0);
         QVERIFY2(run.Err.contains("Zapisano 8 odczytów w pliku " + file), qPrintable(run.Err));
-        QVERIFY2(run.Out.contains("LAeq") && run.Out.contains("Kanał prawy"), qPrintable(run.Out));
+        QVERIFY2(run.Out.contains("LAeq") && run.Out.contains("Kanał prawy") && run.Out.contains("LAI50"),
+                 qPrintable(run.Out));
+        const QStringList lines = run.Out.split('\n');
+        const qsizetype header =
+            lines.indexOf(QRegularExpression("^Początek \\[s\\] +Czas \\[s\\] +LAeq L .* LCpeak P$"));
+        QVERIFY2(header == 1 && lines[0].startsWith("Przedziały po 0"), qPrintable(run.Out));
+        for (qsizetype row = header + 1; row <= header + 4; ++row)
+            QVERIFY2(lines[row].simplified().split(' ').size() == 10, qPrintable(lines[row]));
+        QVERIFY2(lines[header + 1].simplified().startsWith("0") &&
+                     lines[header + 4].simplified().startsWith("1"),
+                 qPrintable(run.Out));
         TFormaGlowna window({"tonvix", "/o", file});
         QCOMPARE(window.State().MeasurementKind, TMeasurementKind::SoundPressure);
         QCOMPARE(window.ChartData().Series(LeftChannelSeries).Count(), 8);

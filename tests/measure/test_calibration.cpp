@@ -153,6 +153,29 @@ private slots:
         QCOMPARE(rig.Calibration.StateText(), QString("Nie skalibrowany"));
     }
 
+    // The tone is read as a sweep point at its frequency is: a microphone file of +3 dB at 1 kHz
+    // shifts no sweep point after a calibration at 1 kHz, and the point there reads 0 dB.
+    void MicrophoneFileShiftsNoSweepPoint()
+    {
+        double points[2] = {};
+        for (const bool withFile : {false, true}) {
+            TRig rig(TMeasurementKind::FrequencyCharacteristic);
+            rig.State.NoAveraging = true;
+            if (withFile)
+                rig.State.Microphone[0] = TMicrophoneCorrection({{1000, 3.0}});
+            rig.BlockLevels(-23, -40);
+            TCalibrationRequest request = Request(TCalibrationProcedure::ZeroAtFrequency);
+            request.Frequency = 1000;
+            rig.Calibration.Start(request);
+            rig.Input.IsRunning = true; // a sweep of the same tone
+            rig.State.GeneratorFrequency = 1000;
+            rig.Meter.RefreshLevels();
+            points[withFile] = rig.Chart.Series(0).Y(0);
+        }
+        QVERIFY(std::abs(points[0]) < 1e-9);
+        QVERIFY(std::abs(points[1] - points[0]) < 1e-9);
+    }
+
     // A steady tone is measured over many blocks: their energy mean, not the last block alone.
     void SteadyLevelIsTheEnergyMeanOfItsWindow()
     {

@@ -156,26 +156,81 @@ private slots:
         }
     }
 
-    // L = 48000 * 1 s / 1500 = 32 blocks: m / 32 after one block, 1 - (31/32)^32 after 32.
-    void ExponentialAverageFollowsTheTimeConstant()
+    // The average follows every sample, y += (s - y)(1 - e^(-1 / (48000 x 1 s))), whatever the blocks:
+    // a step reads the same after one block of 1500 frames as after three of 500.
+    void TimeWeightingFollowsEverySample()
     {
-        TRig rig;
-        rig.FeedConstant(1500, 100, 0);
-        QCOMPARE(rig.State.AveragedMeanSquareL, 10000.0L / 32);
-        for (int i = 1; i < 32; ++i)
-            rig.FeedConstant(1500, 100, 0);
-        const long double expected = 10000 * (1 - std::pow(31.0L / 32, 32));
-        QVERIFY(std::abs(rig.State.AveragedMeanSquareL - expected) < 1e-9L);
-        QVERIFY(std::abs(rig.State.AveragedMeanSquareL / 10000 - 0.638L) < 0.001L);
+        const long double expected = 10000 * -std::expm1(-1500.0L / 48000);
+        TRig whole, parts;
+        whole.FeedConstant(1500, 100, 0);
+        for (int block = 0; block < 3; ++block)
+            parts.FeedConstant(500, 100, 0);
+        QVERIFY(std::abs(whole.State.AveragedMeanSquareL - expected) < 1e-9L);
+        QVERIFY(std::abs(parts.State.AveragedMeanSquareL - expected) < 1e-9L);
+        QCOMPARE(whole.State.AveragedMeanSquareR, 0.0L);
 
         // A new averaging time or frame rate counts from the very next block.
-        rig.State.AveragingTime = 1500.0 / 48000; // L = 1: the block itself
-        rig.FeedConstant(1500, 10, 0);
-        QCOMPARE(rig.State.AveragedMeanSquareL, 100.0L);
-        rig.State.AveragingTime = 1;
-        rig.Input.Rate = 96000; // L = 64
-        rig.FeedConstant(1500, 0, 0);
-        QCOMPARE(rig.State.AveragedMeanSquareL, 100.0L * 63 / 64);
+        whole.State.AveragingTime = 0.125;
+        whole.Input.Rate = 96000;
+        const long double before = whole.State.AveragedMeanSquareL;
+        whole.FeedConstant(1500, 0, 0);
+        QVERIFY(std::abs(whole.State.AveragedMeanSquareL - before * std::exp(-1500.0L / (96000 * 0.125L))) <
+                1e-9L);
+    }
+
+    // A steady tone reads its own level within a hundredth of a dB with F and S, once the settling
+    // restart has started the average on it (without it S is still far below); I holds the peaks of
+    // its 35 ms average's ripple, a hundredth more at 1 kHz.
+    void RestartedTimeWeightingReadsASteadyToneAtOnce()
+    {
+        const auto tone = [](int i) { return std::lrint(20000 * std::sin(2 * M_PI * i / 48)); };
+        for (const int item : {0, 1, 2}) {
+            TRig rig, unprimed;
+            for (TRig* r : {&rig, &unprimed}) {
+                r->State.AveragingTime = std::array{1.0, 0.125, 0.035}[item];
+                r->State.ImpulseWeighting = item == 2;
+            }
+            rig.State.RestartTimeWeighting = true;
+            for (int block = 0; block < 64; ++block) { // 0.17 s in short blocks
+                rig.Feed(128, tone, tone);
+                unprimed.Feed(128, tone, tone);
+            }
+            QVERIFY(!rig.State.RestartTimeWeighting);
+            const double level = TLevelMeter::Level(rig.State.AveragedMeanSquareL, 3);
+            const double steady = TLevelMeter::Level(rig.State.BlockMeanSquareL, 3);
+            QVERIFY2(std::abs(level - steady) < (item == 2 ? 0.02 : 0.01),
+                     qPrintable(QString("%1: %2").arg(item).arg(level - steady)));
+            if (item == 0)
+                QVERIFY(TLevelMeter::Level(unprimed.State.AveragedMeanSquareL, 3) < steady - 3);
+        }
+    }
+
+    // F and I: a step up follows 125 ms and 35 ms; after a stop F falls 34.7 dB/s and I, held by its
+    // detector, 2.9 dB/s.
+    void FastAndImpulseRiseAndFall()
+    {
+        struct TCase
+        {
+            double Time;
+            bool Impulse;
+            double Rise, Fall; // s, dB/s
+        };
+        for (const TCase c : {TCase{0.125, false, 0.125, 34.74}, TCase{0.035, true, 0.035, 2.9}}) {
+            TRig rig;
+            rig.State.AveragingTime = c.Time;
+            rig.State.ImpulseWeighting = c.Impulse;
+            rig.FeedConstant(480, 1000, 0); // 10 ms
+            QVERIFY(std::abs(rig.State.AveragedMeanSquareL / 1e6L - -std::expm1(-0.01L / c.Rise)) < 1e-6L);
+            for (int block = 0; block < 100; ++block)
+                rig.FeedConstant(480, 1000, 0);
+            const auto level = [&] { return TLevelMeter::Level(rig.State.AveragedMeanSquareL, 0); };
+            for (int block = 0; block < 50; ++block) // 0.5 s: the 35 ms average is far below the detector
+                rig.FeedConstant(480, 0, 0);
+            const double from = level();
+            for (int block = 0; block < 100; ++block)
+                rig.FeedConstant(480, 0, 0);
+            QVERIFY2(std::abs(from - level() - c.Fall) < 0.01, qPrintable(QString::number(from - level())));
+        }
     }
 
     // No averaging time, rate or block length may make the average diverge or turn into NaN.
@@ -249,34 +304,36 @@ private slots:
         QCOMPARE(rig.State.BlockLevelL, TLevelMeter::SilenceLevel);
     }
 
-    // Only a sample of -32768 overloads: red and one beep at the next tick, then the peak is cleared.
-    void OverloadOnlyOnTheMostNegativeSample_data()
+    // A sample that reaches full scale with either sign overloads (a clipped one looks the same): red
+    // and one beep at the next tick, then the peak is cleared. One step below does not.
+    void OverloadAtFullScaleOfEitherSign_data()
     {
         QTest::addColumn<TFrequencyWeighting>("weighting");
         QTest::newRow("Z") << TFrequencyWeighting::Z;
         QTest::newRow("A") << TFrequencyWeighting::A; // the raw samples count, not the weighted ones
     }
-    void OverloadOnlyOnTheMostNegativeSample()
+    void OverloadAtFullScaleOfEitherSign()
     {
         QFETCH(TFrequencyWeighting, weighting);
         TRig rig;
         rig.State.FrequencyWeighting = weighting;
-        rig.FeedConstant(1500, 32767, 32767);
+        const auto belowFullScale = [](int i) { return i % 2 ? 32766 : -32766; };
+        rig.Feed(1500, belowFullScale, belowFullScale);
         rig.Meter.Tick();
         QCOMPARE(rig.Window.Beeps, 0);
         rig.State.DisplayTimeRefresh = 100; // keep the read-outs (and the colour) as they are
         rig.Feed(
-            1500, [](int i) { return i == 700 ? -32768 : 0; }, [](int) { return 5; });
+            1500, [](int i) { return i == 700 ? 32767 : 0; }, [](int) { return 5; });
         rig.Meter.Tick();
         QCOMPARE(rig.Window.Beeps, 1);
         QVERIFY(rig.Window.Red[0]);
         QVERIFY(!rig.Window.Red[1]);
         QCOMPARE(rig.State.PeakMaxL, 0);
         QCOMPARE(rig.State.PeakMinL, 0);
-        QCOMPARE(rig.State.PeakMaxR, 32767);
+        QCOMPARE(rig.State.PeakMaxR, 32766);
         // The overload cleared the extremes, not the peak: full scale stays the channel's peak level.
         QCOMPARE(TLevelMeter::PeakLevel(rig.State, 0), 0.0);
-        QCOMPARE(TLevelMeter::PeakLevel(rig.State, 1), 20 * std::log10(32767 / 32768.0));
+        QCOMPARE(TLevelMeter::PeakLevel(rig.State, 1), 20 * std::log10(32766 / 32768.0));
         rig.State.ResetPeaks();
         QCOMPARE(TLevelMeter::PeakLevel(rig.State, 0), TLevelMeter::SilenceLevel);
         rig.Meter.Tick();
@@ -548,6 +605,55 @@ private slots:
                  qPrintable(QString::number(second.Left.LE - half.Left.LE)));
     }
 
+    // LAFmax of a 10 ms 4 kHz toneburst is 10 lg(1 - e^(-10 ms / 125 ms)) below the steady level,
+    // within 0.1 dB wherever in a block the burst starts: the maximum is the samples' own.
+    void ToneburstMaximumAtEveryStartPosition()
+    {
+        constexpr int Block = 480;
+        const auto tone = [](long long i) { return std::lrint(20000 * std::sin(2 * M_PI * i / 12)); };
+        const auto weighted = [](TRig& rig) {
+            rig.State.FrequencyWeighting = TFrequencyWeighting::A;
+            rig.State.AveragingTime = 0.125;
+            rig.State.Statistics.Collecting = true;
+        };
+        TRig steady;
+        weighted(steady);
+        for (int block = 0; block < 100; ++block)
+            steady.Feed(Block, tone, tone);
+        const double expected =
+            StatisticsFigures(steady.State).Left.Leq + 10 * std::log10(-std::expm1(-0.08));
+        for (int start = 0; start < Block; ++start) {
+            TRig rig;
+            weighted(rig);
+            const auto burst = [&](int block) {
+                return [=](int i) {
+                    const long long frame = static_cast<long long>(block) * Block + i - start;
+                    return frame >= 0 && frame < 480 ? tone(frame) : 0;
+                };
+            };
+            for (int block = 0; block < 4; ++block)
+                rig.Feed(Block, burst(block), burst(block));
+            const double maximum = StatisticsFigures(rig.State).Left.Lmax;
+            QVERIFY2(std::abs(maximum - expected) < 0.1,
+                     qPrintable(QString("%1: %2").arg(start).arg(maximum - expected)));
+        }
+    }
+
+    // Without time weighting the extremes are those of the block levels, as the read-outs show them.
+    void ExtremesWithoutTimeWeightingAreTheBlocks()
+    {
+        TRig rig;
+        rig.State.NoAveraging = true;
+        rig.State.Statistics.Collecting = true;
+        for (const int sample : {1000, 3000, 2000})
+            rig.FeedConstant(1500, sample, sample);
+        const TStatisticsFigures figures = StatisticsFigures(rig.State);
+        QCOMPARE(figures.Left.Lmax, TLevelMeter::Level(3000.0 * 3000, LevelOffsetDb));
+        QCOMPARE(figures.Right.Lmin, TLevelMeter::Level(1000.0 * 1000, LevelOffsetDb));
+        QVERIFY(std::abs(figures.Left.Exceeded[3] - TLevelMeter::Level(2000.0 * 2000, LevelOffsetDb)) <=
+                0.05); // L50
+    }
+
     // The peak is the largest raw magnitude with Z and C-weighted with A and C: a 50 Hz tone that A
     // turns down by 30 dB keeps its C peak.
     void PeakIsCWeighted()
@@ -597,13 +703,19 @@ private slots:
         QCOMPARE(figures.Right.LE, right + 7 + 10 * std::log10(1500 / 48000.0));
 
         QCOMPARE(StatisticsRowNames(rig.State),
-                 (std::array<QString, StatisticsRowCount>{"LZeq", "LZSmax", "LZSmin", "LZpeak", "LZE",
+                 (std::array<QString, StatisticsRowCount>{"LZeq", "LZSmax", "LZSmin", "LZpeak", "LZE", "LZS1",
+                                                          "LZS5", "LZS10", "LZS50", "LZS90", "LZS95", "LZS99",
                                                           "Czas pomiaru"}));
         rig.State.FrequencyWeighting = TFrequencyWeighting::A;
         rig.State.AveragingTime = 0.125;
-        QCOMPARE(StatisticsRowNames(rig.State),
-                 (std::array<QString, StatisticsRowCount>{"LAeq", "LAFmax", "LAFmin", "LCpeak", "LAE",
-                                                          "Czas pomiaru"}));
+        QCOMPARE(StatisticsRowNames(rig.State)[1], QString("LAFmax"));
+        QCOMPARE(StatisticsRowNames(rig.State)[3], QString("LCpeak"));
+        QCOMPARE(StatisticsRowNames(rig.State)[7], QString("LAF10"));
+        rig.State.ImpulseWeighting = true; // I whatever the time, a custom time no letter
+        QCOMPARE(StatisticsRowNames(rig.State)[2], QString("LAImin"));
+        rig.State.ImpulseWeighting = false;
+        rig.State.AveragingTime = 0.035;
+        QCOMPARE(StatisticsRowNames(rig.State)[2], QString("LAmin"));
         QCOMPARE(StatisticsTableText(rig.State).section('\n', 0, 1),
                  QString("\tKanał lewy\tKanał prawy\nLAeq\t120,0 dB\t") +
                      NumberFormat::Fixed(right + 7, 0, 1) + " dB");
@@ -617,10 +729,10 @@ private slots:
         input.SetFrameRate(8000);
         const TWaveDeviceOf<TAudioIn> inputDevice(input);
         TLevelMeter meter(rig.State, inputDevice, rig.Chart, rig.Sink, rig.Window, rig.Clock);
-        std::vector<std::int16_t> block(2 * 400, 100); // L = 8000 * 1 s / 400 = 20
+        std::vector<std::int16_t> block(2 * 400, 100); // 50 ms at 8000 frames/s, the average of 1 s
         int size = int(block.size() * 2);
         meter.AnalyseBlock(reinterpret_cast<char*>(block.data()), size);
-        QCOMPARE(rig.State.AveragedMeanSquareL, 10000.0L / 20);
+        QVERIFY(std::abs(rig.State.AveragedMeanSquareL - 10000 * -std::expm1(-0.05L)) < 1e-9L);
         meter.Tick();
         QCOMPARE(rig.Chart.Series(LeftChannelSeries).Count(), 0);
         QCOMPARE(rig.Window.ClockUpdates, 1);

@@ -260,22 +260,26 @@ private slots:
         QVERIFY(rig.State.ResultsSaved);
     }
 
-    void settlingWaitPumpsEventsWithTheShortAverageAndNoTicks()
+    // The time weighting starts anew with the chosen time constant, not a shorter one.
+    void settlingWaitPumpsEventsRestartsTheTimeWeightingAndNoTicks()
     {
         TRig rig;
         rig.State.MeasurementDelay = 120;
         rig.State.AveragingTime = 1.0;
         double averagingDuringWait = 0;
+        bool restartDuringWait = false;
         bool startEnabledDuringWait = true;
         rig.Window.DuringWait = [&] {
             averagingDuringWait = rig.State.AveragingTime;
+            restartDuringWait = rig.State.RestartTimeWeighting;
             startEnabledDuringWait = rig.Window.StartEnabled;
         };
         QElapsedTimer timer;
         timer.start();
         rig.Control.Start();
         QVERIFY(timer.elapsed() >= 110);
-        QCOMPARE(averagingDuringWait, 0.035); // the event ran, so events were pumped
+        QCOMPARE(averagingDuringWait, 1.0); // the event ran, so events were pumped
+        QVERIFY(restartDuringWait);
         QVERIFY(!startEnabledDuringWait);
         QCOMPARE(rig.State.AveragingTime, 1.0);
         QVERIFY(rig.Window.StartEnabled);
@@ -453,24 +457,24 @@ private slots:
         rig.State.MeasurementDelay = 30;
         rig.Window.DuringWait = [&] { rig.FeedBlock(); };
         rig.Control.Start();
-        QCOMPARE(rig.State.Statistics.Duration, 0.0);
+        QCOMPARE(rig.State.Statistics.Duration(), 0.0);
         rig.FeedBlock();
         rig.FeedBlock();
-        QCOMPARE(rig.State.Statistics.Duration, 2 * block);
+        QCOMPARE(rig.State.Statistics.Duration(), 2 * block);
 
         rig.TickAfter(250);
         rig.Control.Pause();
         rig.FeedBlock();
         rig.Control.Start();
         rig.FeedBlock();
-        QCOMPARE(rig.State.Statistics.Duration, 3 * block);
+        QCOMPARE(rig.State.Statistics.Duration(), 3 * block);
 
         rig.Control.Stop(TStopSender::Action);
         rig.FeedBlock();
-        QCOMPARE(rig.State.Statistics.Duration, 3 * block);
+        QCOMPARE(rig.State.Statistics.Duration(), 3 * block);
         rig.Control.Start();
         rig.FeedBlock();
-        QCOMPARE(rig.State.Statistics.Duration, block);
+        QCOMPARE(rig.State.Statistics.Duration(), block);
     }
 
     void acquisitionSwitchAndThreeValuesATick()
@@ -541,12 +545,14 @@ private slots:
         QCOMPARE(rig.State.AveragingTime, 0.125);
         QCOMPARE(rig.Window.OtherText, QString("Inny: 0,125s"));
 
-        rig.Control.StepAveraging(); // F -> I
+        rig.Control.StepAveraging(); // F -> I, the impulse weighting
         QCOMPARE(rig.Window.Item, 2);
         QCOMPARE(rig.State.AveragingTime, 0.035);
+        QVERIFY(rig.State.ImpulseWeighting);
         rig.Control.StepAveraging(); // I -> S
         QCOMPARE(rig.Window.Item, 0);
         QCOMPARE(rig.State.AveragingTime, 1.0);
+        QVERIFY(!rig.State.ImpulseWeighting);
         QCOMPARE(rig.Window.OtherText, QString("Inny: 1s"));
 
         rig.Window.Item = 4; // "Brak": the time and the "Inny" text stay

@@ -3,6 +3,7 @@
 #include "results/Report.h"
 
 #include <QTest>
+#include <algorithm>
 #include <limits>
 
 class TestReport : public QObject
@@ -92,16 +93,29 @@ void TestReport::StatisticsOnlyWithAWeighting()
     TMeasurementState state;
     state.FrequencyWeighting = TFrequencyWeighting::A;
     QCOMPARE(Report::StatisticsText(state, LeftChannelSeries), QString());
-    // 2 s at a mean square of 32767^2 / 2: 0 dB less 0.01 on both channels, peak 32767.
-    const long double meanSquare = 1073676289.0L / 2;
-    state.Statistics.AddBlock(2, meanSquare, meanSquare, meanSquare, meanSquare, 1073676289.0, 1073676289.0);
+    // 2 s at a mean square of 32767^2 / 2: 0 dB less 0.01 on both channels, peak 32767; the levels
+    // exceeded are those of their 0.1 dB class.
+    const double meanSquare = 1073676289.0 / 2;
+    for (int frames = 0; frames < 96000;) {
+        const int n = std::min(96000 - frames, state.Statistics.FramesToBoundary(48000));
+        state.Statistics.Add({n,
+                              {meanSquare * n, meanSquare * n},
+                              {1073676289.0, 1073676289.0},
+                              {meanSquare, meanSquare},
+                              {meanSquare, meanSquare},
+                              {meanSquare, meanSquare}},
+                             48000);
+        frames += n;
+    }
     // The labels are as wide as the peak's ahead of them, so the numbers line up with its number.
     const auto line = [](const char* label, const char* value) {
         return "\r" + QString::fromUtf8(label).leftJustified(28) + value;
     };
     QCOMPARE(Report::StatisticsText(state, RightChannelSeries),
              line("LAeq:", "  -0,01dB") + line("LASmax:", "  -0,01dB") + line("LASmin:", "  -0,01dB") +
-                 line("LCpeak:", "   3,00dB") + line("LAE:", "   3,00dB") +
+                 line("LCpeak:", "   3,00dB") + line("LAE:", "   3,00dB") + line("LAS1:", "   0,00dB") +
+                 line("LAS5:", "   0,00dB") + line("LAS10:", "   0,00dB") + line("LAS50:", "   0,00dB") +
+                 line("LAS90:", "   0,00dB") + line("LAS95:", "   0,00dB") + line("LAS99:", "   0,00dB") +
                  line("Czas pomiaru:", "    2,0s"));
     for (const TFrequencyWeighting weighting : {TFrequencyWeighting::Z, TFrequencyWeighting::C}) {
         state.FrequencyWeighting = weighting;

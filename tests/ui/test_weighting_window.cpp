@@ -13,10 +13,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,7 +79,8 @@ private slots:
         QCOMPARE(store.ReadInteger("Analysis", "FrequencyWeighting"), std::optional<int>(1));
     }
 
-    // "Widok" > "Statystyki pomiaru" follows a recording while it runs and copies its table as text.
+    // "Widok" > "Statystyki pomiaru" follows a recording while it runs, on the whole and per interval,
+    // and copies the table of the page shown as text.
     void statisticsWindowFollowsTheRecording()
     {
         NewWindow();
@@ -89,28 +92,45 @@ private slots:
         QVERIFY(form->isVisible());
         auto* table = FindControl<QTableWidget>(*form, "tblStatystyki");
         QCOMPARE(table->item(0, 0)->text(), QString("LAeq"));
-        QCOMPARE(table->item(5, 1)->text(), QString("-"));
+        QCOMPARE(table->item(12, 1)->text(), QString("-"));
+        auto* interval = FindControl<QComboBox>(*form, "cbPrzedzial");
+        interval->setCurrentIndex(1); // 1 s
+        QCOMPARE(interval->currentText(), QString("1 s"));
+        emit interval->activated(1);
 
         Find<QAction>("actStart")->trigger();
-        const auto seconds = [&] { return NumberFormat::ParseNumber(table->item(5, 1)->text().chopped(2)); };
-        QTRY_VERIFY_WITH_TIMEOUT(seconds().value_or(0) >= 0.5, 5000); // while recording
+        const auto seconds = [&] { return NumberFormat::ParseNumber(table->item(12, 1)->text().chopped(2)); };
+        QTRY_VERIFY_WITH_TIMEOUT(seconds().value_or(0) >= 1.2, 5000); // while recording
         Find<QAction>("actStop")->trigger();
         QVERIFY(!Window->AudioIn().Running());
+        auto* intervals = FindControl<QTableWidget>(*form, "tblPrzedzialy");
+        QTRY_VERIFY(intervals->rowCount() >= 2); // the first second and the one in progress at the stop
+        QCOMPARE(intervals->horizontalHeaderItem(2)->text(), QString("LAeq L"));
+        QCOMPARE(intervals->item(0, 0)->text(), QString("0,0"));
+        QCOMPARE(intervals->item(0, 1)->text(), QString("1,0"));
 
         FindControl<QPushButton>(*form, "btnKopiuj")->click();
-        const QStringList lines = QApplication::clipboard()->text().split('\n');
-        QCOMPARE(lines.size(), 8); // the header, six rows, and the last line's end
+        QStringList lines = QApplication::clipboard()->text().split('\n');
+        QCOMPARE(lines.size(), 15); // the header, thirteen rows, and the last line's end
         QCOMPARE(lines[0], QString("\tKanał lewy\tKanał prawy"));
         QVERIFY(lines[4].startsWith("LCpeak\t"));
-        QVERIFY(lines[6].startsWith("Czas pomiaru\t"));
+        QVERIFY(lines[8].startsWith("LAS10\t") || lines[8].startsWith("LAF10\t") ||
+                lines[8].startsWith("LAI10\t"));
+        QVERIFY(lines[13].startsWith("Czas pomiaru\t"));
+        FindControl<QTabWidget>(*form, "tabStatystyki")->setCurrentIndex(1);
+        FindControl<QPushButton>(*form, "btnKopiuj")->click();
+        lines = QApplication::clipboard()->text().split('\n');
+        QVERIFY(lines[0].startsWith("Początek [s]\tCzas [s]\tLAeq L"));
+        QVERIFY(lines[1].startsWith("0,0\t1,0\t"));
 
         Window->SetFrequencyWeighting(TFrequencyWeighting::C); // the figures were A's
         QCOMPARE(table->item(0, 0)->text(), QString("LCeq"));
         QCOMPARE(table->item(0, 1)->text(), QString("-"));
+        QCOMPARE(intervals->rowCount(), 0);
     }
 
     // "Narzędzia" > "Test zgodności miernika" runs at the program's frame rate and input block and
-    // shows the whole table; a short block meets every limit.
+    // shows the whole table under its group headings; every row passes.
     void conformanceTestWindowRunsTheTable()
     {
         NewWindow();
@@ -121,13 +141,16 @@ private slots:
             seen = true;
             QCOMPARE(FindControl<QLabel>(*dialog, "lblWarunki")->text(),
                      QString("Częstotliwość próbkowania: 44100 Hz, bufor wejściowy: 128 próbek"));
+            QVERIFY(FindControl<QLabel>(*dialog, "lblZakres")->text().contains("nie mikrofon"));
             QSignalSpy finished(dialog, &TFormaTestZgodnosci::Finished);
             FindControl<QPushButton>(*dialog, "btnUruchom")->click();
             QVERIFY(dialog->Running());
             QVERIFY(finished.wait(30000));
             const auto* table = FindControl<QTableWidget>(*dialog, "tblWyniki");
-            QCOMPARE(table->rowCount(), 83);
-            QCOMPARE(table->item(10, 0)->text(), QString("Korekcja Z, 100 Hz"));
+            QCOMPARE(table->rowCount(), 103 + 8); // the rows under the headings of their eight groups
+            QCOMPARE(table->item(0, 0)->text(), QString("Korekcja częstotliwościowa Z (tabl. 3)"));
+            QCOMPARE(table->columnSpan(0, 0), table->columnCount());
+            QCOMPARE(table->item(11, 0)->text(), QString("Korekcja Z, 100 Hz"));
             QCOMPARE(FindControl<QLabel>(*dialog, "lblPodsumowanie")->text(),
                      QString("Wszystkie próby zgodne z tolerancją klasy 1."));
             dialog->reject();

@@ -1,0 +1,177 @@
+#include "measure/MeterFilters.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+static_assert(std::endian::native == std::endian::little, "blocks hold little-endian samples");
+
+namespace {
+
+using TStereo = TMeterFilters::TStereo;
+using TAliasedSample [[gnu::may_alias]] = std::int16_t;
+
+// Transposed direct form II.
+inline TStereo Step(const TWeightingSection& c, TMeterFilters::TSectionState& s, TStereo x)
+{
+    const TStereo y = c.B0 * x + s.S1;
+    s.S1 = c.B1 * x - c.A1 * y + s.S2;
+    s.S2 = c.B2 * x - c.A2 * y;
+    return y;
+}
+
+// One instruction each where the processor has them (no NaN ever reaches them).
+inline TStereo Larger(TStereo a, TStereo b)
+{
+#if defined(__SSE2__)
+    return _mm_max_pd(a, b);
+#else
+    return a > b ? a : b;
+#endif
+}
+
+inline TStereo Smaller(TStereo a, TStereo b)
+{
+#if defined(__SSE2__)
+    return _mm_min_pd(a, b);
+#else
+    return a < b ? a : b;
+#endif
+}
+
+} // namespace
+
+TTimeWeighting TTimeWeighting::Exponential(double seconds, int frameRate)
+{
+    if (!(seconds > 0) || frameRate <= 0)
+        return {};
+    return {-std::expm1(-1 / (seconds * frameRate)), 0};
+}
+
+TTimeWeighting TTimeWeighting::Impulse(int frameRate)
+{
+    if (frameRate <= 0)
+        return {};
+    return {Exponential(ImpulseTime, frameRate).Rise, std::pow(10.0, -ImpulseFallRate / 10 / frameRate)};
+}
+
+void TMeterFilters::Configure(TFrequencyWeighting weighting, int frameRate, const TTimeWeighting& time)
+{
+    Time = time;
+    if (weighting == DesignedWeighting && frameRate == DesignedRate)
+        return;
+    if (weighting != TFrequencyWeighting::Z)
+        Design = DesignWeighting(frameRate);
+    DesignedWeighting = weighting;
+    DesignedRate = frameRate;
+    LowCut = HighCut = MidCut = {};
+}
+
+TMeterFilters::TPass TMeterFilters::Run(const char* buffer, int frames)
+{
+    TPass pass;
+    switch (DesignedWeighting) {
+    case TFrequencyWeighting::A:
+        pass = RunWeighted<TFrequencyWeighting::A>(buffer, frames);
+        break;
+    case TFrequencyWeighting::C:
+        pass = RunWeighted<TFrequencyWeighting::C>(buffer, frames);
+        break;
+    case TFrequencyWeighting::Z:
+        pass = RunWeighted<TFrequencyWeighting::Z>(buffer, frames);
+        break;
+    }
+    FlushTinyStates();
+    return pass;
+}
+
+TMeterFilters::TPass TMeterFilters::Preview(const char* buffer, int frames) const
+{
+    TMeterFilters copy = *this;
+    return copy.Run(buffer, frames);
+}
+
+void TMeterFilters::RestartTimeWeighting()
+{
+    Average = Reading = TStereo{};
+    Priming = true;
+    PrimingSamples = 0;
+}
+
+template <TFrequencyWeighting Weighting>
+TMeterFilters::TPass TMeterFilters::RunWeighted(const char* buffer, int frames)
+{
+    return Priming ? RunWith<Weighting, true>(buffer, frames) : RunWith<Weighting, false>(buffer, frames);
+}
+
+// Z passes the samples as they are, C is LowCut then HighCut, A adds MidCut; the peak path is the
+// output of HighCut (C-weighted) for A and C alike.
+template <TFrequencyWeighting Weighting, bool Primed>
+TMeterFilters::TPass TMeterFilters::RunWith(const char* buffer, int frames)
+{
+    const auto* samples = reinterpret_cast<const TAliasedSample*>(buffer);
+    std::int32_t minL = samples[0], maxL = samples[0], minR = samples[1], maxR = samples[1];
+    // Locals rather than members keep the states in registers through the loop.
+    TSectionState low = LowCut, high = HighCut, mid = MidCut;
+    const TStereo rise = TStereo{} + Time.Rise, keep = 1 - rise, hold = TStereo{} + Time.Hold;
+    TStereo average = Average, reading = Reading;
+    double primingSamples = PrimingSamples;
+    // Every time-weighted value is at least 0: the extremes are those of this pass's own samples.
+    TStereo squares{}, peak{}, highest{}, lowest = TStereo{} + HUGE_VAL;
+    for (int i = 0; i < frames; ++i) {
+        const std::int32_t a = samples[2 * i], b = samples[2 * i + 1];
+        minL = std::min(minL, a);
+        maxL = std::max(maxL, a);
+        minR = std::min(minR, b);
+        maxR = std::max(maxR, b);
+        TStereo c = TStereo{double(a), double(b)};
+        if constexpr (Weighting != TFrequencyWeighting::Z)
+            c = Step(Design.HighCut, high, Step(Design.LowCut, low, c));
+        peak = Larger(peak, c * c);
+        TStereo w = c;
+        if constexpr (Weighting == TFrequencyWeighting::A)
+            w = Step(Design.MidCut, mid, c);
+        const TStereo square = w * w;
+        squares += square;
+        // While the average starts anew, the detector follows it: the first samples' spread is no peak.
+        if constexpr (Primed) {
+            primingSamples += 1;
+            const double share = std::max(1 / primingSamples, Time.Rise);
+            average += share * (square - average);
+            reading = average;
+        } else {
+            average = keep * average + rise * square;
+            reading = Larger(average, hold * reading);
+        }
+        highest = Larger(highest, reading);
+        lowest = Smaller(lowest, reading);
+    }
+    LowCut = low;
+    HighCut = high;
+    MidCut = mid;
+    Average = average;
+    Reading = reading;
+    PrimingSamples = primingSamples;
+    Priming = Priming && primingSamples * Time.Rise < 1;
+    return {squares, peak, highest, lowest, minL, maxL, minR, maxR};
+}
+
+void TMeterFilters::FlushTinyStates()
+{
+    // After digital silence the states decay towards subnormal numbers, which the processor handles
+    // a hundred times slower. Far below one step of a 16-bit sample they are silence anyway.
+    constexpr double Tiny = 1e-20;
+    for (TSectionState* section : {&LowCut, &HighCut, &MidCut})
+        for (TStereo* state : {&section->S1, &section->S2})
+            for (int lane = 0; lane < 2; ++lane)
+                if (std::abs((*state)[lane]) < Tiny)
+                    (*state)[lane] = 0;
+    for (TStereo* state : {&Average, &Reading})
+        for (int lane = 0; lane < 2; ++lane)
+            if ((*state)[lane] < Tiny)
+                (*state)[lane] = 0;
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "measure/FrequencyWeighting.h"
+
+#include <cstdint>
+
+// The time weighting as two coefficients per sample. The squared, frequency-weighted sample s feeds
+// an exponential average e += Rise (s - e), Rise = 1 - exp(-1 / (frame rate x time constant)); the
+// reading is d = max(e, Hold d), a peak detector whose held value falls by Hold per sample. Hold 0
+// leaves the exponential average itself: F (125 ms), S (1 s) and the custom times. The impulse
+// weighting is a 35 ms average followed by a detector that falls 2.9 dB/s.
+struct TTimeWeighting
+{
+    static constexpr double ImpulseTime = 0.035;   // s
+    static constexpr double ImpulseFallRate = 2.9; // dB/s
+    double Rise = 1, Hold = 0;
+
+    // A time constant that is no positive number, or a frame rate of none, follows every sample.
+    static TTimeWeighting Exponential(double seconds, int frameRate);
+    static TTimeWeighting Impulse(int frameRate);
+    bool operator==(const TTimeWeighting&) const = default;
+};
+
+// The per-sample work of the meter on both channels at once: the frequency weighting, the peak path
+// and the time weighting, with the state that runs on from one call to the next. Values are in
+// squared sample units of the weighted signal; lane 0 is the left channel, lane 1 the right one.
+class TMeterFilters
+{
+public:
+    using TStereo = double __attribute__((vector_size(16)));
+
+    // What one pass over consecutive frames gives.
+    struct TPass
+    {
+        TStereo Squares{};    // sum of the squared weighted samples
+        TStereo PeakSquare{}; // largest squared sample of the peak path: C-weighted for A and C
+        TStereo MaxTimeWeighted{}, MinTimeWeighted{}; // extremes of the time-weighted value in the pass
+        std::int32_t MinL = 0, MaxL = 0, MinR = 0, MaxR = 0; // the raw samples' extremes
+    };
+
+    // The weightings of the frames to come. A new frequency weighting or frame rate designs the
+    // sections anew and starts them from rest; the time weighting carries on from where it is.
+    void Configure(TFrequencyWeighting weighting, int frameRate, const TTimeWeighting& time);
+    // One pass over little-endian stereo 16-bit frames (at least one). No allocation.
+    TPass Run(const char* buffer, int frames);
+    // What a pass would give, leaving the state as it is.
+    TPass Preview(const char* buffer, int frames) const;
+
+    TStereo TimeWeighted() const { return Reading; } // after the last frame
+    // The time weighting starts anew: the average is the plain mean of the samples since, until a
+    // time constant's worth of them has come, and the exponential average from there on. A steady
+    // signal reads its own level at once, whatever the time constant.
+    void RestartTimeWeighting();
+
+    struct TSectionState
+    {
+        TStereo S1{}, S2{};
+    };
+
+private:
+    template <TFrequencyWeighting Weighting> TPass RunWeighted(const char* buffer, int frames);
+    template <TFrequencyWeighting Weighting, bool Primed> TPass RunWith(const char* buffer, int frames);
+    void FlushTinyStates();
+
+    TWeightingDesign Design;
+    TFrequencyWeighting DesignedWeighting = TFrequencyWeighting::Z;
+    int DesignedRate = 0;
+    TTimeWeighting Time;
+    TSectionState LowCut, HighCut, MidCut;
+    TStereo Average{}, Reading{}; // e and d of the time weighting
+    bool Priming = false;
+    double PrimingSamples = 0; // since the restart
+};
