@@ -37,16 +37,11 @@ bool TLevelMeter::AnalyseBlock(char* Buffer, int& Size)
     const int frames = Size / 4;
     if (frames <= 0)
         return true;
-    const unsigned role = Paced() ? Pacing->InputBlock(Buffer, frames) : 0;
-    // A point's average holds nothing from before its tone: it starts afresh at the point's first
-    // block (the plain mean until it spans the averaging time).
-    if (role & ISweepPacing::FirstOfPoint)
-        State.RestartTimeWeighting = true;
     MeasureBlock(Buffer, frames, Input.FrameRate());
     EnergyL += State.BlockMeanSquareL * frames;
     EnergyR += State.BlockMeanSquareR * frames;
     EnergyFrames += frames;
-    if ((role & ISweepPacing::LastOfPoint) || DirectTickDue())
+    if (DirectTickDue())
         Tick();
     return true;
 }
@@ -56,9 +51,29 @@ bool TLevelMeter::Paced() const
     return Pacing && State.MeasurementKind == TMeasurementKind::FrequencyCharacteristic;
 }
 
+// A point holds nothing from before its tone: its time-weighted level starts afresh at its first
+// frame (the plain mean until it spans the averaging time), and without time weighting it is the mean
+// square of its own frames.
+void TLevelMeter::FollowPacing(unsigned events)
+{
+    if (events & ISweepPacing::PointEnds) {
+        const long double frames = std::max<long double>(PointFrames, 1);
+        State.BlockMeanSquareL = PointSquares[0] / frames;
+        State.BlockMeanSquareR = PointSquares[1] / frames;
+        State.AveragedMeanSquareL = Filters.TimeWeighted()[0];
+        State.AveragedMeanSquareR = Filters.TimeWeighted()[1];
+        Tick();
+    }
+    if (events & ISweepPacing::PointBegins) {
+        Filters.RestartTimeWeighting();
+        PointSquares = TStereo{};
+        PointFrames = 0;
+    }
+}
+
 // The weightings in force for this very block. The block is passed in segments that end where the
-// statistics sample the time-weighted level or close an interval, so that every figure is the one of
-// the samples themselves, whatever the block size.
+// statistics sample the time-weighted level or close an interval, and where a sweep's point begins or
+// ends, so that every figure is the one of the samples themselves, whatever the block size.
 void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
 {
     const bool weighted = frameRate >= MinimumWeightedRate;
@@ -74,13 +89,18 @@ void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
         Filters.RestartTimeWeighting();
         State.RestartTimeWeighting = false;
     }
+    const bool paced = Paced();
     TStereo squares{};
     for (int done = 0; done < frames;) {
-        const int n =
-            collecting ? std::min(frames - done, statistics.FramesToBoundary(frameRate)) : frames - done;
-        const TMeterFilters::TPass pass = Filters.Run(buffer + 4 * static_cast<std::ptrdiff_t>(done), n);
+        int n = collecting ? std::min(frames - done, statistics.FramesToBoundary(frameRate)) : frames - done;
+        if (paced)
+            n = Pacing->FramesToBoundary(n);
+        const char* segmentStart = buffer + 4 * static_cast<std::ptrdiff_t>(done);
+        const TMeterFilters::TPass pass = Filters.Run(segmentStart, n);
         FoldExtremes(pass.MinL, pass.MaxL, pass.MinR, pass.MaxR);
         squares += pass.Squares;
+        PointSquares += pass.Squares;
+        PointFrames += n;
         if (collecting) {
             TStatisticsSegment segment{n};
             for (std::size_t c = 0; c < 2; ++c) {
@@ -93,6 +113,8 @@ void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
             statistics.Add(segment, frameRate);
         }
         done += n;
+        if (paced)
+            FollowPacing(Pacing->Passed(segmentStart, n));
     }
     // Unweighted, the sums of 16-bit squares stay exact in a double for blocks of up to 2^23 frames.
     State.BlockMeanSquareL = squares[0] / static_cast<long double>(frames);

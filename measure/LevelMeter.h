@@ -62,6 +62,7 @@ private:
     void AppendChannelPoint(int series, double value);
     bool DirectTickDue() const;
     bool Paced() const;
+    void FollowPacing(unsigned events); // what a sweep's pacing said of the segment just measured
     void CapturePeak(int channel);
     bool SignalOverload(int channel, std::int32_t magnitude); // red read-out and beep at the overload
 
@@ -72,6 +73,8 @@ private:
     IMeterWindow& Window;
     IClock& Clock;
     ISweepPacing* Pacing = nullptr;
+    TStereo PointSquares{}; // of the sweep's point being measured
+    long double PointFrames = 0;
     long double EnergyL = 0, EnergyR = 0; // sums of squares since StartEnergyMean
     long double EnergyFrames = 0;
     TMeterFilters Filters;

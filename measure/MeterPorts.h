@@ -41,17 +41,19 @@ public:
     virtual int BlockFrames() const { return 0; } // frames per block; 0: not known
 };
 
-// How a sweep paces its points by the input's own frames; the sweep implements it. For every input
-// block, before the meter folds it into the average: whether it begins a point (the average starts
-// afresh from it) or completes one (the point is taken after it), or neither (0).
+// How a sweep paces its points by the input's own frames; the sweep implements it. The meter passes
+// every input block through it in segments that end where a point begins or ends.
 class ISweepPacing
 {
 public:
-    static constexpr unsigned FirstOfPoint = 1; // the first block wholly in the point's window
-    static constexpr unsigned LastOfPoint = 2;  // the last one: the point is complete
+    static constexpr unsigned PointBegins = 1; // the frame after the segment is a point's first
+    static constexpr unsigned PointEnds = 2;   // the segment is the point's last: take it
 
     virtual ~ISweepPacing() = default;
-    virtual unsigned InputBlock(const char* buffer, int frames) = 0;
+    // The frames from here to the next point boundary, 1 .. frames.
+    virtual int FramesToBoundary(int frames) const = 0;
+    // The next `count` input frames (stereo 16-bit), measured: what they bring.
+    virtual unsigned Passed(const char* frames, int count) = 0;
 };
 
 // The meter's three ports with nobody behind them: a stream that always runs at Rate, a sink that

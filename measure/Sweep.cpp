@@ -197,18 +197,22 @@ void TSweep::BeginTimeline()
     for (std::size_t k = 0; k < frequencies.size(); ++k)
         frequencies[k] =
             PointFrequency(State.StartFreq, State.StopFreq, static_cast<int>(k), State.PointsCount);
-    // Two blocks and the settling more than the point time: one whole block of the settled tone is
-    // then always there to begin the point with, and the point time's worth after it.
-    const auto pointFrames = static_cast<int>(
-        std::llround((std::max(State.PointTime, 0) / 1000.0 + TSweepTimeline::SettlingSeconds) * rate));
-    const int blockFrames = std::max(Input.BlockFrames(), 1);
+    // With a point time of 0 every point is a block long, as the points of the ticks were.
+    const auto pointFrames = State.PointTime > 0
+                                 ? static_cast<int>(std::llround(State.PointTime / 1000.0 * rate))
+                                 : std::max(Input.BlockFrames(), 1);
     const unsigned channels = State.ChannelMode == TChannelMode::Left    ? 1u
                               : State.ChannelMode == TChannelMode::Right ? 2u
                                                                          : 3u;
-    Paced.Begin(rate, pointFrames + 2 * blockFrames, State.SweepIndex, std::move(frequencies), channels);
+    Paced.Begin(rate, pointFrames, State.SweepIndex, std::move(frequencies), channels);
 }
 
-unsigned TSweep::InputBlock(const char* buffer, int frames)
+int TSweep::FramesToBoundary(int frames) const
+{
+    return Paced.FramesToBoundary(frames, State.SweepIndex);
+}
+
+unsigned TSweep::Passed(const char* frames, int count)
 {
     if (!Paced.Active())
         return 0;
@@ -218,8 +222,8 @@ unsigned TSweep::InputBlock(const char* buffer, int frames)
     if (Paced.InputFrames() == 0)
         InputXruns = Input.Xruns();
     const bool tripKnown = Paced.RoundTrip().has_value();
-    const unsigned role =
-        Paced.InputBlock(reinterpret_cast<const std::int16_t*>(buffer), frames, State.SweepIndex);
+    const unsigned events =
+        Paced.Passed(reinterpret_cast<const std::int16_t*>(frames), count, State.SweepIndex);
     if (!tripKnown && Paced.RoundTrip())
         OutputXruns = Output.Xruns();
     if (Paced.ProbeMissing()) {
@@ -229,6 +233,11 @@ unsigned TSweep::InputBlock(const char* buffer, int frames)
                 .arg(NumberFormat::General(TSweepTimeline::LongestRoundTripSeconds)));
         return 0;
     }
+    if (events & TSweepTimeline::PointMissed) {
+        Fail(QStringLiteral("Wejście oddało dźwięk punktu dopiero po jego końcu: bufor wejściowy jest za "
+                            "długi wobec czasu punktu. Zmniejsz bufor albo wydłuż czas punktu."));
+        return 0;
+    }
     if (Input.Xruns() != InputXruns || (Paced.RoundTrip() && Output.Xruns() != OutputXruns)) {
         Fail(QStringLiteral(
             "Strumień dźwięku miał przerwę (wyjście nie nadążyło albo wejście się przepełniło), "
@@ -236,7 +245,7 @@ unsigned TSweep::InputBlock(const char* buffer, int frames)
             "punkty zostają."));
         return 0;
     }
-    return role;
+    return events;
 }
 
 void TSweep::Fail(const QString& text)

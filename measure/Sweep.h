@@ -55,9 +55,9 @@ public:
 // The frequency-characteristic sweep: its parameters and their edits, the estimated time, the step
 // that moves from point to point, the additions to a measurement's start and stop, and the chart axes
 // of this kind. The recording control starts and stops the devices. The points are paced by the
-// streams' frames (TSweepTimeline): the generator plays each point's tone for the point time and two
-// input blocks, and the level meter takes a point from the input blocks that hold its tone alone,
-// appends it to the active series and steps.
+// streams' frames (TSweepTimeline): the generator plays each point's tone for the point time and a
+// short settling, and the level meter takes the point from the input frames that hold its settled tone
+// alone, appends it to the active series and steps.
 class TSweep final : public ISweepAdditions, public ISweepPacing
 {
 public:
@@ -106,9 +106,10 @@ public:
     void RecordConditions() override;
     void Finish(TStopSender sender) override;
 
-    // What the generator plays while a sweep runs.
+    // What the generator plays while a sweep runs, and where its points are in the input.
     TSweepTimeline& Timeline() { return Paced; }
-    unsigned InputBlock(const char* buffer, int frames) override;
+    int FramesToBoundary(int frames) const override;
+    unsigned Passed(const char* frames, int count) override;
 
 private:
     void FrequencyChanged(const QString& text, double& frequency, int nyquistReason);
@@ -131,5 +132,5 @@ private:
     int InterruptedSeries = -1;  // the series of a sweep stopped before its last point
     TSweepTimeline Paced;
     std::uint64_t InputXruns = 0, OutputXruns = 0; // the streams' gaps when their time lines were joined
-    QObject Messages;                   // queued messages go with the sweep
+    QObject Messages;                              // queued messages go with the sweep
 };

@@ -1,13 +1,14 @@
 #include "measure/SweepTimeline.h"
 
+#include "measure/MeterPorts.h"
+
 #include <algorithm>
 #include <cmath>
 
-void TSweepTimeline::Begin(int frameRate, int stepFrames, int firstIndex, std::vector<double> frequencies,
+void TSweepTimeline::Begin(int frameRate, int pointFrames, int firstIndex, std::vector<double> frequencies,
                            unsigned channels)
 {
     Rate = std::max(frameRate, 1);
-    StepFrames = std::max(stepFrames, 1);
     FirstIndex = firstIndex;
     Frequencies = std::move(frequencies);
     Channels = channels & 3u ? channels & 3u : 1u;
@@ -16,6 +17,7 @@ void TSweepTimeline::Begin(int frameRate, int stepFrames, int firstIndex, std::v
     LeadFrames = std::llround(LeadSeconds * Rate);
     GapFrames = std::llround(GapSeconds * Rate);
     SettlingFrames = std::llround(SettlingSeconds * Rate);
+    StepFrames = static_cast<int>(std::max<std::int64_t>(pointFrames, 1) + SettlingFrames);
     const auto longestLag = static_cast<std::size_t>(LongestRoundTripSeconds * Rate);
     if (!Finder || Finder->RecordingFrames() != ProbeSamples.size() + longestLag)
         Finder = std::make_unique<TDelayFinder>(ProbeSamples, longestLag);
@@ -28,7 +30,7 @@ void TSweepTimeline::Begin(int frameRate, int stepFrames, int firstIndex, std::v
     OutputCount = InputCount = 0;
     Trip.reset();
     Missing = false;
-    PrimedPoint = -1;
+    BegunPoint = -1;
     Running = true;
 }
 
@@ -64,28 +66,34 @@ TSweepTimeline::TOutputPart TSweepTimeline::NextOutput(int frames)
     return part;
 }
 
-unsigned TSweepTimeline::InputBlock(const std::int16_t* frames, int count, int point)
+int TSweepTimeline::FramesToBoundary(int frames, int point) const
 {
-    const std::int64_t first = InputCount;
+    if (!Running || !Trip)
+        return frames;
+    const std::int64_t start = WindowStart(point), end = WindowEnd(point);
+    const std::int64_t boundary = InputCount < start ? start : (InputCount < end ? end : InputCount + frames);
+    return static_cast<int>(std::clamp<std::int64_t>(boundary - InputCount, 1, frames));
+}
+
+unsigned TSweepTimeline::Passed(const std::int16_t* frames, int count, int point)
+{
     InputCount += count;
     if (!Running || count <= 0)
         return 0;
     if (!Trip) {
         SeekProbe(frames, count);
-        return 0;
+        if (!Trip)
+            return 0;
     }
-    const std::int64_t windowStart = ToneStart(point) + *Trip + SettlingFrames;
-    const std::int64_t windowEnd = ToneStart(point + 1) + *Trip;
-    if (first < windowStart || InputCount > windowEnd)
+    const std::int64_t start = WindowStart(point), end = WindowEnd(point);
+    if (BegunPoint == point)
+        return InputCount >= end ? ISweepPacing::PointEnds : 0;
+    if (InputCount >= end)
+        return PointMissed;
+    if (InputCount < start)
         return 0;
-    unsigned role = 0;
-    if (PrimedPoint != point) {
-        PrimedPoint = point;
-        role |= ISweepPacing::FirstOfPoint;
-    }
-    if (InputCount + count > windowEnd) // the next block of this size would reach the next tone
-        role |= ISweepPacing::LastOfPoint;
-    return role;
+    BegunPoint = point; // at its start, or later when the probe was found late
+    return ISweepPacing::PointBegins;
 }
 
 void TSweepTimeline::SeekProbe(const std::int16_t* frames, int count)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "analysis/DelayFinder.h"
-#include "measure/MeterPorts.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,20 +14,18 @@
 //
 // The output plays a short silence, a probe (found again in the input: that gives the round trip),
 // another short silence, then the points back to back, each for StepFrames: point k's tone plays from
-// ToneStart(k) and is heard in the input frames [ToneStart(k) + RoundTrip, ToneStart(k + 1) + RoundTrip), its
-// window. A point is measured only from input blocks that lie wholly in its window, so no sample of another
-// tone, nor any taken before the tone arrived, reaches it.
+// ToneStart(k) and reaches the input at ToneStart(k) + RoundTrip. After the device under test has
+// settled, the frames up to the next tone's arrival are the point's window: a point is measured from
+// its window's frames alone, never from a frame of another tone or from before its tone arrived.
 class TSweepTimeline
 {
 public:
     static constexpr double LeadSeconds = 0.05; // the input may start a little after the output
     static constexpr double ProbeSeconds = 0.1;
     static constexpr double ProbeStartHz = 100.0;
-    static constexpr double GapSeconds = 0.05;
+    static constexpr double GapSeconds = 0.15; // longer than the probe's search interval
     static constexpr double LongestRoundTripSeconds = 3.0;
-    // After a tone reaches the input, the device under test settles for this long before a block
-    // may begin the point.
-    static constexpr double SettlingSeconds = 0.005;
+    static constexpr double SettlingSeconds = 0.005; // the device under test, after a change of tone
 
     enum class TOutputKind { Probe, Silence, Tone };
     struct TOutputPart
@@ -39,10 +36,13 @@ public:
         double Frequency = 0;          // Tone
     };
 
+    // What the input frames passed last brought (ISweepPacing's events, and these).
+    static constexpr unsigned PointMissed = 4; // the point's window went by before it could begin
+
     // Before the devices start (this allocates): points firstIndex .. frequencies.size() - 1, each
-    // played for stepFrames (the settling included); channels: bit 0 left, bit 1 right, the inputs where the
-    // probe is sought.
-    void Begin(int frameRate, int stepFrames, int firstIndex, std::vector<double> frequencies,
+    // measured for pointFrames after the settling; channels: bit 0 left, bit 1 right, the inputs where
+    // the probe is sought.
+    void Begin(int frameRate, int pointFrames, int firstIndex, std::vector<double> frequencies,
                unsigned channels);
     void End() { Running = false; }
     bool Active() const { return Running; }
@@ -50,9 +50,12 @@ public:
     // Output side: the next part of the output, at most `frames` long; the output count moves on.
     TOutputPart NextOutput(int frames);
 
-    // Input side, for every input block of stereo 16-bit frames in order: its role for `point`
-    // (ISweepPacing's roles).
-    unsigned InputBlock(const std::int16_t* frames, int count, int point);
+    // Input side, in the order the frames come, for the point being measured: the frames up to the
+    // point's next boundary (its window's start or end), 1 .. frames; and what stereo 16-bit frames
+    // passed bring.
+    int FramesToBoundary(int frames, int point) const;
+    unsigned Passed(const std::int16_t* frames, int count, int point);
+
     // The probe was sought over the longest round trip and not found.
     bool ProbeMissing() const { return Missing; }
     std::optional<std::int64_t> RoundTrip() const { return Trip; }
@@ -60,6 +63,8 @@ public:
     std::int64_t InputFrames() const { return InputCount; }
 
 private:
+    std::int64_t WindowStart(int point) const { return ToneStart(point) + *Trip + SettlingFrames; }
+    std::int64_t WindowEnd(int point) const { return ToneStart(point + 1) + *Trip; }
     void SeekProbe(const std::int16_t* frames, int count);
 
     bool Running = false;
@@ -76,5 +81,5 @@ private:
     std::size_t SoughtAt = 0; // frames heard at the last search
     std::optional<std::int64_t> Trip;
     bool Missing = false;
-    int PrimedPoint = -1;
+    int BegunPoint = -1;
 };

@@ -1,0 +1,117 @@
+// The sweep's time line on its own: what the generator plays, where the probe finds the round trip,
+// and where each point's window lies in the input, through a loop that delays and filters.
+
+#include "audio/DeviceUnderTest.h"
+#include "measure/MeterPorts.h"
+#include "measure/SineGenerator.h"
+#include "measure/SweepTimeline.h"
+
+#include <QTest>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct TRate final : IStreamInfo
+{
+    bool Running() const override { return true; }
+    int FrameRate() const override { return 48000; }
+};
+
+// The output through a device model, in output blocks of one size and input blocks of another.
+struct TLoop
+{
+    TMeasurementState State;
+    TRate Rate;
+    TSweepTimeline Timeline;
+    TSineGenerator Generator{State, Rate, &Timeline};
+    TChannelPath Path;
+    TNoise Noise{3};
+    std::vector<std::int16_t> Heard; // stereo frames, the right channel silent
+
+    void Play(int frames, int outputBlock)
+    {
+        std::vector<char> block(static_cast<std::size_t>(outputBlock) * 2);
+        for (int done = 0; done < frames; done += outputBlock) {
+            int size = static_cast<int>(block.size());
+            Generator.FillOutputBlock(block.data(), size);
+            for (int i = 0; i < outputBlock; ++i) {
+                std::int16_t sample;
+                std::memcpy(&sample, block.data() + 2 * i, 2);
+                const double y = Path.Process(sample / 32768.0, Noise);
+                Heard.push_back(static_cast<std::int16_t>(std::lrint(std::clamp(y, -1.0, 1.0) * 32767)));
+                Heard.push_back(0);
+            }
+        }
+    }
+};
+
+} // namespace
+
+class TestSweepTimeline : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Through a device that delays by 2345 frames (and filters and adds noise), the probe finds that
+    // delay; every point begins after its own tone has arrived and settled and ends before the next
+    // one arrives, whatever the blocks, and the points follow each other with no gap.
+    void pointsLieWhereTheirTonesAreHeard()
+    {
+        TLoop loop;
+        TChannelModel device;
+        device.DelayFrames = 2345;
+        device.HighPassHz = 150;
+        device.NoiseDbfs = -70;
+        loop.Path.Configure(device, 48000);
+        const std::vector<double> frequencies{100, 1000, 10000};
+        loop.Timeline.Begin(48000, 2400, 0, frequencies, 1u);
+        loop.Play(48000, 1000);
+
+        std::vector<std::int64_t> begins, ends;
+        int point = 0;
+        std::int64_t at = 0;
+        const int inputBlock = 777;
+        for (std::size_t done = 0; done + 2 * inputBlock <= loop.Heard.size() && point < 3;
+             done += 2 * inputBlock)
+            for (int inBlock = 0; inBlock < inputBlock && point < 3;) {
+                const int n = loop.Timeline.FramesToBoundary(inputBlock - inBlock, point);
+                const unsigned events =
+                    loop.Timeline.Passed(&loop.Heard[done + 2 * std::size_t(inBlock)], n, point);
+                inBlock += n;
+                at += n;
+                if (events & ISweepPacing::PointBegins)
+                    begins.push_back(at);
+                if (events & ISweepPacing::PointEnds) {
+                    ends.push_back(at);
+                    ++point;
+                }
+                QVERIFY(!(events & TSweepTimeline::PointMissed));
+            }
+        QVERIFY(loop.Timeline.RoundTrip());
+        QVERIFY2(std::abs(*loop.Timeline.RoundTrip() - 2345) <= 2,
+                 qPrintable(QString::number(*loop.Timeline.RoundTrip())));
+        QCOMPARE(int(ends.size()), 3);
+        const std::int64_t trip = *loop.Timeline.RoundTrip(), settling = 240;
+        for (int k = 0; k < 3; ++k) {
+            QCOMPARE(begins[k], loop.Timeline.ToneStart(k) + trip + settling);
+            QCOMPARE(ends[k], loop.Timeline.ToneStart(k + 1) + trip);
+            QCOMPARE(ends[k] - begins[k], std::int64_t(2400));
+        }
+    }
+
+    // Nothing comes back: the probe is sought for the longest round trip, then given up.
+    void aSilentInputMissesTheProbe()
+    {
+        TSweepTimeline timeline;
+        timeline.Begin(48000, 2400, 0, {1000, 2000, 3000}, 3u);
+        std::vector<std::int16_t> silence(2 * 4800);
+        for (int block = 0; block < 40 && !timeline.ProbeMissing(); ++block)
+            QCOMPARE(timeline.Passed(silence.data(), 4800, 0), 0u);
+        QVERIFY(timeline.ProbeMissing());
+        QVERIFY(!timeline.RoundTrip());
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSweepTimeline)
+#include "test_sweep_timeline.moc"
