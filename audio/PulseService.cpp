@@ -510,8 +510,9 @@ private:
             std::size_t size = 0;
             if (pa_stream_peek(Stream, &data, &size) < 0 || size == 0)
                 return;
-            // Without a queued block the frames are held; only an overflow of what is held loses any.
-            if (Record(static_cast<const char*>(data), size, Silence()))
+            // Without a queued block the frames are held; only an overflow of what is held loses any. A
+            // hole (no data) is what the server lost: it is recorded as silence, and counted as a loss.
+            if (Record(static_cast<const char*>(data), size, Silence()) || !data)
                 XrunCount.fetch_add(1, std::memory_order_relaxed);
             pa_stream_drop(Stream);
             Progress = pa_rtclock_now();
@@ -568,6 +569,8 @@ void TPulseService::Disconnect()
     if (Loop)
         pa_threaded_mainloop_stop(Loop);
     if (Context) {
+        // Our own leaving is no news for the lists.
+        pa_context_set_state_callback(Context, nullptr, nullptr);
         pa_context_disconnect(Context);
         pa_context_unref(Context);
         Context = nullptr;
@@ -592,6 +595,7 @@ int TPulseService::Connect(QString& whyNot)
     }
     Disconnect();
     Unanswered = false;
+    Connected = false;
     Loop = pa_threaded_mainloop_new();
     Context = Loop ? pa_context_new(pa_threaded_mainloop_get_api(Loop), "Tonvix") : nullptr;
     if (!Context || pa_threaded_mainloop_start(Loop) < 0) {
@@ -599,10 +603,15 @@ int TPulseService::Connect(QString& whyNot)
         Disconnect();
         return DeviceNoServer;
     }
-    // Main-loop thread. A connection that fails takes the server's devices with it.
+    // Main-loop thread. A connection that ends takes the server's devices with it: the lists are read
+    // again, once. One that never came up changed nothing, or every reading of the lists would end in
+    // another attempt and another reading, for ever.
     const auto changed = [](pa_context* context, void* self) {
-        const auto* service = static_cast<TPulseService*>(self);
-        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+        auto* service = static_cast<TPulseService*>(self);
+        const pa_context_state_t state = pa_context_get_state(context);
+        if (state == PA_CONTEXT_READY)
+            service->Connected = true;
+        else if (!PA_CONTEXT_IS_GOOD(state) && std::exchange(service->Connected, false))
             Notify(service->ChangeFd);
         Signal(service->Loop);
     };

@@ -64,5 +64,6 @@ private:
     pa_context* Context = nullptr;
     int OpenStreams = 0;
     std::atomic<bool> Unanswered{false}; // a wait ran out: the connection is made anew when it can be
+    bool Connected = false;              // the connection came up (main-loop thread, or the lock held)
     int ChangeFd = -1;
 };

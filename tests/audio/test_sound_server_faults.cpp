@@ -96,6 +96,33 @@ private slots:
         QVERIFY(WaitFor([&] { return In.BuffersDone() >= 2; }, 5000));
     }
 
+    // A listener that reads the lists again at every change (as the options dialog does) reads them
+    // once when the server dies, and never again when it hangs or is not there: no connection that
+    // fails or hangs counts as a change, or each reading would bring the next one.
+    void aServerThatGoesOrHangsBringsNoEndlessReadings_data()
+    {
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("killed, then none") << true;
+        QTest::newRow("stopped") << false;
+    }
+    void aServerThatGoesOrHangsBringsNoEndlessReadings()
+    {
+        QFETCH(bool, killed);
+        StartServer({"laboratorium"});
+        QVERIFY(DefaultInputIs("laboratorium.monitor"));
+        int readings = 0;
+        const QMetaObject::Connection listening =
+            connect(&TDeviceServices::Watch(), &TDeviceWatch::DevicesChanged, this, [&] {
+                ++readings;
+                TDeviceServices::AllDevices();
+            });
+        killed ? Server.Kill() : Server.Stop();
+        TDeviceServices::AllDevices();
+        QTest::qWait(3 * TPulseService::WaitLimitMs);
+        disconnect(listening);
+        QVERIFY2(readings <= (killed ? 1 : 0), qPrintable(QString::number(readings)));
+    }
+
     void aServerThatStopsOrDiesWhileStreamingEndsTheStream_data()
     {
         QTest::addColumn<bool>("killed");

@@ -48,6 +48,14 @@ private:
     QTimer Timer;
 };
 
+// The text of the i-th modal a TModalAnswers answered; fewer modals than that fail the test with the
+// texts that were shown, instead of reading past their end.
+#define QCOMPARE_SHOWN(answers, index, expected)                                                             \
+    do {                                                                                                     \
+        QVERIFY2((answers).Texts.size() > (index), qPrintable("shown: " + (answers).Texts.join(" | ")));     \
+        QCOMPARE((answers).Texts.at(index), expected);                                                       \
+    } while (false)
+
 // A fresh main window on the virtual card with its default model, shown and active, that shows no
 // report and asks nothing on closing; null when it never became active.
 inline std::unique_ptr<TFormaGlowna> OpenWindowOnVirtualCard()

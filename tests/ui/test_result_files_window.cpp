@@ -172,7 +172,7 @@ private slots:
         Acquire(2);
         TModalAnswers keep({SaveAs(Path("pomiar.lev")), Press("&Nie")});
         Action("actPlikZapisz")->trigger();
-        QCOMPARE(keep.Texts.at(1), "Plik " + Path("pomiar.lev") + " już istnieje.\nCzy chcesz go zastąpić?");
+        QCOMPARE_SHOWN(keep, 1, "Plik " + Path("pomiar.lev") + " już istnieje.\nCzy chcesz go zastąpić?");
         QCOMPARE(Contents(Path("pomiar.lev")), earlier);
         QCOMPARE(Window->AcquisitionQueue().Count(), std::size_t(6));
         QCOMPARE(Action("mmi0")->text(), QString("1 DRUGI.LEV"));
@@ -262,7 +262,7 @@ private slots:
         QVERIFY(Contents(Path("eksport_2.frd")).contains("\r\n100 -13.5 0\r\n"));
         TModalAnswers again({SaveAs(Path("eksport"), 1), Press("&OK"), Press("&Nie")});
         Action("actPlikEksportuj")->trigger();
-        QCOMPARE(again.Texts.at(2), "Pliki " + Path("eksport_1.frd") + ", " + Path("eksport_2.frd") +
+        QCOMPARE_SHOWN(again, 2, "Pliki " + Path("eksport_1.frd") + ", " + Path("eksport_2.frd") +
                                         " już istnieją.\nCzy chcesz je zastąpić?");
         Run(Action("actPlikEksportuj"), {SaveAs(Path("eksport"), 0), Press("&OK")});
         QVERIFY(Contents(Path("eksport.csv")).contains("\r\n100;-12,5;100;-13,5\r\n"));
@@ -302,7 +302,7 @@ private slots:
         const bool closed = Window->close();
         setrlimit(RLIMIT_FSIZE, &original);
         QVERIFY(!closed);
-        QCOMPARE(failed.Texts.at(2),
+        QCOMPARE_SHOWN(failed, 2,
                  "Nie można zapisać pliku " + Path("za-duzy.lev") + ": plik jest za duży.");
         QVERIFY(!QFile::exists(Path("za-duzy.lev")));
         QVERIFY(!Window->State().ResultsSaved);
@@ -370,8 +370,9 @@ private slots:
         TModalAnswers answers({escape, enter, Press("OK"), Press("&Usuń wyniki"), enter});
         NewWindow();
         QVERIFY(answers.AllUsed());
+        QVERIFY2(!answers.Texts.isEmpty(), "no offer shown");
         QVERIFY(answers.Texts.at(0).startsWith("Poprzednia praca programu zakończyła się w czasie pomiaru"));
-        QCOMPARE(answers.Texts.at(2),
+        QCOMPARE_SHOWN(answers, 2,
                  "Nie można dopisywać do kopii nagrania " + place(3) +
                      ": brak uprawnień. Kopia zostaje na dysku bez zmian; to plik "
                      "wyników, który można skopiować albo otworzyć poleceniem „Otwórz”.");

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,8 +55,14 @@ private slots:
 
         // "Ustaw 0dB dla częstotliwości" at 1 kHz, both channels.
         {
-            TModalCloser dialog([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
+            QStringList messages;
+            TModalCloser dialog([&](QWidget* modal) {
+                if (auto* box = qobject_cast<QMessageBox*>(modal))
+                    messages << box->text();
+                QTest::keyClick(modal, Qt::Key_Return);
+            });
             FindControl<QAction>(*Window, "mmiNarzedziaKalibracja")->trigger();
+            QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
         }
         QCOMPARE(Window->StatusPanel(0), QString("Skalibrowany (kanał lewy i prawy)"));
 
@@ -65,9 +72,16 @@ private slots:
         Window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(Window.get()));
         {
-            TModalCloser chooser([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
+            // The series chooser is answered; any message (a sweep that had to stop) fails the test.
+            QStringList messages;
+            TModalCloser chooser([&](QWidget* modal) {
+                if (auto* box = qobject_cast<QMessageBox*>(modal))
+                    messages << box->text();
+                QTest::keyClick(modal, Qt::Key_Return);
+            });
             QTest::keyClick(Window.get(), Qt::Key_F2);
             QTRY_VERIFY_WITH_TIMEOUT(!Measuring(), 30000);
+            QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
         }
         for (const int series : {0, 4}) {
             const TChartSeriesData& points = Window->ChartData().Series(series);
