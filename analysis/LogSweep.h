@@ -26,6 +26,7 @@ public:
     explicit TLogSweep(const TLogSweepSpec& spec);
 
     const TLogSweepSpec& Spec() const { return Asked; }
+    double FrameRate() const { return Rate; }
     std::span<const double> Samples() const { return Signal; }
     std::size_t Length() const { return Signal.size(); }
     double Amplitude() const { return Peak; }

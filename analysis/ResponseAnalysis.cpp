@@ -20,12 +20,12 @@ double Taper(double time, double from, double to)
     return 0.5 - 0.5 * std::cos(std::numbers::pi * x);
 }
 
+} // namespace
+
 double WrapDegrees(double degrees)
 {
     return degrees - 360 * std::ceil((degrees - 180) / 360);
 }
-
-} // namespace
 
 double TGate::Weight(double time) const
 {

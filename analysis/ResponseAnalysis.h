@@ -8,6 +8,9 @@
 
 enum class TGateShape { Tukey, HalfHann };
 
+// An angle in degrees brought within (-180, 180].
+double WrapDegrees(double degrees);
+
 // The part of an impulse response that is analysed: a left window rising from Start to Peak and a
 // right window falling from Peak to End, times in seconds on the impulse's own time axis. A Tukey side
 // is flat but for a half-Hann taper over its outer TukeyTaper; a half-Hann side tapers all the way.
