@@ -45,6 +45,16 @@ TGate TImpulseResponse::WholeGate() const
     return {TimeOf(Linear, 0), TimeOf(Linear, Peak), TimeOf(Linear, last), TGateShape::Tukey};
 }
 
+std::vector<double> TImpulseResponse::FromTimeZero() const
+{
+    const auto origin = static_cast<std::ptrdiff_t>(std::lround(Linear.Origin));
+    const auto size = static_cast<std::ptrdiff_t>(Linear.Samples.size());
+    std::vector<double> samples(static_cast<std::size_t>(std::max<std::ptrdiff_t>(size - origin, 0)), 0.0);
+    for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(origin, 0); i < size; ++i)
+        samples[static_cast<std::size_t>(i - origin)] = Linear.Samples[static_cast<std::size_t>(i)];
+    return samples;
+}
+
 TImpulseResponse CutImpulseResponse(std::span<const double> circular, const TLogSweep& sweep)
 {
     TImpulseResponse response;

@@ -41,6 +41,9 @@ struct TImpulseResponse
     double TimeOf(const TPart& part, double index) const { return (index - part.Origin) / FrameRate; }
     // The whole linear part, the peak where it stands.
     TGate WholeGate() const;
+    // The linear part from its time 0 on (silence where time 0 lies before its first sample), as an
+    // impulse-response file holds it.
+    std::vector<double> FromTimeZero() const;
 };
 
 // Cuts a deconvolved circular block (TSweepDeconvolution, time 0 at index 0) into the response's parts:

@@ -24,8 +24,6 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace {
-
 int UsageError(const QString& text)
 {
     PrintMessage(text);
@@ -79,6 +77,8 @@ bool CanWrite(const QString& fileName, QString& failure)
         WriteFailureMessage(fileName, FileErrorReason(error, QString::fromLocal8Bit(std::strerror(error))));
     return false;
 }
+
+namespace {
 
 // The window's settings, read and never written: a command's options hold for its run only.
 TWindowSettings LoadProgramSettings(TMeasurementSession& session)

@@ -36,6 +36,16 @@ qint64 Now()
 
 } // namespace
 
+QString DelayText(double frames, double frameRate, double celsius)
+{
+    const double seconds = frames / frameRate, speed = SpeedOfSound(celsius);
+    return NumberFormat::Fixed(frames, 0, 2) + QStringLiteral(" próbki = ") +
+           NumberFormat::Fixed(seconds * 1000, 0, 3) + QStringLiteral(" ms = ") +
+           NumberFormat::Fixed(seconds * speed, 0, 3) + QStringLiteral(" m (") +
+           NumberFormat::Fixed(speed, 0, 1) + QStringLiteral(" m/s w ") + NumberFormat::General(celsius) +
+           QStringLiteral(" °C)");
+}
+
 QString TImpulseSettings::Check(int frameRate) const
 {
     if (!(StartHz >= 1))

@@ -13,6 +13,10 @@ class TLogSweep;
 
 enum class TReferenceChannel : std::uint8_t { None = 0, Left = 1, Right = 2 };
 
+// A delay as the user reads it: "37,37 próbki = 0,779 ms = 0,267 m (343,2 m/s w 20 °C)", with the
+// user's decimal separator.
+QString DelayText(double frames, double frameRate, double celsius);
+
 // What the user asks of an impulse-response measurement.
 struct TImpulseSettings
 {
