@@ -195,7 +195,7 @@ void TImpulseAnalysis::Compute(const TAnalysisChoice& choice, TResponseCurves& c
             std::max(gate.Start, Response.TimeOf(part, 0)), gate.Peak,
             std::min(gate.End, Response.TimeOf(part, static_cast<double>(part.Samples.size() - 1))),
             gate.Shape};
-        Harmonic[h]->Analysis.Analyse(part.Samples, part.Origin, zone, 0, low * order, Response.StopHz);
+        Harmonic[h]->Analysis.AnalyseMagnitude(part.Samples, part.Origin, zone);
         Harmonic[h]->SmoothPower(choice.Smoothing);
         const double top = std::min(Response.StopHz, 0.5 * Response.FrameRate) / order;
         for (std::size_t i = 0; i < curves.Frequency.size() && curves.Frequency[i] <= top; ++i) {

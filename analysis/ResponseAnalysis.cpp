@@ -52,36 +52,53 @@ TResponseAnalysis::TResponseAnalysis(std::size_t size, double frameRate)
 {
 }
 
-void TResponseAnalysis::Analyse(std::span<const double> impulse, double origin, const TGate& gate,
-                                double phaseReference, double lowHz, double highHz)
+double TResponseAnalysis::Place(std::span<const double> impulse, double origin, const TGate& gate,
+                                double phaseReference, bool moment)
 {
     const auto n = static_cast<std::ptrdiff_t>(Size());
     const double reference = origin + phaseReference * Rate; // fractional sample index
     const auto whole = static_cast<std::ptrdiff_t>(std::floor(reference));
-    const double fraction = reference - static_cast<double>(whole);
     const auto first =
         std::max<std::ptrdiff_t>(0, static_cast<std::ptrdiff_t>(std::ceil(origin + gate.Start * Rate)));
     const auto last =
         std::min({static_cast<std::ptrdiff_t>(impulse.size()) - 1,
                   static_cast<std::ptrdiff_t>(std::floor(origin + gate.End * Rate)), first + n - 1});
     std::fill(Time.begin(), Time.end(), 0.0);
-    std::fill(Weighted.begin(), Weighted.end(), 0.0);
+    if (moment)
+        std::fill(Weighted.begin(), Weighted.end(), 0.0);
     for (std::ptrdiff_t i = first; i <= last; ++i) {
         const double sample =
             gate.Weight((static_cast<double>(i) - origin) / Rate) * impulse[static_cast<std::size_t>(i)];
         const std::ptrdiff_t offset = i - whole; // from the reference, in whole frames
         const auto at = static_cast<std::size_t>(((offset % n) + n) % n);
         Time[at] = sample;
-        Weighted[at] = static_cast<double>(offset) * sample;
+        if (moment)
+            Weighted[at] = static_cast<double>(offset) * sample;
     }
+    return reference - static_cast<double>(whole);
+}
+
+void TResponseAnalysis::AnalyseMagnitude(std::span<const double> impulse, double origin, const TGate& gate)
+{
+    Place(impulse, origin, gate, 0, false);
+    Fft.Forward(Time, Response);
+    for (std::size_t k = 0; k < Response.size(); ++k)
+        Magnitude[k] = 20 * std::log10(std::max(std::abs(Response[k]), MagnitudeFloor));
+}
+
+void TResponseAnalysis::Analyse(std::span<const double> impulse, double origin, const TGate& gate,
+                                double phaseReference, double lowHz, double highHz)
+{
+    const auto n = static_cast<std::ptrdiff_t>(Size());
+    const double fraction = Place(impulse, origin, gate, phaseReference, true);
     Fft.Forward(Time, Response);
     Fft.Forward(Weighted, Moment);
 
     const double omegaStep = 2 * std::numbers::pi / static_cast<double>(n);
     for (std::size_t k = 0; k < Response.size(); ++k) {
         const std::complex<double> block = Response[k];
-        const double omega = omegaStep * static_cast<double>(k);
-        Response[k] = block * std::polar(1.0, omega * fraction);
+        if (fraction != 0) // a reference between two frames
+            Response[k] = block * std::polar(1.0, omegaStep * static_cast<double>(k) * fraction);
         const double power = std::norm(block);
         const double delayFrames = power > SilentBin ? (Moment[k] * std::conj(block)).real() / power : 0.0;
         Delay[k] = (delayFrames - fraction) / Rate;

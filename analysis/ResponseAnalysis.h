@@ -52,6 +52,8 @@ public:
     // Samples beyond Size() frames of the gate are left out. lowHz .. highHz: the valid band.
     void Analyse(std::span<const double> impulse, double origin, const TGate& gate, double phaseReference,
                  double lowHz, double highHz);
+    // The magnitude alone (the rest is left as it was), for what needs no phase.
+    void AnalyseMagnitude(std::span<const double> impulse, double origin, const TGate& gate);
 
     std::span<const std::complex<double>> Spectrum() const { return Response; }
     std::span<const double> MagnitudeDb() const { return Magnitude; }
@@ -62,6 +64,10 @@ public:
     std::span<const double> GroupDelay() const { return Delay; }
 
 private:
+    // The gated samples into Time, placed from the reference (a whole frame; the fraction is returned),
+    // and t h(t) into Weighted when `moment`.
+    double Place(std::span<const double> impulse, double origin, const TGate& gate, double phaseReference,
+                 bool moment);
     std::size_t BinOf(double frequency) const;
     void MinimumPhase(std::size_t low, std::size_t high);
     void UnwrapFrom(std::size_t anchor);

@@ -11,14 +11,12 @@ constexpr double InBandFloor = 1e-12;
 // 0 inside the band, rising to 1 one octave outside it.
 double OutOfBand(double frequency, double start, double stop)
 {
-    double octaves = 0;
-    if (frequency <= 0)
+    if (frequency <= 0 || frequency <= start / 2 || frequency >= 2 * stop)
         return 1;
-    if (frequency < start)
-        octaves = std::log2(start / frequency);
-    else if (frequency > stop)
-        octaves = std::log2(frequency / stop);
-    return 0.5 - 0.5 * std::cos(std::numbers::pi * std::min(octaves, 1.0));
+    if (frequency >= start && frequency <= stop)
+        return 0;
+    const double octaves = frequency < start ? std::log2(start / frequency) : std::log2(frequency / stop);
+    return 0.5 - 0.5 * std::cos(std::numbers::pi * octaves);
 }
 
 double StrongestPower(std::span<const std::complex<double>> spectrum)

@@ -108,11 +108,20 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
         for (std::size_t n = 0; n < Played.size(); ++n)
             Played[n] = static_cast<std::int16_t>(std::clamp<long>(
                 std::lround(Sweep->Samples()[n] * (FullScale - 1)), 1 - FullScale, FullScale - 1));
+        Deconvolution.reset();
     }
     const std::size_t length = Sweep->Length();
     Tail = static_cast<std::size_t>(std::max(ShortestTail * rate, TailOfSweep * static_cast<double>(length)));
     Block = TRealFft::NiceSize(
         std::max(length, static_cast<std::size_t>(std::ceil(Sweep->HarmonicAdvance(6)))) + Tail);
+    if (!Deconvolution) {
+        // Its transforms are planned once for the sweep, and its inverse taken once.
+        Deconvolution = std::make_unique<TSweepDeconvolution>(Block, rate, Sweep->StartHz(), Sweep->StopHz());
+        std::vector<double> excitation(Played.size());
+        for (std::size_t n = 0; n < Played.size(); ++n)
+            excitation[n] = Played[n] / FullScale;
+        Deconvolution->SetExcitation(excitation);
+    }
     Lead = static_cast<std::size_t>(std::lround(LeadSeconds * rate));
     Needed = Lead + static_cast<std::size_t>(settings.Repeats - 1) * Block + length + Tail;
     for (std::vector<std::int16_t>& channel : Recorded)
@@ -293,18 +302,12 @@ void TImpulseMeasurement::Analyse()
         Note += (Note.isEmpty() ? QString() : QStringLiteral(" ")) +
                 QStringLiteral("Wybrane urządzenie było niedostępne; użyto urządzenia domyślnego.");
 
-    TSweepDeconvolution deconvolution(Block, Sweep->FrameRate(), Sweep->StartHz(), Sweep->StopHz());
     std::vector<double> circular(Block);
     const std::vector<double> response = Averaged(measured);
-    if (reference >= 0) {
-        deconvolution.DeconvolveByReference(response, Averaged(reference), circular);
-    } else {
-        std::vector<double> excitation(Played.size());
-        for (std::size_t n = 0; n < Played.size(); ++n)
-            excitation[n] = Played[n] / FullScale;
-        deconvolution.SetExcitation(excitation);
-        deconvolution.Deconvolve(response, circular);
-    }
+    if (reference >= 0)
+        Deconvolution->DeconvolveByReference(response, Averaged(reference), circular);
+    else
+        Deconvolution->Deconvolve(response, circular);
     Response = CutImpulseResponse(circular, *Sweep);
     Reason.clear();
     Seconds = static_cast<double>(Now() - StartedNs) / 1e9;

@@ -10,6 +10,7 @@
 #include <vector>
 
 class TLogSweep;
+class TSweepDeconvolution;
 
 enum class TReferenceChannel : std::uint8_t { None = 0, Left = 1, Right = 2 };
 
@@ -88,6 +89,7 @@ private:
     TAudioOut Output;
     TImpulseSettings Settings;
     std::unique_ptr<TLogSweep> Sweep;
+    std::unique_ptr<TSweepDeconvolution> Deconvolution; // kept while the sweep and its block stay
     std::vector<std::int16_t> Played;      // the sweep as 16-bit samples
     std::vector<std::int16_t> Recorded[2]; // both inputs from the output's start, allocated at the start
     // Frames: the deconvolution's block (a sweep's period), the silence before the first sweep, the

@@ -19,11 +19,6 @@ namespace {
 
 constexpr double Rate = 48000;
 
-double WrapDegrees(double degrees)
-{
-    return std::remainder(degrees, 360.0);
-}
-
 // A unit impulse delayed by `delay` frames (any fraction), band-limited to `low` .. `high` Hz with
 // zero-phase raised-cosine edges (an octave wide below, up to half the frame rate above), as a circular
 // block of `size` frames.
