@@ -59,7 +59,9 @@ TImpulseResponse CutImpulseResponse(std::span<const double> circular, const TLog
 {
     TImpulseResponse response;
     response.FrameRate = sweep.FrameRate();
-    response.StartHz = sweep.StartHz();
+    // The response begins where the sweep's fade-in ends.
+    response.EdgeHz = sweep.StartHz();
+    response.StartHz = sweep.FadeInEndHz();
     response.StopHz = sweep.StopHz();
     if (circular.empty())
         return response;
@@ -156,7 +158,8 @@ void TImpulseAnalysis::Compute(const TAnalysisChoice& choice, TResponseCurves& c
     const double low = std::max(Response.StartHz, gate.LowestValidHz());
     const double reference = choice.PhaseFromPeak ? Response.DelayFrames() / Response.FrameRate : 0.0;
     TResponseAnalysis& linear = Linear->Analysis;
-    linear.Analyse(Response.Linear.Samples, Response.Linear.Origin, gate, reference, low, Response.StopHz);
+    linear.Analyse(Response.Linear.Samples, Response.Linear.Origin, gate, reference, low, Response.StopHz,
+                   Response.EdgeHz);
     curves.LowestValidHz = gate.LowestValidHz();
 
     curves.Frequency.clear();

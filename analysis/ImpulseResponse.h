@@ -29,6 +29,7 @@ struct TImpulseResponse
 
     double FrameRate = 48000;
     double StartHz = 0, StopHz = 0; // the band the response holds
+    double EdgeHz = 0;              // where the sweep's band-edge weight starts (BandEdgeWeight); 0: none
     TPart Linear;
     double Peak = 0; // fractional sample index of the linear part's peak
     std::array<TPart, HarmonicCount> Harmonics;

@@ -45,6 +45,11 @@ double TLogSweep::HarmonicAdvance(int k) const
     return L * std::log(static_cast<double>(std::max(k, 1))) * Rate;
 }
 
+double TLogSweep::FadeInEndHz() const
+{
+    return Start * std::exp2(FadeInOctaves);
+}
+
 double TLogSweep::FrequencyAt(double frame) const
 {
     return Start * std::exp(frame / Rate / L);

@@ -34,6 +34,8 @@ public:
     // The band it sweeps: the asked one, kept above 1 Hz and below half the frame rate.
     double StartHz() const { return Start; }
     double StopHz() const { return Stop; }
+    // Where the fade-in ends and the sweep has its full level.
+    double FadeInEndHz() const;
     // Frames by which the k-th harmonic's response leads the linear one (k >= 1).
     double HarmonicAdvance(int k) const;
     // The instantaneous frequency at a frame, Hz.

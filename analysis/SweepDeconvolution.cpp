@@ -29,12 +29,23 @@ double StrongestPower(std::span<const std::complex<double>> spectrum)
 
 } // namespace
 
+double BandEdgeWeight(double frequency, double startHz)
+{
+    if (frequency <= startHz)
+        return 0;
+    if (frequency >= 2 * startHz)
+        return 1;
+    return 0.5 - 0.5 * std::cos(std::numbers::pi * std::log2(frequency / startHz));
+}
+
 TSweepDeconvolution::TSweepDeconvolution(std::size_t size, double frameRate, double startHz, double stopHz)
-    : Fft(size), Floor(Fft.Bins()), Inverse(Fft.Bins()), Measured(Fft.Bins()), Reference(Fft.Bins())
+    : Fft(size), Floor(Fft.Bins()), Edge(Fft.Bins()), Inverse(Fft.Bins()), Measured(Fft.Bins()),
+      Reference(Fft.Bins())
 {
     for (std::size_t k = 0; k < Floor.size(); ++k) {
         const double frequency = static_cast<double>(k) * frameRate / static_cast<double>(size);
         Floor[k] = InBandFloor + (1 - InBandFloor) * OutOfBand(frequency, startHz, stopHz);
+        Edge[k] = BandEdgeWeight(frequency, startHz);
     }
 }
 
@@ -43,7 +54,7 @@ void TSweepDeconvolution::SetExcitation(std::span<const double> excitation)
     Fft.Forward(excitation, Inverse);
     const double strongest = StrongestPower(Inverse);
     for (std::size_t k = 0; k < Inverse.size(); ++k)
-        Inverse[k] = std::conj(Inverse[k]) / (std::norm(Inverse[k]) + Floor[k] * strongest);
+        Inverse[k] = Edge[k] * std::conj(Inverse[k]) / (std::norm(Inverse[k]) + Floor[k] * strongest);
 }
 
 void TSweepDeconvolution::Deconvolve(std::span<const double> response, std::span<double> impulse)
@@ -61,7 +72,7 @@ void TSweepDeconvolution::DeconvolveByReference(std::span<const double> measured
     Fft.Forward(reference, Reference);
     const double strongest = StrongestPower(Reference);
     for (std::size_t k = 0; k < Measured.size(); ++k)
-        Measured[k] *= std::conj(Reference[k]) / (std::norm(Reference[k]) + Floor[k] * strongest);
+        Measured[k] *= Edge[k] * std::conj(Reference[k]) / (std::norm(Reference[k]) + Floor[k] * strongest);
     Finish(impulse);
 }
 

@@ -16,8 +16,15 @@
 // block. Unity scale: a response equal to the excitation (or to the reference) gives a unit impulse at 0.
 // Within [startHz, stopHz] the division is exact but for a floor of 1e-12 of the strongest bin's power;
 // outside, the floor rises over one octave (a raised cosine in log frequency) to that power itself, so
-// the impulse is limited to the band the sweep covered and noise outside it is not amplified.
+// the impulse is limited to the band the sweep covered and noise outside it is not amplified. The
+// sweep's lowest octave is moreover weighted by BandEdgeWeight, which rises smoothly from 0 at the start
+// to 1 an octave above it: a band edge as abrupt as the sweep's own start would ring for hundreds of
+// milliseconds on either side of the peak, far beyond what a gate keeps, and spoil the lowest octaves;
+// the analysis takes the known weight out again (TResponseAnalysis).
 // The constructor allocates; the rest allocates nothing.
+// 0 below startHz, a raised cosine in log frequency over the octave above it, 1 higher up.
+double BandEdgeWeight(double frequency, double startHz);
+
 class TSweepDeconvolution
 {
 public:
@@ -38,5 +45,6 @@ private:
 
     TRealFft Fft;
     std::vector<double> Floor; // per bin, of the strongest bin's power
+    std::vector<double> Edge;  // per bin, BandEdgeWeight
     std::vector<std::complex<double>> Inverse, Measured, Reference;
 };

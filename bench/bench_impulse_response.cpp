@@ -17,7 +17,9 @@ struct TTake
 {
     explicit TTake(int exponent) : Sweep({20, 20000, 1 << exponent, Rate, -6})
     {
-        const std::size_t tail = std::max<std::size_t>(std::size_t(0.3 * Rate), Sweep.Length() / 8);
+        constexpr std::size_t inputBlock = 1500; // the program's default
+        const std::size_t tail =
+            inputBlock + std::max<std::size_t>(std::size_t(0.3 * Rate), Sweep.Length() / 8);
         Size = TRealFft::NiceSize(std::max(Sweep.Length(), std::size_t(std::ceil(Sweep.HarmonicAdvance(6)))) +
                                   tail);
         Measured.resize(Size);

@@ -19,9 +19,14 @@ constexpr double FullScale = 32768;
 constexpr int Silent = 3; // no sample louder than this: no signal (-80 dBFS)
 const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
 
-QString ChannelName(int channel)
+QString ChannelName(int channel) // "kanał lewy"
 {
     return channel == 0 ? QStringLiteral("lewy") : QStringLiteral("prawy");
+}
+
+QString InChannel(int channel) // "w kanale lewym"
+{
+    return channel == 0 ? QStringLiteral("lewym") : QStringLiteral("prawym");
 }
 
 qint64 Now()
@@ -71,8 +76,6 @@ QString TImpulseSettings::Check(int frameRate) const
 
 TImpulseMeasurement::TImpulseMeasurement(QObject* parent) : QObject(parent), Input(this), Output(this)
 {
-    Input.SetStereo(true);
-    Output.SetStereo(false);
     Input.OnBufferFilled = [this](char* buffer, int& size) { return BlockRecorded(buffer, size); };
     Output.OnFillBuffer = [this](char* buffer, int& size) { return FillOutput(buffer, size); };
     Input.OnStop = [this](QObject*) { DeviceClosed(Input); };
@@ -111,7 +114,12 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
         Deconvolution.reset();
     }
     const std::size_t length = Sweep->Length();
-    Tail = static_cast<std::size_t>(std::max(ShortestTail * rate, TailOfSweep * static_cast<double>(length)));
+    // The sweep arrives after the first input block at the earliest, and after the card's latency.
+    Input.SetStereo(true);
+    Output.SetStereo(false);
+    const auto firstBlock = static_cast<std::size_t>(Input.BufferSize() / Input.WaveFormat().BytesPerFrame);
+    Tail = firstBlock +
+           static_cast<std::size_t>(std::max(ShortestTail * rate, TailOfSweep * static_cast<double>(length)));
     Block = TRealFft::NiceSize(
         std::max(length, static_cast<std::size_t>(std::ceil(Sweep->HarmonicAdvance(6)))) + Tail);
     if (!Deconvolution) {
@@ -172,9 +180,12 @@ bool TImpulseMeasurement::BlockRecorded(const char* buffer, int size)
 {
     if (!Streaming)
         return true;
-    if (!OutputStarted) { // what came before the output's start is not kept
+    // The output starts with the first recorded block, which is kept too: every frame the output plays
+    // is recorded after the frames of that block, so the sweep never arrives before its place.
+    if (!OutputStarted) {
         StartOutput();
-        return true;
+        if (!Streaming)
+            return true;
     }
     const std::size_t frames = std::min(static_cast<std::size_t>(size / 4), Needed - Taken);
     for (std::size_t i = 0; i < frames; ++i, ++Taken) {
@@ -286,7 +297,7 @@ void TImpulseMeasurement::Analyse()
         if (largest <= Silent)
             return End(QStringLiteral("W kanale %1 nie ma sygnału sweepu. Sprawdź połączenia, wybór urządzeń "
                                       "i poziomy w mikserze.")
-                           .arg(ChannelName(channel)));
+                           .arg(InChannel(channel)));
         if (largest >= FullScale - 1)
             overloaded << ChannelName(channel);
         if (CutShort(channel))
