@@ -12,10 +12,13 @@
 
 namespace {
 
-constexpr double LeadSeconds = 0.05;    // silence before the first sweep
-constexpr double ShortestTail = 0.3;    // s recorded after a sweep: the latency and the response's tail
-constexpr double TailOfSweep = 1.0 / 8; // a longer sweep gets a longer tail
+constexpr double LeadSeconds = 0.01;     // silence before the first sweep
+constexpr double ShortestTail = 0.25;    // s recorded after a sweep: the latency and the response's tail
+constexpr double TailOfSweep = 1.0 / 16; // a longer sweep gets a longer tail
 constexpr double FullScale = 32768;
+// The input's blocks are the measurement's own: short, so that the output starts (with the first of
+// them) soon after the input, and the sweep arrives soon after its place.
+constexpr int InputBlockFrames = 1024;
 constexpr int Silent = 3; // no sample louder than this: no signal (-80 dBFS)
 const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
 
@@ -117,8 +120,8 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
     // The sweep arrives after the first input block at the earliest, and after the card's latency.
     Input.SetStereo(true);
     Output.SetStereo(false);
-    const auto firstBlock = static_cast<std::size_t>(Input.BufferSize() / Input.WaveFormat().BytesPerFrame);
-    Tail = firstBlock +
+    Input.SetBufferSize(InputBlockFrames * Input.WaveFormat().BytesPerFrame);
+    Tail = InputBlockFrames +
            static_cast<std::size_t>(std::max(ShortestTail * rate, TailOfSweep * static_cast<double>(length)));
     Block = TRealFft::NiceSize(
         std::max(length, static_cast<std::size_t>(std::ceil(Sweep->HarmonicAdvance(6)))) + Tail);

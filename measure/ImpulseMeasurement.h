@@ -46,8 +46,9 @@ struct TImpulseSettings
 // the sweep as played without one (the card's latency is then part of the delay). Output underflows or
 // input overflows during the take spoil it: it fails, and no response is given.
 //
-// The wave components are the engine's own; the caller sets their frame rate, devices and block sizes
-// (as the options chose them) before a start. Everything runs on the UI thread.
+// The wave components are the engine's own; the caller sets their frame rate, devices and the output's
+// block size (as the options chose them) before a start; the input's blocks are the engine's own.
+// Everything runs on the UI thread.
 class TImpulseMeasurement : public QObject
 {
     Q_OBJECT
@@ -90,7 +91,7 @@ private:
     TImpulseSettings Settings;
     std::unique_ptr<TLogSweep> Sweep;
     std::unique_ptr<TSweepDeconvolution> Deconvolution; // kept while the sweep and its block stay
-    std::vector<std::int16_t> Played;      // the sweep as 16-bit samples
+    std::vector<std::int16_t> Played;                   // the sweep as 16-bit samples
     std::vector<std::int16_t> Recorded[2]; // both inputs from the output's start, allocated at the start
     // Frames: the deconvolution's block (a sweep's period), the silence before the first sweep, the
     // recording after each sweep, and the whole take from the output's start.

@@ -432,13 +432,12 @@ void TFormaOdpowiedzImpulsowa::AddMeasurement(std::unique_ptr<TPomiar> pomiar)
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsEditable);
     item->setCheckState(Qt::Checked);
     item->setForeground(pomiar->Colour);
-    const TPomiar& added = *pomiar;
+    ShowImpulseAround(*pomiar);
     Measurements.push_back(std::move(pomiar));
     const QSignalBlocker quiet(lstPomiary);
     lstPomiary->addItem(item);
     lstPomiary->setCurrentRow(lstPomiary->count() - 1);
     CurrentChanged();
-    ShowImpulseAround(added);
 }
 
 TFormaOdpowiedzImpulsowa::TPomiar* TFormaOdpowiedzImpulsowa::Current() const

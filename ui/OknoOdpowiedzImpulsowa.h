@@ -94,7 +94,7 @@ private:
     void Redraw();
     void DrawImpulses();
     void DrawCurves();
-    void ShowImpulseAround(const TPomiar& pomiar);
+    void ShowImpulseAround(const TPomiar& pomiar); // the impulse views' time range, for the next drawing
     TGateEdge EdgeAt(QCustomPlot* chart, double x) const;
     void DragGate(TGateEdge edge, double milliseconds);
 

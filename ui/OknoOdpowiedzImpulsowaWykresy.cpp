@@ -201,7 +201,6 @@ void TFormaOdpowiedzImpulsowa::ShowImpulseAround(const TPomiar& pomiar)
                         std::min(whole.End, whole.Peak + ViewAfter) * 1000);
     for (QCustomPlot* chart : {chtImpuls, chtImpulsDb})
         chart->xAxis->setRange(view);
-    DrawImpulses();
 }
 
 TFormaOdpowiedzImpulsowa::TGateEdge TFormaOdpowiedzImpulsowa::EdgeAt(QCustomPlot* chart, double x) const
