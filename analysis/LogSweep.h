@@ -10,6 +10,8 @@ struct TLogSweepSpec
     int NominalLength = 1 << 17; // frames
     double FrameRate = 48000;    // frames/s
     double LevelDb = -6;         // peak, dB re full scale
+
+    bool operator==(const TLogSweepSpec&) const = default;
 };
 
 // The synchronized exponential sweep

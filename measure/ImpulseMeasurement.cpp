@@ -106,9 +106,7 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
     Settings = settings;
     const TLogSweepSpec spec{settings.StartHz, settings.StopHz, 1 << settings.LengthExponent,
                              static_cast<double>(rate), settings.LevelDb};
-    if (!Sweep || Sweep->Spec().StartHz != spec.StartHz || Sweep->Spec().StopHz != spec.StopHz ||
-        Sweep->Spec().NominalLength != spec.NominalLength || Sweep->Spec().FrameRate != spec.FrameRate ||
-        Sweep->Spec().LevelDb != spec.LevelDb) {
+    if (!Sweep || !(Sweep->Spec() == spec)) {
         Sweep = std::make_unique<TLogSweep>(spec);
         Played.resize(Sweep->Length());
         for (std::size_t n = 0; n < Played.size(); ++n)

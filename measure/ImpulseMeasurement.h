@@ -40,11 +40,13 @@ struct TImpulseSettings
 //
 // One take: the input starts first; with its first block the output starts and plays a short silence,
 // then the repeats of the synchronized sweep, each followed by silence up to the block of the
-// deconvolution, then silence until the take ends. Sample positions, not timers, pace it: the take ends
-// once the input has recorded the last sweep and its tail after the output's start. The repeats are
+// deconvolution, then silence until the take ends. Sample positions, not timers, pace it: the recording
+// counts from the first block's first frame, before which the output played nothing, and the take ends
+// once it holds the last sweep and a tail for the latency and the response's decay. The repeats are
 // averaged frame by frame and deconvolved, by the measured ÷ reference channel with a reference, or by
-// the sweep as played without one (the card's latency is then part of the delay). Output underflows or
-// input overflows during the take spoil it: it fails, and no response is given.
+// the sweep as played without one (the card's latency and the first block are then part of the
+// delay). Output underflows or input overflows during the take spoil it, and so does a latency longer
+// than the tail: it fails with the reason, and no response is given.
 //
 // The wave components are the engine's own; the caller sets their frame rate, devices and the output's
 // block size (as the options chose them) before a start; the input's blocks are the engine's own.
