@@ -145,7 +145,9 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
 
     auto* gbPomiar = new QGroupBox(QStringLiteral("Pomiar"), panel);
     gbPomiar->setObjectName(QStringLiteral("gbPomiar"));
-    auto* measurement = new QFormLayout(gbPomiar);
+    auto* measurementColumn = new QVBoxLayout(gbPomiar);
+    auto* measurement = new QFormLayout;
+    measurementColumn->addLayout(measurement);
     edtStartFreq = NewEdit(gbPomiar, "edtStartFreq", false);
     edtStopFreq = NewEdit(gbPomiar, "edtStopFreq", false);
     cbDlugosc = NewCombo(gbPomiar, "cbDlugosc", {});
@@ -159,7 +161,6 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
                                   {QStringLiteral("brak"), QStringLiteral("lewy"), QStringLiteral("prawy")});
     lblUrzadzenia = new QLabel(gbPomiar);
     lblUrzadzenia->setObjectName(QStringLiteral("lblUrzadzenia"));
-    lblUrzadzenia->setWordWrap(true);
     measurement->addRow(QStringLiteral("Częstotliwość początkowa [Hz]"), edtStartFreq);
     measurement->addRow(QStringLiteral("Częstotliwość końcowa [Hz]"), edtStopFreq);
     measurement->addRow(QStringLiteral("Długość sweepu [próbki]"), cbDlugosc);
@@ -167,7 +168,7 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
     measurement->addRow(QStringLiteral("Powtórzenia"), udPowtorzenia);
     measurement->addRow(QStringLiteral("Kanał pomiarowy"), cbKanalPomiarowy);
     measurement->addRow(QStringLiteral("Kanał odniesienia"), cbKanalOdniesienia);
-    measurement->addRow(lblUrzadzenia);
+    measurementColumn->addWidget(lblUrzadzenia);
     btnStart = new QPushButton(QStringLiteral("&Start"), gbPomiar);
     btnStart->setObjectName(QStringLiteral("btnStart"));
     btnStop = new QPushButton(QStringLiteral("S&top"), gbPomiar);
@@ -175,11 +176,11 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnStart);
     buttons->addWidget(btnStop);
-    measurement->addRow(buttons);
+    measurementColumn->addLayout(buttons);
     pbPostep = new QProgressBar(gbPomiar);
     pbPostep->setObjectName(QStringLiteral("pbPostep"));
     pbPostep->setRange(0, 100);
-    measurement->addRow(pbPostep);
+    measurementColumn->addWidget(pbPostep);
 
     auto* gbBramka = new QGroupBox(QStringLiteral("Bramka"), panel);
     gbBramka->setObjectName(QStringLiteral("gbBramka"));
@@ -308,10 +309,12 @@ void TFormaOdpowiedzImpulsowa::ApplySettings()
         return audio.DeviceName().isEmpty() ? QStringLiteral("domyślne")
                                             : QString::fromUtf8(audio.DeviceName());
     };
-    lblUrzadzenia->setText(
-        QStringLiteral("Urządzenia jak w konfiguracji programu: wejście %1, wyjście %2, %3 Hz.")
-            .arg(device(MainIn), device(MainOut))
-            .arg(rate));
+    // The whole of it in the tip too: the server's names can be long.
+    const QString devices = QStringLiteral("Wejście: %1, wyjście: %2\n%3 Hz, jak w konfiguracji programu")
+                                .arg(device(MainIn), device(MainOut))
+                                .arg(rate);
+    lblUrzadzenia->setText(devices);
+    lblUrzadzenia->setToolTip(devices);
 }
 
 // What the controls hold, into the settings; numbers that do not read keep their stored values.
