@@ -16,17 +16,17 @@ double HalfHann(double position, double length) // 0 at position 0, 1 at positio
 
 } // namespace
 
-TLogSweep::TLogSweep(const TLogSweepSpec& spec) : Asked(spec)
+TLogSweep::TLogSweep(const TLogSweepRequest& asked) : Asked(asked)
 {
-    Rate = std::max(spec.FrameRate, 1.0);
+    Rate = std::max(asked.FrameRate, 1.0);
     const double rate = Rate;
-    Stop = std::clamp(spec.StopHz, 2.0, 0.5 * rate);
-    Start = std::clamp(spec.StartHz, 1.0, Stop / 1.01);
+    Stop = std::clamp(asked.StopHz, 2.0, 0.5 * rate);
+    Start = std::clamp(asked.StartHz, 1.0, Stop / 1.01);
     const double logRatio = std::log(Stop / Start);
-    const double seconds = std::max(spec.NominalLength, 2) / rate;
+    const double seconds = std::max(asked.NominalLength, 2) / rate;
     // f1 L whole: the harmonics stay in phase with the sweep they are advanced copies of.
     L = std::max(1.0, std::round(Start * seconds / logRatio)) / Start;
-    Peak = std::pow(10.0, spec.LevelDb / 20.0);
+    Peak = std::pow(10.0, asked.LevelDb / 20.0);
     const auto length = static_cast<std::size_t>(std::max(2.0, std::round(L * logRatio * rate)));
     Signal.resize(length);
     const double fadeIn = std::max(ShortestFade, L * std::log(2.0) * FadeInOctaves * rate);

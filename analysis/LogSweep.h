@@ -4,14 +4,14 @@
 #include <vector>
 
 // What a sweep is asked to be; TLogSweep says what it became.
-struct TLogSweepSpec
+struct TLogSweepRequest
 {
     double StartHz = 20, StopHz = 20000;
     int NominalLength = 1 << 17; // frames
     double FrameRate = 48000;    // frames/s
     double LevelDb = -6;         // peak, dB re full scale
 
-    bool operator==(const TLogSweepSpec&) const = default;
+    bool operator==(const TLogSweepRequest&) const = default;
 };
 
 // The synchronized exponential sweep
@@ -25,9 +25,9 @@ struct TLogSweepSpec
 class TLogSweep
 {
 public:
-    explicit TLogSweep(const TLogSweepSpec& spec);
+    explicit TLogSweep(const TLogSweepRequest& asked);
 
-    const TLogSweepSpec& Spec() const { return Asked; }
+    const TLogSweepRequest& Request() const { return Asked; }
     double FrameRate() const { return Rate; }
     std::span<const double> Samples() const { return Signal; }
     std::size_t Length() const { return Signal.size(); }
@@ -44,7 +44,7 @@ public:
     double FrequencyAt(double frame) const;
 
 private:
-    TLogSweepSpec Asked;
+    TLogSweepRequest Asked;
     double Rate = 1, Start = 1, Stop = 2, L = 1, Peak = 1;
     std::vector<double> Signal;
 };

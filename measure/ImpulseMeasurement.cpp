@@ -104,10 +104,10 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
         return false;
     Output.SetFrameRate(rate); // one clock for both directions
     Settings = settings;
-    const TLogSweepSpec spec{settings.StartHz, settings.StopHz, 1 << settings.LengthExponent,
-                             static_cast<double>(rate), settings.LevelDb};
-    if (!Sweep || !(Sweep->Spec() == spec)) {
-        Sweep = std::make_unique<TLogSweep>(spec);
+    const TLogSweepRequest asked{settings.StartHz, settings.StopHz, 1 << settings.LengthExponent,
+                                 static_cast<double>(rate), settings.LevelDb};
+    if (!Sweep || !(Sweep->Request() == asked)) {
+        Sweep = std::make_unique<TLogSweep>(asked);
         Played.resize(Sweep->Length());
         for (std::size_t n = 0; n < Played.size(); ++n)
             Played[n] = static_cast<std::int16_t>(std::clamp<long>(
