@@ -2,6 +2,7 @@
 #include "analysis/LogSweep.h"
 #include "analysis/SweepDeconvolution.h"
 #include "audio/DeviceUnderTest.h"
+#include "measure/ImpulseMeasurement.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -17,11 +18,7 @@ struct TTake
 {
     explicit TTake(int exponent) : Sweep({20, 20000, 1 << exponent, Rate, -6})
     {
-        constexpr std::size_t inputBlock = 1500; // the program's default
-        const std::size_t tail =
-            inputBlock + std::max<std::size_t>(std::size_t(0.3 * Rate), Sweep.Length() / 8);
-        Size = TRealFft::NiceSize(std::max(Sweep.Length(), std::size_t(std::ceil(Sweep.HarmonicAdvance(6)))) +
-                                  tail);
+        Size = TakeLayout(Sweep).Block;
         Measured.resize(Size);
         Reference.resize(Size);
         TBiquad highPass, lowPass;

@@ -13,7 +13,7 @@
 namespace {
 
 constexpr double LeadSeconds = 0.01;     // silence before the first sweep
-constexpr double ShortestTail = 0.25;    // s recorded after a sweep: the latency and the response's tail
+constexpr double ShortestTail = 0.2;     // s recorded after a sweep: the latency and the response's tail
 constexpr double TailOfSweep = 1.0 / 16; // a longer sweep gets a longer tail
 constexpr double FullScale = 32768;
 // The input's blocks are the measurement's own: short, so that the output starts (with the first of
@@ -52,6 +52,21 @@ QString DelayText(double frames, double frameRate, double celsius)
            NumberFormat::Fixed(seconds * speed, 0, 3) + QStringLiteral(" m (") +
            NumberFormat::Fixed(speed, 0, 1) + QStringLiteral(" m/s w ") + NumberFormat::General(celsius) +
            QStringLiteral(" °C)");
+}
+
+TTakeLayout TakeLayout(const TLogSweep& sweep)
+{
+    const double rate = sweep.FrameRate();
+    const std::size_t length = sweep.Length();
+    TTakeLayout layout;
+    layout.Lead = static_cast<std::size_t>(std::lround(LeadSeconds * rate));
+    // The sweep arrives after the first input block at the earliest, and after the card's latency.
+    layout.Tail =
+        InputBlockFrames +
+        static_cast<std::size_t>(std::max(ShortestTail * rate, TailOfSweep * static_cast<double>(length)));
+    layout.Block = TRealFft::NiceSize(
+        std::max(length, static_cast<std::size_t>(std::ceil(sweep.HarmonicAdvance(6)))) + layout.Tail);
+    return layout;
 }
 
 QString TImpulseSettings::Check(int frameRate) const
@@ -115,14 +130,13 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
         Deconvolution.reset();
     }
     const std::size_t length = Sweep->Length();
-    // The sweep arrives after the first input block at the earliest, and after the card's latency.
     Input.SetStereo(true);
     Output.SetStereo(false);
     Input.SetBufferSize(InputBlockFrames * Input.WaveFormat().BytesPerFrame);
-    Tail = InputBlockFrames +
-           static_cast<std::size_t>(std::max(ShortestTail * rate, TailOfSweep * static_cast<double>(length)));
-    Block = TRealFft::NiceSize(
-        std::max(length, static_cast<std::size_t>(std::ceil(Sweep->HarmonicAdvance(6)))) + Tail);
+    const TTakeLayout layout = TakeLayout(*Sweep);
+    Lead = layout.Lead;
+    Tail = layout.Tail;
+    Block = layout.Block;
     if (!Deconvolution) {
         // Its transforms are planned once for the sweep, and its inverse taken once.
         Deconvolution = std::make_unique<TSweepDeconvolution>(Block, rate, Sweep->StartHz(), Sweep->StopHz());
@@ -131,7 +145,6 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
             excitation[n] = Played[n] / FullScale;
         Deconvolution->SetExcitation(excitation);
     }
-    Lead = static_cast<std::size_t>(std::lround(LeadSeconds * rate));
     Needed = Lead + static_cast<std::size_t>(settings.Repeats - 1) * Block + length + Tail;
     for (std::vector<std::int16_t>& channel : Recorded)
         channel.assign(Needed, 0);

@@ -36,6 +36,15 @@ struct TImpulseSettings
     QString Check(int frameRate) const;
 };
 
+// How a take of a sweep is laid out, in frames: the silence before the first sweep, the recording after
+// each sweep (for the latency and the response's decay), and the deconvolution's block, which is also
+// the period of the repeats.
+struct TTakeLayout
+{
+    std::size_t Lead = 0, Tail = 0, Block = 0;
+};
+TTakeLayout TakeLayout(const TLogSweep& sweep);
+
 // An impulse-response measurement: the engine of the window "Odpowiedź impulsowa" and of tonvix-cli ir.
 //
 // One take: the input starts first; with its first block the output starts and plays a short silence,

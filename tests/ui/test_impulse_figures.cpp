@@ -1,10 +1,10 @@
 // The impulse-response window's figures, printed for the record:
 //   ctest -R test_impulse_figures -V
 // A 2^17-frame sweep from 20 Hz to 20 kHz at 48000 frames/s (2.73 s), from the click on Start to the
-// response drawn on every view, in real time on the virtual card and through the private sound server
-// that scripts/test starts, with the program's default blocks.
+// response drawn on every view, in real time on the virtual card and through a PulseAudio of the test's
+// own (the one scripts/test starts is left to the other tests), with the program's default blocks.
 
-#include "../audio/AudioTestSupport.h"
+#include "../audio/PrivateSoundServer.h"
 #include "WindowTestSupport.h"
 
 #include "settings/SettingsStore.h"
@@ -24,6 +24,8 @@ class TestImpulseFigures : public QObject
     Q_OBJECT
 
     QTemporaryDir Folder;
+    TPrivateSoundServer Server;
+    bool ServerStarted = false;
 
     // Seconds from the click to the drawn response, in a fresh program with its default settings.
     double StartToDrawn(bool virtualCard)
@@ -60,7 +62,11 @@ class TestImpulseFigures : public QObject
     }
 
 private slots:
-    void initTestCase() { QVERIFY(Folder.isValid()); }
+    void initTestCase()
+    {
+        QVERIFY(Folder.isValid());
+        ServerStarted = Server.Start({"tonvix_null"}); // before the program asks for any server
+    }
 
     void virtualCard()
     {
@@ -71,8 +77,11 @@ private slots:
 
     void soundServer()
     {
-        TDeviceServices::UseVirtualCardOnly(false);
-        TONVIX_REQUIRE_PRIVATE_SOUND_SERVER();
+        if (!ServerStarted) {
+            if (qgetenv("CI") == "true")
+                QFAIL("the test's own sound server did not start");
+            QSKIP("the test's own sound server did not start");
+        }
         const double seconds = StartToDrawn(false);
         QVERIFY(seconds > 0);
         QVERIFY(seconds < 3.5);
