@@ -12,6 +12,18 @@ namespace {
 std::mutex PlannerLock;
 } // namespace
 
+std::size_t TRealFft::NiceSize(std::size_t least)
+{
+    for (std::size_t size = std::max<std::size_t>(least, 2);; ++size) {
+        std::size_t rest = size;
+        for (const std::size_t factor : {2, 3, 5})
+            while (rest % factor == 0)
+                rest /= factor;
+        if (rest == 1)
+            return size;
+    }
+}
+
 TRealFft::TRealFft(std::size_t size) : N(size)
 {
     if (N < 2)

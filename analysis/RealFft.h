@@ -19,6 +19,10 @@ public:
     TRealFft(const TRealFft&) = delete;
     TRealFft& operator=(const TRealFft&) = delete;
 
+    // The smallest size of at least `least` whose only prime factors are 2, 3 and 5: transforms of
+    // such sizes are as fast as those of powers of two, and they waste less padding.
+    static std::size_t NiceSize(std::size_t least);
+
     std::size_t Size() const { return N; }
     std::size_t Bins() const { return N / 2 + 1; }
 

@@ -25,8 +25,6 @@
 #include <optional>
 #include <unistd.h>
 
-namespace {
-
 int UsageError(const QString& text)
 {
     PrintMessage(text);
@@ -80,6 +78,8 @@ bool CanWrite(const QString& fileName, QString& failure)
         WriteFailureMessage(fileName, FileErrorReason(error, QString::fromLocal8Bit(std::strerror(error))));
     return false;
 }
+
+namespace {
 
 // The window's settings, read and never written: a command's options hold for its run only.
 TWindowSettings LoadProgramSettings(TMeasurementSession& session)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "audio/WaveFormat.h"
 #include "cli/Options.h"
+
+class TAudioIO;
 
 // Exit statuses of the command line.
 constexpr int ExitSuccess = 0;
@@ -11,3 +14,14 @@ int RunDevices();
 int RunRecord(const TRecordCommand& command);
 int RunSweep(const TSweepCommand& command);
 int RunConvert(const TConvertCommand& command);
+
+// Print the message and give the exit status of a usage error or of a failure.
+int UsageError(const QString& text);
+int Failure(const QString& text);
+
+// The device the option names, by its stable name; without the option the window's choice holds. A name
+// that no device has is refused with the Polish reason.
+bool ChooseDevice(TAudioIO& component, TWaveDirection direction, const std::optional<QString>& name,
+                  QString& failure);
+// Asked before a measurement: can its file be written where it is to go?
+bool CanWrite(const QString& fileName, QString& failure);

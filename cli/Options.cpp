@@ -1,5 +1,6 @@
 #include "cli/Options.h"
 
+#include "cli/ImpulseCommand.h"
 #include "common/NumberFormat.h"
 #include "measure/RecordingControl.h"
 
@@ -25,6 +26,7 @@ const QString ProgramHelp = QStringLiteral(
     "  record    pomiar ciśnienia akustycznego z akwizycją, zapisany jako .lev lub .csv\n"
     "  sweep     pomiar charakterystyki częstotliwościowej, zapisany jako .lev, .csv lub .frd\n"
     "  convert   przekształcenie pliku wyników między formatami .lev, .csv i .frd\n"
+    "  ir        odpowiedź impulsowa ze sweepu, zapisana jako .wav (i charakterystyka jako .csv lub .frd)\n"
     "\n"
     "  tonvix-cli POLECENIE --help   opis polecenia i jego opcji\n"
     "  tonvix-cli --version          wersja programu\n"
@@ -99,54 +101,8 @@ const QString ConvertHelp =
                    "         powstaje plik dla każdej z nich, z numerem serii w nazwie (np. wynik_1.frd)\n"
                    "Wyniki pomiaru ciśnienia akustycznego można zapisać tylko jako .lev lub .csv.\n");
 
-// The options of one command as given: "--name value" or "--name=value".
-class TGiven
-{
-public:
-    bool Parse(const QStringList& arguments, const QStringList& known, QString& error)
-    {
-        for (qsizetype i = 0; i < arguments.size(); ++i) {
-            QString argument = arguments[i];
-            if (!argument.startsWith(QLatin1String("--"))) {
-                Positional << argument;
-                continue;
-            }
-            QString value;
-            const qsizetype equals = argument.indexOf(QLatin1Char('='));
-            const bool inline_ = equals > 0;
-            if (inline_) {
-                value = argument.mid(equals + 1);
-                argument = argument.left(equals);
-            }
-            const QString name = argument.mid(2);
-            if (!known.contains(name)) {
-                error = QStringLiteral("nieznana opcja %1").arg(argument);
-                return false;
-            }
-            if (Values.contains(name)) {
-                error = QStringLiteral("opcja %1 podana dwa razy").arg(argument);
-                return false;
-            }
-            if (!inline_) {
-                if (i + 1 >= arguments.size()) {
-                    error = QStringLiteral("brak wartości opcji %1").arg(argument);
-                    return false;
-                }
-                value = arguments[++i];
-            }
-            Values.insert(name, value);
-        }
-        return true;
-    }
-    bool Has(const QString& name) const { return Values.contains(name); }
-    QString Value(const QString& name) const { return Values.value(name); }
-    QStringList Positional;
+} // namespace
 
-private:
-    QMap<QString, QString> Values;
-};
-
-// Each reader sets `error` and gives nothing when the value does not fit.
 std::optional<double> PositiveNumber(const TGiven& given, const char* name, QString& error)
 {
     const QString text = given.Value(QLatin1String(name));
@@ -172,6 +128,27 @@ std::optional<int> WholeNumber(const TGiven& given, const char* name, int minimu
                 .arg(text);
     return std::nullopt;
 }
+
+bool Required(const TGiven& given, const QStringList& names, QString& error)
+{
+    for (const QString& name : names) {
+        if (!given.Has(name)) {
+            error = QStringLiteral("brak wymaganej opcji --%1").arg(name);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool NoPositional(const TGiven& given, QString& error)
+{
+    if (given.Positional.isEmpty())
+        return true;
+    error = QStringLiteral("nieoczekiwany argument „%1”").arg(given.Positional.front());
+    return false;
+}
+
+namespace {
 
 std::optional<TChannelMode> Channels(const QString& text, QString& error)
 {
@@ -231,25 +208,6 @@ std::optional<double> LogInterval(const TGiven& given, QString& error)
             .arg(NumberFormat::General(TMeasurementStatistics::ShortestInterval),
                  NumberFormat::General(TMeasurementStatistics::LongestInterval), text);
     return std::nullopt;
-}
-
-bool Required(const TGiven& given, const QStringList& names, QString& error)
-{
-    for (const QString& name : names) {
-        if (!given.Has(name)) {
-            error = QStringLiteral("brak wymaganej opcji --%1").arg(name);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool NoPositional(const TGiven& given, QString& error)
-{
-    if (given.Positional.isEmpty())
-        return true;
-    error = QStringLiteral("nieoczekiwany argument „%1”").arg(given.Positional.front());
-    return false;
 }
 
 std::optional<TCommand> Record(const TGiven& given, QString& error)
@@ -363,6 +321,12 @@ std::optional<TCommand> ParseCommandLine(const QStringList& arguments, QString& 
           "out"},
          Sweep},
         {"convert", ConvertHelp, {}, Convert},
+        {"ir", ImpulseHelp, ImpulseOptions,
+         [](const TGiven& given, QString& error) -> std::optional<TCommand> {
+             if (auto command = ReadImpulseCommand(given, error))
+                 return *command;
+             return std::nullopt;
+         }},
     };
     const QString name = arguments.front();
     for (const TCommandSpec& command : commands) {

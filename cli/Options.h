@@ -1,8 +1,10 @@
 #pragma once
 
 #include "measure/FrequencyWeighting.h"
+#include "measure/ImpulseMeasurement.h"
 #include "measure/MeasurementState.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -47,14 +49,80 @@ struct TConvertCommand
     QString In, Out;
 };
 
+struct TImpulseCommand
+{
+    TImpulseSettings Settings;
+    QString Out;                          // .wav
+    std::optional<QString> Response;      // .csv or .frd
+    std::optional<QString> Input, Output; // devices by their stable names
+    double Temperature = 20;              // °C, for the delay in metres
+    int Smoothing = 0;                    // of the response file: 0 or 1/N octave
+};
+
 // What to print instead of doing anything: the help of the program or of a command, or the version.
 struct THelpCommand
 {
     QString Text;
 };
 
-using TCommand = std::variant<TDevicesCommand, TRecordCommand, TSweepCommand, TConvertCommand, THelpCommand>;
+using TCommand = std::variant<TDevicesCommand, TRecordCommand, TSweepCommand, TConvertCommand,
+                              TImpulseCommand, THelpCommand>;
 
 // The command line without the program's name. Nothing, with the Polish reason in `error`, for a
 // usage error; `error` then also says how to get help.
 std::optional<TCommand> ParseCommandLine(const QStringList& arguments, QString& error);
+
+// The options of one command as given: "--name value" or "--name=value".
+class TGiven
+{
+public:
+    bool Parse(const QStringList& arguments, const QStringList& known, QString& error)
+    {
+        for (qsizetype i = 0; i < arguments.size(); ++i) {
+            QString argument = arguments[i];
+            if (!argument.startsWith(QLatin1String("--"))) {
+                Positional << argument;
+                continue;
+            }
+            QString value;
+            const qsizetype equals = argument.indexOf(QLatin1Char('='));
+            const bool inline_ = equals > 0;
+            if (inline_) {
+                value = argument.mid(equals + 1);
+                argument = argument.left(equals);
+            }
+            const QString name = argument.mid(2);
+            if (!known.contains(name)) {
+                error = QStringLiteral("nieznana opcja %1").arg(argument);
+                return false;
+            }
+            if (Values.contains(name)) {
+                error = QStringLiteral("opcja %1 podana dwa razy").arg(argument);
+                return false;
+            }
+            if (!inline_) {
+                if (i + 1 >= arguments.size()) {
+                    error = QStringLiteral("brak wartości opcji %1").arg(argument);
+                    return false;
+                }
+                value = arguments[++i];
+            }
+            Values.insert(name, value);
+        }
+        return true;
+    }
+    bool Has(const QString& name) const { return Values.contains(name); }
+    QString Value(const QString& name) const { return Values.value(name); }
+    QStringList Positional;
+
+private:
+    QMap<QString, QString> Values;
+};
+
+// Readers of the given options for the commands' own parsers; each sets `error` and gives nothing when
+// the value does not fit.
+std::optional<double> PositiveNumber(const TGiven& given, const char* name, QString& error);
+std::optional<int> WholeNumber(const TGiven& given, const char* name, int minimum, int maximum,
+                               QString& error);
+bool Required(const TGiven& given, const QStringList& names, QString& error);
+bool NoPositional(const TGiven& given, QString& error);

@@ -2,6 +2,7 @@
 // no display needed), sharing the settings and the devices with the window program.
 
 #include "cli/Commands.h"
+#include "cli/ImpulseCommand.h"
 #include "cli/Terminal.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,7 @@ int main(int argc, char* argv[])
         int operator()(const TRecordCommand& record) const { return RunRecord(record); }
         int operator()(const TSweepCommand& sweep) const { return RunSweep(sweep); }
         int operator()(const TConvertCommand& convert) const { return RunConvert(convert); }
+        int operator()(const TImpulseCommand& impulse) const { return RunImpulse(impulse); }
         int operator()(const THelpCommand& help) const
         {
             PrintResult(help.Text);

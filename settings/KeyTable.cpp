@@ -15,6 +15,7 @@ constexpr const char* Save = "Save";
 constexpr const char* Open = "Open";
 constexpr const char* Position = "Position";
 constexpr const char* Devices = "Devices";
+constexpr const char* ImpulseResponse = "ImpulseResponse";
 
 constexpr TKeyInfo Int(TKey key, const char* section, const char* name, int defaultValue, int scale = 1)
 {
@@ -167,6 +168,19 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
 
     Text(InputDevice, Devices, "Input"),
     Text(OutputDevice, Devices, "Output"),
+
+    Int(ImpulseStartFreq, ImpulseResponse, "StartFreq", 2000, 100),
+    Int(ImpulseStopFreq, ImpulseResponse, "StopFreq", 2000000, 100),
+    Int(ImpulseLength, ImpulseResponse, "LengthExponent", 17),
+    Int(ImpulseLevel, ImpulseResponse, "Level[dBFS]", -600, 100),
+    Int(ImpulseRepeats, ImpulseResponse, "Repeats", 1),
+    Int(ImpulseChannel, ImpulseResponse, "Channel", 0),
+    Int(ImpulseReference, ImpulseResponse, "Reference", 0),
+    Int(ImpulseGateShape, ImpulseResponse, "GateShape", 0),
+    Int(ImpulseSmoothing, ImpulseResponse, "Smoothing", 0),
+    Int(ImpulsePhase, ImpulseResponse, "Phase", 0),
+    Flag(ImpulsePhaseFromPeak, ImpulseResponse, "PhaseFromPeak", false),
+    Int(ImpulseTemperature, ImpulseResponse, "Temperature[C]", 2000, 100),
 }};
 
 constexpr bool IndexedByKey()

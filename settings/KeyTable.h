@@ -93,6 +93,19 @@ enum class TKey : int {
     // "Devices": the stable names of the chosen sound devices; empty for the default device
     InputDevice,
     OutputDevice,
+    // "ImpulseResponse": the window "Odpowiedź impulsowa", its sweep, gate and analysis
+    ImpulseStartFreq,
+    ImpulseStopFreq,
+    ImpulseLength,
+    ImpulseLevel,
+    ImpulseRepeats,
+    ImpulseChannel,
+    ImpulseReference,
+    ImpulseGateShape,
+    ImpulseSmoothing,
+    ImpulsePhase,
+    ImpulsePhaseFromPeak,
+    ImpulseTemperature,
     Count
 };
 

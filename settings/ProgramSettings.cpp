@@ -3,6 +3,7 @@
 #include "audio/AudioIO.h"
 #include "measure/MeasurementState.h"
 #include "settings/AdvancedSettings.h"
+#include "settings/KeyAccess.h"
 #include "settings/KeyTable.h"
 #include "settings/SettingsStore.h"
 #include "settings/WindowSettings.h"
@@ -12,65 +13,6 @@
 #include <limits>
 
 namespace {
-
-QString SectionOf(TKey key)
-{
-    return QLatin1String(KeyInfo(key).Section);
-}
-
-QString NameOf(TKey key)
-{
-    return QLatin1String(KeyInfo(key).Name);
-}
-
-// Reading through the table: every section, name and default comes from there.
-class TKeyReader
-{
-public:
-    explicit TKeyReader(const TSettingsStore& store) : Store(store) {}
-
-    int Integer(TKey key) const
-    {
-        return Store.ReadInteger(SectionOf(key), NameOf(key), KeyInfo(key).Default);
-    }
-    std::optional<int> OptionalInteger(TKey key) const
-    {
-        return Store.ReadInteger(SectionOf(key), NameOf(key));
-    }
-    double Real(TKey key) const { return static_cast<double>(Integer(key)) / KeyInfo(key).Scale; }
-    bool Flag(TKey key) const
-    {
-        return Store.ReadBool(SectionOf(key), NameOf(key), KeyInfo(key).Default != 0);
-    }
-    QString Text(TKey key) const { return Store.ReadString(SectionOf(key), NameOf(key), DefaultText(key)); }
-
-private:
-    const TSettingsStore& Store;
-};
-
-class TKeyWriter
-{
-public:
-    explicit TKeyWriter(TSettingsStore& store) : Store(store) {}
-
-    void Integer(TKey key, int value) { Store.WriteInteger(SectionOf(key), NameOf(key), value); }
-    void Flag(TKey key, bool value) { Store.WriteBool(SectionOf(key), NameOf(key), value); }
-    void Text(TKey key, const QString& value) { Store.WriteString(SectionOf(key), NameOf(key), value); }
-
-    // value x scale to the nearest integer, ties to even (the default rounding mode)
-    void Real(TKey key, double value)
-    {
-        const double scaled = value * KeyInfo(key).Scale;
-        if (std::isnan(scaled))
-            return Integer(key, KeyInfo(key).Default);
-        const double limited = std::clamp(scaled, static_cast<double>(std::numeric_limits<int>::min()),
-                                          static_cast<double>(std::numeric_limits<int>::max()));
-        Integer(key, static_cast<int>(std::nearbyint(limited)));
-    }
-
-private:
-    TSettingsStore& Store;
-};
 
 // A damaged file must not ask for blocks of gigabytes (or overflow the byte count).
 int BlockBytes(int samples, int bytesPerSample)
@@ -83,6 +25,40 @@ QString BlockDuration(const TAudioIO& audio, int bytesPerSample)
 {
     const QString milliseconds = BlockDurationText(audio.BufferSize() / bytesPerSample, audio.FrameRate());
     return milliseconds.isEmpty() ? milliseconds : milliseconds + QStringLiteral("ms");
+}
+
+void LoadImpulse(const TKeyReader& read, TImpulseWindowSettings& impulse)
+{
+    using enum TKey;
+    impulse.StartHz = read.Real(ImpulseStartFreq);
+    impulse.StopHz = read.Real(ImpulseStopFreq);
+    impulse.LengthExponent = read.Integer(ImpulseLength);
+    impulse.LevelDb = read.Real(ImpulseLevel);
+    impulse.Repeats = read.Integer(ImpulseRepeats);
+    impulse.Channel = read.Integer(ImpulseChannel);
+    impulse.Reference = read.Integer(ImpulseReference);
+    impulse.GateShape = read.Integer(ImpulseGateShape);
+    impulse.Smoothing = read.Integer(ImpulseSmoothing);
+    impulse.Phase = read.Integer(ImpulsePhase);
+    impulse.PhaseFromPeak = read.Flag(ImpulsePhaseFromPeak);
+    impulse.Temperature = read.Real(ImpulseTemperature);
+}
+
+void SaveImpulse(TKeyWriter& write, const TImpulseWindowSettings& impulse)
+{
+    using enum TKey;
+    write.Real(ImpulseStartFreq, impulse.StartHz);
+    write.Real(ImpulseStopFreq, impulse.StopHz);
+    write.Integer(ImpulseLength, impulse.LengthExponent);
+    write.Real(ImpulseLevel, impulse.LevelDb);
+    write.Integer(ImpulseRepeats, impulse.Repeats);
+    write.Integer(ImpulseChannel, impulse.Channel);
+    write.Integer(ImpulseReference, impulse.Reference);
+    write.Integer(ImpulseGateShape, impulse.GateShape);
+    write.Integer(ImpulseSmoothing, impulse.Smoothing);
+    write.Integer(ImpulsePhase, impulse.Phase);
+    write.Flag(ImpulsePhaseFromPeak, impulse.PhaseFromPeak);
+    write.Real(ImpulseTemperature, impulse.Temperature);
 }
 
 } // namespace
@@ -180,6 +156,7 @@ void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audi
 
     audioIn.SetDeviceName(read.Text(InputDevice).toUtf8());
     audioOut.SetDeviceName(read.Text(OutputDevice).toUtf8());
+    LoadImpulse(read, window.Impulse);
 }
 
 bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO& audioOut,
@@ -282,5 +259,6 @@ bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO
 
     write.Text(InputDevice, QString::fromUtf8(audioIn.DeviceName()));
     write.Text(OutputDevice, QString::fromUtf8(audioOut.DeviceName()));
+    SaveImpulse(write, window.Impulse);
     return store.Sync();
 }

@@ -25,6 +25,23 @@ struct TWindowPosition
     int WindowState = 1; // stored code: 0 minimized, 1 normal, 2 maximized; others leave the state alone
 };
 
+// The window "Odpowiedź impulsowa" as the user left it: its sweep, gate and analysis. Values are kept as
+// stored; the window brings them within their ranges when it applies them.
+struct TImpulseWindowSettings
+{
+    double StartHz = 20, StopHz = 20000;
+    int LengthExponent = 17; // the sweep's nominal length, 2^n frames
+    double LevelDb = -6;     // the sweep's peak, dBFS
+    int Repeats = 1;
+    int Channel = 0;   // measured input: 0 left, 1 right
+    int Reference = 0; // 0 none, 1 left, 2 right
+    int GateShape = 0; // 0 Tukey, 1 half-Hann
+    int Smoothing = 0; // 0 none, N: 1/N octave
+    int Phase = 0;     // 0 wrapped, 1 unwrapped, 2 minimum, 3 excess
+    bool PhaseFromPeak = false;
+    double Temperature = 20; // °C
+};
+
 // Everything the main window shows or applies from the settings. LoadSettings fills it; the window
 // applies it after loading and fills it back from its controls before SaveSettings. A field the window
 // does not touch is written back as it was loaded.
@@ -39,6 +56,7 @@ struct TWindowSettings
     std::array<bool, SlotCount> SlotInUse{};
     std::array<QString, RecentFileCount> Last{}; // Last[0] is the most recent file
     TWindowPosition Position;
+    TImpulseWindowSettings Impulse;
 };
 
 // Pen-style codes of the file: 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot.

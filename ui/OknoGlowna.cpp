@@ -11,6 +11,7 @@
 #include "ui/OknoDialog.h"
 #include "ui/OknoKalibracja.h"
 #include "ui/OknoOProgramie.h"
+#include "ui/OknoOdpowiedzImpulsowa.h"
 #include "ui/OknoSkalowanie.h"
 #include "ui/SeriesMenus.h"
 
@@ -119,6 +120,7 @@ TFormaGlowna::~TFormaGlowna()
 {
     audAudioIn.StopNow(); // no block may reach the engine while it goes
     audAudioOut.StopNow();
+    delete OdpowiedzImpulsowa; // its take ends and its settings go into Stored, which is saved now
     SaveSettings();
     delete chtWykres; // it draws from Chart, which goes before the window's children
 }
@@ -575,6 +577,8 @@ void TFormaGlowna::actPlikWyslijExecute()
 }
 void TFormaGlowna::actStartExecute()
 {
+    if (CardTakenByImpulseWindow())
+        return;
     Recording->Start(true);
 }
 void TFormaGlowna::actStopExecute()
@@ -651,6 +655,8 @@ void TFormaGlowna::mmiNarzedziaKalibracjaClick()
 }
 void TFormaGlowna::actKalibracjaExecute()
 {
+    if (CardTakenByImpulseWindow())
+        return;
     Calibration->Start(CalibrationRequest);
 }
 void TFormaGlowna::actKalibracjaStopExecute()

@@ -44,6 +44,7 @@ class TSeriesMenus;
 class TSineGenerator;
 class TSweep;
 class TFormaStatystyki;
+class TFormaOdpowiedzImpulsowa;
 struct TOpcjeProgramu;
 
 // The program's only long-lived window: it owns the measurement state, the chart data, the wave
@@ -343,4 +344,14 @@ private:
     bool ConfirmOverwrite(const QStringList& files); // asks once for all that exist
     void LoadMicrophoneFiles();                      // after the settings; a file that fails is said
     QAction* actPlikEksportuj{};
+
+    // The window "Odpowiedź impulsowa" (OknoGlownaOdpowiedz.cpp)
+public slots:
+    void mmiOdpowiedzImpulsowaClick();
+
+private:
+    // True, once said to the user, while the impulse-response window measures: the card is one.
+    bool CardTakenByImpulseWindow();
+    QAction* mmiOdpowiedzImpulsowa{};
+    TFormaOdpowiedzImpulsowa* OdpowiedzImpulsowa{}; // made when first asked for
 };

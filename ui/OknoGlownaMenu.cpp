@@ -161,6 +161,8 @@ void TFormaGlowna::CreateMenus()
     mmiPomiar->addAction(actStart); // mmiPomiarStart: the item shows actStart or actStop
     mmiZerujGenerator =
         newItem(mmiPomiar, "mmiZerujGenerator", "Zeruj generator", QKeySequence(Qt::CTRL | Qt::Key_F2));
+    mmiPomiar->addSeparator();
+    mmiOdpowiedzImpulsowa = newItem(mmiPomiar, "mmiOdpowiedzImpulsowa", "Odpowiedź impulsowa");
 
     mmiNarzedzia = newMenu("mmiNarzedzia", "&Narzędzia");
     mmiNarzedziaKalibracja = newItem(mmiNarzedzia, "mmiNarzedziaKalibracja", "Kalibracja");
@@ -295,6 +297,7 @@ void TFormaGlowna::ConnectHandlers()
     on(mmiKosz, &TFormaGlowna::tbnKoszClick);
     on(mmiStatystyki, &TFormaGlowna::mmiStatystykiClick);
     on(mmiTestZgodnosci, &TFormaGlowna::mmiTestZgodnosciClick);
+    on(mmiOdpowiedzImpulsowa, &TFormaGlowna::mmiOdpowiedzImpulsowaClick);
 
     // Just before the drop-down opens, its items follow the recent-file entries of the File menu.
     connect(pmiOtworz, &QMenu::aboutToShow, this, [this] {

@@ -1,0 +1,236 @@
+#include "cli/ImpulseCommand.h"
+
+#include "cli/Commands.h"
+#include "cli/StopSignals.h"
+#include "cli/Terminal.h"
+#include "common/NumberFormat.h"
+#include "measure/MeasurementState.h"
+#include "results/ResponseFile.h"
+#include "results/WaveFile.h"
+#include "settings/ProgramSettings.h"
+#include "settings/SettingsStore.h"
+#include "settings/WindowSettings.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+#include <cmath>
+
+const QString ImpulseHelp = QStringLiteral(
+    "Użycie: tonvix-cli ir --start HZ --stop HZ --out PLIK.wav [OPCJE]\n"
+    "\n"
+    "Odpowiedź impulsowa ze zsynchronizowanego sweepu wykładniczego: sweep z wyjścia karty przechodzi\n"
+    "przez badane urządzenie na wejście, a splot odwrotny daje odpowiedź impulsową z oddzielonymi\n"
+    "harmonicznymi. Odpowiedź trafia do pliku WAV (32-bitowe liczby zmiennoprzecinkowe; pierwsza\n"
+    "próbka to chwila 0, więc opóźnienie urządzenia jest tam, gdzie szczyt), a na standardowe wyjście\n"
+    "opóźnienie w próbkach, milisekundach i metrach. Z kanałem odniesienia (wejście połączone wprost\n"
+    "z wyjściem karty) wynik jest ilorazem kanału pomiarowego i odniesienia, więc odpowiedź karty i jej\n"
+    "opóźnienie się znoszą. Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar.\n"
+    "\n"
+    "Opcje:\n"
+    "  --start HZ              częstotliwość początkowa sweepu\n"
+    "  --stop HZ               częstotliwość końcowa (co najmniej dwa razy większa)\n"
+    "  --out PLIK              plik odpowiedzi impulsowej: .wav\n"
+    "  --length N              długość sweepu w próbkach: 65536, 131072, 262144, 524288 lub 1048576\n"
+    "                          (domyślnie 131072)\n"
+    "  --level DB              poziom szczytowy sweepu w dBFS, od -60 do 0 (domyślnie -6)\n"
+    "  --repeats N             liczba uśrednianych sweepów, od 1 do 16 (domyślnie 1)\n"
+    "  --reference L|R|none    kanał odniesienia (domyślnie none: bez odniesienia)\n"
+    "  --channel L|R           kanał pomiarowy (domyślnie ten, który nie jest odniesieniem)\n"
+    "  --response PLIK         charakterystyka (poziom i faza) do pliku .csv lub .frd\n"
+    "  --smoothing N           wygładzanie charakterystyki 1/N oktawy (1 do 48; domyślnie brak)\n"
+    "  --temperature C         temperatura powietrza dla opóźnienia w metrach (domyślnie 20)\n"
+    "  --input NAZWA           urządzenie wejściowe (nazwy podaje: tonvix-cli devices)\n"
+    "  --output NAZWA          urządzenie wyjściowe\n"
+    "\n"
+    "Częstotliwość próbkowania i bufory są takie, jak ustawiono w programie okienkowym.\n");
+
+const QStringList ImpulseOptions = {"start",       "stop",      "out",     "length",   "level",
+                                    "repeats",     "reference", "channel", "response", "smoothing",
+                                    "temperature", "input",     "output"};
+
+namespace {
+
+std::optional<double> AnyNumber(const TGiven& given, const char* name, QString& error)
+{
+    const QString text = given.Value(QLatin1String(name));
+    if (const auto value = NumberFormat::ParseNumber(text))
+        return value;
+    error = QStringLiteral("wartość opcji --%1 musi być liczbą, a jest „%2”").arg(QLatin1String(name), text);
+    return std::nullopt;
+}
+
+// "L" or "R" (any letter case), and "none" where it is allowed: -1.
+std::optional<int> Channel(const TGiven& given, const char* name, bool noneAllowed, QString& error)
+{
+    const QString text = given.Value(QLatin1String(name)).toUpper();
+    if (text == QLatin1String("L"))
+        return 0;
+    if (text == QLatin1String("R"))
+        return 1;
+    if (noneAllowed && text == QLatin1String("NONE"))
+        return -1;
+    error = QStringLiteral("wartość opcji --%1 musi być jedną z %2, a jest „%3”")
+                .arg(QLatin1String(name), noneAllowed ? QStringLiteral("L, R, none") : QStringLiteral("L, R"),
+                     given.Value(QLatin1String(name)));
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& error)
+{
+    if (!NoPositional(given, error) || !Required(given, {"start", "stop", "out"}, error))
+        return std::nullopt;
+    TImpulseCommand command;
+    TImpulseSettings& settings = command.Settings;
+    const auto start = PositiveNumber(given, "start", error);
+    const auto stop = start ? PositiveNumber(given, "stop", error) : std::nullopt;
+    if (!stop)
+        return std::nullopt;
+    settings.StartHz = *start;
+    settings.StopHz = *stop;
+    command.Out = given.Value("out");
+    if (given.Has("length")) {
+        const auto length = WholeNumber(given, "length", 1 << TImpulseSettings::ShortestExponent,
+                                        1 << TImpulseSettings::LongestExponent, error);
+        if (!length)
+            return std::nullopt;
+        if ((*length & (*length - 1)) != 0) {
+            error =
+                QStringLiteral("długość sweepu (--length) musi być potęgą dwójki, a jest %1").arg(*length);
+            return std::nullopt;
+        }
+        settings.LengthExponent = static_cast<int>(std::lround(std::log2(*length)));
+    }
+    if (given.Has("level")) {
+        const auto level = AnyNumber(given, "level", error);
+        if (!level)
+            return std::nullopt;
+        settings.LevelDb = *level;
+    }
+    if (given.Has("repeats")) {
+        const auto repeats = WholeNumber(given, "repeats", 1, TImpulseSettings::MostRepeats, error);
+        if (!repeats)
+            return std::nullopt;
+        settings.Repeats = *repeats;
+    }
+    int reference = -1;
+    if (given.Has("reference")) {
+        const auto chosen = Channel(given, "reference", true, error);
+        if (!chosen)
+            return std::nullopt;
+        reference = *chosen;
+    }
+    settings.Reference = static_cast<TReferenceChannel>(reference + 1);
+    settings.Channel = reference == 0 ? 1 : 0;
+    if (given.Has("channel")) {
+        const auto chosen = Channel(given, "channel", false, error);
+        if (!chosen)
+            return std::nullopt;
+        settings.Channel = *chosen;
+    }
+    if (given.Has("response"))
+        command.Response = given.Value("response");
+    if (given.Has("smoothing")) {
+        const auto smoothing = WholeNumber(given, "smoothing", 1, 48, error);
+        if (!smoothing)
+            return std::nullopt;
+        command.Smoothing = *smoothing;
+    }
+    if (given.Has("temperature")) {
+        const auto temperature = AnyNumber(given, "temperature", error);
+        if (!temperature)
+            return std::nullopt;
+        command.Temperature = *temperature;
+    }
+    if (given.Has("input"))
+        command.Input = given.Value("input");
+    if (given.Has("output"))
+        command.Output = given.Value("output");
+    return command;
+}
+
+int RunImpulse(const TImpulseCommand& command)
+{
+    if (QFileInfo(command.Out).suffix().compare(QLatin1String("wav"), Qt::CaseInsensitive) != 0)
+        return UsageError(
+            QStringLiteral("odpowiedź impulsową zapisuje się w pliku .wav, a nie „%1”").arg(command.Out));
+    if (command.Response && !ResponseFile::IsResponseFile(*command.Response))
+        return UsageError(QStringLiteral("charakterystykę zapisuje się w pliku .csv lub .frd, a nie „%1”")
+                              .arg(*command.Response));
+    QString failure;
+    if (!CanWrite(command.Out, failure) || (command.Response && !CanWrite(*command.Response, failure)))
+        return Failure(failure);
+
+    TImpulseMeasurement engine;
+    {
+        // The window's frame rate, blocks and devices; read, never written.
+        const TSettingsStore store;
+        TMeasurementState state;
+        TWindowSettings window;
+        LoadSettings(store, engine.AudioIn(), engine.AudioOut(), state, window);
+    }
+    if (!ChooseDevice(engine.AudioIn(), TWaveDirection::Input, command.Input, failure) ||
+        !ChooseDevice(engine.AudioOut(), TWaveDirection::Output, command.Output, failure))
+        return Failure(failure);
+    const QString refused = command.Settings.Check(engine.AudioIn().FrameRate());
+    if (!refused.isEmpty())
+        return UsageError(refused);
+
+    TStopSignals stopSignals;
+    int signalReceived = 0;
+    QEventLoop loop;
+    bool measured = false;
+    QObject::connect(&stopSignals, &TStopSignals::Received, [&](int signal) {
+        signalReceived = signal;
+        engine.Stop();
+    });
+    QObject::connect(&engine, &TImpulseMeasurement::Finished, [&](bool ok) {
+        measured = ok;
+        loop.quit();
+    });
+    TProgress progress;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        progress.Show(engine.Progress(), QStringLiteral("pomiar odpowiedzi impulsowej"));
+    });
+    if (!engine.Start(command.Settings))
+        return Failure(engine.Failure());
+    ticks.start(100);
+    loop.exec();
+    ticks.stop();
+    progress.Finish();
+    if (!measured)
+        return Failure(
+            engine.Failure().isEmpty()
+                ? QStringLiteral("Pomiar przerwany sygnałem %1.").arg(TStopSignals::Name(signalReceived))
+                : engine.Failure());
+    if (!engine.Warning().isEmpty())
+        PrintMessage(engine.Warning());
+
+    const TImpulseResponse& response = engine.Result();
+    QStringList written;
+    if (!WaveFile::Write(command.Out, response.FromTimeZero(), static_cast<int>(response.FrameRate), failure))
+        return Failure(failure);
+    written << command.Out;
+    if (command.Response) {
+        TImpulseAnalysis analysis(response);
+        TResponseCurves curves;
+        analysis.Compute({response.WholeGate(), command.Smoothing, false}, curves);
+        const ResponseFile::TPoints points{curves.Frequency, curves.MagnitudeDb,
+                                           curves.PhaseOf(TPhaseKind::Wrapped)};
+        if (!ResponseFile::Write(*command.Response, points,
+                                 QStringLiteral("Odpowiedź impulsowa: ") + command.Out, failure))
+            return Failure(failure);
+        written << *command.Response;
+    }
+    PrintResult(QStringLiteral("Opóźnienie: ") +
+                DelayText(response.DelayFrames(), response.FrameRate, command.Temperature) +
+                (command.Settings.Reference == TReferenceChannel::None
+                     ? QStringLiteral(", z opóźnieniem karty dźwiękowej (pomiar bez kanału odniesienia)")
+                     : QString()) +
+                QLatin1Char('\n'));
+    PrintMessage(QStringLiteral("Zapisano: ") + written.join(QStringLiteral(", ")));
+    return ExitSuccess;
+}

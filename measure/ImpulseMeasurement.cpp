@@ -1,0 +1,341 @@
+#include "measure/ImpulseMeasurement.h"
+
+#include "analysis/LogSweep.h"
+#include "analysis/SweepDeconvolution.h"
+#include "common/NumberFormat.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr double LeadSeconds = 0.01;     // silence before the first sweep
+constexpr double ShortestTail = 0.2;     // s recorded after a sweep: the latency and the response's tail
+constexpr double TailOfSweep = 1.0 / 16; // a longer sweep gets a longer tail
+constexpr double FullScale = 32768;
+// The input's blocks are the measurement's own: short, so that the output starts (with the first of
+// them) soon after the input, and the sweep arrives soon after its place.
+constexpr int InputBlockFrames = 1024;
+constexpr int Silent = 3; // no sample louder than this: no signal (-80 dBFS)
+const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
+
+QString ChannelName(int channel) // "kanał lewy"
+{
+    return channel == 0 ? QStringLiteral("lewy") : QStringLiteral("prawy");
+}
+
+QString InChannel(int channel) // "w kanale lewym"
+{
+    return channel == 0 ? QStringLiteral("lewym") : QStringLiteral("prawym");
+}
+
+qint64 Now()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.nsecsElapsed();
+}
+
+} // namespace
+
+QString DelayText(double frames, double frameRate, double celsius)
+{
+    const double seconds = frames / frameRate, speed = SpeedOfSound(celsius);
+    return NumberFormat::Fixed(frames, 0, 2) + QStringLiteral(" próbki = ") +
+           NumberFormat::Fixed(seconds * 1000, 0, 3) + QStringLiteral(" ms = ") +
+           NumberFormat::Fixed(seconds * speed, 0, 3) + QStringLiteral(" m (") +
+           NumberFormat::Fixed(speed, 0, 1) + QStringLiteral(" m/s w ") + NumberFormat::General(celsius) +
+           QStringLiteral(" °C)");
+}
+
+TTakeLayout TakeLayout(const TLogSweep& sweep)
+{
+    const double rate = sweep.FrameRate();
+    const std::size_t length = sweep.Length();
+    TTakeLayout layout;
+    layout.Lead = static_cast<std::size_t>(std::lround(LeadSeconds * rate));
+    // The sweep arrives after the first input block at the earliest, and after the card's latency.
+    layout.Tail =
+        InputBlockFrames +
+        static_cast<std::size_t>(std::max(ShortestTail * rate, TailOfSweep * static_cast<double>(length)));
+    layout.Block = TRealFft::NiceSize(
+        std::max(length, static_cast<std::size_t>(std::ceil(sweep.HarmonicAdvance(6)))) + layout.Tail);
+    return layout;
+}
+
+QString TImpulseSettings::Check(int frameRate) const
+{
+    if (!(StartHz >= 1))
+        return QStringLiteral("Częstotliwość początkowa musi wynosić co najmniej 1 Hz.");
+    if (!(StopHz <= 0.5 * frameRate))
+        return QStringLiteral("Częstotliwość końcowa nie może przekraczać połowy częstotliwości próbkowania "
+                              "(%1 Hz).")
+            .arg(NumberFormat::General(0.5 * frameRate));
+    if (!(StopHz >= 2 * StartHz))
+        return QStringLiteral("Częstotliwość końcowa musi być co najmniej dwa razy większa od początkowej.");
+    if (LengthExponent < ShortestExponent || LengthExponent > LongestExponent)
+        return QStringLiteral("Długość sweepu musi wynosić od 2^%1 do 2^%2 próbek.")
+            .arg(ShortestExponent)
+            .arg(LongestExponent);
+    if (!(LevelDb <= 0 && LevelDb >= LowestLevelDb))
+        return QStringLiteral("Poziom sweepu musi wynosić od %1 do 0 dBFS.").arg(LowestLevelDb);
+    if (Repeats < 1 || Repeats > MostRepeats)
+        return QStringLiteral("Liczba powtórzeń musi wynosić od 1 do %1.").arg(MostRepeats);
+    if (static_cast<int>(Reference) == Channel + 1)
+        return QStringLiteral("Kanał odniesienia musi być inny niż kanał pomiarowy.");
+    return QString();
+}
+
+TImpulseMeasurement::TImpulseMeasurement(QObject* parent) : QObject(parent), Input(this), Output(this)
+{
+    Input.OnBufferFilled = [this](char* buffer, int& size) { return BlockRecorded(buffer, size); };
+    Output.OnFillBuffer = [this](char* buffer, int& size) { return FillOutput(buffer, size); };
+    Input.OnStop = [this](QObject*) { DeviceClosed(Input); };
+    Output.OnStop = [this](QObject*) { DeviceClosed(Output); };
+}
+
+TImpulseMeasurement::~TImpulseMeasurement()
+{
+    Streaming = false;
+    Input.StopNow();
+    Output.StopNow();
+}
+
+bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
+{
+    if (Taking) {
+        Reason = QStringLiteral("Pomiar odpowiedzi impulsowej już trwa.");
+        return false;
+    }
+    const int rate = Input.FrameRate();
+    Reason = settings.Check(rate);
+    if (!Reason.isEmpty())
+        return false;
+    Output.SetFrameRate(rate); // one clock for both directions
+    Settings = settings;
+    const TLogSweepRequest asked{settings.StartHz, settings.StopHz, 1 << settings.LengthExponent,
+                                 static_cast<double>(rate), settings.LevelDb};
+    if (!Sweep || !(Sweep->Request() == asked)) {
+        Sweep = std::make_unique<TLogSweep>(asked);
+        Played.resize(Sweep->Length());
+        for (std::size_t n = 0; n < Played.size(); ++n)
+            Played[n] = static_cast<std::int16_t>(std::clamp<long>(
+                std::lround(Sweep->Samples()[n] * (FullScale - 1)), 1 - FullScale, FullScale - 1));
+        Deconvolution.reset();
+    }
+    const std::size_t length = Sweep->Length();
+    Input.SetStereo(true);
+    Output.SetStereo(false);
+    Input.SetBufferSize(InputBlockFrames * Input.WaveFormat().BytesPerFrame);
+    const TTakeLayout layout = TakeLayout(*Sweep);
+    Lead = layout.Lead;
+    Tail = layout.Tail;
+    Block = layout.Block;
+    if (!Deconvolution) {
+        // Its transforms are planned once for the sweep, and its inverse taken once.
+        Deconvolution = std::make_unique<TSweepDeconvolution>(Block, rate, Sweep->StartHz(), Sweep->StopHz());
+        std::vector<double> excitation(Played.size());
+        for (std::size_t n = 0; n < Played.size(); ++n)
+            excitation[n] = Played[n] / FullScale;
+        Deconvolution->SetExcitation(excitation);
+    }
+    Needed = Lead + static_cast<std::size_t>(settings.Repeats - 1) * Block + length + Tail;
+    for (std::vector<std::int16_t>& channel : Recorded)
+        channel.assign(Needed, 0);
+    Written = Taken = 0;
+    OutputStarted = false;
+    Note.clear();
+    StartedNs = Now();
+    ++TakeNumber;
+    Taking = Streaming = true;
+    if (!Input.Start()) {
+        Taking = Streaming = false;
+        Reason = Input.LastError();
+        return false;
+    }
+    XrunsIn = Input.Xruns();
+    return true;
+}
+
+void TImpulseMeasurement::Stop()
+{
+    if (Taking)
+        End(QString());
+}
+
+double TImpulseMeasurement::Progress() const
+{
+    return Needed > 0 ? static_cast<double>(Taken) / static_cast<double>(Needed) : 0.0;
+}
+
+bool TImpulseMeasurement::FillOutput(char* buffer, int& size)
+{
+    const int frames = size / 2;
+    const std::size_t length = Played.size();
+    for (int i = 0; i < frames; ++i, ++Written) {
+        std::int16_t sample = 0;
+        if (Written >= Lead) {
+            const std::size_t since = Written - Lead, repeat = since / Block, at = since % Block;
+            if (repeat < static_cast<std::size_t>(Settings.Repeats) && at < length)
+                sample = Played[at];
+        }
+        std::memcpy(buffer + 2 * i, &sample, sizeof sample);
+    }
+    return true;
+}
+
+bool TImpulseMeasurement::BlockRecorded(const char* buffer, int size)
+{
+    if (!Streaming)
+        return true;
+    // The output starts with the first recorded block, which is kept too: every frame the output plays
+    // is recorded after the frames of that block, so the sweep never arrives before its place.
+    if (!OutputStarted) {
+        StartOutput();
+        if (!Streaming)
+            return true;
+    }
+    const std::size_t frames = std::min(static_cast<std::size_t>(size / 4), Needed - Taken);
+    for (std::size_t i = 0; i < frames; ++i, ++Taken) {
+        std::memcpy(&Recorded[0][Taken], buffer + 4 * i, 2);
+        std::memcpy(&Recorded[1][Taken], buffer + 4 * i + 2, 2);
+    }
+    if (Taken < Needed)
+        return true;
+    Streaming = false;
+    const bool lost = Input.Xruns() != XrunsIn || Output.Xruns() != XrunsOut;
+    Input.StopNow();
+    Output.StopNow();
+    if (lost) {
+        End(QStringLiteral("Pomiar nieudany: karta dźwiękowa zgubiła część próbek (przerwa w odtwarzaniu "
+                           "lub nagrywaniu), więc odpowiedź byłaby błędna. Zamknij programy obciążające "
+                           "komputer lub zwiększ bufory w konfiguracji i powtórz pomiar."));
+        return true;
+    }
+    const unsigned take = TakeNumber;
+    QTimer::singleShot(0, this, [this, take] {
+        if (Taking && TakeNumber == take)
+            Analyse();
+    });
+    return true;
+}
+
+void TImpulseMeasurement::StartOutput()
+{
+    OutputStarted = true;
+    if (!Output.Start()) {
+        End(OutputFailurePrefix + Output.LastError());
+        return;
+    }
+    XrunsOut = Output.Xruns();
+}
+
+void TImpulseMeasurement::DeviceClosed(const TAudioIO& device)
+{
+    // Only a device that closes by itself while the take streams has failed.
+    if (!Streaming || device.DeviceOpen())
+        return;
+    const unsigned take = TakeNumber;
+    const bool input = &device == &Input;
+    QString reason = device.LastError();
+    QTimer::singleShot(0, this, [this, take, input, reason] {
+        if (!Taking || TakeNumber != take)
+            return;
+        End(QStringLiteral("Urządzenie ") +
+            (input ? QStringLiteral("wejściowe") : QStringLiteral("wyjściowe")) +
+            QStringLiteral(" przestało działać") +
+            (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')')) +
+            QStringLiteral(". Pomiar odpowiedzi impulsowej został przerwany."));
+    });
+}
+
+void TImpulseMeasurement::End(const QString& failure)
+{
+    Streaming = false;
+    Input.StopNow();
+    Output.StopNow();
+    Reason = failure;
+    Seconds = static_cast<double>(Now() - StartedNs) / 1e9;
+    Taking = false;
+    emit Finished(false);
+}
+
+std::vector<double> TImpulseMeasurement::Averaged(int channel) const
+{
+    std::vector<double> block(Block, 0.0);
+    const std::vector<std::int16_t>& recorded = Recorded[channel];
+    for (int repeat = 0; repeat < Settings.Repeats; ++repeat) {
+        const std::size_t from = Lead + static_cast<std::size_t>(repeat) * Block;
+        for (std::size_t i = 0; i < Block && from + i < Taken; ++i)
+            block[i] += recorded[from + i];
+    }
+    const double scale = 1 / (FullScale * Settings.Repeats);
+    for (double& sample : block)
+        sample *= scale;
+    return block;
+}
+
+// A channel whose sweep had not ended when the take did: the tail was too short for the latency.
+bool TImpulseMeasurement::CutShort(int channel) const
+{
+    const std::vector<std::int16_t>& recorded = Recorded[channel];
+    const auto rms = [&](std::size_t from, std::size_t count) {
+        double sum = 0;
+        for (std::size_t i = from; i < from + count; ++i)
+            sum += double(recorded[i]) * recorded[i];
+        return std::sqrt(sum / static_cast<double>(std::max<std::size_t>(count, 1)));
+    };
+    const std::size_t end = Taken, window = std::min<std::size_t>(Tail / 8, end);
+    const std::size_t sweepStart = Lead + static_cast<std::size_t>(Settings.Repeats - 1) * Block;
+    const std::size_t middle = sweepStart + Played.size() / 2;
+    return middle + window < end && rms(end - window, window) > 0.5 * rms(middle, window);
+}
+
+void TImpulseMeasurement::Analyse()
+{
+    const int measured = Settings.Channel;
+    const int reference = static_cast<int>(Settings.Reference) - 1; // -1: none
+    QStringList overloaded;
+    for (const int channel : {measured, reference}) {
+        if (channel < 0)
+            continue;
+        const auto [low, high] =
+            std::minmax_element(Recorded[channel].begin(), Recorded[channel].begin() + Taken);
+        const int largest = std::max(-int(*low), int(*high));
+        if (largest <= Silent)
+            return End(QStringLiteral("W kanale %1 nie ma sygnału sweepu. Sprawdź połączenia, wybór urządzeń "
+                                      "i poziomy w mikserze.")
+                           .arg(InChannel(channel)));
+        if (largest >= FullScale - 1)
+            overloaded << ChannelName(channel);
+        if (CutShort(channel))
+            return End(QStringLiteral("Opóźnienie karty dźwiękowej jest dłuższe niż cisza po sweepie, więc "
+                                      "koniec sweepu nie został nagrany. Wybierz dłuższy sweep albo mniejsze "
+                                      "bufory w konfiguracji."));
+    }
+    if (!overloaded.isEmpty())
+        Note = QStringLiteral("Uwaga: przesterowanie wejścia (kanał %1); zmniejsz poziom sweepu lub czułość "
+                              "wejścia.")
+                   .arg(overloaded.join(QStringLiteral(", ")));
+    if (Input.DeviceMissing() || Output.DeviceMissing())
+        Note += (Note.isEmpty() ? QString() : QStringLiteral(" ")) +
+                QStringLiteral("Wybrane urządzenie było niedostępne; użyto urządzenia domyślnego.");
+
+    std::vector<double> circular(Block);
+    const std::vector<double> response = Averaged(measured);
+    if (reference >= 0)
+        Deconvolution->DeconvolveByReference(response, Averaged(reference), circular);
+    else
+        Deconvolution->Deconvolve(response, circular);
+    Response = CutImpulseResponse(circular, *Sweep);
+    Reason.clear();
+    Seconds = static_cast<double>(Now() - StartedNs) / 1e9;
+    Taking = false;
+    emit Finished(true);
+}

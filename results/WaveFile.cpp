@@ -1,0 +1,129 @@
+#include "results/WaveFile.h"
+
+#include "results/SafeFile.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <sndfile.h>
+
+namespace WaveFile {
+
+namespace {
+
+// libsndfile writing into memory: the header is rewritten at the end, so the whole file is made here
+// before it goes to the disk through TSafeFile.
+struct TMemory
+{
+    QByteArray Bytes;
+    sf_count_t Position = 0;
+
+    static TMemory& Of(void* data) { return *static_cast<TMemory*>(data); }
+    static sf_count_t Length(void* data) { return Of(data).Bytes.size(); }
+    static sf_count_t Seek(sf_count_t offset, int whence, void* data)
+    {
+        TMemory& memory = Of(data);
+        const sf_count_t base = whence == SEEK_CUR   ? memory.Position
+                                : whence == SEEK_END ? memory.Bytes.size()
+                                                     : 0;
+        memory.Position = std::max<sf_count_t>(0, base + offset);
+        return memory.Position;
+    }
+    static sf_count_t Read(void* to, sf_count_t count, void* data)
+    {
+        TMemory& memory = Of(data);
+        const sf_count_t available = std::clamp<sf_count_t>(memory.Bytes.size() - memory.Position, 0, count);
+        std::memcpy(to, memory.Bytes.constData() + memory.Position, static_cast<std::size_t>(available));
+        memory.Position += available;
+        return available;
+    }
+    static sf_count_t Write(const void* from, sf_count_t count, void* data)
+    {
+        TMemory& memory = Of(data);
+        if (memory.Position + count > memory.Bytes.size())
+            memory.Bytes.resize(static_cast<qsizetype>(memory.Position + count));
+        std::memcpy(memory.Bytes.data() + memory.Position, from, static_cast<std::size_t>(count));
+        memory.Position += count;
+        return count;
+    }
+    static sf_count_t Tell(void* data) { return Of(data).Position; }
+};
+
+} // namespace
+
+bool Write(const QString& fileName, std::span<const double> samples, int frameRate, QString& failure)
+{
+    if (!std::all_of(samples.begin(), samples.end(), [](double x) { return std::isfinite(x); })) {
+        failure = WriteFailureMessage(fileName, QStringLiteral("odpowiedź zawiera nieprawidłowe wartości"));
+        return false;
+    }
+    SF_INFO info{};
+    info.samplerate = frameRate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SF_VIRTUAL_IO io{&TMemory::Length, &TMemory::Seek, &TMemory::Read, &TMemory::Write, &TMemory::Tell};
+    TMemory memory;
+    SNDFILE* sound = sf_open_virtual(&io, SFM_WRITE, &info, &memory);
+    if (!sound) {
+        failure = WriteFailureMessage(fileName, QString::fromLocal8Bit(sf_strerror(nullptr)));
+        return false;
+    }
+    std::vector<float> block(samples.size());
+    std::transform(samples.begin(), samples.end(), block.begin(),
+                   [](double x) { return static_cast<float>(x); });
+    const sf_count_t written = sf_writef_float(sound, block.data(), static_cast<sf_count_t>(block.size()));
+    const QString error = QString::fromLocal8Bit(sf_strerror(sound));
+    sf_close(sound);
+    if (written != static_cast<sf_count_t>(block.size())) {
+        failure = WriteFailureMessage(fileName, error);
+        return false;
+    }
+    TSafeFile file(fileName);
+    if (!file.Open() || !file.Write(memory.Bytes) || !file.Commit()) {
+        failure = WriteFailureMessage(fileName, file.Reason());
+        return false;
+    }
+    return true;
+}
+
+std::optional<TSound> Read(const QString& fileName, QString& failure)
+{
+    SF_INFO info{};
+    SNDFILE* sound = sf_open(QFile::encodeName(fileName).constData(), SFM_READ, &info);
+    if (!sound) {
+        const int code = sf_error(nullptr);
+        failure = ReadFailureMessage(
+            fileName, code == SF_ERR_UNRECOGNISED_FORMAT
+                          ? QStringLiteral("to nie jest plik dźwiękowy, który program umie odczytać")
+                          : QString::fromLocal8Bit(sf_strerror(nullptr)));
+        return std::nullopt;
+    }
+    const auto close = [&](const QString& reason) {
+        sf_close(sound);
+        if (!reason.isEmpty())
+            failure = ReadFailureMessage(fileName, reason);
+        return std::nullopt;
+    };
+    if (info.frames <= 0 || info.channels <= 0 || info.samplerate <= 0)
+        return close(QStringLiteral("plik nie zawiera próbek"));
+    if (info.frames > LongestFrames)
+        return close(QStringLiteral("plik jest za długi na odpowiedź impulsową"));
+    TSound read;
+    read.FrameRate = info.samplerate;
+    read.Channels = info.channels;
+    std::vector<double> frames(static_cast<std::size_t>(info.frames * info.channels));
+    const sf_count_t got = sf_readf_double(sound, frames.data(), info.frames);
+    if (got <= 0)
+        return close(QString::fromLocal8Bit(sf_strerror(sound)));
+    read.Samples.resize(static_cast<std::size_t>(got));
+    for (std::size_t i = 0; i < read.Samples.size(); ++i)
+        read.Samples[i] = frames[i * static_cast<std::size_t>(info.channels)];
+    if (!std::all_of(read.Samples.begin(), read.Samples.end(), [](double x) { return std::isfinite(x); }))
+        return close(QStringLiteral("plik zawiera nieprawidłowe wartości próbek"));
+    sf_close(sound);
+    return read;
+}
+
+} // namespace WaveFile

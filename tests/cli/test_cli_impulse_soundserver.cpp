@@ -1,0 +1,146 @@
+// tonvix-cli ir through a PulseAudio of the test's own, with a reference channel: the sweep goes into a
+// sink whose sound two loopbacks carry on, one straight into the left channel of the recorded null
+// sink and one through the LADSPA SDK's one-pole low-pass filter into its right channel. The response
+// must be the filter's published one (y[n] = (1 - a) x[n] + a y[n-1], a = c - sqrt(c^2 - 1),
+// c = 2 - cos(2 pi fc / fs), in single precision), and agree with the stepped sine on the same route.
+
+#include "../audio/PrivateSoundServer.h"
+#include "CliTestSupport.h"
+
+#include "results/ResponseFile.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <complex>
+#include <numbers>
+
+namespace {
+
+constexpr double Rate = 48000, Cutoff = 1000;
+
+std::complex<double> Filter(double frequency)
+{
+    const auto two = float(2 * std::numbers::pi / Rate);
+    const auto c = float(2 - std::cos(float(two * float(Cutoff))));
+    const auto a = float(c - float(std::sqrt(float(c * c - 1))));
+    const std::complex<double> z = std::polar(1.0, -2 * std::numbers::pi * frequency / Rate);
+    return double(1 - a) / (1.0 - double(a) * z);
+}
+
+double Degrees(std::complex<double> value)
+{
+    return std::arg(value) * 180 / std::numbers::pi;
+}
+
+} // namespace
+
+class TestCliImpulseSoundServer : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir Folder;
+    TPrivateSoundServer Server;
+
+private slots:
+    void initTestCase()
+    {
+        if (!Server.Start({"tonvix_null"})) {
+            if (qgetenv("CI") == "true")
+                QFAIL("the test's own sound server did not start");
+            QSKIP("the test's own sound server did not start");
+        }
+        const QStringList modules[] = {
+            {"module-null-sink", "sink_name=tonvix_dut", "rate=48000", "channels=1"},
+            {"module-remap-sink", "sink_name=tonvix_left", "master=tonvix_null", "channels=1",
+             "master_channel_map=front-left", "channel_map=mono", "remix=no"},
+            {"module-remap-sink", "sink_name=tonvix_right", "master=tonvix_null", "channels=1",
+             "master_channel_map=front-right", "channel_map=mono", "remix=no"},
+            {"module-ladspa-sink", "sink_name=tonvix_lpf", "sink_master=tonvix_right", "plugin=filter",
+             "label=lpf", "control=" + QString::number(Cutoff)},
+            {"module-loopback", "source=tonvix_dut.monitor", "sink=tonvix_left", "adjust_time=0",
+             "latency_msec=40", "remix=no"},
+            {"module-loopback", "source=tonvix_dut.monitor", "sink=tonvix_lpf", "adjust_time=0",
+             "latency_msec=40", "remix=no"}};
+        for (const QStringList& module : modules)
+            QVERIFY2(Server.Pactl(QStringList{"load-module"} + module), qPrintable(module.join(' ')));
+        // The sink's own rate, and an averaging time that forgets the previous point within a point:
+        // the filter makes every point quieter than the one before.
+        StoreSettings({{TKey::FrameRate, "48000"},
+                       {TKey::MeasurmentDelay, "1000"},
+                       {TKey::Average, "3"},
+                       {TKey::AverageTime, "100"}});
+    }
+
+    void responseIsThePluginsAndTheSteppedSines()
+    {
+        const QString wave = Folder.filePath("lpf.wav"), response = Folder.filePath("lpf.frd");
+        const TCliRun ir = RunCli({"ir", "--start", "10", "--stop", "20000", "--length", "131072",
+                                   "--reference", "L", "--channel", "R", "--input", "tonvix_null.monitor",
+                                   "--output", "tonvix_dut", "--out", wave, "--response", response},
+                                  CliEnvironment(false));
+        QVERIFY_RUN(ir, 0);
+        QString failure;
+        const auto points = ResponseFile::Read(response, failure);
+        QVERIFY2(points, qPrintable(failure));
+        const auto at = [&](double frequency) {
+            std::size_t i = 1;
+            while (i + 1 < points->Frequency.size() && points->Frequency[i] < frequency)
+                ++i;
+            return i;
+        };
+        // The level between the grid's points, in log frequency.
+        const auto levelAt = [&](double frequency) {
+            const std::size_t i = at(frequency);
+            const double x0 = std::log(points->Frequency[i - 1]), x1 = std::log(points->Frequency[i]);
+            const double t = (std::log(frequency) - x0) / (x1 - x0);
+            return points->LevelDb[i - 1] + t * (points->LevelDb[i] - points->LevelDb[i - 1]);
+        };
+        // The two loopbacks may settle a whole number of frames apart: the delay that fits 1 kHz.
+        const std::size_t kilohertz = at(1000);
+        const double f0 = points->Frequency[kilohertz];
+        double loop = 0, best = 360;
+        for (int frames = -2000; frames <= 2000; ++frames) {
+            const double off = std::abs(std::remainder(
+                points->PhaseDegrees[kilohertz] - Degrees(Filter(f0)) + 360 * f0 * frames / Rate, 360.0));
+            if (off < best)
+                best = off, loop = frames;
+        }
+        double worstDb = 0, worstDegrees = 0;
+        for (std::size_t i = 0; i < points->Frequency.size(); ++i) {
+            const double f = points->Frequency[i];
+            if (f < 30 || f > 16000)
+                continue;
+            const std::complex<double> model =
+                Filter(f) * std::polar(1.0, -2 * std::numbers::pi * f * loop / Rate);
+            worstDb = std::max(worstDb, std::abs(points->LevelDb[i] - 20 * std::log10(std::abs(model))));
+            worstDegrees = std::max(
+                worstDegrees, std::abs(std::remainder(points->PhaseDegrees[i] - Degrees(model), 360.0)));
+        }
+        qInfo("LADSPA lpf %g Hz: worst %.4f dB, %.3f degrees (loops %g frames apart)", Cutoff, worstDb,
+              worstDegrees, loop);
+        QVERIFY(worstDb < 0.05);
+        QVERIFY(worstDegrees < 0.5);
+
+        // The stepped sine on the same route: the right channel's level over the left one's.
+        const QString steps = Folder.filePath("lpf.csv");
+        const TCliRun sweep = RunCli({"sweep", "--start", "100", "--stop", "10000", "--points", "5",
+                                      "--point-time", "1500", "--channels", "LR", "--input",
+                                      "tonvix_null.monitor", "--output", "tonvix_dut", "--out", steps},
+                                     CliEnvironment(false));
+        QVERIFY_RUN(sweep, 0);
+        const auto results = ReadResults(steps);
+        const auto columns = results->Columns();
+        QCOMPARE(int(columns.size()), 2);
+        const TChartSeriesData& left = *columns[0].Points;
+        const TChartSeriesData& right = *columns[1].Points;
+        for (int i = 0; i < left.Count(); ++i) {
+            const double stepped = right.Y(i) - left.Y(i), measured = levelAt(left.X(i));
+            qInfo("%8.1f Hz: stepped sine %+.3f dB, impulse response %+.3f dB", left.X(i), stepped, measured);
+            QVERIFY(std::abs(stepped - measured) < 0.1);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliImpulseSoundServer)
+#include "test_cli_impulse_soundserver.moc"
