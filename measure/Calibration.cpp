@@ -6,6 +6,7 @@
 #include "measure/Sweep.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -16,6 +17,7 @@ constexpr double AxisSpan = 90.0; // dB below the calibrated top of the level ax
 // a decibel.
 constexpr int MinimumWindow = 200; // ms
 constexpr double WindowPeriods = 10;
+constexpr int SteadyWindows = 5;
 
 } // namespace
 
@@ -103,16 +105,27 @@ bool TCalibration::StartDevices()
     return Active && !State.OutputStartFailed && Input.Running();
 }
 
+// The level is the median of several windows: a sound server under load may lose a few milliseconds
+// inside its own graph (a filter sink in front of the device, for one), which no stream's counter
+// sees; it spoils one window, not the calibration.
 bool TCalibration::MeasureSteadyLevels(double& left, double& right, double frequency)
 {
     const double periods = frequency > 0 ? WindowPeriods * 1000.0 / frequency : 0;
-    Meter.StartEnergyMean();
-    WaitProcessingEvents(std::max(MinimumWindow, static_cast<int>(std::ceil(periods))));
-    if (!Active || !Input.Running())
-        return false; // ended or lost while it waited
+    const int window = std::max(MinimumWindow, static_cast<int>(std::ceil(periods)));
+    std::array<double, SteadyWindows> levels[2];
+    for (int w = 0; w < SteadyWindows; ++w) {
+        Meter.StartEnergyMean();
+        WaitProcessingEvents(window);
+        if (!Active || !Input.Running())
+            return false; // ended or lost while it waited
+        levels[0][w] = Meter.EnergyMeanLevel(0);
+        levels[1][w] = Meter.EnergyMeanLevel(1);
+    }
+    for (auto& channel : levels)
+        std::nth_element(channel.begin(), channel.begin() + SteadyWindows / 2, channel.end());
     Meter.CaptureCalibrationLevels();
-    left = State.BlockLevelL = Meter.EnergyMeanLevel(0);
-    right = State.BlockLevelR = Meter.EnergyMeanLevel(1);
+    left = State.BlockLevelL = levels[0][SteadyWindows / 2];
+    right = State.BlockLevelR = levels[1][SteadyWindows / 2];
     return true;
 }
 
