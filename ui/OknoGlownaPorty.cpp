@@ -241,6 +241,10 @@ void TFormaGlowna::SetSweepEditsEnabled(bool enabled)
 {
     SetSeriesMenusEnabled(enabled);
     SetSweepParametersEnabled(enabled);
+    // A sweep's points go to the series of the mode it started in, and from its first frequency on.
+    rgTrybPracy->setEnabled(enabled);
+    actTrybPracy->setEnabled(enabled);
+    mmiZerujGenerator->setEnabled(enabled);
 }
 
 void TFormaGlowna::SetSweepParametersEnabled(bool enabled)

@@ -77,22 +77,28 @@ private slots:
     }
     void cleanup() { Window.reset(); }
 
-    // 3 points from 100 Hz to 10 kHz, typed in; the edits are locked while it runs; the sweep stops
-    // by itself with its conditions recorded and the generator back at the start.
+    // 3 points from 100 Hz to 10 kHz, typed in; the edits, the channel mode and the zeroing are locked
+    // while it runs; the sweep stops by itself with its conditions recorded and the generator back at
+    // the start.
     void threePointSweepStopsByItself()
     {
         Type("edtStartFreq", "100");
         Type("edtStopFreq", "10000");
         Type("edtLiczbaPunktow", "3");
         bool lockedDuringSweep = false;
-        QTimer::singleShot(200, [&] { lockedDuringSweep = !Find<QLineEdit>("edtStartFreq")->isEnabled(); });
+        QTimer::singleShot(200, [&] {
+            lockedDuringSweep = !Find<QLineEdit>("edtStartFreq")->isEnabled() &&
+                                !Find<QGroupBox>("rgTrybPracy")->isEnabled() &&
+                                !Action("actTrybPracy")->isEnabled() &&
+                                !Action("mmiZerujGenerator")->isEnabled();
+        });
         SweepWithF2(5000);
         QVERIFY(lockedDuringSweep);
         const TChartSeriesData& points = Window->ChartData().Series(0);
         QCOMPARE(points.Count(), 3);
         QCOMPARE(points.X(0), 100.0);
         QVERIFY(qAbs(points.X(1) - 1000) < 1e-9 && qAbs(points.X(2) - 10000) < 1e-9);
-        QVERIFY(Find<QLineEdit>("edtStartFreq")->isEnabled());
+        QVERIFY(Find<QLineEdit>("edtStartFreq")->isEnabled() && Find<QGroupBox>("rgTrybPracy")->isEnabled());
         QCOMPARE(Window->StatusPanel(0), QString("Pomiar zatrzymany"));
         const SeriesSlot& record = Window->SeriesStore().Slot(0);
         QVERIFY(record.SlotMeasured);
