@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 
 #include "audio/DeviceServices.h"
+#include "cli/CommandSupport.h"
 #include "cli/MeasurementSession.h"
 #include "cli/StopSignals.h"
 #include "cli/Terminal.h"
@@ -23,8 +24,6 @@
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
-
-namespace {
 
 int UsageError(const QString& text)
 {
@@ -89,6 +88,8 @@ TWindowSettings LoadProgramSettings(TMeasurementSession& session)
     return window;
 }
 
+namespace {
+
 void ApplyChannels(TMeasurementSession& session, const TWindowSettings& window,
                    const std::optional<TChannelMode>& channels)
 {
@@ -123,6 +124,8 @@ QString StatisticsText(const TMeasurementState& state)
     return text;
 }
 
+} // namespace
+
 void ReportOverloads(TMeasurementSession& session)
 {
     const TChannelMode mode = session.State().ChannelMode;
@@ -131,8 +134,6 @@ void ReportOverloads(TMeasurementSession& session)
     if (session.Overloaded(1) && mode != TChannelMode::Left)
         PrintMessage(QStringLiteral("Uwaga: w kanale prawym wystąpiło przesterowanie."));
 }
-
-} // namespace
 
 int RunDevices()
 {

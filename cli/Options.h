@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/CommandRta.h"
 #include "measure/FrequencyWeighting.h"
 #include "measure/MeasurementState.h"
 
@@ -52,7 +53,8 @@ struct THelpCommand
     QString Text;
 };
 
-using TCommand = std::variant<TDevicesCommand, TRecordCommand, TSweepCommand, TConvertCommand, THelpCommand>;
+using TCommand =
+    std::variant<TDevicesCommand, TRecordCommand, TSweepCommand, TConvertCommand, TRtaCommand, THelpCommand>;
 
 // The command line without the program's name. Nothing, with the Polish reason in `error`, for a
 // usage error; `error` then also says how to get help.

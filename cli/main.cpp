@@ -26,6 +26,7 @@ int main(int argc, char* argv[])
         int operator()(const TRecordCommand& record) const { return RunRecord(record); }
         int operator()(const TSweepCommand& sweep) const { return RunSweep(sweep); }
         int operator()(const TConvertCommand& convert) const { return RunConvert(convert); }
+        int operator()(const TRtaCommand& rta) const { return RunRta(rta); }
         int operator()(const THelpCommand& help) const
         {
             PrintResult(help.Text);

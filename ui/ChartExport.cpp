@@ -5,6 +5,9 @@
 #include "ui/EmfPaintDevice.h"
 
 #include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QSvgGenerator>
@@ -14,7 +17,7 @@ namespace ChartExport {
 namespace {
 
 // Vectors, without the pixel caches the screen uses.
-void Draw(TChartView& chart, QPaintDevice& device, const QSize& size, double scale)
+void Draw(QCustomPlot& chart, QPaintDevice& device, const QSize& size, double scale)
 {
     QCPPainter painter(&device);
     if (!painter.isActive())
@@ -25,11 +28,20 @@ void Draw(TChartView& chart, QPaintDevice& device, const QSize& size, double sca
     chart.toPainter(&painter, size.width(), size.height());
 }
 
+// The main chart fits an automatic bottom axis only as it draws; any chart shows what it holds now.
+void DrawNow(QCustomPlot& chart)
+{
+    if (auto* view = qobject_cast<TChartView*>(&chart))
+        view->ReplotNow();
+    else
+        chart.replot();
+}
+
 } // namespace
 
-QByteArray Render(TChartView& chart, TFormat format)
+QByteArray Render(QCustomPlot& chart, TFormat format)
 {
-    chart.ReplotNow();
+    DrawNow(chart);
     const QSize size = chart.size().isEmpty() ? QSize(800, 600) : chart.size();
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -65,7 +77,7 @@ QByteArray Render(TChartView& chart, TFormat format)
     return bytes;
 }
 
-bool Save(TChartView& chart, const QString& fileName, TFormat format, QString& failure)
+bool Save(QCustomPlot& chart, const QString& fileName, TFormat format, QString& failure)
 {
     const QByteArray bytes = Render(chart, format);
     TSafeFile file(fileName);
@@ -73,6 +85,14 @@ bool Save(TChartView& chart, const QString& fileName, TFormat format, QString& f
         return true;
     failure = WriteFailureMessage(fileName, file.Reason());
     return false;
+}
+
+void CopyToClipboard(QCustomPlot& chart)
+{
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("image/svg+xml"), Render(chart, TFormat::Svg));
+    data->setImageData(chart.toPixmap().toImage());
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 } // namespace ChartExport

@@ -3,17 +3,20 @@
 #include <QByteArray>
 #include <QString>
 
-class TChartView;
+class QCustomPlot;
 
-// The chart as a picture file: an Enhanced Metafile, SVG or PDF (vectors, as drawn on the screen) or
-// PNG (pixels), at the chart's size on the screen.
+// A chart (the main one or the analyser's) as a picture file: an Enhanced Metafile, SVG or PDF
+// (vectors, as drawn on the screen) or PNG (pixels), at the chart's size on the screen.
 namespace ChartExport {
 
 enum class TFormat { Emf, Svg, Pdf, Png };
 
-QByteArray Render(TChartView& chart, TFormat format);
+QByteArray Render(QCustomPlot& chart, TFormat format);
 
 // Writes the file whole or not at all; on false `failure` holds the Polish message.
-bool Save(TChartView& chart, const QString& fileName, TFormat format, QString& failure);
+bool Save(QCustomPlot& chart, const QString& fileName, TFormat format, QString& failure);
+
+// "Kopiuj wykres": the chart on the clipboard as SVG and as a picture.
+void CopyToClipboard(QCustomPlot& chart);
 
 } // namespace ChartExport

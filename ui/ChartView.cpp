@@ -2,16 +2,12 @@
 
 #include "common/NumberFormat.h"
 #include "ui/AxisTickers.h"
+#include "ui/ChartExport.h"
 
-#include <QBuffer>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QSvgGenerator>
 #include <QTimer>
 #include <cmath>
 
@@ -348,25 +344,7 @@ void TChartView::ZoomAboutCentre(double factor)
 
 void TChartView::CopyToClipboard()
 {
-    ReplotNow();
-    QByteArray svg;
-    QBuffer buffer(&svg);
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator generator;
-    generator.setOutputDevice(&buffer);
-    generator.setSize(size());
-    generator.setViewBox(rect());
-    QCPPainter painter;
-    if (painter.begin(&generator)) {
-        painter.setMode(QCPPainter::pmVectorized);
-        painter.setMode(QCPPainter::pmNoCaching);
-        toPainter(&painter, width(), height());
-        painter.end();
-    }
-    auto* data = new QMimeData;
-    data->setData(QStringLiteral("image/svg+xml"), svg);
-    data->setImageData(toPixmap().toImage());
-    QGuiApplication::clipboard()->setMimeData(data);
+    ChartExport::CopyToClipboard(*this);
 }
 
 void TChartView::PrintPreview()

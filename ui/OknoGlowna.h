@@ -43,6 +43,7 @@ class TRecordingControl;
 class TSeriesMenus;
 class TSineGenerator;
 class TSweep;
+class TFormaAnalizatorWidma;
 class TFormaStatystyki;
 struct TOpcjeProgramu;
 
@@ -341,4 +342,12 @@ private:
     bool ConfirmOverwrite(const QStringList& files); // asks once for all that exist
     void LoadMicrophoneFiles();                      // after the settings; a file that fails is said
     QAction* actPlikEksportuj{};
+
+    // The spectrum analyser beside the window, on its input (OknoGlownaAnalizator.cpp)
+public slots:
+    void mmiAnalizatorWidmaClick();
+
+private:
+    QAction* mmiAnalizatorWidma{};
+    TFormaAnalizatorWidma* AnalizatorWidma{}; // made when first asked for, then shown and hidden
 };
