@@ -1,5 +1,6 @@
 #include "analysis/FftSpectrum.h"
 #include "analysis/OctaveFilterBank.h"
+#include "measure/SpectrumAnalyser.h"
 
 #include <QRandomGenerator>
 #include <benchmark/benchmark.h>
@@ -52,5 +53,46 @@ void BM_FftSpectrum(benchmark::State& run)
     run.SetItemsProcessed(run.iterations());
 }
 BENCHMARK(BM_FftSpectrum)->Arg(1024)->Arg(8192)->Arg(65536);
+
+// The analyser's work per input block: both channels converted, A-weighted, through the 1/3-octave
+// bank with F time weighting, and into the FFT history.
+void BM_SpectrumAnalyserBlock(benchmark::State& run)
+{
+    TSpectrumSettings settings;
+    settings.Weighting = TFrequencyWeighting::A;
+    settings.FftSize = 65536;
+    TSpectrumAnalyser analyser(Rate, settings);
+    std::vector<std::int16_t> block(2 * BlockFrames);
+    QRandomGenerator random(13);
+    for (std::int16_t& sample : block)
+        sample = static_cast<std::int16_t>(random.bounded(65536) - 32768);
+    for (auto _ : run) {
+        analyser.AnalyseBlock(reinterpret_cast<const char*>(block.data()), BlockFrames);
+        benchmark::DoNotOptimize(analyser.SecondsSinceReset());
+    }
+    CountRealTime(run, BlockFrames);
+}
+BENCHMARK(BM_SpectrumAnalyserBlock);
+
+// One picture of the FFT view at 65536 points: the transforms of both channels, the averages, and the
+// levels of the 2048 points drawn. At ten pictures a second, ten times this is the share of a core.
+void BM_SpectrumPicture(benchmark::State& run)
+{
+    TSpectrumSettings settings;
+    settings.BandsPerOctave = 0;
+    settings.FftSize = 65536;
+    TSpectrumAnalyser analyser(Rate, settings);
+    std::vector<std::int16_t> frames(2 * settings.FftSize);
+    QRandomGenerator random(15);
+    for (std::int16_t& sample : frames)
+        sample = static_cast<std::int16_t>(random.bounded(65536) - 32768);
+    analyser.AnalyseBlock(reinterpret_cast<const char*>(frames.data()), static_cast<int>(settings.FftSize));
+    for (auto _ : run) {
+        analyser.UpdateSpectrum();
+        benchmark::DoNotOptimize(analyser.SpectrumReading({}, false, 2048).Level[0].back());
+    }
+    run.SetItemsProcessed(run.iterations());
+}
+BENCHMARK(BM_SpectrumPicture);
 
 } // namespace

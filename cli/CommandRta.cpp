@@ -50,7 +50,7 @@ int RunRta(const TRtaCommand& command)
         state.FrequencyWeighting = *command.Weighting;
 
     TSpectrumSettings settings;
-    settings.BandsPerOctave = command.BandsPerOctave;
+    settings.BandsPerOctave = command.Fft ? 0 : command.BandsPerOctave;
     settings.FftSize = command.Fft.value_or(settings.FftSize);
     settings.Averaging = TFftSpectrum::TAveraging::Linear;
     settings.Weighting = state.FrequencyWeighting;

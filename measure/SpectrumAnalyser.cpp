@@ -20,18 +20,24 @@ TSecondOrderSection Section(const TWeightingSection& section)
     return {section.B0, section.B1, section.B2, section.A1, section.A2};
 }
 
+// The meter's level of a mean square, in double precision: tens of thousands of bins a picture make
+// the extended precision of the read-outs too slow here, and a picture needs no more.
 double Level(double meanSquare, double calibration)
 {
-    return TLevelMeter::Level(meanSquare, LevelOffsetDb + calibration);
+    if (!(meanSquare > 0))
+        return TLevelMeter::SilenceLevel;
+    return std::max(10 * std::log10(meanSquare / double(FullScaleSquare)) + LevelOffsetDb + calibration,
+                    TLevelMeter::SilenceLevel);
 }
 
 } // namespace
 
 TSpectrumAnalyser::TSpectrumAnalyser(int frameRate, const TSpectrumSettings& settings)
-    : Rate(frameRate), Chosen(settings),
-      Bands(std::make_unique<TOctaveFilterBank>(settings.BandsPerOctave, frameRate, settings.TimeConstant)),
-      Chunk(ChunkFrames), History(settings.FftSize)
+    : Rate(frameRate), Chosen(settings), Chunk(ChunkFrames), History(settings.FftSize)
 {
+    if (settings.BandsPerOctave > 0)
+        Bands =
+            std::make_unique<TOctaveFilterBank>(settings.BandsPerOctave, frameRate, settings.TimeConstant);
     // The meter's own weighting filters; below the rate they are built for the meter measures
     // unweighted, and so does the analyser.
     if (settings.Weighting != TFrequencyWeighting::Z && frameRate >= TLevelMeter::MinimumWeightedRate) {
@@ -51,7 +57,8 @@ TSpectrumAnalyser::TSpectrumAnalyser(int frameRate, const TSpectrumSettings& set
 void TSpectrumAnalyser::SetTimeConstant(double seconds)
 {
     Chosen.TimeConstant = seconds;
-    Bands->SetTimeConstant(seconds);
+    if (Bands)
+        Bands->SetTimeConstant(seconds);
 }
 
 void TSpectrumAnalyser::SetAveraging(TFftSpectrum::TAveraging averaging)
@@ -72,7 +79,8 @@ void TSpectrumAnalyser::AnalyseBlock(const char* buffer, int frames)
         }
         const std::span<TStereo> chunk(Chunk.data(), static_cast<std::size_t>(count));
         Weight(chunk);
-        Bands->Process(chunk);
+        if (Bands)
+            Bands->Process(chunk);
         for (const TStereo x : chunk) {
             History[Newest] = x;
             Newest = (Newest + 1) % History.size();
@@ -98,10 +106,9 @@ bool TSpectrumAnalyser::UpdateSpectrum()
     const std::size_t size = History.size();
     if (FramesSeen < static_cast<long long>(size))
         return false;
-    for (std::size_t n = 0; n < size; ++n) {
-        const TStereo x = History[(Newest + n) % size];
-        Frame[0][n] = x[0];
-        Frame[1][n] = x[1];
+    for (std::size_t n = 0, from = Newest; n < size; ++n, from = from + 1 == size ? 0 : from + 1) {
+        Frame[0][n] = History[from][0];
+        Frame[1][n] = History[from][1];
     }
     // The exponential average moves as far as Tau says for the time since the last frame.
     const double elapsed = double(FramesSeen - FramesAtLastSpectrum) / Rate;
@@ -116,7 +123,8 @@ bool TSpectrumAnalyser::UpdateSpectrum()
 
 void TSpectrumAnalyser::Reset()
 {
-    Bands->Reset();
+    if (Bands)
+        Bands->Reset();
     for (const auto& spectrum : Spectra)
         spectrum->Reset();
     FramesSinceReset = 0;
@@ -125,8 +133,7 @@ void TSpectrumAnalyser::Reset()
 std::vector<TBandReading> TSpectrumAnalyser::BandReadings(const std::array<double, 2>& calibration) const
 {
     std::vector<TBandReading> readings;
-    readings.reserve(static_cast<std::size_t>(Bands->BandCount()));
-    for (int band = 0; band < Bands->BandCount(); ++band) {
+    for (int band = 0; Bands && band < Bands->BandCount(); ++band) {
         TBandReading reading{Bands->Band(band).Nominal, Bands->Band(band).Midband, {}, {}, {}};
         const TStereo level = Bands->TimeWeighted(band), leq = Bands->Mean(band), lmax = Bands->Maximum(band);
         for (std::size_t channel = 0; channel < 2; ++channel) {
@@ -140,21 +147,36 @@ std::vector<TBandReading> TSpectrumAnalyser::BandReadings(const std::array<doubl
     return readings;
 }
 
-TSpectrumReading TSpectrumAnalyser::SpectrumReading(const std::array<double, 2>& calibration,
-                                                    bool density) const
+TSpectrumReading TSpectrumAnalyser::SpectrumReading(const std::array<double, 2>& calibration, bool density,
+                                                    std::size_t mostPoints) const
 {
-    TSpectrumReading reading;
     const std::size_t bins = Spectra[0]->Bins();
     const double binWidth = double(Rate) / double(Spectra[0]->Size());
     const double perHertz = density ? 10 * std::log10(Spectra[0]->NoiseBandwidth(Rate)) : 0;
-    for (std::size_t k = 1; k < bins; ++k)
-        reading.Frequency.push_back(double(k) * binWidth);
-    for (std::size_t channel = 0; channel < 2; ++channel) {
-        const TFftSpectrum& spectrum = *Spectra[channel];
-        for (std::size_t k = 1; k < bins; ++k) {
-            reading.Level[channel].push_back(Level(spectrum.Power()[k], calibration[channel] - perHertz));
-            reading.Peak[channel].push_back(Level(spectrum.PeakHold()[k], calibration[channel] - perHertz));
+    // Shares of equal width on a logarithmic scale from bin 1 to the last bin; a share ends at the
+    // first bin of the next one.
+    const double perShare = mostPoints > 0 ? std::log(double(bins - 1)) / double(mostPoints) : 0;
+    const auto shareEnd = [&](std::size_t first) {
+        if (mostPoints == 0)
+            return first + 1;
+        const double share = std::floor(std::log(double(first)) / perShare);
+        return std::max(first + 1, static_cast<std::size_t>(std::ceil(std::exp((share + 1) * perShare))));
+    };
+    TSpectrumReading reading;
+    for (std::size_t first = 1; first < bins;) {
+        const std::size_t last = std::min(shareEnd(first), bins);
+        reading.Frequency.push_back(std::sqrt(double(first) * double(last - 1)) * binWidth);
+        for (std::size_t channel = 0; channel < 2; ++channel) {
+            const std::span<const double> power = Spectra[channel]->Power(),
+                                          peak = Spectra[channel]->PeakHold();
+            const double loudest = *std::max_element(power.begin() + std::ptrdiff_t(first),
+                                                     power.begin() + std::ptrdiff_t(last));
+            const double highest =
+                *std::max_element(peak.begin() + std::ptrdiff_t(first), peak.begin() + std::ptrdiff_t(last));
+            reading.Level[channel].push_back(Level(loudest, calibration[channel] - perHertz));
+            reading.Peak[channel].push_back(Level(highest, calibration[channel] - perHertz));
         }
+        first = last;
     }
     return reading;
 }

@@ -67,12 +67,17 @@ public:
 
     double SecondsSinceReset() const { return double(FramesSinceReset) / Rate; }
     long long SpectrumFrames() const { return Spectra[0]->Frames(); }
-    const TOctaveFilterBank& Bank() const { return *Bands; }
+    const TOctaveFilterBank& Bank() const { return *Bands; } // with bands only
 
-    // calibration: dB added to each channel's levels (the sound-pressure recording's offsets).
+    // calibration: dB added to each channel's levels (the sound-pressure recording's offsets). No
+    // bands, no readings.
     std::vector<TBandReading> BandReadings(const std::array<double, 2>& calibration) const;
-    // density: dB/Hz rather than the level a sine would show in its bin.
-    TSpectrumReading SpectrumReading(const std::array<double, 2>& calibration, bool density) const;
+    // density: dB/Hz rather than the level a sine would show in its bin. With mostPoints, bins are
+    // gathered on a logarithmic frequency scale into that many points at most, each the loudest bin of
+    // its share (a picture needs no more points than it has pixels; every bin is kept where they are
+    // fewer); with 0 every bin is a point.
+    TSpectrumReading SpectrumReading(const std::array<double, 2>& calibration, bool density,
+                                     std::size_t mostPoints = 0) const;
 
 private:
     void Weight(std::span<TStereo> frames);

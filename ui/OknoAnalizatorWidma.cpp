@@ -31,7 +31,9 @@ constexpr int ThirdOctaveView = 1;
 constexpr std::size_t FftSizes[] = {1024, 2048, 4096, 8192, 16384, 32768, 65536};
 constexpr int DefaultFftSize = 3; // 8192
 constexpr double TimeConstants[] = {0.125, 1.0};
-constexpr int SpectrumRows = 240; // of the spectrogram in the FFT view
+constexpr int SpectrumRows = 160;           // of the spectrogram in the FFT view
+constexpr int SpectrogramEvery = 2;         // pictures to a spectrogram column
+constexpr std::size_t DisplayPoints = 2048; // of the FFT spectrum on the screen, at most
 
 struct TPictureFilter
 {
@@ -235,8 +237,7 @@ bool TFormaAnalizatorWidma::BandView() const
 TSpectrumSettings TFormaAnalizatorWidma::ChosenSettings() const
 {
     TSpectrumSettings settings;
-    if (BandView())
-        settings.BandsPerOctave = ViewBands[std::clamp(cbWidok->currentIndex(), 0, FftView - 1)];
+    settings.BandsPerOctave = BandView() ? ViewBands[std::clamp(cbWidok->currentIndex(), 0, FftView - 1)] : 0;
     settings.FftSize = FftSizes[std::clamp(cbRozmiarFft->currentIndex(), 0, int(std::size(FftSizes)) - 1)];
     settings.Window = static_cast<TFftSpectrum::TWindow>(cbOkno->currentIndex());
     settings.Averaging = static_cast<TFftSpectrum::TAveraging>(cbUsrednianie->currentIndex());
@@ -262,7 +263,7 @@ void TFormaAnalizatorWidma::AnalysisChange()
     for (QWidget* control : std::initializer_list<QWidget*>{cbRozmiarFft, cbOkno, cbUsrednianie, cbGestosc})
         control->setEnabled(fft);
     Engine = std::make_unique<TSpectrumAnalyser>(RecordingInput.FrameRate(), ChosenSettings());
-    const double columnSeconds = RefreshInterval / 1000.0;
+    const double columnSeconds = SpectrogramEvery * RefreshInterval / 1000.0;
     if (fft) {
         const double binWidth = double(Engine->FrameRate()) / double(Engine->Settings().FftSize);
         chtSpektrogram->SetRows(std::max(10.0, binWidth), Engine->FrameRate() / 2.0, SpectrumRows,
@@ -420,10 +421,12 @@ void TFormaAnalizatorWidma::tmrOdswiezanieTimer()
     if (Engine->FrameRate() != RecordingInput.FrameRate())
         AnalysisChange();
     Draw(!Paused);
+    Pictures = (Pictures + 1) % SpectrogramEvery;
 }
 
-// The picture from the engine's figures; with newColumn the spectrogram moves on by one column.
-void TFormaAnalizatorWidma::Draw(bool newColumn)
+// The picture from the engine's figures. Live (not paused), the spectrum takes a new frame first and
+// every SpectrogramEvery-th picture moves the spectrogram on by a column.
+void TFormaAnalizatorWidma::Draw(bool live)
 {
     const std::array<bool, 2> channels = ShownChannels();
     const std::size_t spectrogramChannel = channels[0] || !channels[1] ? 0 : 1;
@@ -432,7 +435,7 @@ void TFormaAnalizatorWidma::Draw(bool newColumn)
         chtWidmo->SetUnit(weighted);
         const std::vector<TBandReading> bands = Engine->BandReadings(Calibration());
         chtWidmo->ShowBands(bands, channels, cbSzczyty->isChecked());
-        if (newColumn && cbSpektrogram->isChecked()) {
+        if (live && Pictures == 0 && cbSpektrogram->isChecked()) {
             std::vector<double> frequencies, levels;
             for (const TBandReading& band : bands) {
                 frequencies.push_back(band.Midband);
@@ -443,11 +446,11 @@ void TFormaAnalizatorWidma::Draw(bool newColumn)
     } else {
         const bool density = cbGestosc->isChecked();
         chtWidmo->SetUnit(density ? weighted + QStringLiteral("/Hz") : weighted);
-        if (newColumn)
+        if (live)
             Engine->UpdateSpectrum();
-        const TSpectrumReading spectrum = Engine->SpectrumReading(Calibration(), density);
+        const TSpectrumReading spectrum = Engine->SpectrumReading(Calibration(), density, DisplayPoints);
         chtWidmo->ShowSpectrum(spectrum, channels, cbSzczyty->isChecked());
-        if (newColumn && cbSpektrogram->isChecked() && Engine->SpectrumFrames() > 0)
+        if (live && Pictures == 0 && cbSpektrogram->isChecked() && Engine->SpectrumFrames() > 0)
             chtSpektrogram->AddColumn(spectrum.Frequency, spectrum.Level[spectrogramChannel]);
     }
     const QCPRange levels = chtWidmo->yAxis->range();

@@ -64,7 +64,7 @@ private:
     void FollowSource();
     void StartOwnInput();
     void StopOwnInput();
-    void Draw(bool newColumn);
+    void Draw(bool live);
     bool ConfirmOverwrite(const QString& fileName);
     void ShowError(const QString& text);
 
@@ -75,6 +75,7 @@ private:
     std::unique_ptr<TSpectrumAnalyser> Engine;
     std::unique_ptr<QElapsedTimer> SinceFailure; // since the own input last failed to open
     bool Paused = false;
+    int Pictures = 0; // drawn since the last spectrogram column
     QString Folder;
 
     QComboBox *cbWidok, *cbKorekcja, *cbStalaCzasowa, *cbRozmiarFft, *cbOkno, *cbUsrednianie;

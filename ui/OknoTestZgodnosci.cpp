@@ -20,7 +20,7 @@
 namespace {
 
 // The spectrum analyser's band filters whose rows follow the meter's; 0: none.
-constexpr int BandFilterChoices[] = {1, 3, 6, 12, 24, 0};
+constexpr int BandFilterChoices[] = {0, 1, 3, 6, 12, 24};
 
 const QStringList Columns{QStringLiteral("Próba"), QStringLiteral("Oczekiwana"), QStringLiteral("Zmierzona"),
                           QStringLiteral("Tolerancja klasy 1"), QStringLiteral("Wynik")};
@@ -52,7 +52,6 @@ TFormaTestZgodnosci::TFormaTestZgodnosci(const TConformanceSetup& setup, QWidget
     cbFiltry->setObjectName(QStringLiteral("cbFiltry"));
     for (const int bands : BandFilterChoices)
         cbFiltry->addItem(bands > 0 ? BandsText(bands) : QStringLiteral("bez filtrów"));
-    cbFiltry->setCurrentIndex(1);
     btnUruchom->setObjectName(QStringLiteral("btnUruchom"));
     btnUruchom->setDefault(true);
     btnKopiuj->setObjectName(QStringLiteral("btnKopiuj"));

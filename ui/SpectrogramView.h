@@ -6,12 +6,12 @@
 
 // The analyser's spectrogram "chtSpektrogram": the last minute of one channel's levels as colours,
 // time across (the newest column at the right edge, 0 s) and frequency up on a logarithmic scale,
-// with the colour scale in dB beside it. One column a display update.
+// with the colour scale in dB beside it.
 class TSpectrogramView : public QCustomPlot
 {
     Q_OBJECT
 public:
-    static constexpr int Columns = 600; // a minute at ten columns a second
+    static constexpr int Columns = 300; // a minute at five columns a second
 
     explicit TSpectrogramView(QWidget* parent = nullptr);
 

@@ -32,11 +32,13 @@ TSpectrumChart::TSpectrumChart(QWidget* parent)
     setBackground(Qt::white);
     setMouseTracking(true);
     setNotAntialiasedElements(QCP::aePlottables);
+    setPlottingHint(QCP::phFastPolylines); // ten pictures a second of thousands of points
     FrequencyTicker->SetFrequencyKind(true);
     xAxis->setScaleType(QCPAxis::stLogarithmic);
     xAxis->setTicker(FrequencyTicker);
     xAxis->setLabel(QStringLiteral("Częstotliwość [Hz]"));
     xAxis->setRange(10, 20000);
+    layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
     yAxis->setRange(-LevelSpan, 0);
     SetUnit(Unit);
 
@@ -83,6 +85,7 @@ void TSpectrumChart::ShowBands(const std::vector<TBandReading>& bands, std::arra
     if (bands.empty())
         return;
     const double pitch = bands.size() > 1 ? bands[1].Midband / bands[0].Midband : 2.0;
+    const QCPRange before = xAxis->range(), levelsBefore = yAxis->range();
     xAxis->setRange(bands.front().Midband / std::sqrt(pitch), bands.back().Midband * std::sqrt(pitch));
     const int shown = int(channels[0]) + int(channels[1]);
     const double width = BarShare / double(bands.size()) / std::max(shown, 1); // of the axis rect
@@ -119,7 +122,7 @@ void TSpectrumChart::ShowBands(const std::vector<TBandReading>& bands, std::arra
         Peaks[channel]->setLineStyle(QCPGraph::lsNone);
         Peaks[channel]->setScatterStyle(QCPScatterStyle(mark, QPen(ChannelColours[channel].darker(150), 2)));
     }
-    replot(QCustomPlot::rpQueuedReplot);
+    Redraw(before, levelsBefore);
 }
 
 void TSpectrumChart::ShowSpectrum(const TSpectrumReading& spectrum, std::array<bool, 2> channels, bool peaks)
@@ -128,6 +131,7 @@ void TSpectrumChart::ShowSpectrum(const TSpectrumReading& spectrum, std::array<b
     ShowMode(false);
     if (spectrum.Frequency.empty())
         return;
+    const QCPRange before = xAxis->range(), levelsBefore = yAxis->range();
     xAxis->setRange(std::max(10.0, spectrum.Frequency.front()), spectrum.Frequency.back());
     const QVector<double> keys(spectrum.Frequency.begin(), spectrum.Frequency.end());
     double highest = -LevelSpan;
@@ -146,7 +150,18 @@ void TSpectrumChart::ShowSpectrum(const TSpectrumReading& spectrum, std::array<b
                 highest, *std::max_element((peaks ? peak : level).begin(), (peaks ? peak : level).end()));
     }
     FitLevelAxis(highest);
-    replot(QCustomPlot::rpQueuedReplot);
+    Redraw(before, levelsBefore);
+}
+
+// Ten pictures a second mostly change the data alone: then only the layer of the data and the
+// cross-hair is drawn again over the axes and grid kept from before.
+void TSpectrumChart::Redraw(const QCPRange& frequencies, const QCPRange& levels)
+{
+    if (xAxis->range() == frequencies && yAxis->range() == levels && Shown.empty() == ShownBefore)
+        layer(QStringLiteral("main"))->replot();
+    else
+        replot(QCustomPlot::rpQueuedReplot);
+    ShownBefore = Shown.empty();
 }
 
 // The top of the level axis 5 dB or more above the loudest level, on a multiple of 10 dB.
@@ -168,8 +183,9 @@ QString TSpectrumChart::ReadoutAt(const QPoint& position) const
         const double half =
             Shown.size() > 1 ? std::sqrt(Shown[1].Midband / Shown[0].Midband) : std::sqrt(2.0);
         if (frequency >= band.Midband / half && frequency < band.Midband * half) {
-            text += QStringLiteral("   pasmo ") + FrequencyText(band.Nominal) + QStringLiteral(": L ") +
-                    LevelText(band.Level[0], Unit) + QStringLiteral(", P ") + LevelText(band.Level[1], Unit);
+            text += QStringLiteral("   pasmo ") + NumberFormat::General(band.Nominal) +
+                    QStringLiteral(" Hz: L ") + LevelText(band.Level[0], Unit) + QStringLiteral(", P ") +
+                    LevelText(band.Level[1], Unit);
             break;
         }
     }

@@ -41,6 +41,7 @@ private:
     void FitLevelAxis(double highest);
     void ShowMode(bool bands);
     void MoveCross(const QPoint& position);
+    void Redraw(const QCPRange& frequencies, const QCPRange& levels); // the ranges before the change
 
     QSharedPointer<TFrequencyAxisTicker> FrequencyTicker;
     std::array<QCPBars*, 2> Bars{};
@@ -48,4 +49,5 @@ private:
     QCPItemStraightLine *CrossVertical{}, *CrossHorizontal{};
     std::vector<TBandReading> Shown; // the bands drawn last; empty in the FFT view
     QString Unit = QStringLiteral("dB");
+    bool ShownBefore = true; // whether the picture drawn last was the FFT view
 };

@@ -81,12 +81,16 @@ private slots:
         const std::vector<TBandReading> bands = analyser.BandReadings(calibration);
         const TBandReading& band = BandAt(bands, 1000);
         const TSpectrumReading spectrum = analyser.SpectrumReading(calibration, false);
+        QCOMPARE(spectrum.Frequency.size(), std::size_t(8192));
+        const TSpectrumReading picture = analyser.SpectrumReading(calibration, false, 500);
+        QVERIFY(picture.Frequency.size() <= 500);
         for (const std::size_t channel : {0, 1}) {
             const double expected = sine + calibration[channel] - 6.0 * double(channel);
             QVERIFY(std::abs(band.Leq[channel] - expected) < 0.1);
             QVERIFY(std::abs(band.Lmax[channel] - expected) < 0.1);
             QVERIFY(std::abs(band.Level[channel] - expected) < 0.1);
             QVERIFY(std::abs(PeakLevel(spectrum.Level[channel]) - expected) < 0.1);
+            QCOMPARE(PeakLevel(picture.Level[channel]), PeakLevel(spectrum.Level[channel]));
         }
     }
 
