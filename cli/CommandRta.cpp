@@ -2,7 +2,6 @@
 
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/MeasurementSession.h"
 #include "cli/StopSignals.h"
 #include "cli/Terminal.h"
 #include "common/NumberFormat.h"
@@ -68,15 +67,10 @@ int RunRta(const TRtaCommand& command)
             sinceSpectrum = 0;
     };
 
-    TStopSignals stopSignals;
     int signalReceived = 0;
-    QObject::connect(&stopSignals, &TStopSignals::Received, [&](int signal) {
-        signalReceived = signal;
-        session.Interrupt();
-    });
-    TProgress progress;
-    const TMeasurementSession::TEnd end = session.Record(command.Seconds, progress);
-    progress.Finish();
+    const TMeasurementSession::TEnd end =
+        MeasureUntilStopped(session, signalReceived,
+                            [&](TProgress& progress) { return session.Record(command.Seconds, progress); });
     session.AudioIn().OnBlockObserved = nullptr;
     session.Journal().Discard(); // the levels of the recording are not what this command keeps
     if (end == TMeasurementSession::TEnd::Interrupted)

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "audio/WaveFormat.h"
+#include "cli/MeasurementSession.h"
 #include "settings/WindowSettings.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 class TAudioIO;
-class TMeasurementSession;
 
 // What the commands share (Commands.cpp).
 
@@ -24,3 +25,9 @@ bool CanWrite(const QString& fileName, QString& failure);
 TWindowSettings LoadProgramSettings(TMeasurementSession& session);
 // The overloads the recording saw in the channels it measured, said on the standard error.
 void ReportOverloads(TMeasurementSession& session);
+// Runs a measurement of the session (measure: its recording or sweep) to its end, or until SIGINT or
+// SIGTERM interrupts it; `signal` receives the signal's number (0: none came). The progress line is
+// finished when it returns.
+TMeasurementSession::TEnd
+MeasureUntilStopped(TMeasurementSession& session, int& signal,
+                    const std::function<TMeasurementSession::TEnd(TProgress&)>& measure);

@@ -135,6 +135,22 @@ void ReportOverloads(TMeasurementSession& session)
         PrintMessage(QStringLiteral("Uwaga: w kanale prawym wystąpiło przesterowanie."));
 }
 
+TMeasurementSession::TEnd
+MeasureUntilStopped(TMeasurementSession& session, int& signal,
+                    const std::function<TMeasurementSession::TEnd(TProgress&)>& measure)
+{
+    TStopSignals stopSignals;
+    signal = 0;
+    QObject::connect(&stopSignals, &TStopSignals::Received, [&](int received) {
+        signal = received;
+        session.Interrupt();
+    });
+    TProgress progress;
+    const TMeasurementSession::TEnd end = measure(progress);
+    progress.Finish();
+    return end;
+}
+
 int RunDevices()
 {
     const QString why = TDeviceServices::ServerStatus();
@@ -185,15 +201,10 @@ int RunRecord(const TRecordCommand& command)
     if (command.Weighting)
         state.FrequencyWeighting = *command.Weighting;
 
-    TStopSignals stopSignals;
     int signalReceived = 0;
-    QObject::connect(&stopSignals, &TStopSignals::Received, [&](int signal) {
-        signalReceived = signal;
-        session.Interrupt();
-    });
-    TProgress progress;
-    const TMeasurementSession::TEnd end = session.Record(command.Seconds, progress);
-    progress.Finish();
+    const TMeasurementSession::TEnd end =
+        MeasureUntilStopped(session, signalReceived,
+                            [&](TProgress& progress) { return session.Record(command.Seconds, progress); });
     if (end == TMeasurementSession::TEnd::Interrupted)
         PrintMessage(
             QStringLiteral("Pomiar zakończony sygnałem %1 po %2 s.")
@@ -271,15 +282,9 @@ int RunSweep(const TSweepCommand& command)
     if (command.Amplitude)
         state.Amplitude = *command.Amplitude * state.AmplitudeConst;
 
-    TStopSignals stopSignals;
     int signalReceived = 0;
-    QObject::connect(&stopSignals, &TStopSignals::Received, [&](int signal) {
-        signalReceived = signal;
-        session.Interrupt();
-    });
-    TProgress progress;
-    const TMeasurementSession::TEnd end = session.Sweep(progress);
-    progress.Finish();
+    const TMeasurementSession::TEnd end = MeasureUntilStopped(
+        session, signalReceived, [&](TProgress& progress) { return session.Sweep(progress); });
     ReportOverloads(session);
 
     const int active = session.Series().ActiveSeries();

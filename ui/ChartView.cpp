@@ -508,15 +508,20 @@ void TChartView::FitBottomToData()
         xAxis->setRange(lower, upper);
 }
 
+void PlaceCrossHair(QCPItemStraightLine& vertical, QCPItemStraightLine& horizontal, const QRect& plot,
+                    const QPoint& position)
+{
+    vertical.point1->setCoords(position.x(), plot.top());
+    vertical.point2->setCoords(position.x(), plot.bottom());
+    horizontal.point1->setCoords(plot.left(), position.y());
+    horizontal.point2->setCoords(plot.right(), position.y());
+    vertical.setVisible(true);
+    horizontal.setVisible(true);
+}
+
 void TChartView::MoveCross(const QPoint& position)
 {
-    const QRect plot = axisRect()->rect();
-    CrossVertical->point1->setCoords(position.x(), plot.top());
-    CrossVertical->point2->setCoords(position.x(), plot.bottom());
-    CrossHorizontal->point1->setCoords(plot.left(), position.y());
-    CrossHorizontal->point2->setCoords(plot.right(), position.y());
-    CrossVertical->setVisible(true);
-    CrossHorizontal->setVisible(true);
+    PlaceCrossHair(*CrossVertical, *CrossHorizontal, axisRect()->rect(), position);
     OverlayLayer->replot();
 }
 

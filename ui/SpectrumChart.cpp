@@ -203,7 +203,7 @@ void TSpectrumChart::mouseMoveEvent(QMouseEvent* event)
         CrossHorizontal->setVisible(false);
     } else {
         setCursor(Qt::CrossCursor);
-        MoveCross(position);
+        PlaceCrossHair(*CrossVertical, *CrossHorizontal, axisRect()->rect(), position);
     }
     replot(QCustomPlot::rpQueuedReplot);
     emit ReadoutChanged(text);
@@ -216,15 +216,4 @@ void TSpectrumChart::leaveEvent(QEvent* event)
     CrossHorizontal->setVisible(false);
     replot(QCustomPlot::rpQueuedReplot);
     emit ReadoutChanged(QString());
-}
-
-void TSpectrumChart::MoveCross(const QPoint& position)
-{
-    const QRect plot = axisRect()->rect();
-    CrossVertical->point1->setCoords(position.x(), plot.top());
-    CrossVertical->point2->setCoords(position.x(), plot.bottom());
-    CrossHorizontal->point1->setCoords(plot.left(), position.y());
-    CrossHorizontal->point2->setCoords(plot.right(), position.y());
-    CrossVertical->setVisible(true);
-    CrossHorizontal->setVisible(true);
 }

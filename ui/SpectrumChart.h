@@ -40,7 +40,6 @@ protected:
 private:
     void FitLevelAxis(double highest);
     void ShowMode(bool bands);
-    void MoveCross(const QPoint& position);
     void Redraw(const QCPRange& frequencies, const QCPRange& levels); // the ranges before the change
 
     QSharedPointer<TFrequencyAxisTicker> FrequencyTicker;
