@@ -8,8 +8,8 @@
 // Conventions: b bands an octave (1, 3, 6, 12, 24); the octave frequency ratio is G = 10^(3/10) and
 // the reference frequency 1000 Hz. Band x (an integer, 0 at or just above 1 kHz) has the exact
 // midband fm = 1000 G^(x/b) for odd b and 1000 G^((2x + 1) / (2b)) for even b, and the band edges
-// fm G^(-1/(2b)) and fm G^(1/(2b)). Frequencies are in Hz; the
-// relative attenuation is in dB, positive where the filter passes less than at its midband.
+// fm G^(-1/(2b)) and fm G^(1/(2b)). Frequencies are in Hz; the relative attenuation is in dB,
+// positive where the filter passes less than at its midband.
 namespace FractionalOctave {
 
 inline constexpr double ReferenceFrequency = 1000;
@@ -34,11 +34,12 @@ struct TLimits
     double Minimum = 0, Maximum = 0;
 };
 
-// A breakpoint of the limits: clause 5.10, Table 1 (class 1) gives them for octave bands at Omega = G^e, e =
-// 0, 1/8, 1/4, 3/8, 1/2, 1, 2, 3, 4 and their reciprocals; a 1/b-octave filter has them at the same relative
-// distance from its band edge (clause 5.10): Omega_b = 1 + (G^(1/(2b)) - 1) / (G^(1/2) - 1)
-// (G^e - 1) above the midband and 1 / Omega_b below it. At the band edges Table 1 holds a maximum
-// for the passband side and a minimum for the stopband side; one breakpoint carries both.
+// A breakpoint of the limits. Clause 5.10, Table 1 (class 1) gives them for octave bands at
+// Omega = G^e, e = 0, 1/8, 1/4, 3/8, 1/2, 1, 2, 3, 4, and at the reciprocals; a 1/b-octave filter has
+// them at the same relative distance from its band edge (clause 5.10):
+// Omega_b = 1 + (G^(1/(2b)) - 1) / (G^(1/2) - 1) (G^e - 1) above the midband, 1 / Omega_b below it.
+// At the band edges Table 1 holds a maximum for the passband side and a minimum for the stopband
+// side; one breakpoint carries both.
 struct TBreakpoint
 {
     double Exponent = 0; // e, negative below the midband

@@ -11,7 +11,7 @@
 // time-weighted level, its largest value and its energy mean.
 //
 // Conventions:
-// - Bands: base-10 (analysis/FractionalOctave.h), b = 1, 3, 6, 12 or 24 a octave, every band whose
+// - Bands: base-10 (analysis/FractionalOctave.h), b = 1, 3, 6, 12 or 24 bands an octave, every band whose
 //   exact midband lies from 10 Hz to 20 kHz and whose upper band edge lies below half the frame rate.
 // - Filters: each band a Butterworth band-pass designed by the bilinear transform with its band edges
 //   prewarped, so that its response is 3 dB down at both edges; of the lowest order from 3 on whose

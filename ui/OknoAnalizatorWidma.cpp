@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -210,7 +211,7 @@ TFormaAnalizatorWidma::~TFormaAnalizatorWidma()
     OwnInput.StopNow();
 }
 
-// Only an open window analyses, and only it holds an input.
+// Only an open window analyses, and only it holds an input; minimised, it goes on measuring.
 void TFormaAnalizatorWidma::showEvent(QShowEvent* event)
 {
     RecordingInput.OnBlockObserved = [this](const char* buffer, int size) { Analyse(buffer, size); };
@@ -222,10 +223,12 @@ void TFormaAnalizatorWidma::showEvent(QShowEvent* event)
 
 void TFormaAnalizatorWidma::hideEvent(QHideEvent* event)
 {
-    tmrOdswiezanie->stop();
-    RecordingInput.OnBlockObserved = nullptr;
-    RecordingInput.OnOpening = nullptr;
-    StopOwnInput();
+    if (!event->spontaneous()) {
+        tmrOdswiezanie->stop();
+        RecordingInput.OnBlockObserved = nullptr;
+        RecordingInput.OnOpening = nullptr;
+        StopOwnInput();
+    }
     QDialog::hideEvent(event);
 }
 
@@ -268,8 +271,7 @@ void TFormaAnalizatorWidma::AnalysisChange()
         const double binWidth = double(Engine->FrameRate()) / double(Engine->Settings().FftSize);
         chtSpektrogram->SetRows(std::max(10.0, binWidth), Engine->FrameRate() / 2.0, SpectrumRows,
                                 columnSeconds);
-    } else {
-        const TOctaveFilterBank& bank = Engine->Bank();
+    } else if (const TOctaveFilterBank& bank = Engine->Bank(); bank.BandCount() > 0) {
         chtSpektrogram->SetRows(bank.Band(0).Lower, bank.Band(bank.BandCount() - 1).Upper, bank.BandCount(),
                                 columnSeconds);
     }
