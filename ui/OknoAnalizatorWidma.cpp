@@ -332,6 +332,12 @@ void TFormaAnalizatorWidma::btnZapiszRysunekClick()
 
 void TFormaAnalizatorWidma::btnEksportujClick()
 {
+    if (BandView() ? Engine->SecondsSinceReset() <= 0 : Engine->SpectrumFrames() == 0) {
+        QMessageBox::information(
+            this, QStringLiteral("Tonvix"),
+            QStringLiteral("Nie ma jeszcze nic do eksportu: analiza dopiero się zaczęła."));
+        return;
+    }
     QFileDialog dlgEksportuj(this, QStringLiteral("Eksportuj"), Folder);
     dlgEksportuj.setObjectName(QStringLiteral("dlgEksportuj"));
     dlgEksportuj.setAcceptMode(QFileDialog::AcceptSave);

@@ -3,6 +3,7 @@
 
 #include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -140,7 +141,10 @@ private slots:
         const TOctaveFilterBank bank(bandsPerOctave, rate, 0.125);
         QCOMPARE(bank.BandCount(), bands);
         const std::vector<TBreakpoint> breakpoints = ClassOneBreakpoints(bandsPerOctave);
+        double closest = 1e9, closestBand = 0, closestFrequency = 0; // to a limit, for the record
+        int highestOrder = 0;
         for (int band = 0; band < bank.BandCount(); ++band) {
+            highestOrder = std::max(highestOrder, bank.Order(band));
             const double midband = bank.Band(band).Midband;
             QVERIFY(std::abs(bank.ResponseDb(band, midband)) < 1e-4); // the decimation's droop
             const double lowest = breakpoints.front().Omega, highest = rate / 2 / midband;
@@ -149,6 +153,12 @@ private slots:
                 const double omega = lowest * std::pow(highest / lowest, double(step) / Steps);
                 const double attenuation = -bank.ResponseDb(band, midband * omega);
                 const TLimits limits = ClassOneLimits(bandsPerOctave, omega);
+                const double margin = std::min(attenuation - limits.Minimum, limits.Maximum - attenuation);
+                if (margin < closest) {
+                    closest = margin;
+                    closestBand = midband;
+                    closestFrequency = midband * omega;
+                }
                 if (attenuation < limits.Minimum || attenuation > limits.Maximum)
                     QFAIL(qPrintable(QStringLiteral("band %1 Hz at %2 Hz: %3 dB, limits %4 .. %5 dB")
                                          .arg(midband)
@@ -158,6 +168,9 @@ private slots:
                                          .arg(limits.Maximum)));
             }
         }
+        qInfo("%d bands from %g to %g Hz, orders 3 to %d; closest to a limit: %.2f dB, band %g Hz at %g Hz",
+              bank.BandCount(), bank.Band(0).Midband, bank.Band(bank.BandCount() - 1).Midband, highestOrder,
+              closest, closestBand, closestFrequency);
     }
 
     // A sine at each 1/3-octave midband reads its own level in its band; the bands next to it read
