@@ -162,6 +162,11 @@ public:
     bool Start() { return Start(*this); }
 
     TBufferEvent OnBufferFilled;
+    // A second reader of what this input records (the spectrum analyser beside a recording): it is
+    // told just before the device opens, so that it can let go of the device itself, and it sees every
+    // block after OnBufferFilled, unchanged; it must not keep the block or take long over it.
+    TNotifyEvent OnOpening;
+    std::function<void(const char* Buffer, int Size)> OnBlockObserved;
 
 protected:
     virtual bool HandleBuffer(char* block, int size);

@@ -18,6 +18,8 @@ bool TAudioIn::Start(TAudioIn& target)
 
 bool TAudioIn::OpenDevice(TAudioIn& target)
 {
+    if (OnOpening)
+        OnOpening(this);
     return OpenStream(TWaveDirection::Input, target, "Wave Input device is already open");
 }
 
@@ -47,6 +49,8 @@ bool TAudioIn::HandleBuffer(char* block, int size)
     const bool accepted = OnBufferFilled ? OnBufferFilled(block, size) : true;
     if (!StillOpen(open))
         return false;
+    if (OnBlockObserved)
+        OnBlockObserved(block, size);
     if (accepted)
         ++FilledCount;
     return accepted;

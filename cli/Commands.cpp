@@ -79,8 +79,6 @@ bool CanWrite(const QString& fileName, QString& failure)
     return false;
 }
 
-namespace {
-
 // The window's settings, read and never written: a command's options hold for its run only.
 TWindowSettings LoadProgramSettings(TMeasurementSession& session)
 {
@@ -89,6 +87,8 @@ TWindowSettings LoadProgramSettings(TMeasurementSession& session)
     LoadSettings(store, session.AudioIn(), session.AudioOut(), session.State(), window);
     return window;
 }
+
+namespace {
 
 void ApplyChannels(TMeasurementSession& session, const TWindowSettings& window,
                    const std::optional<TChannelMode>& channels)
@@ -170,6 +170,8 @@ private:
     std::size_t Printed = 0;
 };
 
+} // namespace
+
 void ReportOverloads(TMeasurementSession& session)
 {
     const TChannelMode mode = session.State().ChannelMode;
@@ -179,7 +181,21 @@ void ReportOverloads(TMeasurementSession& session)
         PrintMessage(QStringLiteral("Uwaga: w kanale prawym wystąpiło przesterowanie."));
 }
 
-} // namespace
+TMeasurementSession::TEnd
+MeasureUntilStopped(TMeasurementSession& session, int& signal,
+                    const std::function<TMeasurementSession::TEnd(TProgress&)>& measure)
+{
+    TStopSignals stopSignals;
+    signal = 0;
+    QObject::connect(&stopSignals, &TStopSignals::Received, [&](int received) {
+        signal = received;
+        session.Interrupt();
+    });
+    TProgress progress;
+    const TMeasurementSession::TEnd end = measure(progress);
+    progress.Finish();
+    return end;
+}
 
 int RunDevices()
 {
@@ -231,23 +247,22 @@ int RunRecord(const TRecordCommand& command)
     if (command.Weighting)
         state.FrequencyWeighting = *command.Weighting;
 
-    TStopSignals stopSignals;
     int signalReceived = 0;
-    QObject::connect(&stopSignals, &TStopSignals::Received, [&](int signal) {
-        signalReceived = signal;
-        session.Interrupt();
-    });
-    TProgress progress;
     std::optional<TIntervalPrinter> intervals;
     if (command.LogInterval) {
         state.Statistics.SetLogInterval(*command.LogInterval);
         intervals.emplace(state);
-        session.AfterTick = [&] { intervals->PrintClosed(progress); };
     }
-    const TMeasurementSession::TEnd end = session.Record(command.Seconds, progress);
-    progress.Finish();
-    if (intervals)
-        intervals->Finish(progress);
+    const TMeasurementSession::TEnd end =
+        MeasureUntilStopped(session, signalReceived, [&](TProgress& progress) {
+            if (intervals)
+                session.AfterTick = [&] { intervals->PrintClosed(progress); };
+            const TMeasurementSession::TEnd recorded = session.Record(command.Seconds, progress);
+            progress.Finish();
+            if (intervals)
+                intervals->Finish(progress);
+            return recorded;
+        });
     if (end == TMeasurementSession::TEnd::Interrupted)
         PrintMessage(
             QStringLiteral("Pomiar zakończony sygnałem %1 po %2 s.")
@@ -325,15 +340,9 @@ int RunSweep(const TSweepCommand& command)
     if (command.Amplitude)
         state.Amplitude = *command.Amplitude * state.AmplitudeConst;
 
-    TStopSignals stopSignals;
     int signalReceived = 0;
-    QObject::connect(&stopSignals, &TStopSignals::Received, [&](int signal) {
-        signalReceived = signal;
-        session.Interrupt();
-    });
-    TProgress progress;
-    const TMeasurementSession::TEnd end = session.Sweep(progress);
-    progress.Finish();
+    const TMeasurementSession::TEnd end = MeasureUntilStopped(
+        session, signalReceived, [&](TProgress& progress) { return session.Sweep(progress); });
     ReportOverloads(session);
 
     const int active = session.Series().ActiveSeries();

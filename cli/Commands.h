@@ -1,7 +1,11 @@
 #pragma once
 
 #include "audio/WaveFormat.h"
+#include "cli/MeasurementSession.h"
 #include "cli/Options.h"
+#include "settings/WindowSettings.h"
+
+#include <functional>
 
 class TAudioIO;
 
@@ -25,3 +29,13 @@ bool ChooseDevice(TAudioIO& component, TWaveDirection direction, const std::opti
                   QString& failure);
 // Asked before a measurement: can its file be written where it is to go?
 bool CanWrite(const QString& fileName, QString& failure);
+// The window's settings, read and never written: a command's options hold for its run only.
+TWindowSettings LoadProgramSettings(TMeasurementSession& session);
+// The overloads the recording saw in the channels it measured, said on the standard error.
+void ReportOverloads(TMeasurementSession& session);
+// Runs a measurement of the session (measure: its recording or sweep) to its end, or until SIGINT or
+// SIGTERM interrupts it; `signal` receives the signal's number (0: none came). The progress line is
+// finished when it returns.
+TMeasurementSession::TEnd
+MeasureUntilStopped(TMeasurementSession& session, int& signal,
+                    const std::function<TMeasurementSession::TEnd(TProgress&)>& measure);

@@ -27,6 +27,7 @@ const QString ProgramHelp = QStringLiteral(
     "  sweep     pomiar charakterystyki częstotliwościowej, zapisany jako .lev, .csv lub .frd\n"
     "  convert   przekształcenie pliku wyników między formatami .lev, .csv i .frd\n"
     "  ir        odpowiedź impulsowa ze sweepu, zapisana jako .wav (i charakterystyka jako .csv lub .frd)\n"
+    "  rta       analizator widma: poziomy w pasmach oktawowych albo widmo FFT, zapisane jako .csv\n"
     "\n"
     "  tonvix-cli POLECENIE --help   opis polecenia i jego opcji\n"
     "  tonvix-cli --version          wersja programu\n"
@@ -275,6 +276,58 @@ std::optional<TCommand> Sweep(const TGiven& given, QString& error)
     return command;
 }
 
+std::optional<TCommand> Rta(const TGiven& given, QString& error)
+{
+    if (!NoPositional(given, error) || !Required(given, {"seconds", "out"}, error))
+        return std::nullopt;
+    TRtaCommand command;
+    const auto seconds = PositiveNumber(given, "seconds", error);
+    if (!seconds)
+        return std::nullopt;
+    command.Seconds = *seconds;
+    command.Out = given.Value("out");
+    if (given.Has("bands") && given.Has("fft")) {
+        error = QStringLiteral("opcje --bands i --fft wykluczają się");
+        return std::nullopt;
+    }
+    if (given.Has("bands")) {
+        const auto bands = WholeNumber(given, "bands", 1, 24, error);
+        if (!bands)
+            return std::nullopt;
+        if (*bands != 1 && *bands != 3 && *bands != 6 && *bands != 12 && *bands != 24) {
+            error = QStringLiteral("wartość opcji --bands musi być jedną z 1, 3, 6, 12, 24, a jest „%1”")
+                        .arg(given.Value("bands"));
+            return std::nullopt;
+        }
+        command.BandsPerOctave = *bands;
+    }
+    if (given.Has("fft")) {
+        const auto size = WholeNumber(given, "fft", 1024, 65536, error);
+        if (!size)
+            return std::nullopt;
+        if ((*size & (*size - 1)) != 0) {
+            error = QStringLiteral("wartość opcji --fft musi być potęgą 2 od 1024 do 65536, a jest „%1”")
+                        .arg(given.Value("fft"));
+            return std::nullopt;
+        }
+        command.Fft = static_cast<std::size_t>(*size);
+    }
+    if (given.Has("weighting") && !(command.Weighting = Weighting(given.Value("weighting"), error)))
+        return std::nullopt;
+    if (given.Has("time")) {
+        const QString time = given.Value("time").toUpper();
+        if (time != QLatin1String("F") && time != QLatin1String("S")) {
+            error = QStringLiteral("wartość opcji --time musi być jedną z F, S, a jest „%1”")
+                        .arg(given.Value("time"));
+            return std::nullopt;
+        }
+        command.Slow = time == QLatin1String("S");
+    }
+    if (given.Has("input"))
+        command.Input = given.Value("input");
+    return command;
+}
+
 std::optional<TCommand> Convert(const TGiven& given, QString& error)
 {
     if (given.Positional.size() != 2) {
@@ -327,6 +380,7 @@ std::optional<TCommand> ParseCommandLine(const QStringList& arguments, QString& 
                  return *command;
              return std::nullopt;
          }},
+        {"rta", RtaHelp, {"seconds", "out", "bands", "fft", "weighting", "time", "input"}, Rta},
     };
     const QString name = arguments.front();
     for (const TCommandSpec& command : commands) {

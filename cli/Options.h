@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/RtaCommand.h"
 #include "measure/FrequencyWeighting.h"
 #include "measure/ImpulseMeasurement.h"
 #include "measure/MeasurementState.h"
@@ -66,7 +67,7 @@ struct THelpCommand
 };
 
 using TCommand = std::variant<TDevicesCommand, TRecordCommand, TSweepCommand, TConvertCommand,
-                              TImpulseCommand, THelpCommand>;
+                              TImpulseCommand, TRtaCommand, THelpCommand>;
 
 // The command line without the program's name. Nothing, with the Polish reason in `error`, for a
 // usage error; `error` then also says how to get help.

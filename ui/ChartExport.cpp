@@ -5,6 +5,9 @@
 #include "ui/EmfPaintDevice.h"
 
 #include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QSvgGenerator>
@@ -14,7 +17,7 @@ namespace ChartExport {
 namespace {
 
 // Vectors, without the pixel caches the screen uses. False when the device took no painter.
-bool Draw(TChartView& chart, QPaintDevice& device, const QSize& size, double scale)
+bool Draw(QCustomPlot& chart, QPaintDevice& device, const QSize& size, double scale)
 {
     QCPPainter painter;
     if (!painter.begin(&device))
@@ -26,11 +29,20 @@ bool Draw(TChartView& chart, QPaintDevice& device, const QSize& size, double sca
     return painter.end();
 }
 
+// The main chart fits an automatic bottom axis only as it draws; any chart shows what it holds now.
+void DrawNow(QCustomPlot& chart)
+{
+    if (auto* view = qobject_cast<TChartView*>(&chart))
+        view->ReplotNow();
+    else
+        chart.replot();
+}
+
 } // namespace
 
-bool Render(TChartView& chart, TFormat format, QIODevice& out)
+bool Render(QCustomPlot& chart, TFormat format, QIODevice& out)
 {
-    chart.ReplotNow();
+    DrawNow(chart);
     const QSize size = chart.size().isEmpty() ? QSize(800, 600) : chart.size();
     switch (format) {
     case TFormat::Emf: {
@@ -67,7 +79,7 @@ bool Render(TChartView& chart, TFormat format, QIODevice& out)
     return false;
 }
 
-bool Save(TChartView& chart, const QString& fileName, TFormat format, QString& failure)
+bool Save(QCustomPlot& chart, const QString& fileName, TFormat format, QString& failure)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -81,6 +93,18 @@ bool Save(TChartView& chart, const QString& fileName, TFormat format, QString& f
         return true;
     failure = WriteFailureMessage(fileName, file.Reason());
     return false;
+}
+
+void CopyToClipboard(QCustomPlot& chart)
+{
+    QByteArray svg;
+    QBuffer buffer(&svg);
+    buffer.open(QIODevice::WriteOnly);
+    auto* data = new QMimeData;
+    if (Render(chart, TFormat::Svg, buffer))
+        data->setData(QStringLiteral("image/svg+xml"), svg);
+    data->setImageData(chart.toPixmap().toImage());
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 } // namespace ChartExport

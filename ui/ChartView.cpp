@@ -2,16 +2,12 @@
 
 #include "common/NumberFormat.h"
 #include "ui/AxisTickers.h"
+#include "ui/ChartExport.h"
 
-#include <QBuffer>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QSvgGenerator>
 #include <QTimer>
 #include <cmath>
 
@@ -348,25 +344,7 @@ void TChartView::ZoomAboutCentre(double factor)
 
 void TChartView::CopyToClipboard()
 {
-    ReplotNow();
-    QByteArray svg;
-    QBuffer buffer(&svg);
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator generator;
-    generator.setOutputDevice(&buffer);
-    generator.setSize(size());
-    generator.setViewBox(rect());
-    QCPPainter painter;
-    if (painter.begin(&generator)) {
-        painter.setMode(QCPPainter::pmVectorized);
-        painter.setMode(QCPPainter::pmNoCaching);
-        toPainter(&painter, width(), height());
-        painter.end();
-    }
-    auto* data = new QMimeData;
-    data->setData(QStringLiteral("image/svg+xml"), svg);
-    data->setImageData(toPixmap().toImage());
-    QGuiApplication::clipboard()->setMimeData(data);
+    ChartExport::CopyToClipboard(*this);
 }
 
 void TChartView::PrintPreview()
@@ -530,15 +508,20 @@ void TChartView::FitBottomToData()
         xAxis->setRange(lower, upper);
 }
 
+void PlaceCrossHair(QCPItemStraightLine& vertical, QCPItemStraightLine& horizontal, const QRect& plot,
+                    const QPoint& position)
+{
+    vertical.point1->setCoords(position.x(), plot.top());
+    vertical.point2->setCoords(position.x(), plot.bottom());
+    horizontal.point1->setCoords(plot.left(), position.y());
+    horizontal.point2->setCoords(plot.right(), position.y());
+    vertical.setVisible(true);
+    horizontal.setVisible(true);
+}
+
 void TChartView::MoveCross(const QPoint& position)
 {
-    const QRect plot = axisRect()->rect();
-    CrossVertical->point1->setCoords(position.x(), plot.top());
-    CrossVertical->point2->setCoords(position.x(), plot.bottom());
-    CrossHorizontal->point1->setCoords(plot.left(), position.y());
-    CrossHorizontal->point2->setCoords(plot.right(), position.y());
-    CrossVertical->setVisible(true);
-    CrossHorizontal->setVisible(true);
+    PlaceCrossHair(*CrossVertical, *CrossHorizontal, axisRect()->rect(), position);
     OverlayLayer->replot();
 }
 

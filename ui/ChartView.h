@@ -36,6 +36,10 @@ QString LegendText(int series, const QString& title, const TLegendFacts& facts,
 QColor ColourFromBgr(std::uint32_t bgr);
 std::uint32_t BgrFromColour(const QColor& colour);
 
+// Shows a cross-hair's two lines through `position`, across the plot rectangle.
+void PlaceCrossHair(QCPItemStraightLine& vertical, QCPItemStraightLine& horizontal, const QRect& plot,
+                    const QPoint& position);
+
 // The options page a double-click opens, by what it hit.
 namespace ChartPage {
 inline constexpr const char* SoundPressure = "tabPomiarCisnienia";

@@ -43,6 +43,7 @@ class TRecordingControl;
 class TSeriesMenus;
 class TSineGenerator;
 class TSweep;
+class TFormaAnalizatorWidma;
 class TFormaStatystyki;
 class TFormaOdpowiedzImpulsowa;
 struct TOpcjeProgramu;
@@ -354,4 +355,11 @@ private:
     bool CardTakenByImpulseWindow();
     QAction* mmiOdpowiedzImpulsowa{};
     TFormaOdpowiedzImpulsowa* OdpowiedzImpulsowa{}; // made when first asked for
+    // The spectrum analyser beside the window, on its input (OknoGlownaAnalizator.cpp)
+public slots:
+    void mmiAnalizatorWidmaClick();
+
+private:
+    QAction* mmiAnalizatorWidma{};
+    TFormaAnalizatorWidma* AnalizatorWidma{}; // made when first asked for, then shown and hidden
 };

@@ -153,6 +153,7 @@ void TFormaGlowna::CreateMenus()
     mmiAktualnaWielkosc->setIcon(QIcon::fromTheme("zoom-original"));
     mmiWidok->addSeparator();
     mmiStatystyki = newItem(mmiWidok, "mmiStatystyki", "Statystyki pomiaru");
+    mmiAnalizatorWidma = newItem(mmiWidok, "mmiAnalizatorWidma", "Analizator widma");
 
     mmiPomiar = newMenu("mmiPomiar", "Pomiar");
     mmiPomiar->installEventFilter(this);
@@ -296,6 +297,7 @@ void TFormaGlowna::ConnectHandlers()
     on(mmiKompensacja, &TFormaGlowna::mmiKompensacjaClick);
     on(mmiKosz, &TFormaGlowna::tbnKoszClick);
     on(mmiStatystyki, &TFormaGlowna::mmiStatystykiClick);
+    on(mmiAnalizatorWidma, &TFormaGlowna::mmiAnalizatorWidmaClick);
     on(mmiTestZgodnosci, &TFormaGlowna::mmiTestZgodnosciClick);
     on(mmiOdpowiedzImpulsowa, &TFormaGlowna::mmiOdpowiedzImpulsowaClick);
 

@@ -1,6 +1,8 @@
 #include "ui/OknoTestZgodnosci.h"
 
 #include "common/NumberFormat.h"
+#include "measure/BandFilterConformance.h"
+#include "measure/SpectrumAnalyser.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,6 +18,9 @@
 #include <algorithm>
 
 namespace {
+
+// The spectrum analyser's band filters whose rows follow the meter's; 0: none.
+constexpr int BandFilterChoices[] = {0, 1, 3, 6, 12, 24};
 
 const QStringList Columns{QStringLiteral("Próba"), QStringLiteral("Oczekiwana"), QStringLiteral("Zmierzona"),
                           QStringLiteral("Tolerancja klasy 1"), QStringLiteral("Wynik")};
@@ -39,7 +44,7 @@ void ForEachRow(const std::vector<TConformanceRow>& rows, THeading heading, TRow
 } // namespace
 
 TFormaTestZgodnosci::TFormaTestZgodnosci(const TConformanceSetup& setup, QWidget* parent)
-    : QDialog(parent), Setup(setup), cbKorekcja(new QComboBox(this)),
+    : QDialog(parent), Setup(setup), cbKorekcja(new QComboBox(this)), cbFiltry(new QComboBox(this)),
       btnUruchom(new QPushButton(QStringLiteral("&Uruchom"), this)),
       btnKopiuj(new QPushButton(QStringLiteral("&Kopiuj"), this)), tblWyniki(new QTableWidget(this)),
       lblPodsumowanie(new QLabel(this))
@@ -61,6 +66,9 @@ TFormaTestZgodnosci::TFormaTestZgodnosci(const TConformanceSetup& setup, QWidget
     cbKorekcja->setObjectName(QStringLiteral("cbKorekcja"));
     cbKorekcja->addItems({QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("Z")});
     cbKorekcja->setCurrentIndex(static_cast<int>(Setup.Weighting));
+    cbFiltry->setObjectName(QStringLiteral("cbFiltry"));
+    for (const int bands : BandFilterChoices)
+        cbFiltry->addItem(bands > 0 ? BandsText(bands) : QStringLiteral("bez filtrów"));
     btnUruchom->setObjectName(QStringLiteral("btnUruchom"));
     btnUruchom->setDefault(true);
     btnKopiuj->setObjectName(QStringLiteral("btnKopiuj"));
@@ -81,6 +89,8 @@ TFormaTestZgodnosci::TFormaTestZgodnosci(const TConformanceSetup& setup, QWidget
     auto* choice = new QHBoxLayout;
     choice->addWidget(new QLabel(QStringLiteral("Korekcja częstotliwościowa:"), this));
     choice->addWidget(cbKorekcja);
+    choice->addWidget(new QLabel(QStringLiteral("Filtry pasmowe analizatora:"), this));
+    choice->addWidget(cbFiltry);
     choice->addStretch();
     choice->addWidget(btnUruchom);
     auto* buttons = new QHBoxLayout;
@@ -114,9 +124,18 @@ void TFormaTestZgodnosci::btnUruchomClick()
     btnUruchom->setEnabled(false);
     btnKopiuj->setEnabled(false);
     cbKorekcja->setEnabled(false);
+    cbFiltry->setEnabled(false);
     lblPodsumowanie->setText(QStringLiteral("Trwa test..."));
     const TConformanceSetup setup = Setup;
-    Worker = QThread::create([this, setup] { Rows = RunConformanceTest(setup); });
+    const int bands =
+        BandFilterChoices[std::clamp(cbFiltry->currentIndex(), 0, int(std::size(BandFilterChoices)) - 1)];
+    Worker = QThread::create([this, setup, bands] {
+        Rows = RunConformanceTest(setup);
+        if (bands > 0) {
+            const std::vector<TConformanceRow> filters = BandFilterRows(bands, setup.FrameRate);
+            Rows.insert(Rows.end(), filters.begin(), filters.end());
+        }
+    });
     Worker->setParent(this);
     connect(Worker, &QThread::finished, this, [this] {
         Worker->deleteLater();
@@ -168,6 +187,7 @@ void TFormaTestZgodnosci::ShowRows()
                                             NumberFormat::Integer(static_cast<long long>(Rows.size()))));
     btnUruchom->setEnabled(true);
     cbKorekcja->setEnabled(true);
+    cbFiltry->setEnabled(true);
     btnKopiuj->setEnabled(!Rows.empty());
 }
 

@@ -36,6 +36,7 @@ private:
     std::vector<TConformanceRow> Rows;
     QThread* Worker = nullptr;
     QComboBox* cbKorekcja;
+    QComboBox* cbFiltry; // the analyser's band filters tested with the meter
     QPushButton* btnUruchom;
     QPushButton* btnKopiuj;
     QTableWidget* tblWyniki;

@@ -1,0 +1,98 @@
+#include "analysis/FftSpectrum.h"
+#include "analysis/OctaveFilterBank.h"
+#include "measure/SpectrumAnalyser.h"
+
+#include <QRandomGenerator>
+#include <benchmark/benchmark.h>
+#include <vector>
+
+namespace {
+
+constexpr int Rate = 48000;
+constexpr int BlockFrames = 1500;
+
+// "realtime": how many times faster than the card delivers them the frames were processed.
+void CountRealTime(benchmark::State& run, double framesPerIteration)
+{
+    run.SetItemsProcessed(
+        static_cast<std::int64_t>(static_cast<double>(run.iterations()) * framesPerIteration));
+    run.counters["realtime"] = benchmark::Counter(
+        static_cast<double>(run.iterations()) * framesPerIteration / Rate, benchmark::Counter::kIsRate);
+}
+
+// Both channels of one block through the band filters of 1/b octave, with their time weighting.
+void BM_OctaveFilterBank(benchmark::State& run)
+{
+    TOctaveFilterBank bank(static_cast<int>(run.range(0)), Rate, 0.125);
+    std::vector<TStereo> block(BlockFrames);
+    QRandomGenerator random(5);
+    for (TStereo& frame : block)
+        frame = TStereo{random.bounded(65536.0) - 32768, random.bounded(65536.0) - 32768};
+    for (auto _ : run) {
+        bank.Process(block);
+        benchmark::DoNotOptimize(bank.TimeWeighted(0));
+    }
+    CountRealTime(run, BlockFrames);
+}
+BENCHMARK(BM_OctaveFilterBank)->Arg(1)->Arg(3)->Arg(24);
+
+// One spectrum frame of one channel: window, transform, power, average and peak hold.
+void BM_FftSpectrum(benchmark::State& run)
+{
+    const auto size = static_cast<std::size_t>(run.range(0));
+    TFftSpectrum spectrum(size, TFftSpectrum::TWindow::FlatTop);
+    spectrum.SetAveraging(TFftSpectrum::TAveraging::Exponential, 0.5);
+    std::vector<double> frame(size);
+    QRandomGenerator random(9);
+    for (double& x : frame)
+        x = random.bounded(65536.0) - 32768;
+    for (auto _ : run) {
+        spectrum.Add(frame);
+        benchmark::DoNotOptimize(spectrum.Power()[1]);
+    }
+    run.SetItemsProcessed(run.iterations());
+}
+BENCHMARK(BM_FftSpectrum)->Arg(1024)->Arg(8192)->Arg(65536);
+
+// The analyser's work per input block: both channels converted, A-weighted, through the 1/3-octave
+// bank with F time weighting, and into the FFT history.
+void BM_SpectrumAnalyserBlock(benchmark::State& run)
+{
+    TSpectrumSettings settings;
+    settings.Weighting = TFrequencyWeighting::A;
+    settings.FftSize = 65536;
+    TSpectrumAnalyser analyser(Rate, settings);
+    std::vector<std::int16_t> block(2 * BlockFrames);
+    QRandomGenerator random(13);
+    for (std::int16_t& sample : block)
+        sample = static_cast<std::int16_t>(random.bounded(65536) - 32768);
+    for (auto _ : run) {
+        analyser.AnalyseBlock(reinterpret_cast<const char*>(block.data()), BlockFrames);
+        benchmark::DoNotOptimize(analyser.SecondsSinceReset());
+    }
+    CountRealTime(run, BlockFrames);
+}
+BENCHMARK(BM_SpectrumAnalyserBlock);
+
+// One picture of the FFT view at 65536 points: the transforms of both channels, the averages, and the
+// levels of the 2048 points drawn. At ten pictures a second, ten times this is the share of a core.
+void BM_SpectrumPicture(benchmark::State& run)
+{
+    TSpectrumSettings settings;
+    settings.BandsPerOctave = 0;
+    settings.FftSize = 65536;
+    TSpectrumAnalyser analyser(Rate, settings);
+    std::vector<std::int16_t> frames(2 * settings.FftSize);
+    QRandomGenerator random(15);
+    for (std::int16_t& sample : frames)
+        sample = static_cast<std::int16_t>(random.bounded(65536) - 32768);
+    analyser.AnalyseBlock(reinterpret_cast<const char*>(frames.data()), static_cast<int>(settings.FftSize));
+    for (auto _ : run) {
+        analyser.UpdateSpectrum();
+        benchmark::DoNotOptimize(analyser.SpectrumReading({}, false, 2048).Level[0].back());
+    }
+    run.SetItemsProcessed(run.iterations());
+}
+BENCHMARK(BM_SpectrumPicture);
+
+} // namespace

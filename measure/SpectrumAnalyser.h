@@ -1,0 +1,102 @@
+#pragma once
+
+#include "analysis/FftSpectrum.h"
+#include "analysis/OctaveFilterBank.h"
+#include "analysis/SecondOrderSections.h"
+#include "measure/FrequencyWeighting.h"
+
+#include <QString>
+#include <array>
+#include <memory>
+#include <vector>
+
+// What the spectrum analyser measures and how.
+struct TSpectrumSettings
+{
+    int BandsPerOctave = 3;     // 1, 3, 6, 12 or 24
+    std::size_t FftSize = 8192; // 1024 .. 65536, a power of two
+    TFftSpectrum::TWindow Window = TFftSpectrum::TWindow::FlatTop;
+    TFftSpectrum::TAveraging Averaging = TFftSpectrum::TAveraging::Exponential;
+    TFrequencyWeighting Weighting = TFrequencyWeighting::Z;
+    double TimeConstant =
+        0.125; // s: the bands' time weighting (F 0.125, S 1) and the FFT's exponential average
+
+    bool operator==(const TSpectrumSettings&) const = default;
+};
+
+// One band of both channels as the read-outs show levels: dB with the meter's reference, offset and
+// the channel's calibration. Level is the time-weighted level now, Leq and Lmax run since Reset.
+struct TBandReading
+{
+    double Nominal = 0, Midband = 0; // Hz
+    std::array<double, 2> Level{}, Leq{}, Lmax{};
+};
+
+// The FFT spectrum of both channels in dB (per bin, or per hertz as a density), with the peak hold.
+struct TSpectrumReading
+{
+    std::vector<double> Frequency; // Hz, bin 1 on: the bin at 0 Hz shows nothing on a logarithmic axis
+    std::array<std::vector<double>, 2> Level, Peak;
+};
+
+// The spectrum analyser's engine: input blocks of both channels, weighted with the meter's A or C
+// filters (at the full frame rate, before anything else), through the fractional-octave filter bank
+// and into a history from which the FFT spectrum is taken. Block analysis allocates nothing and does
+// no transform; the transform runs when UpdateSpectrum is asked for it (the window's drawing timer,
+// or the command line between blocks).
+class TSpectrumAnalyser
+{
+public:
+    TSpectrumAnalyser(int frameRate, const TSpectrumSettings& settings);
+    TSpectrumAnalyser(const TSpectrumAnalyser&) = delete;
+    TSpectrumAnalyser& operator=(const TSpectrumAnalyser&) = delete;
+
+    int FrameRate() const { return Rate; }
+    const TSpectrumSettings& Settings() const { return Chosen; }
+    // The time constant and the FFT's averaging change in place; anything else needs a new engine.
+    void SetTimeConstant(double seconds);
+    void SetAveraging(TFftSpectrum::TAveraging averaging);
+
+    // Little-endian stereo 16-bit frames, as the input delivers them.
+    void AnalyseBlock(const char* buffer, int frames);
+    // A transform of the newest FftSize frames of each channel, folded into the averages and the peak
+    // holds; false, and nothing done, until that many frames have come.
+    bool UpdateSpectrum();
+    // The band's Leq and Lmax, the spectrum's averages and peak holds start again.
+    void Reset();
+
+    double SecondsSinceReset() const { return double(FramesSinceReset) / Rate; }
+    long long SpectrumFrames() const { return Spectra[0]->Frames(); }
+    const TOctaveFilterBank& Bank() const { return *Bands; } // with bands only
+
+    // calibration: dB added to each channel's levels (the sound-pressure recording's offsets). No
+    // bands, no readings.
+    std::vector<TBandReading> BandReadings(const std::array<double, 2>& calibration) const;
+    // density: dB/Hz rather than the level a sine would show in its bin. With mostPoints, bins are
+    // gathered on a logarithmic frequency scale into that many points at most, each the loudest bin of
+    // its share (a picture needs no more points than it has pixels; every bin is kept where they are
+    // fewer); with 0 every bin is a point.
+    TSpectrumReading SpectrumReading(const std::array<double, 2>& calibration, bool density,
+                                     std::size_t mostPoints = 0) const;
+
+private:
+    void Weight(std::span<TStereo> frames);
+
+    int Rate;
+    TSpectrumSettings Chosen;
+    std::vector<TSecondOrderSection> Weighting;
+    std::vector<TSecondOrderState> WeightingStates;
+    std::unique_ptr<TOctaveFilterBank> Bands;
+    std::array<std::unique_ptr<TFftSpectrum>, 2> Spectra;
+    std::vector<TStereo> Chunk;   // the block, converted and weighted, a part at a time
+    std::vector<TStereo> History; // the newest FftSize frames, a ring
+    std::size_t Newest = 0;       // where the next frame goes
+    long long FramesSeen = 0, FramesSinceReset = 0, FramesAtLastSpectrum = 0;
+    std::array<std::vector<double>, 2> Frame; // one channel's frame for the transform
+};
+
+// "1/3 oktawy", "FFT 8192, okno Hann", ... for headers, captions and files.
+QString BandsText(int bandsPerOctave);
+QString WindowText(TFftSpectrum::TWindow window);
+QString AveragingText(TFftSpectrum::TAveraging averaging);
+QString TimeWeightingLetter(double timeConstant); // "F", "S"

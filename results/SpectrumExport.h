@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+class TSpectrumAnalyser;
+
+// The spectrum analyser's figures as CSV for spreadsheets, as the other exchange files are written
+// (";" between fields, the user's decimal separator, numbers in their shortest exact form, the file
+// whole or not at all). The first header cell carries the conditions of the measurement:
+// - bands: "Pasmo [Hz] (1/3 oktawy, korekcja A, stała czasowa F, Fp 48000 Hz, czas 20 s)", the exact
+//   midband, then LAeq, LAFmax and the time-weighted level now of the left and the right channel;
+// - spectrum: "Częstotliwość [Hz] (FFT 8192, okno flat-top, uśrednianie wykładnicze, ...)", then the
+//   averaged spectrum and the peak hold of both channels, in dB or dB/Hz.
+// calibration: dB added to each channel (the sound-pressure recording's offsets).
+namespace SpectrumExport {
+
+bool WriteBands(const QString& fileName, const TSpectrumAnalyser& analyser,
+                const std::array<double, 2>& calibration, QString& failure);
+bool WriteSpectrum(const QString& fileName, const TSpectrumAnalyser& analyser,
+                   const std::array<double, 2>& calibration, bool density, QString& failure);
+
+} // namespace SpectrumExport
