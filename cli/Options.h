@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <optional>
 #include <variant>
+#include <vector>
 
 // The averaging choice of a recording: an item of the window's list, with the seconds of "Inny".
 struct TAveragingChoice
@@ -17,18 +18,21 @@ struct TAveragingChoice
 
 struct TDevicesCommand
 {
+    bool Json = false;
 };
 
 struct TRecordCommand
 {
     double Seconds = 0;
-    QString Out;
+    std::optional<QString> Out; // none: the values go only to the JSON lines
     std::optional<QString> Input;
     std::optional<TAveragingChoice> Average;
     std::optional<int> Interval; // ms
     std::optional<TFrequencyWeighting> Weighting;
     std::optional<TChannelMode> Channels;
     std::optional<double> LogInterval; // s
+    bool Json = false;                  // the statistics as one JSON document on the standard output
+    std::optional<QString> JsonLines;   // a file, or "-" for the standard output
 };
 
 struct TSweepCommand
@@ -54,6 +58,17 @@ struct THelpCommand
 };
 
 using TCommand = std::variant<TDevicesCommand, TRecordCommand, TSweepCommand, TConvertCommand, THelpCommand>;
+
+// The help of tonvix-cli as `--help` prints it, and of each command of its table in the table's order
+// with the options the command takes: the manual page and the shell completion are made from these.
+struct TCommandHelp
+{
+    QString Name;
+    QString Help;
+    QStringList Options; // without the leading "--"
+};
+QString ProgramHelpText();
+std::vector<TCommandHelp> CommandHelpTexts();
 
 // The command line without the program's name. Nothing, with the Polish reason in `error`, for a
 // usage error; `error` then also says how to get help.

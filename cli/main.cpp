@@ -5,6 +5,7 @@
 #include "cli/Terminal.h"
 
 #include <QCoreApplication>
+#include <csignal>
 #include <variant>
 
 int main(int argc, char* argv[])
@@ -13,6 +14,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName("Marvelle");
     QCoreApplication::setApplicationName("Tonvix");
     QCoreApplication::setApplicationVersion(TONVIX_VERSION);
+    // A reader that goes away (the other end of a pipe) is a failed write, which the command handles.
+    std::signal(SIGPIPE, SIG_IGN);
 
     QString error;
     const std::optional<TCommand> command = ParseCommandLine(QCoreApplication::arguments().mid(1), error);
@@ -22,7 +25,7 @@ int main(int argc, char* argv[])
     }
     struct TRun
     {
-        int operator()(const TDevicesCommand&) const { return RunDevices(); }
+        int operator()(const TDevicesCommand& devices) const { return RunDevices(devices); }
         int operator()(const TRecordCommand& record) const { return RunRecord(record); }
         int operator()(const TSweepCommand& sweep) const { return RunSweep(sweep); }
         int operator()(const TConvertCommand& convert) const { return RunConvert(convert); }

@@ -8,9 +8,9 @@
 #include "results/Report.h"
 #include "settings/KeyTable.h"
 #include "ui/ChartView.h"
+#include "ui/EventSound.h"
 #include "ui/OknoDialog.h"
 #include "ui/OknoKalibracja.h"
-#include "ui/OknoOProgramie.h"
 #include "ui/OknoSkalowanie.h"
 #include "ui/SeriesMenus.h"
 
@@ -465,12 +465,6 @@ void TFormaGlowna::actKonfiguracjaExecute()
 void TFormaGlowna::actOpcjeWykresuExecute()
 {
     ShowOptions("tabWykres");
-}
-
-void TFormaGlowna::actPomocOExecute()
-{
-    TFormaOProgramie about(this);
-    about.exec();
 }
 
 // The standard editing commands act on the focused edit (or the edit of a focused combo box).

@@ -38,6 +38,7 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 class TChartView;
+class TEventSound;
 class TLevelMeter;
 class TRecordingControl;
 class TSeriesMenus;
@@ -188,7 +189,8 @@ public slots:
     void actKonfiguracjaExecute();
     void actOpcjeWykresuExecute();
     void tbnKoszClick();
-    // Help
+    // Help (OknoGlownaPomoc.cpp)
+    void actPomocPodrecznikExecute();
     void actPomocOExecute();
     // Result files, recent files, save selection and the queue dump (OknoGlownaPliki.cpp)
     void actWybierzDoZapisuExecute();
@@ -273,6 +275,7 @@ private:
     // Mixer list and mail hand-over
     tMsMixerSystem Mikser{this}; // a child, so that it is found by name
     TMailHandOver Poczta;
+    std::unique_ptr<TEventSound> OverloadSound; // made at the first overload
     QString FileName;
     QString DialogFolder;
     QString NumericKeys, SignedNumericKeys;
@@ -282,7 +285,7 @@ private:
     // Actions
     QAction *actPlikNowy{}, *actPlikOtworz{}, *actPlikZapisz{}, *actPlikZapiszJako{}, *actPlikWyslij{};
     QAction *actPlikZakoncz{}, *actDrukuj{}, *actEdycjaWytnij{}, *actEdycjaKopiuj{}, *actEdycjaWklej{};
-    QAction *actPomocO{}, *actPomiarCisnienia{}, *actPomiarCharakterystyk{}, *actKonfiguracja{};
+    QAction *actPomocPodrecznik{}, *actPomocO{}, *actPomiarCisnienia{}, *actPomiarCharakterystyk{}, *actKonfiguracja{};
     QAction *actOpcjeWykresu{}, *actStart{}, *actStop{}, *actTrybPracy{}, *actTrybPracyShift{};
     QAction *actCzasUsreniania{}, *actKalibracja{}, *actKalibracjaStop{}, *actAktywacja{};
     QAction *actWybierzSerie{}, *actWybierzDoZapisu{};

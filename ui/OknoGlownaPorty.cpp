@@ -4,11 +4,11 @@
 
 #include "measure/RecordingControl.h"
 #include "ui/ChartView.h"
+#include "ui/EventSound.h"
 #include "ui/OknoWybierzSerie.h"
 #include "ui/SeriesMenus.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,7 +37,9 @@ void TFormaGlowna::SetReadoutRed(int channel, bool red)
 
 void TFormaGlowna::Beep()
 {
-    QApplication::beep();
+    if (!OverloadSound)
+        OverloadSound = std::make_unique<TEventSound>();
+    OverloadSound->PlayWarning();
 }
 
 bool TFormaGlowna::StartButtonEnabled() const

@@ -17,6 +17,17 @@ private slots:
                  (QStringList{"tonvix", "/o", "Pomiary", "1.lev"}));
         QCOMPARE(WindowArguments({"tonvix", "/o"}), (QStringList{"tonvix", "/o"}));
     }
+
+    // --help and --version answer alone; a file named so, or anything beside them, opens the window.
+    void helpAndVersionAnswerInsteadOfTheWindow()
+    {
+        QVERIFY(CommandLineAnswer({"tonvix", "--help"})->startsWith("Użycie: tonvix [PLIK.lev]\n"));
+        QCOMPARE(CommandLineAnswer({"tonvix", "-h"}), WindowHelpText());
+        QCOMPARE(*CommandLineAnswer({"tonvix", "--version"}), "tonvix " TONVIX_VERSION "\n");
+        QVERIFY(!CommandLineAnswer({"tonvix"}));
+        QVERIFY(!CommandLineAnswer({"tonvix", "pomiar.lev"}));
+        QVERIFY(!CommandLineAnswer({"tonvix", "/o", "--help"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCommandLine)
