@@ -106,7 +106,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libcanberra-pulse")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "pavucontrol | pavucontrol-qt, xdg-utils, pulseaudio | pipewire-pulse, qt6-wayland, sound-theme-freedesktop")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mosquitto-clients")
