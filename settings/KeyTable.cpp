@@ -162,8 +162,8 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
     Int(WindowState, Position, "WindowState", 1),
     Placed(Left, "Left"),
     Placed(Top, "Top"),
-    Int(Width, Position, "Width", 600),
-    Int(Height, Position, "Height", 440),
+    Placed(Width, "Width"), // none stored: the window's own first size, which shows every text whole
+    Placed(Height, "Height"),
 
     Text(InputDevice, Devices, "Input"),
     Text(OutputDevice, Devices, "Output"),

@@ -174,8 +174,8 @@ void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audi
     TWindowPosition& position = window.Position;
     position.Left = read.OptionalInteger(Left);
     position.Top = read.OptionalInteger(Top);
-    position.Width = read.Integer(Width);
-    position.Height = read.Integer(Height);
+    position.Width = read.OptionalInteger(Width);
+    position.Height = read.OptionalInteger(Height);
     position.WindowState = read.Integer(WindowState);
 
     audioIn.SetDeviceName(read.Text(InputDevice).toUtf8());
@@ -276,8 +276,10 @@ bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO
             write.Integer(Left, *position.Left);
         if (position.Top)
             write.Integer(Top, *position.Top);
-        write.Integer(Width, position.Width);
-        write.Integer(Height, position.Height);
+        if (position.Width)
+            write.Integer(Width, *position.Width);
+        if (position.Height)
+            write.Integer(Height, *position.Height);
     }
 
     write.Text(InputDevice, QString::fromUtf8(audioIn.DeviceName()));

@@ -330,6 +330,15 @@ void TFormaGlowna::SelectKind(TMeasurementKind kind, QObject* sender)
     UpdateStartAction();
 }
 
+void TFormaGlowna::ShowKindPanels(TMeasurementKind kind)
+{
+    const bool pressure = kind == TMeasurementKind::SoundPressure;
+    pnlPanelDolny->setVisible(!pressure);
+    pbPasekPostepu->setVisible(!pressure);
+    btnPauza->setVisible(pressure);
+    cbAkwizycja->setVisible(pressure);
+}
+
 void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
 {
     const bool pressure = kind == TMeasurementKind::SoundPressure;
@@ -352,10 +361,7 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
     chtWykres->SetBottomLabelFormat(pressure ? "#0.0" : "####.");
     chtWykres->SetBottomLogarithmic(!pressure && Measurement.BottomAxisLogarithmic);
     chtWykres->SetLegendVisible(!pressure && Measurement.Preferences.ShowLegend);
-    pnlPanelDolny->setVisible(!pressure);
-    pbPasekPostepu->setVisible(!pressure);
-    btnPauza->setVisible(pressure);
-    cbAkwizycja->setVisible(pressure);
+    ShowKindPanels(kind);
 
     const QString command = pressure ? ZwolnieniePamieci : Skalowanie;
     mmiKosz->setText(command);

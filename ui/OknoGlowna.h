@@ -232,6 +232,7 @@ private:
 
     void SelectKind(TMeasurementKind kind, QObject* sender);
     void ApplyKindLook(TMeasurementKind kind);
+    void ShowKindPanels(TMeasurementKind kind); // the panels and controls only one kind has
     void CheckKindAction(TMeasurementKind kind);
     void UpdateCompensation();
     // actStart: never while calibrating; in the frequency kind only when a sweep may start.
@@ -285,7 +286,8 @@ private:
     // Actions
     QAction *actPlikNowy{}, *actPlikOtworz{}, *actPlikZapisz{}, *actPlikZapiszJako{}, *actPlikWyslij{};
     QAction *actPlikZakoncz{}, *actDrukuj{}, *actEdycjaWytnij{}, *actEdycjaKopiuj{}, *actEdycjaWklej{};
-    QAction *actPomocPodrecznik{}, *actPomocO{}, *actPomiarCisnienia{}, *actPomiarCharakterystyk{}, *actKonfiguracja{};
+    QAction *actPomocPodrecznik{}, *actPomocO{}, *actPomiarCisnienia{}, *actPomiarCharakterystyk{},
+        *actKonfiguracja{};
     QAction *actOpcjeWykresu{}, *actStart{}, *actStop{}, *actTrybPracy{}, *actTrybPracyShift{};
     QAction *actCzasUsreniania{}, *actKalibracja{}, *actKalibracjaStop{}, *actAktywacja{};
     QAction *actWybierzSerie{}, *actWybierzDoZapisu{};
@@ -333,6 +335,9 @@ public slots:
 
 private:
     QFont ReadoutFont(const QString& unit) const; // fitted to the right panel (OknoGlownaPanele.cpp)
+    // The window's size when none is stored: the smallest, not below the minimum, in which every
+    // caption and status text of both kinds reads whole in the fonts in use (OknoGlownaPanele.cpp).
+    QSize FirstScreenSize();
     QAction *mmiStatystyki{}, *mmiTestZgodnosci{};
     TFormaStatystyki* Statystyki{}; // made when first asked for, then shown and hidden
 
