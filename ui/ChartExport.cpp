@@ -31,6 +31,7 @@ bool Draw(TChartView& chart, QPaintDevice& device, const QSize& size, double sca
 bool Render(TChartView& chart, TFormat format, QIODevice& out)
 {
     chart.ReplotNow();
+    const TChartView::TPictureDrawing picture(chart);
     const QSize size = chart.size().isEmpty() ? QSize(800, 600) : chart.size();
     switch (format) {
     case TFormat::Emf: {

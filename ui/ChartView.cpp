@@ -70,7 +70,6 @@ TChartView::TChartView(TChartModel& model, QWidget* parent)
     setObjectName(QStringLiteral("chtWykres"));
     setBackground(Qt::white);
     setMouseTracking(true);
-    setNotAntialiasedElements(QCP::aePlottables);
     setInteractions(QCP::Interactions());
     SetZoomAllowed(true);
 
@@ -98,6 +97,14 @@ TChartView::TChartView(TChartModel& model, QWidget* parent)
         Graphs[static_cast<std::size_t>(s)] = graph;
         ReloadSeries(s);
     }
+    // Antialiased lines on the screen while a replot of them fits a frame.
+    connect(this, &QCustomPlot::beforeReplot, this, [this] {
+        int points = 0;
+        for (const QCPGraph* graph : Graphs)
+            if (graph->visible())
+                points += graph->dataCount();
+        setNotAntialiasedElements(points > AntialiasedPointLimit ? QCP::aePlottables : QCP::aeNone);
+    });
     RebuildLegend();
 
     // The cross-hair lives on a buffered layer of its own, so moving it redraws only that layer.
@@ -349,6 +356,7 @@ void TChartView::ZoomAboutCentre(double factor)
 void TChartView::CopyToClipboard()
 {
     ReplotNow();
+    const TPictureDrawing picture(*this);
     QByteArray svg;
     QBuffer buffer(&svg);
     buffer.open(QIODevice::WriteOnly);
@@ -381,6 +389,7 @@ void TChartView::PrintPreview()
 
 void TChartView::RenderPage(QPrinter* printer)
 {
+    const TPictureDrawing picture(*this);
     const QSize chart = size().isEmpty() ? QSize(800, 600) : size();
     const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
     QCPPainter painter(printer);

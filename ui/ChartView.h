@@ -55,6 +55,27 @@ public:
     explicit TChartView(TChartModel& model, QWidget* parent = nullptr);
     ~TChartView() override;
 
+    // The screen draws lines antialiased up to this many visible points; beyond, a replot would no
+    // longer fit a frame, and the lines go without.
+    static constexpr int AntialiasedPointLimit = 200000;
+    // While one lives, the chart draws every line antialiased whatever its point count: pictures for
+    // files, the printer and the clipboard are drawn once, and are looked at closely.
+    class TPictureDrawing
+    {
+    public:
+        explicit TPictureDrawing(TChartView& chart) : Chart(chart), Screen(chart.notAntialiasedElements())
+        {
+            chart.setNotAntialiasedElements(QCP::aeNone);
+        }
+        ~TPictureDrawing() { Chart.setNotAntialiasedElements(Screen); }
+        TPictureDrawing(const TPictureDrawing&) = delete;
+        TPictureDrawing& operator=(const TPictureDrawing&) = delete;
+
+    private:
+        TChartView& Chart;
+        const QCP::AntialiasedElements Screen;
+    };
+
     // Series look, as the settings and the series-format dialog give it (colour 0x00BBGGRR).
     void SetSeriesPen(int series, std::uint32_t colour, Qt::PenStyle style, int width);
     TSeriesFormat SeriesFormat(int series) const;

@@ -57,7 +57,8 @@ TEventSound::TDesktopChoice TEventSound::DesktopChoice()
     if (!SettingsLooked) {
         SettingsLooked = true;
         GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-        GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, SoundSchema(), TRUE) : nullptr;
+        GSettingsSchema* schema =
+            source ? g_settings_schema_source_lookup(source, SoundSchema(), TRUE) : nullptr;
         if (schema && g_settings_schema_has_key(schema, "event-sounds") &&
             g_settings_schema_has_key(schema, "theme-name"))
             Settings = g_settings_new_full(schema, nullptr, nullptr);
