@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of tonvix-cli: each sets the engine up from the window's settings and its options,
 // measures or reads, writes the results and says how it went.
 

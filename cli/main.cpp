@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tonvix-cli: the program's measurements and result files without a window (QCoreApplication only,
 // no display needed), sharing the settings and the devices with the window program.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's panels, read-outs, measurement controls and status bar.
 
 #include "ui/OknoGlowna.h"

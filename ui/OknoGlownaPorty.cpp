@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the engine (level meter, recording control, sweep, calibration) asks of the main window.
 
 #include "ui/OknoGlowna.h"

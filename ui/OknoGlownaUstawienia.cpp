@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's settings: loaded first at creation, saved last at destruction.
 
 #include "ui/OknoGlowna.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window is handed from the program's command line.
 
 #include "app/CommandLine.h"

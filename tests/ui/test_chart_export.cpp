@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart as a picture file: the metafile's records as other programs read them, and the three
 // other formats, drawn with antialiased lines.
 

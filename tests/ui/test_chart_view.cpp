@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart as the window and the engine drive it: axis labels, legend rows, zoom steps, the mouse
 // read-out, the double-click pages and following the data model.
 
