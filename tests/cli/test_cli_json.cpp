@@ -82,7 +82,8 @@ class TestCliJson : public QObject
     {
         QProcess shell;
         shell.setProcessEnvironment(CliEnvironment());
-        shell.start("bash", {"-c", "set -o pipefail; " + QString(pipe).replace("tonvix-cli ", Quoted(TONVIX_CLI) + ' ')});
+        shell.start("bash", {"-c", "set -o pipefail; " +
+                                       QString(pipe).replace("tonvix-cli ", Quoted(TONVIX_CLI) + ' ')});
         TCliRun run;
         if (!shell.waitForFinished(120000))
             shell.kill();
@@ -119,13 +120,15 @@ private slots:
     void statisticsAndIntervalsAsOneDocument()
     {
         const QDateTime started = QDateTime::currentDateTimeUtc();
-        const TCliRun run = RunCli({"record", "--seconds", "2", "--weighting", "A", "--average", "F",
-                                    "--channels", "LR", "--log-interval", "0.5", "--json", "--out", Path("a.lev")});
+        const TCliRun run =
+            RunCli({"record", "--seconds", "2", "--weighting", "A", "--average", "F", "--channels", "LR",
+                    "--log-interval", "0.5", "--json", "--out", Path("a.lev")});
         QVERIFY_RUN(run, 0);
         const QJsonObject document = Parsed(run.Out);
         const QJsonObject statistics = document["statistics"].toObject();
         QCOMPARE(statistics["weighting"].toString(), QString("A"));
-        QVERIFY(QDateTime::fromString(statistics["start"].toString(), Qt::ISODateWithMs) >= started.addSecs(-1));
+        QVERIFY(QDateTime::fromString(statistics["start"].toString(), Qt::ISODateWithMs) >=
+                started.addSecs(-1));
         QVERIFY(std::abs(statistics["duration"].toDouble() - 2) < 0.3);
         for (const char* channel : {"left", "right"}) {
             const QJsonObject figures = statistics[channel].toObject();
@@ -150,8 +153,8 @@ private slots:
     void readingsAsJsonLines()
     {
         const QDateTime started = QDateTime::currentDateTimeUtc();
-        const TCliRun run = RunCli({"record", "--seconds", "3", "--interval", "250", "--weighting", "A", "--average",
-                                    "F", "--jsonl", "-"});
+        const TCliRun run = RunCli({"record", "--seconds", "3", "--interval", "250", "--weighting", "A",
+                                    "--average", "F", "--jsonl", "-"});
         QVERIFY_RUN(run, 0);
         const QList<QJsonObject> readings = ParsedLines(run.Out);
         QCOMPARE(readings.size(), 12);
@@ -181,7 +184,8 @@ private slots:
         const QString port = QString::number(FreePort());
         QFile configuration(Path("mosquitto.conf"));
         QVERIFY(configuration.open(QIODevice::WriteOnly));
-        configuration.write("listener " + port.toUtf8() + " 127.0.0.1\nallow_anonymous true\npersistence false\n");
+        configuration.write("listener " + port.toUtf8() +
+                            " 127.0.0.1\nallow_anonymous true\npersistence false\n");
         configuration.close();
         QProcess server;
         server.start(broker, {"-c", configuration.fileName()});
@@ -192,15 +196,18 @@ private slots:
         });
         const QStringList at{"-h", "127.0.0.1", "-p", port, "-t", "tonvix/poziomy"};
         QProcess subscriber;
-        subscriber.start("mosquitto_sub", at);
-        QVERIFY(subscriber.waitForStarted());
         auto stopSubscriber = qScopeGuard([&] {
             subscriber.terminate();
             subscriber.waitForFinished();
         });
-        // Probes until the subscriber hears one: then the broker listens and the subscription stands.
+        // Probes until the subscriber hears one: then the broker listens and the subscription stands. A
+        // subscriber that came before the broker listened was refused and has ended: it starts again.
         QString heard;
         for (int attempt = 0; attempt < 100 && !heard.contains("próba"); ++attempt) {
+            if (subscriber.state() == QProcess::NotRunning) {
+                subscriber.start("mosquitto_sub", at);
+                QVERIFY(subscriber.waitForStarted());
+            }
             QProcess::execute("mosquitto_pub", at + QStringList{"-m", "próba"});
             subscriber.waitForReadyRead(100);
             heard += QString::fromUtf8(subscriber.readAllStandardOutput());
@@ -208,8 +215,10 @@ private slots:
         QVERIFY2(heard.contains("próba"), qPrintable(QString::fromUtf8(server.readAllStandardError())));
 
         const QDateTime started = QDateTime::currentDateTimeUtc();
-        const TCliRun run = RunPipe("tonvix-cli record --seconds 3 --weighting A --average F --log-interval 1 "
-                                    "--jsonl - | mosquitto_pub -h 127.0.0.1 -p " + port + " -t tonvix/poziomy -l");
+        const TCliRun run =
+            RunPipe("tonvix-cli record --seconds 3 --weighting A --average F --log-interval 1 "
+                    "--jsonl - | mosquitto_pub -h 127.0.0.1 -p " +
+                    port + " -t tonvix/poziomy -l");
         QVERIFY_RUN(run, 0);
         const auto received = [&] {
             heard += QString::fromUtf8(subscriber.readAllStandardOutput());
@@ -232,8 +241,8 @@ private slots:
     void aReaderThatGoesAwayEndsTheRecordingKeepingTheValues()
     {
         const QString file = Path("przerwane.lev");
-        const TCliRun run = RunPipe("tonvix-cli record --seconds 600 --interval 100 --jsonl - --out " + Quoted(file) +
-                                    " | head -n 3 >/dev/null; exit ${PIPESTATUS[0]}");
+        const TCliRun run = RunPipe("tonvix-cli record --seconds 600 --interval 100 --jsonl - --out " +
+                                    Quoted(file) + " | head -n 3 >/dev/null; exit ${PIPESTATUS[0]}");
         QCOMPARE(run.Exit, 1);
         QVERIFY2(run.Err.contains("program odbierający dane zakończył pracę"), qPrintable(run.Err));
         QVERIFY2(run.Err.contains("Zapisano"), qPrintable(run.Err));
