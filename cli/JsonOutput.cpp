@@ -44,7 +44,7 @@ QJsonObject Weightings(const TMeasurementState& state)
         object.insert("time_weighting", "none");
         return object;
     }
-    const QString letter = state.ImpulseWeighting       ? QStringLiteral("I")
+    const QString letter = state.ImpulseWeighting         ? QStringLiteral("I")
                            : state.AveragingTime == 1.0   ? QStringLiteral("S")
                            : state.AveragingTime == 0.125 ? QStringLiteral("F")
                                                           : QStringLiteral("custom");
@@ -152,15 +152,15 @@ bool TJsonLines::Write(const QJsonObject& object)
         return false;
     const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
     for (qsizetype done = 0; done < line.size();) {
-        const ssize_t written = ::write(File.handle(), line.constData() + done,
-                                        static_cast<std::size_t>(line.size() - done));
+        const ssize_t written =
+            ::write(File.handle(), line.constData() + done, static_cast<std::size_t>(line.size() - done));
         if (written > 0) {
             done += written;
         } else if (written < 0 && errno != EINTR) {
             const int error = errno;
-            Reason = WriteFailureMessage(Target == QLatin1String("-") ? QStringLiteral("(standardowe wyjście)")
-                                                                      : Target,
-                                         FileErrorReason(error, QString::fromLocal8Bit(std::strerror(error))));
+            Reason = WriteFailureMessage(
+                Target == QLatin1String("-") ? QStringLiteral("(standardowe wyjście)") : Target,
+                FileErrorReason(error, QString::fromLocal8Bit(std::strerror(error))));
             return false;
         }
     }
@@ -180,8 +180,8 @@ bool TJsonRecording::AfterTick()
 
 bool TJsonRecording::WriteClosedIntervals()
 {
-    for (const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals(); IntervalsWritten < closed.size();
-         ++IntervalsWritten)
+    for (const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
+         IntervalsWritten < closed.size(); ++IntervalsWritten)
         if (!Lines->Write(JsonOutput::Interval(State, closed[IntervalsWritten], StartTime())))
             return false;
     return true;

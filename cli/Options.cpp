@@ -37,15 +37,15 @@ const QString ProgramHelp = QStringLiteral(
     "Kod wyjścia: 0 - powodzenie; 2 - błąd w wywołaniu; 1 - błąd urządzenia lub pliku albo\n"
     "przerwany pomiar charakterystyki (przyczyna na standardowym wyjściu błędów).\n");
 
-const QString DevicesHelp =
-    QStringLiteral("Użycie: tonvix-cli devices [--json]\n"
-                   "\n"
-                   "Wypisuje urządzenia wejściowe i wyjściowe: stałą nazwę urządzenia (dla opcji --input\n"
-                   "i --output) i jego opis. Gwiazdka oznacza urządzenie domyślne.\n"
-                   "\n"
-                   "Opcje:\n"
-                   "  --json                  lista jako obiekt JSON: tablice \"input\" i \"output\" z polami\n"
-                   "                          \"name\", \"description\" i \"default\"\n");
+const QString DevicesHelp = QStringLiteral(
+    "Użycie: tonvix-cli devices [--json]\n"
+    "\n"
+    "Wypisuje urządzenia wejściowe i wyjściowe: stałą nazwę urządzenia (dla opcji --input\n"
+    "i --output) i jego opis. Gwiazdka oznacza urządzenie domyślne.\n"
+    "\n"
+    "Opcje:\n"
+    "  --json                  lista jako obiekt JSON: tablice \"input\" i \"output\" z polami\n"
+    "                          \"name\", \"description\" i \"default\"\n");
 
 const QString RecordHelp = QStringLiteral(
     "Użycie: tonvix-cli record --seconds N --out PLIK [OPCJE]\n"
@@ -288,8 +288,9 @@ std::optional<TCommand> Record(const TGiven& given, QString& error)
         return std::nullopt;
     }
     if (given.Has("json") && given.Value("jsonl") == QLatin1String("-")) {
-        error = QStringLiteral("opcje --json i --jsonl - piszą obie na standardowe wyjście; podaj jedną z nich "
-                               "albo plik dla --jsonl");
+        error =
+            QStringLiteral("opcje --json i --jsonl - piszą obie na standardowe wyjście; podaj jedną z nich "
+                           "albo plik dla --jsonl");
         return std::nullopt;
     }
     TRecordCommand command;

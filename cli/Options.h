@@ -32,8 +32,8 @@ struct TRecordCommand
     std::optional<TFrequencyWeighting> Weighting;
     std::optional<TChannelMode> Channels;
     std::optional<double> LogInterval; // s
-    bool Json = false;                  // the statistics as one JSON document on the standard output
-    std::optional<QString> JsonLines;   // a file, or "-" for the standard output
+    bool Json = false;                 // the statistics as one JSON document on the standard output
+    std::optional<QString> JsonLines;  // a file, or "-" for the standard output
 };
 
 struct TSweepCommand

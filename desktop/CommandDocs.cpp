@@ -57,11 +57,12 @@ THelp ReadHelp(const QString& text)
             block.clear();
             continue;
         }
-        const bool continued = line.startsWith(QStringLiteral("   ")) && !block.isEmpty() &&
-                               block.back().Items;
+        const bool continued =
+            line.startsWith(QStringLiteral("   ")) && !block.isEmpty() && block.back().Items;
         if (continued) {
             TItem& last = block.back().List.back();
-            last.Description += (last.Description.isEmpty() ? QString() : QStringLiteral(" ")) + line.trimmed();
+            last.Description +=
+                (last.Description.isEmpty() ? QString() : QStringLiteral(" ")) + line.trimmed();
             continue;
         }
         const QRegularExpressionMatch match = item.match(line);
@@ -144,12 +145,13 @@ QString NameLine(const QString& program, const THelp& help)
 
 QString PageHead(const QString& program)
 {
-    return QStringLiteral("'\\\" -*- coding: UTF-8 -*-\n"
-                          ".\\\" SPDX-License-Identifier: GPL-3.0-or-later\n"
-                          ".\\\" Made by tonvix-command-docs from `%1 --help`: change the help, not this page.\n"
-                          ".TH %2 1 \"\" \"Tonvix %3\" \"Polecenia użytkownika\"\n"
-                          ".\\\" English hyphenation patterns would cut Polish words wrongly.\n"
-                          ".nh\n")
+    return QStringLiteral(
+               "'\\\" -*- coding: UTF-8 -*-\n"
+               ".\\\" SPDX-License-Identifier: GPL-3.0-or-later\n"
+               ".\\\" Made by tonvix-command-docs from `%1 --help`: change the help, not this page.\n"
+               ".TH %2 1 \"\" \"Tonvix %3\" \"Polecenia użytkownika\"\n"
+               ".\\\" English hyphenation patterns would cut Polish words wrongly.\n"
+               ".nh\n")
         .arg(program, Roff(program.toUpper()), QStringLiteral(TONVIX_VERSION));
 }
 
@@ -206,7 +208,8 @@ QString CommandCompletion(const TCommandHelp& command)
                 for (const QString& alternative : alternatives) {
                     if (alternative.startsWith(QStringLiteral("PLIK")))
                         files = true;
-                    else if (alternatives.size() > 1 && !(IsPlaceholder(alternative) && alternative.size() > 2))
+                    else if (alternatives.size() > 1 &&
+                             !(IsPlaceholder(alternative) && alternative.size() > 2))
                         choices << alternative;
                 }
                 cases += QStringLiteral("        %1:%2) words=%3%4 ;;\n")
@@ -224,9 +227,10 @@ QString CommandCompletion(const TCommandHelp& command)
     for (const QString& option : command.Options)
         options << QStringLiteral("--") + option;
     options << QStringLiteral("--help");
-    return cases + QStringLiteral("        %1:*) words=%2%3 ;;\n")
-                       .arg(command.Name, Quoted(options),
-                            positional ? QStringLiteral("; [[ $cur == -* ]] || _tonvix_cli_files") : QString());
+    return cases +
+           QStringLiteral("        %1:*) words=%2%3 ;;\n")
+               .arg(command.Name, Quoted(options),
+                    positional ? QStringLiteral("; [[ $cur == -* ]] || _tonvix_cli_files") : QString());
 }
 
 QString Completion(const std::vector<TCommandHelp>& commands)
@@ -238,29 +242,30 @@ QString Completion(const std::vector<TCommandHelp>& commands)
         cases += CommandCompletion(command);
     }
     names << QStringLiteral("--help") << QStringLiteral("--version");
-    return QStringLiteral("# SPDX-License-Identifier: GPL-3.0-or-later\n"
-                          "# Bash completion of tonvix-cli, made by tonvix-command-docs from its command table.\n"
-                          "\n"
-                          "_tonvix_cli_files()\n"
-                          "{\n"
-                          "    compopt -o filenames 2>/dev/null\n"
-                          "    mapfile -t -O \"${#COMPREPLY[@]}\" COMPREPLY < <(compgen -f -- \"$cur\")\n"
-                          "}\n"
-                          "\n"
-                          "_tonvix_cli()\n"
-                          "{\n"
-                          "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} words=\n"
-                          "    COMPREPLY=()\n"
-                          "    if ((COMP_CWORD == 1)); then\n"
-                          "        words=%1\n"
-                          "    else # a value after an option, or else the command's options\n"
-                          "        case ${COMP_WORDS[1]}:$prev in\n"
-                          "%2"
-                          "        esac\n"
-                          "    fi\n"
-                          "    mapfile -t -O \"${#COMPREPLY[@]}\" COMPREPLY < <(compgen -W \"$words\" -- \"$cur\")\n"
-                          "}\n"
-                          "complete -F _tonvix_cli tonvix-cli\n")
+    return QStringLiteral(
+               "# SPDX-License-Identifier: GPL-3.0-or-later\n"
+               "# Bash completion of tonvix-cli, made by tonvix-command-docs from its command table.\n"
+               "\n"
+               "_tonvix_cli_files()\n"
+               "{\n"
+               "    compopt -o filenames 2>/dev/null\n"
+               "    mapfile -t -O \"${#COMPREPLY[@]}\" COMPREPLY < <(compgen -f -- \"$cur\")\n"
+               "}\n"
+               "\n"
+               "_tonvix_cli()\n"
+               "{\n"
+               "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} words=\n"
+               "    COMPREPLY=()\n"
+               "    if ((COMP_CWORD == 1)); then\n"
+               "        words=%1\n"
+               "    else # a value after an option, or else the command's options\n"
+               "        case ${COMP_WORDS[1]}:$prev in\n"
+               "%2"
+               "        esac\n"
+               "    fi\n"
+               "    mapfile -t -O \"${#COMPREPLY[@]}\" COMPREPLY < <(compgen -W \"$words\" -- \"$cur\")\n"
+               "}\n"
+               "complete -F _tonvix_cli tonvix-cli\n")
         .arg(Quoted(names), cases);
 }
 
@@ -281,13 +286,14 @@ int main(int argc, char* argv[])
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     const std::vector<TCommandHelp> commands = CommandHelpTexts();
-    const bool written =
-        folder.mkpath(QStringLiteral(".")) &&
-        WriteText(folder.filePath(QStringLiteral("tonvix.1")),
-                  ManualPage(QStringLiteral("tonvix"), WindowHelpText(), QStringLiteral("tonvix\\-cli"), {})) &&
-        WriteText(folder.filePath(QStringLiteral("tonvix-cli.1")),
-                  ManualPage(QStringLiteral("tonvix-cli"), ProgramHelpText(), QStringLiteral("tonvix"), commands)) &&
-        WriteText(folder.filePath(QStringLiteral("tonvix-cli")), Completion(commands));
+    const bool written = folder.mkpath(QStringLiteral(".")) &&
+                         WriteText(folder.filePath(QStringLiteral("tonvix.1")),
+                                   ManualPage(QStringLiteral("tonvix"), WindowHelpText(),
+                                              QStringLiteral("tonvix\\-cli"), {})) &&
+                         WriteText(folder.filePath(QStringLiteral("tonvix-cli.1")),
+                                   ManualPage(QStringLiteral("tonvix-cli"), ProgramHelpText(),
+                                              QStringLiteral("tonvix"), commands)) &&
+                         WriteText(folder.filePath(QStringLiteral("tonvix-cli")), Completion(commands));
     if (!written)
         std::fprintf(stderr, "tonvix-command-docs: cannot write into %s\n", argv[1]);
     return written ? 0 : 1;

@@ -112,9 +112,9 @@ private slots:
                      !output.contains(QRegularExpression("^\\s*[EW]: ", QRegularExpression::MultilineOption)),
                  qPrintable(output));
         const QByteArray text = ReadAll(metainfo);
-        for (const char* expected : {"<mediatype>application/x-tonvix-levels</mediatype>",
-                                     "<summary xml:lang=\"pl\">", "<content_rating type=\"oars-1.1\"/>",
-                                     "/docs/main-window-sound-pressure.png</image>"})
+        for (const char* expected :
+             {"<mediatype>application/x-tonvix-levels</mediatype>", "<summary xml:lang=\"pl\">",
+              "<content_rating type=\"oars-1.1\"/>", "/docs/main-window-sound-pressure.png</image>"})
             QVERIFY2(text.contains(expected), expected);
     }
 
@@ -123,7 +123,8 @@ private slots:
     void copyrightFileIsMachineReadable()
     {
         const QString text = QString::fromUtf8(ReadAll(Share + "/doc/tonvix/copyright"));
-        QVERIFY(text.startsWith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
+        QVERIFY(
+            text.startsWith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
         QStringList named, given;
         for (const QString& paragraph : text.split("\n\n")) {
             const QString licence = paragraph.section("License: ", 1).section('\n', 0, 0);
@@ -146,14 +147,16 @@ private slots:
         for (const char* name : {"tonvix", "tonvix-cli"}) {
             const QString file = Share + "/man/man1/" + name + ".1.gz";
             QString errors;
-            QVERIFY2(Run("man", {"--warnings", "-l", file}, page, &errors, environment) == 0 && errors.isEmpty(),
+            QVERIFY2(Run("man", {"--warnings", "-l", file}, page, &errors, environment) == 0 &&
+                         errors.isEmpty(),
                      qPrintable(errors));
             QString summary;
             QVERIFY2(Run("lexgrog", {file}, summary) == 0 && summary.contains(QString(": \"") + name + " - "),
                      qPrintable(summary));
         }
         for (const TCommandHelp& command : CommandHelpTexts()) {
-            QVERIFY2(page.contains(QRegularExpression("^   " + command.Name + "$", QRegularExpression::MultilineOption)),
+            QVERIFY2(page.contains(QRegularExpression("^   " + command.Name + "$",
+                                                      QRegularExpression::MultilineOption)),
                      qPrintable(command.Name));
             for (const QString& option : command.Options)
                 QVERIFY2(page.contains("--" + option), qPrintable(command.Name + " --" + option));
@@ -172,7 +175,8 @@ private slots:
         QCOMPARE(Complete({"tonvix-cli", "sweep", "--points", ""}), QStringList{}); // a number to type
         QTemporaryDir folder;
         QFile(folder.filePath("pomiar.lev")).open(QIODevice::WriteOnly);
-        QCOMPARE(Complete({"tonvix-cli", "record", "--jsonl", ""}, folder.path()), (QStringList{"-", "pomiar.lev"}));
+        QCOMPARE(Complete({"tonvix-cli", "record", "--jsonl", ""}, folder.path()),
+                 (QStringList{"-", "pomiar.lev"}));
         QCOMPARE(Complete({"tonvix-cli", "convert", "po"}, folder.path()), QStringList{"pomiar.lev"});
         for (const TCommandHelp& command : CommandHelpTexts()) {
             QVERIFY(Complete({"tonvix-cli", command.Name.left(3)}).contains(command.Name));
@@ -187,9 +191,11 @@ private slots:
     {
         const QString manual = Share + "/tonvix/podrecznik/index.html";
         QString output;
-        QVERIFY2(Run("xmllint", {"--html", "--noout", manual}, output) == 0 && output.isEmpty(), qPrintable(output));
+        QVERIFY2(Run("xmllint", {"--html", "--noout", manual}, output) == 0 && output.isEmpty(),
+                 qPrintable(output));
         const QString text = QString::fromUtf8(ReadAll(manual));
-        QRegularExpressionMatchIterator pictures = QRegularExpression("<img src=\"([^\"]+)\"").globalMatch(text);
+        QRegularExpressionMatchIterator pictures =
+            QRegularExpression("<img src=\"([^\"]+)\"").globalMatch(text);
         int count = 0;
         for (; pictures.hasNext(); ++count) {
             const QString picture = pictures.next().captured(1);

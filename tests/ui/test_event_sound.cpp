@@ -59,8 +59,8 @@ private slots:
         qputenv("GSETTINGS_BACKEND", "memory");
         qputenv("XDG_CURRENT_DESKTOP", "GNOME");
         GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-        GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.sound", TRUE)
-                                         : nullptr;
+        GSettingsSchema* schema =
+            source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.sound", TRUE) : nullptr;
         QVERIFY2(schema, "gsettings-desktop-schemas is not installed");
         g_settings_schema_unref(schema);
         Desktop = g_settings_new("org.gnome.desktop.sound");
