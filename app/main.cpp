@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CommandLine.h"
 #include "app/OknoSplash.h"
 #include "settings/SettingsStore.h"
@@ -39,11 +40,18 @@ int main(int argc, char* argv[])
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (const std::optional<QString> answer = CommandLineAnswer(arguments)) { // needs no display
+        QTextStream(stdout) << *answer;
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Marvelle");
     QApplication::setApplicationName("Tonvix");
     QApplication::setApplicationVersion(TONVIX_VERSION);
-    QApplication::setDesktopFileName("tonvix"); // the desktop matches the window to tonvix.desktop
+    QApplication::setDesktopFileName(TONVIX_APP_ID); // the desktop matches the window to its entry
     QApplication::setWindowIcon(QIcon(":/app/tonvix.svg"));
 
     auto* splash = new TFormaSplash;

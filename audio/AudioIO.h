@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The wave components: TAudioOut plays blocks of PCM samples on a wave output device, TAudioIn

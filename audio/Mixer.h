@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Mixer access. Recording levels and output volume are set in the desktop's own volume control,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/ChartModel.h"
 #include "ui/ChartView.h"
 
@@ -6,12 +7,12 @@
 
 namespace {
 
-constexpr int PointsPerSeries = 100000;
-
 // A full replot of the chart with ten long series, as after hours of recording or a dense sweep:
-// it must fit in one screen frame (16 ms) for the chart to stay smooth.
+// it must fit in one screen frame (16 ms) for the chart to stay smooth. The lines are antialiased
+// up to the chart's limit of points (the second case), drawn without beyond it (the first).
 void BM_ChartReplot(benchmark::State& state)
 {
+    const auto PointsPerSeries = static_cast<int>(state.range(0));
     TChartModel model;
     for (int s = 0; s < ChartSeriesCount; ++s) {
         model.SetVisible(s, true);
@@ -27,6 +28,11 @@ void BM_ChartReplot(benchmark::State& state)
         chart.replot();
     state.counters["points"] = ChartSeriesCount * PointsPerSeries;
 }
-BENCHMARK(BM_ChartReplot)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ChartReplot)
+    ->Arg(100000)
+    ->Arg(TChartView::AntialiasedPointLimit / ChartSeriesCount)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 } // namespace

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of tonvix-cli: each sets the engine up from the window's settings and its options,
 // measures or reads, writes the results and says how it went.
 
 #include "cli/Commands.h"
 
 #include "audio/DeviceServices.h"
+#include "cli/JsonOutput.h"
 #include "cli/MeasurementSession.h"
 #include "cli/StopSignals.h"
 #include "cli/Terminal.h"
@@ -19,6 +21,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -170,6 +173,29 @@ private:
     std::size_t Printed = 0;
 };
 
+// The acquired values into the result file. When that fails, the journal stays for the window to
+// offer them at its next start, and `failure` says so.
+bool WriteRecording(TMeasurementSession& session, const QString& fileName, QString& failure)
+{
+    const TMeasurementState& state = session.State();
+    const ResultFile::TRecordingConditions conditions{state.AveragingTime, session.AudioIn().FrameRate(),
+                                                      state.FrequencyWeighting};
+    if (!ExchangeFile::WriteSoundPressure(fileName, session.AcquisitionQueue(), conditions, failure)) {
+        const QString journal = session.Journal().FileName();
+        session.Journal().KeepForRecovery();
+        if (!journal.isEmpty())
+            failure +=
+                QStringLiteral(" Zmierzone wartości są w pliku ") + journal +
+                QStringLiteral("; program Tonvix zaproponuje jego otwarcie przy następnym uruchomieniu.");
+        return false;
+    }
+    PrintMessage(QStringLiteral("Zapisano ") +
+                 Counted(static_cast<qint64>(session.AcquisitionQueue().Count() / 3),
+                         QStringLiteral("odczyt"), QStringLiteral("odczyty"), QStringLiteral("odczytów")) +
+                 QStringLiteral(" w pliku ") + fileName + QLatin1Char('.'));
+    return true;
+}
+
 } // namespace
 
 void ReportOverloads(TMeasurementSession& session)
@@ -197,24 +223,29 @@ MeasureUntilStopped(TMeasurementSession& session, int& signal,
     return end;
 }
 
-int RunDevices()
+int RunDevices(const TDevicesCommand& command)
 {
     const QString why = TDeviceServices::ServerStatus();
+    const TDeviceLists devices = TDeviceServices::AllDevices();
+    if (command.Json) {
+        PrintResult(QString::fromUtf8(QJsonDocument(JsonOutput::Devices(devices, why)).toJson()));
+        return ExitSuccess;
+    }
     if (!why.isEmpty())
         PrintMessage(QStringLiteral("Uwaga: serwer dźwięku nie udostępnia urządzeń (") + why +
                      QStringLiteral("); dostępna jest wirtualna karta dźwiękowa."));
     QString text;
     for (const auto direction : {TWaveDirection::Input, TWaveDirection::Output}) {
-        const std::vector<TDeviceEntry> devices = TDeviceServices::Devices(direction);
+        const std::vector<TDeviceEntry>& list = devices.Of(direction);
         qsizetype width = 0;
-        for (const TDeviceEntry& device : devices)
+        for (const TDeviceEntry& device : list)
             width = std::max(width, QString::fromUtf8(device.Name).size());
         text += direction == TWaveDirection::Input ? QStringLiteral("Urządzenia wejściowe:\n")
                                                    : QStringLiteral("Urządzenia wyjściowe:\n");
-        for (std::size_t i = 0; i < devices.size(); ++i)
+        for (std::size_t i = 0; i < list.size(); ++i)
             text += (i == 0 ? QStringLiteral("* ") : QStringLiteral("  ")) +
-                    QString::fromUtf8(devices[i].Name).leftJustified(width) + QStringLiteral("  ") +
-                    devices[i].Description + QLatin1Char('\n');
+                    QString::fromUtf8(list[i].Name).leftJustified(width) + QStringLiteral("  ") +
+                    list[i].Description + QLatin1Char('\n');
     }
     PrintResult(text + QStringLiteral("(* urządzenie domyślne)\n"));
     return ExitSuccess;
@@ -222,15 +253,22 @@ int RunDevices()
 
 int RunRecord(const TRecordCommand& command)
 {
-    const auto format = ExchangeFile::FormatOf(command.Out);
-    if (format != ExchangeFile::TFormat::Levels && format != ExchangeFile::TFormat::Csv)
-        return UsageError(
-            QStringLiteral("wyniki pomiaru ciśnienia akustycznego zapisuje się w pliku .lev lub "
-                           ".csv, a nie „%1”")
-                .arg(command.Out));
     QString failure;
-    if (!CanWrite(command.Out, failure))
+    if (command.Out) {
+        const auto format = ExchangeFile::FormatOf(*command.Out);
+        if (format != ExchangeFile::TFormat::Levels && format != ExchangeFile::TFormat::Csv)
+            return UsageError(
+                QStringLiteral("wyniki pomiaru ciśnienia akustycznego zapisuje się w pliku .lev lub "
+                               ".csv, a nie „%1”")
+                    .arg(*command.Out));
+        if (!CanWrite(*command.Out, failure))
+            return Failure(failure);
+    }
+    TJsonLines jsonLines;
+    if (command.JsonLines && !jsonLines.Open(*command.JsonLines, failure))
         return Failure(failure);
+    // The standard output carries one kind of result: text, the JSON document or the JSON lines.
+    const bool textResults = !command.Json && command.JsonLines != QStringLiteral("-");
 
     TMeasurementSession session;
     const TWindowSettings window = LoadProgramSettings(session);
@@ -251,18 +289,28 @@ int RunRecord(const TRecordCommand& command)
     std::optional<TIntervalPrinter> intervals;
     if (command.LogInterval) {
         state.Statistics.SetLogInterval(*command.LogInterval);
-        intervals.emplace(state);
+        if (textResults)
+            intervals.emplace(state);
     }
-    const TMeasurementSession::TEnd end =
-        MeasureUntilStopped(session, signalReceived, [&](TProgress& progress) {
+    TJsonRecording json(state, command.JsonLines ? &jsonLines : nullptr);
+    TMeasurementSession::TEnd end = MeasureUntilStopped(session, signalReceived, [&](TProgress& progress) {
+        session.AfterTick = [&] {
             if (intervals)
-                session.AfterTick = [&] { intervals->PrintClosed(progress); };
-            const TMeasurementSession::TEnd recorded = session.Record(command.Seconds, progress);
-            progress.Finish();
-            if (intervals)
-                intervals->Finish(progress);
-            return recorded;
-        });
+                intervals->PrintClosed(progress);
+            if (!json.AfterTick())
+                session.Abort(jsonLines.Failure());
+        };
+        const TMeasurementSession::TEnd recorded =
+            session.Record(command.Seconds, progress, command.Out.has_value());
+        progress.Finish();
+        if (intervals)
+            intervals->Finish(progress);
+        return recorded;
+    });
+    if (!json.Finish() && end != TMeasurementSession::TEnd::Failed) { // the interval in progress
+        session.Abort(jsonLines.Failure());
+        end = TMeasurementSession::TEnd::Failed;
+    }
     if (end == TMeasurementSession::TEnd::Interrupted)
         PrintMessage(
             QStringLiteral("Pomiar zakończony sygnałem %1 po %2 s.")
@@ -270,25 +318,16 @@ int RunRecord(const TRecordCommand& command)
     ReportOverloads(session);
 
     const bool failed = end == TMeasurementSession::TEnd::Failed;
-    if (failed && session.AcquisitionQueue().Empty())
-        return Failure(session.Failure());
-    const ResultFile::TRecordingConditions conditions{state.AveragingTime, session.AudioIn().FrameRate(),
-                                                      state.FrequencyWeighting};
-    if (!ExchangeFile::WriteSoundPressure(command.Out, session.AcquisitionQueue(), conditions, failure)) {
-        const QString journal = session.Journal().FileName();
-        session.Journal().KeepForRecovery();
-        if (!journal.isEmpty())
-            failure +=
-                QStringLiteral(" Zmierzone wartości są w pliku ") + journal +
-                QStringLiteral("; program Tonvix zaproponuje jego otwarcie przy następnym uruchomieniu.");
-        return Failure(session.Failure() + failure);
+    if (command.Out) {
+        if (failed && session.AcquisitionQueue().Empty())
+            return Failure(session.Failure());
+        if (!WriteRecording(session, *command.Out, failure))
+            return Failure(session.Failure() + failure);
     }
     session.Journal().Discard();
-    PrintMessage(QStringLiteral("Zapisano ") +
-                 Counted(static_cast<qint64>(session.AcquisitionQueue().Count() / 3),
-                         QStringLiteral("odczyt"), QStringLiteral("odczyty"), QStringLiteral("odczytów")) +
-                 QStringLiteral(" w pliku ") + command.Out + QLatin1Char('.'));
-    if (StatisticsFigures(state).Measured)
+    if (command.Json)
+        PrintResult(QString::fromUtf8(QJsonDocument(json.Document()).toJson()));
+    else if (textResults && StatisticsFigures(state).Measured)
         PrintResult(StatisticsText(state));
     return failed ? Failure(session.Failure()) : ExitSuccess;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "audio/WaveFormat.h"
@@ -14,7 +15,7 @@ constexpr int ExitSuccess = 0;
 constexpr int ExitFailure = 1; // a device or a file failed, or a sweep was interrupted
 constexpr int ExitUsage = 2;
 
-int RunDevices();
+int RunDevices(const TDevicesCommand& command);
 int RunRecord(const TRecordCommand& command);
 int RunSweep(const TSweepCommand& command);
 int RunConvert(const TConvertCommand& command);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/MeasurementSession.h"
 
 #include "cli/Terminal.h"
@@ -59,11 +60,11 @@ void TMeasurementSession::ChooseChannels(TChannelMode mode, bool compensation)
 
 // ---- Running a measurement
 
-TMeasurementSession::TEnd TMeasurementSession::Record(double seconds, TProgress& progress)
+TMeasurementSession::TEnd TMeasurementSession::Record(double seconds, TProgress& progress, bool acquire)
 {
     Measurement.MeasurementKind = TMeasurementKind::SoundPressure;
     Seconds = seconds;
-    Recording->SetAcquisition(true);
+    Recording->SetAcquisition(acquire);
     return Run(progress);
 }
 
@@ -112,6 +113,12 @@ void TMeasurementSession::End(TEnd end)
 void TMeasurementSession::Interrupt()
 {
     End(TEnd::Interrupted);
+}
+
+void TMeasurementSession::Abort(const QString& reason)
+{
+    Failures += reason + QLatin1Char('\n');
+    End(TEnd::Failed);
 }
 
 // A device closes by itself only when it failed or went away: the session closes its devices only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "audio/AudioIO.h"
@@ -50,12 +51,15 @@ public:
     // The channel mode, with compensation as the window's check box allows it.
     void ChooseChannels(TChannelMode mode, bool compensation);
 
-    // A recording with acquisition, `seconds` long from the end of the settling wait.
-    TEnd Record(double seconds, TProgress& progress);
+    // A recording `seconds` long from the end of the settling wait; with `acquire` every reading is kept
+    // for the result file.
+    TEnd Record(double seconds, TProgress& progress, bool acquire = true);
     // A sweep into the active series (and its pair with both channels).
     TEnd Sweep(TProgress& progress);
     // From a stop signal: the measurement ends at once, keeping what it measured.
     void Interrupt();
+    // Something the measurement feeds failed: it ends at once as failed, keeping what it measured.
+    void Abort(const QString& reason);
 
     // Runs after every tick of a recording, before the session decides whether it has ended.
     std::function<void()> AfterTick;

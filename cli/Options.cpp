@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Options.h"
 
 #include "cli/ImpulseCommand.h"
@@ -7,6 +8,7 @@
 #include <QMap>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -38,19 +40,25 @@ const QString ProgramHelp = QStringLiteral(
     "Kod wyjścia: 0 - powodzenie; 2 - błąd w wywołaniu; 1 - błąd urządzenia lub pliku albo\n"
     "przerwany pomiar charakterystyki (przyczyna na standardowym wyjściu błędów).\n");
 
-const QString DevicesHelp =
-    QStringLiteral("Użycie: tonvix-cli devices\n"
-                   "\n"
-                   "Wypisuje urządzenia wejściowe i wyjściowe: stałą nazwę urządzenia (dla opcji --input\n"
-                   "i --output) i jego opis. Gwiazdka oznacza urządzenie domyślne.\n");
+const QString DevicesHelp = QStringLiteral(
+    "Użycie: tonvix-cli devices [--json]\n"
+    "\n"
+    "Wypisuje urządzenia wejściowe i wyjściowe: stałą nazwę urządzenia (dla opcji --input\n"
+    "i --output) i jego opis. Gwiazdka oznacza urządzenie domyślne.\n"
+    "\n"
+    "Opcje:\n"
+    "  --json                  lista jako obiekt JSON: tablice \"input\" i \"output\" z polami\n"
+    "                          \"name\", \"description\" i \"default\"\n");
 
 const QString RecordHelp = QStringLiteral(
     "Użycie: tonvix-cli record --seconds N --out PLIK [OPCJE]\n"
+    "       tonvix-cli record --seconds N --jsonl PLIK|- [OPCJE]\n"
     "\n"
     "Pomiar ciśnienia akustycznego: poziom obu kanałów co podany odstęp, zapisany w całości\n"
-    "(akwizycja) do pliku wyników .lev albo do pliku .csv - według rozszerzenia nazwy. Ctrl+C\n"
-    "(SIGINT) lub SIGTERM kończy pomiar wcześniej; zapisane zostaje wszystko, co zmierzono.\n"
-    "Na końcu na standardowe wyjście trafiają statystyki pomiaru.\n"
+    "(akwizycja) do pliku wyników .lev albo do pliku .csv - według rozszerzenia nazwy - lub\n"
+    "przesyłany na bieżąco jako wiersze JSON. Ctrl+C (SIGINT) lub SIGTERM kończy pomiar\n"
+    "wcześniej; zapisane zostaje wszystko, co zmierzono. Na końcu na standardowe wyjście\n"
+    "trafiają statystyki pomiaru.\n"
     "\n"
     "Opcje:\n"
     "  --seconds N             czas pomiaru w sekundach, liczony po ustaleniu się pomiaru\n"
@@ -65,6 +73,17 @@ const QString RecordHelp = QStringLiteral(
     "  --log-interval SEKUNDY  dziennik przedziałów: po każdym przedziale tej długości wiersz\n"
     "                          z poziomem równoważnym, największym i najmniejszym poziomem\n"
     "                          ważonym czasowo i poziomem szczytowym (na standardowe wyjście)\n"
+    "  --json                  statystyki (i z --log-interval dziennik przedziałów) jako jeden\n"
+    "                          obiekt JSON na standardowym wyjściu\n"
+    "  --jsonl PLIK|-          wiersze JSON na bieżąco, każdy zapisany od razu: obiekt po każdym\n"
+    "                          odczycie, a z --log-interval po każdym przedziale; \"-\" oznacza\n"
+    "                          standardowe wyjście. Bez --out wartości nie są zapisywane w pliku\n"
+    "                          wyników i nie zajmują pamięci: pomiar może trwać dowolnie długo\n"
+    "\n"
+    "Wiersz JSON zawiera czas (\"time\": ISO 8601 w UTC; \"seconds\": od początku pomiaru),\n"
+    "korekcję częstotliwościową (\"weighting\"), uśrednianie (\"time_weighting\") i poziomy\n"
+    "w dB kanałów \"left\" i \"right\"; wiersz przedziału - jego czas trwania (\"duration\")\n"
+    "i w każdym kanale Leq, Lmax, Lmin i Lpeak.\n"
     "\n"
     "Opcja, której nie podano, ma wartość ustawioną w programie okienkowym.\n");
 
@@ -102,7 +121,51 @@ const QString ConvertHelp =
                    "         powstaje plik dla każdej z nich, z numerem serii w nazwie (np. wynik_1.frd)\n"
                    "Wyniki pomiaru ciśnienia akustycznego można zapisać tylko jako .lev lub .csv.\n");
 
+// Options that take no value.
+const QStringList FlagOptions{QStringLiteral("json")};
+
 } // namespace
+
+bool TGiven::Parse(const QStringList& arguments, const QStringList& known, QString& error)
+{
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString argument = arguments[i];
+        if (!argument.startsWith(QLatin1String("--"))) {
+            Positional << argument;
+            continue;
+        }
+        QString value;
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        const bool inline_ = equals > 0;
+        if (inline_) {
+            value = argument.mid(equals + 1);
+            argument = argument.left(equals);
+        }
+        const QString name = argument.mid(2);
+        if (!known.contains(name)) {
+            error = QStringLiteral("nieznana opcja %1").arg(argument);
+            return false;
+        }
+        if (Values.contains(name)) {
+            error = QStringLiteral("opcja %1 podana dwa razy").arg(argument);
+            return false;
+        }
+        if (FlagOptions.contains(name)) {
+            if (inline_) {
+                error = QStringLiteral("opcja %1 nie przyjmuje wartości").arg(argument);
+                return false;
+            }
+        } else if (!inline_) {
+            if (i + 1 >= arguments.size()) {
+                error = QStringLiteral("brak wartości opcji %1").arg(argument);
+                return false;
+            }
+            value = arguments[++i];
+        }
+        Values.insert(name, value);
+    }
+    return true;
+}
 
 std::optional<double> PositiveNumber(const TGiven& given, const char* name, QString& error)
 {
@@ -213,14 +276,28 @@ std::optional<double> LogInterval(const TGiven& given, QString& error)
 
 std::optional<TCommand> Record(const TGiven& given, QString& error)
 {
-    if (!NoPositional(given, error) || !Required(given, {"seconds", "out"}, error))
+    if (!NoPositional(given, error) || !Required(given, {"seconds"}, error))
         return std::nullopt;
+    if (!given.Has("out") && !given.Has("jsonl")) {
+        error = QStringLiteral("brak wymaganej opcji --out (albo --jsonl)");
+        return std::nullopt;
+    }
+    if (given.Has("json") && given.Value("jsonl") == QLatin1String("-")) {
+        error =
+            QStringLiteral("opcje --json i --jsonl - piszą obie na standardowe wyjście; podaj jedną z nich "
+                           "albo plik dla --jsonl");
+        return std::nullopt;
+    }
     TRecordCommand command;
     const auto seconds = PositiveNumber(given, "seconds", error);
     if (!seconds)
         return std::nullopt;
     command.Seconds = *seconds;
-    command.Out = given.Value("out");
+    if (given.Has("out"))
+        command.Out = given.Value("out");
+    command.Json = given.Has("json");
+    if (given.Has("jsonl"))
+        command.JsonLines = given.Value("jsonl");
     if (given.Has("input"))
         command.Input = given.Value("input");
     if (given.Has("average") && !(command.Average = Averaging(given.Value("average"), error)))
@@ -337,36 +414,30 @@ std::optional<TCommand> Convert(const TGiven& given, QString& error)
     return TConvertCommand{given.Positional[0], given.Positional[1]};
 }
 
-} // namespace
-
-std::optional<TCommand> ParseCommandLine(const QStringList& arguments, QString& error)
+// The commands: each with its help, the options it takes and the reader of its command line.
+struct TCommandSpec
 {
-    if (arguments.isEmpty() || arguments.front() == QLatin1String("--help") ||
-        arguments.front() == QLatin1String("-h") || arguments.front() == QLatin1String("help"))
-        return THelpCommand{ProgramHelp};
-    if (arguments.front() == QLatin1String("--version"))
-        return THelpCommand{QStringLiteral("tonvix-cli ") + QString::fromLatin1(TONVIX_VERSION) +
-                            QLatin1Char('\n')};
+    const char* Name;
+    const QString& Help;
+    QStringList Options;
+    std::optional<TCommand> (*Read)(const TGiven&, QString&);
+};
 
-    struct TCommandSpec
-    {
-        const char* Name;
-        const QString& Help;
-        QStringList Options;
-        std::optional<TCommand> (*Read)(const TGiven&, QString&);
-    };
-    const TCommandSpec commands[] = {
+std::vector<TCommandSpec> CommandTable()
+{
+    return {
         {"devices",
          DevicesHelp,
-         {},
+         {"json"},
          [](const TGiven& given, QString& error) -> std::optional<TCommand> {
              if (!NoPositional(given, error))
                  return std::nullopt;
-             return TDevicesCommand{};
+             return TDevicesCommand{given.Has("json")};
          }},
         {"record",
          RecordHelp,
-         {"seconds", "input", "average", "interval", "weighting", "channels", "log-interval", "out"},
+         {"seconds", "input", "average", "interval", "weighting", "channels", "log-interval", "out", "json",
+          "jsonl"},
          Record},
         {"sweep",
          SweepHelp,
@@ -382,8 +453,34 @@ std::optional<TCommand> ParseCommandLine(const QStringList& arguments, QString& 
          }},
         {"rta", RtaHelp, {"seconds", "out", "bands", "fft", "weighting", "time", "input"}, Rta},
     };
+}
+
+} // namespace
+
+QString ProgramHelpText()
+{
+    return ProgramHelp;
+}
+
+std::vector<TCommandHelp> CommandHelpTexts()
+{
+    std::vector<TCommandHelp> helps;
+    for (const TCommandSpec& command : CommandTable())
+        helps.push_back({QLatin1String(command.Name), command.Help, command.Options});
+    return helps;
+}
+
+std::optional<TCommand> ParseCommandLine(const QStringList& arguments, QString& error)
+{
+    if (arguments.isEmpty() || arguments.front() == QLatin1String("--help") ||
+        arguments.front() == QLatin1String("-h") || arguments.front() == QLatin1String("help"))
+        return THelpCommand{ProgramHelp};
+    if (arguments.front() == QLatin1String("--version"))
+        return THelpCommand{QStringLiteral("tonvix-cli ") + QString::fromLatin1(TONVIX_VERSION) +
+                            QLatin1Char('\n')};
+
     const QString name = arguments.front();
-    for (const TCommandSpec& command : commands) {
+    for (const TCommandSpec& command : CommandTable()) {
         if (name != QLatin1String(command.Name))
             continue;
         const QStringList rest = arguments.mid(1);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "cli/RtaCommand.h"
@@ -10,6 +11,7 @@
 #include <QStringList>
 #include <optional>
 #include <variant>
+#include <vector>
 
 // The averaging choice of a recording: an item of the window's list, with the seconds of "Inny".
 struct TAveragingChoice
@@ -20,18 +22,21 @@ struct TAveragingChoice
 
 struct TDevicesCommand
 {
+    bool Json = false;
 };
 
 struct TRecordCommand
 {
     double Seconds = 0;
-    QString Out;
+    std::optional<QString> Out; // none: the values go only to the JSON lines
     std::optional<QString> Input;
     std::optional<TAveragingChoice> Average;
     std::optional<int> Interval; // ms
     std::optional<TFrequencyWeighting> Weighting;
     std::optional<TChannelMode> Channels;
     std::optional<double> LogInterval; // s
+    bool Json = false;                 // the statistics as one JSON document on the standard output
+    std::optional<QString> JsonLines;  // a file, or "-" for the standard output
 };
 
 struct TSweepCommand
@@ -69,49 +74,26 @@ struct THelpCommand
 using TCommand = std::variant<TDevicesCommand, TRecordCommand, TSweepCommand, TConvertCommand,
                               TImpulseCommand, TRtaCommand, THelpCommand>;
 
+// The help of tonvix-cli as `--help` prints it, and of each command of its table in the table's order
+// with the options the command takes: the manual page and the shell completion are made from these.
+struct TCommandHelp
+{
+    QString Name;
+    QString Help;
+    QStringList Options; // without the leading "--"
+};
+QString ProgramHelpText();
+std::vector<TCommandHelp> CommandHelpTexts();
+
 // The command line without the program's name. Nothing, with the Polish reason in `error`, for a
 // usage error; `error` then also says how to get help.
 std::optional<TCommand> ParseCommandLine(const QStringList& arguments, QString& error);
 
-// The options of one command as given: "--name value" or "--name=value".
+// The options of one command as given: "--name value" or "--name=value", a flag alone.
 class TGiven
 {
 public:
-    bool Parse(const QStringList& arguments, const QStringList& known, QString& error)
-    {
-        for (qsizetype i = 0; i < arguments.size(); ++i) {
-            QString argument = arguments[i];
-            if (!argument.startsWith(QLatin1String("--"))) {
-                Positional << argument;
-                continue;
-            }
-            QString value;
-            const qsizetype equals = argument.indexOf(QLatin1Char('='));
-            const bool inline_ = equals > 0;
-            if (inline_) {
-                value = argument.mid(equals + 1);
-                argument = argument.left(equals);
-            }
-            const QString name = argument.mid(2);
-            if (!known.contains(name)) {
-                error = QStringLiteral("nieznana opcja %1").arg(argument);
-                return false;
-            }
-            if (Values.contains(name)) {
-                error = QStringLiteral("opcja %1 podana dwa razy").arg(argument);
-                return false;
-            }
-            if (!inline_) {
-                if (i + 1 >= arguments.size()) {
-                    error = QStringLiteral("brak wartości opcji %1").arg(argument);
-                    return false;
-                }
-                value = arguments[++i];
-            }
-            Values.insert(name, value);
-        }
-        return true;
-    }
+    bool Parse(const QStringList& arguments, const QStringList& known, QString& error);
     bool Has(const QString& name) const { return Values.contains(name); }
     QString Value(const QString& name) const { return Values.value(name); }
     QStringList Positional;

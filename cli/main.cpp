@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tonvix-cli: the program's measurements and result files without a window (QCoreApplication only,
 // no display needed), sharing the settings and the devices with the window program.
 
@@ -6,6 +7,7 @@
 #include "cli/Terminal.h"
 
 #include <QCoreApplication>
+#include <csignal>
 #include <variant>
 
 int main(int argc, char* argv[])
@@ -14,6 +16,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName("Marvelle");
     QCoreApplication::setApplicationName("Tonvix");
     QCoreApplication::setApplicationVersion(TONVIX_VERSION);
+    // A reader that goes away (the other end of a pipe) is a failed write, which the command handles.
+    std::signal(SIGPIPE, SIG_IGN);
 
     QString error;
     const std::optional<TCommand> command = ParseCommandLine(QCoreApplication::arguments().mid(1), error);
@@ -23,7 +27,7 @@ int main(int argc, char* argv[])
     }
     struct TRun
     {
-        int operator()(const TDevicesCommand&) const { return RunDevices(); }
+        int operator()(const TDevicesCommand& devices) const { return RunDevices(devices); }
         int operator()(const TRecordCommand& record) const { return RunRecord(record); }
         int operator()(const TSweepCommand& sweep) const { return RunSweep(sweep); }
         int operator()(const TConvertCommand& convert) const { return RunConvert(convert); }

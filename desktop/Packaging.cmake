@@ -1,6 +1,8 @@
-# The program as a desktop citizen: `cmake --install` lays out the program, its desktop entry, the
-# MIME type of result files and the icons by the XDG conventions under any prefix, and CPack makes
-# a Debian package of the same tree (cpack -G DEB in the build folder).
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The program as a desktop citizen: `cmake --install` lays out the program, its desktop entry and
+# software-centre metadata, the MIME type of result files, the icons, the manual pages, the shell
+# completion, the user's manual and the licence by the XDG and Debian conventions under any prefix, and
+# CPack makes a Debian package of the same tree (cpack -G DEB in the build folder).
 
 include(GNUInstallDirs)
 set(tonvix_desktop ${CMAKE_CURRENT_LIST_DIR})
@@ -24,8 +26,50 @@ foreach(size 48 256)
 endforeach()
 add_custom_target(tonvix_icons ALL DEPENDS ${tonvix_icon_pngs})
 
+# The manual pages and the shell completion are written from the programs' own help, so that they
+# say what --help says; the pages are compressed as Debian keeps them.
+add_executable(tonvix-command-docs ${tonvix_desktop}/CommandDocs.cpp ${PROJECT_SOURCE_DIR}/app/CommandLine.cpp)
+target_link_libraries(tonvix-command-docs PRIVATE tonvix_cli)
+set(tonvix_docs ${CMAKE_BINARY_DIR}/command-docs)
+add_custom_command(
+  OUTPUT ${tonvix_docs}/tonvix.1.gz ${tonvix_docs}/tonvix-cli.1.gz ${tonvix_docs}/tonvix-cli
+  COMMAND tonvix-command-docs ${tonvix_docs}
+  COMMAND gzip -9nf ${tonvix_docs}/tonvix.1 ${tonvix_docs}/tonvix-cli.1
+  DEPENDS tonvix-command-docs
+  COMMENT "Writing the manual pages and the bash completion")
+add_custom_target(tonvix_command_docs ALL
+  DEPENDS ${tonvix_docs}/tonvix.1.gz ${tonvix_docs}/tonvix-cli.1.gz ${tonvix_docs}/tonvix-cli)
+install(FILES ${tonvix_docs}/tonvix.1.gz ${tonvix_docs}/tonvix-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${tonvix_docs}/tonvix-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+
+# The user's manual, beside the program's data: the window opens it from share/tonvix next to its own
+# bin folder, in the build tree (copied there) as in any prefix.
+set(tonvix_manual ${PROJECT_SOURCE_DIR}/docs/podrecznik)
+file(GLOB tonvix_manual_files CONFIGURE_DEPENDS ${tonvix_manual}/*)
+list(APPEND tonvix_manual_files ${PROJECT_SOURCE_DIR}/docs/main-window-sound-pressure.png
+     ${PROJECT_SOURCE_DIR}/docs/main-window-frequency.png)
+set(tonvix_manual_copies)
+foreach(file ${tonvix_manual_files})
+  get_filename_component(name ${file} NAME)
+  set(copy ${CMAKE_BINARY_DIR}/share/tonvix/podrecznik/${name})
+  add_custom_command(OUTPUT ${copy} COMMAND ${CMAKE_COMMAND} -E copy ${file} ${copy} DEPENDS ${file})
+  list(APPEND tonvix_manual_copies ${copy})
+endforeach()
+add_custom_target(tonvix_manual ALL DEPENDS ${tonvix_manual_copies})
+add_dependencies(tonvix tonvix_manual)
+install(FILES ${tonvix_manual_files} DESTINATION ${CMAKE_INSTALL_DATADIR}/tonvix/podrecznik)
+
+# The copyright file in the machine-readable form Debian reads; the licence text itself is the
+# system's (/usr/share/common-licenses/GPL-3) and the About box's.
+install(FILES ${tonvix_desktop}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tonvix)
+
+# The desktop entry and the software-centre metadata carry the program's identifier in their names.
+configure_file(${tonvix_desktop}/tonvix.metainfo.xml.in ${CMAKE_BINARY_DIR}/${TONVIX_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/${TONVIX_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
 install(TARGETS tonvix tonvix-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${tonvix_desktop}/tonvix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${tonvix_desktop}/tonvix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
+        RENAME ${TONVIX_APP_ID}.desktop)
 install(FILES ${tonvix_desktop}/tonvix-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME tonvix.xml)
 install(FILES ${tonvix_desktop}/tonvix.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -62,6 +106,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pavucontrol | pavucontrol-qt, xdg-utils, pulseaudio | pipewire-pulse, qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libcanberra-pulse")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "pavucontrol | pavucontrol-qt, xdg-utils, pulseaudio | pipewire-pulse, qt6-wayland, sound-theme-freedesktop")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mosquitto-clients")
 include(CPack)

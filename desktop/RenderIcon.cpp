@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the program's SVG icon into a square PNG at build time:
 //   tonvix-render-icon <icon.svg> <size in pixels> <icon.png>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The level meter's section of the conformance table: the program's own block analysis, fed with
 // synthetic 16-bit signals, against the class 1 acceptance limits for sound level meters of
 // IEC 61672-1:2013, tried as the periodic tests of IEC 61672-3:2013 try the electrical signal path.

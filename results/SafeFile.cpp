@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "results/SafeFile.h"
 
 #include <QFileInfo>
@@ -81,6 +82,8 @@ QString FileErrorReason(int errorNumber, const QString& systemText)
         return QStringLiteral("nazwa pliku jest za długa");
     case EIO:
         return QStringLiteral("błąd wejścia/wyjścia urządzenia");
+    case EPIPE:
+        return QStringLiteral("program odbierający dane zakończył pracę");
     default:
         return systemText.isEmpty() ? QStringLiteral("nieznany błąd") : systemText;
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/KeyTable.h"
 
 #include <QStandardPaths>
@@ -163,8 +164,8 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
     Int(WindowState, Position, "WindowState", 1),
     Placed(Left, "Left"),
     Placed(Top, "Top"),
-    Int(Width, Position, "Width", 600),
-    Int(Height, Position, "Height", 440),
+    Placed(Width, "Width"), // none stored: the window's own first size, which shows every text whole
+    Placed(Height, "Height"),
 
     Text(InputDevice, Devices, "Input"),
     Text(OutputDevice, Devices, "Output"),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/ProgramSettings.h"
 
 #include "audio/AudioIO.h"
@@ -150,8 +151,8 @@ void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audi
     TWindowPosition& position = window.Position;
     position.Left = read.OptionalInteger(Left);
     position.Top = read.OptionalInteger(Top);
-    position.Width = read.Integer(Width);
-    position.Height = read.Integer(Height);
+    position.Width = read.OptionalInteger(Width);
+    position.Height = read.OptionalInteger(Height);
     position.WindowState = read.Integer(WindowState);
 
     audioIn.SetDeviceName(read.Text(InputDevice).toUtf8());
@@ -253,8 +254,10 @@ bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO
             write.Integer(Left, *position.Left);
         if (position.Top)
             write.Integer(Top, *position.Top);
-        write.Integer(Width, position.Width);
-        write.Integer(Height, position.Height);
+        if (position.Width)
+            write.Integer(Width, *position.Width);
+        if (position.Height)
+            write.Integer(Height, *position.Height);
     }
 
     write.Text(InputDevice, QString::fromUtf8(audioIn.DeviceName()));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "settings/KeyTable.h"
@@ -20,8 +21,7 @@ struct TSeriesFormat
 // saved once: the window then centres itself on its monitor.
 struct TWindowPosition
 {
-    std::optional<int> Left, Top;
-    int Width = 0, Height = 0;
+    std::optional<int> Left, Top, Width, Height; // none: as the window places and sizes itself
     int WindowState = 1; // stored code: 0 minimized, 1 normal, 2 maximized; others leave the state alone
 };
 

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/AxisTickers.h"
 
 #include "common/NumberFormat.h"
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 const double FrequencyLabelTable[FrequencyLabelCount] = {
     10,  20,  30,  40,   50,   60,   70,   80,   90,   100,  200,  300,  400,   500,   600,
@@ -19,10 +21,13 @@ const QString NarrowFormat = QStringLiteral("####.00");
 
 } // namespace
 
-QString FormatAxisLabel(double value, const QString& format)
+namespace {
+
+// The decimals a label format writes: those always written ("0") and those written when not zero ("#").
+void FormatDecimals(const QString& format, int& required, int& optional)
 {
+    required = optional = 0;
     const qsizetype point = format.indexOf('.');
-    int required = 0, optional = 0;
     if (point >= 0)
         for (qsizetype i = point + 1; i < format.size(); ++i) {
             if (format[i] == '0')
@@ -30,6 +35,14 @@ QString FormatAxisLabel(double value, const QString& format)
             else if (format[i] == '#')
                 ++optional;
         }
+}
+
+} // namespace
+
+QString FormatAxisLabel(double value, const QString& format)
+{
+    int required = 0, optional = 0;
+    FormatDecimals(format, required, optional);
     QString text = NumberFormat::Fixed(value, 0, required + optional);
     for (int dropped = 0; dropped < optional && text.endsWith('0'); ++dropped)
         text.chop(1);
@@ -52,6 +65,24 @@ QString FrequencyLabelText(double value, const QString& format)
 
 TLinearAxisTicker::TLinearAxisTicker(const QString& format, int subTicks) : Format(format), SubTicks(subTicks)
 {
+}
+
+double TLinearAxisTicker::getTickStep(const QCPRange& range)
+{
+    int required = 0, optional = 0;
+    FormatDecimals(Format, required, optional);
+    const double resolution = std::pow(10.0, -(required + optional)); // the finest step the labels show
+    const double step = QCPAxisTicker::getTickStep(range);
+    if (step <= resolution)
+        return resolution;
+    const double units = step / resolution;
+    if (std::abs(units - std::round(units)) < 1e-6 * units)
+        return step;
+    // A step of 2.5 x 10^k finer than the labels: 2 or 5 x 10^k, whichever is nearer the step that
+    // would give the wanted count of ticks.
+    const double wanted = range.size() / tickCount();
+    const double two = step / 2.5 * 2, five = step / 2.5 * 5;
+    return std::abs(std::log(two / wanted)) <= std::abs(std::log(five / wanted)) ? two : five;
 }
 
 int TLinearAxisTicker::getSubTickCount(double tickStep)

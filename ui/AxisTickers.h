@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QString>
@@ -16,7 +17,9 @@ QString FrequencyLabelText(double value, const QString& format);
 inline constexpr int FrequencyLabelCount = 30;
 extern const double FrequencyLabelTable[FrequencyLabelCount];
 
-// Ticks of a linear axis, labelled with the axis's label format.
+// Ticks of a linear axis, labelled with the axis's label format, at steps the format writes exactly:
+// never finer than its last decimal, and 2 or 5 instead of 2.5 where that decimal is missing (no
+// "2,2 2,5 2,8" under "#0.0").
 class TLinearAxisTicker : public QCPAxisTicker
 {
 public:
@@ -24,6 +27,7 @@ public:
     void SetFormat(const QString& format) { Format = format; }
 
 protected:
+    double getTickStep(const QCPRange& range) override;
     int getSubTickCount(double tickStep) override;
     QString getTickLabel(double tick, const QLocale& locale, QChar formatChar, int precision) override;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/ChartExport.h"
 
 #include "results/SafeFile.h"
@@ -43,6 +44,7 @@ void DrawNow(QCustomPlot& chart)
 bool Render(QCustomPlot& chart, TFormat format, QIODevice& out)
 {
     DrawNow(chart);
+    const TChartView::TPictureDrawing picture(chart);
     const QSize size = chart.size().isEmpty() ? QSize(800, 600) : chart.size();
     switch (format) {
     case TFormat::Emf: {
@@ -97,6 +99,8 @@ bool Save(QCustomPlot& chart, const QString& fileName, TFormat format, QString& 
 
 void CopyToClipboard(QCustomPlot& chart)
 {
+    DrawNow(chart);
+    const TChartView::TPictureDrawing picture(chart);
     QByteArray svg;
     QBuffer buffer(&svg);
     buffer.open(QIODevice::WriteOnly);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/ChartView.h"
 
 #include "common/NumberFormat.h"
@@ -66,7 +67,6 @@ TChartView::TChartView(TChartModel& model, QWidget* parent)
     setObjectName(QStringLiteral("chtWykres"));
     setBackground(Qt::white);
     setMouseTracking(true);
-    setNotAntialiasedElements(QCP::aePlottables);
     setInteractions(QCP::Interactions());
     SetZoomAllowed(true);
 
@@ -94,6 +94,14 @@ TChartView::TChartView(TChartModel& model, QWidget* parent)
         Graphs[static_cast<std::size_t>(s)] = graph;
         ReloadSeries(s);
     }
+    // Antialiased lines on the screen while a replot of them fits a frame.
+    connect(this, &QCustomPlot::beforeReplot, this, [this] {
+        int points = 0;
+        for (const QCPGraph* graph : Graphs)
+            if (graph->visible())
+                points += graph->dataCount();
+        setNotAntialiasedElements(points > AntialiasedPointLimit ? QCP::aePlottables : QCP::aeNone);
+    });
     RebuildLegend();
 
     // The cross-hair lives on a buffered layer of its own, so moving it redraws only that layer.
@@ -359,6 +367,7 @@ void TChartView::PrintPreview()
 
 void TChartView::RenderPage(QPrinter* printer)
 {
+    const TPictureDrawing picture(*this);
     const QSize chart = size().isEmpty() ? QSize(800, 600) : size();
     const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
     QCPPainter painter(printer);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "common/ChartModel.h"
@@ -58,6 +59,27 @@ class TChartView : public QCustomPlot
 public:
     explicit TChartView(TChartModel& model, QWidget* parent = nullptr);
     ~TChartView() override;
+
+    // The screen draws lines antialiased up to this many visible points; beyond, a replot would no
+    // longer fit a frame, and the lines go without.
+    static constexpr int AntialiasedPointLimit = 200000;
+    // While one lives, a chart (this or another) draws every line antialiased whatever its point count:
+    // pictures for files, the printer and the clipboard are drawn once, and are looked at closely.
+    class TPictureDrawing
+    {
+    public:
+        explicit TPictureDrawing(QCustomPlot& chart) : Chart(chart), Screen(chart.notAntialiasedElements())
+        {
+            chart.setNotAntialiasedElements(QCP::aeNone);
+        }
+        ~TPictureDrawing() { Chart.setNotAntialiasedElements(Screen); }
+        TPictureDrawing(const TPictureDrawing&) = delete;
+        TPictureDrawing& operator=(const TPictureDrawing&) = delete;
+
+    private:
+        QCustomPlot& Chart;
+        const QCP::AntialiasedElements Screen;
+    };
 
     // Series look, as the settings and the series-format dialog give it (colour 0x00BBGGRR).
     void SetSeriesPen(int series, std::uint32_t colour, Qt::PenStyle style, int width);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/OknoGlowna.h"
 
 #include "common/Clock.h"
@@ -8,9 +9,9 @@
 #include "results/Report.h"
 #include "settings/KeyTable.h"
 #include "ui/ChartView.h"
+#include "ui/EventSound.h"
 #include "ui/OknoDialog.h"
 #include "ui/OknoKalibracja.h"
-#include "ui/OknoOProgramie.h"
 #include "ui/OknoOdpowiedzImpulsowa.h"
 #include "ui/OknoSkalowanie.h"
 #include "ui/SeriesMenus.h"
@@ -332,6 +333,15 @@ void TFormaGlowna::SelectKind(TMeasurementKind kind, QObject* sender)
     UpdateStartAction();
 }
 
+void TFormaGlowna::ShowKindPanels(TMeasurementKind kind)
+{
+    const bool pressure = kind == TMeasurementKind::SoundPressure;
+    pnlPanelDolny->setVisible(!pressure);
+    pbPasekPostepu->setVisible(!pressure);
+    btnPauza->setVisible(pressure);
+    cbAkwizycja->setVisible(pressure);
+}
+
 void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
 {
     const bool pressure = kind == TMeasurementKind::SoundPressure;
@@ -354,10 +364,7 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
     chtWykres->SetBottomLabelFormat(pressure ? "#0.0" : "####.");
     chtWykres->SetBottomLogarithmic(!pressure && Measurement.BottomAxisLogarithmic);
     chtWykres->SetLegendVisible(!pressure && Measurement.Preferences.ShowLegend);
-    pnlPanelDolny->setVisible(!pressure);
-    pbPasekPostepu->setVisible(!pressure);
-    btnPauza->setVisible(pressure);
-    cbAkwizycja->setVisible(pressure);
+    ShowKindPanels(kind);
 
     const QString command = pressure ? ZwolnieniePamieci : Skalowanie;
     mmiKosz->setText(command);
@@ -467,12 +474,6 @@ void TFormaGlowna::actKonfiguracjaExecute()
 void TFormaGlowna::actOpcjeWykresuExecute()
 {
     ShowOptions("tabWykres");
-}
-
-void TFormaGlowna::actPomocOExecute()
-{
-    TFormaOProgramie about(this);
-    about.exec();
 }
 
 // The standard editing commands act on the focused edit (or the edit of a focused combo box).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "audio/AudioIO.h"
@@ -38,6 +39,7 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 class TChartView;
+class TEventSound;
 class TLevelMeter;
 class TRecordingControl;
 class TSeriesMenus;
@@ -190,7 +192,8 @@ public slots:
     void actKonfiguracjaExecute();
     void actOpcjeWykresuExecute();
     void tbnKoszClick();
-    // Help
+    // Help (OknoGlownaPomoc.cpp)
+    void actPomocPodrecznikExecute();
     void actPomocOExecute();
     // Result files, recent files, save selection and the queue dump (OknoGlownaPliki.cpp)
     void actWybierzDoZapisuExecute();
@@ -232,6 +235,7 @@ private:
 
     void SelectKind(TMeasurementKind kind, QObject* sender);
     void ApplyKindLook(TMeasurementKind kind);
+    void ShowKindPanels(TMeasurementKind kind); // the panels and controls only one kind has
     void CheckKindAction(TMeasurementKind kind);
     void UpdateCompensation();
     // actStart: never while calibrating; in the frequency kind only when a sweep may start.
@@ -275,6 +279,7 @@ private:
     // Mixer list and mail hand-over
     tMsMixerSystem Mikser{this}; // a child, so that it is found by name
     TMailHandOver Poczta;
+    std::unique_ptr<TEventSound> OverloadSound; // made at the first overload
     QString FileName;
     QString DialogFolder;
     QString NumericKeys, SignedNumericKeys;
@@ -284,7 +289,8 @@ private:
     // Actions
     QAction *actPlikNowy{}, *actPlikOtworz{}, *actPlikZapisz{}, *actPlikZapiszJako{}, *actPlikWyslij{};
     QAction *actPlikZakoncz{}, *actDrukuj{}, *actEdycjaWytnij{}, *actEdycjaKopiuj{}, *actEdycjaWklej{};
-    QAction *actPomocO{}, *actPomiarCisnienia{}, *actPomiarCharakterystyk{}, *actKonfiguracja{};
+    QAction *actPomocPodrecznik{}, *actPomocO{}, *actPomiarCisnienia{}, *actPomiarCharakterystyk{},
+        *actKonfiguracja{};
     QAction *actOpcjeWykresu{}, *actStart{}, *actStop{}, *actTrybPracy{}, *actTrybPracyShift{};
     QAction *actCzasUsreniania{}, *actKalibracja{}, *actKalibracjaStop{}, *actAktywacja{};
     QAction *actWybierzSerie{}, *actWybierzDoZapisu{};
@@ -332,6 +338,9 @@ public slots:
 
 private:
     QFont ReadoutFont(const QString& unit) const; // fitted to the right panel (OknoGlownaPanele.cpp)
+    // The window's size when none is stored: the smallest, not below the minimum, in which every
+    // caption and status text of both kinds reads whole in the fonts in use (OknoGlownaPanele.cpp).
+    QSize FirstScreenSize();
     QAction *mmiStatystyki{}, *mmiTestZgodnosci{};
     TFormaStatystyki* Statystyki{}; // made when first asked for, then shown and hidden
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's part of the spectrum analyser: the window beside it, on the same input.
 
 #include "ui/OknoGlowna.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's export: the acquired values of a recording, or the chosen result series, as CSV
 // for spreadsheets or FRD for crossover design tools. An export is no save: the values stay in memory
 // and the results count as saved only once they are in a result file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's part of the frequency weighting, the measurement statistics and the conformance
 // test.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's actions, menus and tool bar.
 
 #include "ui/OknoGlowna.h"
@@ -57,6 +58,8 @@ void TFormaGlowna::CreateActions()
     actEdycjaKopiuj->setIcon(ThemeIcon("edit-copy", "kopiuj.svg"));
     actEdycjaWklej = NewAction("actEdycjaWklej", "Wkl&ej", QKeySequence(Qt::CTRL | Qt::Key_V));
     actEdycjaWklej->setIcon(ThemeIcon("edit-paste", "wklej.svg"));
+    actPomocPodrecznik = NewAction("actPomocPodrecznik", "&Podręcznik", QKeySequence(Qt::Key_F1));
+    actPomocPodrecznik->setIcon(QIcon::fromTheme("help-contents"));
     actPomocO = NewAction("actPomocO", "&O...");
 
     // F4 is the shortcut of the averaging step and of whichever kind action is not current. Two
@@ -180,7 +183,7 @@ void TFormaGlowna::CreateMenus()
     mmiKosz->setEnabled(false);
 
     mmiPomoc = newMenu("mmiPomoc", "Pomo&c");
-    mmiPomoc->addAction(actPomocO);
+    mmiPomoc->addActions({actPomocPodrecznik, actPomocO});
 
     // The chart's pop-up menu repeats the Edit menu from "Kopiuj wykres" on.
     pmiWykres = new QMenu(this);
@@ -274,6 +277,7 @@ void TFormaGlowna::ConnectHandlers()
     on(actEdycjaWytnij, &TFormaGlowna::actEdycjaWytnijExecute);
     on(actEdycjaKopiuj, &TFormaGlowna::actEdycjaKopiujExecute);
     on(actEdycjaWklej, &TFormaGlowna::actEdycjaWklejExecute);
+    on(actPomocPodrecznik, &TFormaGlowna::actPomocPodrecznikExecute);
     on(actPomocO, &TFormaGlowna::actPomocOExecute);
     on(actPomiarCisnienia, &TFormaGlowna::actPomiarCisnieniaExecute);
     on(actPomiarCharakterystyk, &TFormaGlowna::actPomiarCharakterystykExecute);

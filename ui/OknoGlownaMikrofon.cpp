@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window and the measurement microphones' calibration files: read with the settings, each
 // failure said once, and the channel then measured without a correction.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's part of the window "Odpowiedź impulsowa": opening it, and the one sound card.
 
 #include "ui/OknoGlowna.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's options: the routes into "Opcje programu", the apply step after its OK, and the
 // averaging-time dialog of the item "Inny".
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's panels, read-outs, measurement controls and status bar.
 
 #include "ui/OknoGlowna.h"
@@ -31,6 +32,19 @@ QLabel* NewLabel(const QString& text, QWidget* parent)
     auto* label = new QLabel(text, parent);
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     return label;
+}
+
+// The width a label needs to show the longest of `texts` whole, its frame and indent included.
+int FittingWidth(QLabel* label, const QStringList& texts)
+{
+    const QString shown = label->text();
+    int width = 0;
+    for (const QString& text : texts) {
+        label->setText(text);
+        width = std::max(width, label->sizeHint().width());
+    }
+    label->setText(shown);
+    return width;
 }
 
 QLineEdit* NewEdit(const char* name)
@@ -129,7 +143,6 @@ void TFormaGlowna::CreatePanels()
 
     pnlPanelPrawy = new QWidget(centre);
     pnlPanelPrawy->setObjectName("pnlPanelPrawy");
-    pnlPanelPrawy->setFixedWidth(120);
     auto* column = new QVBoxLayout(pnlPanelPrawy);
     column->setContentsMargins(3, 2, 3, 2);
     column->setSpacing(2);
@@ -145,6 +158,7 @@ void TFormaGlowna::CreatePanels()
     auto* averagingColumn = new QVBoxLayout(averaging);
     averagingColumn->setContentsMargins(2, 2, 2, 2);
     QLabel* averagingCaption = NewLabel(" Czas uśredniania eksponencjalnego", averaging);
+    averagingCaption->setObjectName("lblCzasUsredniania");
     averagingCaption->setWordWrap(true);
     averagingCaption->setMinimumHeight(2 * averagingCaption->fontMetrics().lineSpacing() + 2); // two lines
     cbCzasUsredniania = new QComboBox(averaging);
@@ -162,12 +176,10 @@ void TFormaGlowna::CreatePanels()
     settingsColumn->addWidget(pnlCzas);
     column->addWidget(settings);
 
-    const QFont readoutFont = ReadoutFont(LevelUnit(TFrequencyWeighting::Z));
     auto readout = [&](const char* name, const QString& caption) {
         column->addWidget(NewLabel(caption, pnlPanelPrawy));
         QLabel* value = NewLabel(InitialReadout(), pnlPanelPrawy);
         value->setObjectName(QString::fromLatin1(name));
-        value->setFont(readoutFont);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         column->addWidget(value);
         return value;
@@ -210,6 +222,21 @@ void TFormaGlowna::CreatePanels()
     column->addWidget(cbAkwizycja);
     column->addStretch();
 
+    // The panel is 120 px wide, or wider where the fonts need it for its captions: every one-line
+    // control, and the longest word of the wrapped averaging caption in its frame.
+    const QMargins frame = averagingColumn->contentsMargins();
+    int needed = averagingCaption->fontMetrics().horizontalAdvance(QStringLiteral("eksponencjalnego")) +
+                 2 * averaging->frameWidth() + frame.left() + frame.right() + 2 * averagingCaption->margin();
+    for (const QWidget* control : pnlPanelPrawy->findChildren<QWidget*>())
+        if (control->parentWidget() == pnlPanelPrawy && control != settings && control != lblWartoscL &&
+            control != lblWartoscP)
+            needed = std::max(needed, control->sizeHint().width());
+    const QMargins margins = column->contentsMargins();
+    pnlPanelPrawy->setFixedWidth(std::max(120, needed + margins.left() + margins.right()));
+    const QFont readoutFont = ReadoutFont(LevelUnit(TFrequencyWeighting::Z));
+    lblWartoscL->setFont(readoutFont);
+    lblWartoscP->setFont(readoutFont);
+
     connect(TrybPracyButtons, &QButtonGroup::idClicked, this, &TFormaGlowna::rgTrybPracyClick);
     connect(cbKompensacja, &QCheckBox::clicked, this, &TFormaGlowna::cbKompensacjaClick);
     connect(btnPauza, &QPushButton::clicked, this, &TFormaGlowna::btnPauzaClick);
@@ -231,8 +258,15 @@ void TFormaGlowna::CreateStatusBar()
     QStatusBar* stbPasekStanu = statusBar();
     stbPasekStanu->setObjectName("stbPasekStanu");
     stbPasekStanu->setSizeGripEnabled(false);
-    // Panels 1 to 4 keep their widths; panel 0 takes whatever the bar has left.
+    // Panels 1 to 4 keep their widths: the design widths, or wider where the fonts need it for the
+    // longest text each shows. Panel 0 takes whatever the bar has left.
     const int widths[StatusPanelCount] = {148, 74, 74, 148, 148};
+    const QStringList longest[StatusPanelCount] = {
+        {},
+        {QStringLiteral("48000 Hz")},
+        {QStringLiteral("1311 mV")},
+        {QStringLiteral("-100,0dB 20000,0Hz"), QStringLiteral("-100,0dB 3600,000s")},
+        {QStringLiteral("Zapis danych do pamięci"), QStringLiteral("Aktywna seria: 4 i 8")}};
     for (int panel = 0; panel < StatusPanelCount; ++panel) {
         auto* label = new QLabel(stbPasekStanu);
         label->setObjectName(QStringLiteral("stbPanel%1").arg(panel));
@@ -240,9 +274,34 @@ void TFormaGlowna::CreateStatusBar()
         if (panel == 0) // a long message never widens the window
             label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         else
-            label->setFixedWidth(widths[panel]);
+            label->setFixedWidth(std::max(widths[panel], FittingWidth(label, longest[panel])));
         stbPasekStanu->addPermanentWidget(label, panel == 0 ? 1 : 0);
         StatusPanels[static_cast<std::size_t>(panel)] = label;
     }
     stbPasekStanu->installEventFilter(this);
+}
+
+QSize TFormaGlowna::FirstScreenSize()
+{
+    // The sweep's four captions share its panel's width equally.
+    int caption = 0;
+    for (const QLabel* label : pnlPanelDolny->findChildren<QLabel*>())
+        caption = std::max(caption, label->sizeHint().width());
+    const QLayout* sweep = pnlPanelDolny->layout();
+    int sweepWidth =
+        4 * caption + sweep->contentsMargins().left() + sweep->contentsMargins().right() + sweep->spacing();
+    for (const QGridLayout* grid : pnlPanelDolny->findChildren<QGridLayout*>())
+        sweepWidth += grid->horizontalSpacing();
+    // Panel 0 shows the calibration state; the bar's layout holds the other panels and the spacing.
+    const int statusWidth = statusBar()->layout()->minimumSize().width() +
+                            FittingWidth(StatusPanels[0], {TCalibration::StateText(1, 1)});
+    // The window holds the taller kind's panels.
+    int height = MinimumHeight;
+    for (const TMeasurementKind kind :
+         {TMeasurementKind::SoundPressure, TMeasurementKind::FrequencyCharacteristic}) {
+        ShowKindPanels(kind);
+        height = std::max(height, minimumSizeHint().height());
+    }
+    ShowKindPanels(Measurement.MeasurementKind);
+    return {std::max({MinimumWidth, sweepWidth, statusWidth}), height};
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's file commands: opening and saving result files and the chart, the recent-files
 // list, the save selection, the queue dump and the recovery of a recording that a crash interrupted.
 

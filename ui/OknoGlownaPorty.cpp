@@ -1,14 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the engine (level meter, recording control, sweep, calibration) asks of the main window.
 
 #include "ui/OknoGlowna.h"
 
 #include "measure/RecordingControl.h"
 #include "ui/ChartView.h"
+#include "ui/EventSound.h"
 #include "ui/OknoWybierzSerie.h"
 #include "ui/SeriesMenus.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,7 +38,9 @@ void TFormaGlowna::SetReadoutRed(int channel, bool red)
 
 void TFormaGlowna::Beep()
 {
-    QApplication::beep();
+    if (!OverloadSound)
+        OverloadSound = std::make_unique<TEventSound>();
+    OverloadSound->PlayWarning();
 }
 
 bool TFormaGlowna::StartButtonEnabled() const

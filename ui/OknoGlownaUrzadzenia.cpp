@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window and the sound devices the user chose: the status bar's hint names them, a chosen
 // device that is absent gives way to the default one with a note, and a device lost during a
 // measurement stops it with a message, keeping what was measured.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's settings: loaded first at creation, saved last at destruction.
 
 #include "ui/OknoGlowna.h"
@@ -19,10 +20,10 @@ void TFormaGlowna::LoadSettings()
 {
     const TSettingsStore* store = TSettingsStore::Instance();
     if (store == nullptr) { // no settings (a tool or a test): a first start's window
-        ApplyPosition(TWindowPosition{});
         chtWykres->SetPreferences(Measurement.Preferences);
         Series.Register();
         SelectKind(Measurement.MeasurementKind, this);
+        ApplyPosition(TWindowPosition{}); // sized for the kind's panels
         return;
     }
     ::LoadSettings(*store, audAudioIn, audAudioOut, Measurement, Stored);
@@ -49,15 +50,18 @@ void TFormaGlowna::LoadSettings()
 
 void TFormaGlowna::ApplyPosition(const TWindowPosition& position)
 {
-    // An unstored place centres the window, from its size before the stored size applies.
-    QRect area(0, 0, MinimumWidth, MinimumHeight);
+    // An unstored size is the window's first size; an unstored place centres the window, from its
+    // first size before a stored size applies.
+    const QSize first = FirstScreenSize();
+    resize(first);
+    QRect area(QPoint(0, 0), first);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     const int centredLeft = area.x() + qRound((area.width() - width()) / 2.0);
     const int centredTop = area.y() + qRound((area.height() - height()) / 2.0);
     int left = position.Left.value_or(centredLeft);
     int top = position.Top.value_or(centredTop);
-    const int storedWidth = position.Width > 0 ? position.Width : MinimumWidth;
+    const int storedWidth = position.Width.value_or(0) > 0 ? *position.Width : first.width();
     // A place stored on a monitor that is gone would open the window out of reach; the top edge's
     // middle must lie on some screen, or the window is centred as on a first start.
     if (QGuiApplication::screenAt(QPoint(left + storedWidth / 2, top)) == nullptr) {
@@ -65,7 +69,7 @@ void TFormaGlowna::ApplyPosition(const TWindowPosition& position)
         top = centredTop;
     }
     move(left, top);
-    resize(storedWidth, position.Height > 0 ? position.Height : MinimumHeight);
+    resize(storedWidth, position.Height.value_or(0) > 0 ? *position.Height : first.height());
     if (const std::optional<Qt::WindowState> state = WindowStateFromCode(position.WindowState))
         setWindowState(*state);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The views of the window "Odpowiedź impulsowa": the impulse (linear and in dB) with the gate, which
 // the mouse drags, and the curves over frequency.
 

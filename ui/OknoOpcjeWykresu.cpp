@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Opcje programu": filling, the field checks, the buttons, panels and pictures, and what OK gives
 // back (the pages are built in OknoOpcjeWykresuStrony.cpp).
 

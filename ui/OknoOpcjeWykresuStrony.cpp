@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Opcje programu": building the dialog and its nine pages (the behaviour is in OknoOpcjeWykresu.cpp).
 
 #include "ui/OknoOpcjeWykresu.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The impulse-response numerics against closed forms: the synchronized sweep, its deconvolution, the
 // response of a gated impulse with its phases and group delay, the smoothing and the peak finder.
 

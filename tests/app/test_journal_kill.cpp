@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program, killed with SIGKILL in the middle of a recording, leaves a journal holding every
 // tick up to the last second. It runs on a private X server and is driven by key presses, as a user
 // drives it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mixer list and the start of the desktop's volume control.
 
 #include "StandInPrograms.h"

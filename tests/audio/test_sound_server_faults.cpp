@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound server as it fails: a server whose only sink is its stand-in for a missing card, one that
 // stops answering (SIGSTOP) during an open or while streaming, and one that is killed. Each test runs
 // its own private PulseAudio.

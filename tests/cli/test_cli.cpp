@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tonvix-cli end to end on the virtual card: its usage errors and help, conversions that round-trip,
 // a recording and a sweep that the window program reads back, a microphone calibration file, and a
 // recording ended by SIGINT that still writes every value acquired.

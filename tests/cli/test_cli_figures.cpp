@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tonvix-cli's figures, printed for the record:  ctest -R test_cli_figures -V
 // Its start with the device list, on the virtual card and on the sound server, and the wall time of a
 // sweep against the window program's for the same settings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tonvix-cli ir on the virtual card: the impulse response as WAV and its response as CSV, read back
 // and compared with the card's default models (left: a small loudspeaker, right: a wire at -3 dB).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tonvix-cli ir through a PulseAudio of the test's own, with a reference channel: the sweep goes into a
 // sink whose sound two loopbacks carry on, one straight into the left channel of the recorded null
 // sink and one through the LADSPA SDK's one-pole low-pass filter into its right channel. The response

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tonvix-cli rta on the virtual card: its usage errors, and the band levels and the averaged
 // spectrum that it writes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tonvix-cli through the private sound server that scripts/test starts: its devices by their stable
 // names, a recording of the null sink's monitor, and a sweep of the sink's loop, which is flat.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three calibration procedures, their sweep and their failures, on fake devices.
 
 #include "MeasureTestSupport.h"

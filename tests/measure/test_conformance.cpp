@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The weighting filters against their analog definition, and the conformance table: every row passes
 // at both usual frame rates and at the smallest, the default and the largest block.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Impulse responses measured on the virtual card, faster than real time, against the card's own
 // device model: a known filter and delay, a known static nonlinearity, whole and fractional delays,
 // and a take spoilt by lost samples.

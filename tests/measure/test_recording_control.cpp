@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "MeasureTestSupport.h"
 #include "audio/AudioIO.h"
 #include "audio/DeviceServices.h"

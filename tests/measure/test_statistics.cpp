@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The statistics of a recording on their own: the histogram's levels exceeded and the interval log,
 // fed with segments of known figures as the meter passes them.
 

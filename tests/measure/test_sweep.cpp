@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sweep's parameters, step, start and stop additions and axes, on a fake window.
 
 #include "MeasureTestSupport.h"

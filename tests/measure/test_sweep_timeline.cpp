@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sweep's time line on its own: what the generator plays, where the probe finds the round trip,
 // and where each point's window lies in the input, through a loop that delays and filters.
 

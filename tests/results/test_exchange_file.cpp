@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exchange files: CSV and FRD written under either decimal separator read back to exactly the
 // numbers written, with the conditions and names their headers carry; files from other programs.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Impulse responses as WAV files and frequency responses with phase as FRD and CSV: written and read
 // back exactly, and the files of other programs opened.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hand-over of a new message to the mail client, with stand-ins for xdg-email.
 
 #include "StandInPrograms.h"

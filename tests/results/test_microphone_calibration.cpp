@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Microphone calibration files: the common text format, the messages that name a bad line, the
 // deviation between and beyond the file's points, and its removal from every sweep point.
 

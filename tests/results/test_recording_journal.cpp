@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording journal and the recent-files list.
 
 #include "ResultFileSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Result files: both layouts byte for byte, reading back under either separator and in either
 // encoding, the long recording, the two messages, and writes that fail without losing anything.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readers against damaged files (result files, CSV and FRD): mutated and truncated valid files,
 // random bytes and huge lines end in a read or one of the two messages, never in a crash, a hang or a
 // value that is not finite.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The block-size rules and the two small settings dialogs: "Ustawienia zaawansowane" and
 // "Czas usredniania".
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/AudioIO.h"
 #include "common/NumberFormat.h"
 #include "measure/MeasurementState.h"
@@ -112,9 +113,9 @@ private slots:
         QCOMPARE(window.Series[1].Colour, 0x804000u);
         QCOMPARE(window.Series[9].Colour, 0xFF0000u);
         QCOMPARE(window.Series[4].Width, 1);
-        // 600 x 440, and no place stored: the window centres itself.
-        QCOMPARE(window.Position.Width, 600);
-        QCOMPARE(window.Position.Height, 440);
+        // No size and no place stored: the window sizes and centres itself.
+        QCOMPARE(window.Position.Width, std::nullopt);
+        QCOMPARE(window.Position.Height, std::nullopt);
         QCOMPARE(window.Position.Left, std::nullopt);
         QCOMPARE(window.Position.Top, std::nullopt);
         QCOMPARE(WindowStateFromCode(window.Position.WindowState), Qt::WindowNoState);
@@ -276,7 +277,7 @@ private slots:
         QCOMPARE(Stored(store, TKey::Height), placeWritten ? QStringLiteral("768") : QStringLiteral("500"));
     }
 
-    // A window that was never placed does not invent a place.
+    // A window that was never placed or sized does not invent a place or a size.
     void LeavesAnUnplacedWindowUnplaced()
     {
         TSettingsStore store(Files.NewFile());
@@ -284,7 +285,7 @@ private slots:
         program.Load(store);
         QVERIFY(program.Save(store));
         QCOMPARE(Stored(store, TKey::Left), QStringLiteral("<missing>"));
-        QCOMPARE(Stored(store, TKey::Width), QStringLiteral("600"));
+        QCOMPARE(Stored(store, TKey::Width), QStringLiteral("<missing>"));
     }
 
     // Damaged values give their defaults; a huge block size neither overflows nor allocates gigabytes.

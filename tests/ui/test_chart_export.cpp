@@ -1,5 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart as a picture file: the metafile's records as other programs read them, and the three
-// other formats.
+// other formats, drawn with antialiased lines.
 
 #include "common/ChartModel.h"
 #include "ui/ChartExport.h"
@@ -7,6 +8,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QImage>
 #include <QTest>
 #include <QtEndian>
 #include <cmath>
@@ -46,6 +48,19 @@ QByteArray Rendered(TChartView& chart, ChartExport::TFormat format)
     if (!ChartExport::Render(chart, format, buffer))
         qFatal("the chart was not drawn");
     return bytes;
+}
+
+// Pixels where a red line on white blends into the white: none where the line is not antialiased.
+int BlendedRedPixels(const QImage& image)
+{
+    int blended = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor colour = image.pixelColor(x, y);
+            blended += colour.red() == 255 && colour.green() == colour.blue() && colour.green() > 0 &&
+                       colour.green() < 255;
+        }
+    return blended;
 }
 
 QString Text(const TEmfRecord& textOut)
@@ -157,6 +172,29 @@ private slots:
         QVERIFY(file.size() > 1000);
         QString failure;
         QVERIFY(ChartExport::Save(*Chart, Output + '/' + name, format, failure));
+    }
+
+    // A sloped line is antialiased in a picture whatever its count of points, and on the screen while
+    // the points are few enough to replot within a frame.
+    void linesAntialiased()
+    {
+        for (const int points : {2, TChartView::AntialiasedPointLimit + 1}) {
+            TChartModel model;
+            model.SetVisible(0, true);
+            for (int i = 0; i < points; ++i)
+                model.Append(0, 1 + i / (points - 1.0), -80 + 70.0 * i / (points - 1));
+            TChartView chart(model);
+            chart.resize(400, 300);
+            chart.SetSeriesPen(0, 0x0000FF, Qt::SolidLine, 1);
+            chart.SetBottomRange(1, 2);
+            chart.SetLevelRange(-90, 0);
+            chart.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&chart));
+            chart.ReplotNow();
+            QCOMPARE(BlendedRedPixels(chart.grab().toImage()) > 0,
+                     points <= TChartView::AntialiasedPointLimit);
+            QVERIFY(BlendedRedPixels(QImage::fromData(Rendered(chart, ChartExport::TFormat::Png))) > 100);
+        }
     }
 
     // Onto a device that takes nothing, the painter never begins or the bytes are not written: no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The series scaling dialog: which series it offers, what its edits accept and what OK changes.
 
 #include "common/ChartModel.h"

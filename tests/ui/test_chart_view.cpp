@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart as the window and the engine drive it: axis labels, legend rows, zoom steps, the mouse
 // read-out, the double-click pages and following the data model.
 
@@ -133,6 +134,23 @@ private slots:
             QCOMPARE(FormatAxisLabel(1234.5, "####."), QString("1234"));
             QCOMPARE(FormatAxisLabel(3.456, "####.00"), "3" + separator + "46");
         }
+        // Every tick of a linear axis is written exactly by its format: no 0.25 step under one decimal,
+        // none finer than the last decimal, whatever the range and the width.
+        for (const QString& format : {QString("#0.0"), QString("####."), QString("#,##0.0#")})
+            for (const double span : {0.3, 0.6, 1.2, 2.5, 3.0, 7.0, 12.0, 30.0, 250.0})
+                for (const int width : {250, 600, 1200}) {
+                    Chart->resize(width, 400);
+                    Chart->SetBottomLabelFormat(format);
+                    Chart->SetBottomLogarithmic(false);
+                    Chart->SetBottomRange(1, 1 + span);
+                    Chart->ReplotNow();
+                    const QVector<double> ticks = Chart->xAxis->tickVector();
+                    const QStringList labels = Labels(*Chart);
+                    QVERIFY(ticks.size() >= 2 || span < 1);
+                    for (qsizetype i = 0; i < ticks.size(); ++i)
+                        QVERIFY2(*NumberFormat::ParseNumber(labels[i]) == std::round(ticks[i] * 100) / 100,
+                                 qPrintable(QString("%1 under %2: %3").arg(ticks[i]).arg(format, labels[i])));
+                }
         // The time axis is linear: its labels are the plain numbers even where a table value would be.
         Chart->SetBottomLabelFormat("#0.0");
         Chart->SetBottomRange(0, 5000);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The impulse-response window's figures, printed for the record:
 //   ctest -R test_impulse_figures -V
 // A 2^17-frame sweep from 20 Hz to 20 kHz at 48000 frames/s (2.73 s), from the click on Start to the

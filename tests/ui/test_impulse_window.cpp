@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window "Odpowiedź impulsowa" driven as a user drives it, on the virtual card: a measurement with
 // its views and delay, the gate typed and dragged, the one sound card shared with the main window, the
 // files saved and opened, and the settings kept.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's start: the splash window and the about window.
 
 #include "app/OknoSplash.h"

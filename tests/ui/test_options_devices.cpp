@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound devices through the main window, on a private PulseAudio of the test's own: the lists of
 // the options dialog follow a sink that is loaded while it is open, and a server that stops answering
 // during a measurement neither freezes the window nor loses what was measured.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Opcje programu" and "Format serii", and the main window's routes into them and its apply step, on
 // the virtual card.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The load of a sound-pressure recording in the whole program on the virtual card in real time,
 // printed for the record:   ctest -R test_recording_figures -V
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A sound-pressure recording driven through the main window's keys and buttons on the virtual card.
 
 #include "WindowTestSupport.h"

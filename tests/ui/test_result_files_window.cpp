@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's file commands driven as a user drives them: the save and open dialogs, the extension
 // and overwrite rules, the save selection, the recent files, the command line, the closing prompt with
 // a save that fails, the queue dump, the recovery of interrupted recordings and a failing journal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the spectrum analyser window costs a sound-pressure recording on the virtual card in real time,
 // printed for the record:   ctest -R test_spectrum_figures -V
 // The longest gap between two measurement ticks (250 ms apart at the default settings), the blocks

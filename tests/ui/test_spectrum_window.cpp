@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum analyser window on the virtual card: on its own and beside a sound-pressure recording,
 // its picture, its files and the band filter rows of the conformance test.
 

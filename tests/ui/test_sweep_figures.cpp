@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sweep measured in the whole program on the virtual card, printed for the record:
 //   ctest -R test_sweep_figures -V
 // Its accuracy against the card's own model of the device under test, its duration, the spread of

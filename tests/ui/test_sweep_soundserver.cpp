@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A frequency characteristic measured through the private sound server: the null sink played into
 // and its monitor recorded is a perfect loop, so once calibrated at 1 kHz it must be flat.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frequency characteristic and calibration driven through the main window on the virtual card.
 
 #include "WindowTestSupport.h"

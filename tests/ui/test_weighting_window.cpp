@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frequency weighting in the main window, the statistics window and the conformance test window.
 
 #include "WindowTestSupport.h"

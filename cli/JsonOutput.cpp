@@ -1,0 +1,217 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/JsonOutput.h"
+
+#include "measure/FrequencyWeighting.h"
+#include "measure/MeasurementState.h"
+#include "results/SafeFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+QJsonValue Rounded(double value, double step)
+{
+    if (!std::isfinite(value))
+        return QJsonValue(); // null: never a number that is none
+    return std::round(value / step) * step;
+}
+
+QJsonValue Level(double level)
+{
+    return Rounded(level, 0.01);
+}
+
+QJsonValue Seconds(double seconds)
+{
+    return Rounded(seconds, 0.001);
+}
+
+QString IsoTime(const QDateTime& start, double seconds)
+{
+    return start.addMSecs(std::llround(seconds * 1000)).toUTC().toString(Qt::ISODateWithMs);
+}
+
+// The weighting and time weighting, which every recording object holds.
+QJsonObject Weightings(const TMeasurementState& state)
+{
+    QJsonObject object{{"weighting", WeightingLetter(state.FrequencyWeighting)}};
+    if (state.NoAveraging) {
+        object.insert("time_weighting", "none");
+        return object;
+    }
+    const QString letter = state.ImpulseWeighting         ? QStringLiteral("I")
+                           : state.AveragingTime == 1.0   ? QStringLiteral("S")
+                           : state.AveragingTime == 0.125 ? QStringLiteral("F")
+                                                          : QStringLiteral("custom");
+    object.insert("time_weighting", letter);
+    object.insert("time_constant", state.ImpulseWeighting ? 0.035 : state.AveragingTime);
+    return object;
+}
+
+// An object about an instant of the recording, `seconds` after its start.
+QJsonObject At(const TMeasurementState& state, const QDateTime& start, double seconds)
+{
+    QJsonObject object = Weightings(state);
+    object.insert("time", IsoTime(start, seconds));
+    object.insert("seconds", Seconds(seconds));
+    return object;
+}
+
+QJsonObject ChannelFigures(const TChannelFigures& figures, bool exceeded)
+{
+    QJsonObject object{{"Leq", Level(figures.Leq)},
+                       {"Lmax", Level(figures.Lmax)},
+                       {"Lmin", Level(figures.Lmin)},
+                       {"Lpeak", Level(figures.Lpeak)}};
+    if (!exceeded)
+        return object;
+    object.insert("LE", Level(figures.LE));
+    for (std::size_t i = 0; i < ExceededPercents.size(); ++i)
+        object.insert(QStringLiteral("L%1").arg(ExceededPercents[i]), Level(figures.Exceeded[i]));
+    return object;
+}
+
+QJsonArray DeviceArray(const std::vector<TDeviceEntry>& devices)
+{
+    QJsonArray array;
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        array.append(QJsonObject{{"name", QString::fromUtf8(devices[i].Name)},
+                                 {"description", devices[i].Description},
+                                 {"default", i == 0}});
+    return array;
+}
+
+} // namespace
+
+namespace JsonOutput {
+
+QJsonObject Devices(const TDeviceLists& devices, const QString& serverError)
+{
+    QJsonObject object{{"input", DeviceArray(devices.Inputs)}, {"output", DeviceArray(devices.Outputs)}};
+    if (!serverError.isEmpty())
+        object.insert("server_error", serverError);
+    return object;
+}
+
+QJsonObject Statistics(const TMeasurementState& state, const QDateTime& start)
+{
+    const TStatisticsFigures figures = StatisticsFigures(state);
+    QJsonObject object = Weightings(state);
+    object.insert("start", IsoTime(start, 0));
+    object.insert("duration", Seconds(figures.Duration));
+    if (figures.Measured) {
+        object.insert("left", ChannelFigures(figures.Left, true));
+        object.insert("right", ChannelFigures(figures.Right, true));
+    }
+    return object;
+}
+
+QJsonObject Reading(const TMeasurementState& state, const QDateTime& start)
+{
+    QJsonObject object = At(state, start, state.ElapsedTime);
+    object.insert("left", Level(state.LevelL + state.TimeCalibrationL));
+    object.insert("right", Level(state.LevelR + state.TimeCalibrationR));
+    return object;
+}
+
+QJsonObject Interval(const TMeasurementState& state, const TIntervalRecord& record, const QDateTime& start)
+{
+    const TStatisticsFigures figures = IntervalFigures(state, record);
+    QJsonObject object = At(state, start, record.Start);
+    object.insert("duration", Seconds(record.Duration));
+    object.insert("left", ChannelFigures(figures.Left, false));
+    object.insert("right", ChannelFigures(figures.Right, false));
+    return object;
+}
+
+} // namespace JsonOutput
+
+bool TJsonLines::Open(const QString& target, QString& failure)
+{
+    Target = target;
+    File.setFileName(target);
+    errno = 0;
+    const bool opened =
+        target == QLatin1String("-")
+            ? File.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::DontCloseHandle)
+            : File.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+    if (opened)
+        return true;
+    failure = WriteFailureMessage(target, FileErrorReason(errno, File.errorString()));
+    return false;
+}
+
+bool TJsonLines::Write(const QJsonObject& object)
+{
+    if (!Reason.isEmpty() || !File.isOpen())
+        return false;
+    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    for (qsizetype done = 0; done < line.size();) {
+        const ssize_t written =
+            ::write(File.handle(), line.constData() + done, static_cast<std::size_t>(line.size() - done));
+        if (written > 0) {
+            done += written;
+        } else if (written < 0 && errno != EINTR) {
+            const int error = errno;
+            Reason = WriteFailureMessage(
+                Target == QLatin1String("-") ? QStringLiteral("(standardowe wyjście)") : Target,
+                FileErrorReason(error, QString::fromLocal8Bit(std::strerror(error))));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TJsonRecording::AfterTick()
+{
+    if (!Start.isValid())
+        Start = QDateTime::currentDateTimeUtc().addMSecs(-std::llround(State.ElapsedTime * 1000));
+    if (!Lines)
+        return true;
+    if (State.Statistics.LogInterval() > 0)
+        return WriteClosedIntervals();
+    return Lines->Write(JsonOutput::Reading(State, Start));
+}
+
+bool TJsonRecording::WriteClosedIntervals()
+{
+    for (const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
+         IntervalsWritten < closed.size(); ++IntervalsWritten)
+        if (!Lines->Write(JsonOutput::Interval(State, closed[IntervalsWritten], StartTime())))
+            return false;
+    return true;
+}
+
+bool TJsonRecording::Finish()
+{
+    if (!Lines || State.Statistics.LogInterval() <= 0)
+        return true;
+    if (!WriteClosedIntervals())
+        return false;
+    const std::optional<TIntervalRecord> open = State.Statistics.OpenInterval();
+    return !open || Lines->Write(JsonOutput::Interval(State, *open, StartTime()));
+}
+
+QJsonObject TJsonRecording::Document() const
+{
+    QJsonObject document{{"statistics", JsonOutput::Statistics(State, StartTime())}};
+    if (State.Statistics.LogInterval() <= 0)
+        return document;
+    QJsonArray intervals;
+    for (const TIntervalRecord& record : State.Statistics.Intervals())
+        intervals.append(JsonOutput::Interval(State, record, StartTime()));
+    if (const std::optional<TIntervalRecord> open = State.Statistics.OpenInterval())
+        intervals.append(JsonOutput::Interval(State, *open, StartTime()));
+    document.insert("intervals", intervals);
+    return document;
+}
+
+QDateTime TJsonRecording::StartTime() const
+{
+    return Start.isValid() ? Start : QDateTime::currentDateTimeUtc(); // no reading was taken
+}
