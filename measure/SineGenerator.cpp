@@ -64,7 +64,7 @@ void TSineGenerator::Fill(TMeasurementState& state, int frameRate, char* buffer,
 }
 
 void TSineGenerator::FillTone(TMeasurementState& state, int frameRate, double frequency, char* buffer,
-                              int frames)
+                              int frames, TNoise* dither)
 {
     const int n = std::max(frames, 0);
     const long double f = frequency;
@@ -78,7 +78,11 @@ void TSineGenerator::FillTone(TMeasurementState& state, int frameRate, double fr
     const long double A = std::clamp(state.Amplitude, -32767, 32767);
     for (int k = 0; k < n; ++k) {
         const long double theta = (k / F) * StepPi * 2 * f + p;
-        WriteSample(buffer + 2 * k, static_cast<std::int16_t>(std::lrint(std::sin(theta) * A)));
+        long double x = std::sin(theta) * A;
+        if (dither)
+            x = std::clamp<long double>(x + 0.5L * (dither->Uniform() + dither->Uniform()), -32768.0L,
+                                        32767.0L);
+        WriteSample(buffer + 2 * k, static_cast<std::int16_t>(std::lrint(x)));
     }
     state.PreviousPhase = state.GeneratorPhase;
     state.GeneratorPhase = NextPhase((n / F) * StepPi * 2 * f + state.PreviousPhase);
@@ -101,7 +105,10 @@ void TSineGenerator::FillPaced(char* buffer, int frames)
             State.GeneratorPhase = 0;
             break;
         case TSweepTimeline::TOutputKind::Tone:
-            FillTone(State, Output.FrameRate(), part.Frequency, at, part.Frames);
+            if (part.Begins)
+                Timeline->NoteTonePhase(part.Point, State.GeneratorPhase);
+            FillTone(State, Output.FrameRate(), part.Frequency, at, part.Frames,
+                     part.Dithered ? &Dither : nullptr);
             break;
         }
         done += part.Frames;
