@@ -227,7 +227,8 @@ private slots:
     // format leaves is white noise of 1/4 LSB^2 (rounding 1/12, dither 1/6): a harmonic's estimate over a
     // window of N frames spreads around it with a Rayleigh scale of 0.5 sqrt(2 / N) LSB, so a harmonic
     // is below -120 dB only where the window is long enough for that; everywhere it stays within five
-    // such scales (the path adds no distortion). THD+N is the noise's share of the band over the tone.
+    // such scales (the path adds no distortion). THD+N is the noise's share of the band over the tone:
+    // its median within 0.1 dB of it, every point within 1 dB.
     void digitalLoopIsCleanToTheSamplesFormat()
     {
         const std::vector<double> arrivals = Sweep(DutSink, 31, TChannelMode::Both, TReferenceChannel::None);
@@ -267,12 +268,9 @@ private slots:
         qInfo("THD+N: %.2f dB (%.5f %%) in theory, median %.2f dB, farthest %.2f dB off", expected,
               100 * std::pow(10, expected / 20), median, worstThdN);
         QVERIFY(worstAboveNoise < 20 * std::log10(5.0));
-        QVERIFY(std::abs(median - expected) < 0.5);
-        QEXPECT_FAIL("",
-                     "a few frequencies (3990, 6325, 12619, 20000 Hz) read up to 6 dB more through the "
-                     "server than the same samples detected alone",
-                     Continue);
-        QVERIFY(worstThdN < 0.5);
+        // Over 20 ms the noise's estimate itself spreads by about 0.26 dB (some 300 independent bins).
+        QVERIFY(std::abs(median - expected) < 0.1);
+        QVERIFY(worstThdN < 1);
     }
 
     // The reference input silenced by the sink's volume: the sweep stops and says why, in Polish, in the
