@@ -357,10 +357,23 @@ int RunSweep(const TSweepCommand& command)
     if (command.Amplitude && *command.Amplitude > state.MaxAmplitude)
         return UsageError(
             QStringLiteral("amplituda (--amplitude) nie może przekraczać %1 mV").arg(state.MaxAmplitude));
+    TDetectionSettings& detection = state.Detection;
+    detection.Method = command.Method.value_or(detection.Method);
+    if (!detection.Synchronous() &&
+        ((command.Reference && *command.Reference != TReferenceChannel::None) || command.HighestHarmonic))
+        return UsageError(QStringLiteral("kanał odniesienia i harmoniczne mierzy detekcja synchroniczna: "
+                                         "dodaj opcję --method sync"));
+    detection.Reference =
+        detection.Synchronous() ? command.Reference.value_or(detection.Reference) : TReferenceChannel::None;
+    detection.HighestHarmonic = command.HighestHarmonic.value_or(detection.HighestHarmonic);
     if (!ChooseDevice(session.AudioIn(), TWaveDirection::Input, command.Input, failure) ||
         !ChooseDevice(session.AudioOut(), TWaveDirection::Output, command.Output, failure))
         return Failure(failure);
-    ApplyChannels(session, window, command.Channels);
+    // Against a reference the other input is measured, unless the options say otherwise.
+    std::optional<TChannelMode> channels = command.Channels;
+    if (!channels && detection.ReferenceInput() >= 0)
+        channels = detection.Reference == TReferenceChannel::Left ? TChannelMode::Right : TChannelMode::Left;
+    ApplyChannels(session, window, channels);
     ApplyStoredAveraging(session, window);
     if (command.MicrophoneFile) {
         const auto correction = ReadMicrophoneCalibration(*command.MicrophoneFile, failure);

@@ -8,7 +8,9 @@
 #include "measure/RecordingControl.h"
 #include "measure/SineGenerator.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <algorithm>
 
 TMeasurementSession::TMeasurementSession()
@@ -94,6 +96,11 @@ TMeasurementSession::TEnd TMeasurementSession::Run(TProgress& progress)
         End(TEnd::Failed);
     if (!Ended)
         Loop.exec();
+    // The engine posts its reasons for stopping itself, to be given once the block that found the fault
+    // is done: they arrive after the stop, and a measurement that stopped with one failed.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    if (Outcome == TEnd::Completed && !Failures.isEmpty())
+        Outcome = TEnd::Failed;
     Progress = nullptr;
     return Outcome;
 }

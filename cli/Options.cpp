@@ -108,6 +108,12 @@ const QString SweepHelp = QStringLiteral(
     "  --mic-cal PLIK          plik kalibracji mikrofonu dla mierzonych kanałów; bez tej opcji\n"
     "                          obowiązują pliki wybrane w programie okienkowym\n"
     "  --channels L|R|LR       kanał lewy, prawy albo oba\n"
+    "  --method level|sync     pomiar punktu: średni poziom (level) albo detekcja synchroniczna\n"
+    "                          (sync): poziom i faza podstawowej, harmoniczne H2 do H9, THD\n"
+    "                          i THD+N, w pliku .csv wszystkie, w pliku .frd z fazą\n"
+    "  --reference L|R|none    kanał odniesienia przy detekcji synchronicznej: wynikiem jest\n"
+    "                          drugi kanał podzielony przez ten (mierzony jest drugi kanał)\n"
+    "  --harmonics N           najwyższa mierzona harmoniczna przy detekcji synchronicznej, 2 do 9\n"
     "\n"
     "Opcja, której nie podano, ma wartość ustawioną w programie okienkowym.\n");
 
@@ -224,6 +230,30 @@ std::optional<TChannelMode> Channels(const QString& text, QString& error)
     if (upper == QLatin1String("LR"))
         return TChannelMode::Both;
     error = QStringLiteral("wartość opcji --channels musi być jedną z L, R, LR, a jest „%1”").arg(text);
+    return std::nullopt;
+}
+
+std::optional<TSweepMethod> Method(const QString& text, QString& error)
+{
+    const QString lower = text.toLower();
+    if (lower == QLatin1String("level"))
+        return TSweepMethod::AveragedLevel;
+    if (lower == QLatin1String("sync"))
+        return TSweepMethod::Synchronous;
+    error = QStringLiteral("wartość opcji --method musi być jedną z level, sync, a jest „%1”").arg(text);
+    return std::nullopt;
+}
+
+std::optional<TReferenceChannel> Reference(const QString& text, QString& error)
+{
+    const QString upper = text.toUpper();
+    if (upper == QLatin1String("L"))
+        return TReferenceChannel::Left;
+    if (upper == QLatin1String("R"))
+        return TReferenceChannel::Right;
+    if (upper == QLatin1String("NONE"))
+        return TReferenceChannel::None;
+    error = QStringLiteral("wartość opcji --reference musi być jedną z L, R, none, a jest „%1”").arg(text);
     return std::nullopt;
 }
 
@@ -350,6 +380,12 @@ std::optional<TCommand> Sweep(const TGiven& given, QString& error)
         command.MicrophoneFile = given.Value("mic-cal");
     if (given.Has("channels") && !(command.Channels = Channels(given.Value("channels"), error)))
         return std::nullopt;
+    if (given.Has("method") && !(command.Method = Method(given.Value("method"), error)))
+        return std::nullopt;
+    if (given.Has("reference") && !(command.Reference = Reference(given.Value("reference"), error)))
+        return std::nullopt;
+    if (given.Has("harmonics") && !(command.HighestHarmonic = WholeNumber(given, "harmonics", 2, 9, error)))
+        return std::nullopt;
     return command;
 }
 
@@ -442,7 +478,7 @@ std::vector<TCommandSpec> CommandTable()
         {"sweep",
          SweepHelp,
          {"start", "stop", "points", "point-time", "amplitude", "input", "output", "mic-cal", "channels",
-          "out"},
+          "method", "reference", "harmonics", "out"},
          Sweep},
         {"convert", ConvertHelp, {}, Convert},
         {"ir", ImpulseHelp, ImpulseOptions,

@@ -47,6 +47,9 @@ struct TSweepCommand
     std::optional<int> Amplitude; // mV
     std::optional<QString> Input, Output, MicrophoneFile;
     std::optional<TChannelMode> Channels;
+    std::optional<TSweepMethod> Method;
+    std::optional<TReferenceChannel> Reference;
+    std::optional<int> HighestHarmonic;
     QString Out;
 };
 

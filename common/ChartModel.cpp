@@ -3,11 +3,12 @@
 
 #include <algorithm>
 
-int TChartSeriesData::Append(double x, double y)
+int TChartSeriesData::Append(double x, double y, const TPointDetail* detail)
 {
     if (Empty()) {
         Xs.clear();
         Ys.clear();
+        Details.clear();
         Start = 0;
         CachedMinY = CachedMaxY = y;
         YExtremesValid = true;
@@ -15,21 +16,32 @@ int TChartSeriesData::Append(double x, double y)
         CachedMinY = std::min(CachedMinY, y);
         CachedMaxY = std::max(CachedMaxY, y);
     }
+    if (detail && !Detailed) {
+        Details.assign(Xs.size(), TPointDetail{});
+        Detailed = true;
+    }
+    const TPointDetail kept = detail ? *detail : TPointDetail{};
     if (Empty() || x >= Xs.back()) {
         Xs.push_back(x);
         Ys.push_back(y);
+        if (Detailed)
+            Details.push_back(kept);
         return Count() - 1;
     }
     if (x < Xs[Start] && Start > 0) { // a point put in front of the first: reuse a deleted slot
         --Start;
         Xs[Start] = x;
         Ys[Start] = y;
+        if (Detailed)
+            Details[Start] = kept;
         return 0;
     }
     auto at = std::upper_bound(Xs.begin() + static_cast<std::ptrdiff_t>(Start), Xs.end(), x);
     const auto offset = at - Xs.begin();
     Xs.insert(at, x);
     Ys.insert(Ys.begin() + offset, y);
+    if (Detailed)
+        Details.insert(Details.begin() + offset, kept);
     return static_cast<int>(static_cast<std::size_t>(offset) - Start);
 }
 
@@ -49,6 +61,8 @@ void TChartSeriesData::DeleteFirst()
     if (Start >= 1024 && Start * 2 >= Xs.size()) {
         Xs.erase(Xs.begin(), Xs.begin() + static_cast<std::ptrdiff_t>(Start));
         Ys.erase(Ys.begin(), Ys.begin() + static_cast<std::ptrdiff_t>(Start));
+        if (Detailed)
+            Details.erase(Details.begin(), Details.begin() + static_cast<std::ptrdiff_t>(Start));
         Start = 0;
     }
 }
@@ -57,6 +71,8 @@ void TChartSeriesData::Clear()
 {
     Xs.clear();
     Ys.clear();
+    Details.clear();
+    Detailed = false;
     Start = 0;
     CachedMinY = CachedMaxY = 0.0;
     YExtremesValid = true;
@@ -97,9 +113,9 @@ double TChartSeriesData::MaxY() const
 
 TChartModel::TChartModel(QObject* parent) : QObject(parent) {}
 
-void TChartModel::Append(int series, double x, double y)
+void TChartModel::Append(int series, double x, double y, const TPointDetail* detail)
 {
-    const int index = Data[static_cast<std::size_t>(series)].Append(x, y);
+    const int index = Data[static_cast<std::size_t>(series)].Append(x, y, detail);
     emit PointAppended(series, index);
 }
 

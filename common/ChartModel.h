@@ -14,6 +14,33 @@ constexpr int ChartSeriesCount = 10;
 constexpr int LeftChannelSeries = 8;
 constexpr int RightChannelSeries = 9;
 
+// What a point measured by synchronous detection holds beside its level. Values that were not measured
+// (a harmonic above the frame rate's reach, distortion without a fundamental) have their bit clear.
+struct TPointDetail
+{
+    static constexpr int HighestHarmonic = 9;
+    static constexpr unsigned PhaseMeasured = 1u;
+    static constexpr unsigned ThdMeasured = 2u;
+    static constexpr unsigned ThdNMeasured = 4u;
+    // Harmonic k (2..9) measured: bit HarmonicBit(k).
+    static constexpr unsigned HarmonicBit(int k) { return 1u << (k + 6); }
+
+    unsigned Measured = 0;
+    bool Overloaded = false; // a sample at full scale in either channel during the point's window
+    double Phase = 0;        // degrees, (-180, 180]
+    std::array<double, HighestHarmonic - 1> Harmonics{}; // H2..H9, dB relative to the fundamental
+    double Thd = 0, ThdN = 0;                            // percent
+
+    bool Has(unsigned bit) const { return (Measured & bit) != 0; }
+    double Harmonic(int k) const { return Harmonics[static_cast<std::size_t>(k - 2)]; }
+    void SetHarmonic(int k, double db)
+    {
+        Harmonics[static_cast<std::size_t>(k - 2)] = db;
+        Measured |= HarmonicBit(k);
+    }
+    bool operator==(const TPointDetail&) const = default;
+};
+
 // The points of one chart series, x kept in ascending order. Deleting the oldest point is O(1)
 // (a sliding time window deletes one point a tick for hours), and the extremes are cached.
 class TChartSeriesData
@@ -23,9 +50,16 @@ public:
     bool Empty() const { return Count() == 0; }
     double X(int i) const { return Xs[Start + static_cast<std::size_t>(i)]; }
     double Y(int i) const { return Ys[Start + static_cast<std::size_t>(i)]; }
+    // The point's detail; nothing for a series measured without (its points carry none).
+    const TPointDetail* Detail(int i) const
+    {
+        return Detailed ? &Details[Start + static_cast<std::size_t>(i)] : nullptr;
+    }
+    bool HasDetails() const { return Detailed; }
 
-    // Returns the index the point landed at (the end, unless x is smaller than the last x).
-    int Append(double x, double y);
+    // Returns the index the point landed at (the end, unless x is smaller than the last x). A series
+    // keeps details once any point brings one; the points before it get empty ones.
+    int Append(double x, double y, const TPointDetail* detail = nullptr);
     void DeleteFirst();
     void Clear();
     void AddToY(double dy);
@@ -42,6 +76,8 @@ private:
     void RecomputeYExtremes() const;
 
     std::vector<double> Xs, Ys;
+    std::vector<TPointDetail> Details; // as long as Xs once Detailed
+    bool Detailed = false;
     std::size_t Start = 0; // points before Start are deleted; compacted now and then
     mutable double CachedMinY = 0.0, CachedMaxY = 0.0;
     mutable bool YExtremesValid = true;
@@ -70,7 +106,7 @@ public:
 
     const TChartSeriesData& Series(int series) const { return Data[static_cast<std::size_t>(series)]; }
 
-    void Append(int series, double x, double y);
+    void Append(int series, double x, double y, const TPointDetail* detail = nullptr);
     void DeleteFirst(int series);
     void Clear(int series);
     void ClearAll();

@@ -3,6 +3,7 @@
 
 #include "analysis/ImpulseResponse.h"
 #include "audio/AudioIO.h"
+#include "measure/MeasurementState.h"
 
 #include <QObject>
 #include <QString>
@@ -12,8 +13,6 @@
 
 class TLogSweep;
 class TSweepDeconvolution;
-
-enum class TReferenceChannel : std::uint8_t { None = 0, Left = 1, Right = 2 };
 
 // A delay as the user reads it: "37,37 próbki = 0,779 ms = 0,267 m (343,2 m/s w 20 °C)", with the
 // user's decimal separator.

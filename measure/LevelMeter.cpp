@@ -2,6 +2,7 @@
 #include "measure/LevelMeter.h"
 
 #include "common/NumberFormat.h"
+#include "measure/SweepDetection.h"
 
 #include <algorithm>
 #include <bit>
@@ -269,29 +270,35 @@ void TLevelMeter::AppendChannelPoint(int series, double value)
 void TLevelMeter::PublishSweep()
 {
     const double frequency = State.GeneratorFrequency;
-    const double left = State.LevelL + State.FreqCalibrationL - State.Microphone[0].DeviationDb(frequency);
-    const double right = State.LevelR + State.FreqCalibrationR - State.Microphone[1].DeviationDb(frequency);
+    // A detected point brings its own levels (calibrated and corrected already) and details.
+    const TDetectedPoint* detected = Paced() ? Pacing->DetectedPoint() : nullptr;
+    const double left =
+        detected ? detected->Level[0]
+                 : State.LevelL + State.FreqCalibrationL - State.Microphone[0].DeviationDb(frequency);
+    const double right =
+        detected ? detected->Level[1]
+                 : State.LevelR + State.FreqCalibrationR - State.Microphone[1].DeviationDb(frequency);
     ShowReadouts(left, right);
 
     const int k = Window.ActiveSeries();
     if (k < 0 || k >= ResultSeriesCount)
         return;
+    const auto append = [&](int series, double value, int input) {
+        State.PointValue = value;
+        Chart.Append(series, frequency, value,
+                     detected ? &detected->Detail[static_cast<std::size_t>(input)] : nullptr);
+    };
     switch (State.ChannelMode) {
     case TChannelMode::Left:
-        State.PointValue = left;
-        Chart.Append(k, State.GeneratorFrequency, left);
+        append(k, left, 0);
         break;
     case TChannelMode::Right:
-        State.PointValue = right;
-        Chart.Append(k, State.GeneratorFrequency, right);
+        append(k, right, 1);
         break;
     case TChannelMode::Both: // the right channel's slot is four above the left one's
-        State.PointValue = left;
-        Chart.Append(k, State.GeneratorFrequency, left);
-        if (k + 4 < ResultSeriesCount) {
-            State.PointValue = right;
-            Chart.Append(k + 4, State.GeneratorFrequency, right);
-        }
+        append(k, left, 0);
+        if (k + 4 < ResultSeriesCount)
+            append(k + 4, right, 1);
         break;
     }
 }

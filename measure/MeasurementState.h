@@ -21,6 +21,28 @@ constexpr double PeakReference = 32768.0;
 enum class TMeasurementKind : std::uint8_t { SoundPressure = 0, FrequencyCharacteristic = 1 };
 enum class TChannelMode : std::uint8_t { Left = 0, Right = 1, Both = 2 };
 
+// How a sweep measures a point: the time-averaged level of its input frames, or the correlation of
+// them with the generator's own tone (magnitude, phase, harmonics, distortion).
+enum class TSweepMethod : std::uint8_t { AveragedLevel = 0, Synchronous = 1 };
+// "Kanał odniesienia": the input that takes the card's output directly; the other one's points are
+// then its response divided by the reference's.
+enum class TReferenceChannel : std::uint8_t { None = 0, Left = 1, Right = 2 };
+
+// The synchronous detection of a sweep's points.
+struct TDetectionSettings
+{
+    TSweepMethod Method = TSweepMethod::AveragedLevel;
+    TReferenceChannel Reference = TReferenceChannel::None;
+    int HighestHarmonic = 9;               // 2..9
+    double BandLow = 20, BandHigh = 20000; // Hz, the band of THD+N
+    int ShortestPoint = 20;                // ms: a point's window lasts at least this and 10 periods
+    int LongestPoint = 1000;               // ms: the most a noisy point's window is lengthened to
+
+    bool Synchronous() const { return Method == TSweepMethod::Synchronous; }
+    // The reference's input (0 left, 1 right), -1 without one.
+    int ReferenceInput() const { return static_cast<int>(Reference) - 1; }
+};
+
 // The user's preferences that the engine and the window consult.
 struct TPreferences
 {
@@ -106,6 +128,7 @@ struct TMeasurementState
     std::int32_t PointsCount = 100;
     std::int32_t SweepIndex = 0;
     std::array<bool, 8> SweepBlocked{};
+    TDetectionSettings Detection;
     int FreqAutoScale = 0; // 0 from the data, 1 from the sweep range, 2 fixed
     bool FreqAutoLevelScale = false;
     double FreqExcess = 0.1; // fraction

@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdint>
 
+struct TDetectedPoint;
+
 // What the level meter needs of the main window. The window implements it; tests fake it.
 class IMeterWindow
 {
@@ -55,13 +57,16 @@ public:
     virtual int FramesToBoundary(int frames) const = 0;
     // The next `count` input frames (stereo 16-bit), measured: what they bring.
     virtual unsigned Passed(const char* frames, int count) = 0;
+    // The point that the segment just passed ended, as synchronous detection measured it; nothing
+    // when the points are averaged levels.
+    virtual const TDetectedPoint* DetectedPoint() const { return nullptr; }
 };
 
 // The meter's three ports with nobody behind them: a stream that always runs at Rate, a sink that
 // keeps nothing and a window that shows nothing but counts the overloads it was told of. For running
 // the meter's arithmetic on its own (the conformance test, benchmarks); which series takes sweep
 // points and whether blocks tick are the caller's to set.
-struct TStandaloneMeterPorts final : IStreamInfo, IAcquisitionSink, IMeterWindow
+struct TStandaloneMeterPorts : IStreamInfo, IAcquisitionSink, IMeterWindow
 {
     int Rate = 48000;
     int Active = -1;

@@ -23,14 +23,19 @@ void WriteSample(char* at, std::int16_t sample)
     std::memcpy(at, &sample, sizeof sample);
 }
 
+// A phase reduced to [0, 2 pi) exactly.
+double ReducedPhase(long double theta)
+{
+    const long double reduced = std::fmod(theta, TwoPi);
+    return static_cast<double>(reduced < 0 ? reduced + TwoPi : reduced);
+}
+
 // The phase of the next block, to the micro-radian: reduced modulo a half turn, the half restored
 // from the sign of the sine.
 double NextPhase(long double thetaEnd)
 {
-    if (!(thetaEnd >= 0 && thetaEnd < LargestReducedPhase)) {
-        const long double reduced = std::fmod(thetaEnd, TwoPi);
-        return static_cast<double>(reduced < 0 ? reduced + TwoPi : reduced);
-    }
+    if (!(thetaEnd >= 0 && thetaEnd < LargestReducedPhase))
+        return ReducedPhase(thetaEnd);
     const std::int64_t q = std::llrint(thetaEnd * 1000000.0L);
     long double phase = static_cast<long double>(q % MicroRadiansPerHalfTurn) / 1000000.0L;
     if (std::sin(thetaEnd) < 0)
@@ -65,7 +70,7 @@ void TSineGenerator::Fill(TMeasurementState& state, int frameRate, char* buffer,
 }
 
 void TSineGenerator::FillTone(TMeasurementState& state, int frameRate, double frequency, char* buffer,
-                              int frames)
+                              int frames, TNoise* dither)
 {
     const int n = std::max(frames, 0);
     const long double f = frequency;
@@ -79,7 +84,11 @@ void TSineGenerator::FillTone(TMeasurementState& state, int frameRate, double fr
     const long double A = std::clamp(state.Amplitude, -32767, 32767);
     for (int k = 0; k < n; ++k) {
         const long double theta = (k / F) * StepPi * 2 * f + p;
-        WriteSample(buffer + 2 * k, static_cast<std::int16_t>(std::lrint(std::sin(theta) * A)));
+        long double x = std::sin(theta) * A;
+        if (dither)
+            x = std::clamp<long double>(x + 0.5L * (dither->Uniform() + dither->Uniform()), -32768.0L,
+                                        32767.0L);
+        WriteSample(buffer + 2 * k, static_cast<std::int16_t>(std::lrint(x)));
     }
     state.PreviousPhase = state.GeneratorPhase;
     state.GeneratorPhase = NextPhase((n / F) * StepPi * 2 * f + state.PreviousPhase);
@@ -102,7 +111,17 @@ void TSineGenerator::FillPaced(char* buffer, int frames)
             State.GeneratorPhase = 0;
             break;
         case TSweepTimeline::TOutputKind::Tone:
-            FillTone(State, Output.FrameRate(), part.Frequency, at, part.Frames);
+            if (part.Begins)
+                Timeline->NoteTonePhase(part.Point, State.GeneratorPhase);
+            FillTone(State, Output.FrameRate(), part.Frequency, at, part.Frames,
+                     part.Dithered ? &Dither : nullptr);
+            // A detected point's window is fitted with one sinusoid across the parts it spans: its tone
+            // goes on exactly, where the block-wise rounding of the phase (to the micro-radian, modulo
+            // 3.141593) would leave joints of up to a few 10^-4 rad at high frequencies.
+            if (part.Dithered && Output.FrameRate() > 0)
+                State.GeneratorPhase = ReducedPhase(static_cast<long double>(part.Frames) /
+                                                        Output.FrameRate() * StepPi * 2 * part.Frequency +
+                                                    State.PreviousPhase);
             break;
         }
         done += part.Frames;

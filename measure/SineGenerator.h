@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "audio/DeviceUnderTest.h"
 #include "measure/MeasurementState.h"
 #include "measure/MeterPorts.h"
 
@@ -26,11 +27,14 @@ public:
     static void Fill(TMeasurementState& state, int frameRate, char* buffer, int size);
 
 private:
-    // `frames` samples of a tone of `frequency`, from the state's phase on.
-    static void FillTone(TMeasurementState& state, int frameRate, double frequency, char* buffer, int frames);
+    // `frames` samples of a tone of `frequency`, from the state's phase on; with a dither, each sample
+    // is rounded after a triangular noise of +-1 unit was added (its error then carries no harmonics).
+    static void FillTone(TMeasurementState& state, int frameRate, double frequency, char* buffer, int frames,
+                         TNoise* dither = nullptr);
     void FillPaced(char* buffer, int frames);
 
     TMeasurementState& State;
     const IStreamInfo& Output;
     TSweepTimeline* Timeline;
+    TNoise Dither{0x9E3779B9u};
 };

@@ -126,9 +126,22 @@ bool TSweep::StartAllowed() const
 
 QString TSweep::EstimatedTimeText() const
 {
-    const auto milliseconds = static_cast<std::uint64_t>(std::max(State.PointsCount, 0)) *
-                                  static_cast<std::uint64_t>(std::max(State.PointTime, 0)) +
-                              static_cast<std::uint64_t>(std::max(State.MeasurementDelay, 0));
+    auto milliseconds = static_cast<std::uint64_t>(std::max(State.PointsCount, 0)) *
+                            static_cast<std::uint64_t>(std::max(State.PointTime, 0)) +
+                        static_cast<std::uint64_t>(std::max(State.MeasurementDelay, 0));
+    // Detected points last as long as their frequencies ask (more only where noise demands).
+    if (State.Detection.Synchronous() && UsableFrequency(State.StartFreq) &&
+        UsableFrequency(State.StopFreq)) {
+        const int rate = std::max(Input.FrameRate(), 1);
+        double frames = 0;
+        for (int k = 0; k < std::clamp(State.PointsCount, 0, 100000); ++k) {
+            const TPointPlan plan = TSweepDetection::ShortestPlan(
+                PointFrequency(State.StartFreq, State.StopFreq, k, State.PointsCount), rate, State.Detection);
+            frames += plan.SettlingFrames + plan.WindowFrames;
+        }
+        milliseconds = static_cast<std::uint64_t>(std::llround(frames * 1000.0 / rate)) +
+                       static_cast<std::uint64_t>(std::max(State.MeasurementDelay, 0));
+    }
     return NumberFormat::Fixed(static_cast<double>(milliseconds) / 1000.0, 0, 1) + QStringLiteral("s");
 }
 
@@ -171,8 +184,29 @@ unsigned TSweep::MeasuredSeries(int active) const
     return series;
 }
 
+QString TSweep::SetUpProblem() const
+{
+    const TDetectionSettings& detection = State.Detection;
+    if (!detection.Synchronous() || detection.Reference == TReferenceChannel::None)
+        return QString();
+    // The reference divides the other input: the one measured is the other single channel.
+    const bool leftReference = detection.Reference == TReferenceChannel::Left;
+    const TChannelMode measured = leftReference ? TChannelMode::Right : TChannelMode::Left;
+    if (State.ChannelMode == measured)
+        return QString();
+    return QStringLiteral("Gdy kanałem odniesienia jest kanał %1, mierzony jest kanał %2: wybierz tryb pracy "
+                          "„Kanał %3” albo inny kanał odniesienia.")
+        .arg(leftReference ? QStringLiteral("lewy") : QStringLiteral("prawy"),
+             leftReference ? QStringLiteral("prawy") : QStringLiteral("lewy"),
+             leftReference ? QStringLiteral("R") : QStringLiteral("L"));
+}
+
 bool TSweep::PrepareStart(bool byStartAction)
 {
+    if (const QString problem = SetUpProblem(); !problem.isEmpty()) {
+        Window.ShowError(problem);
+        return false;
+    }
     // A sweep that goes on from where it was stopped keeps the points it has taken.
     if (!Window.ChooseSeries(State.SweepIndex > 0 ? InterruptedSeries : -1))
         return false;
@@ -202,10 +236,18 @@ void TSweep::BeginTimeline()
     const auto pointFrames = State.PointTime > 0
                                  ? static_cast<int>(std::llround(State.PointTime / 1000.0 * rate))
                                  : std::max(Input.BlockFrames(), 1);
-    const unsigned channels = State.ChannelMode == TChannelMode::Left    ? 1u
+    Synchronous = State.Detection.Synchronous();
+    PointTaken = false;
+    // The probe is sought where the tone comes back: in the reference input when there is one.
+    const int reference = Synchronous ? State.Detection.ReferenceInput() : -1;
+    const unsigned channels = reference >= 0                             ? 1u << reference
+                              : State.ChannelMode == TChannelMode::Left  ? 1u
                               : State.ChannelMode == TChannelMode::Right ? 2u
                                                                          : 3u;
-    Paced.Begin(rate, pointFrames, State.SweepIndex, std::move(frequencies), channels);
+    Paced.Begin(rate, pointFrames, State.SweepIndex, std::move(frequencies), channels,
+                Synchronous ? &Detection : nullptr, Synchronous);
+    if (Synchronous)
+        Detection.Begin(rate, Paced);
 }
 
 int TSweep::FramesToBoundary(int frames) const
@@ -215,6 +257,7 @@ int TSweep::FramesToBoundary(int frames) const
 
 unsigned TSweep::Passed(const char* frames, int count)
 {
+    PointTaken = false;
     if (!Paced.Active())
         return 0;
     // Frames lost at the input, from its first block on, or at the output once the probe has measured
@@ -223,15 +266,20 @@ unsigned TSweep::Passed(const char* frames, int count)
     if (Paced.InputFrames() == 0)
         InputXruns = Input.Xruns();
     const bool tripKnown = Paced.RoundTrip().has_value();
+    const bool inWindow = Synchronous && Paced.InWindow(State.SweepIndex);
     const unsigned events =
         Paced.Passed(reinterpret_cast<const std::int16_t*>(frames), count, State.SweepIndex);
     if (!tripKnown && Paced.RoundTrip())
         OutputXruns = Output.Xruns();
+    const int reference = Synchronous ? State.Detection.ReferenceInput() : -1;
+    const QString referenceName = reference == 0 ? QStringLiteral("lewego") : QStringLiteral("prawego");
     if (Paced.ProbeMissing()) {
-        Fail(
-            QStringLiteral("Sygnał generatora nie dotarł do wejścia w ciągu %1 s: sprawdź połączenie wyjścia "
-                           "z wejściem, wybrane urządzenia i poziomy w mikserze. Pomiar został zatrzymany.")
-                .arg(NumberFormat::General(TSweepTimeline::LongestRoundTripSeconds)));
+        Fail(QStringLiteral("Sygnał generatora nie dotarł do %2 w ciągu %1 s: sprawdź połączenie wyjścia "
+                            "z wejściem, wybrane urządzenia i poziomy w mikserze. Pomiar został zatrzymany.")
+                 .arg(NumberFormat::General(TSweepTimeline::LongestRoundTripSeconds),
+                      reference >= 0
+                          ? QStringLiteral("kanału odniesienia (") + referenceName + QLatin1Char(')')
+                          : QStringLiteral("wejścia")));
         return 0;
     }
     if (events & TSweepTimeline::PointMissed) {
@@ -246,7 +294,29 @@ unsigned TSweep::Passed(const char* frames, int count)
             "punkty zostają."));
         return 0;
     }
+    if (Synchronous && !Detect(frames, count, inWindow, events)) {
+        Fail(QStringLiteral(
+                 "Kanał odniesienia (%1) nie odbiera sygnału generatora: sprawdź połączenie wyjścia "
+                 "karty z tym wejściem. Pomiar został zatrzymany; zmierzone punkty zostają.")
+                 .arg(reference == 0 ? QStringLiteral("lewy") : QStringLiteral("prawy")));
+        return 0;
+    }
     return events;
+}
+
+bool TSweep::Detect(const char* frames, int count, bool inWindow, unsigned events)
+{
+    PointTaken = false;
+    if (inWindow)
+        Detection.Add(reinterpret_cast<const std::int16_t*>(frames), count);
+    if (events & ISweepPacing::PointEnds) {
+        if (!Detection.Finish(State.SweepIndex))
+            return false;
+        PointTaken = true;
+    }
+    if (events & ISweepPacing::PointBegins)
+        Detection.BeginWindow(State.SweepIndex);
+    return true;
 }
 
 void TSweep::Fail(const QString& text)
@@ -264,6 +334,10 @@ void TSweep::RecordConditions()
     const unsigned measured = MeasuredSeries(active);
     TSweepConditions conditions{State.NoAveraging ? 0.0 : State.AveragingTime, Input.FrameRate(),
                                 State.ChannelMode};
+    conditions.Synchronous = State.Detection.Synchronous();
+    if (conditions.Synchronous)
+        conditions.AveragingTime = 0; // a detected point is no time average
+    conditions.Reference = conditions.Synchronous ? State.Detection.Reference : TReferenceChannel::None;
     for (int series = 0; series < ResultSeriesCount; ++series) {
         if (!(measured & SeriesBit(series)))
             continue;

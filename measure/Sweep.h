@@ -5,6 +5,7 @@
 #include "measure/MeasurementState.h"
 #include "measure/MeterPorts.h"
 #include "measure/RecordingPorts.h"
+#include "measure/SweepDetection.h"
 #include "measure/SweepTimeline.h"
 
 #include <QObject>
@@ -18,6 +19,8 @@ struct TSweepConditions
     int FrameRate = 0;        // Hz
     TChannelMode Mode = TChannelMode::Left;
     bool MicrophoneCorrected = false; // a microphone correction was in force for the series' channel
+    bool Synchronous = false;         // measured by synchronous detection
+    TReferenceChannel Reference = TReferenceChannel::None;
 };
 
 // What the sweep needs of the main window. The window implements it; tests fake it.
@@ -58,7 +61,8 @@ public:
 // of this kind. The recording control starts and stops the devices. The points are paced by the
 // streams' frames (TSweepTimeline): the generator plays each point's tone for the point time and a
 // short settling, and the level meter takes the point from the input frames that hold its settled tone
-// alone, appends it to the active series and steps.
+// alone, appends it to the active series and steps. With synchronous detection the same frames are
+// correlated with the generator's tone instead (TSweepDetection), which plans the points' lengths.
 class TSweep final : public ISweepAdditions, public ISweepPacing
 {
 public:
@@ -111,6 +115,7 @@ public:
     TSweepTimeline& Timeline() { return Paced; }
     int FramesToBoundary(int frames) const override;
     unsigned Passed(const char* frames, int count) override;
+    const TDetectedPoint* DetectedPoint() const override { return PointTaken ? &Detection.Point() : nullptr; }
 
 private:
     void FrequencyChanged(const QString& text, double& frequency, int nyquistReason);
@@ -121,8 +126,12 @@ private:
     void SetUpFrequencyAxis();
     void SetUpLevelAxis();
     void BeginTimeline();
+    // A reason why the sweep cannot start as set up; empty when it can.
+    QString SetUpProblem() const;
     // Stops the sweep, keeping its points, and then says why.
     void Fail(const QString& text);
+    // What the synchronous detection does with the frames passed: feeds, begins and ends windows.
+    bool Detect(const char* frames, int count, bool inWindow, unsigned events);
 
     TMeasurementState& State;
     const IStreamInfo& Input;
@@ -132,6 +141,9 @@ private:
     unsigned HiddenForSweep = 0; // series hidden by "MinimizeOnMeasurment", shown again at the stop
     int InterruptedSeries = -1;  // the series of a sweep stopped before its last point
     TSweepTimeline Paced;
+    TSweepDetection Detection{State};
+    bool Synchronous = false;                      // this sweep detects its points
+    bool PointTaken = false;                       // the frames passed last ended a detected point
     std::uint64_t InputXruns = 0, OutputXruns = 0; // the streams' gaps when their time lines were joined
     QObject Messages;                              // queued messages go with the sweep
 };

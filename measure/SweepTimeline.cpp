@@ -5,20 +5,28 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 void TSweepTimeline::Begin(int frameRate, int pointFrames, int firstIndex, std::vector<double> frequencies,
-                           unsigned channels)
+                           unsigned channels, ISweepPointPlanner* planner, bool dithered)
 {
     Rate = std::max(frameRate, 1);
     FirstIndex = firstIndex;
     Frequencies = std::move(frequencies);
+    Planner = planner;
+    Dither = dithered;
     Channels = channels & 3u ? channels & 3u : 1u;
     ProbeSamples = ProbeChirp(Rate, ProbeSeconds, ProbeStartHz, std::min(16000.0, 0.4 * Rate));
     ProbeFrames = static_cast<std::int64_t>(ProbeSamples.size());
     LeadFrames = std::llround(LeadSeconds * Rate);
     GapFrames = std::llround(GapSeconds * Rate);
-    SettlingFrames = std::llround(SettlingSeconds * Rate);
-    StepFrames = static_cast<int>(std::max<std::int64_t>(pointFrames, 1) + SettlingFrames);
+    FixedPlan = {static_cast<int>(std::llround(SettlingSeconds * Rate)), std::max(pointFrames, 1)};
+    const std::size_t points = static_cast<std::size_t>(std::max<int>(Points() - FirstIndex, 0));
+    Starts.assign(points + 1, 0);
+    Settlings.assign(points, 0);
+    Phases.assign(points, 0.0);
+    Starts[0] = LeadFrames + ProbeFrames + GapFrames;
+    PlannedCount = OutputPoint = 0;
     const auto longestLag = static_cast<std::size_t>(LongestRoundTripSeconds * Rate);
     if (!Finder || Finder->RecordingFrames() != ProbeSamples.size() + longestLag)
         Finder = std::make_unique<TDelayFinder>(ProbeSamples, longestLag);
@@ -30,6 +38,7 @@ void TSweepTimeline::Begin(int frameRate, int pointFrames, int firstIndex, std::
     SoughtAt = 0;
     OutputCount = InputCount = 0;
     Trip.reset();
+    ExactTrip = 0;
     Missing = false;
     BegunPoint = -1;
     Running = true;
@@ -37,14 +46,44 @@ void TSweepTimeline::Begin(int frameRate, int pointFrames, int firstIndex, std::
 
 std::int64_t TSweepTimeline::ToneStart(int point) const
 {
-    return LeadFrames + ProbeFrames + GapFrames + static_cast<std::int64_t>(point - FirstIndex) * StepFrames;
+    // A start is known once the point before it is planned.
+    if (point < FirstIndex || point - FirstIndex > PlannedCount)
+        return std::numeric_limits<std::int64_t>::max() / 4;
+    return Starts[Index(point)];
+}
+
+void TSweepTimeline::PlanNext()
+{
+    const int point = FirstIndex + PlannedCount;
+    const TPointPlan plan = Planner ? Planner->PlanPoint(point, Frequency(point)) : FixedPlan;
+    const auto at = static_cast<std::size_t>(PlannedCount);
+    Settlings[at] = std::max(plan.SettlingFrames, 0);
+    Starts[at + 1] = Starts[at] + Settlings[at] + std::max(plan.WindowFrames, 1);
+    ++PlannedCount;
+}
+
+void TSweepTimeline::NoteTonePhase(int point, double phase)
+{
+    if (Planned(point))
+        Phases[Index(point)] = phase;
+}
+
+double TSweepTimeline::TonePhase(int point) const
+{
+    return Planned(point) ? Phases[Index(point)] : 0.0;
+}
+
+bool TSweepTimeline::InWindow(int point) const
+{
+    return Running && Trip && BegunPoint == point && Planned(point) && InputCount >= WindowStart(point) &&
+           InputCount < WindowEnd(point);
 }
 
 TSweepTimeline::TOutputPart TSweepTimeline::NextOutput(int frames)
 {
     const std::int64_t at = OutputCount;
     TOutputPart part{TOutputKind::Tone, frames, {}, 0};
-    const std::int64_t probeEnd = LeadFrames + ProbeFrames, firstTone = ToneStart(FirstIndex);
+    const std::int64_t probeEnd = LeadFrames + ProbeFrames, firstTone = Starts[0];
     if (at < LeadFrames || (at >= probeEnd && at < firstTone)) {
         part.Kind = TOutputKind::Silence;
         part.Frames =
@@ -54,14 +93,28 @@ TSweepTimeline::TOutputPart TSweepTimeline::NextOutput(int frames)
         part.Frames = static_cast<int>(std::min<std::int64_t>(frames, probeEnd - at));
         part.Probe = std::span<const double>(ProbeSamples)
                          .subspan(static_cast<std::size_t>(at - LeadFrames), part.Frames);
+    } else if (Starts.size() < 2) { // no point to play
+        part.Kind = TOutputKind::Silence;
     } else {
-        // The last point's tone goes on until the sweep stops.
-        const auto last = static_cast<int>(Frequencies.size()) - 1;
-        const auto point =
-            static_cast<int>(std::min<std::int64_t>(FirstIndex + (at - firstTone) / StepFrames, last));
-        part.Frequency = Frequencies[static_cast<std::size_t>(std::max(point, 0))];
-        if (point < last)
-            part.Frames = static_cast<int>(std::min<std::int64_t>(frames, ToneStart(point + 1) - at));
+        // Parts end where tones do: a point is planned as its tone begins. The last point's tone goes
+        // on until the sweep stops.
+        const int last = static_cast<int>(Settlings.size()) - 1;
+        for (;;) {
+            if (OutputPoint == PlannedCount)
+                PlanNext();
+            if (OutputPoint < last && at >= Starts[static_cast<std::size_t>(OutputPoint) + 1]) {
+                ++OutputPoint;
+                continue;
+            }
+            break;
+        }
+        const auto index = static_cast<std::size_t>(OutputPoint);
+        part.Point = FirstIndex + OutputPoint;
+        part.Frequency = Frequency(part.Point);
+        part.Begins = at == Starts[index];
+        part.Dithered = Dither;
+        if (OutputPoint < last)
+            part.Frames = static_cast<int>(std::min<std::int64_t>(frames, Starts[index + 1] - at));
     }
     OutputCount += part.Frames;
     return part;
@@ -69,7 +122,8 @@ TSweepTimeline::TOutputPart TSweepTimeline::NextOutput(int frames)
 
 int TSweepTimeline::FramesToBoundary(int frames, int point) const
 {
-    if (!Running || !Trip)
+    // A point not planned yet has not begun to play, so none of its boundaries can be in the input.
+    if (!Running || !Trip || !Planned(point))
         return frames;
     const std::int64_t start = WindowStart(point), end = WindowEnd(point);
     const std::int64_t boundary = InputCount < start ? start : (InputCount < end ? end : InputCount + frames);
@@ -86,6 +140,8 @@ unsigned TSweepTimeline::Passed(const std::int16_t* frames, int count, int point
         if (!Trip)
             return 0;
     }
+    if (!Planned(point))
+        return 0;
     const std::int64_t start = WindowStart(point), end = WindowEnd(point);
     if (BegunPoint == point)
         return InputCount >= end ? ISweepPacing::PointEnds : 0;
@@ -118,9 +174,10 @@ void TSweepTimeline::SeekProbe(const std::int16_t* frames, int count)
     const int channel = Channels == 3u ? (HeardEnergy[1] > HeardEnergy[0] ? 1 : 0) : (Channels == 2u ? 1 : 0);
     const auto found = Finder->Find(Heard[channel]);
     // Only a probe heard whole counts: part of it (its low end only) places it less sharply.
-    if (found && found->Lag + static_cast<double>(ProbeFrames) <= static_cast<double>(heard))
+    if (found && found->Lag + static_cast<double>(ProbeFrames) <= static_cast<double>(heard)) {
         Trip =
             static_cast<std::int64_t>(std::ceil(found->Lag)) - LeadFrames; // it left the output at LeadFrames
-    else if (full)
+        ExactTrip = found->Lag - static_cast<double>(LeadFrames);
+    } else if (full)
         Missing = true;
 }

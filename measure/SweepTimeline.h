@@ -14,10 +14,27 @@
 // output frame n is heard at input frame n + RoundTrip, whatever the sound server's buffers hold.
 //
 // The output plays a short silence, a probe (found again in the input: that gives the round trip),
-// another short silence, then the points back to back, each for StepFrames: point k's tone plays from
-// ToneStart(k) and reaches the input at ToneStart(k) + RoundTrip. After the device under test has
-// settled, the frames up to the next tone's arrival are the point's window: a point is measured from
-// its window's frames alone, never from a frame of another tone or from before its tone arrived.
+// another short silence, then the points back to back: point k's tone plays from ToneStart(k) and
+// reaches the input at ToneStart(k) + RoundTrip. After the device under test has settled, the frames up
+// to the next tone's arrival are the point's window: a point is measured from its window's frames
+// alone, never from a frame of another tone or from before its tone arrived.
+//
+// Each point's settling and window are planned when the output comes to its tone, by a planner when
+// one is given (it may lengthen the points still to come from what the points measured so far tell),
+// otherwise the same for every point.
+struct TPointPlan
+{
+    int SettlingFrames = 0;
+    int WindowFrames = 1;
+};
+
+class ISweepPointPlanner
+{
+public:
+    virtual ~ISweepPointPlanner() = default;
+    virtual TPointPlan PlanPoint(int point, double frequency) = 0;
+};
+
 class TSweepTimeline
 {
 public:
@@ -35,16 +52,19 @@ public:
         int Frames;
         std::span<const double> Probe; // Probe: its samples for these frames, peak 1
         double Frequency = 0;          // Tone
+        int Point = -1;                // Tone: whose
+        bool Begins = false;           // Tone: its first frame is the point's first
+        bool Dithered = false;         // Tone: to be dithered
     };
 
     // What the input frames passed last brought (ISweepPacing's events, and these).
     static constexpr unsigned PointMissed = 4; // the point's window went by before it could begin
 
     // Before the devices start (this allocates): points firstIndex .. frequencies.size() - 1, each
-    // measured for pointFrames after the settling; channels: bit 0 left, bit 1 right, the inputs where
-    // the probe is sought.
+    // measured for pointFrames after the settling unless a planner plans them; channels: bit 0 left,
+    // bit 1 right, the inputs where the probe is sought; dithered: the tones get a triangular dither.
     void Begin(int frameRate, int pointFrames, int firstIndex, std::vector<double> frequencies,
-               unsigned channels);
+               unsigned channels, ISweepPointPlanner* planner = nullptr, bool dithered = false);
     void End() { Running = false; }
     bool Active() const { return Running; }
 
@@ -60,19 +80,41 @@ public:
     // The probe was sought over the longest round trip and not found.
     bool ProbeMissing() const { return Missing; }
     std::optional<std::int64_t> RoundTrip() const { return Trip; }
+    // The round trip to a fraction of a frame, as the probe's correlation places it.
+    double ExactRoundTrip() const { return ExactTrip; }
+    // Where point's tone starts in the output; far beyond any frame for a point not planned yet.
     std::int64_t ToneStart(int point) const;
     std::int64_t InputFrames() const { return InputCount; }
+    // The generator's phase at the first frame of point's tone (the generator notes it).
+    void NoteTonePhase(int point, double phase);
+    double TonePhase(int point) const;
+    // The next input frames belong to point's window (it has begun and not ended).
+    bool InWindow(int point) const;
+    int Points() const { return static_cast<int>(Frequencies.size()); }
+    double Frequency(int point) const { return Frequencies[static_cast<std::size_t>(point)]; }
 
 private:
-    std::int64_t WindowStart(int point) const { return ToneStart(point) + *Trip + SettlingFrames; }
+    std::size_t Index(int point) const { return static_cast<std::size_t>(point - FirstIndex); }
+    bool Planned(int point) const { return point >= FirstIndex && point - FirstIndex < PlannedCount; }
+    std::int64_t WindowStart(int point) const { return ToneStart(point) + *Trip + Settlings[Index(point)]; }
     std::int64_t WindowEnd(int point) const { return ToneStart(point + 1) + *Trip; }
+    void PlanNext();
     void SeekProbe(const std::int16_t* frames, int count);
 
     bool Running = false;
     int Rate = 48000;
-    int StepFrames = 0, FirstIndex = 0;
-    std::int64_t LeadFrames = 0, ProbeFrames = 0, GapFrames = 0, SettlingFrames = 0;
+    int FirstIndex = 0;
+    TPointPlan FixedPlan;
+    ISweepPointPlanner* Planner = nullptr;
+    bool Dither = false;
+    std::int64_t LeadFrames = 0, ProbeFrames = 0, GapFrames = 0;
     std::vector<double> Frequencies, ProbeSamples;
+    // Per point from the first: where its tone starts (one more: where the last one's window ends),
+    // its settling and the generator's phase at its start. Points 0 .. PlannedCount - 1 are planned.
+    std::vector<std::int64_t> Starts;
+    std::vector<int> Settlings;
+    std::vector<double> Phases;
+    int PlannedCount = 0, OutputPoint = 0;
     unsigned Channels = 1;
     std::int64_t OutputCount = 0, InputCount = 0;
     // The probe's search: the input's first frames per channel, and the finder.
@@ -81,6 +123,7 @@ private:
     double HeardEnergy[2] = {0, 0};
     std::size_t SoughtAt = 0; // frames heard at the last search
     std::optional<std::int64_t> Trip;
+    double ExactTrip = 0;
     bool Missing = false;
     int BegunPoint = -1;
 };

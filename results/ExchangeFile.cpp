@@ -31,6 +31,8 @@ const QChar CsvSeparator = QLatin1Char(';');
 const QChar ByteOrderMark(0xFEFF);
 const QString NotMeasured = QStringLiteral("nie wykonano pomiaru");
 const QString MicrophoneCorrected = QStringLiteral("korekcja mikrofonu");
+const QString Synchronous = QStringLiteral("detekcja synchroniczna");
+const QString ReferencePrefix = QStringLiteral("odniesienie: ");
 const QString FrdNamePrefix = QStringLiteral("* Seria ");
 const QString FrdConditionsPrefix = QStringLiteral("* Warunki pomiaru: ");
 
@@ -48,9 +50,15 @@ QString SeriesConditionsText(const SeriesSlot& record, QChar separator)
     const QString channel = record.SlotChannel == 0   ? QStringLiteral("kanał lewy")
                             : record.SlotChannel == 1 ? QStringLiteral("kanał prawy")
                                                       : QStringLiteral("oba kanały");
-    return channel + QStringLiteral(", ") +
-           RecordingConditionsText(record.SlotAveragingTime, record.SlotFrameRate, separator) +
-           (record.SlotMicrophoneCorrected ? QStringLiteral(", ") + MicrophoneCorrected : QString());
+    QString text = channel + QStringLiteral(", ") +
+                   RecordingConditionsText(record.SlotAveragingTime, record.SlotFrameRate, separator) +
+                   (record.SlotMicrophoneCorrected ? QStringLiteral(", ") + MicrophoneCorrected : QString());
+    if (record.SlotSynchronous)
+        text += QStringLiteral(", ") + Synchronous;
+    if (record.SlotSynchronous && (record.SlotReference == 1 || record.SlotReference == 2))
+        text += QStringLiteral(", ") + ReferencePrefix +
+                (record.SlotReference == 1 ? QStringLiteral("kanał lewy") : QStringLiteral("kanał prawy"));
+    return text;
 }
 
 // What the texts above say, read back; nothing where they are not there.
@@ -59,6 +67,8 @@ struct TConditionsRead
     std::optional<TRecordingConditions> Recording;
     int Channel = 0;
     bool Microphone = false;
+    bool Synchronous = false;
+    int Reference = 0;
 };
 
 TConditionsRead ReadConditionsText(const QString& text)
@@ -76,10 +86,17 @@ TConditionsRead ReadConditionsText(const QString& text)
         if (seconds && frameRate && *frameRate <= std::numeric_limits<int>::max())
             read.Recording = TRecordingConditions{*seconds, static_cast<int>(*frameRate)};
     }
-    read.Channel = text.contains(QStringLiteral("kanał prawy"), Qt::CaseInsensitive)  ? 1
-                   : text.contains(QStringLiteral("oba kanały"), Qt::CaseInsensitive) ? 2
-                                                                                      : 0;
+    // The reference names a channel too: the one measured is named first.
+    const qsizetype reference = text.indexOf(ReferencePrefix, 0, Qt::CaseInsensitive);
+    const QString measured = reference < 0 ? text : text.left(reference);
+    read.Channel = measured.contains(QStringLiteral("kanał prawy"), Qt::CaseInsensitive)  ? 1
+                   : measured.contains(QStringLiteral("oba kanały"), Qt::CaseInsensitive) ? 2
+                                                                                          : 0;
     read.Microphone = text.contains(MicrophoneCorrected, Qt::CaseInsensitive);
+    read.Synchronous = text.contains(Synchronous, Qt::CaseInsensitive);
+    if (read.Synchronous && reference >= 0)
+        read.Reference =
+            text.mid(reference).contains(QStringLiteral("kanał prawy"), Qt::CaseInsensitive) ? 2 : 1;
     return read;
 }
 
@@ -115,22 +132,120 @@ QString CsvRow(const QStringList& cells)
     return row + LineEnd;
 }
 
+// The columns of a point's detail, after its level: phase, harmonics 2 to 9, THD, THD+N, overload.
+enum TDetailColumn {
+    PhaseColumn = 0,
+    FirstHarmonicColumn = 1,
+    ThdColumn = 9,
+    ThdNColumn = 10,
+    OverloadColumn = 11
+};
+constexpr int DetailColumns = 12;
+
+QString DetailTitle(int detailColumn)
+{
+    if (detailColumn == PhaseColumn)
+        return QStringLiteral("Faza [°]");
+    if (detailColumn < ThdColumn)
+        return QStringLiteral("H%1 [dB]").arg(detailColumn + 1);
+    return detailColumn == ThdColumn    ? QStringLiteral("THD [%]")
+           : detailColumn == ThdNColumn ? QStringLiteral("THD+N [%]")
+                                        : QStringLiteral("Przesterowanie");
+}
+
+// The detail column a title names ("Faza [°] (seria 1)", "H3 [dB]", "Phase"), -1 for none.
+int DetailColumnOf(const QString& cell)
+{
+    static const QRegularExpression harmonic(QStringLiteral("^H([2-9])\\b"));
+    QString title;
+    Parenthesised(cell, &title);
+    if (title.startsWith(QStringLiteral("faza"), Qt::CaseInsensitive) ||
+        title.startsWith(QStringLiteral("phase"), Qt::CaseInsensitive))
+        return PhaseColumn;
+    if (const QRegularExpressionMatch match = harmonic.match(title); match.hasMatch())
+        return FirstHarmonicColumn + match.captured(1).toInt() - 2;
+    if (title.startsWith(QStringLiteral("THD+N"), Qt::CaseInsensitive))
+        return ThdNColumn;
+    if (title.startsWith(QStringLiteral("THD"), Qt::CaseInsensitive))
+        return ThdColumn;
+    if (title.startsWith(QStringLiteral("przesterowanie"), Qt::CaseInsensitive))
+        return OverloadColumn;
+    return -1;
+}
+
+QString DetailCell(const TPointDetail& detail, int detailColumn)
+{
+    const auto value = [](bool measured, double number) {
+        return measured ? NumberFormat::Exact(number) : QString();
+    };
+    if (detailColumn == PhaseColumn)
+        return value(detail.Has(TPointDetail::PhaseMeasured), detail.Phase);
+    if (detailColumn < ThdColumn) {
+        const int k = detailColumn - FirstHarmonicColumn + 2;
+        return value(detail.Has(TPointDetail::HarmonicBit(k)), detail.Harmonic(k));
+    }
+    if (detailColumn == ThdColumn)
+        return value(detail.Has(TPointDetail::ThdMeasured), detail.Thd);
+    if (detailColumn == ThdNColumn)
+        return value(detail.Has(TPointDetail::ThdNMeasured), detail.ThdN);
+    return detail.Overloaded ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// What a detail cell says; false when it holds text that is no number.
+bool ReadDetailCell(const QString& cell, int detailColumn, TPointDetail& detail)
+{
+    if (cell.isEmpty())
+        return true;
+    const std::optional<double> number = NumberFormat::ParseNumber(cell);
+    if (!number)
+        return false;
+    if (detailColumn == PhaseColumn) {
+        detail.Phase = *number;
+        detail.Measured |= TPointDetail::PhaseMeasured;
+    } else if (detailColumn < ThdColumn) {
+        detail.SetHarmonic(detailColumn - FirstHarmonicColumn + 2, *number);
+    } else if (detailColumn == ThdColumn) {
+        detail.Thd = *number;
+        detail.Measured |= TPointDetail::ThdMeasured;
+    } else if (detailColumn == ThdNColumn) {
+        detail.ThdN = *number;
+        detail.Measured |= TPointDetail::ThdNMeasured;
+    } else {
+        detail.Overloaded = *number != 0;
+    }
+    return true;
+}
+
+bool Detailed(const TSeriesColumn& column)
+{
+    return column.Points && column.Points->HasDetails();
+}
+
 // The titles of one series' columns in a CSV file, and its cells in one row (empty past its last
-// point): "Częstotliwość [Hz] (seria 1)", "<name> [dB] (<conditions>)".
+// point): "Częstotliwość [Hz] (seria 1)", "<name> [dB] (<conditions>)", and for detected points
+// "Faza [°] (seria 1)", "H2 [dB] (seria 1)" ... "Przesterowanie (seria 1)".
 QStringList SeriesTitles(const TSeriesColumn& column, QChar separator)
 {
-    return {QStringLiteral("Częstotliwość [Hz] (seria ") + QString::number(column.Slot + 1) +
-                QLatin1Char(')'),
-            (column.Name.isEmpty() ? QString() : column.Name + QLatin1Char(' ')) + QStringLiteral("[dB] (") +
-                SeriesConditionsText(column.Record, separator) + QLatin1Char(')')};
+    const QString series = QStringLiteral(" (seria ") + QString::number(column.Slot + 1) + QLatin1Char(')');
+    QStringList titles{QStringLiteral("Częstotliwość [Hz]") + series,
+                       (column.Name.isEmpty() ? QString() : column.Name + QLatin1Char(' ')) +
+                           QStringLiteral("[dB] (") + SeriesConditionsText(column.Record, separator) +
+                           QLatin1Char(')')};
+    for (int detail = 0; Detailed(column) && detail < DetailColumns; ++detail)
+        titles << DetailTitle(detail) + series;
+    return titles;
 }
 
 QStringList SeriesCells(const TSeriesColumn& column, int row)
 {
     const TChartSeriesData* points = column.Points;
+    const int width = Detailed(column) ? 2 + DetailColumns : 2;
     if (!points || row >= points->Count())
-        return {QString(), QString()};
-    return {NumberFormat::Exact(points->X(row)), NumberFormat::Exact(points->Y(row))};
+        return QStringList(width, QString());
+    QStringList cells{NumberFormat::Exact(points->X(row)), NumberFormat::Exact(points->Y(row))};
+    for (int detail = 0; Detailed(column) && detail < DetailColumns; ++detail)
+        cells << DetailCell(*points->Detail(row), detail);
+    return cells;
 }
 
 // One line of a CSV file; quotes may hold separators. Nothing when a quote is left open.
@@ -211,12 +326,14 @@ TReadOutcome ReadSoundPressureCsv(TTextLineReader& lines, const QStringList& hea
     return TReadOutcome::Read;
 }
 
-// Where one series of a frequency CSV file lies: its slot and its frequency and level columns. The
-// columns after the level up to the next series' frequency (a phase, for one) are not read.
+// Where one series of a frequency CSV file lies: its slot, its frequency and level columns, and the
+// columns of its points' details among those after the level up to the next series (-1: none).
 struct TCsvSeries
 {
     int Slot = 0;
     qsizetype Frequency = 0, Level = 1;
+    std::array<qsizetype, DetailColumns> Details;
+    bool Detailed = false;
 };
 
 // A frequency column's title in another program's file.
@@ -237,7 +354,7 @@ std::vector<qsizetype> SeriesStarts(const QStringList& first, bool titled)
 {
     std::vector<qsizetype> own, named, starts;
     for (qsizetype column = 0; titled && column + 1 < first.size(); ++column) {
-        if (SlotOfFrequencyCell(first[column]) >= 0)
+        if (SlotOfFrequencyCell(first[column]) >= 0 && IsFrequencyTitle(first[column]))
             own.push_back(column);
         if (IsFrequencyTitle(first[column]) && !IsFrequencyTitle(first[column + 1]))
             named.push_back(column);
@@ -259,9 +376,21 @@ std::optional<std::vector<TCsvSeries>> CsvSeriesOf(QStringList first, bool title
     if (first.size() % 2 != 0 && first.back().trimmed().isEmpty())
         first.removeLast(); // a separator closing the row
     std::vector<TCsvSeries> series;
-    for (const qsizetype column : SeriesStarts(first, titled)) {
+    const std::vector<qsizetype> starts = SeriesStarts(first, titled);
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const qsizetype column = starts[i], next = i + 1 < starts.size() ? starts[i + 1] : first.size();
         const int named = titled ? SlotOfFrequencyCell(first[column]) : -1;
-        series.push_back({named >= 0 ? named : static_cast<int>(series.size()), column, column + 1});
+        TCsvSeries one{named >= 0 ? named : static_cast<int>(series.size()), column, column + 1, {}, false};
+        one.Details.fill(-1);
+        for (qsizetype detail = column + 2; detail < next; ++detail) {
+            // Untitled, the third of three columns is a phase, as other programs export a response.
+            const int kind = titled ? DetailColumnOf(first[detail]) : (first.size() == 3 ? PhaseColumn : -1);
+            if (kind >= 0) {
+                one.Details[static_cast<std::size_t>(kind)] = detail;
+                one.Detailed = true;
+            }
+        }
+        series.push_back(one);
     }
     if (series.empty() || series.size() > ResultSeriesCount)
         return std::nullopt;
@@ -284,7 +413,17 @@ bool ReadSeriesRow(const QStringList& cells, const std::vector<TCsvSeries>& seri
         const auto level = NumberFormat::ParseNumber(y);
         if (!frequency || !level)
             return false;
-        sink.SeriesPoint(one.Slot, *frequency, *level);
+        if (!one.Detailed) {
+            sink.SeriesPoint(one.Slot, *frequency, *level);
+            continue;
+        }
+        TPointDetail detail;
+        for (int kind = 0; kind < DetailColumns; ++kind) {
+            const qsizetype column = one.Details[static_cast<std::size_t>(kind)];
+            if (column >= 0 && !ReadDetailCell(cells.value(column).trimmed(), kind, detail))
+                return false;
+        }
+        sink.SeriesDetailedPoint(one.Slot, *frequency, *level, detail);
     }
     return true;
 }
@@ -299,6 +438,8 @@ void DescribeSeries(int slot, const QString& name, const TConditionsRead& condit
                               conditions.Recording->FrameRate);
     if (conditions.Microphone)
         sink.SeriesMicrophoneCorrected(slot);
+    if (conditions.Synchronous)
+        sink.SeriesSynchronous(slot, conditions.Reference);
 }
 
 // A level column's title: "<name> [dB] (<conditions>)", the name perhaps empty.
@@ -429,10 +570,14 @@ bool WriteFrd(const QString& fileName, const TSeriesColumn& column, QString& fai
                LineEnd);
     writer.Add(FrdConditionsPrefix + SeriesConditionsText(column.Record, point) + LineEnd);
     writer.Add(QStringLiteral("* Częstotliwość [Hz]  Poziom [dB]  Faza [°]") + LineEnd);
-    if (column.Points)
-        for (int i = 0; i < column.Points->Count(); ++i)
-            writer.Add(NumberFormat::Exact(column.Points->X(i), point) + QLatin1Char(' ') +
-                       NumberFormat::Exact(column.Points->Y(i), point) + QStringLiteral(" 0") + LineEnd);
+    // A point without a measured phase has the phase 0 that such files give a level alone.
+    for (int i = 0; column.Points && i < column.Points->Count(); ++i) {
+        const TPointDetail* detail = column.Points->Detail(i);
+        const double phase = detail && detail->Has(TPointDetail::PhaseMeasured) ? detail->Phase : 0.0;
+        writer.Add(NumberFormat::Exact(column.Points->X(i), point) + QLatin1Char(' ') +
+                   NumberFormat::Exact(column.Points->Y(i), point) + QLatin1Char(' ') +
+                   NumberFormat::Exact(phase, point) + LineEnd);
+    }
     return writer.Finish(failure);
 }
 
@@ -468,6 +613,7 @@ TReadOutcome ReadFrd(QIODevice& file, ISink& sink)
     int slot = 0;
     QString name;
     TConditionsRead conditions;
+    bool own = false; // the program's own conditions line: its phases are measured ones if detected
     bool listed = false;
     do {
         const TResponseLine line =
@@ -479,6 +625,7 @@ TReadOutcome ReadFrd(QIODevice& file, ISink& sink)
                 name = match.captured(2).trimmed();
             } else if (text.startsWith(FrdConditionsPrefix)) {
                 conditions = ReadConditionsText(text.mid(FrdConditionsPrefix.size()));
+                own = true;
             }
         } else if (line.Kind == TResponseLine::TKind::Invalid ||
                    (line.Kind == TResponseLine::TKind::Heading && listed) ||
@@ -490,7 +637,14 @@ TReadOutcome ReadFrd(QIODevice& file, ISink& sink)
                 DescribeSeries(slot, name, conditions, sink);
                 listed = true;
             }
-            sink.SeriesPoint(slot, line.Frequency, line.Level);
+            if (line.HasPhase && (!own || conditions.Synchronous)) {
+                TPointDetail detail;
+                detail.Phase = line.Phase;
+                detail.Measured = TPointDetail::PhaseMeasured;
+                sink.SeriesDetailedPoint(slot, line.Frequency, line.Level, detail);
+            } else {
+                sink.SeriesPoint(slot, line.Frequency, line.Level);
+            }
         }
     } while (lines.Next());
     return Outcome(listed ? TReadOutcome::Read : TReadOutcome::InvalidFormat, lines);

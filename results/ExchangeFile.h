@@ -13,12 +13,15 @@ class TAcquisitionQueue;
 
 // The files other tools read and write, beside the program's own result files:
 // - CSV for spreadsheets: UTF-8 with a byte-order mark, a header row, then one row per point, ";"
-//   between the fields and the user's decimal separator. A recording has the columns time, left, right; frequency results a pair of
-//   columns per series (frequency, level), shorter series ending in empty cells. The headers carry
-//   what a result file says of the measurement: "Czas [s] (czas uśredniania 0,125 s, Fp 48000 Hz)",
-//   "Częstotliwość [Hz] (seria 1)", "<name> [dB] (kanał lewy, czas uśredniania 1 s, Fp 48000 Hz)".
+//   between the fields and the user's decimal separator. A recording has the columns time, left, right;
+//   frequency results a pair of columns per series (frequency, level), shorter series ending in empty
+//   cells, and a series of synchronously detected points twelve more after its level: phase, H2 to H9,
+//   THD, THD+N and overload (1 or 0), a value not measured left empty. The headers carry what a result
+//   file says of the measurement: "Czas [s] (czas uśredniania 0,125 s, Fp 48000 Hz)",
+//   "Częstotliwość [Hz] (seria 1)", "<name> [dB] (kanał lewy, czas uśredniania 1 s, Fp 48000 Hz)",
+//   "Faza [°] (seria 1)", "H2 [dB] (seria 1)", "THD+N [%] (seria 1)", "Przesterowanie (seria 1)".
 // - FRD for crossover design tools: comment lines starting with "*", then "frequency level phase" a
-//   line with "." decimals and a phase of 0; one series a file.
+//   line with "." decimals; the phase in degrees where it was measured, 0 otherwise. One series a file.
 // Numbers are written in their shortest form that reads back as exactly the same value.
 namespace ExchangeFile {
 
@@ -38,9 +41,10 @@ bool WriteFrequencyCsv(const QString& fileName, const std::vector<ResultFile::TS
 bool WriteFrd(const QString& fileName, const ResultFile::TSeriesColumn& column, QString& failure);
 
 // Reading, into the same sink as a result file's (ResultFile::Read). A CSV file without the program's
-// headers is taken as frequency results: a series at every column titled as a frequency, otherwise
-// three columns as one series (frequency, level, phase) and an even number as (frequency, level) pairs,
-// series 1, 2, ... without conditions.
+// headers is taken as frequency results: a series at every column titled as a frequency (with a phase
+// from a column titled so), otherwise three columns as one series (frequency, level, phase) and an even
+// number as (frequency, level) pairs, series 1, 2, ... without conditions. The phases of FRD files
+// are read unless the program's own header says that the series' points had none.
 ResultFile::TReadOutcome ReadCsv(QIODevice& file, ResultFile::ISink& sink);
 ResultFile::TReadOutcome ReadFrd(QIODevice& file, ResultFile::ISink& sink);
 

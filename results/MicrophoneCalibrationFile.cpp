@@ -135,6 +135,7 @@ TResponseLine ParseResponseLine(QByteArrayView line)
     parsed.Frequency = *frequency;
     parsed.Level = *level;
     parsed.Phase = *phase;
+    parsed.HasPhase = fields.size() == 3;
     return parsed;
 }
 

@@ -20,6 +20,7 @@ struct TResponseLine
     enum class TKind { Empty, Comment, Heading, SensFactor, Point, Invalid };
     TKind Kind = TKind::Empty;
     double Frequency = 0, Level = 0, Phase = 0;
+    bool HasPhase = false; // the line has a third column
     double SensFactor = 0; // dB
 };
 TResponseLine ParseResponseLine(QByteArrayView line);

@@ -79,8 +79,20 @@ public:
     virtual void SeriesName(int slot, const QString& name) = 0;
     virtual void SeriesConditions(int slot, int channel, double averagingTime, int frameRate) = 0;
     virtual void SeriesPoint(int slot, double frequency, double level) = 0;
-    // Only the exchange files say that a microphone correction was applied to a series.
+    // Only the exchange files say that a microphone correction was applied to a series, that its
+    // points were detected synchronously (reference: 0 none, 1 left, 2 right), and what a point holds
+    // beside its level; a sink that keeps no details takes such a point as a plain one.
     virtual void SeriesMicrophoneCorrected(int slot) { Q_UNUSED(slot); }
+    virtual void SeriesSynchronous(int slot, int reference)
+    {
+        Q_UNUSED(slot);
+        Q_UNUSED(reference);
+    }
+    virtual void SeriesDetailedPoint(int slot, double frequency, double level, const TPointDetail& detail)
+    {
+        Q_UNUSED(detail);
+        SeriesPoint(slot, frequency, level);
+    }
 };
 
 enum class TReadOutcome { Read, UnknownFormat, InvalidFormat, KindKept, ReadError };

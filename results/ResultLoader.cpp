@@ -66,3 +66,15 @@ void TResultLoader::SeriesPoint(int slot, double frequency, double level)
 {
     Chart.Append(slot, frequency, level);
 }
+
+void TResultLoader::SeriesSynchronous(int slot, int reference)
+{
+    SeriesSlot& record = Store.Slot(slot);
+    record.SlotSynchronous = true;
+    record.SlotReference = static_cast<std::uint8_t>(reference);
+}
+
+void TResultLoader::SeriesDetailedPoint(int slot, double frequency, double level, const TPointDetail& detail)
+{
+    Chart.Append(slot, frequency, level, &detail);
+}

@@ -26,6 +26,8 @@ public:
     void SeriesName(int slot, const QString& name) override;
     void SeriesConditions(int slot, int channel, double averagingTime, int frameRate) override;
     void SeriesPoint(int slot, double frequency, double level) override;
+    void SeriesSynchronous(int slot, int reference) override;
+    void SeriesDetailedPoint(int slot, double frequency, double level, const TPointDetail& detail) override;
 
 private:
     TSeriesStore& Store;

@@ -60,3 +60,15 @@ void TResultSet::SeriesMicrophoneCorrected(int slot)
 {
     Records[static_cast<std::size_t>(slot)].SlotMicrophoneCorrected = true;
 }
+
+void TResultSet::SeriesSynchronous(int slot, int reference)
+{
+    SeriesSlot& record = Records[static_cast<std::size_t>(slot)];
+    record.SlotSynchronous = true;
+    record.SlotReference = static_cast<std::uint8_t>(reference);
+}
+
+void TResultSet::SeriesDetailedPoint(int slot, double frequency, double level, const TPointDetail& detail)
+{
+    Points[static_cast<std::size_t>(slot)].Append(frequency, level, &detail);
+}

@@ -28,6 +28,8 @@ public:
     void SeriesConditions(int slot, int channel, double averagingTime, int frameRate) override;
     void SeriesPoint(int slot, double frequency, double level) override;
     void SeriesMicrophoneCorrected(int slot) override;
+    void SeriesSynchronous(int slot, int reference) override;
+    void SeriesDetailedPoint(int slot, double frequency, double level, const TPointDetail& detail) override;
 
 private:
     TMeasurementKind FileKind = TMeasurementKind::SoundPressure;

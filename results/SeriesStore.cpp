@@ -316,6 +316,8 @@ void TSeriesStore::StoreSweepConditions(int series, const TSweepConditions& cond
     record.SlotFrameRate = conditions.FrameRate;
     record.SlotChannel = static_cast<std::uint8_t>(conditions.Mode);
     record.SlotMicrophoneCorrected = conditions.MicrophoneCorrected;
+    record.SlotSynchronous = conditions.Synchronous;
+    record.SlotReference = static_cast<std::uint8_t>(conditions.Reference);
     record.SlotMeasured = true;
     emit SlotChanged(series);
 }

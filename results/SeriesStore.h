@@ -20,6 +20,8 @@ struct SeriesSlot
     bool SlotMeasured = false;
     double SlotPeakLevel = 0;             // dB
     bool SlotMicrophoneCorrected = false; // a microphone's calibration file was applied to its points
+    bool SlotSynchronous = false;         // its points were detected synchronously
+    std::uint8_t SlotReference = 0;       // and divided by: 0 no reference, 1 the left input, 2 the right
 };
 
 // The four series menus that exist on the menu bar and in the chart's pop-up menu alike.

@@ -15,6 +15,9 @@
 
 namespace {
 
+// The longest point time a stored value may ask for: a minute.
+constexpr int MaxPointTime = 60000;
+
 // A damaged file must not ask for blocks of gigabytes (or overflow the byte count).
 int BlockBytes(int samples, int bytesPerSample)
 {
@@ -113,6 +116,19 @@ void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audi
     state.FreqAutoLevelScale = read.Flag(FreqAutoLevelScale);
     state.FreqLevelScaleMinimum = read.Real(FreqLevelScaleMinimum);
     state.FreqLevelScaleMaximum = read.Real(FreqLevelScaleMaximum);
+    TDetectionSettings& detection = state.Detection;
+    detection.Method =
+        read.Integer(FreqMethod) == 1 ? TSweepMethod::Synchronous : TSweepMethod::AveragedLevel;
+    detection.Reference =
+        static_cast<TReferenceChannel>(std::clamp(read.Integer(FreqReferenceChannel), 0, 2));
+    detection.HighestHarmonic = std::clamp(read.Integer(FreqHighestHarmonic), 2, 9);
+    detection.BandLow = std::max(read.Real(FreqDistortionBandLow), 0.0);
+    detection.BandHigh = std::max(read.Real(FreqDistortionBandHigh), detection.BandLow);
+    detection.ShortestPoint = std::clamp(read.Integer(FreqShortestPointTime), 1, MaxPointTime);
+    detection.LongestPoint =
+        std::clamp(read.Integer(FreqLongestPointTime), detection.ShortestPoint, MaxPointTime);
+    window.DetailView = {read.Flag(ShowPhase), read.Flag(UnwrapPhase), read.Flag(ShowH2),
+                         read.Flag(ShowH3),    read.Flag(ShowThd),     read.Flag(DistortionInPercent)};
 
     state.TimeAutoScale = read.Flag(TimeAutoScale);
     state.TimeScaleMinimum = read.Real(TimeScaleMinimum);
@@ -212,6 +228,21 @@ bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO
     write.Flag(FreqAutoLevelScale, state.FreqAutoLevelScale);
     write.Real(FreqLevelScaleMinimum, state.FreqLevelScaleMinimum);
     write.Real(FreqLevelScaleMaximum, state.FreqLevelScaleMaximum);
+    const TDetectionSettings& detection = state.Detection;
+    write.Integer(FreqMethod, static_cast<int>(detection.Method));
+    write.Integer(FreqReferenceChannel, static_cast<int>(detection.Reference));
+    write.Integer(FreqHighestHarmonic, detection.HighestHarmonic);
+    write.Real(FreqDistortionBandLow, detection.BandLow);
+    write.Real(FreqDistortionBandHigh, detection.BandHigh);
+    write.Integer(FreqShortestPointTime, detection.ShortestPoint);
+    write.Integer(FreqLongestPointTime, detection.LongestPoint);
+    const TDetailView& view = window.DetailView;
+    write.Flag(ShowPhase, view.Phase);
+    write.Flag(UnwrapPhase, view.UnwrappedPhase);
+    write.Flag(ShowH2, view.H2);
+    write.Flag(ShowH3, view.H3);
+    write.Flag(ShowThd, view.Thd);
+    write.Flag(DistortionInPercent, view.Percent);
 
     write.Flag(TimeAutoScale, state.TimeAutoScale);
     write.Real(TimeScaleMinimum, state.TimeScaleMinimum);

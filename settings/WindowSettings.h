@@ -42,6 +42,15 @@ struct TImpulseWindowSettings
     double Temperature = 20; // °C
 };
 
+// What the chart of the frequency kind shows beside the levels of synchronously detected points.
+struct TDetailView
+{
+    bool Phase = false, UnwrappedPhase = false; // on a second axis, in degrees
+    bool H2 = false, H3 = false, Thd = false;   // of the active series
+    bool Percent = false;                       // distortion in %, not in dB of the fundamental
+    bool operator==(const TDetailView&) const = default;
+};
+
 // Everything the main window shows or applies from the settings. LoadSettings fills it; the window
 // applies it after loading and fills it back from its controls before SaveSettings. A field the window
 // does not touch is written back as it was loaded.
@@ -57,6 +66,7 @@ struct TWindowSettings
     std::array<QString, RecentFileCount> Last{}; // Last[0] is the most recent file
     TWindowPosition Position;
     TImpulseWindowSettings Impulse;
+    TDetailView DetailView;
 };
 
 // Pen-style codes of the file: 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot.

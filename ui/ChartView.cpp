@@ -3,6 +3,7 @@
 
 #include "common/NumberFormat.h"
 #include "ui/AxisTickers.h"
+#include "ui/ChartDetails.h"
 #include "ui/ChartExport.h"
 
 #include <QPrintPreviewDialog>
@@ -102,6 +103,9 @@ TChartView::TChartView(TChartModel& model, QWidget* parent)
                 points += graph->dataCount();
         setNotAntialiasedElements(points > AntialiasedPointLimit ? QCP::aePlottables : QCP::aeNone);
     });
+    Details = std::make_unique<TChartDetails>(*this, Model);
+    for (int s = 0; s < ResultSeriesCount; ++s)
+        Details->SetSeriesPen(s, Graph(s)->pen());
     RebuildLegend();
 
     // The cross-hair lives on a buffered layer of its own, so moving it redraws only that layer.
@@ -117,6 +121,16 @@ TChartView::TChartView(TChartModel& model, QWidget* parent)
         (*line)->setVisible(false);
     }
     SetCrossPen(0x00FFFF, Qt::SolidLine);
+    CrossReadout = new QCPItemText(this);
+    CrossReadout->setLayer(OverlayLayer);
+    CrossReadout->position->setType(QCPItemPosition::ptAbsolute);
+    CrossReadout->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    CrossReadout->setTextAlignment(Qt::AlignLeft);
+    CrossReadout->setPadding(QMargins(4, 2, 4, 2));
+    CrossReadout->setBrush(QColor(255, 255, 255, 230));
+    CrossReadout->setPen(QPen(Qt::gray));
+    CrossReadout->setSelectable(false);
+    CrossReadout->setVisible(false);
 
     QFont footFont(QStringLiteral("Arial"));
     footFont.setPixelSize(13);
@@ -135,14 +149,17 @@ TChartView::TChartView(TChartModel& model, QWidget* parent)
     connect(&Model, &TChartModel::FirstPointDeleted, this, &TChartView::FollowFirstDeleted);
     connect(&Model, &TChartModel::SeriesCleared, this, [this](int series) {
         Graph(series)->data()->clear();
+        Details->Reload(series);
         ScheduleReplot();
     });
     connect(&Model, &TChartModel::SeriesReset, this, [this](int series) {
         ReloadSeries(series);
+        Details->Reload(series);
         ScheduleReplot();
     });
     connect(&Model, &TChartModel::VisibilityChanged, this, [this](int series) {
         Graph(series)->setVisible(Model.Visible(series));
+        Details->Reload(series);
         RebuildLegend();
         ScheduleReplot();
     });
@@ -157,6 +174,7 @@ TChartView::~TChartView() = default;
 void TChartView::SetSeriesPen(int series, std::uint32_t colour, Qt::PenStyle style, int width)
 {
     Graph(series)->setPen(QPen(ColourFromBgr(colour), std::max(width, 1), style));
+    Details->SetSeriesPen(series, Graph(series)->pen());
     ScheduleReplot();
 }
 
@@ -170,7 +188,28 @@ void TChartView::SetMeasurementKind(TMeasurementKind kind)
 {
     Kind = kind;
     LogBottomTicker->SetFrequencyKind(kind == TMeasurementKind::FrequencyCharacteristic);
+    Details->SetFrequencyKind(kind == TMeasurementKind::FrequencyCharacteristic);
+    RebuildLegend();
     ScheduleReplot();
+}
+
+void TChartView::SetDetailView(const TDetailView& view)
+{
+    Details->SetView(view);
+    RebuildLegend();
+    ScheduleReplot();
+}
+
+void TChartView::SetChosenSeries(int series)
+{
+    Details->SetChosenSeries(series);
+    RebuildLegend();
+    ScheduleReplot();
+}
+
+QString TChartView::DetailReadout() const
+{
+    return CrossReadout->visible() ? CrossReadout->text() : QString();
 }
 
 void TChartView::SetPreferences(const TPreferences& preferences)
@@ -435,6 +474,7 @@ void TChartView::mouseMoveEvent(QMouseEvent* event)
         setCursor(Qt::CrossCursor);
         if (Preferences.ShowCross)
             MoveCross(position);
+        ShowDetailReadout(position);
     }
     emit ReadoutChanged(text);
 }
@@ -467,6 +507,8 @@ void TChartView::FollowAppend(int series, int index)
         Graph(series)->addData(data.X(index), data.Y(index));
     else
         ReloadSeries(series);
+    if (data.HasDetails())
+        Details->Reload(series);
     ScheduleReplot();
 }
 
@@ -499,6 +541,7 @@ void TChartView::RebuildLegend()
         if (Model.Visible(s))
             graph->addToLegend();
     }
+    Details->FillLegend();
 }
 
 void TChartView::FitBottomToData()
@@ -536,9 +579,33 @@ void TChartView::MoveCross(const QPoint& position)
 
 void TChartView::HideCross()
 {
-    if (!CrossVertical->visible())
+    if (!CrossVertical->visible() && !CrossReadout->visible())
         return;
     CrossVertical->setVisible(false);
     CrossHorizontal->setVisible(false);
+    CrossReadout->setVisible(false);
+    OverlayLayer->replot();
+}
+
+void TChartView::ShowDetailReadout(const QPoint& position)
+{
+    const QString text = Details->ReadoutNear(xAxis->pixelToCoord(position.x()));
+    if (text.isEmpty()) {
+        if (CrossReadout->visible()) {
+            CrossReadout->setVisible(false);
+            OverlayLayer->replot();
+        }
+        return;
+    }
+    CrossReadout->setText(text);
+    // Beside the mouse, on whichever side keeps it inside the plot.
+    const QRect plot = axisRect()->rect();
+    const QSize size = QFontMetrics(CrossReadout->font()).size(0, text) + QSize(10, 6);
+    const int x = position.x() + 14 + size.width() <= plot.right() ? position.x() + 14
+                                                                   : position.x() - 14 - size.width();
+    const int y = position.y() + 14 + size.height() <= plot.bottom() ? position.y() + 14
+                                                                     : position.y() - 14 - size.height();
+    CrossReadout->position->setCoords(std::max(x, plot.left()), std::max(y, plot.top()));
+    CrossReadout->setVisible(true);
     OverlayLayer->replot();
 }

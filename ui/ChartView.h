@@ -9,10 +9,12 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <qcustomplot.h>
 
 class QPrinter;
 class QTimer;
+class TChartDetails;
 class TFrequencyAxisTicker;
 class TLinearAxisTicker;
 
@@ -91,6 +93,13 @@ public:
     void SetLegendFacts(int series, const TLegendFacts& facts);
     void SetLegendVisible(bool visible);
     void SetCrossPen(std::uint32_t colour, Qt::PenStyle style); // colour 0x00BBGGRR
+    // Phase and distortion of synchronously detected points (frequency kind): what is drawn, and the
+    // series whose distortion is drawn and read out at the mouse (the active one; -1 none).
+    void SetDetailView(const TDetailView& view);
+    void SetChosenSeries(int series);
+    // The read-out of the chosen series' point nearest to the mouse, shown beside it; empty when the
+    // mouse is elsewhere or the series has no detected point.
+    QString DetailReadout() const;
     // The chart's name line under the plot (its foot), one line per line of the text.
     void SetFoot(const QString& text, const QFont& font, bool visible);
     QString FootText() const;
@@ -149,6 +158,7 @@ private:
     void ResetZoom(); // back to the axis set-up's ranges, or to the data for an automatic bottom axis
     void MoveCross(const QPoint& position);
     void HideCross();
+    void ShowDetailReadout(const QPoint& position);
 
     TChartModel& Model;
     std::array<QCPGraph*, ChartSeriesCount> Graphs{};
@@ -162,5 +172,7 @@ private:
     QTimer* ReplotTimer;
     QCPLayer* OverlayLayer{};
     QCPItemStraightLine *CrossVertical{}, *CrossHorizontal{};
+    QCPItemText* CrossReadout{};
+    std::unique_ptr<TChartDetails> Details;
     QCPTextElement* Foot{}; // in the plot's layout only while shown
 };

@@ -108,6 +108,8 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     connect(&Series, &TSeriesStore::StatusTextChanged, this,
             [this](const QString& text) { SetStatusPanel(4, text); });
     connect(&Series, &TSeriesStore::MenusChanged, this, &TFormaGlowna::UpdateStartAction);
+    connect(&Series, &TSeriesStore::MenusChanged, this,
+            [this] { chtWykres->SetChosenSeries(Series.ActiveSeries()); });
     connect(&Series, &TSeriesStore::Message, this, [this](const QString& text) { ShowMessage(text); });
     connect(&Series, &TSeriesStore::SlotChanged, this, &TFormaGlowna::UpdateLegend);
     connect(SeriesMenus.get(), &TSeriesMenus::RescaleRequested, this, [this] { SetUpAxes(false); });

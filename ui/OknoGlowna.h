@@ -163,6 +163,7 @@ public slots:
     void mmiPowiekszenieClick();
     void mmiPomniejszenieClick();
     void mmiAktualnaWielkoscClick();
+    void mmiSzczegolyClick(); // any of the detail view's items
     // Measurement
     void actPomiarCisnieniaExecute();
     void actPomiarCharakterystykExecute();
@@ -304,6 +305,11 @@ private:
     QAction *mmiKompensacja{}, *mmiKosz{}, *SeparatorPrzedWyslij{}, *SeparatorPrzedZakoncz{};
     QMenu *mmiPlik{}, *mmiEdycja{}, *mmiWidok{}, *mmiPomiar{}, *mmiNarzedzia{}, *mmiPomoc{};
     QMenu *pmiWykres{}, *pmiOtworz{};
+    // "Widok": what the frequency chart shows of synchronously detected points, in TDetailView's order
+    // (phase, unwrapped, H2, H3, THD, in %).
+    std::array<QAction*, 6> mmiSzczegoly{};
+    TDetailView ChosenDetailView() const;
+    void ShowDetailView(const TDetailView& view);
 
     // Tool bar
     QToolBar* tlbPasekNarzedzi{};

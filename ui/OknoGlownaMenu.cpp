@@ -3,6 +3,7 @@
 
 #include "ui/OknoGlowna.h"
 
+#include "ui/ChartView.h"
 #include "ui/SeriesMenus.h"
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <utility>
 
 namespace {
 
@@ -157,6 +159,19 @@ void TFormaGlowna::CreateMenus()
     mmiWidok->addSeparator();
     mmiStatystyki = newItem(mmiWidok, "mmiStatystyki", "Statystyki pomiaru");
     mmiAnalizatorWidma = newItem(mmiWidok, "mmiAnalizatorWidma", "Analizator widma");
+    mmiWidok->addSeparator();
+    const std::array<std::pair<const char*, const char*>, 6> details{{
+        {"mmiFaza", "Faza"},
+        {"mmiFazaRozwinieta", "Faza rozwinięta"},
+        {"mmiH2", "Harmoniczna H2"},
+        {"mmiH3", "Harmoniczna H3"},
+        {"mmiThd", "THD"},
+        {"mmiZnieksztalceniaWProcentach", "Zniekształcenia w %"},
+    }};
+    for (std::size_t item = 0; item < details.size(); ++item) {
+        mmiSzczegoly[item] = newItem(mmiWidok, details[item].first, QString::fromUtf8(details[item].second));
+        mmiSzczegoly[item]->setCheckable(true);
+    }
 
     mmiPomiar = newMenu("mmiPomiar", "Pomiar");
     mmiPomiar->installEventFilter(this);
@@ -191,6 +206,29 @@ void TFormaGlowna::CreateMenus()
     pmiKopiujWykres = newItem(pmiWykres, "pmiKopiujWykres", "Kopiuj wykres");
     pmiWykres->addSeparator();
     SeriesMenus->AddToPopupMenu(pmiWykres);
+}
+
+TDetailView TFormaGlowna::ChosenDetailView() const
+{
+    const auto on = [this](std::size_t item) { return mmiSzczegoly[item]->isChecked(); };
+    return {on(0), on(1), on(2), on(3), on(4), on(5)};
+}
+
+void TFormaGlowna::ShowDetailView(const TDetailView& view)
+{
+    const std::array<bool, 6> checked{view.Phase, view.UnwrappedPhase, view.H2, view.H3,
+                                      view.Thd,   view.Percent};
+    for (std::size_t item = 0; item < mmiSzczegoly.size(); ++item)
+        mmiSzczegoly[item]->setChecked(checked[item]);
+    // Unwrapping and the unit mean something only while what they apply to is shown.
+    mmiSzczegoly[1]->setEnabled(view.Phase);
+    mmiSzczegoly[5]->setEnabled(view.H2 || view.H3 || view.Thd);
+    chtWykres->SetDetailView(view);
+}
+
+void TFormaGlowna::mmiSzczegolyClick()
+{
+    ShowDetailView(ChosenDetailView());
 }
 
 void TFormaGlowna::CreateToolBar()
@@ -295,6 +333,8 @@ void TFormaGlowna::ConnectHandlers()
     on(mmiPowiekszenie, &TFormaGlowna::mmiPowiekszenieClick);
     on(mmiPomniejszenie, &TFormaGlowna::mmiPomniejszenieClick);
     on(mmiAktualnaWielkosc, &TFormaGlowna::mmiAktualnaWielkoscClick);
+    for (QAction* item : mmiSzczegoly)
+        on(item, &TFormaGlowna::mmiSzczegolyClick);
     on(mmiZerujGenerator, &TFormaGlowna::mmiZerujGeneratorClick);
     on(mmiNarzedziaKalibracja, &TFormaGlowna::mmiNarzedziaKalibracjaClick);
     on(mmiMikser, &TFormaGlowna::mmiMikserClick);

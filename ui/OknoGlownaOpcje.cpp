@@ -71,6 +71,7 @@ TOpcjeProgramu TFormaGlowna::CurrentOptions() const
     options.FreqAutoLevelScale = Measurement.FreqAutoLevelScale;
     options.FreqLevelScaleMinimum = Measurement.FreqLevelScaleMinimum;
     options.FreqLevelScaleMaximum = Measurement.FreqLevelScaleMaximum;
+    options.Detection = Measurement.Detection;
 
     options.ChartName = chtWykres->FootText();
     options.ChartNameFont = chtWykres->FootFont();
@@ -206,6 +207,7 @@ void TFormaGlowna::ApplyOptions(const TOpcjeProgramu& options)
         Measurement.FreqLevelScaleMinimum = options.FreqLevelScaleMinimum;
         Measurement.FreqLevelScaleMaximum = options.FreqLevelScaleMaximum;
     }
+    Measurement.Detection = options.Detection;
 
     // 15. The axes of the kind in force, and the sweep's estimated time for the new point time.
     SetUpAxes(false);

@@ -21,6 +21,7 @@ void TFormaGlowna::LoadSettings()
     const TSettingsStore* store = TSettingsStore::Instance();
     if (store == nullptr) { // no settings (a tool or a test): a first start's window
         chtWykres->SetPreferences(Measurement.Preferences);
+        ShowDetailView(TDetailView{});
         Series.Register();
         SelectKind(Measurement.MeasurementKind, this);
         ApplyPosition(TWindowPosition{}); // sized for the kind's panels
@@ -41,6 +42,7 @@ void TFormaGlowna::LoadSettings()
     for (int slot = 0; slot < ResultSeriesCount; ++slot)
         Series.SetSlotInUse(slot, Stored.SlotInUse[static_cast<std::size_t>(slot)]);
     chtWykres->SetPreferences(Measurement.Preferences);
+    ShowDetailView(Stored.DetailView);
     // Slots register before the stored kind is selected, whose switch then owns status panel 4.
     Series.Register();
     SelectKind(Stored.Kind ? TMeasurementKind::FrequencyCharacteristic : TMeasurementKind::SoundPressure,
@@ -84,6 +86,7 @@ void TFormaGlowna::SaveSettings()
     Stored.Average = cbCzasUsredniania->currentIndex();
     Stored.Kind = actPomiarCharakterystyk->isChecked();
     Stored.WorkDir = DialogFolder;
+    Stored.DetailView = ChosenDetailView();
     for (int slot = 0; slot < ResultSeriesCount; ++slot)
         Stored.SlotInUse[static_cast<std::size_t>(slot)] = Series.SlotInUse(slot);
     TWindowPosition& position = Stored.Position;

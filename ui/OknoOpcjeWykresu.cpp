@@ -118,6 +118,10 @@ void TFormaOpcjeWykresu::Fill()
     (InForce.FreqAutoLevelScale ? rbAutoPoziom2 : rbStalyPoziom2)->setChecked(true);
     edtPoziomMin2->setText(Text(InForce.FreqLevelScaleMinimum));
     edtPoziomMax2->setText(Text(InForce.FreqLevelScaleMaximum));
+    cbMetodaPomiaru->setCurrentIndex(InForce.Detection.Synchronous() ? 1 : 0);
+    cbKanalOdniesienia->setCurrentIndex(static_cast<int>(InForce.Detection.Reference));
+    edtPasmoOd->setText(Text(InForce.Detection.BandLow));
+    edtPasmoDo->setText(Text(InForce.Detection.BandHigh));
 
     memNazwaWykresu->setPlainText(InForce.ChartName);
     ChartNameFont = InForce.ChartNameFont;
@@ -180,6 +184,7 @@ void TFormaOpcjeWykresu::UpdateEnabling()
     SetEnabled(StalyPoziom1Controls, rbStalyPoziom1->isChecked());
     SetEnabled(UstawNaStaleControls, rbUstawNaStale->isChecked());
     SetEnabled(StalyPoziom2Controls, rbStalyPoziom2->isChecked());
+    SetEnabled(DetekcjaControls, cbMetodaPomiaru->currentIndex() == 1);
     for (QLineEdit* name : edtSeria)
         name->setEnabled(cbPokazLegende->isChecked());
     memNazwaWykresu->setEnabled(cbPokazNazwe->isChecked());
@@ -293,6 +298,10 @@ void TFormaOpcjeWykresu::CheckOnLeaving(QLineEdit* edit)
         number(InForce.FreqLevelScaleMinimum);
     else if (edit == edtPoziomMax2)
         number(InForce.FreqLevelScaleMaximum);
+    else if (edit == edtPasmoOd)
+        frequency(InForce.Detection.BandLow);
+    else if (edit == edtPasmoDo)
+        frequency(InForce.Detection.BandHigh);
 }
 
 // On every change of a limit: a pair that would be inverted takes the edited limit to the other's value.
@@ -531,6 +540,12 @@ TOpcjeProgramu TFormaOpcjeWykresu::Values() const
     values.FreqAutoLevelScale = rbAutoPoziom2->isChecked();
     values.FreqLevelScaleMinimum = real(edtPoziomMin2, InForce.FreqLevelScaleMinimum);
     values.FreqLevelScaleMaximum = real(edtPoziomMax2, InForce.FreqLevelScaleMaximum);
+    TDetectionSettings& detection = values.Detection;
+    detection.Method =
+        cbMetodaPomiaru->currentIndex() == 1 ? TSweepMethod::Synchronous : TSweepMethod::AveragedLevel;
+    detection.Reference = static_cast<TReferenceChannel>(cbKanalOdniesienia->currentIndex());
+    detection.BandLow = real(edtPasmoOd, InForce.Detection.BandLow);
+    detection.BandHigh = std::max(real(edtPasmoDo, InForce.Detection.BandHigh), detection.BandLow);
 
     values.ChartName = memNazwaWykresu->toPlainText();
     values.ChartNameFont = ChartNameFont;

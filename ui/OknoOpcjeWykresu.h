@@ -3,6 +3,7 @@
 
 #include "common/ChartModel.h"
 #include "measure/FrequencyWeighting.h"
+#include "measure/MeasurementState.h"
 #include "settings/WindowSettings.h"
 
 #include <QByteArray>
@@ -60,6 +61,7 @@ struct TOpcjeProgramu
     double FreqScaleMinimum = 100, FreqScaleMaximum = 10000;
     bool FreqAutoLevelScale = false;
     double FreqLevelScaleMinimum = -90, FreqLevelScaleMaximum = 0;
+    TDetectionSettings Detection; // "Pomiar punktu": the method, the reference channel, the THD+N band
     // "Wykres"
     QString ChartName; // the chart's foot, one line per line
     QFont ChartNameFont;
@@ -180,6 +182,9 @@ private:
         *rbStalyPoziom2{};
     QLineEdit *edtMin{}, *edtMax{}, *edtPoziomMin2{}, *edtPoziomMax2{};
     QList<QWidget*> UstawNaStaleControls, StalyPoziom2Controls;
+    QComboBox *cbMetodaPomiaru{}, *cbKanalOdniesienia{};
+    QLineEdit *edtPasmoOd{}, *edtPasmoDo{};
+    QList<QWidget*> DetekcjaControls; // what only the synchronous detection uses
     // "Wykres"
     QPlainTextEdit* memNazwaWykresu{};
     QCheckBox *cbPokazNazwe{}, *cbRysujKrzyz{}, *cbLogarytmiczna{};

@@ -414,12 +414,43 @@ QWidget* TFormaOpcjeWykresu::PagePomiarCharakterystyk()
 
     groups->addWidget(LevelAxisGroup(page, 2, rbAutoPoziom2, rbStalyPoziom2, edtPoziomMin2, edtPoziomMax2,
                                      StalyPoziom2Controls));
+
+    // How each point of a sweep is measured; the reference and the band serve the detection only.
+    auto* point = new QGroupBox(QStringLiteral("Pomiar punktu"), page);
+    point->setObjectName(QStringLiteral("gbPomiarPunktu"));
+    auto* pointGrid = new QGridLayout(point);
+    cbMetodaPomiaru = new QComboBox(point);
+    cbMetodaPomiaru->setObjectName(QStringLiteral("cbMetodaPomiaru"));
+    cbMetodaPomiaru->addItems(
+        {QStringLiteral("Uśredniony poziom"), QStringLiteral("Detekcja synchroniczna")});
+    cbKanalOdniesienia = new QComboBox(point);
+    cbKanalOdniesienia->setObjectName(QStringLiteral("cbKanalOdniesienia"));
+    cbKanalOdniesienia->addItems({QStringLiteral("brak"), QStringLiteral("L"), QStringLiteral("R")});
+    edtPasmoOd = NewEdit("edtPasmoOd", numeric);
+    edtPasmoDo = NewEdit("edtPasmoDo", numeric);
+    QLabel* reference = Caption(QStringLiteral("Kanał odniesienia"), point);
+    QLabel* band = Caption(QStringLiteral("Pasmo THD+N od"), point);
+    QLabel* bandTo = Caption(QStringLiteral("Hz  do"), point);
+    QLabel* bandEnd = Caption(QStringLiteral("Hz."), point);
+    pointGrid->addWidget(Caption(QStringLiteral("Metoda"), point), 0, 0);
+    pointGrid->addWidget(cbMetodaPomiaru, 0, 1, 1, 3);
+    pointGrid->addWidget(reference, 1, 0);
+    pointGrid->addWidget(cbKanalOdniesienia, 1, 1, 1, 3);
+    Row(pointGrid, {band, edtPasmoOd, bandTo, edtPasmoDo, bandEnd});
+    pointGrid->setColumnStretch(5, 1);
+    DetekcjaControls = {reference, cbKanalOdniesienia, band, edtPasmoOd, bandTo, edtPasmoDo, bandEnd};
+    groups->addWidget(point);
     groups->addStretch();
 
     for (QRadioButton* button : {rbDopasujDoMinMax, rbDopasujDoGeneratora, rbUstawNaStale})
         connect(button, &QRadioButton::toggled, this, &TFormaOpcjeWykresu::UpdateEnabling);
     connect(edtMin, &QLineEdit::textEdited, this, [this] { CheckPair(edtMin, edtMin, edtMax); });
     connect(edtMax, &QLineEdit::textEdited, this, [this] { CheckPair(edtMax, edtMin, edtMax); });
+    connect(cbMetodaPomiaru, &QComboBox::currentIndexChanged, this, &TFormaOpcjeWykresu::UpdateEnabling);
+    connect(edtPasmoOd, &QLineEdit::textEdited, this,
+            [this] { CheckPair(edtPasmoOd, edtPasmoOd, edtPasmoDo); });
+    connect(edtPasmoDo, &QLineEdit::textEdited, this,
+            [this] { CheckPair(edtPasmoDo, edtPasmoOd, edtPasmoDo); });
     return page;
 }
 

@@ -5,6 +5,9 @@
 
 #include "CliTestSupport.h"
 
+#include "audio/DeviceUnderTest.h"
+#include "audio/VirtualCard.h"
+
 #include "ui/OknoGlowna.h"
 
 #include <QDir>
@@ -13,7 +16,9 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <complex>
 #include <csignal>
+#include <numbers>
 
 namespace {
 
@@ -77,6 +82,14 @@ private slots:
         QTest::newRow("above half the rate")
             << QStringList{"sweep", "--start", "100", "--stop", "30000", "--points", "5", "--out", "a.lev"}
             << 2 << "przekracza połowę częstotliwości próbkowania (24000 Hz)";
+        QTest::newRow("reference without synchronous detection")
+            << QStringList{"sweep",    "--start", "100",         "--stop", "1000",  "--points", "5",
+                           "--method", "level",   "--reference", "R",      "--out", "a.csv"}
+            << 2 << "dodaj opcję --method sync";
+        QTest::newRow("too many harmonics")
+            << QStringList{"sweep",    "--start", "100",         "--stop", "1000",  "--points", "5",
+                           "--method", "sync",    "--harmonics", "12",     "--out", "a.csv"}
+            << 2 << "wartość opcji --harmonics musi być liczbą całkowitą od 2 do 9";
         QTest::newRow("recording as FRD")
             << QStringList{"record", "--seconds", "1", "--out", "a.frd"} << 2 << "w pliku .lev lub .csv";
         QTest::newRow("no such device")
@@ -225,6 +238,42 @@ private slots:
         QVERIFY_RUN(refused, 1);
         QVERIFY2(refused.Err.contains("wiersz 2 („1000 trzy”)"), qPrintable(refused.Err));
         QVERIFY(!QFile::exists(Path("x.frd")));
+    }
+
+    // Synchronous detection against the right input (the virtual card's wire) measures the left one
+    // (its loudspeaker) as the card's model has it, with phase and distortion in the CSV file; the
+    // harmonics above the fourth are not measured when only four are asked for.
+    void synchronousSweepAgainstAReference()
+    {
+        const TCliRun run =
+            RunCli({"sweep", "--start", "100", "--stop", "10000", "--points", "9", "--method", "sync",
+                    "--reference", "R", "--harmonics", "4", "--out", Path("sync.csv")});
+        QVERIFY_RUN(run, 0);
+        QVERIFY2(run.Err.contains("Zapisano 9 z 9 punktów"), qPrintable(run.Err));
+        const auto results = ReadResults(Path("sync.csv"));
+        const auto columns = results->Columns();
+        QCOMPARE(int(columns.size()), 1);
+        QVERIFY(columns[0].Record.SlotSynchronous);
+        QCOMPARE(columns[0].Record.SlotReference, std::uint8_t(2));
+        QCOMPARE(columns[0].Record.SlotChannel, std::uint8_t(0));
+        TChannelPath speaker, wire;
+        speaker.Configure(TVirtualCard::DefaultModel(0), 48000);
+        wire.Configure(TVirtualCard::DefaultModel(1), 48000);
+        const TChartSeriesData& points = *columns[0].Points;
+        QCOMPARE(points.Count(), 9);
+        for (int i = 0; i < points.Count(); ++i) {
+            const double f = points.X(i) * 3.14159 / std::numbers::pi;
+            const std::complex<double> h = speaker.Response(f, 48000) / wire.Response(f, 48000);
+            const TPointDetail& detail = *points.Detail(i);
+            QVERIFY2(
+                std::abs(points.Y(i) - 20 * std::log10(std::abs(h))) < 0.02 &&
+                    std::abs(std::remainder(detail.Phase - std::arg(h) * 180 / std::numbers::pi, 360)) < 0.1,
+                qPrintable(
+                    QString("%1 Hz: %2 dB, %3 degrees").arg(points.X(i)).arg(points.Y(i)).arg(detail.Phase)));
+            QVERIFY(detail.Has(TPointDetail::ThdNMeasured) && !detail.Overloaded);
+            QCOMPARE(detail.Has(TPointDetail::HarmonicBit(4)), 4 * f < 0.49 * 48000);
+            QVERIFY(!detail.Has(TPointDetail::HarmonicBit(5)));
+        }
     }
 };
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure/SineGenerator.h"
+#include "measure/SweepTimeline.h"
 
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -115,6 +117,31 @@ private slots:
                 QVERIFY(std::abs(after.front() - before.back()) <= LargestStep(after) + 1);
             }
         }
+    }
+
+    // A tone of a detected point is one sinusoid from its first frame on, in whatever blocks it is
+    // asked for: each sample is the exact tone's to its triangular dither (1 LSB) and rounding.
+    void DetectedToneGoesOnExactlyAcrossBlocks()
+    {
+        TMeasurementState state;
+        state.Amplitude = 25000;
+        TFixedRate rate;
+        TSweepTimeline timeline;
+        timeline.Begin(48000, 9600, 0, {20000}, 1u, nullptr, true);
+        TSineGenerator generator(state, rate, &timeline);
+        std::vector<int> samples;
+        while (samples.size() < 48000) {
+            const auto block = Block(generator, 1000);
+            samples.insert(samples.end(), block.begin(), block.end());
+        }
+        const std::int64_t start = timeline.ToneStart(0);
+        const long double step = 3.14159L * 2 * 20000 / 48000;
+        double worst = 0;
+        for (std::int64_t n = 0; n < 9600; ++n)
+            worst = std::max(
+                worst, static_cast<double>(std::abs(samples[static_cast<std::size_t>(start + n)] -
+                                                    25000 * std::sin(step * n + timeline.TonePhase(0)))));
+        QVERIFY2(worst <= 1.5, qPrintable(QString::number(worst)));
     }
 
     // A sample can never wrap around, whatever the amplitude holds.

@@ -19,6 +19,24 @@ namespace {
 const std::vector<std::pair<double, double>> Points = {
     {20, -200}, {1258.9254117941673, -45.123456789012345}, {1000, 0.001}, {19999.999, 3.0103}};
 
+// What synchronous detection leaves with a point: a harmonic or distortion not measured stays so, and
+// the third point overloaded.
+TPointDetail DetailOf(int point)
+{
+    TPointDetail detail;
+    detail.Measured = TPointDetail::PhaseMeasured | TPointDetail::ThdNMeasured;
+    detail.Phase = -179.99999999999997 + point;
+    for (int k = 2; k <= 9 - point; ++k)
+        detail.SetHarmonic(k, -200 + k * 1.0000000000000002);
+    if (point != 1) {
+        detail.Thd = 0.0012345678901234567;
+        detail.Measured |= TPointDetail::ThdMeasured;
+    }
+    detail.ThdN = 12.5 * point;
+    detail.Overloaded = point == 2;
+    return detail;
+}
+
 std::unique_ptr<TResultSet> ReadBack(const QString& path)
 {
     auto results = std::make_unique<TResultSet>();
@@ -62,10 +80,12 @@ private slots:
         QFETCH(QChar, read);
         NumberFormat::SetDecimalSeparator(written);
         TChartSeriesData first, second;
-        for (const auto& [x, y] : Points)
-            first.Append(x, y);
+        for (const auto& [x, y] : Points) {
+            const TPointDetail detail = DetailOf(first.Count());
+            first.Append(x, y, &detail);
+        }
         second.Append(100, -12.5);
-        SeriesSlot measured{48000, 2, 0.125, true, -1.5, true};
+        SeriesSlot measured{48000, 2, 0.125, true, -1.5, true, true, 2};
         const std::vector<ResultFile::TSeriesColumn> columns{
             {0, "Głośnik; nisko\"tonowy\"", measured, &first}, {4, "", SeriesSlot{}, &second}};
         TAcquisitionQueue queue;
@@ -100,15 +120,25 @@ private slots:
             QCOMPARE(back[0].Record.SlotChannel, std::uint8_t(2));
             QCOMPARE(back[0].Record.SlotFrameRate, 48000);
             QVERIFY(back[0].Record.SlotAveragingTime == 0.125);
+            QVERIFY(back[0].Record.SlotSynchronous);
+            QCOMPARE(back[0].Record.SlotReference, std::uint8_t(2));
             QCOMPARE(back[0].Points->Count(), first.Count());
-            for (int i = 0; i < first.Count(); ++i)
+            for (int i = 0; i < first.Count(); ++i) {
                 QVERIFY2(back[0].Points->X(i) == first.X(i) && back[0].Points->Y(i) == first.Y(i),
                          qPrintable(QString("point %1 of %2").arg(i).arg(name)));
+                // CSV keeps the whole detail; FRD the phase.
+                TPointDetail expected = *first.Detail(i);
+                if (name.endsWith("frd"))
+                    expected = TPointDetail{TPointDetail::PhaseMeasured, false, expected.Phase};
+                QVERIFY2(*back[0].Points->Detail(i) == expected,
+                         qPrintable(QString("detail %1 of %2").arg(i).arg(name)));
+            }
             if (back.size() == 2) { // the shorter, unmeasured series, without a name
                 QCOMPARE(back[1].Slot, 4);
                 QCOMPARE(back[1].Name, TSeriesStore::DefaultName(4));
                 QVERIFY(!back[1].Record.SlotMeasured);
                 QCOMPARE(back[1].Points->Count(), 1);
+                QVERIFY(!back[1].Points->HasDetails());
             }
         }
         const auto pressure = ReadBack(Path("p.csv"));
@@ -165,7 +195,16 @@ private slots:
         const auto exported = ReadBack(Path("odpowiedz.csv"));
         QCOMPARE(exported->Columns()[0].Name, QString("SPL"));
         QVERIFY(exported->Columns()[0].Points->X(1) == 20000 && exported->Columns()[0].Points->Y(0) == -10.5);
-        QVERIFY(ReadBack(Path("producent.frd"))->Columns()[0].Points->Y(0) == 0.7222968);
+        // Their phases come along; a line without one has none.
+        for (const auto* response : {exported.get(), driverFile.get()}) {
+            const TChartSeriesData& points = *response->Columns()[0].Points;
+            QVERIFY(points.Detail(0)->Has(TPointDetail::PhaseMeasured) && points.Detail(1)->Phase == 30);
+        }
+        const auto producer = ReadBack(Path("producent.frd"));
+        const TChartSeriesData& producerPoints = *producer->Columns()[0].Points;
+        QVERIFY(producerPoints.Y(0) == 0.7222968);
+        QVERIFY(!producerPoints.Detail(0)->Has(TPointDetail::PhaseMeasured) &&
+                producerPoints.Detail(1)->Phase == 12);
 
         // A cell that is no number: the program's message, with the file's name.
         Write(Path("zly.csv"), "Częstotliwość [Hz] (seria 1);Seria 0 [dB]\r\n100;abc\r\n");

@@ -66,6 +66,14 @@ QString SampleText(const TKeyInfo& info)
         return QStringLiteral("1"); // normal, so that the place is written back too
     if (info.Key == FrequencyWeighting)
         return QStringLiteral("1"); // C; an unknown item loads as Z
+    if (info.Key == FreqMethod || info.Key == FreqReferenceChannel)
+        return QStringLiteral("1"); // synchronous detection, the left reference
+    if (info.Key == FreqHighestHarmonic)
+        return QStringLiteral("5");
+    if (info.Key == FreqDistortionBandLow || info.Key == FreqDistortionBandHigh)
+        return info.Key == FreqDistortionBandLow ? QStringLiteral("3150") : QStringLiteral("1500000");
+    if (info.Key == FreqShortestPointTime || info.Key == FreqLongestPointTime)
+        return info.Key == FreqShortestPointTime ? QStringLiteral("40") : QStringLiteral("2500");
     if (info.Type == TKeyType::WrittenOnly)
         return QStringLiteral("edited by hand");
     if (info.Type == TKeyType::Bool)

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <array>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -75,7 +77,7 @@ private slots:
     void startsAsAnEmptyTimeChart()
     {
         QCOMPARE(Chart->objectName(), QString("chtWykres"));
-        QCOMPARE(Chart->graphCount(), ChartSeriesCount);
+        QCOMPARE(Chart->graph(RightChannelSeries), Chart->Graph(RightChannelSeries)); // the series come first
         QCOMPARE(Chart->yAxis->label(), QString("Poziom [dB]"));
         QCOMPARE(Chart->xAxis->label(), QString("Czas [s]"));
         QCOMPARE(Chart->LevelRange().lower, -90.0);
@@ -247,7 +249,7 @@ private slots:
         }
         QCOMPARE(Chart->cursor().shape(), Qt::CrossCursor);
         QCPLayer* overlay = Chart->layer("cross");
-        QCOMPARE(overlay->children().size(), 2);
+        QCOMPARE(overlay->children().size(), 3); // the two lines and the details' read-out
         QVERIFY(overlay->children().first()->realVisibility());
 
         MoveMouse(*Chart, QPoint(plot.left() - 5, plot.center().y())); // over the level axis
@@ -264,6 +266,77 @@ private slots:
         ShowFrequencyAxis(20, 20000);
         MoveMouse(*Chart, Chart->axisRect()->rect().center());
         QVERIFY(readout.last().first().toString().endsWith("Hz"));
+    }
+
+    // Detected points of the chosen series: the phase on the right axis (wrapped, then unwrapped along
+    // the frequency), H2, H3 and THD in dB of the fundamental or in %, a mark on the overloaded point
+    // and all of them in the read-out at the mouse; the averaged level's points show none of it.
+    void detailsOfDetectedPointsShowAsViewed()
+    {
+        ShowFrequencyAxis(100, 10000);
+        const std::array<double, 3> phases{-170, 170, -175}; // unwrapped: -170, -190, -175
+        for (int i = 0; i < 3; ++i) {
+            TPointDetail detail;
+            detail.Measured = TPointDetail::PhaseMeasured | TPointDetail::ThdMeasured;
+            detail.Phase = phases[static_cast<std::size_t>(i)];
+            detail.SetHarmonic(2, -40);
+            detail.SetHarmonic(3, -60);
+            detail.Thd = 1;
+            detail.Overloaded = i == 1;
+            Model.Append(2, 100.0 * std::pow(10, i), -6.0 - i, &detail);
+        }
+        Model.Append(3, 1000, -3); // averaged level only
+        Model.SetVisible(2, true);
+        Model.SetVisible(3, true);
+        Chart->SetChosenSeries(2);
+        const auto graphsOn = [&](QCPAxis* axis) {
+            QList<QCPGraph*> graphs;
+            for (QCPGraph* graph : axis->graphs())
+                if (graph->visible() && graph != Chart->Graph(2) && graph != Chart->Graph(3))
+                    graphs << graph;
+            return graphs;
+        };
+        // Nothing but the overload's mark while the view asks for nothing.
+        QVERIFY(!Chart->yAxis2->visible());
+        QCOMPARE(graphsOn(Chart->yAxis).size(), 1);
+        const QCPGraph* overload = graphsOn(Chart->yAxis).first();
+        QCOMPARE(overload->data()->size(), 1);
+        QCOMPARE(overload->data()->at(0)->value, -7.0);
+
+        TDetailView view;
+        view.Phase = view.H2 = view.H3 = view.Thd = true;
+        Chart->SetDetailView(view);
+        QVERIFY(Chart->yAxis2->visible());
+        QCOMPARE(Chart->yAxis2->label(), QString("Faza [°]"));
+        QCOMPARE(graphsOn(Chart->yAxis2).size(), 1); // series 3 has no phase
+        QCOMPARE(graphsOn(Chart->yAxis2).first()->data()->at(1)->value, 170.0);
+        QCOMPARE(graphsOn(Chart->yAxis).size(), 4); // H2, H3, THD and the overload
+        QStringList shown;
+        for (QCPGraph* graph : graphsOn(Chart->yAxis))
+            shown << graph->name() + '=' + QString::number(graph->data()->at(0)->value);
+        QCOMPARE(shown, QStringList({"H2=-40", "H3=-60", "THD=-40", "Przesterowanie=-7"}));
+
+        view.UnwrappedPhase = view.Percent = true;
+        Chart->SetDetailView(view);
+        QCOMPARE(graphsOn(Chart->yAxis2).first()->data()->at(1)->value, -190.0);
+        QVERIFY(Chart->yAxis2->range().lower < -190);
+        QCOMPARE(graphsOn(Chart->yAxis).size(), 1); // the distortion moved to its own % axis
+        QCOMPARE(Chart->axisRect()->axes(QCPAxis::atRight).size(), 2);
+        QCPAxis* percent = Chart->axisRect()->axis(QCPAxis::atRight, 1);
+        QVERIFY(percent->visible());
+        QCOMPARE(graphsOn(percent).size(), 3);
+        QVERIFY(std::abs(graphsOn(percent).first()->data()->at(0)->value - 1) < 1e-12); // -40 dB = 1 %
+
+        NumberFormat::SetDecimalSeparator(',');
+        Chart->ReplotNow();
+        const QRect plot = Chart->axisRect()->rect();
+        MoveMouse(*Chart, QPoint(plot.center().x() + 3, plot.center().y())); // by 1 kHz
+        QCOMPARE(Chart->DetailReadout(), QString("Seria 3: 1000,0 Hz\n-7,00 dB, faza 170,0°\nH2 -40,0 dB, "
+                                                 "H3 -60,0 dB\nTHD 1,0000 %\nprzesterowanie"));
+        Chart->SetChosenSeries(3);
+        MoveMouse(*Chart, plot.center());
+        QCOMPARE(Chart->DetailReadout(), QString());
+        QCOMPARE(graphsOn(percent).size(), 0);
     }
 
     void doubleClickChoosesTheOptionsPage()

@@ -543,6 +543,54 @@ private slots:
         QVERIFY(Window->State().Preferences.ShowLegend);
         QCOMPARE(Find<TChartView>("chtWykres")->SeriesFormat(RightChannelSeries).Width, 4);
     }
+
+    // The point's method, the reference and the THD+N band are chosen on the frequency kind's page (the
+    // reference and the band only for the detection), the chart's view of the details in "Widok"; both
+    // reach the program at once and come back after a restart.
+    void detectionAndItsViewSurviveARestart()
+    {
+        Window.reset();
+        TSettingsStore store(WorkDir.filePath("opcje.ini"));
+        NewWindow();
+        QCOMPARE(Window->State().Detection.Method, TSweepMethod::AveragedLevel);
+        EditOptions([](QWidget* dialog) {
+            auto* method = FindControl<QComboBox>(*dialog, "cbMetodaPomiaru");
+            auto* reference = FindControl<QComboBox>(*dialog, "cbKanalOdniesienia");
+            QVERIFY(!reference->isEnabled() && !FindControl<QLineEdit>(*dialog, "edtPasmoOd")->isEnabled());
+            method->setCurrentIndex(1);
+            QCOMPARE(method->currentText(), QString("Detekcja synchroniczna"));
+            QVERIFY(reference->isEnabled());
+            reference->setCurrentIndex(2);
+            FindControl<QLineEdit>(*dialog, "edtPasmoOd")->setText("22,4");
+            FindControl<QLineEdit>(*dialog, "edtPasmoDo")->setText("80000"); // above half the frame rate
+            FindControl<QLineEdit>(*dialog, "edtPasmoDo")->setFocus();
+        });
+        const TDetectionSettings detection = Window->State().Detection;
+        QCOMPARE(detection.Method, TSweepMethod::Synchronous);
+        QCOMPARE(detection.Reference, TReferenceChannel::Right);
+        QCOMPARE(detection.BandLow, 22.4);
+        QCOMPARE(detection.BandHigh, Window->AudioIn().FrameRate() / 2.0);
+
+        Find<QAction>("actPomiarCharakterystyk")->trigger();
+        auto* chart = Find<TChartView>("chtWykres");
+        QVERIFY(!Find<QAction>("mmiFazaRozwinieta")->isEnabled());
+        Find<QAction>("mmiFaza")->trigger();
+        Find<QAction>("mmiThd")->trigger();
+        QVERIFY(Find<QAction>("mmiFazaRozwinieta")->isEnabled());
+        QVERIFY(chart->yAxis2->visible());
+        Find<QAction>("mmiFaza")->trigger();
+        QVERIFY(!chart->yAxis2->visible());
+        Find<QAction>("mmiFaza")->trigger();
+
+        Window.reset();
+        NewWindow();
+        const TDetectionSettings& restored = Window->State().Detection;
+        QVERIFY(restored.Method == detection.Method && restored.Reference == detection.Reference &&
+                restored.BandLow == detection.BandLow && restored.BandHigh == detection.BandHigh);
+        QVERIFY(Find<QAction>("mmiFaza")->isChecked() && Find<QAction>("mmiThd")->isChecked());
+        QVERIFY(!Find<QAction>("mmiH2")->isChecked() && !Find<QAction>("mmiFazaRozwinieta")->isChecked());
+        QVERIFY(Find<TChartView>("chtWykres")->yAxis2->visible());
+    }
 };
 
 QTEST_MAIN(TestOptionsDialog)

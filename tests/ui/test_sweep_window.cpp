@@ -6,16 +6,19 @@
 #include "audio/DeviceServices.h"
 #include "audio/VirtualCard.h"
 #include "common/NumberFormat.h"
+#include "ui/ChartView.h"
 #include "ui/OknoGlowna.h"
 #include "ui/OknoKalibracja.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <cmath>
 #include <memory>
 
 class TestSweepWindow : public QObject
@@ -135,6 +139,45 @@ private slots:
         Action("mmiZerujGenerator")->trigger();
         QCOMPARE(Window->State().SweepIndex, 0);
         QCOMPARE(Find<QProgressBar>("pbPasekPostepu")->value(), 0);
+    }
+
+    // A device with a low-pass and a squared term on the left, the right input wired as the reference:
+    // the sweep's points carry phase and distortion, and "Widok" draws them and reads them out at the
+    // mouse for the active series.
+    void synchronousSweepShowsWhatItDetected()
+    {
+        TChannelModel device;
+        device.LowPassHz = 1000;
+        device.Square = 0.1;
+        TDeviceServices::VirtualCard().SetModel(0, device);
+        TDeviceServices::VirtualCard().SetModel(1, TChannelModel{});
+        TDetectionSettings& detection = Window->State().Detection;
+        detection.Method = TSweepMethod::Synchronous;
+        detection.Reference = TReferenceChannel::Right;
+        Type("edtStartFreq", "100");
+        Type("edtStopFreq", "10000");
+        Type("edtLiczbaPunktow", "3");
+        SweepWithF2(10000);
+        QCOMPARE(Window->StatusPanel(0), QString("Pomiar zatrzymany"));
+        const TChartSeriesData& points = Window->ChartData().Series(0);
+        QCOMPARE(points.Count(), 3);
+        QVERIFY(points.HasDetails() && points.Detail(1)->Has(TPointDetail::PhaseMeasured));
+        QVERIFY(std::abs(points.Y(1) + 3) < 0.1 && std::abs(points.Detail(1)->Phase + 90) < 1); // the corner
+
+        auto* chart = Find<TChartView>("chtWykres");
+        QVERIFY(!chart->yAxis2->visible());
+        Action("mmiFaza")->trigger();
+        Action("mmiH2")->trigger();
+        QVERIFY(chart->yAxis2->visible());
+        chart->ReplotNow();
+        const QPoint at = chart->axisRect()->rect().center();
+        QMouseEvent move(QEvent::MouseMove, at, chart->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(chart, &move);
+        const QString readout = chart->DetailReadout();
+        QVERIFY2(readout.startsWith("Seria 1: 1000") && readout.contains(", faza -") &&
+                     readout.contains("H2 -"),
+                 qPrintable(readout));
     }
 
     // The key filters, the corrections on leaving an edit, and the start action that follows them.

@@ -1,0 +1,313 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Sweeps measured by synchronous detection through the virtual card's own model of a device under test
+// (gain, static nonlinearity, filters, delay, noise), the card's output looped to its input in the
+// test's own time: the generator, the time line, the meter and the sweep as the program runs them.
+
+#include "MeasureTestSupport.h"
+
+#include "audio/DeviceUnderTest.h"
+#include "measure/LevelMeter.h"
+#include "measure/SineGenerator.h"
+#include "measure/Sweep.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <complex>
+#include <cstring>
+#include <functional>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+constexpr int Rate = 48000;
+constexpr int BlockFrames = 1000;
+
+double TrueFrequency(double f)
+{
+    return f * 3.14159 / std::numbers::pi;
+}
+
+double Db(double ratio)
+{
+    return 20 * std::log10(ratio);
+}
+
+double Degrees(std::complex<double> value)
+{
+    return std::arg(value) * 180 / std::numbers::pi;
+}
+
+struct TRig
+{
+    struct TPorts final : TStandaloneMeterPorts
+    {
+        TSweep* Sweep = nullptr;
+        void SweepStep() override { Sweep->Step(); }
+    };
+
+    TMeasurementState State;
+    TFakeDevice Input, Output;
+    TChartModel Chart;
+    TFakeSweepWindow SweepWindow;
+    TSweep Sweep{State, Input, Output, Chart, SweepWindow};
+    TPorts Ports;
+    TLevelMeter Meter{State, Input, Chart, Ports, Ports};
+    TSineGenerator Generator{State, Output, &Sweep.Timeline()};
+    std::array<TChannelPath, 2> Paths;
+    TNoise Noise{5};
+
+    explicit TRig(const TChannelModel& left, const TChannelModel& right)
+    {
+        Input.IsRunning = Output.IsRunning = true;
+        State.MeasurementKind = TMeasurementKind::FrequencyCharacteristic;
+        State.Detection.Method = TSweepMethod::Synchronous;
+        State.Amplitude = 16384; // -6 dBFS
+        Ports.Sweep = &Sweep;
+        Ports.Active = 0;
+        Meter.SetSweepPacing(&Sweep);
+        Paths[0].Configure(left, Rate);
+        Paths[1].Configure(right, Rate);
+    }
+
+    // Starts (or continues) the sweep and loops the output to the input until it stops by itself, a
+    // failure stops it or `until` says so; `hook` sees every input block before the meter does.
+    bool Run(const std::function<bool()>& until = {}, const std::function<void(std::int16_t*)>& hook = {})
+    {
+        if (State.SweepIndex == 0)
+            Sweep.Zero(); // as the edits leave it
+        if (!Sweep.PrepareStart(true))
+            return false;
+        Sweep.RecordConditions();
+        const int clicks = SweepWindow.StartClicks;
+        std::vector<char> out(2 * BlockFrames);
+        std::vector<std::int16_t> in(2 * BlockFrames);
+        for (int block = 0; block < 60 * Rate / BlockFrames; ++block) {
+            int size = static_cast<int>(out.size());
+            Generator.FillOutputBlock(out.data(), size);
+            for (int i = 0; i < BlockFrames; ++i) {
+                std::int16_t sample;
+                std::memcpy(&sample, out.data() + 2 * i, 2);
+                for (int c = 0; c < 2; ++c)
+                    in[2 * i + c] = static_cast<std::int16_t>(std::clamp(
+                        std::lround(Paths[c].Process(sample / 32768.0, Noise) * 32768), -32768L, 32767L));
+            }
+            if (hook)
+                hook(in.data());
+            size = 4 * BlockFrames;
+            Meter.AnalyseBlock(reinterpret_cast<char*>(in.data()), size);
+            if (SweepWindow.StartClicks > clicks || (until && until()))
+                break;
+        }
+        Sweep.Finish(TStopSender::Action);
+        QCoreApplication::processEvents(); // the sweep's queued messages
+        return true;
+    }
+};
+
+void VerifyFinite(const TChartSeriesData& points)
+{
+    for (int i = 0; i < points.Count(); ++i) {
+        const TPointDetail* detail = points.Detail(i);
+        QVERIFY(detail && std::isfinite(points.Y(i)) && std::isfinite(detail->Phase) &&
+                std::isfinite(detail->Thd) && std::isfinite(detail->ThdN));
+        for (double h : detail->Harmonics)
+            QVERIFY(std::isfinite(h));
+    }
+}
+
+} // namespace
+
+class TestSweepDetection : public QObject
+{
+    Q_OBJECT
+private slots:
+    // A loudspeaker-like device (high-pass 30 Hz, low-pass 12 kHz, -4 dB, y = x + 0.05 x^2 + 0.1 x^3)
+    // on the left, a wire on the right as the reference, both 300 frames late: 121 points from 20 Hz
+    // to 20 kHz, stopped after 60 and continued, measure the device's closed-form response to 0.005 dB
+    // and 0.05 degrees and its second and third harmonics to 0.1 dB, wherever they lie below half the
+    // frame rate (the model's own harmonics above it fold back and are no harmonics of the tone) and
+    // stand clear of the 16-bit input's noise.
+    void measuresAgainstAReferenceAsTheoryHasIt()
+    {
+        TChannelModel device, wire;
+        device.GainDb = -4;
+        device.Square = 0.05;
+        device.Cube = 0.1;
+        device.HighPassHz = 30;
+        device.LowPassHz = 12000;
+        device.DelayFrames = wire.DelayFrames = 300;
+        device.NoiseDbfs = wire.NoiseDbfs = -110; // below the input's own rounding, so the harmonics low
+                                                  // in the low-pass's stop band stand out of the noise
+        TRig rig(device, wire);
+        rig.State.StartFreq = 20;
+        rig.State.StopFreq = 20000;
+        rig.State.PointsCount = 121;
+        rig.State.Detection.Reference = TReferenceChannel::Right;
+        QVERIFY(rig.Run([&] { return rig.State.SweepIndex == 60; }));
+        QCOMPARE(rig.Chart.Series(0).Count(), 60);
+        QVERIFY(rig.Run());
+        QCOMPARE(rig.SweepWindow.Errors, std::vector<QString>{});
+
+        const TChartSeriesData& points = rig.Chart.Series(0);
+        QCOMPARE(points.Count(), 121);
+        VerifyFinite(points);
+        TChannelPath dut, reference;
+        dut.Configure(device, Rate);
+        reference.Configure(wire, Rate);
+        const double drive = std::pow(10, device.GainDb / 20) * 0.5; // at the nonlinearity, full scale 1
+        const double fundamental = 1 + 0.75 * device.Cube * drive * drive;
+        double worstLevel = 0, worstPhase = 0, worstHarmonic = 0;
+        for (int i = 0; i < points.Count(); ++i) {
+            const double f = TrueFrequency(points.X(i));
+            const std::complex<double> h = dut.Response(f, Rate) / reference.Response(f, Rate);
+            const TPointDetail& detail = *points.Detail(i);
+            const double level = points.Y(i) - Db(std::abs(h) * fundamental);
+            const double phase = std::remainder(detail.Phase - Degrees(h), 360.0);
+            worstLevel = std::max(worstLevel, std::abs(level));
+            worstPhase = std::max(worstPhase, std::abs(phase));
+            QVERIFY2(
+                std::abs(level) < 0.005 && std::abs(phase) < 0.05,
+                qPrintable(QString("%1 Hz: %2 dB, %3 degrees off").arg(points.X(i)).arg(level).arg(phase)));
+            QVERIFY(!detail.Overloaded);
+            if (3 * f >= 0.49 * Rate)
+                continue;
+            const double base = std::abs(dut.Response(f, Rate)) * fundamental;
+            const double h2 = Db(device.Square * drive / 2 * std::abs(dut.Response(2 * f, Rate)) / base);
+            const double h3 =
+                Db(device.Cube * drive * drive / 4 * std::abs(dut.Response(3 * f, Rate)) / base);
+            // The input rounds to 16 bits: over a window of N frames a harmonic's estimate spreads by
+            // sqrt(2 / N) of that rounding's RMS, and 0.1 dB asks for a harmonic 50 dB above that.
+            const double frames =
+                TSweepDetection::ShortestPlan(points.X(i), Rate, rig.State.Detection).WindowFrames;
+            const double floor = Db(std::sqrt(1.0 / 12) * std::sqrt(2 / frames) / (16384 * base));
+            for (const auto& [k, expected] : {std::pair(2, h2), std::pair(3, h3)}) {
+                if (expected < floor + 50)
+                    continue;
+                worstHarmonic = std::max(worstHarmonic, std::abs(detail.Harmonic(k) - expected));
+                QVERIFY2(std::abs(detail.Harmonic(k) - expected) < 0.1,
+                         qPrintable(QString("%1 Hz: H%2 %3 dB, %4 dB in theory")
+                                        .arg(points.X(i))
+                                        .arg(k)
+                                        .arg(detail.Harmonic(k))
+                                        .arg(expected)));
+            }
+            const double thd = 100 * std::hypot(std::pow(10, h2 / 20), std::pow(10, h3 / 20));
+            QVERIFY(detail.Has(TPointDetail::ThdMeasured) && std::abs(detail.Thd / thd - 1) < 0.03);
+        }
+        qInfo("largest deviations: level %.5f dB, phase %.5f degrees, H2/H3 %.4f dB", worstLevel, worstPhase,
+              worstHarmonic);
+    }
+
+    // Without a reference, both channels: each level is the fundamental's own (a wire at -3 dB reads
+    // the generator's level less 3 dB) and the phase is the generator's with the measured round trip
+    // taken off, so what is left is how well the probe placed it: a tenth of a frame at most.
+    void withoutAReferenceThePhaseIsTheGeneratorsLessTheRoundTrip()
+    {
+        TChannelModel left, right;
+        left.GainDb = -3;
+        left.DelayFrames = right.DelayFrames = 777;
+        TRig rig(left, right);
+        rig.State.ChannelMode = TChannelMode::Both;
+        rig.State.StartFreq = 50;
+        rig.State.StopFreq = 20000;
+        rig.State.PointsCount = 12;
+        QVERIFY(rig.Run());
+        const double generator = TLevelMeter::Level(16384.0 * 16384 / 2, LevelOffsetDb);
+        for (const auto& [series, gain] : {std::pair(0, -3.0), std::pair(4, 0.0)}) {
+            const TChartSeriesData& points = rig.Chart.Series(series);
+            QCOMPARE(points.Count(), 12);
+            VerifyFinite(points);
+            for (int i = 0; i < points.Count(); ++i) {
+                const double tenthOfAFrame = 36 * points.X(i) / Rate;
+                QVERIFY2(std::abs(points.Y(i) - generator - gain) < 0.005 &&
+                             std::abs(points.Detail(i)->Phase) < tenthOfAFrame,
+                         qPrintable(QString("series %1, %2 Hz: %3 dB, %4 degrees")
+                                        .arg(series + 1)
+                                        .arg(points.X(i))
+                                        .arg(points.Y(i))
+                                        .arg(points.Detail(i)->Phase)));
+            }
+        }
+    }
+
+    // A full-scale sample in one point's window marks that point and no other, and the meter still
+    // says so on its read-out.
+    void anOverloadMarksItsPoint()
+    {
+        TRig rig(TChannelModel{}, TChannelModel{});
+        rig.State.StartFreq = 200;
+        rig.State.StopFreq = 2000;
+        rig.State.PointsCount = 8;
+        bool injected = false;
+        QVERIFY(rig.Run({}, [&](std::int16_t* in) {
+            if (!injected && rig.State.SweepIndex == 5 && rig.Sweep.Timeline().InWindow(5)) {
+                in[0] = -32768;
+                injected = true;
+            }
+        }));
+        const TChartSeriesData& points = rig.Chart.Series(0);
+        QCOMPARE(points.Count(), 8);
+        for (int i = 0; i < points.Count(); ++i)
+            QCOMPARE(points.Detail(i)->Overloaded, i == 5);
+        QVERIFY(rig.Ports.Overloads > 0);
+    }
+
+    // A reference that hears nothing from the start is never found by the probe; one that goes silent
+    // in the middle stops the sweep at its next point. Either says so; the points measured stay, finite.
+    void aSilentReferenceStopsTheSweepWithAMessage()
+    {
+        TChannelModel silent;
+        silent.GainDb = -400;
+        {
+            TRig rig(TChannelModel{}, silent);
+            rig.State.Detection.Reference = TReferenceChannel::Right;
+            rig.State.PointsCount = 5;
+            QVERIFY(rig.Run());
+            QCOMPARE(rig.SweepWindow.Errors.size(), std::size_t(1));
+            QVERIFY2(rig.SweepWindow.Errors[0].startsWith(
+                         "Sygnał generatora nie dotarł do kanału odniesienia (prawego)"),
+                     qPrintable(rig.SweepWindow.Errors[0]));
+            QCOMPARE(rig.Chart.Series(0).Count(), 0);
+        }
+        TRig rig(TChannelModel{}, TChannelModel{});
+        rig.State.Detection.Reference = TReferenceChannel::Right;
+        rig.State.PointsCount = 20;
+        bool silenced = false;
+        QVERIFY(rig.Run({}, [&](std::int16_t*) {
+            if (rig.State.SweepIndex == 5 && !silenced) {
+                rig.Paths[1].Configure(silent, Rate);
+                silenced = true;
+            }
+        }));
+        QCOMPARE(rig.SweepWindow.Errors.size(), std::size_t(1));
+        QVERIFY2(
+            rig.SweepWindow.Errors[0].startsWith("Kanał odniesienia (prawy) nie odbiera sygnału generatora"),
+            qPrintable(rig.SweepWindow.Errors[0]));
+        QVERIFY(rig.Chart.Series(0).Count() >= 5 && rig.Chart.Series(0).Count() < 8);
+        VerifyFinite(rig.Chart.Series(0));
+    }
+
+    // The reference must not be the channel measured: the start says which mode fits.
+    void theReferenceIsNotTheChannelMeasured()
+    {
+        TRig rig(TChannelModel{}, TChannelModel{});
+        rig.State.Detection.Reference = TReferenceChannel::Left;
+        for (const TChannelMode mode : {TChannelMode::Left, TChannelMode::Both}) {
+            rig.State.ChannelMode = mode;
+            QVERIFY(!rig.Sweep.PrepareStart(true));
+        }
+        QCOMPARE(rig.SweepWindow.Errors.back(),
+                 QString("Gdy kanałem odniesienia jest kanał lewy, mierzony jest "
+                         "kanał prawy: wybierz tryb pracy „Kanał R” albo inny kanał "
+                         "odniesienia."));
+        rig.State.ChannelMode = TChannelMode::Right;
+        QVERIFY(rig.Sweep.PrepareStart(true));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSweepDetection)
+#include "test_sweep_detection.moc"
