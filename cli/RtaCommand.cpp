@@ -5,9 +5,9 @@
 #include "cli/StopSignals.h"
 #include "cli/Terminal.h"
 #include "common/NumberFormat.h"
-#include "measure/SpectrumAnalyser.h"
+#include "measure/RealTimeAnalyser.h"
+#include "results/AnalyserExport.h"
 #include "results/ExchangeFile.h"
-#include "results/SpectrumExport.h"
 
 const QString RtaHelp = QStringLiteral(
     "Użycie: tonvix-cli rta --seconds N --out PLIK.csv [OPCJE]\n"
@@ -51,10 +51,10 @@ int RunRta(const TRtaCommand& command)
     TSpectrumSettings settings;
     settings.BandsPerOctave = command.Fft ? 0 : command.BandsPerOctave;
     settings.FftSize = command.Fft.value_or(settings.FftSize);
-    settings.Averaging = TFftSpectrum::TAveraging::Linear;
+    settings.Averaging = TFftAnalyser::TAveraging::Linear;
     settings.Weighting = state.FrequencyWeighting;
     settings.TimeConstant = command.Slow ? 1.0 : 0.125;
-    TSpectrumAnalyser analyser(session.AudioIn().FrameRate(), settings);
+    TRealTimeAnalyser analyser(session.AudioIn().FrameRate(), settings);
     // The recording's blocks from the end of its settling wait on; a spectrum frame every half size.
     const auto hop = static_cast<long long>(settings.FftSize / 2);
     long long sinceSpectrum = 0;
@@ -85,8 +85,8 @@ int RunRta(const TRtaCommand& command)
 
     const std::array<double, 2> calibration{state.TimeCalibrationL, state.TimeCalibrationR};
     const bool written =
-        command.Fft ? SpectrumExport::WriteSpectrum(command.Out, analyser, calibration, false, failure)
-                    : SpectrumExport::WriteBands(command.Out, analyser, calibration, failure);
+        command.Fft ? AnalyserExport::WriteSpectrum(command.Out, analyser, calibration, false, failure)
+                    : AnalyserExport::WriteBands(command.Out, analyser, calibration, failure);
     if (!written)
         return Failure(session.Failure() + failure);
     PrintMessage(QStringLiteral("Zapisano %1 z %2 s pomiaru w pliku %3.")

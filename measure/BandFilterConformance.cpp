@@ -3,7 +3,7 @@
 
 #include "analysis/OctaveFilterBank.h"
 #include "common/NumberFormat.h"
-#include "measure/SpectrumAnalyser.h"
+#include "measure/RealTimeAnalyser.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 #include "ui/OknoAnalizatorWidma.h"
 
 #include "measure/MeasurementState.h"
-#include "results/SpectrumExport.h"
+#include "results/AnalyserExport.h"
 #include "ui/ChartExport.h"
 #include "ui/OknoDialog.h"
 #include "ui/SpectrogramView.h"
@@ -110,10 +110,10 @@ TFormaAnalizatorWidma::TFormaAnalizatorWidma(TAudioIn& recordingInput, const TMe
     cbRozmiarFft = Combo("cbRozmiarFft", sizes, DefaultFftSize, this);
     cbOkno = Combo("cbOkno",
                    {QStringLiteral("Hann"), QStringLiteral("Blackman-Harris"), QStringLiteral("Flat-top")},
-                   static_cast<int>(TFftSpectrum::TWindow::FlatTop), this);
+                   static_cast<int>(TFftAnalyser::TWindow::FlatTop), this);
     cbUsrednianie = Combo("cbUsrednianie",
                           {QStringLiteral("Brak"), QStringLiteral("Liniowe"), QStringLiteral("Wykładnicze")},
-                          static_cast<int>(TFftSpectrum::TAveraging::Exponential), this);
+                          static_cast<int>(TFftAnalyser::TAveraging::Exponential), this);
     cbGestosc = Check("cbGestosc", QStringLiteral("Gęstość widmowa (dB/Hz)"), false, this);
     cbKanalLewy = Check("cbKanalLewy", QStringLiteral("Kanał lewy"), true, this);
     cbKanalPrawy = Check("cbKanalPrawy", QStringLiteral("Kanał prawy"), true, this);
@@ -243,8 +243,8 @@ TSpectrumSettings TFormaAnalizatorWidma::ChosenSettings() const
     TSpectrumSettings settings;
     settings.BandsPerOctave = BandView() ? ViewBands[std::clamp(cbWidok->currentIndex(), 0, FftView - 1)] : 0;
     settings.FftSize = FftSizes[std::clamp(cbRozmiarFft->currentIndex(), 0, int(std::size(FftSizes)) - 1)];
-    settings.Window = static_cast<TFftSpectrum::TWindow>(cbOkno->currentIndex());
-    settings.Averaging = static_cast<TFftSpectrum::TAveraging>(cbUsrednianie->currentIndex());
+    settings.Window = static_cast<TFftAnalyser::TWindow>(cbOkno->currentIndex());
+    settings.Averaging = static_cast<TFftAnalyser::TAveraging>(cbUsrednianie->currentIndex());
     settings.Weighting = WeightingFromItem(cbKorekcja->currentIndex());
     settings.TimeConstant = TimeConstants[std::clamp(cbStalaCzasowa->currentIndex(), 0, 1)];
     return settings;
@@ -266,7 +266,7 @@ void TFormaAnalizatorWidma::AnalysisChange()
     const bool fft = !BandView();
     for (QWidget* control : std::initializer_list<QWidget*>{cbRozmiarFft, cbOkno, cbUsrednianie, cbGestosc})
         control->setEnabled(fft);
-    Engine = std::make_unique<TSpectrumAnalyser>(RecordingInput.FrameRate(), ChosenSettings());
+    Engine = std::make_unique<TRealTimeAnalyser>(RecordingInput.FrameRate(), ChosenSettings());
     const double columnSeconds = SpectrogramEvery * RefreshInterval / 1000.0;
     if (fft) {
         const double binWidth = double(Engine->FrameRate()) / double(Engine->Settings().FftSize);
@@ -350,8 +350,8 @@ void TFormaAnalizatorWidma::btnEksportujClick()
     if (!ConfirmOverwrite(name))
         return;
     QString failure;
-    const bool written = BandView() ? SpectrumExport::WriteBands(name, *Engine, Calibration(), failure)
-                                    : SpectrumExport::WriteSpectrum(name, *Engine, Calibration(),
+    const bool written = BandView() ? AnalyserExport::WriteBands(name, *Engine, Calibration(), failure)
+                                    : AnalyserExport::WriteSpectrum(name, *Engine, Calibration(),
                                                                     cbGestosc->isChecked(), failure);
     if (!written)
         ShowError(failure);

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "audio/AudioIO.h"
-#include "measure/SpectrumAnalyser.h"
+#include "measure/RealTimeAnalyser.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -49,7 +49,7 @@ public:
 
     // Where the file dialogs start: the main window's folder of results.
     void SetFolder(const QString& folder) { Folder = folder; }
-    const TSpectrumAnalyser* Analyser() const { return Engine.get(); }
+    const TRealTimeAnalyser* Analyser() const { return Engine.get(); }
     bool OwnInputOpen() const { return OwnInput.DeviceOpen(); }
 
 protected:
@@ -73,7 +73,7 @@ private:
     QPointer<TAudioIn> RecordingAlive; // the main window's input may go before this window does
     const TMeasurementState& State;
     TAudioIn OwnInput;
-    std::unique_ptr<TSpectrumAnalyser> Engine;
+    std::unique_ptr<TRealTimeAnalyser> Engine;
     std::unique_ptr<QElapsedTimer> SinceFailure; // since the own input last failed to open
     bool Paused = false;
     int Pictures = 0; // drawn since the last spectrogram column

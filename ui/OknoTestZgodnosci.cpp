@@ -3,7 +3,7 @@
 
 #include "common/NumberFormat.h"
 #include "measure/BandFilterConformance.h"
-#include "measure/SpectrumAnalyser.h"
+#include "measure/RealTimeAnalyser.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "analysis/FftSpectrum.h"
+#include "analysis/FftAnalyser.h"
 #include "analysis/OctaveFilterBank.h"
 #include "analysis/SecondOrderSections.h"
 #include "measure/FrequencyWeighting.h"
@@ -16,8 +16,8 @@ struct TSpectrumSettings
 {
     int BandsPerOctave = 3;     // 1, 3, 6, 12 or 24
     std::size_t FftSize = 8192; // 1024 .. 65536, a power of two
-    TFftSpectrum::TWindow Window = TFftSpectrum::TWindow::FlatTop;
-    TFftSpectrum::TAveraging Averaging = TFftSpectrum::TAveraging::Exponential;
+    TFftAnalyser::TWindow Window = TFftAnalyser::TWindow::FlatTop;
+    TFftAnalyser::TAveraging Averaging = TFftAnalyser::TAveraging::Exponential;
     TFrequencyWeighting Weighting = TFrequencyWeighting::Z;
     double TimeConstant =
         0.125; // s: the bands' time weighting (F 0.125, S 1) and the FFT's exponential average
@@ -45,18 +45,18 @@ struct TSpectrumReading
 // and into a history from which the FFT spectrum is taken. Block analysis allocates nothing and does
 // no transform; the transform runs when UpdateSpectrum is asked for it (the window's drawing timer,
 // or the command line between blocks).
-class TSpectrumAnalyser
+class TRealTimeAnalyser
 {
 public:
-    TSpectrumAnalyser(int frameRate, const TSpectrumSettings& settings);
-    TSpectrumAnalyser(const TSpectrumAnalyser&) = delete;
-    TSpectrumAnalyser& operator=(const TSpectrumAnalyser&) = delete;
+    TRealTimeAnalyser(int frameRate, const TSpectrumSettings& settings);
+    TRealTimeAnalyser(const TRealTimeAnalyser&) = delete;
+    TRealTimeAnalyser& operator=(const TRealTimeAnalyser&) = delete;
 
     int FrameRate() const { return Rate; }
     const TSpectrumSettings& Settings() const { return Chosen; }
     // The time constant and the FFT's averaging change in place; anything else needs a new engine.
     void SetTimeConstant(double seconds);
-    void SetAveraging(TFftSpectrum::TAveraging averaging);
+    void SetAveraging(TFftAnalyser::TAveraging averaging);
 
     // Little-endian stereo 16-bit frames, as the input delivers them.
     void AnalyseBlock(const char* buffer, int frames);
@@ -88,7 +88,7 @@ private:
     std::vector<TSecondOrderSection> Weighting;
     std::vector<TSecondOrderState> WeightingStates;
     std::unique_ptr<TOctaveFilterBank> Bands;
-    std::array<std::unique_ptr<TFftSpectrum>, 2> Spectra;
+    std::array<std::unique_ptr<TFftAnalyser>, 2> Spectra;
     std::vector<TStereo> Chunk;   // the block, converted and weighted, a part at a time
     std::vector<TStereo> History; // the newest FftSize frames, a ring
     std::size_t Newest = 0;       // where the next frame goes
@@ -98,6 +98,6 @@ private:
 
 // "1/3 oktawy", "FFT 8192, okno Hann", ... for headers, captions and files.
 QString BandsText(int bandsPerOctave);
-QString WindowText(TFftSpectrum::TWindow window);
-QString AveragingText(TFftSpectrum::TAveraging averaging);
+QString WindowText(TFftAnalyser::TWindow window);
+QString AveragingText(TFftAnalyser::TAveraging averaging);
 QString TimeWeightingLetter(double timeConstant); // "F", "S"

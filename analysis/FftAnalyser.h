@@ -16,13 +16,13 @@
 // scalloping between bins, under 0.01 dB for the flat-top window). For noise, divide by
 // NoiseBandwidth() (Hz) for the density per hertz. The averages and the peak hold start with the
 // first frame after Reset (or construction).
-class TFftSpectrum
+class TFftAnalyser
 {
 public:
     enum class TWindow { Hann, BlackmanHarris, FlatTop };
     enum class TAveraging { None, Linear, Exponential };
 
-    TFftSpectrum(std::size_t size, TWindow window);
+    TFftAnalyser(std::size_t size, TWindow window);
 
     std::size_t Size() const { return Transform.Size(); }
     std::size_t Bins() const { return Transform.Bins(); }

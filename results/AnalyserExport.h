@@ -4,7 +4,7 @@
 #include <QString>
 #include <array>
 
-class TSpectrumAnalyser;
+class TRealTimeAnalyser;
 
 // The spectrum analyser's figures as CSV for spreadsheets, as the other exchange files are written
 // (";" between fields, the user's decimal separator, numbers in their shortest exact form, the file
@@ -14,11 +14,11 @@ class TSpectrumAnalyser;
 // - spectrum: "Częstotliwość [Hz] (FFT 8192, okno flat-top, uśrednianie wykładnicze, ...)", then the
 //   averaged spectrum and the peak hold of both channels, in dB or dB/Hz.
 // calibration: dB added to each channel (the sound-pressure recording's offsets).
-namespace SpectrumExport {
+namespace AnalyserExport {
 
-bool WriteBands(const QString& fileName, const TSpectrumAnalyser& analyser,
+bool WriteBands(const QString& fileName, const TRealTimeAnalyser& analyser,
                 const std::array<double, 2>& calibration, QString& failure);
-bool WriteSpectrum(const QString& fileName, const TSpectrumAnalyser& analyser,
+bool WriteSpectrum(const QString& fileName, const TRealTimeAnalyser& analyser,
                    const std::array<double, 2>& calibration, bool density, QString& failure);
 
-} // namespace SpectrumExport
+} // namespace AnalyserExport

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the spectrum analyser window costs a sound-pressure recording on the virtual card in real time,
-// printed for the record:   ctest -R test_spectrum_figures -V
+// printed for the record:   ctest -R test_analyser_figures -V
 // The longest gap between two measurement ticks (250 ms apart at the default settings), the blocks
 // the meter analysed against those the card delivered, the blocks lost, and the processor's use.
 
@@ -37,7 +37,7 @@ double CpuSeconds()
 
 } // namespace
 
-class TestSpectrumFigures : public QObject
+class TestAnalyserFigures : public QObject
 {
     Q_OBJECT
 
@@ -119,8 +119,8 @@ private slots:
 
     void withoutTheAnalyser() { Record(-1, "recording alone"); }
     void besideThirdOctaveBands() { Record(1, "beside 1/3-octave bands and their spectrogram"); }
-    void besideALargeFftSpectrum() { Record(5, "beside a 65536-point FFT spectrum and its spectrogram"); }
+    void besideALargeFftAnalyser() { Record(5, "beside a 65536-point FFT spectrum and its spectrogram"); }
 };
 
-QTEST_MAIN(TestSpectrumFigures)
-#include "test_spectrum_figures.moc"
+QTEST_MAIN(TestAnalyserFigures)
+#include "test_analyser_figures.moc"

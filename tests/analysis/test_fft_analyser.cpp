@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "analysis/FftSpectrum.h"
+#include "analysis/FftAnalyser.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -27,7 +27,7 @@ double Db(double ratio)
 
 } // namespace
 
-class TestFftSpectrum : public QObject
+class TestFftAnalyser : public QObject
 {
     Q_OBJECT
 private slots:
@@ -37,7 +37,7 @@ private slots:
     {
         constexpr double Amplitude = 3276.7;
         for (std::size_t size = 1024; size <= 65536; size *= 2) {
-            TFftSpectrum spectrum(size, TFftSpectrum::TWindow::FlatTop);
+            TFftAnalyser spectrum(size, TFftAnalyser::TWindow::FlatTop);
             for (const double offset : {0.0, 0.25, 0.5}) {
                 const double frequency =
                     (std::round(1234.5 * double(size) / Rate) + offset) * Rate / double(size);
@@ -57,10 +57,10 @@ private slots:
     {
         constexpr std::size_t Size = 4096;
         constexpr int Frames = 200;
-        for (const auto window : {TFftSpectrum::TWindow::Hann, TFftSpectrum::TWindow::BlackmanHarris,
-                                  TFftSpectrum::TWindow::FlatTop}) {
-            TFftSpectrum spectrum(Size, window);
-            spectrum.SetAveraging(TFftSpectrum::TAveraging::Linear);
+        for (const auto window : {TFftAnalyser::TWindow::Hann, TFftAnalyser::TWindow::BlackmanHarris,
+                                  TFftAnalyser::TWindow::FlatTop}) {
+            TFftAnalyser spectrum(Size, window);
+            spectrum.SetAveraging(TFftAnalyser::TAveraging::Linear);
             QRandomGenerator random(3);
             std::vector<double> frame(Size);
             for (int i = 0; i < Frames; ++i) {
@@ -84,13 +84,13 @@ private slots:
     {
         constexpr std::size_t Size = 1024;
         const double frequency = 64 * Rate / Size;
-        TFftSpectrum spectrum(Size, TFftSpectrum::TWindow::Hann);
-        spectrum.SetAveraging(TFftSpectrum::TAveraging::Exponential, 0.25);
+        TFftAnalyser spectrum(Size, TFftAnalyser::TWindow::Hann);
+        spectrum.SetAveraging(TFftAnalyser::TAveraging::Exponential, 0.25);
         spectrum.Add(Sine(frequency, 2, Size));
         QVERIFY(std::abs(spectrum.Power()[64] - 2.0) < 1e-9);
         spectrum.Add(std::vector<double>(Size));
         QVERIFY(std::abs(spectrum.Power()[64] - 1.5) < 1e-9);
-        spectrum.SetAveraging(TFftSpectrum::TAveraging::None);
+        spectrum.SetAveraging(TFftAnalyser::TAveraging::None);
         spectrum.Add(Sine(frequency, 1, Size));
         QVERIFY(std::abs(spectrum.Power()[64] - 0.5) < 1e-9);
         QVERIFY(std::abs(spectrum.PeakHold()[64] - 2.0) < 1e-9);
@@ -99,5 +99,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestFftSpectrum)
-#include "test_fft_spectrum.moc"
+QTEST_APPLESS_MAIN(TestFftAnalyser)
+#include "test_fft_analyser.moc"

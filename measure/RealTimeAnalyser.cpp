@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "measure/SpectrumAnalyser.h"
+#include "measure/RealTimeAnalyser.h"
 
 #include "measure/LevelMeter.h"
 #include "measure/MeasurementState.h"
@@ -33,7 +33,7 @@ double Level(double meanSquare, double calibration)
 
 } // namespace
 
-TSpectrumAnalyser::TSpectrumAnalyser(int frameRate, const TSpectrumSettings& settings)
+TRealTimeAnalyser::TRealTimeAnalyser(int frameRate, const TSpectrumSettings& settings)
     : Rate(frameRate), Chosen(settings), Chunk(ChunkFrames), History(settings.FftSize)
 {
     if (settings.BandsPerOctave > 0)
@@ -49,27 +49,27 @@ TSpectrumAnalyser::TSpectrumAnalyser(int frameRate, const TSpectrumSettings& set
         WeightingStates.resize(Weighting.size());
     }
     for (std::size_t channel = 0; channel < Spectra.size(); ++channel) {
-        Spectra[channel] = std::make_unique<TFftSpectrum>(settings.FftSize, settings.Window);
+        Spectra[channel] = std::make_unique<TFftAnalyser>(settings.FftSize, settings.Window);
         Frame[channel].resize(settings.FftSize);
     }
     SetAveraging(settings.Averaging);
 }
 
-void TSpectrumAnalyser::SetTimeConstant(double seconds)
+void TRealTimeAnalyser::SetTimeConstant(double seconds)
 {
     Chosen.TimeConstant = seconds;
     if (Bands)
         Bands->SetTimeConstant(seconds);
 }
 
-void TSpectrumAnalyser::SetAveraging(TFftSpectrum::TAveraging averaging)
+void TRealTimeAnalyser::SetAveraging(TFftAnalyser::TAveraging averaging)
 {
     Chosen.Averaging = averaging;
     for (const auto& spectrum : Spectra)
         spectrum->SetAveraging(averaging);
 }
 
-void TSpectrumAnalyser::AnalyseBlock(const char* buffer, int frames)
+void TRealTimeAnalyser::AnalyseBlock(const char* buffer, int frames)
 {
     for (int done = 0; done < frames;) {
         const int count = std::min(frames - done, static_cast<int>(ChunkFrames));
@@ -92,7 +92,7 @@ void TSpectrumAnalyser::AnalyseBlock(const char* buffer, int frames)
     FramesSinceReset += frames;
 }
 
-void TSpectrumAnalyser::Weight(std::span<TStereo> frames)
+void TRealTimeAnalyser::Weight(std::span<TStereo> frames)
 {
     if (Weighting.empty())
         return;
@@ -102,7 +102,7 @@ void TSpectrumAnalyser::Weight(std::span<TStereo> frames)
     FlushTiny(WeightingStates);
 }
 
-bool TSpectrumAnalyser::UpdateSpectrum()
+bool TRealTimeAnalyser::UpdateSpectrum()
 {
     const std::size_t size = History.size();
     if (FramesSeen < static_cast<long long>(size))
@@ -115,14 +115,14 @@ bool TSpectrumAnalyser::UpdateSpectrum()
     const double elapsed = double(FramesSeen - FramesAtLastSpectrum) / Rate;
     FramesAtLastSpectrum = FramesSeen;
     for (std::size_t channel = 0; channel < Spectra.size(); ++channel) {
-        if (Chosen.Averaging == TFftSpectrum::TAveraging::Exponential)
+        if (Chosen.Averaging == TFftAnalyser::TAveraging::Exponential)
             Spectra[channel]->SetAveraging(Chosen.Averaging, 1 - std::exp(-elapsed / Chosen.TimeConstant));
         Spectra[channel]->Add(Frame[channel]);
     }
     return true;
 }
 
-void TSpectrumAnalyser::Reset()
+void TRealTimeAnalyser::Reset()
 {
     if (Bands)
         Bands->Reset();
@@ -131,7 +131,7 @@ void TSpectrumAnalyser::Reset()
     FramesSinceReset = 0;
 }
 
-std::vector<TBandReading> TSpectrumAnalyser::BandReadings(const std::array<double, 2>& calibration) const
+std::vector<TBandReading> TRealTimeAnalyser::BandReadings(const std::array<double, 2>& calibration) const
 {
     std::vector<TBandReading> readings;
     for (int band = 0; Bands && band < Bands->BandCount(); ++band) {
@@ -148,7 +148,7 @@ std::vector<TBandReading> TSpectrumAnalyser::BandReadings(const std::array<doubl
     return readings;
 }
 
-TSpectrumReading TSpectrumAnalyser::SpectrumReading(const std::array<double, 2>& calibration, bool density,
+TSpectrumReading TRealTimeAnalyser::SpectrumReading(const std::array<double, 2>& calibration, bool density,
                                                     std::size_t mostPoints) const
 {
     const std::size_t bins = Spectra[0]->Bins();
@@ -188,27 +188,27 @@ QString BandsText(int bandsPerOctave)
                                : QStringLiteral("1/%1 oktawy").arg(bandsPerOctave);
 }
 
-QString WindowText(TFftSpectrum::TWindow window)
+QString WindowText(TFftAnalyser::TWindow window)
 {
     switch (window) {
-    case TFftSpectrum::TWindow::Hann:
+    case TFftAnalyser::TWindow::Hann:
         return QStringLiteral("Hann");
-    case TFftSpectrum::TWindow::BlackmanHarris:
+    case TFftAnalyser::TWindow::BlackmanHarris:
         return QStringLiteral("Blackman-Harris");
-    case TFftSpectrum::TWindow::FlatTop:
+    case TFftAnalyser::TWindow::FlatTop:
         break;
     }
     return QStringLiteral("flat-top");
 }
 
-QString AveragingText(TFftSpectrum::TAveraging averaging)
+QString AveragingText(TFftAnalyser::TAveraging averaging)
 {
     switch (averaging) {
-    case TFftSpectrum::TAveraging::None:
+    case TFftAnalyser::TAveraging::None:
         return QStringLiteral("bez uśredniania");
-    case TFftSpectrum::TAveraging::Linear:
+    case TFftAnalyser::TAveraging::Linear:
         return QStringLiteral("uśrednianie liniowe");
-    case TFftSpectrum::TAveraging::Exponential:
+    case TFftAnalyser::TAveraging::Exponential:
         break;
     }
     return QStringLiteral("uśrednianie wykładnicze");

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "results/SpectrumExport.h"
+#include "results/AnalyserExport.h"
 
 #include "common/NumberFormat.h"
-#include "measure/SpectrumAnalyser.h"
+#include "measure/RealTimeAnalyser.h"
 #include "results/TextFiles.h"
 
 #include <QStringList>
 
-namespace SpectrumExport {
+namespace AnalyserExport {
 
 namespace {
 
@@ -19,7 +19,7 @@ QString Row(const QStringList& cells)
     return cells.join(Separator) + LineEnd;
 }
 
-QString Conditions(const TSpectrumAnalyser& analyser)
+QString Conditions(const TRealTimeAnalyser& analyser)
 {
     return QStringLiteral("korekcja ") + WeightingLetter(analyser.Settings().Weighting) +
            QStringLiteral(", Fp ") + NumberFormat::Integer(analyser.FrameRate()) +
@@ -29,7 +29,7 @@ QString Conditions(const TSpectrumAnalyser& analyser)
 
 } // namespace
 
-bool WriteBands(const QString& fileName, const TSpectrumAnalyser& analyser,
+bool WriteBands(const QString& fileName, const TRealTimeAnalyser& analyser,
                 const std::array<double, 2>& calibration, QString& failure)
 {
     const TSpectrumSettings& settings = analyser.Settings();
@@ -56,7 +56,7 @@ bool WriteBands(const QString& fileName, const TSpectrumAnalyser& analyser,
     return writer.Finish(failure);
 }
 
-bool WriteSpectrum(const QString& fileName, const TSpectrumAnalyser& analyser,
+bool WriteSpectrum(const QString& fileName, const TRealTimeAnalyser& analyser,
                    const std::array<double, 2>& calibration, bool density, QString& failure)
 {
     const TSpectrumSettings& settings = analyser.Settings();
@@ -79,4 +79,4 @@ bool WriteSpectrum(const QString& fileName, const TSpectrumAnalyser& analyser,
     return writer.Finish(failure);
 }
 
-} // namespace SpectrumExport
+} // namespace AnalyserExport

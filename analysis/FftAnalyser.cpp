@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "analysis/FftSpectrum.h"
+#include "analysis/FftAnalyser.h"
 
 #include <algorithm>
 #include <array>
@@ -12,18 +12,18 @@ namespace {
 // Cosine-sum windows, w[n] = sum of (-1)^k a_k cos(2 pi k n / N), periodic (N in the denominator).
 // Blackman-Harris: the four-term minimum sidelobe window (-92 dB). Flat-top: the five-term window
 // whose passband is flat to 0.01 dB over a bin, so a sine reads its level wherever it lies.
-std::span<const double> Coefficients(TFftSpectrum::TWindow window)
+std::span<const double> Coefficients(TFftAnalyser::TWindow window)
 {
     static constexpr std::array<double, 2> Hann{0.5, 0.5};
     static constexpr std::array<double, 4> BlackmanHarris{0.35875, 0.48829, 0.14128, 0.01168};
     static constexpr std::array<double, 5> FlatTop{0.21557895, 0.41663158, 0.277263158, 0.083578947,
                                                    0.006947368};
     switch (window) {
-    case TFftSpectrum::TWindow::Hann:
+    case TFftAnalyser::TWindow::Hann:
         return Hann;
-    case TFftSpectrum::TWindow::BlackmanHarris:
+    case TFftAnalyser::TWindow::BlackmanHarris:
         return BlackmanHarris;
-    case TFftSpectrum::TWindow::FlatTop:
+    case TFftAnalyser::TWindow::FlatTop:
         break;
     }
     return FlatTop;
@@ -31,12 +31,12 @@ std::span<const double> Coefficients(TFftSpectrum::TWindow window)
 
 } // namespace
 
-TFftSpectrum::TFftSpectrum(std::size_t size, TWindow window)
+TFftAnalyser::TFftAnalyser(std::size_t size, TWindow window)
     : Transform(size), Window(size), Windowed(size), Spectrum(Transform.Bins()), Average(Transform.Bins()),
       Peak(Transform.Bins())
 {
     if (size < 4 || (size & (size - 1)) != 0)
-        throw std::invalid_argument("TFftSpectrum: size not a power of two");
+        throw std::invalid_argument("TFftAnalyser: size not a power of two");
     const std::span<const double> a = Coefficients(window);
     for (std::size_t n = 0; n < size; ++n) {
         double w = 0;
@@ -48,25 +48,25 @@ TFftSpectrum::TFftSpectrum(std::size_t size, TWindow window)
     }
 }
 
-double TFftSpectrum::NoiseBandwidth(double frameRate) const
+double TFftAnalyser::NoiseBandwidth(double frameRate) const
 {
     return frameRate * Energy / (Coherent * Coherent);
 }
 
-void TFftSpectrum::SetAveraging(TAveraging averaging, double weight)
+void TFftAnalyser::SetAveraging(TAveraging averaging, double weight)
 {
     Averaging = averaging;
     Weight = std::clamp(weight, 0.0, 1.0);
 }
 
-void TFftSpectrum::Reset()
+void TFftAnalyser::Reset()
 {
     Count = 0;
     std::fill(Average.begin(), Average.end(), 0.0);
     std::fill(Peak.begin(), Peak.end(), 0.0);
 }
 
-void TFftSpectrum::Add(std::span<const double> frame)
+void TFftAnalyser::Add(std::span<const double> frame)
 {
     const std::size_t size = Size();
     for (std::size_t n = 0; n < size; ++n)

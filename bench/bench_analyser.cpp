@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "analysis/FftSpectrum.h"
+#include "analysis/FftAnalyser.h"
 #include "analysis/OctaveFilterBank.h"
-#include "measure/SpectrumAnalyser.h"
+#include "measure/RealTimeAnalyser.h"
 
 #include <QRandomGenerator>
 #include <benchmark/benchmark.h>
@@ -38,11 +38,11 @@ void BM_OctaveFilterBank(benchmark::State& run)
 BENCHMARK(BM_OctaveFilterBank)->Arg(1)->Arg(3)->Arg(24);
 
 // One spectrum frame of one channel: window, transform, power, average and peak hold.
-void BM_FftSpectrum(benchmark::State& run)
+void BM_FftAnalyser(benchmark::State& run)
 {
     const auto size = static_cast<std::size_t>(run.range(0));
-    TFftSpectrum spectrum(size, TFftSpectrum::TWindow::FlatTop);
-    spectrum.SetAveraging(TFftSpectrum::TAveraging::Exponential, 0.5);
+    TFftAnalyser spectrum(size, TFftAnalyser::TWindow::FlatTop);
+    spectrum.SetAveraging(TFftAnalyser::TAveraging::Exponential, 0.5);
     std::vector<double> frame(size);
     QRandomGenerator random(9);
     for (double& x : frame)
@@ -53,16 +53,16 @@ void BM_FftSpectrum(benchmark::State& run)
     }
     run.SetItemsProcessed(run.iterations());
 }
-BENCHMARK(BM_FftSpectrum)->Arg(1024)->Arg(8192)->Arg(65536);
+BENCHMARK(BM_FftAnalyser)->Arg(1024)->Arg(8192)->Arg(65536);
 
 // The analyser's work per input block: both channels converted, A-weighted, through the 1/3-octave
 // bank with F time weighting, and into the FFT history.
-void BM_SpectrumAnalyserBlock(benchmark::State& run)
+void BM_RealTimeAnalyserBlock(benchmark::State& run)
 {
     TSpectrumSettings settings;
     settings.Weighting = TFrequencyWeighting::A;
     settings.FftSize = 65536;
-    TSpectrumAnalyser analyser(Rate, settings);
+    TRealTimeAnalyser analyser(Rate, settings);
     std::vector<std::int16_t> block(2 * BlockFrames);
     QRandomGenerator random(13);
     for (std::int16_t& sample : block)
@@ -73,7 +73,7 @@ void BM_SpectrumAnalyserBlock(benchmark::State& run)
     }
     CountRealTime(run, BlockFrames);
 }
-BENCHMARK(BM_SpectrumAnalyserBlock);
+BENCHMARK(BM_RealTimeAnalyserBlock);
 
 // One picture of the FFT view at 65536 points: the transforms of both channels, the averages, and the
 // levels of the 2048 points drawn. At ten pictures a second, ten times this is the share of a core.
@@ -82,7 +82,7 @@ void BM_SpectrumPicture(benchmark::State& run)
     TSpectrumSettings settings;
     settings.BandsPerOctave = 0;
     settings.FftSize = 65536;
-    TSpectrumAnalyser analyser(Rate, settings);
+    TRealTimeAnalyser analyser(Rate, settings);
     std::vector<std::int16_t> frames(2 * settings.FftSize);
     QRandomGenerator random(15);
     for (std::int16_t& sample : frames)

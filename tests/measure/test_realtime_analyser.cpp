@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure/LevelMeter.h"
 #include "measure/MeasurementState.h"
-#include "measure/SpectrumAnalyser.h"
+#include "measure/RealTimeAnalyser.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -38,7 +38,7 @@ std::vector<std::int16_t> NoiseFrames(int frames, double rms)
 }
 
 // The frames in blocks of `block` frames, as an input delivers them.
-void Feed(TSpectrumAnalyser& analyser, const std::vector<std::int16_t>& samples, int block)
+void Feed(TRealTimeAnalyser& analyser, const std::vector<std::int16_t>& samples, int block)
 {
     const int frames = static_cast<int>(samples.size() / 2);
     for (int first = 0; first < frames; first += block)
@@ -59,7 +59,7 @@ double PeakLevel(const std::vector<double>& levels)
 
 } // namespace
 
-class TestSpectrumAnalyser : public QObject
+class TestRealTimeAnalyser : public QObject
 {
     Q_OBJECT
 private slots:
@@ -71,7 +71,7 @@ private slots:
         const std::array<double, 2> calibration{10, -5};
         TSpectrumSettings settings;
         settings.FftSize = 16384;
-        TSpectrumAnalyser analyser(Rate, settings);
+        TRealTimeAnalyser analyser(Rate, settings);
         QVERIFY(!analyser.UpdateSpectrum()); // not a frame's worth yet
         Feed(analyser, SineFrames(1000, Amplitude, Rate / 2, -6), 1500);
         analyser.Reset();
@@ -104,7 +104,7 @@ private slots:
         for (const auto weighting : {TFrequencyWeighting::Z, TFrequencyWeighting::A}) {
             TSpectrumSettings settings;
             settings.Weighting = weighting;
-            TSpectrumAnalyser analyser(Rate, settings);
+            TRealTimeAnalyser analyser(Rate, settings);
             Feed(analyser, sine, 1024);
             analyser.Reset();
             Feed(analyser, sine, 1024);
@@ -125,9 +125,9 @@ private slots:
         constexpr double Rms = 1000;
         TSpectrumSettings settings;
         settings.FftSize = 4096;
-        settings.Window = TFftSpectrum::TWindow::Hann;
-        settings.Averaging = TFftSpectrum::TAveraging::Linear;
-        TSpectrumAnalyser analyser(Rate, settings);
+        settings.Window = TFftAnalyser::TWindow::Hann;
+        settings.Averaging = TFftAnalyser::TAveraging::Linear;
+        TRealTimeAnalyser analyser(Rate, settings);
         const std::vector<std::int16_t> noise = NoiseFrames(4096 * 100, Rms);
         for (std::size_t frame = 0; frame < 100; ++frame) {
             analyser.AnalyseBlock(reinterpret_cast<const char*>(noise.data() + 2 * 4096 * frame), 4096);
@@ -154,7 +154,7 @@ private slots:
         std::vector<std::vector<TBandReading>> bands;
         std::vector<std::vector<double>> spectra;
         for (const int block : {128, 1500, 40000}) {
-            TSpectrumAnalyser analyser(Rate, settings);
+            TRealTimeAnalyser analyser(Rate, settings);
             Feed(analyser, noise, block);
             QVERIFY(analyser.UpdateSpectrum());
             bands.push_back(analyser.BandReadings({}));
@@ -171,5 +171,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestSpectrumAnalyser)
-#include "test_spectrum_analyser.moc"
+QTEST_APPLESS_MAIN(TestRealTimeAnalyser)
+#include "test_realtime_analyser.moc"
