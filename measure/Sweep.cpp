@@ -238,6 +238,7 @@ void TSweep::BeginTimeline()
                                  : std::max(Input.BlockFrames(), 1);
     Synchronous = State.Detection.Synchronous();
     PointTaken = false;
+    Retakes = 0;
     // The probe is sought where the tone comes back: in the reference input when there is one.
     const int reference = Synchronous ? State.Detection.ReferenceInput() : -1;
     const unsigned channels = reference >= 0                             ? 1u << reference
@@ -262,7 +263,7 @@ unsigned TSweep::Passed(const char* frames, int count)
         return 0;
     // Frames lost at the input, from its first block on, or at the output once the probe has measured
     // the round trip, shift one stream against the other: the points would no longer be where they
-    // are sought.
+    // are sought. The point is measured again after a new probe, unless the streams keep breaking.
     if (Paced.InputFrames() == 0)
         InputXruns = Input.Xruns();
     const bool tripKnown = Paced.RoundTrip().has_value();
@@ -288,10 +289,18 @@ unsigned TSweep::Passed(const char* frames, int count)
         return 0;
     }
     if (Input.Xruns() != InputXruns || (Paced.RoundTrip() && Output.Xruns() != OutputXruns)) {
+        if (Retakes < MostRetakes) {
+            Retake();
+            return 0;
+        }
         Fail(QStringLiteral(
             "Strumień dźwięku miał przerwę (wyjście nie nadążyło albo wejście się przepełniło), "
             "więc dalsze punkty nie byłyby pewne. Pomiar został zatrzymany; zmierzone "
             "punkty zostają."));
+        return 0;
+    }
+    if ((events & TSweepTimeline::DropoutInWindow) && Retakes < MostRetakes) {
+        Retake();
         return 0;
     }
     if (Synchronous && !Detect(frames, count, inWindow, events)) {
@@ -301,7 +310,17 @@ unsigned TSweep::Passed(const char* frames, int count)
                  .arg(reference == 0 ? QStringLiteral("lewy") : QStringLiteral("prawy")));
         return 0;
     }
+    if (events & ISweepPacing::PointEnds)
+        Retakes = 0;
     return events;
+}
+
+void TSweep::Retake()
+{
+    ++Retakes;
+    Paced.Restart(State.SweepIndex);
+    if (Synchronous)
+        Detection.Restart();
 }
 
 bool TSweep::Detect(const char* frames, int count, bool inWindow, unsigned events)

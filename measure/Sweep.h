@@ -63,6 +63,8 @@ public:
 // short settling, and the level meter takes the point from the input frames that hold its settled tone
 // alone, appends it to the active series and steps. With synchronous detection the same frames are
 // correlated with the generator's tone instead (TSweepDetection), which plans the points' lengths.
+// A point whose frames a gap of the streams spoiled (a counted underflow or overflow, or a moment of
+// silence in its window that the server never owned up to) is measured again, after a new probe.
 class TSweep final : public ISweepAdditions, public ISweepPacing
 {
 public:
@@ -72,6 +74,10 @@ public:
     static constexpr int StopAboveNyquist = 3;
     static constexpr int TooFewPoints = 4;
     static constexpr int MinimumPoints = 3;
+    // Times a point is measured again before the sweep gives up on the streams (after counted gaps) or
+    // takes it as it was heard (after silence in its window: the device under test itself may fall
+    // silent).
+    static constexpr int MostRetakes = 2;
 
     TSweep(TMeasurementState& state, const IStreamInfo& input, const IStreamInfo& output,
            const TChartModel& chart, ISweepWindow& window);
@@ -128,6 +134,8 @@ private:
     void BeginTimeline();
     // A reason why the sweep cannot start as set up; empty when it can.
     QString SetUpProblem() const;
+    // The point being measured again, from a new probe on.
+    void Retake();
     // Stops the sweep, keeping its points, and then says why.
     void Fail(const QString& text);
     // What the synchronous detection does with the frames passed: feeds, begins and ends windows.
@@ -144,6 +152,7 @@ private:
     TSweepDetection Detection{State};
     bool Synchronous = false;                      // this sweep detects its points
     bool PointTaken = false;                       // the frames passed last ended a detected point
+    int Retakes = 0;                               // of the point being measured
     std::uint64_t InputXruns = 0, OutputXruns = 0; // the streams' gaps when their time lines were joined
     QObject Messages;                              // queued messages go with the sweep
 };

@@ -51,6 +51,8 @@ public:
 
     // Before the devices start (allocates): the points' frequencies are the timeline's.
     void Begin(int frameRate, const TSweepTimeline& timeline);
+    // The timeline has restarted: its next point follows silence again, as the first one did.
+    void Restart() { FirstPlanned = false; }
     TPointPlan PlanPoint(int point, double frequency) override;
 
     // Point's window begins with the input's next frame, takes stereo frames, and ends; Finish is false
@@ -69,6 +71,6 @@ private:
     int Rate = 48000;
     std::array<std::unique_ptr<TSynchronousDetector>, 2> Detectors;
     double RequiredSeconds = 0; // what the last point's noise asks of a window
-    bool FirstPlanned = false;
+    bool FirstPlanned = false;  // a point after the silence around the probe is planned
     TDetectedPoint Taken;
 };

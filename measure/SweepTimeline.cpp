@@ -11,7 +11,6 @@ void TSweepTimeline::Begin(int frameRate, int pointFrames, int firstIndex, std::
                            unsigned channels, ISweepPointPlanner* planner, bool dithered)
 {
     Rate = std::max(frameRate, 1);
-    FirstIndex = firstIndex;
     Frequencies = std::move(frequencies);
     Planner = planner;
     Dither = dithered;
@@ -21,19 +20,25 @@ void TSweepTimeline::Begin(int frameRate, int pointFrames, int firstIndex, std::
     LeadFrames = std::llround(LeadSeconds * Rate);
     GapFrames = std::llround(GapSeconds * Rate);
     FixedPlan = {static_cast<int>(std::llround(SettlingSeconds * Rate)), std::max(pointFrames, 1)};
+    const auto longestLag = static_cast<std::size_t>(LongestRoundTripSeconds * Rate);
+    if (!Finder || Finder->RecordingFrames() != ProbeSamples.size() + longestLag)
+        Finder = std::make_unique<TDelayFinder>(ProbeSamples, longestLag);
+    for (std::vector<double>& heard : Heard)
+        heard.reserve(Finder->RecordingFrames());
+    Restart(firstIndex); // later restarts go on from a later point: they need no more room
+}
+
+void TSweepTimeline::Restart(int firstIndex)
+{
+    FirstIndex = firstIndex;
     const std::size_t points = static_cast<std::size_t>(std::max<int>(Points() - FirstIndex, 0));
     Starts.assign(points + 1, 0);
     Settlings.assign(points, 0);
     Phases.assign(points, 0.0);
     Starts[0] = LeadFrames + ProbeFrames + GapFrames;
     PlannedCount = OutputPoint = 0;
-    const auto longestLag = static_cast<std::size_t>(LongestRoundTripSeconds * Rate);
-    if (!Finder || Finder->RecordingFrames() != ProbeSamples.size() + longestLag)
-        Finder = std::make_unique<TDelayFinder>(ProbeSamples, longestLag);
-    for (std::vector<double>& heard : Heard) {
+    for (std::vector<double>& heard : Heard)
         heard.clear();
-        heard.reserve(Finder->RecordingFrames());
-    }
     HeardEnergy[0] = HeardEnergy[1] = 0;
     SoughtAt = 0;
     OutputCount = InputCount = 0;
@@ -143,13 +148,18 @@ unsigned TSweepTimeline::Passed(const std::int16_t* frames, int count, int point
     if (!Planned(point))
         return 0;
     const std::int64_t start = WindowStart(point), end = WindowEnd(point);
-    if (BegunPoint == point)
-        return InputCount >= end ? ISweepPacing::PointEnds : 0;
+    if (BegunPoint == point) {
+        Dropouts.Add(frames, count); // the frames were cut at the window's bounds
+        if (InputCount < end)
+            return 0;
+        return ISweepPacing::PointEnds | (Dropouts.DropoutHeard() ? DropoutInWindow : 0u);
+    }
     if (InputCount >= end)
         return PointMissed;
     if (InputCount < start)
         return 0;
     BegunPoint = point; // at its start, or later when the probe was found late
+    Dropouts.Begin(Frequency(point), Rate, Channels);
     return ISweepPacing::PointBegins;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analysis/DelayFinder.h"
+#include "analysis/DropoutDetector.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,7 +18,8 @@
 // another short silence, then the points back to back: point k's tone plays from ToneStart(k) and
 // reaches the input at ToneStart(k) + RoundTrip. After the device under test has settled, the frames up
 // to the next tone's arrival are the point's window: a point is measured from its window's frames
-// alone, never from a frame of another tone or from before its tone arrived.
+// alone, never from a frame of another tone or from before its tone arrived. A window in which the
+// tone fell silent for a moment is told apart (DropoutInWindow): the stream had a gap there.
 //
 // Each point's settling and window are planned when the output comes to its tone, by a planner when
 // one is given (it may lengthen the points still to come from what the points measured so far tell),
@@ -58,13 +60,17 @@ public:
     };
 
     // What the input frames passed last brought (ISweepPacing's events, and these).
-    static constexpr unsigned PointMissed = 4; // the point's window went by before it could begin
+    static constexpr unsigned PointMissed = 4;     // the point's window went by before it could begin
+    static constexpr unsigned DropoutInWindow = 8; // with PointEnds: the window's tone fell silent
 
     // Before the devices start (this allocates): points firstIndex .. frequencies.size() - 1, each
     // measured for pointFrames after the settling unless a planner plans them; channels: bit 0 left,
     // bit 1 right, the inputs where the probe is sought; dithered: the tones get a triangular dither.
     void Begin(int frameRate, int pointFrames, int firstIndex, std::vector<double> frequencies,
                unsigned channels, ISweepPointPlanner* planner = nullptr, bool dithered = false);
+    // The same sweep again from firstIndex on, as if the devices had just started: a new probe finds
+    // the round trip anew. Both counts start again at the next frames. Does not allocate.
+    void Restart(int firstIndex);
     void End() { Running = false; }
     bool Active() const { return Running; }
 
@@ -126,4 +132,5 @@ private:
     double ExactTrip = 0;
     bool Missing = false;
     int BegunPoint = -1;
+    TDropoutDetector Dropouts; // in the begun point's window
 };

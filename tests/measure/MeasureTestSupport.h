@@ -15,6 +15,7 @@ struct TFakeDevice final : IWaveDevice, IStreamInfo
     QString FailText; // non-empty: Start fails with it
     int Starts = 0, Stops = 0;
     int Rate = 48000;
+    std::uint64_t XrunCount = 0;
 
     bool Start() override
     {
@@ -30,6 +31,7 @@ struct TFakeDevice final : IWaveDevice, IStreamInfo
     bool Running() const override { return IsRunning; }
     QString LastError() const override { return FailText; }
     int FrameRate() const override { return Rate; }
+    std::uint64_t Xruns() const override { return XrunCount; }
 };
 
 // The sweep's window: what the sweep asked of it.

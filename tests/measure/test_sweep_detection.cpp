@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Sweeps measured by synchronous detection through the virtual card's own model of a device under test
 // (gain, static nonlinearity, filters, delay, noise), the card's output looped to its input in the
-// test's own time: the generator, the time line, the meter and the sweep as the program runs them.
+// test's own time: the generator, the time line, the meter and the sweep as the program runs them;
+// and sweeps by either method through gaps in the streams.
 
 #include "MeasureTestSupport.h"
 
@@ -289,6 +290,56 @@ private slots:
             qPrintable(rig.SweepWindow.Errors[0]));
         QVERIFY(rig.Chart.Series(0).Count() >= 5 && rig.Chart.Series(0).Count() < 8);
         VerifyFinite(rig.Chart.Series(0));
+    }
+
+    // Gaps in the streams: a moment of silence in a point's window that no stream counted, and an
+    // underflow that the output counted. By either method, each point they hit is measured again after
+    // a new probe, and every point reads the wire's level (and, detected, the generator's phase). A
+    // stream that keeps breaking stops the sweep with its reason.
+    void theStreamsGapsAreMeasuredAgain()
+    {
+        const double generator = TLevelMeter::Level(16384.0 * 16384 / 2, LevelOffsetDb);
+        for (const TSweepMethod method : {TSweepMethod::AveragedLevel, TSweepMethod::Synchronous}) {
+            TRig rig(TChannelModel{}, TChannelModel{});
+            rig.State.Detection.Method = method;
+            rig.State.StartFreq = 200;
+            rig.State.StopFreq = 2000;
+            rig.State.PointsCount = 8;
+            const TSweepTimeline& timeline = rig.Sweep.Timeline();
+            int silenced = -1, counted = -1;
+            QVERIFY(rig.Run({}, [&](std::int16_t* in) {
+                const int point = rig.State.SweepIndex;
+                if (silenced < 0 && point >= 2 && timeline.InWindow(point) &&
+                    timeline.ToneStart(point + 1) + *timeline.RoundTrip() - timeline.InputFrames() >= 400) {
+                    std::fill(in, in + 2 * 300, std::int16_t(0));
+                    silenced = point;
+                }
+                if (counted < 0 && point >= 5 && timeline.InWindow(point)) {
+                    ++rig.Output.XrunCount;
+                    counted = point;
+                }
+            }));
+            QVERIFY(silenced >= 2 && counted >= 5);
+            QCOMPARE(rig.SweepWindow.Errors, std::vector<QString>{});
+            const TChartSeriesData& points = rig.Chart.Series(0);
+            QCOMPARE(points.Count(), 8);
+            for (int i = 0; i < points.Count(); ++i) {
+                const double phase = method == TSweepMethod::Synchronous ? points.Detail(i)->Phase : 0;
+                QVERIFY2(
+                    std::abs(points.Y(i) - generator) < 0.005 && std::abs(phase) < 36 * points.X(i) / Rate,
+                    qPrintable(
+                        QString("%1 Hz: %2 dB, %3 degrees").arg(points.X(i)).arg(points.Y(i)).arg(phase)));
+            }
+        }
+        TRig rig(TChannelModel{}, TChannelModel{});
+        rig.State.PointsCount = 8;
+        QVERIFY(rig.Run({}, [&](std::int16_t*) {
+            if (rig.State.SweepIndex >= 3)
+                ++rig.Output.XrunCount;
+        }));
+        QCOMPARE(rig.SweepWindow.Errors.size(), std::size_t(1));
+        QVERIFY(rig.SweepWindow.Errors[0].startsWith("Strumień dźwięku miał przerwę"));
+        QCOMPARE(rig.Chart.Series(0).Count(), 3);
     }
 
     // The reference must not be the channel measured: the start says which mode fits.

@@ -20,6 +20,13 @@ struct TRate final : IStreamInfo
     int FrameRate() const override { return 48000; }
 };
 
+// Where each point began and ended in the input, and the events that ended it.
+struct TMeasured
+{
+    std::vector<std::int64_t> Begins, Ends;
+    std::vector<unsigned> EndEvents;
+};
+
 // The output through a device model, in output blocks of one size and input blocks of another.
 struct TLoop
 {
@@ -46,6 +53,33 @@ struct TLoop
             }
         }
     }
+
+    // The input passed in blocks of inputBlock frames, cut where the time line says, until `points`
+    // points have ended.
+    TMeasured Measure(int points, int inputBlock)
+    {
+        TMeasured measured;
+        int point = 0;
+        std::int64_t at = 0;
+        for (std::size_t done = 0; done + 2 * inputBlock <= Heard.size() && point < points;
+             done += 2 * inputBlock)
+            for (int inBlock = 0; inBlock < inputBlock && point < points;) {
+                const int n = Timeline.FramesToBoundary(inputBlock - inBlock, point);
+                const unsigned events = Timeline.Passed(&Heard[done + 2 * std::size_t(inBlock)], n, point);
+                inBlock += n;
+                at += n;
+                if (events & ISweepPacing::PointBegins)
+                    measured.Begins.push_back(at);
+                if (events & ISweepPacing::PointEnds) {
+                    measured.Ends.push_back(at);
+                    measured.EndEvents.push_back(events);
+                    ++point;
+                }
+                if (events & TSweepTimeline::PointMissed)
+                    return measured;
+            }
+        return measured;
+    }
 };
 
 } // namespace
@@ -69,26 +103,9 @@ private slots:
         loop.Timeline.Begin(48000, 2400, 0, frequencies, 1u);
         loop.Play(48000, 1000);
 
-        std::vector<std::int64_t> begins, ends;
-        int point = 0;
-        std::int64_t at = 0;
-        const int inputBlock = 777;
-        for (std::size_t done = 0; done + 2 * inputBlock <= loop.Heard.size() && point < 3;
-             done += 2 * inputBlock)
-            for (int inBlock = 0; inBlock < inputBlock && point < 3;) {
-                const int n = loop.Timeline.FramesToBoundary(inputBlock - inBlock, point);
-                const unsigned events =
-                    loop.Timeline.Passed(&loop.Heard[done + 2 * std::size_t(inBlock)], n, point);
-                inBlock += n;
-                at += n;
-                if (events & ISweepPacing::PointBegins)
-                    begins.push_back(at);
-                if (events & ISweepPacing::PointEnds) {
-                    ends.push_back(at);
-                    ++point;
-                }
-                QVERIFY(!(events & TSweepTimeline::PointMissed));
-            }
+        const TMeasured measured = loop.Measure(3, 777);
+        const std::vector<std::int64_t>& begins = measured.Begins;
+        const std::vector<std::int64_t>& ends = measured.Ends;
         QVERIFY(loop.Timeline.RoundTrip());
         QVERIFY2(std::abs(*loop.Timeline.RoundTrip() - 2345) <= 2,
                  qPrintable(QString::number(*loop.Timeline.RoundTrip())));
@@ -99,6 +116,28 @@ private slots:
             QCOMPARE(ends[k], loop.Timeline.ToneStart(k + 1) + trip);
             QCOMPARE(ends[k] - begins[k], std::int64_t(2400));
         }
+    }
+
+    // A quarter of a hundredth of a second of silence in one point's window marks that window alone.
+    // Neither the zero crossings of a slow tone nor a tone far down a high-pass, near the noise, mark
+    // any.
+    void aMomentOfSilenceMarksItsWindowAlone()
+    {
+        TLoop loop;
+        TChannelModel device;
+        device.DelayFrames = 2345;
+        device.HighPassHz = 150;
+        device.NoiseDbfs = -50;
+        loop.Path.Configure(device, 48000);
+        loop.Timeline.Begin(48000, 9600, 0, {20, 60, 1000, 10000, 5000}, 3u);
+        loop.Play(3 * 48000, 1000);
+        const auto silenceFrom = static_cast<std::size_t>(loop.Timeline.ToneStart(2) + 2345 + 2400);
+        std::fill_n(loop.Heard.begin() + 2 * static_cast<std::ptrdiff_t>(silenceFrom), 2 * 256,
+                    std::int16_t(0));
+        const TMeasured measured = loop.Measure(4, 1024);
+        QCOMPARE(int(measured.EndEvents.size()), 4);
+        for (int k = 0; k < 4; ++k)
+            QCOMPARE(bool(measured.EndEvents[k] & TSweepTimeline::DropoutInWindow), k == 2);
     }
 
     // Nothing comes back: the probe is sought for the longest round trip, then given up.

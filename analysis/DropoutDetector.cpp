@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/DropoutDetector.h"
+
+#include <algorithm>
+#include <cmath>
+
+void TDropoutDetector::Begin(double frequency, int frameRate, unsigned channels)
+{
+    const double rate = std::max(frameRate, 1);
+    const double period = rate / std::max(frequency, 1e-3);
+    PieceFrames = static_cast<int>(std::ceil(std::max(ShortestPieceSeconds * rate, PiecePeriods * period)));
+    Filled = 0;
+    Channels = channels & 3u ? channels & 3u : 1u;
+    Watched[0] = Watched[1] = TChannel{};
+}
+
+void TDropoutDetector::Add(const std::int16_t* frames, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        for (int c = 0; c < 2; ++c) {
+            const double x = frames[2 * i + c];
+            Watched[c].Piece += x * x;
+        }
+        if (++Filled < PieceFrames)
+            continue;
+        for (TChannel& channel : Watched) {
+            channel.Lowest = channel.Pieces == 0 ? channel.Piece : std::min(channel.Lowest, channel.Piece);
+            channel.Total += channel.Piece;
+            channel.Piece = 0;
+            ++channel.Pieces;
+        }
+        Filled = 0;
+    }
+}
+
+bool TDropoutDetector::DropoutHeard() const
+{
+    const bool right = Channels == 2u || (Channels == 3u && Watched[1].Total > Watched[0].Total);
+    const TChannel& channel = Watched[right ? 1 : 0];
+    // Of a single piece nothing can be told: a dropout needs the tone around it.
+    return channel.Pieces >= 2 && channel.Lowest < DropoutRatio * channel.Total / channel.Pieces;
+}
