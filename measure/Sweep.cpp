@@ -299,8 +299,15 @@ unsigned TSweep::Passed(const char* frames, int count)
             "punkty zostają."));
         return 0;
     }
-    if ((events & TSweepTimeline::DropoutInWindow) && Retakes < MostRetakes) {
-        Retake();
+    if (events & TSweepTimeline::DropoutInWindow) {
+        if (Retakes < MostRetakes) {
+            Retake();
+            return 0;
+        }
+        Fail(QStringLiteral(
+                 "Przy %1 Hz ton trzy razy na chwilę zanikł: serwer dźwięku gubi próbki albo badany "
+                 "obiekt przerywa sygnał. Pomiar został zatrzymany; zmierzone punkty zostają.")
+                 .arg(NumberFormat::General(Paced.Frequency(State.SweepIndex))));
         return 0;
     }
     if (Synchronous && !Detect(frames, count, inWindow, events)) {

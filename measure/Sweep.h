@@ -74,9 +74,7 @@ public:
     static constexpr int StopAboveNyquist = 3;
     static constexpr int TooFewPoints = 4;
     static constexpr int MinimumPoints = 3;
-    // Times a point is measured again before the sweep gives up on the streams (after counted gaps) or
-    // takes it as it was heard (after silence in its window: the device under test itself may fall
-    // silent).
+    // Times a point is measured again before the sweep gives up on the streams and stops.
     static constexpr int MostRetakes = 2;
 
     TSweep(TMeasurementState& state, const IStreamInfo& input, const IStreamInfo& output,

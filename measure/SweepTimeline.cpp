@@ -26,10 +26,14 @@ void TSweepTimeline::Begin(int frameRate, int pointFrames, int firstIndex, std::
     for (std::vector<double>& heard : Heard)
         heard.reserve(Finder->RecordingFrames());
     Restart(firstIndex); // later restarts go on from a later point: they need no more room
+    Unheard = 0;         // the devices start with this sweep
 }
 
 void TSweepTimeline::Restart(int firstIndex)
 {
+    // What the output played so far is still on its way to the input: the new probe is sought once it
+    // has gone by (with the round trip not found yet, a little after the last frame played).
+    Unheard = std::max<std::int64_t>(OutputCount + Trip.value_or(0) - InputCount, 0) + GapFrames;
     FirstIndex = firstIndex;
     const std::size_t points = static_cast<std::size_t>(std::max<int>(Points() - FirstIndex, 0));
     Starts.assign(points + 1, 0);
@@ -86,6 +90,10 @@ bool TSweepTimeline::InWindow(int point) const
 
 TSweepTimeline::TOutputPart TSweepTimeline::NextOutput(int frames)
 {
+    // The output's count starts once the input has passed a frame: a sound server may start the input
+    // well after the output, and the probe must not play before the input listens.
+    if (InputCount == 0)
+        return TOutputPart{TOutputKind::Silence, frames, {}, 0};
     const std::int64_t at = OutputCount;
     TOutputPart part{TOutputKind::Tone, frames, {}, 0};
     const std::int64_t probeEnd = LeadFrames + ProbeFrames, firstTone = Starts[0];
@@ -137,6 +145,12 @@ int TSweepTimeline::FramesToBoundary(int frames, int point) const
 
 unsigned TSweepTimeline::Passed(const std::int16_t* frames, int count, int point)
 {
+    if (Running && Unheard > 0) {
+        const auto skipped = static_cast<int>(std::min<std::int64_t>(Unheard, count));
+        Unheard -= skipped;
+        frames += 2 * static_cast<std::ptrdiff_t>(skipped);
+        count -= skipped;
+    }
     InputCount += count;
     if (!Running || count <= 0)
         return 0;

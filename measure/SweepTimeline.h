@@ -10,9 +10,10 @@
 #include <span>
 #include <vector>
 
-// A sweep paced by the streams' own frames instead of by timers. Output frames count from the first
-// frame the generator fills, input frames from the first frame the meter analyses; a sound played at
-// output frame n is heard at input frame n + RoundTrip, whatever the sound server's buffers hold.
+// A sweep paced by the streams' own frames instead of by timers. Input frames count from the first
+// frame the meter analyses, output frames from the first frame the generator fills after it (silence
+// until then); a sound played at output frame n is heard at input frame n + RoundTrip, whatever the
+// sound server's buffers hold.
 //
 // The output plays a short silence, a probe (found again in the input: that gives the round trip),
 // another short silence, then the points back to back: point k's tone plays from ToneStart(k) and
@@ -40,7 +41,7 @@ public:
 class TSweepTimeline
 {
 public:
-    static constexpr double LeadSeconds = 0.05; // the input may start a little after the output
+    static constexpr double LeadSeconds = 0.05; // silence before the probe
     static constexpr double ProbeSeconds = 0.1;
     static constexpr double ProbeStartHz = 100.0;
     static constexpr double GapSeconds = 0.15; // longer than the probe's search interval
@@ -69,7 +70,8 @@ public:
     void Begin(int frameRate, int pointFrames, int firstIndex, std::vector<double> frequencies,
                unsigned channels, ISweepPointPlanner* planner = nullptr, bool dithered = false);
     // The same sweep again from firstIndex on, as if the devices had just started: a new probe finds
-    // the round trip anew. Both counts start again at the next frames. Does not allocate.
+    // the round trip anew. The input's count starts again once what was played before has been heard,
+    // the output's after it. Does not allocate.
     void Restart(int firstIndex);
     void End() { Running = false; }
     bool Active() const { return Running; }
@@ -123,6 +125,7 @@ private:
     int PlannedCount = 0, OutputPoint = 0;
     unsigned Channels = 1;
     std::int64_t OutputCount = 0, InputCount = 0;
+    std::int64_t Unheard = 0; // input frames still bringing what was played before a restart
     // The probe's search: the input's first frames per channel, and the finder.
     std::unique_ptr<TDelayFinder> Finder;
     std::vector<double> Heard[2];

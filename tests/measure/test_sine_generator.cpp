@@ -128,6 +128,8 @@ private slots:
         TFixedRate rate;
         TSweepTimeline timeline;
         timeline.Begin(48000, 9600, 0, {20000}, 1u, nullptr, true);
+        const std::int16_t listening[2] = {0, 0}; // the output's time line starts with the input's
+        timeline.Passed(listening, 1, 0);
         TSineGenerator generator(state, rate, &timeline);
         std::vector<int> samples;
         while (samples.size() < 48000) {

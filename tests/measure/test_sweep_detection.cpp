@@ -295,7 +295,7 @@ private slots:
     // Gaps in the streams: a moment of silence in a point's window that no stream counted, and an
     // underflow that the output counted. By either method, each point they hit is measured again after
     // a new probe, and every point reads the wire's level (and, detected, the generator's phase). A
-    // stream that keeps breaking stops the sweep with its reason.
+    // stream that keeps breaking at one point stops the sweep with its reason.
     void theStreamsGapsAreMeasuredAgain()
     {
         const double generator = TLevelMeter::Level(16384.0 * 16384 / 2, LevelOffsetDb);
@@ -331,15 +331,24 @@ private slots:
                         QString("%1 Hz: %2 dB, %3 degrees").arg(points.X(i)).arg(points.Y(i)).arg(phase)));
             }
         }
-        TRig rig(TChannelModel{}, TChannelModel{});
-        rig.State.PointsCount = 8;
-        QVERIFY(rig.Run({}, [&](std::int16_t*) {
-            if (rig.State.SweepIndex >= 3)
-                ++rig.Output.XrunCount;
-        }));
-        QCOMPARE(rig.SweepWindow.Errors.size(), std::size_t(1));
-        QVERIFY(rig.SweepWindow.Errors[0].startsWith("Strumień dźwięku miał przerwę"));
-        QCOMPARE(rig.Chart.Series(0).Count(), 3);
+        for (const bool counted : {true, false}) {
+            TRig rig(TChannelModel{}, TChannelModel{});
+            rig.State.Detection.Method = TSweepMethod::AveragedLevel; // windows of 250 ms
+            rig.State.PointsCount = 8;
+            QVERIFY(rig.Run({}, [&](std::int16_t* in) {
+                if (rig.State.SweepIndex < 3)
+                    return;
+                if (counted)
+                    ++rig.Output.XrunCount;
+                else if (rig.Sweep.Timeline().InWindow(3))
+                    std::fill(in + 2 * 500, in + 2 * 800, std::int16_t(0));
+            }));
+            QCOMPARE(rig.SweepWindow.Errors.size(), std::size_t(1));
+            QVERIFY2(rig.SweepWindow.Errors[0].contains(counted ? "Strumień dźwięku miał przerwę"
+                                                                : "ton trzy razy na chwilę zanikł"),
+                     qPrintable(rig.SweepWindow.Errors[0]));
+            QCOMPARE(rig.Chart.Series(0).Count(), 3);
+        }
     }
 
     // The reference must not be the channel measured: the start says which mode fits.

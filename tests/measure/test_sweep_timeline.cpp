@@ -38,8 +38,13 @@ struct TLoop
     TNoise Noise{3};
     std::vector<std::int16_t> Heard; // stereo frames, the right channel silent
 
+    // The output's time line starts once the input has passed a frame: a silent one goes first.
     void Play(int frames, int outputBlock)
     {
+        if (Timeline.InputFrames() == 0) {
+            const std::int16_t silent[2] = {0, 0};
+            Timeline.Passed(silent, 1, 0);
+        }
         std::vector<char> block(static_cast<std::size_t>(outputBlock) * 2);
         for (int done = 0; done < frames; done += outputBlock) {
             int size = static_cast<int>(block.size());
@@ -60,7 +65,7 @@ struct TLoop
     {
         TMeasured measured;
         int point = 0;
-        std::int64_t at = 0;
+        std::int64_t at = Timeline.InputFrames();
         for (std::size_t done = 0; done + 2 * inputBlock <= Heard.size() && point < points;
              done += 2 * inputBlock)
             for (int inBlock = 0; inBlock < inputBlock && point < points;) {
