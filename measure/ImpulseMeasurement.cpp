@@ -147,12 +147,18 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
         Deconvolution->SetExcitation(excitation);
     }
     Needed = Lead + static_cast<std::size_t>(settings.Repeats - 1) * Block + length + Tail;
+    Retakes = 0;
+    StartedNs = Now();
+    return BeginTake();
+}
+
+bool TImpulseMeasurement::BeginTake()
+{
     for (std::vector<std::int16_t>& channel : Recorded)
         channel.assign(Needed, 0);
     Written = Taken = 0;
     OutputStarted = false;
     Note.clear();
-    StartedNs = Now();
     ++TakeNumber;
     Taking = Streaming = true;
     if (!Input.Start()) {
@@ -213,13 +219,21 @@ bool TImpulseMeasurement::BlockRecorded(const char* buffer, int size)
     const bool lost = Input.Xruns() != XrunsIn || Output.Xruns() != XrunsOut;
     Input.StopNow();
     Output.StopNow();
+    const unsigned take = TakeNumber;
+    if (lost && Retakes < MostRetakes) { // a moment lost by a busy machine: the take again
+        ++Retakes;
+        QTimer::singleShot(0, this, [this, take] {
+            if (Taking && TakeNumber == take && !BeginTake())
+                End(Reason);
+        });
+        return true;
+    }
     if (lost) {
         End(QStringLiteral("Pomiar nieudany: karta dźwiękowa zgubiła część próbek (przerwa w odtwarzaniu "
                            "lub nagrywaniu), więc odpowiedź byłaby błędna. Zamknij programy obciążające "
                            "komputer lub zwiększ bufory w konfiguracji i powtórz pomiar."));
         return true;
     }
-    const unsigned take = TakeNumber;
     QTimer::singleShot(0, this, [this, take] {
         if (Taking && TakeNumber == take)
             Analyse();
@@ -239,8 +253,9 @@ void TImpulseMeasurement::StartOutput()
 
 void TImpulseMeasurement::DeviceClosed(const TAudioIO& device)
 {
-    // Only a device that closes by itself while the take streams has failed.
-    if (!Streaming || device.DeviceOpen())
+    // Only a device that closes by itself while the take streams has failed (the output of a take taken
+    // again is closed until it starts).
+    if (!Streaming || device.DeviceOpen() || (&device == &Output && !OutputStarted))
         return;
     const unsigned take = TakeNumber;
     const bool input = &device == &Input;

@@ -88,6 +88,8 @@ signals:
     void Finished(bool measured);
 
 private:
+    // A take from the first frame; false with the reason when the input does not start.
+    bool BeginTake();
     bool FillOutput(char* buffer, int& size);
     bool BlockRecorded(const char* buffer, int size);
     void StartOutput();
@@ -113,6 +115,9 @@ private:
     bool Streaming = false; // the devices are to run
     bool OutputStarted = false;
     unsigned TakeNumber = 0; // tells a late notification of an earlier take from the current one
+    // Takes that lost frames are taken again this many times before the measurement fails.
+    static constexpr int MostRetakes = 2;
+    int Retakes = 0;
     qint64 StartedNs = 0;
     double Seconds = 0;
     TImpulseResponse Response;
