@@ -5,8 +5,8 @@
 #include "results/AnalyserExport.h"
 #include "ui/ChartExport.h"
 #include "ui/OknoDialog.h"
-#include "ui/SpectrogramView.h"
-#include "ui/SpectrumChart.h"
+#include "ui/SonogramView.h"
+#include "ui/AnalyserChart.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -125,8 +125,8 @@ TFormaAnalizatorWidma::TFormaAnalizatorWidma(TAudioIn& recordingInput, const TMe
     btnZapiszRysunek = Button("btnZapiszRysunek", QStringLiteral("Zapisz &rysunek..."), this);
     btnEksportuj = Button("btnEksportuj", QStringLiteral("&Eksportuj CSV..."), this);
     auto* close = Button("btnZamknij", QStringLiteral("Za&mknij"), this);
-    chtWidmo = new TSpectrumChart(this);
-    chtSpektrogram = new TSpectrogramView(this);
+    chtWidmo = new TAnalyserChart(this);
+    chtSpektrogram = new TSonogramView(this);
     lblOdczyt = new QLabel(this);
     lblOdczyt->setObjectName(QStringLiteral("lblOdczyt"));
     lblZrodlo = new QLabel(this);
@@ -187,7 +187,7 @@ TFormaAnalizatorWidma::TFormaAnalizatorWidma(TAudioIn& recordingInput, const TMe
     connect(btnZapiszRysunek, &QPushButton::clicked, this, &TFormaAnalizatorWidma::btnZapiszRysunekClick);
     connect(btnEksportuj, &QPushButton::clicked, this, &TFormaAnalizatorWidma::btnEksportujClick);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-    connect(chtWidmo, &TSpectrumChart::ReadoutChanged, lblOdczyt, &QLabel::setText);
+    connect(chtWidmo, &TAnalyserChart::ReadoutChanged, lblOdczyt, &QLabel::setText);
     connect(tmrOdswiezanie, &QTimer::timeout, this, &TFormaAnalizatorWidma::tmrOdswiezanieTimer);
 
     OwnInput.OnBufferFilled = [this](char* buffer, int& size) {

@@ -15,8 +15,8 @@ class QElapsedTimer;
 class QLabel;
 class QPushButton;
 class QTimer;
-class TSpectrogramView;
-class TSpectrumChart;
+class TSonogramView;
+class TAnalyserChart;
 struct TMeasurementState;
 
 // "Analizator widma": the fractional-octave bands or the FFT spectrum of both channels, live, with a
@@ -82,8 +82,8 @@ private:
     QComboBox *cbWidok, *cbKorekcja, *cbStalaCzasowa, *cbRozmiarFft, *cbOkno, *cbUsrednianie;
     QCheckBox *cbGestosc, *cbKanalLewy, *cbKanalPrawy, *cbSzczyty, *cbSpektrogram;
     QPushButton *btnPauza, *btnZeruj, *btnKopiuj, *btnZapiszRysunek, *btnEksportuj;
-    TSpectrumChart* chtWidmo;
-    TSpectrogramView* chtSpektrogram;
+    TAnalyserChart* chtWidmo;
+    TSonogramView* chtSpektrogram;
     QLabel *lblOdczyt, *lblZrodlo;
     QTimer* tmrOdswiezanie;
 };

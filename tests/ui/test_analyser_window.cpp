@@ -9,8 +9,8 @@
 #include "common/NumberFormat.h"
 #include "ui/OknoAnalizatorWidma.h"
 #include "ui/OknoTestZgodnosci.h"
-#include "ui/SpectrogramView.h"
-#include "ui/SpectrumChart.h"
+#include "ui/SonogramView.h"
+#include "ui/AnalyserChart.h"
 
 #include <QAction>
 #include <QApplication>
@@ -47,7 +47,7 @@ void AnswerFileDialog(const QString& path, int filter = 0)
 
 } // namespace
 
-class TestSpectrumWindow : public QObject
+class TestAnalyserWindow : public QObject
 {
     Q_OBJECT
 
@@ -90,9 +90,9 @@ private slots:
         QVERIFY(Analyser->OwnInputOpen());
         QCOMPARE(Find<QLabel>("lblZrodlo")->text(), QString("Analizowane jest wejście karty dźwiękowej."));
         QTRY_VERIFY(Analyser->Analyser()->SecondsSinceReset() > 0.5);
-        auto* chart = Find<TSpectrumChart>("chtWidmo");
+        auto* chart = Find<TAnalyserChart>("chtWidmo");
         QTRY_VERIFY(chart->plottableCount() > 0 && chart->plottable(0)->interface1D()->dataCount() == 33);
-        const auto* spectrogram = Find<TSpectrogramView>("chtSpektrogram");
+        const auto* spectrogram = Find<TSonogramView>("chtSpektrogram");
         QCOMPARE(spectrogram->Rows(), 33); // the 1/3-octave bands at 44100 frames/s
         QTRY_VERIFY(spectrogram->Newest(20) > -150);
         const QPoint middle = chart->axisRect()->rect().center();
@@ -140,11 +140,11 @@ private slots:
         Find<QComboBox>("cbRozmiarFft")->setCurrentIndex(0); // 1024
         QVERIFY(Find<QComboBox>("cbOkno")->isEnabled());
         QTRY_VERIFY(Analyser->Analyser()->SpectrumFrames() > 3);
-        auto* chart = Find<TSpectrumChart>("chtWidmo");
+        auto* chart = Find<TAnalyserChart>("chtWidmo");
         QVERIFY(chart->graph(0)->dataCount() > 300); // 511 bins, gathered where they crowd
         QVERIFY(chart->graph(0)->dataCount() < 511);
         QVERIFY(chart->graph(0)->visible() && chart->graph(2)->visible());
-        QCOMPARE(Find<TSpectrogramView>("chtSpektrogram")->Rows(), 160);
+        QCOMPARE(Find<TSonogramView>("chtSpektrogram")->Rows(), 160);
         Find<QCheckBox>("cbGestosc")->setChecked(true);
         QCOMPARE(chart->yAxis->label(), QString("Poziom [dB/Hz]"));
 
@@ -234,5 +234,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSpectrumWindow)
-#include "test_spectrum_window.moc"
+QTEST_MAIN(TestAnalyserWindow)
+#include "test_analyser_window.moc"

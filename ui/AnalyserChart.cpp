@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/SpectrumChart.h"
+#include "ui/AnalyserChart.h"
 
 #include "common/NumberFormat.h"
 #include "ui/AxisTickers.h"
@@ -26,7 +26,7 @@ QString FrequencyText(double hertz)
 
 } // namespace
 
-TSpectrumChart::TSpectrumChart(QWidget* parent)
+TAnalyserChart::TAnalyserChart(QWidget* parent)
     : QCustomPlot(parent), FrequencyTicker(new TFrequencyAxisTicker(QStringLiteral("####.")))
 {
     setObjectName(QStringLiteral("chtWidmo"));
@@ -64,13 +64,13 @@ TSpectrumChart::TSpectrumChart(QWidget* parent)
     }
 }
 
-void TSpectrumChart::SetUnit(const QString& unit)
+void TAnalyserChart::SetUnit(const QString& unit)
 {
     Unit = unit;
     yAxis->setLabel(QStringLiteral("Poziom [") + unit + QLatin1Char(']'));
 }
 
-void TSpectrumChart::ShowMode(bool bands)
+void TAnalyserChart::ShowMode(bool bands)
 {
     for (std::size_t channel = 0; channel < 2; ++channel) {
         Bars[channel]->setVisible(bands);
@@ -78,7 +78,7 @@ void TSpectrumChart::ShowMode(bool bands)
     }
 }
 
-void TSpectrumChart::ShowBands(const std::vector<TBandReading>& bands, std::array<bool, 2> channels,
+void TAnalyserChart::ShowBands(const std::vector<TBandReading>& bands, std::array<bool, 2> channels,
                                bool peaks)
 {
     Shown = bands;
@@ -126,7 +126,7 @@ void TSpectrumChart::ShowBands(const std::vector<TBandReading>& bands, std::arra
     Redraw(before, levelsBefore);
 }
 
-void TSpectrumChart::ShowSpectrum(const TSpectrumReading& spectrum, std::array<bool, 2> channels, bool peaks)
+void TAnalyserChart::ShowSpectrum(const TSpectrumReading& spectrum, std::array<bool, 2> channels, bool peaks)
 {
     Shown.clear();
     ShowMode(false);
@@ -156,7 +156,7 @@ void TSpectrumChart::ShowSpectrum(const TSpectrumReading& spectrum, std::array<b
 
 // Ten pictures a second mostly change the data alone: then only the layer of the data and the
 // cross-hair is drawn again over the axes and grid kept from before.
-void TSpectrumChart::Redraw(const QCPRange& frequencies, const QCPRange& levels)
+void TAnalyserChart::Redraw(const QCPRange& frequencies, const QCPRange& levels)
 {
     if (xAxis->range() == frequencies && yAxis->range() == levels && Shown.empty() == ShownBefore)
         layer(QStringLiteral("main"))->replot();
@@ -166,14 +166,14 @@ void TSpectrumChart::Redraw(const QCPRange& frequencies, const QCPRange& levels)
 }
 
 // The top of the level axis 5 dB or more above the loudest level, on a multiple of 10 dB.
-void TSpectrumChart::FitLevelAxis(double highest)
+void TAnalyserChart::FitLevelAxis(double highest)
 {
     const double top = std::ceil((highest + 5) / 10) * 10;
     if (top != yAxis->range().upper)
         yAxis->setRange(top - LevelSpan, top);
 }
 
-QString TSpectrumChart::ReadoutAt(const QPoint& position) const
+QString TAnalyserChart::ReadoutAt(const QPoint& position) const
 {
     if (!axisRect()->rect().contains(position))
         return {};
@@ -193,7 +193,7 @@ QString TSpectrumChart::ReadoutAt(const QPoint& position) const
     return text;
 }
 
-void TSpectrumChart::mouseMoveEvent(QMouseEvent* event)
+void TAnalyserChart::mouseMoveEvent(QMouseEvent* event)
 {
     QCustomPlot::mouseMoveEvent(event);
     const QPoint position = event->position().toPoint();
@@ -210,7 +210,7 @@ void TSpectrumChart::mouseMoveEvent(QMouseEvent* event)
     emit ReadoutChanged(text);
 }
 
-void TSpectrumChart::leaveEvent(QEvent* event)
+void TAnalyserChart::leaveEvent(QEvent* event)
 {
     QCustomPlot::leaveEvent(event);
     CrossVertical->setVisible(false);

@@ -15,13 +15,13 @@ class TFrequencyAxisTicker;
 // lines (with the peak hold as thinner ones). The level axis follows the loudest level shown, in
 // 10 dB steps. A cross-hair follows the mouse; its read-out names the level and the frequency under
 // it and, over bands, that band's levels.
-class TSpectrumChart : public QCustomPlot
+class TAnalyserChart : public QCustomPlot
 {
     Q_OBJECT
 public:
     static constexpr double LevelSpan = 100; // dB from the bottom of the level axis to its top
 
-    explicit TSpectrumChart(QWidget* parent = nullptr);
+    explicit TAnalyserChart(QWidget* parent = nullptr);
 
     void SetUnit(const QString& unit); // "dB", "dB(A)", "dB/Hz", ...
     // channels: which of left and right are shown.

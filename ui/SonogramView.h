@@ -8,13 +8,13 @@
 // The analyser's spectrogram "chtSpektrogram": the last minute of one channel's levels as colours,
 // time across (the newest column at the right edge, 0 s) and frequency up on a logarithmic scale,
 // with the colour scale in dB beside it.
-class TSpectrogramView : public QCustomPlot
+class TSonogramView : public QCustomPlot
 {
     Q_OBJECT
 public:
     static constexpr int Columns = 300; // a minute at five columns a second
 
-    explicit TSpectrogramView(QWidget* parent = nullptr);
+    explicit TSonogramView(QWidget* parent = nullptr);
 
     // Rows evenly spaced on a logarithmic scale from `lowest` to `highest` Hz (their outer edges);
     // columns gone before are cleared.

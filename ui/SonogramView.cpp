@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/SpectrogramView.h"
+#include "ui/SonogramView.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,7 +23,7 @@ QSharedPointer<QCPAxisTickerText> DecadeTicker()
 
 } // namespace
 
-TSpectrogramView::TSpectrogramView(QWidget* parent)
+TSonogramView::TSonogramView(QWidget* parent)
     : QCustomPlot(parent), Map(new QCPColorMap(xAxis, yAxis)), Scale(new QCPColorScale(this))
 {
     setObjectName(QStringLiteral("chtSpektrogram"));
@@ -43,7 +43,7 @@ TSpectrogramView::TSpectrogramView(QWidget* parent)
     SetLevelRange(-100, 0, QStringLiteral("dB"));
 }
 
-void TSpectrogramView::SetRows(double lowest, double highest, int rows, double columnSeconds)
+void TSonogramView::SetRows(double lowest, double highest, int rows, double columnSeconds)
 {
     Lowest = lowest;
     Highest = highest;
@@ -62,19 +62,19 @@ void TSpectrogramView::SetRows(double lowest, double highest, int rows, double c
     Redraw();
 }
 
-void TSpectrogramView::Clear()
+void TSonogramView::Clear()
 {
     std::fill(History.begin(), History.end(), Empty);
     Redraw();
 }
 
-void TSpectrogramView::SetLevelRange(double lowest, double highest, const QString& unit)
+void TSonogramView::SetLevelRange(double lowest, double highest, const QString& unit)
 {
     Map->setDataRange(QCPRange(lowest, highest));
     Scale->axis()->setLabel(unit);
 }
 
-void TSpectrogramView::AddColumn(std::span<const double> frequencies, std::span<const double> levels)
+void TSonogramView::AddColumn(std::span<const double> frequencies, std::span<const double> levels)
 {
     const double step = (std::log10(Highest) - std::log10(Lowest)) / RowCount;
     std::size_t bin = 0;
@@ -101,13 +101,13 @@ void TSpectrogramView::AddColumn(std::span<const double> frequencies, std::span<
     Redraw();
 }
 
-double TSpectrogramView::Newest(int row) const
+double TSonogramView::Newest(int row) const
 {
     const int column = (Next + Columns - 1) % Columns;
     return History[static_cast<std::size_t>(column * RowCount + row)];
 }
 
-void TSpectrogramView::Redraw()
+void TSonogramView::Redraw()
 {
     QCPColorMapData* data = Map->data();
     for (int column = 0; column < Columns; ++column) {
