@@ -38,6 +38,16 @@ struct TLoop
     TNoise Noise{3};
     std::vector<std::int16_t> Heard; // stereo frames, the right channel silent
 
+    // A device that delays by 2345 frames, high-passes at 150 Hz and adds noise at noiseDbfs.
+    explicit TLoop(double noiseDbfs)
+    {
+        TChannelModel device;
+        device.DelayFrames = 2345;
+        device.HighPassHz = 150;
+        device.NoiseDbfs = noiseDbfs;
+        Path.Configure(device, 48000);
+    }
+
     // The output's time line starts once the input has passed a frame: a silent one goes first.
     void Play(int frames, int outputBlock)
     {
@@ -98,12 +108,7 @@ private slots:
     // one arrives, whatever the blocks, and the points follow each other with no gap.
     void pointsLieWhereTheirTonesAreHeard()
     {
-        TLoop loop;
-        TChannelModel device;
-        device.DelayFrames = 2345;
-        device.HighPassHz = 150;
-        device.NoiseDbfs = -70;
-        loop.Path.Configure(device, 48000);
+        TLoop loop(-70);
         const std::vector<double> frequencies{100, 1000, 10000};
         loop.Timeline.Begin(48000, 2400, 0, frequencies, 1u);
         loop.Play(48000, 1000);
@@ -128,12 +133,7 @@ private slots:
     // any.
     void aMomentOfSilenceMarksItsWindowAlone()
     {
-        TLoop loop;
-        TChannelModel device;
-        device.DelayFrames = 2345;
-        device.HighPassHz = 150;
-        device.NoiseDbfs = -50;
-        loop.Path.Configure(device, 48000);
+        TLoop loop(-50);
         loop.Timeline.Begin(48000, 9600, 0, {20, 60, 1000, 10000, 5000}, 3u);
         loop.Play(3 * 48000, 1000);
         const auto silenceFrom = static_cast<std::size_t>(loop.Timeline.ToneStart(2) + 2345 + 2400);
