@@ -289,25 +289,17 @@ unsigned TSweep::Passed(const char* frames, int count)
         return 0;
     }
     if (Input.Xruns() != InputXruns || (Paced.RoundTrip() && Output.Xruns() != OutputXruns)) {
-        if (Retakes < MostRetakes) {
-            Retake();
-            return 0;
-        }
-        Fail(QStringLiteral(
+        RetakeOrFail(QStringLiteral(
             "Strumień dźwięku miał przerwę (wyjście nie nadążyło albo wejście się przepełniło), "
             "więc dalsze punkty nie byłyby pewne. Pomiar został zatrzymany; zmierzone "
             "punkty zostają."));
         return 0;
     }
     if (events & TSweepTimeline::DropoutInWindow) {
-        if (Retakes < MostRetakes) {
-            Retake();
-            return 0;
-        }
-        Fail(QStringLiteral(
-                 "Przy %1 Hz ton trzy razy na chwilę zanikł: serwer dźwięku gubi próbki albo badany "
-                 "obiekt przerywa sygnał. Pomiar został zatrzymany; zmierzone punkty zostają.")
-                 .arg(NumberFormat::General(Paced.Frequency(State.SweepIndex))));
+        RetakeOrFail(QStringLiteral(
+                         "Przy %1 Hz ton trzy razy na chwilę zanikł: serwer dźwięku gubi próbki albo badany "
+                         "obiekt przerywa sygnał. Pomiar został zatrzymany; zmierzone punkty zostają.")
+                         .arg(NumberFormat::General(Paced.Frequency(State.SweepIndex))));
         return 0;
     }
     if (Synchronous && !Detect(frames, count, inWindow, events)) {
@@ -322,8 +314,12 @@ unsigned TSweep::Passed(const char* frames, int count)
     return events;
 }
 
-void TSweep::Retake()
+void TSweep::RetakeOrFail(const QString& text)
 {
+    if (Retakes == MostRetakes) {
+        Fail(text);
+        return;
+    }
     ++Retakes;
     Paced.Restart(State.SweepIndex);
     if (Synchronous)

@@ -132,8 +132,9 @@ private:
     void BeginTimeline();
     // A reason why the sweep cannot start as set up; empty when it can.
     QString SetUpProblem() const;
-    // The point being measured again, from a new probe on.
-    void Retake();
+    // The point being measured again, from a new probe on; once it was too often, the sweep stops
+    // with `text` instead.
+    void RetakeOrFail(const QString& text);
     // Stops the sweep, keeping its points, and then says why.
     void Fail(const QString& text);
     // What the synchronous detection does with the frames passed: feeds, begins and ends windows.
