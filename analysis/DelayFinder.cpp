@@ -26,21 +26,33 @@ std::vector<double> ProbeChirp(double frameRate, double seconds, double startHz,
 }
 
 TDelayFinder::TDelayFinder(std::span<const double> probe, std::size_t longestLag)
-    : Probe(probe.size()), LongestLag(longestLag),
-      // Circular correlation is linear over the lags searched once the transform holds the whole
-      // recording: the probe then never wraps onto a lag of interest.
-      Fft(std::bit_ceil(probe.size() + longestLag + probe.size())), ProbeSpectrum(Fft.Bins()),
-      Spectrum(Fft.Bins()), Correlation(Fft.Size())
+    : Probe(probe.size()), LongestLag(longestLag)
 {
-    Fft.Forward(probe, ProbeSpectrum);
+    // Circular correlation is linear over the lags a recording reaches once the transform holds the
+    // recording and the probe: the probe then never wraps onto a lag of interest.
+    const std::size_t largest = std::bit_ceil(2 * Probe + LongestLag);
+    for (std::size_t size = std::bit_ceil(std::max<std::size_t>(4 * Probe, 1024)); ; size *= 2) {
+        Stages.push_back(std::make_unique<TStage>(std::min(size, largest)));
+        Stages.back()->Fft.Forward(probe, Stages.back()->ProbeSpectrum);
+        if (size >= largest)
+            break;
+    }
+    Spectrum.resize(Stages.back()->Fft.Bins());
+    Correlation.resize(Stages.back()->Fft.Size());
 }
 
 std::optional<TDelayFinder::TFound> TDelayFinder::Find(std::span<const double> recording)
 {
-    Fft.Forward(recording.first(std::min(recording.size(), RecordingFrames())), Spectrum);
-    for (std::size_t k = 0; k < Spectrum.size(); ++k)
-        Spectrum[k] *= std::conj(ProbeSpectrum[k]);
-    Fft.Inverse(Spectrum, Correlation);
+    recording = recording.first(std::min(recording.size(), RecordingFrames()));
+    auto stage = Stages.begin();
+    while ((*stage)->Fft.Size() < recording.size() + Probe && stage + 1 != Stages.end())
+        ++stage;
+    TRealFft& fft = (*stage)->Fft;
+    const std::span<std::complex<double>> spectrum(Spectrum.data(), fft.Bins());
+    fft.Forward(recording, spectrum);
+    for (std::size_t k = 0; k < spectrum.size(); ++k)
+        spectrum[k] *= std::conj((*stage)->ProbeSpectrum[k]);
+    fft.Inverse(spectrum, std::span<double>(Correlation.data(), fft.Size()));
 
     // Only lags that the recording reaches are compared: beyond it the correlation is 0, which would
     // make any noise stand out from a short recording.

@@ -5,6 +5,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -16,7 +17,9 @@ std::vector<double> ProbeChirp(double frameRate, double seconds, double startHz,
 
 // Finds where a known probe stands in a recording, by cross-correlation through the FFT. A lag L means
 // that the recording's frame L + n holds the probe's frame n (the probe's own time origin is its first
-// frame); lags run from 0 to the longest lag given. Construction allocates; Find does not.
+// frame); lags run from 0 to the longest lag given. A recording searched while it grows is transformed
+// at the smallest size that holds it, so that a search early on costs a small part of one over the
+// longest lag. Construction allocates; Find does not.
 class TDelayFinder
 {
 public:
@@ -39,8 +42,16 @@ public:
     std::optional<TFound> Find(std::span<const double> recording);
 
 private:
+    // A transform size, each twice the one before, and the probe's spectrum at that size.
+    struct TStage
+    {
+        explicit TStage(std::size_t size) : Fft(size), ProbeSpectrum(Fft.Bins()) {}
+        TRealFft Fft;
+        std::vector<std::complex<double>> ProbeSpectrum;
+    };
+
     std::size_t Probe, LongestLag;
-    TRealFft Fft;
-    std::vector<std::complex<double>> ProbeSpectrum, Spectrum;
+    std::vector<std::unique_ptr<TStage>> Stages;
+    std::vector<std::complex<double>> Spectrum; // room for the largest stage
     std::vector<double> Correlation;
 };

@@ -11,7 +11,8 @@ class TestDelayFinder : public QObject
     Q_OBJECT
 private slots:
     // The probe is found at its lag through a filtering, delaying, noisy device, to a tenth of a
-    // few frames (the high-pass delays the probe's low end a little); in noise alone nothing is found.
+    // few frames (the high-pass delays the probe's low end a little), at the same lag in a recording
+    // that has just taken it in as in a whole one; in noise alone nothing is found.
     void probeIsFoundThroughADeviceAndNotInNoise()
     {
         constexpr double rate = 48000;
@@ -32,6 +33,9 @@ private slots:
         const auto found = finder.Find(heard);
         QVERIFY(found);
         QVERIFY2(std::abs(found->Lag - 21000.25) < 3, qPrintable(QString::number(found->Lag)));
+        const auto early = finder.Find(std::span(heard).first(21000 + probe.size() + 10));
+        QVERIFY(early);
+        QCOMPARE(early->Lag, found->Lag);
 
         std::vector<double> onlyNoise(heard.size());
         for (double& x : onlyNoise)
