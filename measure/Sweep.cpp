@@ -299,7 +299,7 @@ unsigned TSweep::Passed(const char* frames, int count)
         RetakeOrFail(QStringLiteral(
                          "Przy %1 Hz ton trzy razy na chwilę zanikł: serwer dźwięku gubi próbki albo badany "
                          "obiekt przerywa sygnał. Pomiar został zatrzymany; zmierzone punkty zostają.")
-                         .arg(NumberFormat::General(Paced.Frequency(State.SweepIndex))));
+                         .arg(NumberFormat::Fixed(Paced.Frequency(State.SweepIndex), 0, 1)));
         return 0;
     }
     if (Synchronous && !Detect(frames, count, inWindow, events)) {

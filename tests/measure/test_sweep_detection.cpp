@@ -345,7 +345,7 @@ private slots:
             }));
             QCOMPARE(rig.SweepWindow.Errors.size(), std::size_t(1));
             QVERIFY2(rig.SweepWindow.Errors[0].contains(counted ? "Strumień dźwięku miał przerwę"
-                                                                : "ton trzy razy na chwilę zanikł"),
+                                                                : "Przy 719.7 Hz ton trzy razy na chwilę zanikł"),
                      qPrintable(rig.SweepWindow.Errors[0]));
             QCOMPARE(rig.Chart.Series(0).Count(), 3);
         }

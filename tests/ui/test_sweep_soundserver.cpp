@@ -82,6 +82,7 @@ private slots:
             });
             QTest::keyClick(Window.get(), Qt::Key_F2);
             QTRY_VERIFY_WITH_TIMEOUT(!Measuring(), 30000);
+            QTest::qWait(100); // a stop's message is shown after the block that stopped the sweep
             QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
         }
         for (const int series : {0, 4}) {
