@@ -31,7 +31,7 @@ TDelayFinder::TDelayFinder(std::span<const double> probe, std::size_t longestLag
     // Circular correlation is linear over the lags a recording reaches once the transform holds the
     // recording and the probe: the probe then never wraps onto a lag of interest.
     const std::size_t largest = std::bit_ceil(2 * Probe + LongestLag);
-    for (std::size_t size = std::bit_ceil(std::max<std::size_t>(4 * Probe, 1024)); ; size *= 2) {
+    for (std::size_t size = std::bit_ceil(std::max<std::size_t>(4 * Probe, 1024));; size *= 2) {
         Stages.push_back(std::make_unique<TStage>(std::min(size, largest)));
         Stages.back()->Fft.Forward(probe, Stages.back()->ProbeSpectrum);
         if (size >= largest)

@@ -3,20 +3,24 @@
 
 #include "audio/DeviceServices.h"
 #include "audio/VirtualCard.h"
+#include "settings/SettingsStore.h"
 #include "ui/OknoGlowna.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QObject>
 #include <QPushButton>
 #include <QString>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <sys/resource.h>
 
 // Finds a control by its objectName; a control that is missing ends the test program with its name.
 template <class T> T* FindControl(const QObject& root, const char* name)
@@ -70,6 +74,34 @@ inline std::unique_ptr<TFormaGlowna> OpenWindowOnVirtualCard()
     window->State().Preferences.ShowRaport = false;
     window->State().Preferences.PromptOnClose = false;
     return window;
+}
+
+// The main window on the virtual card as a first start opens it: its settings from an empty file in
+// `folder`, so that the defaults apply, kept by `settings` while the window lives. Asks nothing on
+// closing; null when it never became active.
+inline std::unique_ptr<TFormaGlowna> OpenFirstStartWindow(const QTemporaryDir& folder,
+                                                          std::unique_ptr<TSettingsStore>& settings)
+{
+    TDeviceServices::UseVirtualCardOnly(true);
+    TDeviceServices::VirtualCard().RestoreDefaults();
+    QFile::remove(folder.filePath("Tonvix.ini"));
+    settings = std::make_unique<TSettingsStore>(folder.filePath("Tonvix.ini"));
+    auto window = std::make_unique<TFormaGlowna>(QStringList{"tonvix"});
+    window->show();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        return nullptr;
+    window->State().Preferences.PromptOnClose = false;
+    return window;
+}
+
+// Processor seconds used so far: RUSAGE_SELF by the whole process (with the virtual card's clock),
+// RUSAGE_THREAD by the calling thread alone.
+inline double CpuSeconds(int who = RUSAGE_SELF)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Runs `answer` on the next modal window to appear (a prompt the code under test is about to show),

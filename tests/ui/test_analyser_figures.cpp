@@ -4,9 +4,8 @@
 // The longest gap between two measurement ticks (250 ms apart at the default settings), the blocks
 // the meter analysed against those the card delivered, the blocks lost, and the processor's use.
 
-#include "audio/DeviceServices.h"
-#include "audio/VirtualCard.h"
-#include "settings/SettingsStore.h"
+#include "WindowTestSupport.h"
+
 #include "ui/OknoAnalizatorWidma.h"
 #include "ui/OknoGlowna.h"
 
@@ -15,25 +14,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <memory>
 #include <qcustomplot.h>
-#include <sys/resource.h>
 
 namespace {
 
 constexpr int Seconds = 10;
-
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 } // namespace
 
@@ -97,22 +86,16 @@ class TestAnalyserFigures : public QObject
 private slots:
     void initTestCase()
     {
-        TDeviceServices::UseVirtualCardOnly(true);
-        TDeviceServices::VirtualCard().RestoreDefaults();
         QVERIFY(WorkDir.isValid());
         QVERIFY(QDir::setCurrent(WorkDir.path()));
     }
     void init()
     {
-        QFile::remove(WorkDir.filePath("Tonvix.ini"));
-        Settings = std::make_unique<TSettingsStore>(WorkDir.filePath("Tonvix.ini"));
-        Window = std::make_unique<TFormaGlowna>(QStringList{"tonvix"});
-        Window->show();
-        QVERIFY(QTest::qWaitForWindowActive(Window.get()));
+        Window = OpenFirstStartWindow(WorkDir, Settings);
+        QVERIFY(Window);
     }
     void cleanup()
     {
-        Window->State().Preferences.PromptOnClose = false;
         Window.reset();
         Settings.reset();
     }

@@ -2,29 +2,18 @@
 // The load of a sound-pressure recording in the whole program on the virtual card in real time,
 // printed for the record:   ctest -R test_recording_figures -V
 
-#include "audio/DeviceServices.h"
-#include "audio/VirtualCard.h"
-#include "settings/SettingsStore.h"
+#include "WindowTestSupport.h"
+
 #include "ui/OknoGlowna.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
-
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 struct TLoad
 {
@@ -75,22 +64,16 @@ class TestRecordingFigures : public QObject
 private slots:
     void initTestCase()
     {
-        TDeviceServices::UseVirtualCardOnly(true);
-        TDeviceServices::VirtualCard().RestoreDefaults();
         QVERIFY(WorkDir.isValid());
         QVERIFY(QDir::setCurrent(WorkDir.path()));
     }
     void init()
     {
-        QFile::remove(WorkDir.filePath("Tonvix.ini"));
-        Settings = std::make_unique<TSettingsStore>(WorkDir.filePath("Tonvix.ini"));
-        Window = std::make_unique<TFormaGlowna>(QStringList{"tonvix"});
-        Window->show();
-        QVERIFY(QTest::qWaitForWindowActive(Window.get()));
+        Window = OpenFirstStartWindow(WorkDir, Settings);
+        QVERIFY(Window);
     }
     void cleanup()
     {
-        Window->State().Preferences.PromptOnClose = false;
         Window.reset();
         Settings.reset();
     }

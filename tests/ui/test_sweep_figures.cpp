@@ -23,22 +23,7 @@
 #include <cmath>
 #include <memory>
 #include <numbers>
-#include <sys/resource.h>
 #include <vector>
-
-namespace {
-
-// who: RUSAGE_SELF, the whole process with the virtual card's clock; RUSAGE_THREAD, the calling
-// thread alone (the user-interface thread, where the program's own work runs).
-double CpuSeconds(int who = RUSAGE_SELF)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-} // namespace
 
 class TestSweepFigures : public QObject
 {
