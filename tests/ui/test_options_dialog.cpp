@@ -281,7 +281,8 @@ private slots:
         TModalAnswer confirmation(
             [&](QWidget* question) {
                 cancelCaption = FindControl<QPushButton>(*question, "btnAnuluj")->text();
-                focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+                // The question's own focus: the application's follows once the window is active.
+                focused = question->focusWidget() ? question->focusWidget()->objectName() : QString();
                 Click(question, "btnAnuluj");
             },
             "TFormaDialog");
