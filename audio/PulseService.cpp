@@ -16,6 +16,7 @@ namespace {
 
 constexpr pa_usec_t WaitLimit = pa_usec_t(TPulseService::WaitLimitMs) * PA_USEC_PER_MSEC;
 constexpr pa_usec_t WatchInterval = 250 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t OutputMarginUsec = 120 * PA_USEC_PER_MSEC;
 // The sink a server offers in place of a card when it finds none; its monitor is named after it.
 constexpr const char* StandInSink = "auto_null";
 
@@ -218,12 +219,18 @@ public:
         pa_stream_set_state_callback(Stream, &TPulseStream::StateChanged, this);
         // The server keeps about one block: a block is done when the server has taken it, so the
         // blocks come back at the pace of playing and recording; and a start waits for one block's
-        // latency, not for whatever the device had before.
+        // latency, not for whatever the device had before. What is played keeps at least
+        // OutputMarginUsec there: a sink whose thread wakes late on a loaded machine takes all it
+        // missed at once, and a shorter store underflows although the blocks are ready.
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<std::uint32_t>(-1);
         attributes.prebuf = static_cast<std::uint32_t>(-1);
         attributes.minreq = static_cast<std::uint32_t>(-1);
         attributes.tlength = static_cast<std::uint32_t>(blockBytes);
+        if (Direction == TWaveDirection::Output)
+            attributes.tlength = std::max<std::uint32_t>(
+                attributes.tlength,
+                static_cast<std::uint32_t>(pa_usec_to_bytes(OutputMarginUsec, &sampleSpec)));
         attributes.fragsize = static_cast<std::uint32_t>(blockBytes);
         // A measurement never moves silently to another device: if its device goes, the stream ends.
         const auto flags = PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE;
