@@ -11,6 +11,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -183,6 +184,13 @@ void DevicesChanged(pa_context*, pa_subscription_event_type_t event, std::uint32
 }
 
 } // namespace
+
+// A sink, and the module that made it (a filter sink's module also makes its stream into its master).
+struct TSinkRef
+{
+    std::uint32_t Index = PA_INVALID_INDEX;
+    std::uint32_t Module = PA_INVALID_INDEX;
+};
 
 // One stream at the server. Output: the server asks for bytes, the queued blocks are copied into its
 // buffer and returned as they are used up. Input: recorded fragments are copied into the queued blocks,
@@ -406,8 +414,11 @@ private:
     // With the lock held. An idle sink keeps the latency it last had (seconds, for a sink that renders
     // ahead) until its current cycle ends, however short a latency a new stream asks for, and would
     // hold back the first block of a start by as much. Such a sink is suspended and resumed once the
-    // stream asks for its latency, which starts the sink's cycle afresh at that latency. Only an idle
-    // sink is touched: nothing plays into it, so nobody hears the restart. False: no answer in time.
+    // stream asks for its latency, which starts the sink's cycle afresh at that latency. A filter sink
+    // (an equaliser, an effect) plays into another sink, which runs on at its old cycle while the
+    // filter is idle: it is restarted too, while the filter is suspended, when nothing else plays into
+    // it. Only an idle sink is touched: nothing plays into it, so nobody hears the restart. False: no
+    // answer in time.
     bool FindIdleSink(pa_context* context, const QByteArray& name)
     {
         if (Direction == TWaveDirection::Output)
@@ -416,12 +427,12 @@ private:
         const auto monitored = [](pa_context*, const pa_source_info* info, int last, void* self) {
             auto* me = static_cast<TPulseStream*>(self);
             if (!last && info)
-                me->IdleSink = info->monitor_of_sink;
+                me->IdleSink.Index = info->monitor_of_sink;
             Signal(me->Loop);
         };
         if (!Await(Loop, pa_context_get_source_info_by_name(context, name.constData(), monitored, this)))
             return false;
-        const std::uint32_t sink = std::exchange(IdleSink, PA_INVALID_INDEX);
+        const std::uint32_t sink = std::exchange(IdleSink, TSinkRef{}).Index;
         if (sink == PA_INVALID_INDEX)
             return true; // a source of its own, which takes a new latency at once
         return Await(Loop, pa_context_get_sink_info_by_index(context, sink, &IdleSinkInfo, this));
@@ -430,20 +441,52 @@ private:
     {
         auto* me = static_cast<TPulseStream*>(self);
         if (!last && info && info->state == PA_SINK_IDLE && info->configured_latency > me->BlockUsec)
-            me->IdleSink = info->index;
+            me->IdleSink = {info->index, info->owner_module};
         Signal(me->Loop);
     }
     bool RestartIdleSink()
     {
-        if (IdleSink == PA_INVALID_INDEX)
+        if (IdleSink.Index == PA_INVALID_INDEX)
             return true;
+        return RestartChain(std::exchange(IdleSink, TSinkRef{}), MostChainedSinks);
+    }
+    // With the lock held: suspends the idle sink, restarts each sink that its module plays into and
+    // that is idle once it is suspended (a filter's master, and its master in turn), and resumes it.
+    bool RestartChain(TSinkRef sink, int depth)
+    {
         pa_context* context = pa_stream_get_context(Stream);
-        const std::uint32_t sink = std::exchange(IdleSink, PA_INVALID_INDEX);
         const auto done = [](pa_context*, int, void* self) {
             Signal(static_cast<TPulseStream*>(self)->Loop);
         };
-        return Await(Loop, pa_context_suspend_sink_by_index(context, sink, 1, done, this)) &&
-               Await(Loop, pa_context_suspend_sink_by_index(context, sink, 0, done, this));
+        if (!Await(Loop, pa_context_suspend_sink_by_index(context, sink.Index, 1, done, this)))
+            return false;
+        if (sink.Module != PA_INVALID_INDEX && depth > 1) {
+            Chained.Filter = sink.Module;
+            Chained.Masters.clear();
+            const auto fed = [](pa_context*, const pa_sink_input_info* info, int last, void* self) {
+                auto* me = static_cast<TPulseStream*>(self);
+                if (!last && info && info->owner_module == me->Chained.Filter)
+                    me->Chained.Masters.push_back(info->sink);
+                Signal(me->Loop);
+            };
+            if (!Await(Loop, pa_context_get_sink_input_info_list(context, fed, this)))
+                return false;
+            const std::vector<std::uint32_t> masters = std::move(Chained.Masters);
+            for (const std::uint32_t master : masters) {
+                Chained.Idle = TSinkRef{};
+                const auto idle = [](pa_context*, const pa_sink_info* info, int last, void* self) {
+                    auto* me = static_cast<TPulseStream*>(self);
+                    if (!last && info && info->state == PA_SINK_IDLE)
+                        me->Chained.Idle = {info->index, info->owner_module};
+                    Signal(me->Loop);
+                };
+                if (!Await(Loop, pa_context_get_sink_info_by_index(context, master, idle, this)))
+                    return false;
+                if (Chained.Idle.Index != PA_INVALID_INDEX && !RestartChain(Chained.Idle, depth - 1))
+                    return false;
+            }
+        }
+        return Await(Loop, pa_context_suspend_sink_by_index(context, sink.Index, 0, done, this));
     }
 
     // With the lock held: the queued blocks come back at once and the stream accepts nothing more.
@@ -553,8 +596,17 @@ private:
     pa_stream* Stream = nullptr;
     pa_time_event* Watch = nullptr;
     pa_usec_t BlockUsec = 0;
-    pa_usec_t Progress = 0;                    // when frames last moved (or the stream was last started)
-    std::uint32_t IdleSink = PA_INVALID_INDEX; // the sink to restart once the stream runs
+    pa_usec_t Progress = 0; // when frames last moved (or the stream was last started)
+    TSinkRef IdleSink;      // the sink to restart once the stream runs
+    // A restart's search for the sinks a filter sink plays into: the filter's module, the sinks its
+    // streams play into, and the one looked at, when idle.
+    static constexpr int MostChainedSinks = 4;
+    struct
+    {
+        std::uint32_t Filter = PA_INVALID_INDEX;
+        std::vector<std::uint32_t> Masters;
+        TSinkRef Idle;
+    } Chained;
     bool Ready = false;
     bool Lost = false;
     bool Flushed = false; // reset since the last block was queued

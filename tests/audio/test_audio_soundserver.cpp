@@ -11,15 +11,20 @@
 
 namespace {
 
-// Loads a null sink on the test server; returns the module to unload, empty when it failed.
-QString LoadSink(const QString& name)
+// Loads a module on the test server; returns the module to unload, empty when it failed.
+QString LoadModule(const QStringList& arguments)
 {
     QProcess pactl;
-    pactl.start("pactl", {"load-module", "module-null-sink", "sink_name=" + name,
-                          "sink_properties=device.description=" + name, "rate=48000", "channels=2"});
+    pactl.start("pactl", QStringList{"load-module"} + arguments);
     if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
         return QString();
     return QString::fromLatin1(pactl.readAllStandardOutput()).trimmed();
+}
+
+QString LoadSink(const QString& name)
+{
+    return LoadModule({"module-null-sink", "sink_name=" + name, "sink_properties=device.description=" + name,
+                       "rate=48000", "channels=2"});
 }
 
 void UnloadSink(const QString& module)
@@ -257,23 +262,32 @@ private slots:
     }
 
     // A sink nothing has played into renders seconds ahead; a start on it, whether it records the
-    // sink's monitor alone or plays into the sink first as a sweep does, still hears its first block
-    // within the settling wait.
+    // sink's monitor alone or plays into the sink first as a sweep does, or into a filter sink in front
+    // of it, still hears its first block within the settling wait.
     void theFirstBlockComesSoonOnAnIdleSink_data()
     {
         QTest::addColumn<bool>("playing");
-        QTest::newRow("recording alone") << false;
-        QTest::newRow("playing first") << true;
+        QTest::addColumn<bool>("filtered");
+        QTest::newRow("recording alone") << false << false;
+        QTest::newRow("playing first") << true << false;
+        QTest::newRow("playing through a filter") << true << true;
     }
     void theFirstBlockComesSoonOnAnIdleSink()
     {
         QFETCH(bool, playing);
+        QFETCH(bool, filtered);
         const QString module = LoadSink("tonvix_null_idle");
         QVERIFY(!module.isEmpty());
+        const QString filter =
+            filtered
+                ? LoadModule({"module-ladspa-sink", "sink_name=tonvix_null_idle_filter",
+                              "sink_master=tonvix_null_idle", "plugin=amp", "label=amp_mono", "control=1"})
+                : QString();
+        QVERIFY(!filtered || !filter.isEmpty());
         TAudioOut out;
         TAudioIn in;
         SetUpProgramPair(out, 1500, in, 1500);
-        out.SetDeviceName("tonvix_null_idle");
+        out.SetDeviceName(filtered ? "tonvix_null_idle_filter" : "tonvix_null_idle");
         in.SetDeviceName("tonvix_null_idle.monitor");
         TSineSource sine;
         out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
@@ -290,6 +304,8 @@ private slots:
         QVERIFY(WaitFor([&] { return firstBlock >= 0; }, 5000));
         out.StopNow();
         in.StopNow();
+        if (filtered)
+            UnloadSink(filter);
         UnloadSink(module);
         qInfo("first block of 31.25 ms on an idle null sink %lld ms after the start", firstBlock);
         QVERIFY2(firstBlock < 300, qPrintable(QString::number(firstBlock)));
