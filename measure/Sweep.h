@@ -46,7 +46,7 @@ public:
     virtual void SetEstimatedTime(const QString& text) = 0; // edtCzasPomiaru
     virtual void SetStatusText(int panel, const QString& text) = 0;
     virtual void UpdateClockPanel() = 0;
-    // Clicks btnStart, whose action is the stop while measuring.
+    // Stops the measurement as btnStart does while measuring, also in a start's settling wait.
     virtual void ClickStartButton() = 0;
     // The reasons that keep the start action disabled have changed: see TSweep::StartAllowed.
     virtual void StartConditionsChanged() = 0;

@@ -273,7 +273,11 @@ void TFormaGlowna::SetEstimatedTime(const QString& text)
 
 void TFormaGlowna::ClickStartButton()
 {
-    btnStart->click();
+    // The button is disabled during a start's settling wait, and a click would not get through it:
+    // a sweep that fails in the wait (at ten times real time the probe and the first points fall in
+    // it) would go on measuring with nothing left to measure.
+    if (btnStart->defaultAction() == actStop)
+        actStop->trigger();
 }
 
 void TFormaGlowna::SetFrequencyAxisRange(double minimum, double maximum)

@@ -4,6 +4,7 @@
 #include "WindowTestSupport.h"
 
 #include "audio/DeviceServices.h"
+#include "audio/DeviceUnderTest.h"
 #include "audio/VirtualCard.h"
 #include "common/NumberFormat.h"
 #include "ui/ChartView.h"
@@ -80,7 +81,11 @@ private slots:
         Window->State().PointTime = 60;
         Action("actPomiarCharakterystyk")->trigger();
     }
-    void cleanup() { Window.reset(); }
+    void cleanup()
+    {
+        Window.reset();
+        TDeviceServices::VirtualCard().RestoreDefaults();
+    }
 
     // 3 points from 100 Hz to 10 kHz, typed in; the edits, the channel mode and the zeroing are locked
     // while it runs; the sweep stops by itself with its conditions recorded and the generator back at
@@ -178,6 +183,32 @@ private slots:
         QVERIFY2(readout.startsWith("Seria 1: 1000") && readout.contains(", faza -") &&
                      readout.contains("H2 -"),
                  qPrintable(readout));
+    }
+
+    // A sweep that fails while its start still waits for the input to settle stops there and says why:
+    // with the loop broken and the card at five times real time, the probe's whole search fits in it.
+    void aSweepThatFailsInTheSettlingWaitStops()
+    {
+        TChannelModel broken;
+        broken.GainDb = -200;
+        TVirtualCard& card = TDeviceServices::VirtualCard();
+        card.SetModel(0, broken);
+        card.SetModel(1, broken);
+        card.SetSpeed(5);
+        Window->AudioIn().SetBufferSize(16384);
+        Window->AudioOut().SetBufferSize(16384);
+        Window->State().MeasurementDelay = 2000;
+        QString said;
+        TModalCloser closer([&](QWidget* modal) {
+            if (auto* message = qobject_cast<QMessageBox*>(modal))
+                said = message->text();
+            QTest::keyClick(modal, Qt::Key_Return);
+        });
+        Reactivate();
+        QTest::keyClick(Window.get(), Qt::Key_F2); // returns after the settling wait
+        QVERIFY2(said.startsWith("Sygnał generatora nie dotarł do wejścia w ciągu 3 s"), qPrintable(said));
+        QVERIFY(!Measuring());
+        QVERIFY(!Window->AudioIn().Running() && !Window->AudioOut().Running());
     }
 
     // The key filters, the corrections on leaving an edit, and the start action that follows them.
