@@ -461,28 +461,33 @@ private:
         if (!Await(Loop, pa_context_suspend_sink_by_index(context, sink.Index, 1, done, this)))
             return false;
         if (sink.Module != PA_INVALID_INDEX && depth > 1) {
-            Chained.Filter = sink.Module;
-            Chained.Masters.clear();
-            const auto fed = [](pa_context*, const pa_sink_input_info* info, int last, void* self) {
-                auto* me = static_cast<TPulseStream*>(self);
-                if (!last && info && info->owner_module == me->Chained.Filter)
-                    me->Chained.Masters.push_back(info->sink);
-                Signal(me->Loop);
+            // What the server's answers bring: the sinks the filter's streams play into, and whether
+            // the one asked about is idle.
+            struct TSearch
+            {
+                pa_threaded_mainloop* Loop;
+                std::uint32_t Filter;
+                std::vector<std::uint32_t> Masters;
+                TSinkRef Idle;
+            } search{Loop, sink.Module, {}, {}};
+            const auto fed = [](pa_context*, const pa_sink_input_info* info, int last, void* data) {
+                auto* found = static_cast<TSearch*>(data);
+                if (!last && info && info->owner_module == found->Filter)
+                    found->Masters.push_back(info->sink);
+                Signal(found->Loop);
             };
-            if (!Await(Loop, pa_context_get_sink_input_info_list(context, fed, this)))
+            const auto idle = [](pa_context*, const pa_sink_info* info, int last, void* data) {
+                auto* found = static_cast<TSearch*>(data);
+                if (!last && info && info->state == PA_SINK_IDLE)
+                    found->Idle = {info->index, info->owner_module};
+                Signal(found->Loop);
+            };
+            if (!Await(Loop, pa_context_get_sink_input_info_list(context, fed, &search)))
                 return false;
-            const std::vector<std::uint32_t> masters = std::move(Chained.Masters);
-            for (const std::uint32_t master : masters) {
-                Chained.Idle = TSinkRef{};
-                const auto idle = [](pa_context*, const pa_sink_info* info, int last, void* self) {
-                    auto* me = static_cast<TPulseStream*>(self);
-                    if (!last && info && info->state == PA_SINK_IDLE)
-                        me->Chained.Idle = {info->index, info->owner_module};
-                    Signal(me->Loop);
-                };
-                if (!Await(Loop, pa_context_get_sink_info_by_index(context, master, idle, this)))
-                    return false;
-                if (Chained.Idle.Index != PA_INVALID_INDEX && !RestartChain(Chained.Idle, depth - 1))
+            for (const std::uint32_t master : search.Masters) {
+                search.Idle = TSinkRef{};
+                if (!Await(Loop, pa_context_get_sink_info_by_index(context, master, idle, &search)) ||
+                    (search.Idle.Index != PA_INVALID_INDEX && !RestartChain(search.Idle, depth - 1)))
                     return false;
             }
         }
@@ -596,17 +601,9 @@ private:
     pa_stream* Stream = nullptr;
     pa_time_event* Watch = nullptr;
     pa_usec_t BlockUsec = 0;
-    pa_usec_t Progress = 0; // when frames last moved (or the stream was last started)
-    TSinkRef IdleSink;      // the sink to restart once the stream runs
-    // A restart's search for the sinks a filter sink plays into: the filter's module, the sinks its
-    // streams play into, and the one looked at, when idle.
-    static constexpr int MostChainedSinks = 4;
-    struct
-    {
-        std::uint32_t Filter = PA_INVALID_INDEX;
-        std::vector<std::uint32_t> Masters;
-        TSinkRef Idle;
-    } Chained;
+    pa_usec_t Progress = 0;                    // when frames last moved (or the stream was last started)
+    TSinkRef IdleSink;                         // the sink to restart once the stream runs
+    static constexpr int MostChainedSinks = 4; // filters in front of filters, at most
     bool Ready = false;
     bool Lost = false;
     bool Flushed = false; // reset since the last block was queued

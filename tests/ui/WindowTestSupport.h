@@ -31,7 +31,8 @@ template <class T> T* FindControl(const QObject& root, const char* name)
     return found;
 }
 
-// Runs handler on the next modal widget as soon as it shows; counts the widgets it handled.
+// Runs handler on the next modal widget as soon as it shows; counts the widgets it handled and notes
+// the text of the last message box among them.
 class TModalCloser
 {
 public:
@@ -41,12 +42,15 @@ public:
         QObject::connect(&Timer, &QTimer::timeout, [this] {
             if (QWidget* modal = QApplication::activeModalWidget()) {
                 ++Handled;
+                if (auto* message = qobject_cast<QMessageBox*>(modal))
+                    Said = message->text();
                 Handler(modal);
             }
         });
         Timer.start();
     }
     int Handled = 0;
+    QString Said;
 
 private:
     std::function<void(QWidget*)> Handler;
