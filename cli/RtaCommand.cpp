@@ -9,6 +9,9 @@
 #include "results/AnalyserExport.h"
 #include "results/ExchangeFile.h"
 
+#include <algorithm>
+#include <cmath>
+
 const QString RtaHelp = QStringLiteral(
     "Użycie: tonvix-cli rta --seconds N --out PLIK.csv [OPCJE]\n"
     "\n"
@@ -29,6 +32,14 @@ const QString RtaHelp = QStringLiteral(
     "  --input NAZWA           urządzenie wejściowe (nazwy podaje: tonvix-cli devices)\n"
     "\n"
     "Opcja, której nie podano, ma wartość ustawioną w programie okienkowym.\n");
+
+namespace {
+
+// Recorded beyond the counted stretch, which then holds the seconds asked for exactly: blocks arrive
+// unevenly, and the recording's clock is not the card's.
+constexpr double CountMargin = 0.3; // s
+
+} // namespace
 
 int RunRta(const TRtaCommand& command)
 {
@@ -54,23 +65,33 @@ int RunRta(const TRtaCommand& command)
     settings.Averaging = TFftAnalyser::TAveraging::Linear;
     settings.Weighting = state.FrequencyWeighting;
     settings.TimeConstant = command.Slow ? 1.0 : 0.125;
-    TRealTimeAnalyser analyser(session.AudioIn().FrameRate(), settings);
-    // The recording's blocks from the end of its settling wait on; a spectrum frame every half size.
-    const auto hop = static_cast<long long>(settings.FftSize / 2);
-    long long sinceSpectrum = 0;
+    const int rate = session.AudioIn().FrameRate();
+    TRealTimeAnalyser analyser(rate, settings);
+    // The filters run on every block from the input's first one on, through the recording's settling
+    // wait; the analyser counts the seconds asked for once the recording counts and the filters have
+    // settled, and the recording goes on for as long as that takes.
+    const double settle = analyser.SettleSeconds();
+    const auto settleFrames = static_cast<long long>(std::ceil(settle * rate));
+    bool counting = false;
     session.AudioIn().OnBlockObserved = [&](const char* buffer, int size) {
-        if (!session.StartButtonEnabled())
-            return;
+        if (!counting && session.StartButtonEnabled()) {
+            counting = true;
+            analyser.CountFrom(std::max(settleFrames, analyser.FramesAnalysed()),
+                               std::llround(command.Seconds * rate));
+        }
         analyser.AnalyseBlock(buffer, size / 4);
-        sinceSpectrum += size / 4;
-        if (command.Fft && sinceSpectrum >= hop && analyser.UpdateSpectrum())
-            sinceSpectrum = 0;
     };
+    const double wait = state.MeasurementDelay / 1000.0;
+    const double longer = std::max(0.0, settle - wait) + CountMargin;
+    if (settle > wait)
+        PrintMessage(QStringLiteral("Filtry pasm ustalają się przez %1 s, zanim pomiar zacznie się liczyć.")
+                         .arg(NumberFormat::Fixed(settle, 0, 1)));
 
     int signalReceived = 0;
     const TMeasurementSession::TEnd end =
-        MeasureUntilStopped(session, signalReceived,
-                            [&](TProgress& progress) { return session.Record(command.Seconds, progress); });
+        MeasureUntilStopped(session, signalReceived, [&](TProgress& progress) {
+            return session.Record(command.Seconds + longer, progress);
+        });
     session.AudioIn().OnBlockObserved = nullptr;
     session.Journal().Discard(); // the levels of the recording are not what this command keeps
     if (end == TMeasurementSession::TEnd::Interrupted)
