@@ -7,17 +7,28 @@
 
 namespace {
 
-constexpr double InBandFloorDb = -120;
+constexpr double InBandFloor = 1e-12;
+constexpr double LowEdgeBelowStart = 16; // the floor starts to rise this many times below the start
+constexpr double LowEdgeOctaves = 2, HighEdgeOctaves = 1;
 
-// The floor in dB of the strongest power: InBandFloorDb up to the stop, rising as a raised cosine to
-// 0 dB one octave above it.
-double FloorDb(double frequency, double stop)
+double RaisedCosine(double octaves, double width) // 0 .. 1
 {
-    if (frequency <= stop)
-        return InBandFloorDb;
-    if (frequency >= 2 * stop)
-        return 0;
-    return InBandFloorDb * (0.5 + 0.5 * std::cos(std::numbers::pi * std::log2(frequency / stop)));
+    return 0.5 - 0.5 * std::cos(std::numbers::pi * std::min(octaves / width, 1.0));
+}
+
+// The floor, of the strongest power. Below the band the sweep still has energy, and the floor rises
+// slowly, as a raised cosine of its level in dB; above it there is nothing but noise, and the floor
+// rises fast, as a raised cosine of the power.
+double Floor(double frequency, double start, double stop)
+{
+    const double low = start / LowEdgeBelowStart;
+    if (frequency <= 0)
+        return 1;
+    if (frequency < low)
+        return std::pow(InBandFloor, 1 - RaisedCosine(std::log2(low / frequency), LowEdgeOctaves));
+    if (frequency > stop)
+        return InBandFloor + (1 - InBandFloor) * RaisedCosine(std::log2(frequency / stop), HighEdgeOctaves);
+    return InBandFloor;
 }
 
 double StrongestPower(std::span<const std::complex<double>> spectrum)
@@ -30,12 +41,12 @@ double StrongestPower(std::span<const std::complex<double>> spectrum)
 
 } // namespace
 
-TSweepDeconvolution::TSweepDeconvolution(std::size_t size, double frameRate, double stopHz)
+TSweepDeconvolution::TSweepDeconvolution(std::size_t size, double frameRate, double startHz, double stopHz)
     : Fft(size), Floor(Fft.Bins()), Inverse(Fft.Bins()), Measured(Fft.Bins()), Reference(Fft.Bins())
 {
     for (std::size_t k = 0; k < Floor.size(); ++k) {
         const double frequency = static_cast<double>(k) * frameRate / static_cast<double>(size);
-        Floor[k] = std::pow(10.0, FloorDb(frequency, stopHz) / 10);
+        Floor[k] = ::Floor(frequency, startHz, stopHz);
     }
 }
 

@@ -17,18 +17,21 @@
 // harmonics) wraps to the end of the block. A block at least as long as the recording plus the sweep
 // keeps the two apart: the deconvolution is then linear, not circular. Unity scale: a response equal
 // to the excitation (or to the reference) gives a unit impulse at 0.
-// Up to stopHz the division is exact but for a floor of 1e-12 of the strongest bin's power: the response
-// is the device's, flat where the device is, with nothing of ours in it. That holds below the sweep's
-// start as well, where its fade-in still carries energy (within 40 dB of the strongest bin, down to
-// 0 Hz): a band limit there would ring for seconds on either side of the peak, more than any gate or
-// file keeps. Above stopHz, where the sweep has none, the floor rises smoothly (a raised cosine of its
-// level in dB) to the strongest power over an octave, so noise there is not amplified; that edge rings
-// for a millisecond or two.
+// Within the band the division is exact but for a floor of 1e-12 of the strongest bin's power: the
+// response is the device's, flat where the device is, with nothing of ours in it. That holds down to an
+// eighth of startHz, where the sweep's fade-in still carries energy (within 40 dB of the strongest bin):
+// a band limit just below the start would ring for a tenth of a second on either side of the peak,
+// and a file that keeps 10 ms before the peak would lose the half that leads it (a dB at a fifth above
+// the start). Below that the floor rises smoothly (a raised cosine of its level in dB) to the strongest
+// power over two octaves, which keeps out what a sweep cannot measure there (the slow offset that
+// even-order distortion makes of a sweep, rumble). Above stopHz, where the sweep has no energy, the
+// floor rises over an octave as a raised cosine of the power, fast; that edge rings for a millisecond
+// or two.
 // The constructor allocates; the rest allocates nothing.
 class TSweepDeconvolution
 {
 public:
-    TSweepDeconvolution(std::size_t size, double frameRate, double stopHz);
+    TSweepDeconvolution(std::size_t size, double frameRate, double startHz, double stopHz);
 
     std::size_t Size() const { return Fft.Size(); }
 

@@ -46,7 +46,7 @@ struct TTake
 void BM_DeconvolutionAndAnalysis(benchmark::State& run)
 {
     const TTake take(static_cast<int>(run.range(0)));
-    TSweepDeconvolution deconvolution(take.Size, Rate, 20000);
+    TSweepDeconvolution deconvolution(take.Size, Rate, 20, 20000);
     for (auto _ : run) {
         std::vector<double> circular(take.Size);
         deconvolution.DeconvolveByReference(take.Measured, take.Reference, circular);
@@ -64,7 +64,7 @@ BENCHMARK(BM_DeconvolutionAndAnalysis)->Arg(17)->Arg(20)->Unit(benchmark::kMilli
 void BM_GateAnalysis(benchmark::State& run)
 {
     const TTake take(17);
-    TSweepDeconvolution deconvolution(take.Size, Rate, 20000);
+    TSweepDeconvolution deconvolution(take.Size, Rate, 20, 20000);
     std::vector<double> circular(take.Size);
     deconvolution.DeconvolveByReference(take.Measured, take.Reference, circular);
     const TImpulseResponse response = CutImpulseResponse(circular, take.Sweep, take.Tail);

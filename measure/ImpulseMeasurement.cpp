@@ -140,7 +140,7 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
     if (!Deconvolution) {
         // Its transforms are planned once for the sweep, and its inverse taken once.
         Deconvolution =
-            std::make_unique<TSweepDeconvolution>(Layout.Block, rate, Sweep->StopHz());
+            std::make_unique<TSweepDeconvolution>(Layout.Block, rate, Sweep->StartHz(), Sweep->StopHz());
         std::vector<double> excitation(Played.size());
         for (std::size_t n = 0; n < Played.size(); ++n)
             excitation[n] = Played[n] / FullScale;
@@ -339,9 +339,10 @@ void TImpulseMeasurement::Analyse()
         if (largest >= FullScale - 1)
             overloaded << ChannelName(channel);
         if (CutShort(channel))
-            return End(QStringLiteral("Opóźnienie karty dźwiękowej jest dłuższe niż cisza po sweepie, więc "
-                                      "koniec sweepu nie został nagrany. Wybierz dłuższy sweep albo mniejsze "
-                                      "bufory w konfiguracji."));
+            return End(QStringLiteral("Opóźnienie (karty dźwiękowej lub badanego urządzenia) jest dłuższe niż "
+                                      "czas rejestracji po sweepie, więc koniec sweepu nie został nagrany. "
+                                      "Wydłuż czas rejestracji po sweepie albo zmniejsz bufory w "
+                                      "konfiguracji."));
     }
     if (!overloaded.isEmpty())
         Note = QStringLiteral("Uwaga: przesterowanie wejścia (kanał %1); zmniejsz poziom sweepu lub czułość "

@@ -63,7 +63,7 @@ public:
 
     TResponseAnalysis& Analysed(bool byReference)
     {
-        TSweepDeconvolution deconvolution(Size, Rate, 20000);
+        TSweepDeconvolution deconvolution(Size, Rate, 10, 20000);
         deconvolution.SetExcitation(Sweep.Samples());
         std::vector<double> circular(Size);
         if (byReference)
@@ -283,7 +283,7 @@ private slots:
     {
         const TLogSweep sweep({20, 20000, 1 << 16, Rate, -6});
         const std::size_t tail = 24000, size = TRealFft::NiceSize(2 * sweep.Length() + tail);
-        TSweepDeconvolution deconvolution(size, Rate, sweep.StopHz());
+        TSweepDeconvolution deconvolution(size, Rate, sweep.StartHz(), sweep.StopHz());
         // A zero-phase low-pass (a windowed sinc centred on time 0), measured against the sweep itself.
         constexpr int Half = 64;
         constexpr double Cutoff = 8000;
@@ -318,8 +318,9 @@ private slots:
                 for (std::size_t k = 0; k < db.size(); ++k)
                     if (const double f = double(k) * Rate / double(transform); f >= 30 && f <= 19000)
                         worst = std::max(worst, std::abs(db[k]));
+                // The slow edge far below the start rings before the file's 10 ms too, a little.
                 qInfo("a wire: the file flat within %.5f dB from 30 Hz", worst);
-                QVERIFY(worst < 0.01);
+                QVERIFY(worst < 0.05);
                 continue;
             }
             const TImpulseResponse read = ImpulseResponseOf(file, Rate, double(measured.FileTimeZero()));
