@@ -89,7 +89,8 @@ int RunRta(const TRtaCommand& command)
         analyser.AnalyseBlock(buffer, size / 4);
     };
     const double wait = state.MeasurementDelay / 1000.0;
-    const double longer = std::max(0.0, settle - wait) + CountMargin;
+    // In tenths of a second, as the progress shows it.
+    const double longer = std::ceil((std::max(0.0, settle - wait) + CountMargin) * 10) / 10;
     if (settle > wait)
         PrintMessage(QStringLiteral("Filtry pasm ustalają się przez %1 s, zanim pomiar zacznie się liczyć.")
                          .arg(NumberFormat::Fixed(settle, 0, 1)));

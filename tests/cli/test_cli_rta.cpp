@@ -74,7 +74,7 @@ private slots:
         const TCliRun run =
             RunCli({"rta", "--bands", "3", "--seconds", "1", "--weighting", "A", "--out", file}, polish);
         QVERIFY_RUN(run, 0);
-        QVERIFY2(run.Err.contains("Filtry pasm ustalają się przez 3,9 s, zanim pomiar zacznie się liczyć."),
+        QVERIFY2(run.Err.contains("Filtry pasm ustalają się przez 4,0 s, zanim pomiar zacznie się liczyć."),
                  qPrintable(run.Err));
         QVERIFY2(run.Err.contains("Zapisano poziomy w pasmach z 1,0 s pomiaru w pliku " + file),
                  qPrintable(run.Err));
