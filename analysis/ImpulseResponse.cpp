@@ -55,8 +55,8 @@ std::size_t TImpulseResponse::FileTimeZero(double before) const
 
 std::vector<double> TImpulseResponse::ForFile(double before) const
 {
-    const auto first =
-        static_cast<std::ptrdiff_t>(std::lround(Linear.Origin)) - static_cast<std::ptrdiff_t>(FileTimeZero(before));
+    const auto first = static_cast<std::ptrdiff_t>(std::lround(Linear.Origin)) -
+                       static_cast<std::ptrdiff_t>(FileTimeZero(before));
     const auto size = static_cast<std::ptrdiff_t>(Linear.Samples.size());
     std::vector<double> samples(static_cast<std::size_t>(std::max<std::ptrdiff_t>(size - first, 0)), 0.0);
     for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(first, 0); i < size; ++i)

@@ -34,8 +34,8 @@ double SettleSeconds(std::span<const TSecondOrderSection> cascade, double frameR
     double slowest = 0;
     for (const TSecondOrderSection& b : cascade) {
         const double discriminant = b.A1 * b.A1 - 4 * b.A2;
-        const double radius = discriminant < 0 ? std::sqrt(b.A2)
-                                               : (std::abs(b.A1) + std::sqrt(discriminant)) / 2;
+        const double radius =
+            discriminant < 0 ? std::sqrt(b.A2) : (std::abs(b.A1) + std::sqrt(discriminant)) / 2;
         slowest = std::max(slowest, radius);
     }
     if (slowest <= 0)

@@ -18,8 +18,8 @@
 // keeps the two apart: the deconvolution is then linear, not circular. Unity scale: a response equal
 // to the excitation (or to the reference) gives a unit impulse at 0.
 // Within the band the division is exact but for a floor of 1e-12 of the strongest bin's power: the
-// response is the device's, flat where the device is, with nothing of ours in it. That holds down to an
-// eighth of startHz, where the sweep's fade-in still carries energy (within 40 dB of the strongest bin):
+// response is the device's, flat where the device is, with nothing of ours in it. That holds down to a
+// sixteenth of startHz, where the sweep's fade-in still carries energy (within 40 dB of the strongest bin):
 // a band limit just below the start would ring for a tenth of a second on either side of the peak,
 // and a file that keeps 10 ms before the peak would lose the half that leads it (a dB at a fifth above
 // the start). Below that the floor rises smoothly (a raised cosine of its level in dB) to the strongest

@@ -58,9 +58,9 @@ const QString ImpulseHelp = QStringLiteral(
     "\n"
     "Częstotliwość próbkowania i bufory są takie, jak ustawiono w programie okienkowym.\n");
 
-const QStringList ImpulseOptions = {"start",     "stop",    "out",      "length",    "level",
-                                    "repeats",   "tail",    "reference", "channel",  "response",
-                                    "smoothing", "temperature", "input", "output"};
+const QStringList ImpulseOptions = {"start",     "stop",        "out",       "length",  "level",
+                                    "repeats",   "tail",        "reference", "channel", "response",
+                                    "smoothing", "temperature", "input",     "output"};
 
 namespace {
 

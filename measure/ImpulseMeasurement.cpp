@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr double LeadSeconds = 0.01;     // silence before the first sweep
+constexpr double LeadSeconds = 0.01; // silence before the first sweep
 constexpr double FullScale = 32768;
 // The input's blocks are the measurement's own: short, so that the output starts (with the first of
 // them) soon after the input, and the sweep arrives soon after its place.
@@ -316,7 +316,8 @@ bool TImpulseMeasurement::CutShort(int channel) const
         return std::sqrt(sum / static_cast<double>(std::max<std::size_t>(count, 1)));
     };
     const std::size_t end = Taken, window = std::min<std::size_t>(Layout.Tail / 8, end);
-    const std::size_t sweepStart = Layout.Lead + static_cast<std::size_t>(Settings.Repeats - 1) * Layout.Period;
+    const std::size_t sweepStart =
+        Layout.Lead + static_cast<std::size_t>(Settings.Repeats - 1) * Layout.Period;
     const std::size_t middle = sweepStart + Played.size() / 2;
     return middle + window < end && rms(end - window, window) > 0.5 * rms(middle, window);
 }
@@ -339,10 +340,11 @@ void TImpulseMeasurement::Analyse()
         if (largest >= FullScale - 1)
             overloaded << ChannelName(channel);
         if (CutShort(channel))
-            return End(QStringLiteral("Opóźnienie (karty dźwiękowej lub badanego urządzenia) jest dłuższe niż "
-                                      "czas rejestracji po sweepie, więc koniec sweepu nie został nagrany. "
-                                      "Wydłuż czas rejestracji po sweepie albo zmniejsz bufory w "
-                                      "konfiguracji."));
+            return End(
+                QStringLiteral("Opóźnienie (karty dźwiękowej lub badanego urządzenia) jest dłuższe niż "
+                               "czas rejestracji po sweepie, więc koniec sweepu nie został nagrany. "
+                               "Wydłuż czas rejestracji po sweepie albo zmniejsz bufory w "
+                               "konfiguracji."));
     }
     if (!overloaded.isEmpty())
         Note = QStringLiteral("Uwaga: przesterowanie wejścia (kanał %1); zmniejsz poziom sweepu lub czułość "

@@ -53,9 +53,9 @@ TTakeLayout TakeLayout(const TLogSweep& sweep, double tailSeconds);
 //
 // One take: the input starts first; with its first block the output starts and plays a short silence,
 // then the repeats of the synchronized sweep, each followed by the silence of the tail the user set,
-// in which the response decays; the take ends with the last tail. Sample positions, not timers, pace it: the recording
-// counts from the first block's first frame, before which the output played nothing, and the take ends
-// once it holds the last sweep and a tail for the latency and the response's decay. The repeats are
+// in which the response decays; the take ends with the last tail. Sample positions, not timers, pace it: the
+// recording counts from the first block's first frame, before which the output played nothing, and the take
+// ends once it holds the last sweep and a tail for the latency and the response's decay. The repeats are
 // averaged frame by frame and deconvolved, by the measured ÷ reference channel with a reference, or by
 // the sweep as played without one (the card's latency and the first block are then part of the
 // delay). Output underflows or input overflows during the take spoil it, and so does a latency longer
@@ -111,7 +111,7 @@ private:
     std::vector<std::int16_t> Played;                   // the sweep as 16-bit samples
     std::vector<std::int16_t> Recorded[2]; // both inputs from the output's start, allocated at the start
     TTakeLayout Layout;
-    std::size_t Needed = 0; // frames of the whole take from the output's start
+    std::size_t Needed = 0;             // frames of the whole take from the output's start
     std::size_t Written = 0, Taken = 0; // output frames handed over, input frames kept
     std::uint64_t XrunsIn = 0, XrunsOut = 0;
     bool Taking = false;    // from a start until Finished

@@ -81,8 +81,8 @@ void TRealTimeAnalyser::CountFrom(long long start, long long frames)
     CountStart = std::max(start, FramesSeen);
     CountEnd = CountStart + std::max(frames, 0LL);
     // Bands take no spectrum.
-    NextSpectrum = Bands ? std::numeric_limits<long long>::max()
-                         : CountStart + static_cast<long long>(History.size());
+    NextSpectrum =
+        Bands ? std::numeric_limits<long long>::max() : CountStart + static_cast<long long>(History.size());
     if (CountStart == FramesSeen)
         Reset();
 }

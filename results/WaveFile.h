@@ -22,13 +22,13 @@ struct TSound
 {
     std::vector<double> Samples; // the first channel, full scale = 1
     int FrameRate = 0;
-    int Channels = 0;          // in the file
+    int Channels = 0;         // in the file
     std::size_t TimeZero = 0; // the sample of the first cue point; 0 without one
 };
 
 // Any sound file libsndfile reads: WAV of 16-, 24- or 32-bit integers or of floats, at any frame rate,
-// with one channel or more (the first one is taken), time 0 at its first cue point. Nothing, with the Polish message, when the file
-// cannot be read, holds no samples, or is longer than LongestFrames.
+// with one channel or more (the first one is taken), time 0 at its first cue point. Nothing, with the Polish
+// message, when the file cannot be read, holds no samples, or is longer than LongestFrames.
 inline constexpr long long LongestFrames = 1LL << 24;
 std::optional<TSound> Read(const QString& fileName, QString& failure);
 

@@ -35,10 +35,10 @@ struct TImpulseWindowSettings
     int Repeats = 1;
     double TailSeconds = 1; // recorded after each sweep
     int Channel = 0;        // measured input: 0 left, 1 right
-    int Reference = 0; // 0 none, 1 left, 2 right
-    int GateShape = 0; // 0 Tukey, 1 half-Hann
-    int Smoothing = 0; // 0 none, N: 1/N octave
-    int Phase = 0;     // 0 wrapped, 1 unwrapped, 2 minimum, 3 excess
+    int Reference = 0;      // 0 none, 1 left, 2 right
+    int GateShape = 0;      // 0 Tukey, 1 half-Hann
+    int Smoothing = 0;      // 0 none, N: 1/N octave
+    int Phase = 0;          // 0 wrapped, 1 unwrapped, 2 minimum, 3 excess
     bool PhaseFromPeak = false;
     double Temperature = 20; // °C
 };

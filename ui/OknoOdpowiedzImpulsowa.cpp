@@ -304,8 +304,8 @@ void TFormaOdpowiedzImpulsowa::ApplySettings()
                                TImpulseSettings::ShortestExponent);
     edtPoziom->setText(Number(std::clamp(Settings.LevelDb, TImpulseSettings::LowestLevelDb, 0.0)));
     udPowtorzenia->setValue(Settings.Repeats);
-    edtCzasPoSweepie->setText(
-        Number(std::clamp(Settings.TailSeconds, TImpulseSettings::ShortestTail, TImpulseSettings::LongestTail)));
+    edtCzasPoSweepie->setText(Number(
+        std::clamp(Settings.TailSeconds, TImpulseSettings::ShortestTail, TImpulseSettings::LongestTail)));
     cbKanalPomiarowy->setCurrentIndex(std::clamp(Settings.Channel, 0, 1));
     cbKanalOdniesienia->setCurrentIndex(std::clamp(Settings.Reference, 0, 2));
     cbOkno->setCurrentIndex(std::clamp(Settings.GateShape, 0, 1));

@@ -289,9 +289,11 @@ private slots:
         constexpr double Cutoff = 8000;
         std::vector<double> taps(2 * Half + 1);
         for (int n = -Half; n <= Half; ++n) {
-            const double x = 2 * Cutoff / Rate * n, window = 0.5 + 0.5 * std::cos(std::numbers::pi * n / Half);
+            const double x = 2 * Cutoff / Rate * n,
+                         window = 0.5 + 0.5 * std::cos(std::numbers::pi * n / Half);
             taps[std::size_t(n + Half)] =
-                2 * Cutoff / Rate * window * (n == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x));
+                2 * Cutoff / Rate * window *
+                (n == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x));
         }
         const auto lowPass = [&](double f) {
             std::complex<double> sum = 0;
@@ -331,7 +333,8 @@ private slots:
             double worstDb = 0, worstDegrees = 0;
             for (std::size_t i = 0; i < curves.Frequency.size(); ++i)
                 if (const double f = curves.Frequency[i]; f >= 100 && f <= 6000) {
-                    worstDb = std::max(worstDb, std::abs(curves.MagnitudeDb[i] - 20 * std::log10(lowPass(f))));
+                    worstDb =
+                        std::max(worstDb, std::abs(curves.MagnitudeDb[i] - 20 * std::log10(lowPass(f))));
                     worstDegrees = std::max(worstDegrees, std::abs(curves.PhaseOf(TPhaseKind::Wrapped)[i]));
                 }
             qInfo("a zero-phase low-pass read back: %.5f dB, %.4f degrees", worstDb, worstDegrees);

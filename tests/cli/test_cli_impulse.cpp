@@ -50,19 +50,21 @@ private slots:
 
     void usageErrors()
     {
-        QCOMPARE(RunCli({"ir", "--start", "20", "--stop", "20000", "--out", Folder.filePath("x.txt")}).Exit, 2);
+        QCOMPARE(RunCli({"ir", "--start", "20", "--stop", "20000", "--out", Folder.filePath("x.txt")}).Exit,
+                 2);
         QCOMPARE(RunCli({"ir", "--start", "20", "--stop", "20000", "--length", "70000", "--out",
                          Folder.filePath("x.wav")})
                      .Exit,
                  2);
-        const TCliRun same = RunCli({"ir", "--start", "20", "--stop", "20000", "--reference", "L", "--channel", "L",
-                                     "--out", Folder.filePath("x.wav")});
+        const TCliRun same = RunCli({"ir", "--start", "20", "--stop", "20000", "--reference", "L",
+                                     "--channel", "L", "--out", Folder.filePath("x.wav")});
         QCOMPARE(same.Exit, 2);
         QVERIFY2(same.Err.contains(QStringLiteral("Kanał odniesienia musi być inny")), qPrintable(same.Err));
-        const TCliRun tail = RunCli({"ir", "--start", "20", "--stop", "20000", "--tail", "11", "--out",
-                                     Folder.filePath("x.wav")});
+        const TCliRun tail = RunCli(
+            {"ir", "--start", "20", "--stop", "20000", "--tail", "11", "--out", Folder.filePath("x.wav")});
         QCOMPARE(tail.Exit, 2);
-        QVERIFY2(tail.Err.contains(QStringLiteral("Czas rejestracji po sweepie musi wynosić od ")), qPrintable(tail.Err));
+        QVERIFY2(tail.Err.contains(QStringLiteral("Czas rejestracji po sweepie musi wynosić od ")),
+                 qPrintable(tail.Err));
     }
 };
 

@@ -171,11 +171,11 @@ private slots:
         for (const int milliseconds : DelaysMs) {
             const QString wave = Folder.filePath(QStringLiteral("delay%1.wav").arg(milliseconds)),
                           response = Folder.filePath(QStringLiteral("delay%1.csv").arg(milliseconds));
-            const TCliRun ir =
-                RunCli({"ir", "--start", "20", "--stop", "20000", "--reference", "L", "--channel", "R",
-                        "--smoothing", "3", "--input", "tonvix_null.monitor", "--output",
-                        QStringLiteral("tonvix_dut%1").arg(milliseconds), "--out", wave, "--response", response},
-                       CliEnvironment(false));
+            const TCliRun ir = RunCli({"ir", "--start", "20", "--stop", "20000", "--reference", "L",
+                                       "--channel", "R", "--smoothing", "3", "--input", "tonvix_null.monitor",
+                                       "--output", QStringLiteral("tonvix_dut%1").arg(milliseconds), "--out",
+                                       wave, "--response", response},
+                                      CliEnvironment(false));
             QVERIFY_RUN(ir, 0);
             QString failure;
             const auto sound = WaveFile::Read(wave, failure);
@@ -193,7 +193,8 @@ private slots:
                     continue;
                 worstDb = std::max(worstDb, std::abs(points->LevelDb[i]));
                 worstDegrees = std::max(
-                    worstDegrees, std::abs(std::remainder(points->PhaseDegrees[i] + 360 * f * delay / Rate, 360.0)));
+                    worstDegrees,
+                    std::abs(std::remainder(points->PhaseDegrees[i] + 360 * f * delay / Rate, 360.0)));
             }
             const std::size_t size = TRealFft::NiceSize(sound->Samples.size());
             TRealFft fft(size);
@@ -205,7 +206,8 @@ private slots:
             for (std::size_t k = 0; k < spectrum.size(); ++k)
                 if (const double f = double(k) * Rate / double(size); f >= 30 && f <= 19000)
                     worstWave = std::max(worstWave, std::abs(20 * std::log10(std::abs(spectrum[k]))));
-            qInfo("delay line of %d ms (%g frames in all): CSV within %.4f dB and %.3f degrees, WAV flat within "
+            qInfo("delay line of %d ms (%g frames in all): CSV within %.4f dB and %.3f degrees, WAV flat "
+                  "within "
                   "%.4f dB",
                   milliseconds, delay, worstDb, worstDegrees, worstWave);
             QVERIFY(worstDb < 0.05);

@@ -189,7 +189,8 @@ private slots:
         late.DelayFrames = 28800;
         QVERIFY2(Measure(late, Wire(), settings), qPrintable(Engine.Failure()));
         const TImpulseResponse& response = Engine.Result();
-        QVERIFY2(std::abs(response.DelayFrames() - 28800) < 1e-3, qPrintable(QString::number(response.DelayFrames())));
+        QVERIFY2(std::abs(response.DelayFrames() - 28800) < 1e-3,
+                 qPrintable(QString::number(response.DelayFrames())));
         QVERIFY(response.TimeOf(response.Linear, double(response.Linear.Samples.size() - 1)) >= 1.0);
         const TResponseCurves curves = Curves();
         double worstDb = 0;

@@ -185,7 +185,8 @@ private slots:
             analyser.CountFrom(settle, 2 * Rate);
             std::vector<std::int16_t> samples(2 * std::size_t(settle + 3 * Rate));
             for (std::size_t n = 0; n < samples.size(); ++n) // cosine: full size at once, left and right
-                samples[n] = std::int16_t(std::lround(10000 * std::cos(2 * std::numbers::pi * 63 * double(n / 2) / Rate)));
+                samples[n] = std::int16_t(
+                    std::lround(10000 * std::cos(2 * std::numbers::pi * 63 * double(n / 2) / Rate)));
             Feed(analyser, samples, 1500);
             QCOMPARE(analyser.SecondsSinceReset(), 2.0);
             const std::vector<TBandReading> bands = analyser.BandReadings({0, 0});

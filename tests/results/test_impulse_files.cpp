@@ -26,7 +26,8 @@ private slots:
     {
         std::vector<double> samples(5000);
         for (std::size_t i = 0; i < samples.size(); ++i)
-            samples[i] = std::sin(0.01 * double(i)) * std::exp(-0.001 * double(i)) * 1.7; // above full scale too
+            samples[i] =
+                std::sin(0.01 * double(i)) * std::exp(-0.001 * double(i)) * 1.7; // above full scale too
         const QString name = Folder.filePath("odpowiedź.wav");
         QString failure;
         QVERIFY2(WaveFile::Write(name, samples, 44100, 441, failure), qPrintable(failure));
@@ -40,8 +41,9 @@ private slots:
         QVERIFY(sound);
         const QString comment = QString::fromUtf8(sf_get_string(sound, SF_STR_COMMENT));
         sf_close(sound);
-        QCOMPARE(comment, QStringLiteral("Tonvix: odpowiedź impulsowa, chwila 0 w próbce 441 (10 ms od początku "
-                                         "pliku)"));
+        QCOMPARE(comment,
+                 QStringLiteral("Tonvix: odpowiedź impulsowa, chwila 0 w próbce 441 (10 ms od początku "
+                                "pliku)"));
         QCOMPARE(read->Samples.size(), samples.size());
         for (std::size_t i = 0; i < samples.size(); ++i)
             QCOMPARE(read->Samples[i], double(float(samples[i])));
