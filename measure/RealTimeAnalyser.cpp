@@ -80,6 +80,7 @@ void TRealTimeAnalyser::CountFrom(long long start, long long frames)
 {
     CountStart = std::max(start, FramesSeen);
     CountEnd = CountStart + std::max(frames, 0LL);
+    FramesSinceReset = 0;
     // Bands take no spectrum.
     NextSpectrum =
         Bands ? std::numeric_limits<long long>::max() : CountStart + static_cast<long long>(History.size());
@@ -123,8 +124,9 @@ void TRealTimeAnalyser::Analyse(const char* buffer, int frames)
         }
         done += count;
     }
+    if (FramesSeen >= CountStart) // nothing counts before a counted stretch
+        FramesSinceReset += frames;
     FramesSeen += frames;
-    FramesSinceReset += frames;
 }
 
 void TRealTimeAnalyser::Weight(std::span<TStereo> frames)

@@ -74,7 +74,8 @@ public:
     double SettleSeconds() const;
     // Counts the `frames` frames from frame `start` of the stream (frames since construction) alone:
     // Reset there, a spectrum frame ending at every half frame from then on (the first one once a
-    // whole frame has come), nothing analysed after them. The filters run on every frame before.
+    // whole frame has come), nothing analysed after them. The filters run on every frame before, and
+    // SecondsSinceReset stays 0 until the stretch starts.
     void CountFrom(long long start, long long frames);
     long long FramesAnalysed() const { return FramesSeen; }
 
