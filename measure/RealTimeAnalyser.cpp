@@ -88,6 +88,12 @@ void TRealTimeAnalyser::CountFrom(long long start, long long frames)
         Reset();
 }
 
+void TRealTimeAnalyser::CountBandsOnceSettled()
+{
+    if (Bands)
+        CountFrom(std::llround(SettleSeconds() * Rate), std::numeric_limits<long long>::max() / 2);
+}
+
 void TRealTimeAnalyser::AnalyseBlock(const char* buffer, int frames)
 {
     if (CountStart < 0)

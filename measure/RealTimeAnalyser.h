@@ -46,7 +46,8 @@ struct TSpectrumReading
 // (the window), it does no transform either: the transform runs when UpdateSpectrum is asked for it by
 // the drawing timer. A measurement over a stretch of the stream (CountFrom: the command line) counts
 // only once the filters have settled, and takes its spectrum frames within the block analysis, every
-// half frame exactly, whatever the blocks' sizes.
+// half frame exactly, whatever the blocks' sizes; the live bands (CountBandsOnceSettled: the window)
+// likewise count their Leq and Lmax only once the filters have settled.
 class TRealTimeAnalyser
 {
 public:
@@ -77,6 +78,10 @@ public:
     // whole frame has come), nothing analysed after them. The filters run on every frame before, and
     // SecondsSinceReset stays 0 until the stretch starts.
     void CountFrom(long long start, long long frames);
+    // Live: the bands' Leq and Lmax count from the frame at which the filters have settled on, with
+    // no end; a Reset before then still waits for it. Nothing changes for the FFT spectrum, whose
+    // frames UpdateSpectrum takes.
+    void CountBandsOnceSettled();
     long long FramesAnalysed() const { return FramesSeen; }
 
     double SecondsSinceReset() const { return double(FramesSinceReset) / Rate; }
