@@ -5,6 +5,7 @@
 #include "ui/OknoOdpowiedzImpulsowa.h"
 
 #include "ui/AxisTickers.h"
+#include "ui/PanelAkustykaPomieszczenia.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -97,6 +98,20 @@ void TFormaOdpowiedzImpulsowa::Redraw()
 {
     DrawImpulses();
     DrawCurves();
+    ShowRoom();
+}
+
+void TFormaOdpowiedzImpulsowa::ShowRoom()
+{
+    std::vector<TPanelAkustykaPomieszczenia::TEntry> entries;
+    const TPomiar* current = Current();
+    for (std::size_t row = 0; row < Measurements.size(); ++row) {
+        const TPomiar& pomiar = *Measurements[row];
+        entries.push_back({pomiar.Name, pomiar.Colour, pomiar.Response.get(),
+                           lstPomiary->item(static_cast<int>(row))->checkState() == Qt::Checked,
+                           &pomiar == current});
+    }
+    pnlAkustyka->SetEntries(std::move(entries));
 }
 
 void TFormaOdpowiedzImpulsowa::DrawImpulses()
