@@ -153,7 +153,7 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
 {
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("pnlUstawienia"));
-    panel->setFixedWidth(350);
+    panel->setFixedWidth(380);
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(0, 0, 0, 0);
 
@@ -165,7 +165,6 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
     edtStartFreq = NewEdit(gbPomiar, "edtStartFreq", false);
     edtStopFreq = NewEdit(gbPomiar, "edtStopFreq", false);
     cbDlugosc = NewCombo(gbPomiar, "cbDlugosc", {});
-    cbDlugosc->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     edtPoziom = NewEdit(gbPomiar, "edtPoziom", true);
     udPowtorzenia = new QSpinBox(gbPomiar);
     udPowtorzenia->setObjectName(QStringLiteral("udPowtorzenia"));
@@ -306,6 +305,7 @@ void TFormaOdpowiedzImpulsowa::ApplySettings()
                                .arg(1 << exponent)
                                .arg(NumberFormat::Fixed(double(1 << exponent) / rate, 0, 2)),
                            exponent);
+    cbDlugosc->setMinimumWidth(cbDlugosc->sizeHint().width()); // its items whole
     cbDlugosc->setCurrentIndex(std::clamp(Settings.LengthExponent, TImpulseSettings::ShortestExponent,
                                           TImpulseSettings::LongestExponent) -
                                TImpulseSettings::ShortestExponent);

@@ -82,6 +82,7 @@ TPanelAkustykaPomieszczenia::TPanelAkustykaPomieszczenia(const QString& folder, 
     tblAkustyka->setColumnCount(static_cast<int>(RoomAcousticsFile::Header().size()));
     tblAkustyka->setHorizontalHeaderLabels(RoomAcousticsFile::Header());
     tblAkustyka->verticalHeader()->hide();
+    tblAkustyka->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     tblAkustyka->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblAkustyka->horizontalHeader()->setStretchLastSection(true);
     tblAkustyka->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -5,13 +5,12 @@
 // tolerances a room's measurement is judged by, and a figure whose range the noise leaves short must be
 // refused.
 
-#include "analysis/FractionalOctave.h"
+#include "SyntheticRooms.h"
 #include "analysis/RoomAcoustics.h"
 
 #include <QTest>
 #include <cmath>
 #include <numbers>
-#include <random>
 
 namespace {
 
@@ -19,30 +18,9 @@ constexpr double Rate = 48000;
 constexpr double Reverberation = 1.2; // s, of every band
 constexpr double Length = 3.0;        // s
 
-// The response: the tones from t = 0, their energy decaying 60 dB in `Reverberation`, and white noise
-// `noiseDb` below the tones' mean square at the start.
 std::vector<double> DecayingTones(double noiseDb, double rate = Rate, double length = Length)
 {
-    const auto frames = static_cast<std::size_t>(length * rate);
-    std::vector<double> response(frames, 0.0);
-    std::mt19937 random(31);
-    std::uniform_real_distribution<double> phase(0, 2 * std::numbers::pi);
-    const double amplitudeRate = 3 * std::log(10.0) / Reverberation; // 60 dB of energy
-    int tones = 0;
-    for (const FractionalOctave::TBand& band : FractionalOctave::Bands(3, 45, 11000)) {
-        if (band.Upper >= rate / 2)
-            continue;
-        const double start = phase(random), step = 2 * std::numbers::pi * band.Midband / rate;
-        for (std::size_t n = 0; n < frames; ++n)
-            response[n] += std::sin(start + step * static_cast<double>(n)) *
-                           std::exp(-amplitudeRate * static_cast<double>(n) / rate);
-        ++tones;
-    }
-    const double noise = std::sqrt(tones / 2.0 * std::pow(10.0, -noiseDb / 10));
-    std::normal_distribution<double> white(0, noise);
-    for (double& sample : response)
-        sample += white(random);
-    return response;
+    return ::DecayingTones(Reverberation, noiseDb, rate, length);
 }
 
 // The closed forms of an energy decay e^(-k t), k = 13.8155 / T.
