@@ -17,6 +17,7 @@ constexpr double LateRangeDb = 20;      // and spans this much
 constexpr double IntervalsPer10Db = 5;
 constexpr int MostIterations = 5;
 constexpr double CurveStepSeconds = 0.001;
+constexpr double FitRate = 4000; // points a second of the decay curve that the fits take
 constexpr double EdtRange = 20, T20Range = 35, T30Range = 45; // dB of INR each figure needs
 
 double Db(double power)
@@ -122,6 +123,7 @@ TRoomAcoustics::TRoomAcoustics(int bandsPerOctave, double frameRate, std::size_t
     Remaining.resize(Longest + 1);
     Frames.resize(Longest);
     Levels.resize(Longest);
+    Curve.resize(Longest);
     Figures.BandsPerOctave = thirds ? 3 : 1;
     const auto curve = static_cast<std::size_t>(static_cast<double>(Longest) / (CurveStepSeconds * Rate)) + 2;
     const auto reserve = [&](TRoomBand& band) {
@@ -378,8 +380,13 @@ void TRoomAcoustics::AnalyseEnergy(std::span<const double> energy, double rate, 
     }
     decay = {start, end, {static_cast<double>(end - start), first, ratio}, noise, true};
     const auto decayDb = [&](std::size_t n) { return Db(std::max(Remaining[n], total * Floor) / total); };
-    const auto seconds = [&](std::size_t n) { return static_cast<double>(n - start) / rate; };
 
+    // The decay curve on a grid of at most FitRate points a second, which the fits take.
+    const std::size_t grid = std::max<std::size_t>(1, static_cast<std::size_t>(rate / FitRate));
+    std::size_t points = 0;
+    for (std::size_t n = start; n < end && points < Curve.size(); n += grid)
+        Curve[points++] = decayDb(n);
+    const auto gridSeconds = [&](std::size_t j) { return static_cast<double>(j * grid) / rate; };
     for (TDecayFit* fit : {&band.Edt, &band.T20, &band.T30}) {
         const double upper = fit == &band.Edt ? 0 : -5;
         const double lower = fit == &band.Edt ? -10 : fit == &band.T20 ? -25 : -35;
@@ -387,26 +394,26 @@ void TRoomAcoustics::AnalyseEnergy(std::span<const double> energy, double rate, 
             fit->Refusal = TRoomRefusal::ShortRange;
             continue;
         }
-        std::size_t from = start;
-        while (from < end && decayDb(from) > upper)
+        std::size_t from = 0;
+        while (from < points && Curve[from] > upper)
             ++from;
         std::size_t to = from;
-        while (to < end && decayDb(to) > lower)
+        while (to < points && Curve[to] > lower)
             ++to;
-        if (to >= end || to <= from + 1) {
+        if (to >= points || to <= from + 1) {
             fit->Refusal = TRoomRefusal::CurveTooShort;
             continue;
         }
         TLeastSquares squares;
-        for (std::size_t n = from; n <= to; ++n)
-            squares.Add(seconds(n), decayDb(n));
+        for (std::size_t j = from; j <= to; ++j)
+            squares.Add(gridSeconds(j), Curve[j]);
         fit->Refusal = TRoomRefusal::None;
         fit->Slope = squares.Slope();
         fit->Intercept = squares.Intercept();
         fit->Seconds = -60 / fit->Slope;
         fit->Xi = 1000 * (1 - squares.SquaredCorrelation());
-        fit->From = seconds(from);
-        fit->To = seconds(to);
+        fit->From = gridSeconds(from);
+        fit->To = gridSeconds(to);
     }
     if (band.T20.Refusal == TRoomRefusal::None && band.T30.Refusal == TRoomRefusal::None)
         band.Curvature = 100 * (band.T30.Seconds / band.T20.Seconds - 1);

@@ -113,6 +113,7 @@ private:
     std::vector<double> Energy, Remaining;
     std::vector<TStereo> Frames;
     std::vector<double> Levels; // of Lundeby's intervals
+    std::vector<double> Curve;  // the decay curve that the fits take, dB
     std::vector<TSecondOrderState> AStates;
     TRoomBand SpeechBand; // an octave of the index beside the thirds
     TRoomFigures Figures;

@@ -20,8 +20,10 @@ constexpr TOctaveValues MaleSpectrum = {-2.5, 0.5, 0.0, -6.0, -12.0, -18.0, -24.
 // The A weighting at the octaves' nominal midbands, as the weighting's table gives it, dB.
 constexpr TOctaveValues AWeighting = {-16.1, -8.6, -3.2, 0.0, 1.2, 1.0, -1.1};
 constexpr double LargestSnr = 15; // dB
-// The phasor of a modulation frequency is computed afresh this often, so that rounding does not build up.
-constexpr std::size_t Reseed = 4096;
+// The phasor of a modulation frequency is computed afresh every this many blocks, so that rounding does not
+// build up.
+constexpr std::size_t Reseed = 1024;
+constexpr double EnvelopeRate = 4000; // blocks a second at least
 
 // Table A.2: the auditory masking slope from the level of the octave below, dB.
 double MaskingDb(double level)
@@ -47,25 +49,44 @@ TModulations ModulationTransfer(std::span<const double> energy, double rate, dou
     using TComplex = std::complex<double>;
     const auto measured = std::min(energy.size(), static_cast<std::size_t>(std::max(tail.From, 0.0)));
     const double tailEnergy = tail.Ratio < 1 ? tail.First / (1 - tail.Ratio) : 0.0;
-    double total = tailEnergy;
-    for (std::size_t n = 0; n < measured; ++n)
-        total += energy[n] - noise;
     TModulations m{};
+    // The energy in blocks of at most 1 / EnvelopeRate s, each at its centre: at 12.5 Hz a block's own
+    // averaging takes off less than 2e-5 of m.
+    const std::size_t block = std::max<std::size_t>(1, static_cast<std::size_t>(rate / EnvelopeRate));
+    std::array<double, ModulationCount> sumRe{}, sumIm{}, phaseRe{}, phaseIm{}, stepRe{}, stepIm{};
+    double total = tailEnergy;
+    std::size_t blocks = 0;
+    for (std::size_t from = 0; from < measured; from += block, ++blocks) {
+        const std::size_t to = std::min(measured, from + block);
+        double sum = 0;
+        for (std::size_t n = from; n < to; ++n)
+            sum += energy[n] - noise;
+        total += sum;
+        if (blocks % Reseed == 0)
+            for (std::size_t f = 0; f < ModulationCount; ++f) {
+                const double omega = 2 * std::numbers::pi * Modulations[f] / rate;
+                const double centre = 0.5 * static_cast<double>(from + to - 1);
+                phaseRe[f] = std::cos(omega * centre);
+                phaseIm[f] = -std::sin(omega * centre);
+                stepRe[f] = std::cos(omega * static_cast<double>(block));
+                stepIm[f] = -std::sin(omega * static_cast<double>(block));
+            }
+        for (std::size_t f = 0; f < ModulationCount; ++f) {
+            sumRe[f] += sum * phaseRe[f];
+            sumIm[f] += sum * phaseIm[f];
+            const double re = phaseRe[f] * stepRe[f] - phaseIm[f] * stepIm[f];
+            phaseIm[f] = phaseRe[f] * stepIm[f] + phaseIm[f] * stepRe[f];
+            phaseRe[f] = re;
+        }
+    }
     if (!(total > 0))
         return m;
-    for (std::size_t f = 0; f < Modulations.size(); ++f) {
+    for (std::size_t f = 0; f < ModulationCount; ++f) {
         const double omega = 2 * std::numbers::pi * Modulations[f] / rate;
-        const TComplex step = std::polar(1.0, -omega);
-        TComplex sum = 0, phasor = 1;
-        for (std::size_t n = 0; n < measured; ++n) {
-            if (n % Reseed == 0)
-                phasor = std::polar(1.0, -omega * static_cast<double>(n));
-            sum += (energy[n] - noise) * phasor;
-            phasor *= step;
-        }
         // sum over i of First r^i e^(-j omega (From + i)), a geometric series.
-        sum += tail.First * std::polar(1.0, -omega * tail.From) / (1.0 - tail.Ratio * step);
-        m[f] = std::abs(sum) / total;
+        const TComplex tailSum =
+            tail.First * std::polar(1.0, -omega * tail.From) / (1.0 - tail.Ratio * std::polar(1.0, -omega));
+        m[f] = std::abs(TComplex(sumRe[f], sumIm[f]) + tailSum) / total;
     }
     return m;
 }
