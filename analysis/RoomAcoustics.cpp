@@ -371,8 +371,10 @@ void TRoomAcoustics::AnalyseEnergy(std::span<const double> energy, double rate, 
     // The noise's mean square is taken off every sample before the crossing as well.
     const auto clean = [&](std::size_t n) { return energy[n] - noise; };
     Remaining[end] = tail;
+    // Never below the compensation's own energy: past the point where the noise's scatter outweighs the
+    // decay the curve would otherwise plunge.
     for (std::size_t n = end; n-- > start;)
-        Remaining[n] = Remaining[n + 1] + clean(n);
+        Remaining[n] = std::max(Remaining[n + 1] + clean(n), tail);
     const double total = Remaining[start];
     if (!(total > 0)) {
         band.Refusal = TRoomRefusal::NoDecay;
