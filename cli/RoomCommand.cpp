@@ -159,9 +159,7 @@ int RunRoom(const TRoomCommand& command)
         return ExitSuccess;
     }
     QString table = RoomAcousticsFile::Header().join(QLatin1Char('\t')) + QLatin1Char('\n');
-    for (const TRoomBand& band : figures.Bands)
-        table += RoomAcousticsFile::Cells(band).join(QLatin1Char('\t')) + QLatin1Char('\n');
-    for (const TRoomBand* band : {&figures.BroadbandZ, &figures.BroadbandA})
+    for (const TRoomBand* band : RoomAcousticsFile::Rows(figures))
         table += RoomAcousticsFile::Cells(*band).join(QLatin1Char('\t')) + QLatin1Char('\n');
     PrintResult(table + RoomAcousticsFile::StiText(figures) + QLatin1Char('\n'));
     return ExitSuccess;

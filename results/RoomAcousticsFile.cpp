@@ -67,6 +67,16 @@ QStringList Header()
             QStringLiteral("Uwagi")};
 }
 
+std::vector<const TRoomBand*> Rows(const TRoomFigures& figures)
+{
+    std::vector<const TRoomBand*> rows;
+    for (const TRoomBand& band : figures.Bands)
+        rows.push_back(&band);
+    rows.push_back(&figures.BroadbandZ);
+    rows.push_back(&figures.BroadbandA);
+    return rows;
+}
+
 QString BandName(const TRoomBand& band)
 {
     return band.Midband > 0 ? NumberFormat::General(band.Nominal) : QString(QLatin1Char(band.Weighting));
@@ -117,14 +127,7 @@ bool Write(const QString& fileName, const TRoomFigures& figures, const QString& 
                  source);
     TTextFileWriter writer(fileName);
     writer.Add(Row(header));
-    for (const TRoomBand* band : [&] {
-             std::vector<const TRoomBand*> rows;
-             for (const TRoomBand& each : figures.Bands)
-                 rows.push_back(&each);
-             rows.push_back(&figures.BroadbandZ);
-             rows.push_back(&figures.BroadbandA);
-             return rows;
-         }()) {
+    for (const TRoomBand* band : Rows(figures)) {
         QStringList cells{BandName(*band)};
         for (const double value : Figures(*band))
             cells << Exact(value);

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 // The room figures as the user reads them: the table of the window, of tonvix-cli and of the CSV file.
 // Each band a row: its nominal midband (or "Z" and "A" for the broadband results), EDT, T20, T30, C50,
@@ -13,6 +14,8 @@
 namespace RoomAcousticsFile {
 
 QStringList Header();
+// The table's rows: the bands, then the broadband Z and A results.
+std::vector<const TRoomBand*> Rows(const TRoomFigures& figures);
 QString BandName(const TRoomBand& band);
 // Rounded to what the figure's accuracy allows, with the user's decimal separator; "-" where none.
 QStringList Cells(const TRoomBand& band);

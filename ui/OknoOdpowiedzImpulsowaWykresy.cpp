@@ -6,6 +6,7 @@
 
 #include "ui/AxisTickers.h"
 #include "ui/PanelAkustykaPomieszczenia.h"
+#include "ui/PlotGraph.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -30,16 +31,6 @@ QVector<double> Vector(const std::vector<double>& values, double scale = 1)
     QVector<double> vector(static_cast<qsizetype>(values.size()));
     std::transform(values.begin(), values.end(), vector.begin(), [scale](double x) { return x * scale; });
     return vector;
-}
-
-QCPGraph* AddGraph(QCustomPlot* chart, const QVector<double>& x, const QVector<double>& y, const QPen& pen,
-                   const QString& name)
-{
-    QCPGraph* graph = chart->addGraph();
-    graph->setData(x, y, true);
-    graph->setPen(pen);
-    graph->setName(name);
-    return graph;
 }
 
 void VerticalLine(QCustomPlot* chart, double x, const QPen& pen)

@@ -4,6 +4,7 @@
 #include "common/NumberFormat.h"
 #include "results/RoomAcousticsFile.h"
 #include "settings/KeyFilter.h"
+#include "ui/PlotGraph.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -24,27 +25,6 @@ namespace {
 
 const QString Title = QStringLiteral("Akustyka pomieszczenia");
 constexpr double LowestShownDb = -100;
-
-// The rows of a table: the bands, then the broadband Z and A results.
-std::vector<const TRoomBand*> Rows(const TRoomFigures& figures)
-{
-    std::vector<const TRoomBand*> rows;
-    for (const TRoomBand& band : figures.Bands)
-        rows.push_back(&band);
-    rows.push_back(&figures.BroadbandZ);
-    rows.push_back(&figures.BroadbandA);
-    return rows;
-}
-
-QCPGraph* AddCurve(QCustomPlot* chart, const QVector<double>& x, const QVector<double>& y, const QPen& pen,
-                   const QString& name)
-{
-    QCPGraph* graph = chart->addGraph();
-    graph->setData(x, y, true);
-    graph->setPen(pen);
-    graph->setName(name);
-    return graph;
-}
 
 } // namespace
 
@@ -216,7 +196,7 @@ void TPanelAkustykaPomieszczenia::FillTable()
                                 : QString());
         return;
     }
-    const std::vector<const TRoomBand*> rows = Rows(*figures);
+    const std::vector<const TRoomBand*> rows = RoomAcousticsFile::Rows(*figures);
     tblAkustyka->setRowCount(static_cast<int>(rows.size()));
     for (std::size_t row = 0; row < rows.size(); ++row) {
         const QStringList cells = RoomAcousticsFile::Cells(*rows[row]);
@@ -248,7 +228,7 @@ void TPanelAkustykaPomieszczenia::DrawDecay()
         const TRoomFigures* figures = entry.Shown || entry.Current ? FiguresOf(entry.Response) : nullptr;
         if (!figures)
             continue;
-        const std::vector<const TRoomBand*> rows = Rows(*figures);
+        const std::vector<const TRoomBand*> rows = RoomAcousticsFile::Rows(*figures);
         if (ChosenRow < 0 || ChosenRow >= static_cast<int>(rows.size()))
             continue;
         const TRoomBand& band = *rows[static_cast<std::size_t>(ChosenRow)];
@@ -268,14 +248,14 @@ void TPanelAkustykaPomieszczenia::DrawDecay()
         QColor light = entry.Colour;
         light.setAlpha(90);
         const auto [envelopeX, envelopeY] = curve(band.Envelope);
-        AddCurve(chtZanik, envelopeX, envelopeY, QPen(light), entry.Name + QStringLiteral(": poziom"));
+        AddGraph(chtZanik, envelopeX, envelopeY, QPen(light), entry.Name + QStringLiteral(": poziom"));
         const auto [decayX, decayY] = curve(band.Decay);
-        AddCurve(chtZanik, decayX, decayY, QPen(entry.Colour, 2), entry.Name + QStringLiteral(": zanik"));
+        AddGraph(chtZanik, decayX, decayY, QPen(entry.Colour, 2), entry.Name + QStringLiteral(": zanik"));
         if (band.Refusal != TRoomRefusal::None)
             continue;
         const double end = envelopeX.isEmpty() ? 0.0 : envelopeX.back();
         QCPGraph* noise =
-            AddCurve(chtZanik, {0, end}, {band.NoiseDb, band.NoiseDb}, QPen(entry.Colour, 1, Qt::DashLine),
+            AddGraph(chtZanik, {0, end}, {band.NoiseDb, band.NoiseDb}, QPen(entry.Colour, 1, Qt::DashLine),
                      entry.Name + QStringLiteral(": szum"));
         noise->removeFromLegend();
         auto* crossing = new QCPItemStraightLine(chtZanik);
@@ -286,7 +266,7 @@ void TPanelAkustykaPomieszczenia::DrawDecay()
             if (fit->Refusal != TRoomRefusal::None)
                 continue;
             QCPGraph* line =
-                AddCurve(chtZanik, {fit->From, fit->To},
+                AddGraph(chtZanik, {fit->From, fit->To},
                          {fit->Intercept + fit->Slope * fit->From, fit->Intercept + fit->Slope * fit->To},
                          QPen(Qt::black, 1, fit == &band.T30 ? Qt::DashDotLine : Qt::DashLine), QString());
             line->removeFromLegend();
