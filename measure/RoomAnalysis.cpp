@@ -16,8 +16,10 @@ TRoomFigures AnalyseRoom(const TImpulseResponse& response, const TRoomChoice& ch
     for (const TWeightingSection& section : {design.LowCut, design.HighCut, design.MidCut})
         weighting.push_back({section.B0, section.B1, section.B2, section.A1, section.A2});
     const std::vector<double>& samples = response.Linear.Samples;
-    TRoomAcoustics room(choice.BandsPerOctave, response.FrameRate, samples.size(), weighting);
-    return room.Analyse(samples, choice.Speech ? &*choice.Speech : nullptr);
+    const std::size_t frames =
+        std::min(samples.size(), static_cast<std::size_t>(LongestRoomSeconds * response.FrameRate));
+    TRoomAcoustics room(choice.BandsPerOctave, response.FrameRate, frames, weighting);
+    return room.Analyse(std::span(samples).first(frames), choice.Speech ? &*choice.Speech : nullptr);
 }
 
 std::optional<SpeechTransmission::TOctaveValues> NoiseLevelsFromText(const QString& text)

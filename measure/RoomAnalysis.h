@@ -15,8 +15,10 @@ struct TRoomChoice
     std::optional<SpeechTransmission::TConditions> Speech;
 };
 
-// The room figures of a response's linear part (all of it, whatever its time 0), with the meter's A
-// weighting for the broadband A result: what the window "Odpowiedź impulsowa" and tonvix-cli show.
+// The room figures of a response's linear part (whatever its time 0; its first LongestRoomSeconds, which
+// hold the decay and the noise after it of any hall), with the meter's A weighting for the broadband A
+// result: what the window "Odpowiedź impulsowa" and tonvix-cli show.
+inline constexpr double LongestRoomSeconds = 20;
 TRoomFigures AnalyseRoom(const TImpulseResponse& response, const TRoomChoice& choice);
 
 // The background noise levels as the user types them: 8 numbers (octaves 63 Hz to 8 kHz) or 7 (125 Hz to
