@@ -67,7 +67,7 @@ private slots:
         QVERIFY2(!server.isEmpty(), "TONVIX_PULSE_DIR: the folder of scripts/sound-server's server");
 
         QString failure;
-        QVERIFY2(WaveFile::Write(Folder.filePath("sala.wav"), SyntheticRoom(), Rate, failure),
+        QVERIFY2(WaveFile::Write(Folder.filePath("sala.wav"), SyntheticRoom(), Rate, 0, failure),
                  qPrintable(failure));
         QVERIFY(Pactl({"load-module", "module-remap-sink", "sink_name=tonvix_right", "master=tonvix_null",
                        "channels=1", "master_channel_map=front-right", "channel_map=mono", "remix=no"},
