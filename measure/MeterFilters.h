@@ -53,14 +53,30 @@ public:
     // signal reads its own level at once, whatever the time constant.
     void RestartTimeWeighting();
 
+    // A start on a signal that is already running, as a meter switched on long before would read it.
+    // The sections start from rest and their answer to the signal's sudden first sample dies away for
+    // SettlingTime (a 20 Hz tone's start-up through A is far louder than its weighted level); the
+    // time weighting then starts from the mean square of the next PrimingTime, weighted by a Hann
+    // window so that a low tone's ripple does not bias it, and runs on exponentially from there, so a
+    // burst after the start is weighted as at any later time. Passes before it ends are no readings.
+    void StartFromRest();
+    static constexpr double SettlingTime = 0.1; // s
+    static constexpr double PrimingTime = 0.15; // s
+    static int StartFrames(int frameRate);      // SettlingTime and PrimingTime in frames
+    // Frames of the start still to come (0 once the meter reads).
+    int FramesToStart() const { return SettleLeft + PrimeLeft; }
+
     struct TSectionState
     {
         TStereo S1{}, S2{};
     };
 
 private:
-    template <TFrequencyWeighting Weighting> TPass RunWeighted(const char* buffer, int frames);
-    template <TFrequencyWeighting Weighting, bool Primed> TPass RunWith(const char* buffer, int frames);
+    // How the time weighting takes the squares of a pass.
+    enum class TMode : std::uint8_t { Exponential, Restarted, Settling, Priming };
+    TPass RunPhase(TMode mode, const char* buffer, int frames);
+    template <TMode Mode> TPass RunWeighted(const char* buffer, int frames);
+    template <TFrequencyWeighting Weighting, TMode Mode> TPass RunWith(const char* buffer, int frames);
     void FlushTinyStates();
 
     TWeightingDesign Design;
@@ -71,4 +87,7 @@ private:
     TStereo Average{}, Reading{}; // e and d of the time weighting
     bool Priming = false;
     double PrimingSamples = 0; // since the restart
+    int SettleLeft = 0, PrimeLeft = 0, PrimeLength = 0; // frames of the start
+    TStereo PrimeSum{};                                 // Hann-weighted squares of the priming
+    double PrimeWeight = 0;
 };

@@ -40,6 +40,8 @@ struct TFakeWindow final : IRecordingWindow, ISweepAdditions
     bool SweepGoesOn = true;
     std::vector<TStopSender> SweepStops;
     std::function<void()> DuringWait; // runs once while the start button is disabled
+    std::function<void()> EveryWait;  // runs in every wait, first
+    bool AveragingEnabled = true;
 
     QString StatusText(int panel) const override { return Status[panel]; }
     void SetStatusText(int panel, const QString& text) override { Status[panel] = text; }
@@ -54,6 +56,8 @@ struct TFakeWindow final : IRecordingWindow, ISweepAdditions
     void SetStartEnabled(bool enabled) override
     {
         StartEnabled = enabled;
+        if (!enabled && EveryWait)
+            QTimer::singleShot(0, EveryWait);
         if (!enabled && DuringWait)
             QTimer::singleShot(10, std::exchange(DuringWait, nullptr));
     }
@@ -88,6 +92,7 @@ struct TFakeWindow final : IRecordingWindow, ISweepAdditions
     void ShowReport(int series) override { Reports.push_back(series); }
     int AveragingItem() const override { return Item; }
     void SetAveragingItem(int item) override { Item = item; }
+    void SetAveragingEnabled(bool enabled) override { AveragingEnabled = enabled; }
     void SetOtherAveragingText(const QString& text) override { OtherText = text; }
     bool AskAveragingTime(double& seconds) override
     {
@@ -150,6 +155,11 @@ struct TRig
         MeterWindow.Control = &Control;
         Chart.SetVisible(LeftChannelSeries, true);
         Chart.SetVisible(RightChannelSeries, true);
+        // The blocks of the meter's own start, which the recording waits for.
+        Window.EveryWait = [this] {
+            for (int blocks = 0; !State.MeterReady && Input.Running() && blocks < 100; ++blocks)
+                FeedBlock();
+        };
     }
     // A timer tick ms milliseconds after the last one.
     void TickAfter(int ms)
@@ -261,29 +271,57 @@ private slots:
         QVERIFY(rig.State.ResultsSaved);
     }
 
-    // The time weighting starts anew with the chosen time constant, not a shorter one.
-    void settlingWaitPumpsEventsRestartsTheTimeWeightingAndNoTicks()
+    // The meter starts from rest on the signal during the wait, with the chosen time constant, and
+    // the recording waits for its start to end: with a delay of 0 too, where no block came yet.
+    void settlingWaitPumpsEventsStartsTheMeterAndNoTicks()
+    {
+        for (const int delay : {120, 0}) {
+            TRig rig;
+            rig.State.MeasurementDelay = delay;
+            rig.State.AveragingTime = 1.0;
+            bool startDuringWait = false, startEnabledDuringWait = true;
+            const auto feed = rig.Window.EveryWait;
+            rig.Window.EveryWait = [&] {
+                startDuringWait = rig.State.StartMeter; // events pumped, and the start asked for
+                startEnabledDuringWait = rig.Window.StartEnabled;
+                feed();
+            };
+            QElapsedTimer timer;
+            timer.start();
+            rig.Control.Start();
+            QVERIFY(timer.elapsed() >= delay - 10);
+            QVERIFY(startDuringWait);
+            QVERIFY(!startEnabledDuringWait);
+            QVERIFY(rig.State.MeterReady);
+            QCOMPARE(rig.State.AveragingTime, 1.0);
+            QVERIFY(rig.Window.StartEnabled);
+        }
+    }
+
+    // One time weighting per result: the list and F4 are locked from the start until the stop, and
+    // through a pause; "Zeruj czas" in a pause ends the recording's claim.
+    void averagingIsLockedThroughTheRecording()
     {
         TRig rig;
-        rig.State.MeasurementDelay = 120;
-        rig.State.AveragingTime = 1.0;
-        double averagingDuringWait = 0;
-        bool restartDuringWait = false;
-        bool startEnabledDuringWait = true;
-        rig.Window.DuringWait = [&] {
-            averagingDuringWait = rig.State.AveragingTime;
-            restartDuringWait = rig.State.RestartTimeWeighting;
-            startEnabledDuringWait = rig.Window.StartEnabled;
-        };
-        QElapsedTimer timer;
-        timer.start();
+        rig.Window.Item = 1; // F
+        rig.Control.AveragingChanged(false);
         rig.Control.Start();
-        QVERIFY(timer.elapsed() >= 110);
-        QCOMPARE(averagingDuringWait, 1.0); // the event ran, so events were pumped
-        QVERIFY(restartDuringWait);
-        QVERIFY(!startEnabledDuringWait);
-        QCOMPARE(rig.State.AveragingTime, 1.0);
-        QVERIFY(rig.Window.StartEnabled);
+        QVERIFY(!rig.Window.AveragingEnabled);
+        rig.Window.Item = 0;
+        rig.Control.AveragingChanged(false); // refused: the list goes back
+        QCOMPARE(rig.Window.Item, 1);
+        QCOMPARE(rig.State.AveragingTime, 0.125);
+        rig.Control.StepAveraging();
+        QCOMPARE(rig.State.AveragingTime, 0.125);
+        rig.TickAfter(250);
+        rig.Control.Pause();
+        QVERIFY(!rig.Window.AveragingEnabled);
+        rig.Control.StepAveraging();
+        QCOMPARE(rig.State.AveragingTime, 0.125);
+        rig.Control.ResetTime();
+        QVERIFY(rig.Window.AveragingEnabled);
+        rig.Control.StepAveraging(); // F -> I
+        QVERIFY(rig.State.ImpulseWeighting);
     }
 
     void stopOrLostDeviceDuringTheSettlingWaitLeavesNoTimerRunning()
