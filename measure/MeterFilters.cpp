@@ -105,8 +105,12 @@ TMeterFilters::TPass TMeterFilters::Run(const char* buffer, int frames)
             SettleLeft -= n;
         } else if (mode == TMode::Priming) {
             PrimeLeft -= n;
-            if (PrimeLeft == 0) { // the time weighting starts where a long-running one would be
-                Average = Reading = PrimeWeight > 0 ? PrimeSum / PrimeWeight : TStereo{};
+            if (PrimeLeft == 0) {
+                // The time weighting starts where a long-running one would be: the priming window's
+                // own exponential share, and its mean square standing for everything before it, so
+                // that a fast time weighting starts on its ripple rather than on the mean.
+                const TStereo mean = PrimeWeight > 0 ? PrimeSum / PrimeWeight : TStereo{};
+                Average = Reading = Average + std::pow(1 - Time.Rise, PrimeLength) * mean;
                 Priming = false;
             }
         }
@@ -212,6 +216,7 @@ TMeterFilters::TPass TMeterFilters::RunWith(const char* buffer, int frames)
                 0.5 - 0.5 * std::cos(2 * std::numbers::pi * (primed + i + 0.5) / PrimeLength);
             primeSum += weight * square;
             primeWeight += weight;
+            average = keep * average + rise * square; // the window's own share of the average
             continue;
         } else if constexpr (Mode == TMode::Restarted) {
             // While the average starts anew, the detector follows it: the first samples' spread is

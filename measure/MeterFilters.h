@@ -56,9 +56,10 @@ public:
     // A start on a signal that is already running, as a meter switched on long before would read it.
     // The sections start from rest and their answer to the signal's sudden first sample dies away for
     // SettlingTime (a 20 Hz tone's start-up through A is far louder than its weighted level); the
-    // time weighting then starts from the mean square of the next PrimingTime, weighted by a Hann
-    // window so that a low tone's ripple does not bias it, and runs on exponentially from there, so a
-    // burst after the start is weighted as at any later time. Passes before it ends are no readings.
+    // time weighting then runs exponentially over the next PrimingTime with the mean square of that
+    // stretch (weighted by a Hann window, so that a low tone's ripple does not bias it) standing for
+    // the signal before, and runs on from there, so a burst after the start is weighted as at any
+    // later time. Passes before it ends are no readings.
     void StartFromRest();
     static constexpr double SettlingTime = 0.1; // s
     static constexpr double PrimingTime = 0.15; // s

@@ -206,6 +206,67 @@ private slots:
         }
     }
 
+    // A low tone already playing when a recording starts: its first reading and every later one are
+    // the samples' level plus the weighting, within 0.1 dB and the ripple the time constant leaves of
+    // the tone's squares, whatever the tone's phase at the start; the statistics start with them.
+    // The weighting filters' answer to the tone's sudden first sample would otherwise stay in S for
+    // seconds (5 dB at 25 Hz through A).
+    void ARecordingStartsOnARunningToneAsLaterOn()
+    {
+        constexpr int Rate = 48000, Block = 1500, Amplitude = 3277; // -20 dBFS
+        const TWeightingDesign design = DesignWeighting(Rate);
+        const double samples = TLevelMeter::Level(Amplitude * double(Amplitude) / 2, LevelOffsetDb);
+        for (const double frequency : {20.0, 25.0, 31.5, 40.0, 63.0})
+            for (const TFrequencyWeighting weighting : {TFrequencyWeighting::A, TFrequencyWeighting::C})
+                for (const double time : {1.0, 0.125})
+                    for (const double phase : {0.0, 0.9, 2.1}) {
+                        TRig rig;
+                        rig.State.FrequencyWeighting = weighting;
+                        rig.State.AveragingTime = time;
+                        rig.State.StartMeter = true;
+                        rig.State.Statistics.Collecting = true; // a measurement delay of 0
+                        const double step = 2 * M_PI * frequency / Rate;
+                        int frame = 0;
+                        const auto tone = [&](int i) {
+                            return std::lrint(Amplitude * std::sin(phase + step * (frame + i)));
+                        };
+                        const double expected = samples + DesignResponseDb(design, weighting, frequency, Rate);
+                        // The ripple of the squares' exponential average, as a level.
+                        const double ripple =
+                            10 * std::log10(1 + 1 / std::hypot(1, 4 * M_PI * frequency * time)) + 0.1;
+                        const QString where =
+                            QString("%1 Hz %2 %3 s phase %4").arg(frequency).arg(WeightingLetter(weighting)).arg(time).arg(phase);
+                        double worst = 0;
+                        for (int block = 0; block < 4 * Rate / Block; ++block, frame += Block) {
+                            rig.Feed(Block, tone, tone);
+                            if (!rig.State.MeterReady)
+                                continue;
+                            const double reading = TLevelMeter::Level(rig.State.AveragedMeanSquareL, LevelOffsetDb);
+                            worst = std::max(worst, std::abs(reading - expected));
+                        }
+                        QVERIFY2(worst < ripple, qPrintable(where + QString(": %1 dB").arg(worst)));
+                        const TStatisticsFigures figures = StatisticsFigures(rig.State);
+                        QVERIFY2(std::abs(figures.Left.Lmax - expected) < ripple &&
+                                     std::abs(figures.Left.Lmin - expected) < ripple,
+                                 qPrintable(where + QString(": Lmax %1, Lmin %2").arg(figures.Left.Lmax).arg(figures.Left.Lmin)));
+                        QVERIFY2(std::abs(figures.Left.Leq - expected) < 0.1, qPrintable(where));
+                        QVERIFY(std::abs(figures.Duration - (4.0 - 0.25)) < Block / double(Rate));
+                    }
+    }
+
+    // A start from rest forgets the last run: its filters' ringing reaches no peak of the next.
+    void AStartForgetsTheLastRun()
+    {
+        TRig rig;
+        rig.State.FrequencyWeighting = TFrequencyWeighting::C;
+        rig.FeedConstant(1500, 30000, 30000); // the filters ring after this step
+        rig.State.StartMeter = true;
+        rig.State.Statistics.Collecting = true;
+        for (int block = 0; block < 16; ++block)
+            rig.FeedConstant(1500, 0, 0);
+        QCOMPARE(StatisticsFigures(rig.State).Left.Lpeak, TLevelMeter::SilenceLevel);
+    }
+
     // F and I: a step up follows 125 ms and 35 ms; after a stop F falls 34.7 dB/s and I, held by its
     // detector, 2.9 dB/s.
     void FastAndImpulseRiseAndFall()

@@ -109,7 +109,9 @@ struct TFakeWindow final : IRecordingWindow, ISweepAdditions
 struct TFakeSink final : IAcquisitionSink
 {
     std::vector<double> Values;
+    std::vector<std::pair<std::size_t, unsigned>> Overloads; // tick, channels
     void Enqueue(double value) override { Values.push_back(value); }
+    void MarkOverload(unsigned channels) override { Overloads.emplace_back(Values.size() / 3 - 1, channels); }
 };
 
 // The meter's side of the window forwards the clock panel to the control, as the main window does.
@@ -121,9 +123,10 @@ struct TMeterWindow final : IMeterWindow
 
     explicit TMeterWindow(TFakeWindow& recording) : Recording(recording) {}
     void SetReadoutText(int, const QString&) override { ++ReadoutChanges; }
-    void SetReadoutRed(int, bool) override {}
+    void SetReadoutRed(int channel, bool red) override { Red[channel] = red; }
     void Beep() override {}
     bool StartButtonEnabled() const override { return Recording.StartEnabled; }
+    bool Red[2] = {false, false};
     void SetLevelAxisRange(double minimum, double maximum) override
     {
         Recording.SetLevelAxisRange(minimum, maximum);
@@ -514,6 +517,36 @@ private slots:
         rig.Control.Start();
         rig.FeedBlock();
         QCOMPARE(rig.State.Statistics.Duration(), block);
+    }
+
+    // An overload stays on record for the whole recording, its channel only: the read-out stays red
+    // through later refreshes and a pause, the acquired tick says so, and a fresh start clears it.
+    void overloadIsKeptThroughTheRecording()
+    {
+        TRig rig;
+        rig.State.DisplayTimeRefresh = 1;
+        rig.Control.SetAcquisition(true);
+        rig.Control.Start();
+        auto* frames = reinterpret_cast<std::int16_t*>(rig.Block.data());
+        frames[100] = -32768; // left
+        rig.FeedBlock();
+        frames[100] = 0;
+        rig.TickAfter(250);
+        rig.FeedBlock();
+        rig.TickAfter(250);
+        QVERIFY(rig.MeterWindow.Red[0] && !rig.MeterWindow.Red[1]);
+        QCOMPARE(rig.Sink.Overloads, (std::vector<std::pair<std::size_t, unsigned>>{{0, 1u}}));
+        rig.Control.Pause();
+        rig.Control.Start(); // "Kontynuuj"
+        rig.FeedBlock();
+        rig.TickAfter(250);
+        QVERIFY(rig.State.Statistics.Channel(0).Overload && !rig.State.Statistics.Channel(1).Overload);
+        QVERIFY(rig.MeterWindow.Red[0]);
+        rig.Control.Stop(TStopSender::Action);
+        rig.Control.Start();
+        rig.FeedBlock();
+        rig.TickAfter(250);
+        QVERIFY(!rig.State.Statistics.Channel(0).Overload && !rig.MeterWindow.Red[0]);
     }
 
     void acquisitionSwitchAndThreeValuesATick()
