@@ -105,7 +105,8 @@ bool TCalibration::StartDevices()
     Window.SetCalibrating(true);
     Window.SetStatusText(0, QStringLiteral("Kalibracja"));
     ResetPeakCapture();
-    SettlingWait(State, [this] { return Active && Input.Running(); });
+    // The level is the plain energy mean of whole windows after the wait, not a time-weighted one.
+    SettlingWait(State);
     return Active && !State.OutputStartFailed && Input.Running();
 }
 

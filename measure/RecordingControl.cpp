@@ -154,7 +154,7 @@ void SettlingWait(TMeasurementState& state, const std::function<bool()>& going)
     // late; a stream that brings none for long is not waited for (nothing counts until they come).
     QElapsedTimer waited;
     waited.start();
-    while (pressure && !state.MeterReady && going() && waited.elapsed() < MeterStartLimit)
+    while (pressure && going && !state.MeterReady && going() && waited.elapsed() < MeterStartLimit)
         WaitProcessingEvents(MeterStartPoll);
 }
 

@@ -16,12 +16,12 @@ void WaitProcessingEvents(int milliseconds);
 // the input runs.
 bool StartMeasurementDevices(TMeasurementState& state, IWaveDevice& input, IWaveDevice* output,
                              const std::function<void(const QString&)>& showError);
-// actAktywacja, after every start: MeasurementDelay ms of served events while `going` holds. A
-// recording starts its meter from rest on the running signal (TMeterFilters::StartFromRest) and waits
-// for the meter's own start as well, with a delay of 0 too, so that its first reading of a steady
-// signal is that of a meter long switched on; a sweep starts its time weighting anew, as the mean of
-// what it hears until a time constant has passed.
-void SettlingWait(TMeasurementState& state, const std::function<bool()>& going);
+// actAktywacja, after every start: MeasurementDelay ms of served events. A recording starts its meter
+// from rest on the running signal (TMeterFilters::StartFromRest) and, given `going`, waits while it
+// holds for the meter's own start as well, with a delay of 0 too, so that its first reading of a
+// steady signal is that of a meter long switched on; a sweep starts its time weighting anew, as the
+// mean of what it hears until a time constant has passed.
+void SettlingWait(TMeasurementState& state, const std::function<bool()>& going = {});
 
 // The control layer of a measurement: start, settling wait, stop, pause and continue, acquisition,
 // the clock panel, the averaging choice and the chart axes of a sound-pressure recording. The window's
