@@ -22,9 +22,8 @@ public:
     virtual bool AnalyseBlock(char* buffer, int& size) = 0;
     virtual void RefreshLevels() = 0;
 };
-using TMeterMaker = std::function<std::unique_ptr<IMeterUnderTest>(TMeasurementState& state,
-                                                                   TStandaloneMeterPorts& ports,
-                                                                   TChartModel& chart)>;
+using TMeterMaker = std::function<std::unique_ptr<IMeterUnderTest>(
+    TMeasurementState& state, TStandaloneMeterPorts& ports, TChartModel& chart)>;
 
 // The program as the conformance test sets it up: the meter's weighting, the frame rate and the input
 // block.

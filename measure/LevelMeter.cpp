@@ -117,8 +117,8 @@ void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
         PointFrames += n;
         if (counting) {
             if (statistics.Duration() <= 0)
-                statistics.MeasuredWith = {State.FrequencyWeighting, State.NoAveraging, State.ImpulseWeighting,
-                                           State.AveragingTime};
+                statistics.MeasuredWith = {State.FrequencyWeighting, State.NoAveraging,
+                                           State.ImpulseWeighting, State.AveragingTime};
             TStatisticsSegment segment{n};
             for (std::size_t c = 0; c < 2; ++c) {
                 segment.Overload[c] = overload[c];
@@ -242,7 +242,8 @@ void TLevelMeter::PublishSoundPressure()
 
     AppendChannelPoint(LeftChannelSeries, State.LevelL + State.TimeCalibrationL);
     AppendChannelPoint(RightChannelSeries, State.LevelR + State.TimeCalibrationR);
-    const unsigned overloaded = (State.OverloadSinceTick[0] ? 1u : 0u) | (State.OverloadSinceTick[1] ? 2u : 0u);
+    const unsigned overloaded =
+        (State.OverloadSinceTick[0] ? 1u : 0u) | (State.OverloadSinceTick[1] ? 2u : 0u);
     if (State.AcquisitionOn && overloaded != 0)
         Sink.MarkOverload(overloaded);
     State.OverloadSinceTick = {};

@@ -169,7 +169,7 @@ struct TMeasurementState
     TFrequencyWeighting WeightingInForce() const
     {
         return MeasurementKind == TMeasurementKind::SoundPressure && !Calibrating ? FrequencyWeighting
-                                                                                 : TFrequencyWeighting::Z;
+                                                                                  : TFrequencyWeighting::Z;
     }
 
     // Measurement microphones' calibration files per channel (0 left, 1 right): the names the settings

@@ -278,9 +278,9 @@ TStatisticsFigures StatisticsFigures(const TMeasurementState& state)
         for (std::size_t i = 0; i < ExceededPercents.size(); ++i)
             channels[c].Exceeded[i] = statistics.Histogram(c).Exceeded(ExceededPercents[i]);
     }
-    return Published(state, statistics.Duration(), channels[0], channels[1],
-                     {statistics.LargestDifference(), statistics.SmallestDifference(),
-                      &statistics.DifferenceHistogram()});
+    return Published(
+        state, statistics.Duration(), channels[0], channels[1],
+        {statistics.LargestDifference(), statistics.SmallestDifference(), &statistics.DifferenceHistogram()});
 }
 
 TStatisticsFigures IntervalFigures(const TMeasurementState& state, const TIntervalRecord& record)
@@ -354,9 +354,9 @@ QList<QStringList> StatisticsTable(const TMeasurementState& state)
     }
     const QString duration = figures.Measured ? Seconds(figures.Duration) + QStringLiteral(" s") : none;
     table << QStringList{names[StatisticsRowCount - 2], duration, duration};
-    table << (figures.Measured
-                  ? QStringList{names.back(), OverloadText(figures.Left.Overload), OverloadText(figures.Right.Overload)}
-                  : QStringList{names.back(), none, none});
+    table << (figures.Measured ? QStringList{names.back(), OverloadText(figures.Left.Overload),
+                                             OverloadText(figures.Right.Overload)}
+                               : QStringList{names.back(), none, none});
     return table;
 }
 

@@ -202,5 +202,5 @@ QString StatisticsTableText(const TMeasurementState& state);
 QStringList IntervalHeader(const TMeasurementState& state);
 QStringList IntervalRow(const TMeasurementState& state, const TIntervalRecord& record);
 QList<QStringList> IntervalTable(const TMeasurementState& state);
-QString OverloadText(bool overload); // "tak", "nie"
+QString OverloadText(bool overload);                // "tak", "nie"
 QString TableText(const QList<QStringList>& table); // tab-separated lines

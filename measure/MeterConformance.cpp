@@ -190,7 +190,8 @@ public:
         State.AveragingTime = averagingTime;
         State.Statistics.Collecting = true;
         State.StartMeter = true;
-        Meter = setup.MakeMeter ? setup.MakeMeter(State, Ports, Chart) : std::make_unique<TProgramMeter>(*this);
+        Meter =
+            setup.MakeMeter ? setup.MakeMeter(State, Ports, Chart) : std::make_unique<TProgramMeter>(*this);
     }
 
     int BlockFrames() const { return static_cast<int>(Block.size() / 2); }
@@ -329,8 +330,8 @@ TSignal DitheredTone(double frequency, double amplitude, int frameRate)
         };
         const auto n = static_cast<std::uint64_t>(frame);
         const double dither = uniform(2 * n) - uniform(2 * n + 1);
-        const double sample =
-            std::nearbyint(amplitude * std::sin(TwoPi * frequency / frameRate * static_cast<double>(frame)) + dither);
+        const double sample = std::nearbyint(
+            amplitude * std::sin(TwoPi * frequency / frameRate * static_cast<double>(frame)) + dither);
         return static_cast<std::int16_t>(std::clamp(sample, -32768.0, 32767.0));
     };
 }
@@ -393,10 +394,9 @@ void AddWeightingRows(const TConformanceSetup& setup, std::vector<TConformanceRo
                                                                             : 0.0;
         const QString test = QStringLiteral("Korekcja %1, %2").arg(Letter(setup), Hertz(limits.Nominal));
         const bool playable = exact < setup.FrameRate / 2.0;
-        TConformanceRow row =
-            JudgedRow(group, test, expected,
-                      playable ? std::optional(SteadyResponse(setup, exact)) : std::nullopt,
-                      limits.Lower, limits.Upper);
+        TConformanceRow row = JudgedRow(group, test, expected,
+                                        playable ? std::optional(SteadyResponse(setup, exact)) : std::nullopt,
+                                        limits.Lower, limits.Upper);
         rows.push_back(playable ? row : OutOfBand(row));
     }
 }

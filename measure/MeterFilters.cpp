@@ -145,6 +145,7 @@ void TMeterFilters::RestartTimeWeighting()
     Average = Reading = TStereo{};
     Priming = true;
     PrimingSamples = 0;
+    SettleLeft = PrimeLeft = 0; // a start cut short by a stop ends here
 }
 
 int TMeterFilters::StartFrames(int frameRate)

@@ -50,7 +50,7 @@ public:
     TStereo TimeWeighted() const { return Reading; } // after the last frame
     // The time weighting starts anew: the average is the plain mean of the samples since, until a
     // time constant's worth of them has come, and the exponential average from there on. A steady
-    // signal reads its own level at once, whatever the time constant.
+    // signal reads its own level at once, whatever the time constant. It ends a start from rest.
     void RestartTimeWeighting();
 
     // A start on a signal that is already running, as a meter switched on long before would read it.
@@ -87,7 +87,7 @@ private:
     TSectionState LowCut, HighCut, MidCut;
     TStereo Average{}, Reading{}; // e and d of the time weighting
     bool Priming = false;
-    double PrimingSamples = 0; // since the restart
+    double PrimingSamples = 0;                          // since the restart
     int SettleLeft = 0, PrimeLeft = 0, PrimeLength = 0; // frames of the start
     TStereo PrimeSum{};                                 // Hann-weighted squares of the priming
     double PrimeWeight = 0;

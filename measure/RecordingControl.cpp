@@ -107,6 +107,7 @@ void TRecordingControl::PrepareRecording()
         Chart.Clear(RightChannelSeries);
         State.PauseOffset = 0;
         State.Statistics.Reset();
+        State.OverloadSinceTick = {};
         SetUpAxes(false);
     }
     // Also after "Zeruj czas" in a pause: a fresh start must not be taken for a pause at its stop.

@@ -87,6 +87,6 @@ private:
     IRecordingWindow& Window;
     ISweepAdditions& Sweep;
     IClock& Clock;
-    bool Active = false; // from the start to the stop, settling wait included
+    bool Active = false;      // from the start to the stop, settling wait included
     int AveragingApplied = 0; // the averaging item in force
 };

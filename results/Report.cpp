@@ -44,7 +44,7 @@ QString StatisticsText(const TMeasurementState& state, int series)
 {
     const bool channel = series == LeftChannelSeries || series == RightChannelSeries;
     if (state.MeasurementKind != TMeasurementKind::SoundPressure || !channel ||
-        state.FrequencyWeighting == TFrequencyWeighting::Z)
+        FiguresMeasuredWith(state).Weighting == TFrequencyWeighting::Z)
         return {};
     const TStatisticsFigures figures = StatisticsFigures(state);
     if (!figures.Measured)

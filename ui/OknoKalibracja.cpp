@@ -30,6 +30,7 @@ TFormaKalibracja::TFormaKalibracja(TMeasurementKind kind, QWidget* parent) : QDi
     edtPoziomOdniesienia->setRange(0, 150);
     edtPoziomOdniesienia->setSingleStep(0.1);
     edtPoziomOdniesienia->setValue(124);
+    edtPoziomOdniesienia->installEventFilter(this);
     edtPoziomOdniesienia->findChild<QLineEdit*>()->installEventFilter(this);
     auto* referenceUnit = new QLabel(QStringLiteral("dB"), rgSposobKalibracji1);
     // The calibrator's tone is measured unweighted, so its stated level holds for every weighting.
@@ -113,7 +114,9 @@ bool TFormaKalibracja::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
         const bool command = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
-        const bool separator = watched == edtPoziomOdniesienia->findChild<QLineEdit*>() && !text.isEmpty() &&
+        const bool reference =
+            watched == edtPoziomOdniesienia || watched == edtPoziomOdniesienia->findChild<QLineEdit*>();
+        const bool separator = reference && !text.isEmpty() &&
                                text.front() == edtPoziomOdniesienia->locale().decimalPoint().front();
         if (!command && !separator && !text.isEmpty() && text.front().isPrint() && !text.front().isDigit())
             return true;

@@ -44,7 +44,7 @@ private:
     QLabel* lblPrzedzialy; // how many intervals the log keeps
     QTimer* tmrOdswiezanie;
     QStringList IntervalColumns;
-    unsigned LogShown = 0; // the start of the log the interval rows come from
-    int ClosedShown = 0;   // interval rows shown that will not change any more
+    unsigned LogShown = 0;          // the start of the log the interval rows come from
+    int ClosedShown = 0;            // interval rows shown that will not change any more
     std::size_t ForgottenShown = 0; // intervals let go before the rows shown
 };

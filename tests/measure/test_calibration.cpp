@@ -139,7 +139,8 @@ private slots:
         QObject::connect(&blocks, &QTimer::timeout, [&] {
             std::vector<std::int16_t> block(2 * 480);
             for (std::size_t i = 0; i < block.size(); i += 2, ++frame)
-                block[i] = block[i + 1] = std::int16_t(std::lrint(10000 * std::sin(2 * M_PI * 250 * frame / 48000)));
+                block[i] = block[i + 1] =
+                    std::int16_t(std::lrint(10000 * std::sin(2 * M_PI * 250 * frame / 48000)));
             int size = int(block.size() * 2);
             rig.Meter.AnalyseBlock(reinterpret_cast<char*>(block.data()), size);
         });

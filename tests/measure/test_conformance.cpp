@@ -129,7 +129,8 @@ private slots:
     void RowsSayWhatTheyCouldNotMeasure()
     {
         NumberFormat::SetDecimalSeparator('.');
-        const std::vector<TConformanceRow> rows = RunConformanceTest(Setup(TFrequencyWeighting::A, 22050, 256));
+        const std::vector<TConformanceRow> rows =
+            RunConformanceTest(Setup(TFrequencyWeighting::A, 22050, 256));
         const auto band = std::find_if(rows.begin(), rows.end(), [](const TConformanceRow& row) {
             return row.Test.endsWith(QString(" 12500 Hz"));
         });
@@ -159,15 +160,21 @@ private slots:
         };
         const auto always = [](const TMeasurementState&) { return true; };
         QTest::newRow("gain") << gainWhen(always, 1.1) << "Korekcja A, 1000 Hz";
-        QTest::newRow("C gain") << gainWhen([](const TMeasurementState& state) {
-            return state.FrequencyWeighting == TFrequencyWeighting::C;
-        }, 1.05) << "LC − LA, 1 kHz";
-        QTest::newRow("Z gain") << gainWhen([](const TMeasurementState& state) {
-            return state.FrequencyWeighting == TFrequencyWeighting::Z;
-        }, 1.05) << "LZ − LA, 1 kHz";
-        QTest::newRow("S gain") << gainWhen([](const TMeasurementState& state) {
-            return state.AveragingTime == 1.0;
-        }, 1.03) << "LAS − LAF, 1 kHz";
+        QTest::newRow("C gain") << gainWhen(
+                                       [](const TMeasurementState& state) {
+                                           return state.FrequencyWeighting == TFrequencyWeighting::C;
+                                       },
+                                       1.05)
+                                << "LC − LA, 1 kHz";
+        QTest::newRow("Z gain") << gainWhen(
+                                       [](const TMeasurementState& state) {
+                                           return state.FrequencyWeighting == TFrequencyWeighting::Z;
+                                       },
+                                       1.05)
+                                << "LZ − LA, 1 kHz";
+        QTest::newRow("S gain")
+            << gainWhen([](const TMeasurementState& state) { return state.AveragingTime == 1.0; }, 1.03)
+            << "LAS − LAF, 1 kHz";
         TFault positive;
         positive.PositiveLimit = 32766;
         QTest::newRow("positive overload unseen") << positive << "Półokres 4 kHz, dodatni − ujemny";
@@ -184,7 +191,8 @@ private slots:
             return std::make_unique<TBrokenMeter>(state, ports, chart, fault);
         };
         const std::vector<TConformanceRow> rows = MeterConformanceRows(setup);
-        const auto found = std::find_if(rows.begin(), rows.end(), [&](const TConformanceRow& r) { return r.Test == row; });
+        const auto found =
+            std::find_if(rows.begin(), rows.end(), [&](const TConformanceRow& r) { return r.Test == row; });
         QVERIFY2(found != rows.end(), qPrintable(row));
         QVERIFY2(!found->Passed, qPrintable(row + ": " + MeasuredText(*found)));
     }

@@ -230,25 +230,33 @@ private slots:
                         const auto tone = [&](int i) {
                             return std::lrint(Amplitude * std::sin(phase + step * (frame + i)));
                         };
-                        const double expected = samples + DesignResponseDb(design, weighting, frequency, Rate);
+                        const double expected =
+                            samples + DesignResponseDb(design, weighting, frequency, Rate);
                         // The ripple of the squares' exponential average, as a level.
                         const double ripple =
                             10 * std::log10(1 + 1 / std::hypot(1, 4 * M_PI * frequency * time)) + 0.1;
-                        const QString where =
-                            QString("%1 Hz %2 %3 s phase %4").arg(frequency).arg(WeightingLetter(weighting)).arg(time).arg(phase);
+                        const QString where = QString("%1 Hz %2 %3 s phase %4")
+                                                  .arg(frequency)
+                                                  .arg(WeightingLetter(weighting))
+                                                  .arg(time)
+                                                  .arg(phase);
                         double worst = 0;
                         for (int block = 0; block < 4 * Rate / Block; ++block, frame += Block) {
                             rig.Feed(Block, tone, tone);
                             if (!rig.State.MeterReady)
                                 continue;
-                            const double reading = TLevelMeter::Level(rig.State.AveragedMeanSquareL, LevelOffsetDb);
+                            const double reading =
+                                TLevelMeter::Level(rig.State.AveragedMeanSquareL, LevelOffsetDb);
                             worst = std::max(worst, std::abs(reading - expected));
                         }
                         QVERIFY2(worst < ripple, qPrintable(where + QString(": %1 dB").arg(worst)));
                         const TStatisticsFigures figures = StatisticsFigures(rig.State);
-                        QVERIFY2(std::abs(figures.Left.Lmax - expected) < ripple &&
-                                     std::abs(figures.Left.Lmin - expected) < ripple,
-                                 qPrintable(where + QString(": Lmax %1, Lmin %2").arg(figures.Left.Lmax).arg(figures.Left.Lmin)));
+                        QVERIFY2(
+                            std::abs(figures.Left.Lmax - expected) < ripple &&
+                                std::abs(figures.Left.Lmin - expected) < ripple,
+                            qPrintable(
+                                where +
+                                QString(": Lmax %1, Lmin %2").arg(figures.Left.Lmax).arg(figures.Left.Lmin)));
                         QVERIFY2(std::abs(figures.Left.Leq - expected) < 0.1, qPrintable(where));
                         QVERIFY(std::abs(figures.Duration - (4.0 - 0.25)) < Block / double(Rate));
                     }
@@ -784,7 +792,6 @@ private slots:
         rig.State.ImpulseWeighting = false;
         rig.State.AveragingTime = 0.035;
         QCOMPARE(StatisticsRowNames(rig.State)[2], QString("LAmin"));
-
     }
 
     // On real components: a stopped input publishes nothing; the rates are the components' own.

@@ -98,7 +98,8 @@ private slots:
         Feed(statistics, Rate, Rate / 10, MeanSquare(-10), MeanSquare(-10), MeanSquare(-5));
         statistics.SetLogInterval(0.5);
         QCOMPARE(statistics.Intervals().size(), std::size_t(2));
-        QVERIFY(!statistics.Intervals()[0].Channels[1].Overload && statistics.Intervals()[1].Channels[1].Overload);
+        QVERIFY(!statistics.Intervals()[0].Channels[1].Overload &&
+                statistics.Intervals()[1].Channels[1].Overload);
         QVERIFY(statistics.Channel(1).Overload && !statistics.Channel(0).Overload);
 
         const TStatisticsFigures first = IntervalFigures(state, statistics.Intervals()[0]);
@@ -117,8 +118,8 @@ private slots:
         QVERIFY(open && open->Start == 1.0 && std::abs(open->Duration - 0.1) < 1e-12);
         const QList<QStringList> table = IntervalTable(state);
         QCOMPARE(table.size(), 4);
-        QCOMPARE(table[0], (QStringList{"Początek [s]", "Czas [s]", "LAeq L", "LAFmax L", "LAFmin L", "LCpeak L",
-                                        "Przesterowanie L"}));
+        QCOMPARE(table[0], (QStringList{"Początek [s]", "Czas [s]", "LAeq L", "LAFmax L", "LAFmin L",
+                                        "LCpeak L", "Przesterowanie L"}));
         QCOMPARE(table[3], (QStringList{"1.0", "0.1", "90.0", "90.0", "90.0", "95.0", "nie"}));
         state.ChannelMode = TChannelMode::Right;
         QCOMPARE(IntervalTable(state)[2].back(), QString("tak"));
@@ -137,6 +138,18 @@ private slots:
         statistics.SetLogInterval(0); // no log, no interval in progress
         Feed(statistics, Rate, Rate, MeanSquare(-10), MeanSquare(-10));
         QVERIFY(statistics.Intervals().empty() && !statistics.OpenInterval());
+    }
+
+    // A recording shorter than the first sample instant (10 ms) has figures but no levels exceeded:
+    // those read "-", not the silence floor.
+    void AShortRecordingHasNoLevelsExceeded()
+    {
+        TMeasurementState state;
+        Feed(state.Statistics, 48000, 100, MeanSquare(-10), MeanSquare(-10));
+        const QList<QStringList> table = StatisticsTable(state);
+        QCOMPARE(table[1][1], QString("-10,0 dB").replace(',', NumberFormat::DecimalSeparator()));
+        for (int row = 6; row <= 12; ++row)
+            QCOMPARE(table[row], (QStringList{table[row][0], "-", "-"}));
     }
 
     // The log keeps its newest intervals: past the limit a tenth goes at once; a writer lets go of
