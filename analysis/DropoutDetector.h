@@ -18,8 +18,8 @@ public:
 
     // A new tone of `frequency` at `frameRate`; channels: bit 0 left, bit 1 right, those watched.
     void Begin(double frequency, int frameRate, unsigned channels);
-    // The next stereo 16-bit frames of the tone.
-    void Add(const std::int16_t* frames, int count);
+    // The next stereo float frames of the tone.
+    void Add(const float* frames, int count);
     // In the louder of the channels watched, a whole piece fell silent.
     bool DropoutHeard() const;
 

@@ -256,7 +256,7 @@ int TSweep::FramesToBoundary(int frames) const
     return Paced.FramesToBoundary(frames, State.SweepIndex);
 }
 
-unsigned TSweep::Passed(const char* frames, int count)
+unsigned TSweep::Passed(const float* frames, int count)
 {
     PointTaken = false;
     if (!Paced.Active())
@@ -268,8 +268,7 @@ unsigned TSweep::Passed(const char* frames, int count)
         InputXruns = Input.Xruns();
     const bool tripKnown = Paced.RoundTrip().has_value();
     const bool inWindow = Synchronous && Paced.InWindow(State.SweepIndex);
-    const unsigned events =
-        Paced.Passed(reinterpret_cast<const std::int16_t*>(frames), count, State.SweepIndex);
+    const unsigned events = Paced.Passed(frames, count, State.SweepIndex);
     if (!tripKnown && Paced.RoundTrip())
         OutputXruns = Output.Xruns();
     const int reference = Synchronous ? State.Detection.ReferenceInput() : -1;
@@ -326,11 +325,11 @@ void TSweep::RetakeOrFail(const QString& text)
         Detection.Restart();
 }
 
-bool TSweep::Detect(const char* frames, int count, bool inWindow, unsigned events)
+bool TSweep::Detect(const float* frames, int count, bool inWindow, unsigned events)
 {
     PointTaken = false;
     if (inWindow)
-        Detection.Add(reinterpret_cast<const std::int16_t*>(frames), count);
+        Detection.Add(frames, count);
     if (events & ISweepPacing::PointEnds) {
         if (!Detection.Finish(State.SweepIndex))
             return false;

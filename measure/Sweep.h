@@ -118,7 +118,7 @@ public:
     // What the generator plays while a sweep runs, and where its points are in the input.
     TSweepTimeline& Timeline() { return Paced; }
     int FramesToBoundary(int frames) const override;
-    unsigned Passed(const char* frames, int count) override;
+    unsigned Passed(const float* frames, int count) override;
     const TDetectedPoint* DetectedPoint() const override { return PointTaken ? &Detection.Point() : nullptr; }
 
 private:
@@ -138,7 +138,7 @@ private:
     // Stops the sweep, keeping its points, and then says why.
     void Fail(const QString& text);
     // What the synchronous detection does with the frames passed: feeds, begins and ends windows.
-    bool Detect(const char* frames, int count, bool inWindow, unsigned events);
+    bool Detect(const float* frames, int count, bool inWindow, unsigned events);
 
     TMeasurementState& State;
     const IStreamInfo& Input;

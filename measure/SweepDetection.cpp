@@ -88,9 +88,9 @@ void TSweepDetection::BeginWindow(int point)
         detector->Begin(step, phase);
 }
 
-void TSweepDetection::Add(const std::int16_t* frames, int count)
+void TSweepDetection::Add(const float* frames, int count)
 {
-    const std::span<const std::int16_t> stereo(frames, 2 * static_cast<std::size_t>(std::max(count, 0)));
+    const std::span<const float> stereo(frames, 2 * static_cast<std::size_t>(std::max(count, 0)));
     Detectors[0]->Add(stereo, 2);
     if (!stereo.empty())
         Detectors[1]->Add(stereo.subspan(1), 2);
@@ -99,7 +99,7 @@ void TSweepDetection::Add(const std::int16_t* frames, int count)
 double TSweepDetection::LevelOf(const TSynchronousDetector::TResult& result, int input,
                                 double frequency) const
 {
-    const double amplitude = result.Harmonics[1].Amplitude();
+    const double amplitude = result.Harmonics[1].Amplitude() * FullScaleUnits;
     const double calibration = input == 0 ? State.FreqCalibrationL : State.FreqCalibrationR;
     return TLevelMeter::Level(amplitude * amplitude / 2, LevelOffsetDb) + calibration -
            State.Microphone[static_cast<std::size_t>(input)].DeviationDb(frequency);
@@ -134,7 +134,8 @@ bool TSweepDetection::Finish(int point)
     const double frequency = Timeline->Frequency(point);
     const std::array<const TSynchronousDetector::TResult*, 2> results{&Detectors[0]->Finish(),
                                                                       &Detectors[1]->Finish()};
-    const bool overloaded = std::max(results[0]->Peak, results[1]->Peak) >= OverloadMagnitude;
+    const bool overloaded =
+        std::max(results[0]->Peak, results[1]->Peak) * FullScaleUnits >= OverloadMagnitude;
     for (int input = 0; input < 2; ++input) {
         const auto at = static_cast<std::size_t>(input);
         Taken.Level[at] = LevelOf(*results[at], input, frequency);

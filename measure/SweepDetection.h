@@ -58,7 +58,7 @@ public:
     // Point's window begins with the input's next frame, takes stereo frames, and ends; Finish is false
     // when the reference input heard nothing of the tone.
     void BeginWindow(int point);
-    void Add(const std::int16_t* frames, int count);
+    void Add(const float* frames, int count);
     bool Finish(int point);
     const TDetectedPoint& Point() const { return Taken; }
 

@@ -143,7 +143,7 @@ int TSweepTimeline::FramesToBoundary(int frames, int point) const
     return static_cast<int>(std::clamp<std::int64_t>(boundary - InputCount, 1, frames));
 }
 
-unsigned TSweepTimeline::Passed(const std::int16_t* frames, int count, int point)
+unsigned TSweepTimeline::Passed(const float* frames, int count, int point)
 {
     if (Running && Unheard > 0) {
         const auto skipped = static_cast<int>(std::min<std::int64_t>(Unheard, count));
@@ -177,13 +177,13 @@ unsigned TSweepTimeline::Passed(const std::int16_t* frames, int count, int point
     return ISweepPacing::PointBegins;
 }
 
-void TSweepTimeline::SeekProbe(const std::int16_t* frames, int count)
+void TSweepTimeline::SeekProbe(const float* frames, int count)
 {
     const std::size_t room = Finder->RecordingFrames() - Heard[0].size();
     const auto used = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(count), room));
     for (int channel = 0; channel < 2; ++channel)
         for (int i = 0; i < used; ++i) {
-            const double x = frames[2 * i + channel] / 32768.0;
+            const double x = frames[2 * i + channel];
             Heard[channel].push_back(x);
             HeardEnergy[channel] += x * x;
         }

@@ -83,7 +83,7 @@ public:
     // point's next boundary (its window's start or end), 1 .. frames; and what stereo 16-bit frames
     // passed bring.
     int FramesToBoundary(int frames, int point) const;
-    unsigned Passed(const std::int16_t* frames, int count, int point);
+    unsigned Passed(const float* frames, int count, int point);
 
     // The probe was sought over the longest round trip and not found.
     bool ProbeMissing() const { return Missing; }
@@ -107,7 +107,7 @@ private:
     std::int64_t WindowStart(int point) const { return ToneStart(point) + *Trip + Settlings[Index(point)]; }
     std::int64_t WindowEnd(int point) const { return ToneStart(point + 1) + *Trip; }
     void PlanNext();
-    void SeekProbe(const std::int16_t* frames, int count);
+    void SeekProbe(const float* frames, int count);
 
     bool Running = false;
     int Rate = 48000;

@@ -401,6 +401,7 @@ void TFormaOdpowiedzImpulsowa::btnStartClick()
          {std::pair<TAudioIO*, const TAudioIO*>{&input, &MainIn}, {&output, &MainOut}}) {
         mine->SetFrameRate(main->FrameRate());
         mine->SetBufferSize(main->BufferSize());
+        mine->SetSampleFormat(main->SampleFormat());
         mine->SetWaveDevice(main->WaveDevice());
         mine->SetDeviceName(main->DeviceName());
     }

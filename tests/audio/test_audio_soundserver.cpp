@@ -53,11 +53,11 @@ private slots:
         out.SetWaveDevice(0);
         in.SetWaveDevice(0);
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         std::vector<double> left, right;
         left.reserve(48000 * 12);
         right.reserve(48000 * 12);
-        in.OnBufferFilled = [&](char* buffer, int& size) {
+        in.OnBufferFilled = [&](float* buffer, int& size) {
             AppendChannel(left, buffer, size, 2, 0);
             AppendChannel(right, buffer, size, 2, 1);
             return true;
@@ -115,7 +115,7 @@ private slots:
         SetUpProgramPair(out, Frames, in, 2400);
         int fills = 0;
         std::int16_t frame = 0;
-        out.OnFillBuffer = [&](char* buffer, int& size) {
+        out.OnFillBuffer = [&](float* buffer, int& size) {
             if (fills == blocks)
                 return false;
             if (++fills == blocks && drainedOnRequest)
@@ -128,7 +128,7 @@ private slots:
         };
         std::vector<double> left;
         left.reserve(48000 * 4);
-        in.OnBufferFilled = [&](char* buffer, int& size) {
+        in.OnBufferFilled = [&](float* buffer, int& size) {
             AppendChannel(left, buffer, size, 2, 0);
             return true;
         };
@@ -163,7 +163,7 @@ private slots:
         int stops = 0;
         out.OnStop = in.OnStop = [&](QObject*) { ++stops; };
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
 
         out.SetWaveDevice(std::uint32_t(TDeviceServices::DeviceNames(TWaveDirection::Output).size()));
         QVERIFY(!out.Start());
@@ -192,7 +192,7 @@ private slots:
 
         // An input whose handler refuses every block closes after the fourth.
         int calls = 0;
-        in.OnBufferFilled = [&](char*, int&) {
+        in.OnBufferFilled = [&](float*, int&) {
             ++calls;
             return false;
         };
@@ -224,11 +224,11 @@ private slots:
         onFirst.SetDeviceName("tonvix_null_a.monitor");
         onSecond.SetDeviceName("tonvix_null_b.monitor");
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         std::vector<double> heardFirst, heardSecond;
         for (auto [in, heard] : {std::pair{&onFirst, &heardFirst}, std::pair{&onSecond, &heardSecond}}) {
             heard->reserve(48000 * 4);
-            in->OnBufferFilled = [heard](char* buffer, int& size) {
+            in->OnBufferFilled = [heard](float* buffer, int& size) {
                 AppendChannel(*heard, buffer, size, 2, 0);
                 return true;
             };
@@ -290,10 +290,10 @@ private slots:
         out.SetDeviceName(filtered ? "tonvix_null_idle_filter" : "tonvix_null_idle");
         in.SetDeviceName("tonvix_null_idle.monitor");
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         QElapsedTimer started;
         qint64 firstBlock = -1;
-        in.OnBufferFilled = [&](char*, int&) {
+        in.OnBufferFilled = [&](float*, int&) {
             if (firstBlock < 0)
                 firstBlock = started.elapsed();
             return true;
@@ -328,7 +328,7 @@ private slots:
         int stops = 0;
         out.OnStop = [&](QObject*) { ++stops; };
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         QVERIFY2(out.Start(), qPrintable(out.LastError()));
         QVERIFY(WaitFor([&] { return out.BuffersDone() >= 4; }, 5000));
         pactl.start("pactl", {"unload-module", module});

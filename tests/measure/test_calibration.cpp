@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The three calibration procedures, their sweep and their failures, on fake devices.
 
+#include "../audio/AudioTestSupport.h"
 #include "MeasureTestSupport.h"
 
 #include "measure/Calibration.h"
@@ -84,8 +85,9 @@ struct TRig
             block[i] = static_cast<std::int16_t>(left);
             block[i + 1] = static_cast<std::int16_t>(right);
         }
-        int size = static_cast<int>(block.size() * 2);
-        Meter.AnalyseBlock(reinterpret_cast<char*>(block.data()), size);
+        std::vector<float> samples = AsFloats(block);
+        int size = static_cast<int>(samples.size());
+        Meter.AnalyseBlock(samples.data(), size);
     }
     void Finished() const
     {
@@ -141,8 +143,9 @@ private slots:
             for (std::size_t i = 0; i < block.size(); i += 2, ++frame)
                 block[i] = block[i + 1] =
                     std::int16_t(std::lrint(10000 * std::sin(2 * M_PI * 250 * frame / 48000)));
-            int size = int(block.size() * 2);
-            rig.Meter.AnalyseBlock(reinterpret_cast<char*>(block.data()), size);
+            std::vector<float> samples = AsFloats(block);
+            int size = int(samples.size());
+            rig.Meter.AnalyseBlock(samples.data(), size);
         });
         blocks.start(2);
         TCalibrationRequest request = Request(TCalibrationProcedure::ReferenceLevel);

@@ -76,7 +76,7 @@ struct TRig
 
     // Starts (or continues) the sweep and loops the output to the input until it stops by itself, a
     // failure stops it or `until` says so; `hook` sees every input block before the meter does.
-    bool Run(const std::function<bool()>& until = {}, const std::function<void(std::int16_t*)>& hook = {})
+    bool Run(const std::function<bool()>& until = {}, const std::function<void(float*)>& hook = {})
     {
         if (State.SweepIndex == 0)
             Sweep.Zero(); // as the edits leave it
@@ -84,22 +84,19 @@ struct TRig
             return false;
         Sweep.RecordConditions();
         const int clicks = SweepWindow.StartClicks;
-        std::vector<char> out(2 * BlockFrames);
-        std::vector<std::int16_t> in(2 * BlockFrames);
+        std::vector<float> out(BlockFrames);
+        std::vector<float> in(2 * BlockFrames);
         for (int block = 0; block < 60 * Rate / BlockFrames; ++block) {
             int size = static_cast<int>(out.size());
             Generator.FillOutputBlock(out.data(), size);
-            for (int i = 0; i < BlockFrames; ++i) {
-                std::int16_t sample;
-                std::memcpy(&sample, out.data() + 2 * i, 2);
+            for (int i = 0; i < BlockFrames; ++i)
                 for (int c = 0; c < 2; ++c)
-                    in[2 * i + c] = static_cast<std::int16_t>(std::clamp(
-                        std::lround(Paths[c].Process(sample / 32768.0, Noise) * 32768), -32768L, 32767L));
-            }
+                    in[2 * i + c] = static_cast<float>(
+                        std::clamp(Paths[c].Process(out[static_cast<std::size_t>(i)], Noise), -1.0, 1.0));
             if (hook)
                 hook(in.data());
-            size = 4 * BlockFrames;
-            Meter.AnalyseBlock(reinterpret_cast<char*>(in.data()), size);
+            size = 2 * BlockFrames;
+            Meter.AnalyseBlock(in.data(), size);
             if (SweepWindow.StartClicks > clicks || (until && until()))
                 break;
         }
@@ -244,9 +241,9 @@ private slots:
         rig.State.StopFreq = 2000;
         rig.State.PointsCount = 8;
         bool injected = false;
-        QVERIFY(rig.Run({}, [&](std::int16_t* in) {
+        QVERIFY(rig.Run({}, [&](float* in) {
             if (!injected && rig.State.SweepIndex == 5 && rig.Sweep.Timeline().InWindow(5)) {
-                in[0] = -32768;
+                in[0] = -1.0f;
                 injected = true;
             }
         }));
@@ -278,7 +275,7 @@ private slots:
         rig.State.Detection.Reference = TReferenceChannel::Right;
         rig.State.PointsCount = 20;
         bool silenced = false;
-        QVERIFY(rig.Run({}, [&](std::int16_t*) {
+        QVERIFY(rig.Run({}, [&](float*) {
             if (rig.State.SweepIndex == 5 && !silenced) {
                 rig.Paths[1].Configure(silent, Rate);
                 silenced = true;
@@ -307,11 +304,11 @@ private slots:
             rig.State.PointsCount = 8;
             const TSweepTimeline& timeline = rig.Sweep.Timeline();
             int silenced = -1, counted = -1;
-            QVERIFY(rig.Run({}, [&](std::int16_t* in) {
+            QVERIFY(rig.Run({}, [&](float* in) {
                 const int point = rig.State.SweepIndex;
                 if (silenced < 0 && point >= 2 && timeline.InWindow(point) &&
                     timeline.ToneStart(point + 1) + *timeline.RoundTrip() - timeline.InputFrames() >= 400) {
-                    std::fill(in, in + 2 * 300, std::int16_t(0));
+                    std::fill(in, in + 2 * 300, 0.0f);
                     silenced = point;
                 }
                 if (counted < 0 && point >= 5 && timeline.InWindow(point)) {
@@ -335,17 +332,18 @@ private slots:
             TRig rig(TChannelModel{}, TChannelModel{});
             rig.State.Detection.Method = TSweepMethod::AveragedLevel; // windows of 250 ms
             rig.State.PointsCount = 8;
-            QVERIFY(rig.Run({}, [&](std::int16_t* in) {
+            QVERIFY(rig.Run({}, [&](float* in) {
                 if (rig.State.SweepIndex < 3)
                     return;
                 if (counted)
                     ++rig.Output.XrunCount;
                 else if (rig.Sweep.Timeline().InWindow(3))
-                    std::fill(in + 2 * 500, in + 2 * 800, std::int16_t(0));
+                    std::fill(in + 2 * 500, in + 2 * 800, 0.0f);
             }));
             QCOMPARE(rig.SweepWindow.Errors.size(), std::size_t(1));
-            QVERIFY2(rig.SweepWindow.Errors[0].contains(counted ? "Strumień dźwięku miał przerwę"
-                                                                : "Przy 719.7 Hz ton trzy razy na chwilę zanikł"),
+            QVERIFY2(rig.SweepWindow.Errors[0].contains(counted
+                                                            ? "Strumień dźwięku miał przerwę"
+                                                            : "Przy 719.7 Hz ton trzy razy na chwilę zanikł"),
                      qPrintable(rig.SweepWindow.Errors[0]));
             QCOMPARE(rig.Chart.Series(0).Count(), 3);
         }

@@ -36,7 +36,7 @@ struct TLoop
     TSineGenerator Generator{State, Rate, &Timeline};
     TChannelPath Path;
     TNoise Noise{3};
-    std::vector<std::int16_t> Heard; // stereo frames, the right channel silent
+    std::vector<float> Heard; // stereo frames, the right channel silent
 
     // A device that delays by 2345 frames, high-passes at 150 Hz and adds noise at noiseDbfs.
     explicit TLoop(double noiseDbfs)
@@ -52,18 +52,16 @@ struct TLoop
     void Play(int frames, int outputBlock)
     {
         if (Timeline.InputFrames() == 0) {
-            const std::int16_t silent[2] = {0, 0};
+            const float silent[2] = {0, 0};
             Timeline.Passed(silent, 1, 0);
         }
-        std::vector<char> block(static_cast<std::size_t>(outputBlock) * 2);
+        std::vector<float> block(static_cast<std::size_t>(outputBlock));
         for (int done = 0; done < frames; done += outputBlock) {
             int size = static_cast<int>(block.size());
             Generator.FillOutputBlock(block.data(), size);
             for (int i = 0; i < outputBlock; ++i) {
-                std::int16_t sample;
-                std::memcpy(&sample, block.data() + 2 * i, 2);
-                const double y = Path.Process(sample / 32768.0, Noise);
-                Heard.push_back(static_cast<std::int16_t>(std::lrint(std::clamp(y, -1.0, 1.0) * 32767)));
+                const double y = Path.Process(block[static_cast<std::size_t>(i)], Noise);
+                Heard.push_back(static_cast<float>(std::clamp(y, -1.0, 1.0)));
                 Heard.push_back(0);
             }
         }
@@ -137,8 +135,7 @@ private slots:
         loop.Timeline.Begin(48000, 9600, 0, {20, 60, 1000, 10000, 5000}, 3u);
         loop.Play(3 * 48000, 1000);
         const auto silenceFrom = static_cast<std::size_t>(loop.Timeline.ToneStart(2) + 2345 + 2400);
-        std::fill_n(loop.Heard.begin() + 2 * static_cast<std::ptrdiff_t>(silenceFrom), 2 * 256,
-                    std::int16_t(0));
+        std::fill_n(loop.Heard.begin() + 2 * static_cast<std::ptrdiff_t>(silenceFrom), 2 * 256, 0.0f);
         const TMeasured measured = loop.Measure(4, 1024);
         QCOMPARE(int(measured.EndEvents.size()), 4);
         for (int k = 0; k < 4; ++k)
@@ -150,7 +147,7 @@ private slots:
     {
         TSweepTimeline timeline;
         timeline.Begin(48000, 2400, 0, {1000, 2000, 3000}, 3u);
-        std::vector<std::int16_t> silence(2 * 4800);
+        std::vector<float> silence(2 * 4800);
         for (int block = 0; block < 40 && !timeline.ProbeMissing(); ++block)
             QCOMPARE(timeline.Passed(silence.data(), 4800, 0), 0u);
         QVERIFY(timeline.ProbeMissing());

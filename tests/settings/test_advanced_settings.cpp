@@ -30,7 +30,7 @@ struct TPair
             audio->SetFrameRate(48000);
         In.SetBufferSize(1500 * InputFrameBytes);
         Out.SetBufferSize(1500 * OutputSampleBytes);
-        Out.OnFillBuffer = [](char*, int&) { return true; };
+        Out.OnFillBuffer = [](float*, int&) { return true; };
     }
 };
 

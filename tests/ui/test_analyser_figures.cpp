@@ -48,7 +48,7 @@ class TestAnalyserFigures : public QObject
         TAudioIn& input = Window->AudioIn();
         const TBufferEvent analyse = input.OnBufferFilled;
         long long frames = 0;
-        input.OnBufferFilled = [&](char* buffer, int& size) {
+        input.OnBufferFilled = [&](float* buffer, int& size) {
             frames += size / 4;
             return analyse(buffer, size);
         };

@@ -38,7 +38,7 @@ class TestRecordingFigures : public QObject
         TLoad load;
         TAudioIn& input = Window->AudioIn();
         const TBufferEvent analyse = input.OnBufferFilled;
-        input.OnBufferFilled = [&load, analyse](char* buffer, int& size) {
+        input.OnBufferFilled = [&load, analyse](float* buffer, int& size) {
             ++load.Blocks;
             return analyse(buffer, size);
         };
