@@ -527,10 +527,9 @@ private slots:
         rig.State.DisplayTimeRefresh = 1;
         rig.Control.SetAcquisition(true);
         rig.Control.Start();
-        auto* frames = reinterpret_cast<std::int16_t*>(rig.Block.data());
-        frames[100] = -32768; // left
+        rig.Block[100] = -1.0f; // left
         rig.FeedBlock();
-        frames[100] = 0;
+        rig.Block[100] = 0;
         rig.TickAfter(250);
         rig.FeedBlock();
         rig.TickAfter(250);

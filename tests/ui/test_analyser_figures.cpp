@@ -49,7 +49,7 @@ class TestAnalyserFigures : public QObject
         const TBufferEvent analyse = input.OnBufferFilled;
         long long frames = 0;
         input.OnBufferFilled = [&](float* buffer, int& size) {
-            frames += size / 4;
+            frames += size / 2;
             return analyse(buffer, size);
         };
         auto* tick = Window->findChild<QTimer*>("tmrTimer");

@@ -118,7 +118,7 @@ private slots:
         bool counting = false;
         input.OnBufferFilled = [&](float* buffer, int& size) {
             if (counting)
-                frames += size / 4;
+                frames += size / 2;
             return analyse(buffer, size);
         };
         Window->findChild<QAction*>("actStart")->trigger(); // returns after the settling wait
