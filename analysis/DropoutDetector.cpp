@@ -38,5 +38,7 @@ bool TDropoutDetector::DropoutHeard() const
     const bool right = Channels == 2u || (Channels == 3u && Watched[1].Total > Watched[0].Total);
     const TChannel& channel = Watched[right ? 1 : 0];
     // Of a single piece nothing can be told: a dropout needs the tone around it.
-    return channel.Pieces >= 2 && channel.Lowest < DropoutRatio * channel.Total / channel.Pieces;
+    if (channel.Pieces < 2 || channel.Total < QuietestMeanSquare * PieceFrames * channel.Pieces)
+        return false;
+    return channel.Lowest < DropoutRatio * channel.Total / channel.Pieces;
 }

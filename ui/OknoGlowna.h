@@ -140,6 +140,9 @@ public:
     void ClickStartButton() override;
     void StartConditionsChanged() override { UpdateStartAction(); }
     void SetFrequencyAxisRange(double minimum, double maximum) override;
+    void ShowDelay(const QString& text) override;
+    double AirTemperature() const override;
+    bool SeparateClocks() const override;
 
     // ICalibrationWindow
     void SetCalibrating(bool on) override;
@@ -320,7 +323,7 @@ private:
     QWidget *pnlPanelDolny{}, *pnlPanelPrawy{};
     TChartView* chtWykres{};
     QProgressBar* pbPasekPostepu{};
-    QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtLiczbaPunktow{}, *edtCzasPomiaru{};
+    QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtLiczbaPunktow{}, *edtCzasPomiaru{}, *edtOpoznienie{};
     QComboBox* cbCzasUsredniania{};
     QLabel *pnlCzas{}, *lblWartoscL{}, *lblWartoscP{};
     QGroupBox* rgTrybPracy{};

@@ -120,6 +120,25 @@ void TFormaGlowna::CreatePanels()
           "Częstoliwość końcowa [Hz]", edtStopFreq);
     group("pnlPanelLiczbyPunktow", "lblLiczbaPunktow", "Liczba punktów pomiarowych", edtLiczbaPunktow,
           "Orientacyjny czas pomiaru", edtCzasPomiaru);
+    // The delay of the measured channel behind the reference (or of the right channel behind the left),
+    // found by the last sweep's probe.
+    auto* delay = new QWidget(pnlPanelDolny);
+    delay->setObjectName("pnlPanelOpoznienia");
+    auto* delayColumn = new QVBoxLayout(delay);
+    delayColumn->setContentsMargins(2, 0, 2, 0);
+    delayColumn->setSpacing(1);
+    QLabel* delayCaption = NewLabel("Opóźnienie względem odniesienia", delay);
+    delayCaption->setObjectName("lblOpoznienie");
+    QFont small = delayCaption->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    delayCaption->setFont(small);
+    edtOpoznienie = NewEdit("edtOpoznienie");
+    edtOpoznienie->setParent(delay);
+    edtOpoznienie->setReadOnly(true);
+    edtOpoznienie->setFocusPolicy(Qt::NoFocus);
+    delayColumn->addWidget(delayCaption);
+    delayColumn->addWidget(edtOpoznienie);
+    sweep->addWidget(delay, 1);
     rows->addWidget(pnlPanelDolny);
 
     pbPasekPostepu = new QProgressBar(centre);

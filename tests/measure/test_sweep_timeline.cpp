@@ -20,6 +20,15 @@ struct TRate final : IStreamInfo
     int FrameRate() const override { return 48000; }
 };
 
+TSweepTimeline::TSetUp SetUp(int pointFrames, std::vector<double> frequencies, unsigned inputs)
+{
+    TSweepTimeline::TSetUp setUp;
+    setUp.PointFrames = pointFrames;
+    setUp.Frequencies = std::move(frequencies);
+    setUp.Inputs = inputs;
+    return setUp;
+}
+
 // Where each point began and ended in the input, and the events that ended it.
 struct TMeasured
 {
@@ -110,7 +119,7 @@ private slots:
     {
         TLoop loop(-70);
         const std::vector<double> frequencies{100, 1000, 10000};
-        loop.Timeline.Begin(48000, 2400, 0, frequencies, 1u);
+        loop.Timeline.Begin(SetUp(2400, frequencies, 1u));
         loop.Play(48000, 1000);
 
         const TMeasured measured = loop.Measure(3, 777);
@@ -134,7 +143,7 @@ private slots:
     void aMomentOfSilenceMarksItsWindowAlone()
     {
         TLoop loop(-50);
-        loop.Timeline.Begin(48000, 9600, 0, {20, 60, 1000, 10000, 5000}, 3u);
+        loop.Timeline.Begin(SetUp(9600, {20, 60, 1000, 10000, 5000}, 3u));
         loop.Play(3 * 48000, 1000);
         const auto silenceFrom = static_cast<std::size_t>(loop.Timeline.ToneStart(2) + 2345 + 2400);
         std::fill_n(loop.Heard.begin() + 2 * static_cast<std::ptrdiff_t>(silenceFrom), 2 * 256,
@@ -149,7 +158,7 @@ private slots:
     void aSilentInputMissesTheProbe()
     {
         TSweepTimeline timeline;
-        timeline.Begin(48000, 2400, 0, {1000, 2000, 3000}, 3u);
+        timeline.Begin(SetUp(2400, {1000, 2000, 3000}, 3u));
         std::vector<std::int16_t> silence(2 * 4800);
         for (int block = 0; block < 40 && !timeline.ProbeMissing(); ++block)
             QCOMPARE(timeline.Passed(silence.data(), 4800, 0), 0u);
