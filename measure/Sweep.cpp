@@ -131,16 +131,15 @@ QString TSweep::EstimatedTimeText() const
     auto milliseconds = static_cast<std::uint64_t>(std::max(State.PointsCount, 0)) *
                             static_cast<std::uint64_t>(std::max(State.PointTime, 0)) +
                         static_cast<std::uint64_t>(std::max(State.MeasurementDelay, 0));
-    // Points last their settling and window: detected ones as long as their frequencies ask (more only
-    // where noise or a slow device demands).
-    if (UsableFrequency(State.StartFreq) && UsableFrequency(State.StopFreq)) {
+    // Detected points last as long as their frequencies ask (more only where noise or a slow device
+    // demands).
+    if (State.Detection.Synchronous() && UsableFrequency(State.StartFreq) &&
+        UsableFrequency(State.StopFreq)) {
         const int rate = std::max(Input.FrameRate(), 1);
-        const int pointFrames = State.Detection.Synchronous() ? 0 : PointFrames();
         double frames = 0;
         for (int k = 0; k < std::clamp(State.PointsCount, 0, 100000); ++k) {
             const TPointPlan plan = TSweepDetection::ShortestPlan(
-                PointFrequency(State.StartFreq, State.StopFreq, k, State.PointsCount), rate, State.Detection,
-                pointFrames);
+                PointFrequency(State.StartFreq, State.StopFreq, k, State.PointsCount), rate, State.Detection);
             frames += plan.SettlingFrames + plan.WindowFrames;
         }
         milliseconds = static_cast<std::uint64_t>(std::llround(frames * 1000.0 / rate)) +

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace {
@@ -187,8 +188,10 @@ double TSweepDetection::Unsettledness(int input, int reference) const
         // Against the reference: the ratio's halves, their relative errors added.
         const TSynchronousDetector::TResult& tone = *Judged[static_cast<std::size_t>(reference)];
         const std::complex<double> heard = tone.Halves[h];
-        if (!(tone.HalfErrors[h] > 0) || !(std::abs(heard) > 0))
+        if (!(tone.HalfErrors[h] > 0))
             return 0;
+        if (!(std::abs(heard) > SettledSigmas * tone.HalfErrors[h]))
+            return std::numeric_limits<double>::infinity(); // the reference's tone came or went in it
         const std::complex<double> ratio = halves[h] / heard;
         errors[h] = std::abs(ratio) *
                     std::hypot(errors[h] / std::abs(halves[h]), tone.HalfErrors[h] / std::abs(heard));
@@ -216,8 +219,10 @@ TSweepDetection::TVerdict TSweepDetection::Finish(int point)
             return TVerdict::ReferenceSilent;
     }
 
-    // Settling first: a tone that has not settled may beat with the last one's ringing into a null that
-    // looks like a dropout.
+    // A gap in the streams spoils the alignment of what comes after it: the point is taken again after a
+    // new probe.
+    if (dropout)
+        return TVerdict::Dropout;
     double unsettled = 0;
     std::size_t frames = 1;
     for (int input = 0; input < 2; ++input)
@@ -231,8 +236,6 @@ TSweepDetection::TVerdict TSweepDetection::Finish(int point)
         Learned = std::min(longest, 2 * (settling + static_cast<int>(frames)));
         return TVerdict::Unsettled;
     }
-    if (dropout)
-        return TVerdict::Dropout;
     Learned = unsettled <= WideMargin ? Learned / 2 : std::max(Learned, settling);
 
     Taken.Inputs = inputs;

@@ -102,12 +102,20 @@ private slots:
         QVERIFY(rig.Sweep.StartAllowed());
         QCOMPARE(rig.Window.ProgressMaximum, 2);
 
-        rig.Sweep.StartFreqChanged("30000"); // above 24000 at 48000 frames/s, and above the stop
+        // Above 0.49 of the frame rate no tone can be measured (at exactly half of it the samples of a
+        // sine are all zero): 23520 Hz at 48000 frames/s is the highest frequency either edit keeps.
+        rig.Sweep.StartFreqChanged("30000"); // and above the stop
         QVERIFY(rig.State.SweepBlocked[TSweep::StartAboveNyquist]);
         QVERIFY(rig.State.SweepBlocked[TSweep::NoFrequencyRange]);
-        QCOMPARE(rig.Sweep.StartFreqOnExit("30000"), QString("24000"));
+        QCOMPARE(rig.Sweep.StartFreqOnExit("30000"), QString("23520"));
         rig.Sweep.StartFreqChanged("24000");
+        QVERIFY(rig.State.SweepBlocked[TSweep::StartAboveNyquist]);
+        rig.Sweep.StartFreqChanged("23520");
         QVERIFY(!rig.State.SweepBlocked[TSweep::StartAboveNyquist]);
+        rig.Sweep.StopFreqChanged("24000");
+        QVERIFY(rig.State.SweepBlocked[TSweep::StopAboveNyquist]);
+        QCOMPARE(rig.Sweep.StopFreqOnExit("24000"), QString("23520"));
+        rig.Sweep.StopFreqChanged("10000");
         rig.Sweep.StartFreqChanged("100");
         QVERIFY(rig.Sweep.StartAllowed());
 

@@ -245,7 +245,8 @@ private slots:
         rig.State.PointsCount = 8;
         bool injected = false;
         QVERIFY(rig.Run({}, [&](std::int16_t* in) {
-            if (!injected && rig.State.SweepIndex == 5 && rig.Sweep.Timeline().InWindow(5)) {
+            const TSweepTimeline& timeline = rig.Sweep.Timeline();
+            if (!injected && timeline.LanePoint(0) == 5 && timeline.InWindow(0)) {
                 in[0] = -32768;
                 injected = true;
             }
@@ -309,12 +310,12 @@ private slots:
             int silenced = -1, counted = -1;
             QVERIFY(rig.Run({}, [&](std::int16_t* in) {
                 const int point = rig.State.SweepIndex;
-                if (silenced < 0 && point >= 2 && timeline.InWindow(point) &&
+                if (silenced < 0 && point >= 2 && timeline.InWindow(0) && timeline.LanePoint(0) == point &&
                     timeline.ToneStart(point + 1) + *timeline.RoundTrip() - timeline.InputFrames() >= 400) {
                     std::fill(in, in + 2 * 300, std::int16_t(0));
                     silenced = point;
                 }
-                if (counted < 0 && point >= 5 && timeline.InWindow(point)) {
+                if (counted < 0 && point >= 5 && timeline.InWindow(0)) {
                     ++rig.Output.XrunCount;
                     counted = point;
                 }
@@ -340,7 +341,7 @@ private slots:
                     return;
                 if (counted)
                     ++rig.Output.XrunCount;
-                else if (rig.Sweep.Timeline().InWindow(3))
+                else if (rig.Sweep.Timeline().InWindow(0) && rig.Sweep.Timeline().LanePoint(0) == 3)
                     std::fill(in + 2 * 500, in + 2 * 800, std::int16_t(0));
             }));
             QCOMPARE(rig.SweepWindow.Errors.size(), std::size_t(1));
