@@ -179,6 +179,11 @@ double TSweepDetection::Unsettledness(int input, int reference) const
 {
     const TSynchronousDetector::TResult& measured = *Judged[static_cast<std::size_t>(input)];
     std::array<std::complex<double>, 2> halves = measured.Halves;
+    // An averaged level is a magnitude: the tone's phase need not go on exactly across the output's
+    // blocks there (the generator rounds it at each block).
+    if (FixedWindow > 0)
+        for (std::complex<double>& half : halves)
+            half = std::abs(half);
     std::array<double, 2> errors = measured.HalfErrors;
     for (std::size_t h = 0; h < 2; ++h) {
         if (!(errors[h] > 0) || !(std::abs(halves[h]) > 0))
@@ -232,11 +237,13 @@ TSweepDetection::TVerdict TSweepDetection::Finish(int point)
         }
     const int settling = Timeline->Settling(point);
     const int longest = LongestSettling(ShortestPlan(frequency, Rate, State.Detection, FixedWindow));
+    if (qEnvironmentVariableIsSet("TONVIX_DEBUG_SETTLE")) qInfo("point %d %.1f Hz settle %d unsettled %g", point, frequency, settling, unsettled);
     if (unsettled > 1 && settling < longest) {
         Learned = std::min(longest, 2 * (settling + static_cast<int>(frames)));
         return TVerdict::Unsettled;
     }
-    Learned = unsettled <= WideMargin ? Learned / 2 : std::max(Learned, settling);
+    if (unsettled <= WideMargin) // the points after it may need less
+        Learned /= 2;
 
     Taken.Inputs = inputs;
     for (int input = 0; input < 2; ++input) {

@@ -48,7 +48,7 @@ public:
     static constexpr double MinimumPeriods = 10;
     static constexpr double SettlingPeriods = 3;
     static constexpr double ShortestSettlingSeconds = 0.005;
-    static constexpr double SettledTolerance = 1e-4; // of the point: 0.0009 dB, 0.006 degrees
+    static constexpr double SettledTolerance = 2e-4; // of the point: 0.0017 dB, 0.011 degrees
     static constexpr double SettledSigmas = 4;       // noise exceeds it once in 3000 halves
     // The first tone starts from silence: the device's response to its onset (a loudspeaker's
     // movement, a coupling capacitor charging to a new offset) dies away more slowly than a change of

@@ -57,6 +57,9 @@ void TSweepTimeline::Restart(int firstIndex)
     FirstIndex = firstIndex;
     const std::size_t points = static_cast<std::size_t>(std::max<int>(Points() - FirstIndex, 0));
     Starts.assign(points + 1, Far);
+    // One common window needs the inputs' spread to plan the first tone; windows of their own do not.
+    if (!WaitsForArrivals())
+        Starts[0] = LeadFrames + ProbeFrames + GapFrames;
     Settlings.assign(points, 0);
     Phases.assign(points, 0.0);
     PlannedCount = OutputPoint = 0;
@@ -166,10 +169,10 @@ TSweepTimeline::TOutputPart TSweepTimeline::NextOutput(int frames)
     const std::int64_t at = OutputCount;
     TOutputPart part{TOutputKind::Tone, frames, {}, 0};
     const std::int64_t probeEnd = LeadFrames + ProbeFrames;
-    if (at < LeadFrames || (at >= probeEnd && (!Resolved || at < Starts[0]))) {
-        // Until every arrival is known the tones wait: the first is planned with all of them known.
+    if (at < LeadFrames || (at >= probeEnd && at < Starts[0])) {
+        // With one common window the tones wait until every arrival is known.
         part.Kind = TOutputKind::Silence;
-        const std::int64_t until = at < LeadFrames ? LeadFrames : (Resolved ? Starts[0] : at + frames);
+        const std::int64_t until = at < LeadFrames ? LeadFrames : std::min(Starts[0], at + frames);
         part.Frames = static_cast<int>(std::min<std::int64_t>(frames, until - at));
     } else if (at < probeEnd) {
         if (at == LeadFrames && OutputStream)
@@ -340,6 +343,14 @@ void TSweepTimeline::Resolve()
             LatestTrip = std::max(LatestTrip, Lanes[input].Trip);
         }
     }
-    Starts[0] = std::max(LeadFrames + ProbeFrames + GapFrames, OutputCount);
+    if (WaitsForArrivals())
+        Starts[0] = std::max(LeadFrames + ProbeFrames + GapFrames, OutputCount);
     Resolved = true;
+    // An input heard late (its probe sought on after the first input's) may have let its first windows
+    // go by: the points start again.
+    for (int input = 0; input < 2; ++input)
+        if (Counted(input) && PlannedCount > 0 && WindowStart(input, FirstIndex) < InputCount) {
+            Rewind(FirstIndex);
+            break;
+        }
 }

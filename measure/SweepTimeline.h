@@ -18,9 +18,9 @@ class IStreamInfo;
 // until then); a sound played at output frame n is heard in input c at frame n + Trip(c), whatever the
 // sound server's buffers hold.
 //
-// The output plays a short silence, a probe, then silence until the probe has been found in every input
-// that counts (each has its own arrival: a microphone metres away, a loudspeaker that delays), then the
-// points back to back: point k's tone plays from ToneStart(k) and reaches input c at ToneStart(k) +
+// The output plays a short silence, a probe, another short silence (with one common window for two
+// inputs, until the probe has been found in both), then the points back to back. Each input has its own
+// arrival (a microphone metres away, a loudspeaker that delays): point k's tone plays from ToneStart(k) and reaches input c at ToneStart(k) +
 // Trip(c). After the device under test has settled, the frames up to the next tone's arrival are the
 // point's window in that input: a point is measured from its windows' frames alone, never from a frame of
 // another tone or from before its tone arrived. Each input is a lane with its own windows; with one
@@ -157,6 +157,7 @@ private:
     std::size_t Index(int point) const { return static_cast<std::size_t>(point - FirstIndex); }
     bool Planned(int point) const { return point >= FirstIndex && point - FirstIndex < PlannedCount; }
     bool Counted(int input) const { return (Inputs & (1u << input)) != 0; }
+    bool WaitsForArrivals() const { return !SeparateLanes && Inputs == 3u; }
     std::int64_t WindowStart(int input, int point) const;
     std::int64_t WindowEnd(int input, int point) const;
     void PlanNext();

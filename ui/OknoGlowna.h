@@ -71,6 +71,7 @@ public:
 
     TMeasurementState& State() { return Measurement; }
     TChartModel& ChartData() { return Chart; }
+    TSweep& SweepEngine() { return *Sweep; }
     TAcquisitionQueue& AcquisitionQueue() { return Queue; }
     TSeriesStore& SeriesStore() { return Series; }
     TAudioIn& AudioIn() { return audAudioIn; }
