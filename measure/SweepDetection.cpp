@@ -237,7 +237,6 @@ TSweepDetection::TVerdict TSweepDetection::Finish(int point)
         }
     const int settling = Timeline->Settling(point);
     const int longest = LongestSettling(ShortestPlan(frequency, Rate, State.Detection, FixedWindow));
-    if (qEnvironmentVariableIsSet("TONVIX_DEBUG_SETTLE")) qInfo("point %d %.1f Hz settle %d unsettled %g", point, frequency, settling, unsettled);
     if (unsettled > 1 && settling < longest) {
         Learned = std::min(longest, 2 * (settling + static_cast<int>(frames)));
         return TVerdict::Unsettled;

@@ -6,7 +6,9 @@
 
 #include "MeasureTestSupport.h"
 
+#include "analysis/ImpulseResponse.h"
 #include "audio/DeviceUnderTest.h"
+#include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
 #include "measure/SineGenerator.h"
 #include "measure/Sweep.h"
@@ -201,6 +203,92 @@ private slots:
         }
         qInfo("largest deviations: level %.5f dB, phase %.5f degrees, H2/H3 %.4f dB", worstLevel, worstPhase,
               worstHarmonic);
+    }
+
+    // A loudspeaker in a room: the measured channel 100 ms behind the reference (a microphone 34 m away,
+    // a wireless loudspeaker) and resonating at 100 Hz with Q 10 and +12 dB. Each point is its response to
+    // 0.01 dB and 0.1 degrees, the delay's phase (-360 f d) kept in it, the delay found to a hundredth of a
+    // frame; the points about the resonance waited longer for it, and nothing else did. With the longest
+    // settling shorter than the resonance's, the points it spoilt are kept and marked.
+    void eachChannelsArrivalAndItsSettlingAsTheoryHasIt()
+    {
+        TChannelModel device, wire;
+        device.DelayFrames = 300 + 4800;
+        device.ResonanceHz = 100;
+        device.ResonanceQ = 10;
+        device.ResonanceGainDb = 12;
+        wire.DelayFrames = 300;
+        device.NoiseDbfs = wire.NoiseDbfs = -110;
+        TChannelPath dut, reference;
+        dut.Configure(device, Rate);
+        reference.Configure(wire, Rate);
+        for (const int longestSettling : {2000, 50}) {
+            TRig rig(device, wire);
+            rig.State.StartFreq = 20;
+            rig.State.StopFreq = 20000;
+            rig.State.PointsCount = 121;
+            rig.State.Detection.Reference = TReferenceChannel::Right;
+            rig.State.Detection.LongestSettling = longestSettling;
+            rig.State.Amplitude = 4096; // -18 dBFS: -6 dBFS at the resonance
+            QVERIFY(rig.Run());
+            QCOMPARE(rig.SweepWindow.Errors, std::vector<QString>{});
+            const TChartSeriesData& points = rig.Chart.Series(0);
+            QCOMPARE(points.Count(), 121);
+            VerifyFinite(points);
+            QVERIFY(rig.Sweep.MeasuredDelay() && std::abs(*rig.Sweep.MeasuredDelay() * Rate - 4800) < 0.01);
+            const double seconds = *rig.Sweep.MeasuredDelay();
+            QCOMPARE(rig.SweepWindow.Delay, NumberFormat::Fixed(seconds * 1000, 0, 3) + " ms = " +
+                                                NumberFormat::Fixed(seconds * SpeedOfSound(20), 0, 3) + " m");
+            double worstLevel = 0, worstPhase = 0;
+            int marked = 0;
+            for (int i = 0; i < points.Count(); ++i) {
+                const double f = TrueFrequency(points.X(i));
+                const std::complex<double> h = dut.Response(f, Rate) / reference.Response(f, Rate);
+                const double level = points.Y(i) - Db(std::abs(h));
+                const double phase = std::remainder(points.Detail(i)->Phase - Degrees(h), 360.0);
+                marked += points.Detail(i)->Unsettled;
+                if (points.Detail(i)->Unsettled)
+                    continue;
+                worstLevel = std::max(worstLevel, std::abs(level));
+                worstPhase = std::max(worstPhase, std::abs(phase));
+                QVERIFY2(std::abs(level) < 0.01 && std::abs(phase) < 0.1,
+                         qPrintable(QString("%1 Hz: %2 dB, %3 degrees off").arg(points.X(i)).arg(level).arg(phase)));
+            }
+            qInfo("longest settling %d ms: largest deviations %.5f dB, %.5f degrees; %d points marked unsettled",
+                  longestSettling, worstLevel, worstPhase, marked);
+            if (longestSettling == 2000)
+                QCOMPARE(marked, 0);
+            else // the points about the resonance
+                QVERIFY(marked >= 3 && marked <= 20);
+        }
+    }
+
+    // Both channels without a reference, the right one 100 ms behind the left: each channel's point is
+    // taken from its own tone (the right one's window would otherwise hold the tone before), and its phase
+    // keeps the delay behind the left one's.
+    void bothChannelsEachHearTheirOwnTone()
+    {
+        TChannelModel left, right;
+        left.DelayFrames = 500;
+        right.DelayFrames = 500 + 4800;
+        right.GainDb = -6;
+        TRig rig(left, right);
+        rig.State.ChannelMode = TChannelMode::Both;
+        rig.State.StartFreq = 20;
+        rig.State.StopFreq = 20000;
+        rig.State.PointsCount = 31;
+        QVERIFY(rig.Run());
+        QCOMPARE(rig.SweepWindow.Errors, std::vector<QString>{});
+        const TChartSeriesData& l = rig.Chart.Series(0);
+        const TChartSeriesData& r = rig.Chart.Series(4);
+        QCOMPARE(r.Count(), 31);
+        for (int i = 0; i < r.Count(); ++i) {
+            const double f = TrueFrequency(r.X(i));
+            const double phase = std::remainder(r.Detail(i)->Phase - l.Detail(i)->Phase + 360 * f * 4800 / Rate, 360.0);
+            QVERIFY2(std::abs(r.Y(i) - l.Y(i) + 6) < 0.01 && std::abs(phase) < 0.1,
+                     qPrintable(QString("%1 Hz: %2 dB, %3 degrees").arg(r.X(i)).arg(r.Y(i) - l.Y(i)).arg(phase)));
+        }
+        QVERIFY(rig.Sweep.MeasuredDelay() && std::abs(*rig.Sweep.MeasuredDelay() * Rate - 4800) < 0.01);
     }
 
     // Without a reference, both channels: each level is the fundamental's own (a wire at -3 dB reads
