@@ -14,7 +14,7 @@ constexpr long double StepPi = 3.14159L;    // the generator's value of pi
 constexpr double LongestWindowSeconds = 10; // whatever the frequency: the store of a window is bounded
 constexpr double RadiansToDegrees = 180 / std::numbers::pi;
 constexpr double DbPerNeper = 20 / std::numbers::ln10;
-constexpr double WideMargin = 1.0 / 16; // halves this close: the settling planned may be halved
+constexpr double WideMargin = 0.25; // halves this close: the settling planned may be halved
 
 double TrueFrequency(double frequency)
 {
@@ -238,11 +238,17 @@ TSweepDetection::TVerdict TSweepDetection::Finish(int point)
     const int settling = Timeline->Settling(point);
     const int longest = LongestSettling(ShortestPlan(frequency, Rate, State.Detection, FixedWindow));
     if (unsettled > 1 && settling < longest) {
-        Learned = std::min(longest, 2 * (settling + static_cast<int>(frames)));
+        // Longer by the settling and window it had, more the farther it was from settled (a decay
+        // needs a time constant more for each factor e).
+        const double longer = (settling + static_cast<double>(frames)) * std::max(0.5, std::log2(2 * unsettled) / 2);
+        Learned = static_cast<int>(std::min<double>(longest, settling + longer));
         return TVerdict::Unsettled;
     }
-    if (unsettled <= WideMargin) // the points after it may need less
+    // The points after it may need less: a resonance asks for time only about it.
+    if (unsettled <= WideMargin)
         Learned /= 2;
+    else if (unsettled <= 2 * WideMargin)
+        Learned = Learned * 3 / 4;
 
     Taken.Inputs = inputs;
     for (int input = 0; input < 2; ++input) {

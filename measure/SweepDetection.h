@@ -29,9 +29,10 @@ struct TDetectedPoint
 //
 // Settling: a point is kept once the two halves of its windows agree, within SettledSigmas of their own
 // noise or SettledTolerance of the point itself. A point that had not settled is played again with a
-// longer settling (twice its settling and window), up to the user's longest settling; one that has not
-// settled even then is kept and marked. The settling a point needed is planned for the points after it,
-// halved each time a point settled with a wide margin, so that a resonance costs time only around it.
+// longer settling (by half its settling and window, more the farther its halves were apart), up to the
+// user's longest settling; one that has not settled even then is kept and marked. The settling a point
+// needed is planned for the points after it, shortened each time a point settled with a margin, so that
+// a resonance costs time only around it.
 //
 // Phases: every input's windows are placed by its own arrival, and every phase is taken against the
 // generator's tone as the origin's arrival (the reference's) places it, so that a delay between the
@@ -48,7 +49,7 @@ public:
     static constexpr double MinimumPeriods = 10;
     static constexpr double SettlingPeriods = 3;
     static constexpr double ShortestSettlingSeconds = 0.005;
-    static constexpr double SettledTolerance = 2e-4; // of the point: 0.0017 dB, 0.011 degrees
+    static constexpr double SettledTolerance = 3e-4; // of the point: 0.0026 dB, 0.017 degrees
     static constexpr double SettledSigmas = 4;       // noise exceeds it once in 3000 halves
     // The first tone starts from silence: the device's response to its onset (a loudspeaker's
     // movement, a coupling capacitor charging to a new offset) dies away more slowly than a change of
