@@ -8,6 +8,7 @@
 #include "measure/Sweep.h"
 
 #include <QTest>
+#include <functional>
 #include <cmath>
 #include <vector>
 
@@ -88,6 +89,36 @@ private slots:
         QCOMPARE(rig.Window.Progress, 0);
         QVERIFY(rig.Sweep.PrepareStart(true));
         QCOMPARE(rig.Window.Continued, -1);
+    }
+
+    // A stopped sweep goes on only in its own series and under the conditions it was measured under:
+    // another method, reference, frame rate or amplitude, or another series chosen, starts it afresh (its
+    // points would otherwise be half of one kind and half of another, labelled as the last).
+    void OnlyTheSameConditionsContinue()
+    {
+        const std::vector<std::function<void(TRig&)>> changes{
+            [](TRig& rig) { rig.State.Detection.Method = TSweepMethod::Synchronous; },
+            [](TRig& rig) {
+                rig.State.Detection.Method = TSweepMethod::Synchronous;
+                rig.State.Detection.Reference = TReferenceChannel::Right;
+            },
+            [](TRig& rig) { rig.Input.Rate = 44100; },
+            [](TRig& rig) { rig.State.Amplitude /= 2; },
+            [](TRig& rig) { rig.Window.Active = 3; }, // the chooser leaves another series active
+        };
+        for (std::size_t change = 0; change < changes.size(); ++change) {
+            TRig rig;
+            rig.Window.Active = 2;
+            rig.Run(10);
+            rig.Sweep.Finish(TStopSender::Action);
+            QCOMPARE(rig.State.SweepIndex, 10);
+            changes[change](rig);
+            if (rig.State.Detection.Reference == TReferenceChannel::Right)
+                rig.State.ChannelMode = TChannelMode::Left;
+            QVERIFY(rig.Sweep.PrepareStart(true));
+            QVERIFY2(rig.State.SweepIndex == 0 && rig.State.GeneratorFrequency == rig.State.StartFreq,
+                     qPrintable(QString("change %1").arg(change)));
+        }
     }
 
     // Reasons that block the start, and the texts the edits get back when they are left.

@@ -263,6 +263,24 @@ private slots:
         }
     }
 
+    // Output and input on two cards: their clocks drift apart, so without a reference no point holds a
+    // phase (a file would otherwise read it back as measured); against a reference on the input card the
+    // phase is measured as ever.
+    void twoCardsMeasureNoPhaseWithoutAReference()
+    {
+        for (const TReferenceChannel reference : {TReferenceChannel::None, TReferenceChannel::Right}) {
+            TRig rig(TChannelModel{}, TChannelModel{});
+            rig.SweepWindow.TwoCards = true;
+            rig.State.Detection.Reference = reference;
+            rig.State.PointsCount = 3;
+            QVERIFY(rig.Run());
+            const TChartSeriesData& points = rig.Chart.Series(0);
+            QCOMPARE(points.Count(), 3);
+            for (int i = 0; i < points.Count(); ++i)
+                QCOMPARE(points.Detail(i)->Has(TPointDetail::PhaseMeasured), reference != TReferenceChannel::None);
+        }
+    }
+
     // Both channels without a reference, the right one 100 ms behind the left: each channel's point is
     // taken from its own tone (the right one's window would otherwise hold the tone before), and its phase
     // keeps the delay behind the left one's.
@@ -344,6 +362,33 @@ private slots:
         for (int i = 0; i < points.Count(); ++i)
             QCOMPARE(points.Detail(i)->Overloaded, i == 5);
         QVERIFY(rig.Ports.Overloads > 0);
+    }
+
+    // Overload is the measured channel's own: a right input that is not measured and clips throughout
+    // marks no left point. The averaged level marks its point too (its series then carries marks).
+    void anOverloadIsTheChannelsOwnInEitherMethod()
+    {
+        for (const TSweepMethod method : {TSweepMethod::Synchronous, TSweepMethod::AveragedLevel}) {
+            TRig rig(TChannelModel{}, TChannelModel{});
+            rig.State.Detection.Method = method;
+            rig.State.StartFreq = 200;
+            rig.State.StopFreq = 2000;
+            rig.State.PointsCount = 5;
+            bool injected = false;
+            QVERIFY(rig.Run({}, [&](std::int16_t* in) {
+                in[1] = 32767; // the right input, not measured
+                const TSweepTimeline& timeline = rig.Sweep.Timeline();
+                if (!injected && timeline.LanePoint(0) == 3 && timeline.InWindow(0)) {
+                    in[0] = -32768;
+                    injected = true;
+                }
+            }));
+            const TChartSeriesData& points = rig.Chart.Series(0);
+            QCOMPARE(points.Count(), 5);
+            QVERIFY(points.HasDetails());
+            for (int i = 0; i < points.Count(); ++i)
+                QCOMPARE(points.Detail(i)->Overloaded, i == 3);
+        }
     }
 
     // A reference that hears nothing from the start is never found by the probe; one that goes silent
