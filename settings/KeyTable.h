@@ -115,6 +115,7 @@ enum class TKey : int {
     ImpulseLength,
     ImpulseLevel,
     ImpulseRepeats,
+    ImpulseTail,
     ImpulseChannel,
     ImpulseReference,
     ImpulseGateShape,
