@@ -26,7 +26,7 @@ public:
 private:
     struct TChannel
     {
-        double Total = 0;      // sum of squares of the whole pieces
+        double Total = 0;        // sum of squares of the whole pieces
         bool PieceHeard = false; // the piece being filled has a sample other than 0
         bool SilentPiece = false;
         int Pieces = 0;

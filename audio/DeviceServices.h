@@ -34,7 +34,7 @@ struct TDeviceEntry
 {
     QByteArray Name; // stable name
     QString Description;
-    bool Monitor = false; // records what one of the server's sinks plays
+    bool Monitor = false;             // records what one of the server's sinks plays
     std::uint32_t Card = 0xffffffffu; // the server's index of the card whose clock runs it; all bits: none
 };
 

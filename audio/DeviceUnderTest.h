@@ -17,8 +17,8 @@ struct TChannelModel
     double LowPassHz = 0.0;          // 2nd-order Butterworth low-pass corner; 0: none
     // A resonance after the filters: a peaking filter (gain at its centre, Q of its bandwidth); 0: none.
     double ResonanceHz = 0.0, ResonanceQ = 10.0, ResonanceGainDb = 0.0;
-    double NoiseDbfs = -90.0;        // RMS of the noise added at the input, relative to full scale
-    int DelayFrames = 0;             // 0 .. TChannelPath::MaxDelayFrames
+    double NoiseDbfs = -90.0; // RMS of the noise added at the input, relative to full scale
+    int DelayFrames = 0;      // 0 .. TChannelPath::MaxDelayFrames
     // A further fraction of a frame, 0 <= f < 1, by a band-limited interpolator (exact in phase up to
     // 0.4 of the frame rate); with a fraction the whole frames are at least FractionReach.
     double DelayFraction = 0.0;

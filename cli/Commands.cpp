@@ -425,11 +425,12 @@ int RunSweep(const TSweepCommand& command)
         for (int i = 0; i < column.Points->Count(); ++i)
             unsettled += column.Points->Detail(i) && column.Points->Detail(i)->Unsettled;
     if (unsettled > 0)
-        PrintMessage(QStringLiteral("Uwaga: ton nie ustalił się w maksymalnym czasie ustalania (%1 s) w %2; są "
-                                    "oznaczone w kolumnie „Nieustalony” pliku .csv.")
-                         .arg(NumberFormat::General(detection.LongestSettling / 1000.0),
-                              Counted(unsettled, QStringLiteral("punkcie"), QStringLiteral("punktach"),
-                                      QStringLiteral("punktach"))));
+        PrintMessage(
+            QStringLiteral("Uwaga: ton nie ustalił się w maksymalnym czasie ustalania (%1 s) w %2; są "
+                           "oznaczone w kolumnie „Nieustalony” pliku .csv.")
+                .arg(NumberFormat::General(detection.LongestSettling / 1000.0),
+                     Counted(unsettled, QStringLiteral("punkcie"), QStringLiteral("punktach"),
+                             QStringLiteral("punktach"))));
     if (taken == 0 && end == TMeasurementSession::TEnd::Interrupted)
         return Failure(QStringLiteral("Pomiar charakterystyki przerwany sygnałem %1 przed pierwszym punktem.")
                            .arg(TStopSignals::Name(signalReceived)));

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure/Sweep.h"
 
-#include "common/NumberFormat.h"
 #include "analysis/ImpulseResponse.h"
+#include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
 
 #include <algorithm>
@@ -333,10 +333,11 @@ unsigned TSweep::Passed(const char* frames, int count)
         Fail(QStringLiteral("Sygnał generatora nie dotarł do %2 w ciągu %1 s: sprawdź połączenie wyjścia "
                             "z wejściem, wybrane urządzenia i poziomy w mikserze. Pomiar został zatrzymany.")
                  .arg(NumberFormat::General(TSweepTimeline::LongestRoundTripSeconds),
-                      reference >= 0 ? QStringLiteral("kanału odniesienia (") +
-                                           (reference == 0 ? QStringLiteral("lewego") : QStringLiteral("prawego")) +
-                                           QLatin1Char(')')
-                                     : QStringLiteral("wejścia")));
+                      reference >= 0
+                          ? QStringLiteral("kanału odniesienia (") +
+                                (reference == 0 ? QStringLiteral("lewego") : QStringLiteral("prawego")) +
+                                QLatin1Char(')')
+                          : QStringLiteral("wejścia")));
         return 0;
     }
     if (events & TSweepTimeline::PointMissed) {
@@ -485,8 +486,9 @@ bool TSweep::TConditions::operator==(const TConditions& other) const
         return std::tie(d.Method, d.Reference, d.HighestHarmonic, d.BandLow, d.BandHigh, d.ShortestPoint,
                         d.LongestPoint, d.LongestSettling);
     };
-    return Series == other.Series && Mode == other.Mode && detection(Detection) == detection(other.Detection) &&
-           FrameRate == other.FrameRate && Amplitude == other.Amplitude && Compensation == other.Compensation &&
+    return Series == other.Series && Mode == other.Mode &&
+           detection(Detection) == detection(other.Detection) && FrameRate == other.FrameRate &&
+           Amplitude == other.Amplitude && Compensation == other.Compensation &&
            NoAveraging == other.NoAveraging && AveragingTime == other.AveragingTime;
 }
 

@@ -186,11 +186,11 @@ private:
     TConditions Interrupted;     // of a sweep stopped before its last point (Series -1: none)
     TSweepTimeline Paced;
     TSweepDetection Detection{State};
-    bool Synchronous = false;                      // this sweep detects its points
-    bool PointTaken = false;                       // the frames passed last ended a point
-    bool NoPhase = false;                          // the phase of this sweep's points is not measured
-    std::array<TPointDetail, 2> Marks{};           // an averaged level's overload and settling
-    int Retakes = 0;                               // of the point being measured
-    std::uint64_t InputXruns = 0;                  // the input's gaps when its time line began
-    QObject Messages;                              // queued messages go with the sweep
+    bool Synchronous = false;            // this sweep detects its points
+    bool PointTaken = false;             // the frames passed last ended a point
+    bool NoPhase = false;                // the phase of this sweep's points is not measured
+    std::array<TPointDetail, 2> Marks{}; // an averaged level's overload and settling
+    int Retakes = 0;                     // of the point being measured
+    std::uint64_t InputXruns = 0;        // the input's gaps when its time line began
+    QObject Messages;                    // queued messages go with the sweep
 };

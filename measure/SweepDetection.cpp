@@ -74,7 +74,8 @@ void TSweepDetection::Begin(int frameRate, const TSweepTimeline& timeline, int p
     // An input hears a point at most the longest round trip after the other.
     const double inFlight =
         std::ceil(TSweepTimeline::LongestRoundTripSeconds * Rate / std::max(shortestTone, 1.0)) + 4;
-    const auto kept = static_cast<std::size_t>(std::clamp<double>(inFlight, 1, std::max(timeline.Points(), 1)));
+    const auto kept =
+        static_cast<std::size_t>(std::clamp<double>(inFlight, 1, std::max(timeline.Points(), 1)));
     for (std::vector<TWindow>& windows : Windows)
         windows.assign(kept, TWindow{});
     RequiredSeconds = 0;
@@ -139,7 +140,7 @@ void TSweepDetection::Add(const std::int16_t* frames, int count, unsigned inWind
 void TSweepDetection::EndWindow(int input, bool dropout)
 {
     Slot(input, Timeline->LaneEndedPoint(input)) = {Detectors[static_cast<std::size_t>(input)]->Finish(),
-                                                     dropout};
+                                                    dropout};
 }
 
 double TSweepDetection::LevelOf(const TSynchronousDetector::TResult& result, int input,
@@ -203,7 +204,8 @@ double TSweepDetection::Unsettledness(int input, int reference) const
         halves[h] = ratio;
     }
     const double whole = std::abs(halves[0] + halves[1]) / 2;
-    const double allowed = std::max(SettledSigmas * std::hypot(errors[0], errors[1]), SettledTolerance * whole);
+    const double allowed =
+        std::max(SettledSigmas * std::hypot(errors[0], errors[1]), SettledTolerance * whole);
     return allowed > 0 ? std::abs(halves[0] - halves[1]) / allowed : 0;
 }
 
@@ -240,7 +242,8 @@ TSweepDetection::TVerdict TSweepDetection::Finish(int point)
     if (unsettled > 1 && settling < longest) {
         // Longer by the settling and window it had, more the farther it was from settled (a decay
         // needs a time constant more for each factor e).
-        const double longer = (settling + static_cast<double>(frames)) * std::max(0.5, std::log2(2 * unsettled) / 2);
+        const double longer =
+            (settling + static_cast<double>(frames)) * std::max(0.5, std::log2(2 * unsettled) / 2);
         Learned = static_cast<int>(std::min<double>(longest, settling + longer));
         return TVerdict::Unsettled;
     }

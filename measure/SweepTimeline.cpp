@@ -139,7 +139,8 @@ void TSweepTimeline::PlanNext()
     const auto at = static_cast<std::size_t>(PlannedCount);
     Settlings[at] = std::max(plan.SettlingFrames, 0);
     // One common window keeps its length however far apart the inputs hear the tone.
-    Starts[at + 1] = Starts[at] + Settlings[at] + std::max(plan.WindowFrames, 1) + (SeparateLanes ? 0 : LatestTrip - EarliestTrip);
+    Starts[at + 1] = Starts[at] + Settlings[at] + std::max(plan.WindowFrames, 1) +
+                     (SeparateLanes ? 0 : LatestTrip - EarliestTrip);
     ++PlannedCount;
 }
 
@@ -221,7 +222,8 @@ int TSweepTimeline::FramesToBoundary(int frames, int) const
         const std::int64_t start = WindowStart(input, lane.Point), end = WindowEnd(input, lane.Point);
         const std::int64_t boundary =
             InputCount < start ? start : (InputCount < end ? end : InputCount + frames);
-        nearest = std::min(nearest, static_cast<int>(std::clamp<std::int64_t>(boundary - InputCount, 1, frames)));
+        nearest =
+            std::min(nearest, static_cast<int>(std::clamp<std::int64_t>(boundary - InputCount, 1, frames)));
     }
     return nearest;
 }
@@ -313,7 +315,8 @@ void TSweepTimeline::SeekProbe(const std::int16_t* frames, int count)
         if (Found[input])
             first = std::min(first.value_or(*Found[input]), *Found[input]);
     }
-    const bool originHeard = Origin >= 0 ? Found[static_cast<std::size_t>(Origin)].has_value() : first.has_value();
+    const bool originHeard =
+        Origin >= 0 ? Found[static_cast<std::size_t>(Origin)].has_value() : first.has_value();
     const double waited = first ? static_cast<double>(heard) - *first - static_cast<double>(ProbeFrames) : 0;
     if (originHeard && (all || full || waited >= LongestExtraDelaySeconds * Rate))
         Resolve();
@@ -327,8 +330,8 @@ void TSweepTimeline::Resolve()
     if (OriginInput < 0) // the earliest input heard
         for (int input = 0; input < 2; ++input)
             if (Counted(input) && Found[static_cast<std::size_t>(input)] &&
-                (OriginInput < 0 || *Found[static_cast<std::size_t>(input)] <
-                                        *Found[static_cast<std::size_t>(OriginInput)]))
+                (OriginInput < 0 ||
+                 *Found[static_cast<std::size_t>(input)] < *Found[static_cast<std::size_t>(OriginInput)]))
                 OriginInput = input;
     const double origin = *Found[static_cast<std::size_t>(OriginInput)];
     EarliestTrip = Far;

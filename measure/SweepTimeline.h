@@ -20,13 +20,14 @@ class IStreamInfo;
 //
 // The output plays a short silence, a probe, another short silence (with one common window for two
 // inputs, until the probe has been found in both), then the points back to back. Each input has its own
-// arrival (a microphone metres away, a loudspeaker that delays): point k's tone plays from ToneStart(k) and reaches input c at ToneStart(k) +
-// Trip(c). After the device under test has settled, the frames up to the next tone's arrival are the
-// point's window in that input: a point is measured from its windows' frames alone, never from a frame of
-// another tone or from before its tone arrived. Each input is a lane with its own windows; with one
-// common window (for the meter's levels) it is the part of the point that both inputs hold, and each tone
-// is played longer by the inputs' spread so that the common window keeps its length. A window in which
-// the tone fell silent for a moment is told apart (DropoutInWindow): the stream had a gap there.
+// arrival (a microphone metres away, a loudspeaker that delays): point k's tone plays from ToneStart(k) and
+// reaches input c at ToneStart(k) + Trip(c). After the device under test has settled, the frames up to the
+// next tone's arrival are the point's window in that input: a point is measured from its windows' frames
+// alone, never from a frame of another tone or from before its tone arrived. Each input is a lane with its
+// own windows; with one common window (for the meter's levels) it is the part of the point that both inputs
+// hold, and each tone is played longer by the inputs' spread so that the common window keeps its length. A
+// window in which the tone fell silent for a moment is told apart (DropoutInWindow): the stream had a gap
+// there.
 //
 // Each point's settling and window are planned when the output comes to its tone, by a planner when
 // one is given (it may lengthen the points still to come from what the points measured so far tell),
@@ -147,8 +148,8 @@ public:
 private:
     struct TLane
     {
-        int Point = 0;   // the point whose window is awaited or open
-        int Ended = -1;  // the last point whose window ended
+        int Point = 0;  // the point whose window is awaited or open
+        int Ended = -1; // the last point whose window ended
         bool Begun = false;
         std::int64_t Trip = 0; // whole frames
         TDropoutDetector Dropouts;

@@ -586,8 +586,9 @@ bool WriteFrd(const QString& fileName, const TSeriesColumn& column, QString& fai
         const bool phased = detail && detail->Has(TPointDetail::PhaseMeasured);
         writer.Add(NumberFormat::Exact(column.Points->X(i), point) + QLatin1Char(' ') +
                    NumberFormat::Exact(column.Points->Y(i), point) +
-                   (phased || !detailed ? QLatin1Char(' ') + NumberFormat::Exact(phased ? detail->Phase : 0.0, point)
-                                        : QString()) +
+                   (phased || !detailed
+                        ? QLatin1Char(' ') + NumberFormat::Exact(phased ? detail->Phase : 0.0, point)
+                        : QString()) +
                    LineEnd);
     }
     return writer.Finish(failure);

@@ -214,7 +214,8 @@ void TChartDetails::ReloadMarks()
                 unsettled.append(QCPGraphData(points.X(i), points.Y(i)));
         }
     }
-    for (const auto& [graph, data] : {std::pair(OverloadGraph, &overloaded), std::pair(UnsettledGraph, &unsettled)}) {
+    for (const auto& [graph, data] :
+         {std::pair(OverloadGraph, &overloaded), std::pair(UnsettledGraph, &unsettled)}) {
         graph->data()->set(*data, false);
         graph->setVisible(!data->isEmpty());
         ShowInLegend(graph);

@@ -556,9 +556,9 @@ TOpcjeProgramu TFormaOpcjeWykresu::Values() const
     detection.Reference = static_cast<TReferenceChannel>(cbKanalOdniesienia->currentIndex());
     detection.BandLow = real(edtPasmoOd, InForce.Detection.BandLow);
     detection.BandHigh = std::max(real(edtPasmoDo, InForce.Detection.BandHigh), detection.BandLow);
-    detection.LongestSettling = static_cast<int>(
-        std::clamp(std::lround(real(edtCzasUstalania, InForce.Detection.LongestSettling / 1000.0) * 1000),
-                   long{TDetectionSettings::ShortestSettlingLimit}, long{TDetectionSettings::LongestSettlingLimit}));
+    detection.LongestSettling = static_cast<int>(std::clamp(
+        std::lround(real(edtCzasUstalania, InForce.Detection.LongestSettling / 1000.0) * 1000),
+        long{TDetectionSettings::ShortestSettlingLimit}, long{TDetectionSettings::LongestSettlingLimit}));
 
     values.ChartName = memNazwaWykresu->toPlainText();
     values.ChartNameFont = ChartNameFont;

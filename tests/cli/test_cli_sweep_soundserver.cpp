@@ -38,7 +38,8 @@ std::vector<float> ImpulseResponse(const char* library, const char* label, const
     void* handle = dlopen(library, RTLD_NOW);
     if (!handle)
         return response;
-    const auto descriptorOf = reinterpret_cast<LADSPA_Descriptor_Function>(dlsym(handle, "ladspa_descriptor"));
+    const auto descriptorOf =
+        reinterpret_cast<LADSPA_Descriptor_Function>(dlsym(handle, "ladspa_descriptor"));
     const LADSPA_Descriptor* descriptor = nullptr;
     for (unsigned long i = 0; descriptorOf && (descriptor = descriptorOf(i)); ++i)
         if (qstrcmp(descriptor->Label, label) == 0)
@@ -54,7 +55,8 @@ std::vector<float> ImpulseResponse(const char* library, const char* label, const
             if (LADSPA_IS_PORT_CONTROL(kind) && LADSPA_IS_PORT_INPUT(kind) && control < values.size())
                 descriptor->connect_port(plugin, port, &values[control++]);
             else if (LADSPA_IS_PORT_AUDIO(kind))
-                descriptor->connect_port(plugin, port, LADSPA_IS_PORT_INPUT(kind) ? in.data() : response.data());
+                descriptor->connect_port(plugin, port,
+                                         LADSPA_IS_PORT_INPUT(kind) ? in.data() : response.data());
         }
         if (descriptor->activate)
             descriptor->activate(plugin);
@@ -101,9 +103,27 @@ class TestCliSweepSoundServer : public QObject
         for (const QStringList& module : modules)
             QVERIFY2(Server.Pactl(QStringList{"load-module"} + module), qPrintable(module.join(' ')));
         const QString out = Folder.filePath(name + ".csv");
-        const TCliRun sweep = RunCli({"sweep", "--start", "20", "--stop", "20000", "--points", "121", "--method",
-                                      "sync", "--reference", "R", "--channels", "L", "--amplitude", "200",
-                                      "--input", "tonvix_null.monitor", "--output", "tonvix_dut", "--out", out},
+        const TCliRun sweep = RunCli({"sweep",
+                                      "--start",
+                                      "20",
+                                      "--stop",
+                                      "20000",
+                                      "--points",
+                                      "121",
+                                      "--method",
+                                      "sync",
+                                      "--reference",
+                                      "R",
+                                      "--channels",
+                                      "L",
+                                      "--amplitude",
+                                      "200",
+                                      "--input",
+                                      "tonvix_null.monitor",
+                                      "--output",
+                                      "tonvix_dut",
+                                      "--out",
+                                      out},
                                      CliEnvironment(false));
         QVERIFY_RUN(sweep, 0);
         // "Opóźnienie kanału mierzonego względem kanału odniesienia: 10.000 ms = 3.432 m (przy 20 °C)."
@@ -128,7 +148,11 @@ class TestCliSweepSoundServer : public QObject
             worstDb = std::max(worstDb, std::abs(db));
             worstDegrees = std::max(worstDegrees, std::abs(degrees));
             QVERIFY2(std::abs(db) < 0.01 && std::abs(degrees) < 0.1 && !points.Detail(i)->Unsettled,
-                     qPrintable(QString("%1: %2 Hz %3 dB, %4 degrees off").arg(name).arg(points.X(i)).arg(db).arg(degrees)));
+                     qPrintable(QString("%1: %2 Hz %3 dB, %4 degrees off")
+                                    .arg(name)
+                                    .arg(points.X(i))
+                                    .arg(db)
+                                    .arg(degrees)));
         }
         static const QRegularExpression took(QStringLiteral("Czas pomiaru: ([0-9]+[.,][0-9]+) s"));
         const double seconds = took.match(sweep.Err).captured(1).replace(',', '.').toDouble();
@@ -162,7 +186,8 @@ private slots:
         std::vector<float> impulse(static_cast<std::size_t>(frames) + 1, 0.0f);
         impulse.back() = 1.0f;
         Measure(QString("delay %1 ms").arg(seconds * 1000),
-                {"plugin=delay", "label=delay_5s", QString("control=%1,1").arg(seconds)}, impulse, frames, longest);
+                {"plugin=delay", "label=delay_5s", QString("control=%1,1").arg(seconds)}, impulse, frames,
+                longest);
     }
 
     // The resonance: its truth is the plugin's own impulse response (one second holds its decay).
@@ -172,8 +197,8 @@ private slots:
         const std::vector<float> impulse =
             ImpulseResponse("/usr/lib/ladspa/single_para_1203.so", "singlePara", controls, 48000);
         QVERIFY2(!impulse.empty(), "the LADSPA plugin singlePara (swh-plugins) is not installed");
-        Measure("resonance", {"plugin=single_para_1203", "label=singlePara", "control=12,100,0.15"}, impulse, 0,
-                30);
+        Measure("resonance", {"plugin=single_para_1203", "label=singlePara", "control=12,100,0.15"}, impulse,
+                0, 30);
     }
 };
 

@@ -8,8 +8,8 @@
 #include "measure/Sweep.h"
 
 #include <QTest>
-#include <functional>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace {

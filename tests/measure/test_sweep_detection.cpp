@@ -252,9 +252,11 @@ private slots:
                 worstLevel = std::max(worstLevel, std::abs(level));
                 worstPhase = std::max(worstPhase, std::abs(phase));
                 QVERIFY2(std::abs(level) < 0.01 && std::abs(phase) < 0.1,
-                         qPrintable(QString("%1 Hz: %2 dB, %3 degrees off").arg(points.X(i)).arg(level).arg(phase)));
+                         qPrintable(
+                             QString("%1 Hz: %2 dB, %3 degrees off").arg(points.X(i)).arg(level).arg(phase)));
             }
-            qInfo("longest settling %d ms: largest deviations %.5f dB, %.5f degrees; %d points marked unsettled",
+            qInfo("longest settling %d ms: largest deviations %.5f dB, %.5f degrees; %d points marked "
+                  "unsettled",
                   longestSettling, worstLevel, worstPhase, marked);
             if (longestSettling == 2000)
                 QCOMPARE(marked, 0);
@@ -277,7 +279,8 @@ private slots:
             const TChartSeriesData& points = rig.Chart.Series(0);
             QCOMPARE(points.Count(), 3);
             for (int i = 0; i < points.Count(); ++i)
-                QCOMPARE(points.Detail(i)->Has(TPointDetail::PhaseMeasured), reference != TReferenceChannel::None);
+                QCOMPARE(points.Detail(i)->Has(TPointDetail::PhaseMeasured),
+                         reference != TReferenceChannel::None);
         }
     }
 
@@ -302,9 +305,11 @@ private slots:
         QCOMPARE(r.Count(), 31);
         for (int i = 0; i < r.Count(); ++i) {
             const double f = TrueFrequency(r.X(i));
-            const double phase = std::remainder(r.Detail(i)->Phase - l.Detail(i)->Phase + 360 * f * 4800 / Rate, 360.0);
-            QVERIFY2(std::abs(r.Y(i) - l.Y(i) + 6) < 0.01 && std::abs(phase) < 0.1,
-                     qPrintable(QString("%1 Hz: %2 dB, %3 degrees").arg(r.X(i)).arg(r.Y(i) - l.Y(i)).arg(phase)));
+            const double phase =
+                std::remainder(r.Detail(i)->Phase - l.Detail(i)->Phase + 360 * f * 4800 / Rate, 360.0);
+            QVERIFY2(
+                std::abs(r.Y(i) - l.Y(i) + 6) < 0.01 && std::abs(phase) < 0.1,
+                qPrintable(QString("%1 Hz: %2 dB, %3 degrees").arg(r.X(i)).arg(r.Y(i) - l.Y(i)).arg(phase)));
         }
         QVERIFY(rig.Sweep.MeasuredDelay() && std::abs(*rig.Sweep.MeasuredDelay() * Rate - 4800) < 0.01);
     }
@@ -478,8 +483,9 @@ private slots:
                     std::fill(in + 2 * 500, in + 2 * 800, std::int16_t(0));
             }));
             QCOMPARE(rig.SweepWindow.Errors.size(), std::size_t(1));
-            QVERIFY2(rig.SweepWindow.Errors[0].contains(counted ? "Strumień dźwięku miał przerwę"
-                                                                : "Przy 719.7 Hz ton trzy razy na chwilę zanikł"),
+            QVERIFY2(rig.SweepWindow.Errors[0].contains(counted
+                                                            ? "Strumień dźwięku miał przerwę"
+                                                            : "Przy 719.7 Hz ton trzy razy na chwilę zanikł"),
                      qPrintable(rig.SweepWindow.Errors[0]));
             QCOMPARE(rig.Chart.Series(0).Count(), 3);
         }

@@ -51,8 +51,8 @@ struct TLoop
     std::array<TChannelPath, 2> Paths;
     std::array<bool, 2> Silent{false, true};
     TNoise Noise{3};
-    std::vector<std::int16_t> Heard; // stereo frames
-    std::size_t Passed = 0;          // frames of Heard passed to the time line
+    std::vector<std::int16_t> Heard;                 // stereo frames
+    std::size_t Passed = 0;                          // frames of Heard passed to the time line
     static constexpr std::size_t AheadFrames = 4096; // the output's lead, as a server's buffer gives it
 
     // A device that delays by 2345 frames (the right input `rightExtra` frames more), high-passes at
@@ -177,7 +177,8 @@ private slots:
                 for (int c = 0; c < 2; ++c) {
                     const std::int64_t begin = measured.Begins[std::size_t(c)][std::size_t(k)];
                     const std::int64_t end = measured.Ends[std::size_t(c)][std::size_t(k)];
-                    const std::int64_t start = loop.Timeline.ToneStart(k), next = loop.Timeline.ToneStart(k + 1);
+                    const std::int64_t start = loop.Timeline.ToneStart(k),
+                                       next = loop.Timeline.ToneStart(k + 1);
                     QCOMPARE(begin, start + (separate && c == 0 ? left : right) + settling);
                     QCOMPARE(end, next + (separate && c == 1 ? right : left));
                     QCOMPARE(end - begin, std::int64_t(2400));
@@ -243,8 +244,8 @@ private slots:
         const TMeasured measured = loop.Measure(4, 1000, 1024, 20 * 48000, [&](int) {
             const std::int64_t start = loop.Timeline.ToneStart(2);
             const auto from = static_cast<std::size_t>(start + 2345 + 2400);
-            if (silenced || !loop.Timeline.RoundTrip() || start > 10 * 48000 || loop.Heard.size() < 2 * (from + 256) ||
-                from <= loop.Passed)
+            if (silenced || !loop.Timeline.RoundTrip() || start > 10 * 48000 ||
+                loop.Heard.size() < 2 * (from + 256) || from <= loop.Passed)
                 return;
             std::fill_n(loop.Heard.begin() + 2 * static_cast<std::ptrdiff_t>(from), 2 * 256, std::int16_t(0));
             silenced = true;

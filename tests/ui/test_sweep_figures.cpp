@@ -171,8 +171,9 @@ private slots:
                           Window->SweepEngine().Timeline().ExactRoundTrip() / rate;
         for (int k = 0; k < 100; ++k) {
             const double f = TSweep::PointFrequency(state.StartFreq, state.StopFreq, k, 100);
-            expected += (k == 0 ? 0.0 : TSweepDetection::ShortestPlan(f, rate, state.Detection).SettlingFrames /
-                                            double(rate)) +
+            expected += (k == 0 ? 0.0
+                                : TSweepDetection::ShortestPlan(f, rate, state.Detection).SettlingFrames /
+                                      double(rate)) +
                         0.25;
         }
         qInfo("sweep of 100 x (250 ms + settling) + 300 ms: %.3f s (expected %.3f s, %+.2f %%)", seconds,

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -25,7 +26,6 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
-#include <QCheckBox>
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
@@ -178,7 +178,8 @@ private slots:
         Type("edtLiczbaPunktow", "3");
         SweepWithF2(20000);
         const QString shown = Find<QLineEdit>("edtOpoznienie")->text();
-        QVERIFY2(shown.startsWith(NumberFormat::Fixed(1000.0 * 882 / Window->AudioIn().FrameRate(), 0, 3) + " ms = "),
+        QVERIFY2(shown.startsWith(NumberFormat::Fixed(1000.0 * 882 / Window->AudioIn().FrameRate(), 0, 3) +
+                                  " ms = "),
                  qPrintable(shown));
         Find<QRadioButton>("rbKanalL")->click();
         TDeviceServices::VirtualCard().SetModel(1, TChannelModel{});
