@@ -127,7 +127,11 @@ void TFormaGlowna::CreatePanels()
     auto* delayColumn = new QVBoxLayout(delay);
     delayColumn->setContentsMargins(2, 0, 2, 0);
     delayColumn->setSpacing(1);
-    QLabel* delayCaption = NewLabel("Opóźnienie względem odniesienia", delay);
+    QLabel* delayCaption = NewLabel("Opóźnienie", delay);
+    delayCaption->setToolTip(
+        "Opóźnienie kanału mierzonego względem kanału odniesienia (przy obu kanałach bez "
+        "odniesienia: prawego względem lewego), znalezione przez sygnał próbny ostatniego "
+        "pomiaru, w milisekundach i w metrach.");
     delayCaption->setObjectName("lblOpoznienie");
     QFont small = delayCaption->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
@@ -138,7 +142,10 @@ void TFormaGlowna::CreatePanels()
     edtOpoznienie->setFocusPolicy(Qt::NoFocus);
     delayColumn->addWidget(delayCaption);
     delayColumn->addWidget(edtOpoznienie);
-    sweep->addWidget(delay, 1);
+    edtOpoznienie->setMinimumWidth(
+        edtOpoznienie->fontMetrics().horizontalAdvance("−1000,000 ms = −343,216 m") + 8);
+    sweep->addWidget(delay);
+    delay->hide(); // until a sweep has found a delay to show
     rows->addWidget(pnlPanelDolny);
 
     pbPasekPostepu = new QProgressBar(centre);

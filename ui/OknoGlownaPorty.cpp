@@ -276,6 +276,7 @@ void TFormaGlowna::SetEstimatedTime(const QString& text)
 void TFormaGlowna::ShowDelay(const QString& text)
 {
     edtOpoznienie->setText(text);
+    edtOpoznienie->parentWidget()->setVisible(!text.isEmpty());
 }
 
 double TFormaGlowna::AirTemperature() const
