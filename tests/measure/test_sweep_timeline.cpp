@@ -256,6 +256,32 @@ private slots:
             QCOMPARE(bool(measured.EndEvents[k] & TSweepTimeline::DropoutInWindow), k == 2);
     }
 
+    // A quiet digital output's 20 Hz tone of 3 LSB keeps runs of exact zeros longer than a piece about
+    // its zero crossings: they are no dropout. A gap of 5 ms in a tone loud enough to tell is one, in the
+    // channel watched only.
+    void aFewLsbToneIsNoDropout()
+    {
+        auto heard = [](double amplitude, int gapChannel, unsigned watched) {
+            TDropoutDetector detector;
+            detector.Begin(20, 48000, watched);
+            std::vector<std::int16_t> frames(2 * 9600);
+            for (int k = 0; k < 9600; ++k)
+                for (int c = 0; c < 2; ++c)
+                    frames[2 * static_cast<std::size_t>(k) + static_cast<std::size_t>(c)] =
+                        static_cast<std::int16_t>(
+                            c == gapChannel && k >= 5000 && k < 5240
+                                ? 0
+                                : std::lrint(amplitude * std::sin(2 * std::numbers::pi * 20 * k / 48000)));
+            detector.Add(frames.data(), 9600);
+            return detector.DropoutHeard();
+        };
+        QVERIFY(!heard(3, -1, 3u));
+        QVERIFY(!heard(3, 0, 3u));
+        QVERIFY(heard(1000, 0, 1u));
+        QVERIFY(!heard(1000, 1, 1u));
+        QVERIFY(!heard(1000, -1, 3u));
+    }
+
     // Nothing comes back: the probe is sought for the longest round trip, then given up.
     void aSilentInputMissesTheProbe()
     {
