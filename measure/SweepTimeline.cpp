@@ -189,19 +189,23 @@ void TSweepTimeline::SeekProbe(const std::int16_t* frames, int count)
         }
     // A search costs a transform of the whole span: one every tenth of a second, in the louder of the
     // channels measured, until the probe has been heard whole.
-    const std::size_t heard = Heard[0].size();
+    // The probe leaves the output at LeadFrames, so the input's frames before that cannot hold it; they
+    // are not searched, for they may hold a burst of the input's own (a card's ambient sound fading as
+    // the output starts, a click as it opens) that stands out from the quiet after it in a short
+    // recording, and would be taken for the probe.
+    const std::size_t heard = Heard[0].size(), lead = static_cast<std::size_t>(LeadFrames);
     const bool full = heard == Finder->RecordingFrames();
-    if (heard < static_cast<std::size_t>(ProbeFrames) ||
+    if (heard < lead + static_cast<std::size_t>(ProbeFrames) ||
         (heard - SoughtAt < static_cast<std::size_t>(Rate / 10) && !full))
         return;
     SoughtAt = heard;
     const int channel = Channels == 3u ? (HeardEnergy[1] > HeardEnergy[0] ? 1 : 0) : (Channels == 2u ? 1 : 0);
-    const auto found = Finder->Find(Heard[channel]);
-    // Only a probe heard whole counts: part of it (its low end only) places it less sharply.
-    if (found && found->Lag + static_cast<double>(ProbeFrames) <= static_cast<double>(heard)) {
-        Trip =
-            static_cast<std::int64_t>(std::ceil(found->Lag)) - LeadFrames; // it left the output at LeadFrames
-        ExactTrip = found->Lag - static_cast<double>(LeadFrames);
+    const auto found = Finder->Find(std::span<const double>(Heard[channel]).subspan(lead));
+    // Only a probe heard whole counts: part of it (its low end only) places it less sharply. The lag
+    // found counts from LeadFrames, where the probe left the output: it is the round trip.
+    if (found && found->Lag + static_cast<double>(ProbeFrames) <= static_cast<double>(heard - lead)) {
+        Trip = static_cast<std::int64_t>(std::ceil(found->Lag));
+        ExactTrip = found->Lag;
     } else if (full)
         Missing = true;
 }
