@@ -26,7 +26,8 @@ const QString ImpulseHelp = QStringLiteral(
     "próbka to chwila 0, więc opóźnienie urządzenia jest tam, gdzie szczyt), a na standardowe wyjście\n"
     "opóźnienie w próbkach, milisekundach i metrach. Z kanałem odniesienia (wejście połączone wprost\n"
     "z wyjściem karty) wynik jest ilorazem kanału pomiarowego i odniesienia, więc odpowiedź karty i jej\n"
-    "opóźnienie się znoszą. Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar.\n"
+    "opóźnienie się znoszą. Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar; odpowiedź powstaje tylko\n"
+    "z całego pomiaru, więc przerwany nie zapisuje niczego.\n"
     "\n"
     "Opcje:\n"
     "  --start HZ              częstotliwość początkowa sweepu\n"
@@ -202,11 +203,13 @@ int RunImpulse(const TImpulseCommand& command)
     loop.exec();
     ticks.stop();
     progress.Finish();
+    if (!measured && signalReceived != 0 && engine.Failure().isEmpty())
+        return Interrupted(signalReceived,
+                           QStringLiteral("Pomiar przerwany sygnałem %1; odpowiedź impulsowa powstaje tylko "
+                                          "z całego pomiaru.")
+                               .arg(TStopSignals::Name(signalReceived)));
     if (!measured)
-        return Failure(
-            engine.Failure().isEmpty()
-                ? QStringLiteral("Pomiar przerwany sygnałem %1.").arg(TStopSignals::Name(signalReceived))
-                : engine.Failure());
+        return Failure(engine.Failure());
     if (!engine.Warning().isEmpty())
         PrintMessage(engine.Warning());
 

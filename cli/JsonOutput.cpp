@@ -9,26 +9,29 @@
 #include <QJsonDocument>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <unistd.h>
 
 namespace {
 
-QJsonValue Rounded(double value, double step)
+// The value rounded to `perUnit` steps a unit (100: 0.01), as the double nearest to that decimal, so
+// that the shortest text that reads back as it (which JSON is written with) is that decimal: a whole
+// number of steps divided by a power of ten is rounded once, while one multiplied by 0.01 is not
+// (-19998 * 0.01 is -199.98000000000002).
+QJsonValue Rounded(double value, double perUnit)
 {
     if (!std::isfinite(value))
         return QJsonValue(); // null: never a number that is none
-    return std::round(value / step) * step;
+    return std::round(value * perUnit) / perUnit;
 }
 
 QJsonValue Level(double level)
 {
-    return Rounded(level, 0.01);
+    return Rounded(level, 100);
 }
 
 QJsonValue Seconds(double seconds)
 {
-    return Rounded(seconds, 0.001);
+    return Rounded(seconds, 1000);
 }
 
 QString IsoTime(const QDateTime& start, double seconds)
@@ -142,7 +145,7 @@ bool TJsonLines::Open(const QString& target, QString& failure)
             : File.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
     if (opened)
         return true;
-    failure = WriteFailureMessage(target, FileErrorReason(errno, File.errorString()));
+    failure = WriteFailureMessage(target, FileErrorReason(errno));
     return false;
 }
 
@@ -158,9 +161,10 @@ bool TJsonLines::Write(const QJsonObject& object)
             done += written;
         } else if (written < 0 && errno != EINTR) {
             const int error = errno;
+            Error = error;
             Reason = WriteFailureMessage(
                 Target == QLatin1String("-") ? QStringLiteral("(standardowe wyjście)") : Target,
-                FileErrorReason(error, QString::fromLocal8Bit(std::strerror(error))));
+                FileErrorReason(error));
             return false;
         }
     }

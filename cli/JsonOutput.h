@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QString>
+#include <cerrno>
 
 struct TMeasurementState;
 
@@ -45,11 +46,14 @@ public:
     // then says why and nothing more is written.
     bool Write(const QJsonObject& object);
     QString Failure() const { return Reason; }
+    // The line could not be written because nothing reads the pipe any more.
+    bool ReaderGone() const { return Error == EPIPE; }
 
 private:
     QString Target;
     QFile File;
     QString Reason;
+    int Error = 0;
 };
 
 // The JSON of a recording as it runs: into `lines` (when given) a line per reading, or with the
