@@ -321,6 +321,20 @@ void TOctaveFilterBank::Run(TBandFilter& band, std::span<const TStereo> samples)
     }
 }
 
+double TOctaveFilterBank::SettleSeconds(double decayDb) const
+{
+    double longest = 0;
+    for (const TBandFilter& band : Filters) {
+        double seconds =
+            ::SettleSeconds(band.Sections, Stages[static_cast<std::size_t>(band.Stage)].Rate, decayDb);
+        for (int k = 1; k <= band.Stage; ++k)
+            seconds +=
+                ::SettleSeconds(AntiAliasDesign, Stages[static_cast<std::size_t>(k - 1)].Rate, decayDb);
+        longest = std::max(longest, seconds);
+    }
+    return longest;
+}
+
 double TOctaveFilterBank::ResponseDb(int band, double frequency) const
 {
     const TBandFilter& filter = At(band);

@@ -58,6 +58,11 @@ public:
     TStereo Maximum(int band) const { return At(band).Maximum; }
     TStereo Mean(int band) const;
 
+    // How long after the first frame of a signal the bank's filters (every band, after the decimation
+    // steps before it) take until their start-up has decayed by `decayDb`, seconds: what a measurement
+    // lets pass before it counts.
+    double SettleSeconds(double decayDb) const;
+
     // The gain (dB) of the whole road to a band, decimation steps included, for a steady sine of
     // `frequency` Hz at the bank's input: what the band reads of it against its midband.
     double ResponseDb(int band, double frequency) const;

@@ -22,12 +22,22 @@ const QString ImpulseHelp = QStringLiteral(
     "\n"
     "Odpowiedź impulsowa ze zsynchronizowanego sweepu wykładniczego: sweep z wyjścia karty przechodzi\n"
     "przez badane urządzenie na wejście, a splot odwrotny daje odpowiedź impulsową z oddzielonymi\n"
-    "harmonicznymi. Odpowiedź trafia do pliku WAV (32-bitowe liczby zmiennoprzecinkowe; pierwsza\n"
-    "próbka to chwila 0, więc opóźnienie urządzenia jest tam, gdzie szczyt), a na standardowe wyjście\n"
-    "opóźnienie w próbkach, milisekundach i metrach. Z kanałem odniesienia (wejście połączone wprost\n"
-    "z wyjściem karty) wynik jest ilorazem kanału pomiarowego i odniesienia, więc odpowiedź karty i jej\n"
-    "opóźnienie się znoszą. Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar; odpowiedź powstaje tylko\n"
-    "z całego pomiaru, więc przerwany nie zapisuje niczego.\n"
+    "harmonicznymi. Odpowiedź trafia do pliku WAV (32-bitowe liczby zmiennoprzecinkowe), a na\n"
+    "standardowe wyjście opóźnienie w próbkach, milisekundach i metrach. Z kanałem odniesienia\n"
+    "(wejście połączone wprost z wyjściem karty) wynik jest ilorazem kanału pomiarowego i odniesienia,\n"
+    "więc odpowiedź karty i jej opóźnienie się znoszą. Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar;\n"
+    "odpowiedź powstaje tylko z całego pomiaru, więc przerwany nie zapisuje niczego.\n"
+    "\n"
+    "Plik WAV zawiera samą odpowiedź urządzenia, płaską w paśmie sweepu (poza pasmem łagodnie\n"
+    "wygaszoną). Zaczyna się 10 ms przed chwilą 0, aby zachować to, co ją poprzedza (np. symetryczne\n"
+    "dzwonienie filtru mierzonego względem kanału odniesienia); chwila 0 to próbka 480 przy 48000 Hz\n"
+    "(10 ms razy częstotliwość próbkowania), zaznaczona w pliku punktem cue i komentarzem (INFO ICMT).\n"
+    "Opóźnienie urządzenia to odległość szczytu od chwili 0. Program czyta ten znacznik przy\n"
+    "otwieraniu pliku; w pliku bez znacznika chwilą 0 jest pierwsza próbka.\n"
+    "\n"
+    "Po każdym sweepie nagrywana jest cisza (--tail), w której odpowiedź wygasa: odpowiedź zawiera\n"
+    "wszystkie częstotliwości sweepu do tego czasu po chwili 0 (bez kanału odniesienia czas ten\n"
+    "obejmuje też opóźnienie karty). Pogłos pomieszczenia wymaga czasu dłuższego niż jego zanik.\n"
     "\n"
     "Opcje:\n"
     "  --start HZ              częstotliwość początkowa sweepu\n"
@@ -37,19 +47,21 @@ const QString ImpulseHelp = QStringLiteral(
     "                          (domyślnie 131072)\n"
     "  --level DB              poziom szczytowy sweepu w dBFS, od -60 do 0 (domyślnie -6)\n"
     "  --repeats N             liczba uśrednianych sweepów, od 1 do 16 (domyślnie 1)\n"
+    "  --tail S                czas rejestracji po sweepie w sekundach, od 0,1 do 10 (domyślnie 1)\n"
     "  --reference L|R|none    kanał odniesienia (domyślnie none: bez odniesienia)\n"
     "  --channel L|R           kanał pomiarowy (domyślnie ten, który nie jest odniesieniem)\n"
     "  --response PLIK         charakterystyka (poziom i faza) do pliku .csv lub .frd\n"
-    "  --smoothing N           wygładzanie charakterystyki 1/N oktawy (1 do 48; domyślnie brak)\n"
+    "  --smoothing N           wygładzanie charakterystyki 1/N oktawy (1 do 48; domyślnie brak):\n"
+    "                          poziom uśredniany jako moc, faza po odjęciu opóźnienia urządzenia\n"
     "  --temperature C         temperatura powietrza dla opóźnienia w metrach (domyślnie 20)\n"
     "  --input NAZWA           urządzenie wejściowe (nazwy podaje: tonvix-cli devices)\n"
     "  --output NAZWA          urządzenie wyjściowe\n"
     "\n"
     "Częstotliwość próbkowania i bufory są takie, jak ustawiono w programie okienkowym.\n");
 
-const QStringList ImpulseOptions = {"start",       "stop",      "out",     "length",   "level",
-                                    "repeats",     "reference", "channel", "response", "smoothing",
-                                    "temperature", "input",     "output"};
+const QStringList ImpulseOptions = {"start",     "stop",        "out",       "length",  "level",
+                                    "repeats",   "tail",        "reference", "channel", "response",
+                                    "smoothing", "temperature", "input",     "output"};
 
 namespace {
 
@@ -116,6 +128,12 @@ std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& 
         if (!repeats)
             return std::nullopt;
         settings.Repeats = *repeats;
+    }
+    if (given.Has("tail")) {
+        const auto tail = AnyNumber(given, "tail", error);
+        if (!tail)
+            return std::nullopt;
+        settings.TailSeconds = *tail;
     }
     int reference = -1;
     if (given.Has("reference")) {
@@ -215,7 +233,8 @@ int RunImpulse(const TImpulseCommand& command)
 
     const TImpulseResponse& response = engine.Result();
     QStringList written;
-    if (!WaveFile::Write(command.Out, response.FromTimeZero(), static_cast<int>(response.FrameRate), failure))
+    if (!WaveFile::Write(command.Out, response.ForFile(), static_cast<int>(response.FrameRate),
+                         response.FileTimeZero(), failure))
         return Failure(failure);
     written << command.Out;
     if (command.Response) {

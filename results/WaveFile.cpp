@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "results/WaveFile.h"
 
+#include "common/NumberFormat.h"
 #include "results/SafeFile.h"
 
 #include <QByteArray>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <sndfile.h>
 
 namespace WaveFile {
@@ -52,9 +55,20 @@ struct TMemory
     static sf_count_t Tell(void* data) { return Of(data).Position; }
 };
 
+// A RIFF chunk's identifier as libsndfile takes it.
+constexpr std::int32_t DataChunk = 'd' | ('a' << 8) | ('t' << 16) | ('a' << 24);
+
 } // namespace
 
-bool Write(const QString& fileName, std::span<const double> samples, int frameRate, QString& failure)
+QString TimeZeroComment(std::size_t timeZero, int frameRate)
+{
+    return QStringLiteral("Tonvix: odpowiedź impulsowa, chwila 0 w próbce %1 (%2 ms od początku pliku)")
+        .arg(timeZero)
+        .arg(NumberFormat::Exact(1000.0 * static_cast<double>(timeZero) / frameRate, QLatin1Char('.')));
+}
+
+bool Write(const QString& fileName, std::span<const double> samples, int frameRate, std::size_t timeZero,
+           QString& failure)
 {
     if (!std::all_of(samples.begin(), samples.end(), [](double x) { return std::isfinite(x); })) {
         failure = WriteFailureMessage(fileName, QStringLiteral("odpowiedź zawiera nieprawidłowe wartości"));
@@ -71,6 +85,23 @@ bool Write(const QString& fileName, std::span<const double> samples, int frameRa
         failure = WriteFailureMessage(fileName, QStringLiteral("biblioteka plików dźwiękowych nie przyjęła "
                                                                "częstotliwości próbkowania %1 Hz")
                                                     .arg(frameRate));
+        return false;
+    }
+    // The cue point and the comment go into the chunks written at the end.
+    SF_CUES cues{};
+    cues.cue_count = 1;
+    SF_CUE_POINT& mark = cues.cue_points[0];
+    mark.indx = 1;
+    mark.position = static_cast<std::uint32_t>(timeZero);
+    mark.fcc_chunk = DataChunk;
+    mark.sample_offset = static_cast<std::uint32_t>(timeZero);
+    std::strncpy(mark.name, "t0", sizeof mark.name - 1);
+    const QByteArray comment = TimeZeroComment(timeZero, frameRate).toUtf8();
+    if (sf_command(sound, SFC_SET_CUE, &cues, sizeof cues) != SF_TRUE ||
+        sf_set_string(sound, SF_STR_COMMENT, comment.constData()) != 0) {
+        failure = WriteFailureMessage(fileName, QStringLiteral("biblioteka plików dźwiękowych nie przyjęła "
+                                                               "znacznika chwili 0"));
+        sf_close(sound);
         return false;
     }
     std::vector<float> block(samples.size());
@@ -117,6 +148,10 @@ std::optional<TSound> Read(const QString& fileName, QString& failure)
     TSound read;
     read.FrameRate = info.samplerate;
     read.Channels = info.channels;
+    if (auto cues = std::make_unique<SF_CUES>();
+        sf_command(sound, SFC_GET_CUE, cues.get(), sizeof *cues) == SF_TRUE && cues->cue_count > 0 &&
+        cues->cue_points[0].sample_offset < info.frames)
+        read.TimeZero = cues->cue_points[0].sample_offset;
     // In pieces of a bounded size, whatever the header claims: the samples kept grow only with those
     // the file really holds, and only the first channel is kept.
     const auto channels = static_cast<std::size_t>(info.channels);
@@ -135,6 +170,8 @@ std::optional<TSound> Read(const QString& fileName, QString& failure)
         return close(QStringLiteral("plik jest uszkodzony"));
     if (read.Samples.empty())
         return close(QStringLiteral("plik nie zawiera próbek"));
+    if (read.TimeZero >= read.Samples.size()) // a cue beyond the samples the file really holds
+        read.TimeZero = 0;
     if (!std::all_of(read.Samples.begin(), read.Samples.end(), [](double x) { return std::isfinite(x); }))
         return close(QStringLiteral("plik zawiera nieprawidłowe wartości próbek"));
     sf_close(sound);

@@ -267,6 +267,8 @@ void TFormaAnalizatorWidma::AnalysisChange()
     for (QWidget* control : std::initializer_list<QWidget*>{cbRozmiarFft, cbOkno, cbUsrednianie, cbGestosc})
         control->setEnabled(fft);
     Engine = std::make_unique<TRealTimeAnalyser>(RecordingInput.FrameRate(), ChosenSettings());
+    // The filters start from rest on a running signal: their start-up is no part of a band's Leq or Lmax.
+    Engine->CountBandsOnceSettled();
     const double columnSeconds = SpectrogramEvery * RefreshInterval / 1000.0;
     if (fft) {
         const double binWidth = double(Engine->FrameRate()) / double(Engine->Settings().FftSize);

@@ -156,6 +156,12 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
     udPowtorzenia = new QSpinBox(gbPomiar);
     udPowtorzenia->setObjectName(QStringLiteral("udPowtorzenia"));
     udPowtorzenia->setRange(1, TImpulseSettings::MostRepeats);
+    edtCzasPoSweepie = NewEdit(gbPomiar, "edtCzasPoSweepie", false);
+    edtCzasPoSweepie->setToolTip(
+        QStringLiteral("Cisza nagrywana po każdym sweepie, w której odpowiedź wygasa (od %1 do %2 s). "
+                       "Odpowiedź zawiera wszystkie częstotliwości do tego czasu po chwili 0; pogłos "
+                       "pomieszczenia wymaga czasu dłuższego niż jego zanik.")
+            .arg(Number(TImpulseSettings::ShortestTail), Number(TImpulseSettings::LongestTail)));
     cbKanalPomiarowy =
         NewCombo(gbPomiar, "cbKanalPomiarowy", {QStringLiteral("lewy"), QStringLiteral("prawy")});
     cbKanalOdniesienia = NewCombo(gbPomiar, "cbKanalOdniesienia",
@@ -167,6 +173,7 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
     measurement->addRow(QStringLiteral("Długość sweepu [próbki]"), cbDlugosc);
     measurement->addRow(QStringLiteral("Poziom [dBFS]"), edtPoziom);
     measurement->addRow(QStringLiteral("Powtórzenia"), udPowtorzenia);
+    measurement->addRow(QStringLiteral("Czas rejestracji po sweepie [s]"), edtCzasPoSweepie);
     measurement->addRow(QStringLiteral("Kanał pomiarowy"), cbKanalPomiarowy);
     measurement->addRow(QStringLiteral("Kanał odniesienia"), cbKanalOdniesienia);
     measurementColumn->addWidget(lblUrzadzenia);
@@ -297,6 +304,8 @@ void TFormaOdpowiedzImpulsowa::ApplySettings()
                                TImpulseSettings::ShortestExponent);
     edtPoziom->setText(Number(std::clamp(Settings.LevelDb, TImpulseSettings::LowestLevelDb, 0.0)));
     udPowtorzenia->setValue(Settings.Repeats);
+    edtCzasPoSweepie->setText(Number(
+        std::clamp(Settings.TailSeconds, TImpulseSettings::ShortestTail, TImpulseSettings::LongestTail)));
     cbKanalPomiarowy->setCurrentIndex(std::clamp(Settings.Channel, 0, 1));
     cbKanalOdniesienia->setCurrentIndex(std::clamp(Settings.Reference, 0, 2));
     cbOkno->setCurrentIndex(std::clamp(Settings.GateShape, 0, 1));
@@ -326,6 +335,7 @@ void TFormaOdpowiedzImpulsowa::StoreSettings()
     Settings.LengthExponent = cbDlugosc->currentData().toInt();
     Settings.LevelDb = NumberFormat::ParseNumber(edtPoziom->text()).value_or(Settings.LevelDb);
     Settings.Repeats = udPowtorzenia->value();
+    Settings.TailSeconds = NumberFormat::ParseNumber(edtCzasPoSweepie->text()).value_or(Settings.TailSeconds);
     Settings.Channel = cbKanalPomiarowy->currentIndex();
     Settings.Reference = cbKanalOdniesienia->currentIndex();
     Settings.GateShape = cbOkno->currentIndex();
@@ -342,6 +352,7 @@ TImpulseSettings TFormaOdpowiedzImpulsowa::ChosenSettings() const
     chosen.LengthExponent = Settings.LengthExponent;
     chosen.LevelDb = Settings.LevelDb;
     chosen.Repeats = Settings.Repeats;
+    chosen.TailSeconds = Settings.TailSeconds;
     chosen.Channel = Settings.Channel;
     chosen.Reference = static_cast<TReferenceChannel>(Settings.Reference);
     return chosen;
@@ -361,7 +372,8 @@ void TFormaOdpowiedzImpulsowa::btnStartClick()
     const std::pair<QLineEdit*, QString> numbers[] = {
         {edtStartFreq, QStringLiteral("Częstotliwość początkowa")},
         {edtStopFreq, QStringLiteral("Częstotliwość końcowa")},
-        {edtPoziom, QStringLiteral("Poziom")}};
+        {edtPoziom, QStringLiteral("Poziom")},
+        {edtCzasPoSweepie, QStringLiteral("Czas rejestracji po sweepie")}};
     for (const auto& [edit, caption] : numbers)
         if (!NumberFormat::ParseNumber(edit->text())) {
             QMessageBox::warning(this, Title, QStringLiteral("Wpisz liczbę w polu „%1”.").arg(caption));
@@ -397,7 +409,7 @@ void TFormaOdpowiedzImpulsowa::SetMeasuringLook(bool measuring)
     btnStop->setEnabled(measuring);
     for (QWidget* control :
          std::initializer_list<QWidget*>{edtStartFreq, edtStopFreq, cbDlugosc, edtPoziom, udPowtorzenia,
-                                         cbKanalPomiarowy, cbKanalOdniesienia})
+                                         edtCzasPoSweepie, cbKanalPomiarowy, cbKanalOdniesienia})
         control->setEnabled(!measuring);
     pbPostep->setValue(0);
     measuring ? tmrPostep->start() : tmrPostep->stop();
@@ -577,8 +589,8 @@ void TFormaOdpowiedzImpulsowa::btnZapiszWavClick()
         name += QStringLiteral(".wav");
     QString failure;
     const TImpulseResponse& response = *pomiar->Response;
-    if (WaveFile::Write(name, response.FromTimeZero(), static_cast<int>(std::lround(response.FrameRate)),
-                        failure))
+    if (WaveFile::Write(name, response.ForFile(), static_cast<int>(std::lround(response.FrameRate)),
+                        response.FileTimeZero(), failure))
         lblStan->setText(QStringLiteral("Zapisano: ") + name);
     else
         QMessageBox::critical(this, Title, failure);
@@ -636,7 +648,7 @@ void TFormaOdpowiedzImpulsowa::btnOtworzClick()
             return;
         }
         pomiar->Response = std::make_unique<TImpulseResponse>(
-            ImpulseResponseOf(std::move(sound->Samples), sound->FrameRate));
+            ImpulseResponseOf(std::move(sound->Samples), sound->FrameRate, double(sound->TimeZero)));
     }
     AddMeasurement(std::move(pomiar));
     lblStan->setText(QStringLiteral("Otwarto: ") + name);

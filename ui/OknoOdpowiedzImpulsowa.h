@@ -110,7 +110,7 @@ private:
     TGateEdge Dragging = TGateEdge::None;
 
     // Panel
-    QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtPoziom{}, *edtTemperatura{};
+    QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtPoziom{}, *edtCzasPoSweepie{}, *edtTemperatura{};
     QLineEdit *edtBramkaPoczatek{}, *edtBramkaKoniec{};
     QComboBox *cbDlugosc{}, *cbKanalPomiarowy{}, *cbKanalOdniesienia{}, *cbOkno{}, *cbWygladzanie{},
         *cbFaza{};
