@@ -109,6 +109,8 @@ int RunRta(const TRtaCommand& command)
     ReportOverloads(session);
     if (analyser.SecondsSinceReset() <= 0 || (command.Fft && analyser.SpectrumFrames() == 0)) {
         const QString nothing = QStringLiteral("Nie zmierzono nic, co można zapisać.");
+        if (end == TMeasurementSession::TEnd::Interrupted)
+            return Interrupted(signalReceived, nothing);
         return Failure(session.Failure().isEmpty() ? nothing : session.Failure());
     }
 

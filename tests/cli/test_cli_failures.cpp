@@ -175,14 +175,14 @@ private slots:
         QVERIFY(Ticks(Path("bez-kopii.lev")) >= 1);
 
         QProcess rta;
-        StartCli(rta, {"rta", "--seconds", "600", "--out", Path("pasma.csv")});
+        StartCli(rta, {"rta", "--fft", "1024", "--seconds", "600", "--out", Path("widmo.csv")});
         QTest::qWait(1500);
         QVERIFY(
             QDir(TRecordingJournal::DefaultFolder()).entryList({"nagranie-*.lev"}, QDir::Files).isEmpty());
         ::kill(static_cast<pid_t>(rta.processId()), SIGTERM);
         QVERIFY(rta.waitForFinished(20000));
         QCOMPARE(rta.exitCode(), 128 + SIGTERM);
-        QVERIFY(QFileInfo(Path("pasma.csv")).size() > 0);
+        QVERIFY(QFileInfo(Path("widmo.csv")).size() > 0);
     }
 };
 

@@ -70,7 +70,7 @@ bool WriteOne(const QString& writer, int bytes, const QString& fileName, QString
         std::vector<double> samples(static_cast<std::size_t>(bytes / 4));
         for (std::size_t i = 0; i < samples.size(); ++i)
             samples[i] = std::sin(0.01 * static_cast<double>(i));
-        return WaveFile::Write(fileName, samples, 48000, failure);
+        return WaveFile::Write(fileName, samples, 48000, 0, failure);
     }
     if (writer == "analizator") { // the bands make a small file, the largest spectrum a large one
         TSpectrumSettings settings;
@@ -278,7 +278,7 @@ private slots:
     {
         const QString file = Path("naglowek.wav");
         QString failure;
-        QVERIFY(WaveFile::Write(file, std::vector<double>(11, 0.5), 48000, failure));
+        QVERIFY(WaveFile::Write(file, std::vector<double>(11, 0.5), 48000, 0, failure));
         QByteArray bytes = Contents(file);
         const auto put32 = [&](int at, quint32 value) {
             for (int i = 0; i < 4; ++i)
