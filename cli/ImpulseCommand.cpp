@@ -6,7 +6,10 @@
 #include "cli/Terminal.h"
 #include "common/NumberFormat.h"
 #include "measure/MeasurementState.h"
+#include "measure/RoomAnalysis.h"
+#include "results/ExchangeFile.h"
 #include "results/ResponseFile.h"
+#include "results/RoomAcousticsFile.h"
 #include "results/WaveFile.h"
 #include "settings/ProgramSettings.h"
 #include "settings/SettingsStore.h"
@@ -53,6 +56,8 @@ const QString ImpulseHelp = QStringLiteral(
     "  --response PLIK         charakterystyka (poziom i faza) do pliku .csv lub .frd\n"
     "  --smoothing N           wygładzanie charakterystyki 1/N oktawy (1 do 48; domyślnie brak):\n"
     "                          poziom uśredniany jako moc, faza po odjęciu opóźnienia urządzenia\n"
+    "  --room PLIK.csv         akustyka pomieszczenia z odpowiedzi w pasmach oktawowych do pliku\n"
+    "                          .csv, jak zapisuje ją tonvix-cli room\n"
     "  --temperature C         temperatura powietrza dla opóźnienia w metrach (domyślnie 20)\n"
     "  --input NAZWA           urządzenie wejściowe (nazwy podaje: tonvix-cli devices)\n"
     "  --output NAZWA          urządzenie wyjściowe\n"
@@ -61,7 +66,7 @@ const QString ImpulseHelp = QStringLiteral(
 
 const QStringList ImpulseOptions = {"start",     "stop",        "out",       "length",  "level",
                                     "repeats",   "tail",        "reference", "channel", "response",
-                                    "smoothing", "temperature", "input",     "output"};
+                                    "smoothing", "temperature", "input",     "output", "room"};
 
 namespace {
 
@@ -168,6 +173,8 @@ std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& 
         command.Input = given.Value("input");
     if (given.Has("output"))
         command.Output = given.Value("output");
+    if (given.Has("room"))
+        command.Room = given.Value("room");
     return command;
 }
 
@@ -179,8 +186,13 @@ int RunImpulse(const TImpulseCommand& command)
     if (command.Response && !ResponseFile::IsResponseFile(*command.Response))
         return UsageError(QStringLiteral("charakterystykę zapisuje się w pliku .csv lub .frd, a nie „%1”")
                               .arg(*command.Response));
+    if (command.Room && ExchangeFile::FormatOf(*command.Room) != ExchangeFile::TFormat::Csv)
+        return UsageError(
+            QStringLiteral("tabelę akustyki pomieszczenia zapisuje się w pliku .csv, a nie „%1”")
+                .arg(*command.Room));
     QString failure;
-    if (!CanWrite(command.Out, failure) || (command.Response && !CanWrite(*command.Response, failure)))
+    if (!CanWrite(command.Out, failure) || (command.Response && !CanWrite(*command.Response, failure)) ||
+        (command.Room && !CanWrite(*command.Room, failure)))
         return Failure(failure);
 
     TImpulseMeasurement engine;
@@ -247,6 +259,12 @@ int RunImpulse(const TImpulseCommand& command)
                                  QStringLiteral("Odpowiedź impulsowa: ") + command.Out, failure))
             return Failure(failure);
         written << *command.Response;
+    }
+    if (command.Room) {
+        if (!RoomAcousticsFile::Write(*command.Room, AnalyseRoom(response, {}),
+                                      QFileInfo(command.Out).fileName(), failure))
+            return Failure(failure);
+        written << *command.Room;
     }
     PrintResult(QStringLiteral("Opóźnienie: ") +
                 DelayText(response.DelayFrames(), response.FrameRate, command.Temperature) +

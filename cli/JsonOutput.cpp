@@ -13,25 +13,14 @@
 
 namespace {
 
-// The value rounded to `perUnit` steps a unit (100: 0.01), as the double nearest to that decimal, so
-// that the shortest text that reads back as it (which JSON is written with) is that decimal: a whole
-// number of steps divided by a power of ten is rounded once, while one multiplied by 0.01 is not
-// (-19998 * 0.01 is -199.98000000000002).
-QJsonValue Rounded(double value, double perUnit)
-{
-    if (!std::isfinite(value))
-        return QJsonValue(); // null: never a number that is none
-    return std::round(value * perUnit) / perUnit;
-}
-
 QJsonValue Level(double level)
 {
-    return Rounded(level, 100);
+    return JsonOutput::Rounded(level, 2);
 }
 
 QJsonValue Seconds(double seconds)
 {
-    return Rounded(seconds, 1000);
+    return JsonOutput::Rounded(seconds, 3);
 }
 
 QString IsoTime(const QDateTime& start, double seconds)
@@ -39,21 +28,26 @@ QString IsoTime(const QDateTime& start, double seconds)
     return start.addMSecs(std::llround(seconds * 1000)).toUTC().toString(Qt::ISODateWithMs);
 }
 
-// The weighting and time weighting, which every recording object holds.
+// The weighting and time weighting the figures were measured with, which every recording object holds.
 QJsonObject Weightings(const TMeasurementState& state)
 {
-    QJsonObject object{{"weighting", WeightingLetter(state.FrequencyWeighting)}};
-    if (state.NoAveraging) {
+    const TMeasuredWith with = FiguresMeasuredWith(state);
+    QJsonObject object{{"weighting", WeightingLetter(with.Weighting)}};
+    if (with.NoAveraging) {
         object.insert("time_weighting", "none");
         return object;
     }
-    const QString letter = state.ImpulseWeighting         ? QStringLiteral("I")
-                           : state.AveragingTime == 1.0   ? QStringLiteral("S")
-                           : state.AveragingTime == 0.125 ? QStringLiteral("F")
-                                                          : QStringLiteral("custom");
-    object.insert("time_weighting", letter);
-    object.insert("time_constant", state.ImpulseWeighting ? 0.035 : state.AveragingTime);
+    const QString letter = TimeWeightingLetter(with);
+    object.insert("time_weighting", letter.isEmpty() ? QStringLiteral("custom") : letter);
+    object.insert("time_constant", with.Impulse ? 0.035 : with.AveragingTime);
     return object;
+}
+
+// The peak's name says its weighting: C whenever a weighting is on, Z without.
+QString PeakName(const TMeasurementState& state)
+{
+    return FiguresMeasuredWith(state).Weighting == TFrequencyWeighting::Z ? QStringLiteral("LZpeak")
+                                                                          : QStringLiteral("LCpeak");
 }
 
 // An object about an instant of the recording, `seconds` after its start.
@@ -65,17 +59,20 @@ QJsonObject At(const TMeasurementState& state, const QDateTime& start, double se
     return object;
 }
 
-QJsonObject ChannelFigures(const TChannelFigures& figures, bool exceeded)
+QJsonObject ChannelFigures(const TMeasurementState& state, const TChannelFigures& figures, bool exceeded)
 {
     QJsonObject object{{"Leq", Level(figures.Leq)},
                        {"Lmax", Level(figures.Lmax)},
                        {"Lmin", Level(figures.Lmin)},
-                       {"Lpeak", Level(figures.Lpeak)}};
+                       {PeakName(state), Level(figures.Lpeak)},
+                       {"overload", figures.Overload}};
     if (!exceeded)
         return object;
     object.insert("LE", Level(figures.LE));
+    // A recording shorter than the first sample instant has no levels exceeded: null.
     for (std::size_t i = 0; i < ExceededPercents.size(); ++i)
-        object.insert(QStringLiteral("L%1").arg(ExceededPercents[i]), Level(figures.Exceeded[i]));
+        object.insert(QStringLiteral("L%1").arg(ExceededPercents[i]),
+                      figures.HasExceeded ? Level(figures.Exceeded[i]) : QJsonValue());
     return object;
 }
 
@@ -93,6 +90,16 @@ QJsonArray DeviceArray(const std::vector<TDeviceEntry>& devices)
 
 namespace JsonOutput {
 
+// A whole number of steps divided by a power of ten is rounded once, to the double nearest to that
+// decimal, while one multiplied by 0.01 is not (-19998 * 0.01 is -199.98000000000002).
+QJsonValue Rounded(double value, int decimals)
+{
+    if (!std::isfinite(value))
+        return QJsonValue(); // null: never a number that is none
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
+}
+
 QJsonObject Devices(const TDeviceLists& devices, const QString& serverError)
 {
     QJsonObject object{{"input", DeviceArray(devices.Inputs)}, {"output", DeviceArray(devices.Outputs)}};
@@ -108,8 +115,8 @@ QJsonObject Statistics(const TMeasurementState& state, const QDateTime& start)
     object.insert("start", IsoTime(start, 0));
     object.insert("duration", Seconds(figures.Duration));
     if (figures.Measured) {
-        object.insert("left", ChannelFigures(figures.Left, true));
-        object.insert("right", ChannelFigures(figures.Right, true));
+        object.insert("left", ChannelFigures(state, figures.Left, true));
+        object.insert("right", ChannelFigures(state, figures.Right, true));
     }
     return object;
 }
@@ -119,6 +126,9 @@ QJsonObject Reading(const TMeasurementState& state, const QDateTime& start)
     QJsonObject object = At(state, start, state.ElapsedTime);
     object.insert("left", Level(state.LevelL + state.TimeCalibrationL));
     object.insert("right", Level(state.LevelR + state.TimeCalibrationR));
+    // Latched: whether the channel overloaded since the recording started.
+    object.insert("overload", QJsonObject{{"left", state.Statistics.Channel(0).Overload},
+                                          {"right", state.Statistics.Channel(1).Overload}});
     return object;
 }
 
@@ -127,8 +137,8 @@ QJsonObject Interval(const TMeasurementState& state, const TIntervalRecord& reco
     const TStatisticsFigures figures = IntervalFigures(state, record);
     QJsonObject object = At(state, start, record.Start);
     object.insert("duration", Seconds(record.Duration));
-    object.insert("left", ChannelFigures(figures.Left, false));
-    object.insert("right", ChannelFigures(figures.Right, false));
+    object.insert("left", ChannelFigures(state, figures.Left, false));
+    object.insert("right", ChannelFigures(state, figures.Right, false));
     return object;
 }
 
@@ -184,9 +194,12 @@ bool TJsonRecording::AfterTick()
 
 bool TJsonRecording::WriteClosedIntervals()
 {
-    for (const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
-         IntervalsWritten < closed.size(); ++IntervalsWritten)
-        if (!Lines->Write(JsonOutput::Interval(State, closed[IntervalsWritten], StartTime())))
+    // Counted from the log's start: intervals written may have been let go since.
+    const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
+    const std::size_t forgotten = State.Statistics.Forgotten();
+    for (; IntervalsWritten < forgotten + closed.size(); ++IntervalsWritten)
+        if (IntervalsWritten >= forgotten &&
+            !Lines->Write(JsonOutput::Interval(State, closed[IntervalsWritten - forgotten], StartTime())))
             return false;
     return true;
 }

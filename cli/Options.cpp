@@ -30,6 +30,8 @@ const QString ProgramHelp = QStringLiteral(
     "  convert   przekształcenie pliku wyników między formatami .lev, .csv i .frd\n"
     "  ir        odpowiedź impulsowa ze sweepu, zapisana jako .wav (i charakterystyka jako .csv lub .frd)\n"
     "  rta       analizator widma: poziomy w pasmach oktawowych albo widmo FFT, zapisane jako .csv\n"
+    "  room      akustyka pomieszczenia z odpowiedzi impulsowej w pliku .wav: czasy pogłosu,\n"
+    "            przejrzystość, wyrazistość i STI\n"
     "\n"
     "  tonvix-cli POLECENIE --help   opis polecenia i jego opcji\n"
     "  tonvix-cli --version          wersja programu\n"
@@ -63,7 +65,9 @@ const QString RecordHelp = QStringLiteral(
     "trafiają statystyki pomiaru.\n"
     "\n"
     "Opcje:\n"
-    "  --seconds N             czas pomiaru w sekundach, liczony po ustaleniu się pomiaru\n"
+    "  --seconds N             czas pomiaru w sekundach, liczony po ustaleniu się pomiaru:\n"
+    "                          po czasie opóźnienia pomiaru, ale nie mniej niż 0,25 s,\n"
+    "                          w których filtry korekcji i uśrednianie ustalają się na sygnale\n"
     "  --out PLIK              plik wyników: .lev lub .csv\n"
     "  --input NAZWA           urządzenie wejściowe (nazwy podaje: tonvix-cli devices)\n"
     "  --average S|F|I|none|SEKUNDY\n"
@@ -76,7 +80,7 @@ const QString RecordHelp = QStringLiteral(
     "                          z poziomem równoważnym, największym i najmniejszym poziomem\n"
     "                          ważonym czasowo i poziomem szczytowym (na standardowe wyjście)\n"
     "  --json                  statystyki (i z --log-interval dziennik przedziałów) jako jeden\n"
-    "                          obiekt JSON na standardowym wyjściu\n"
+    "                          obiekt JSON na standardowym wyjściu; przechowuje każdy przedział\n"
     "  --jsonl PLIK|-          wiersze JSON na bieżąco, każdy zapisany od razu: obiekt po każdym\n"
     "                          odczycie, a z --log-interval po każdym przedziale; \"-\" oznacza\n"
     "                          standardowe wyjście. Bez --out wartości nie są zapisywane w pliku\n"
@@ -84,8 +88,10 @@ const QString RecordHelp = QStringLiteral(
     "\n"
     "Wiersz JSON zawiera czas (\"time\": ISO 8601 w UTC; \"seconds\": od początku pomiaru),\n"
     "korekcję częstotliwościową (\"weighting\"), uśrednianie (\"time_weighting\") i poziomy\n"
-    "w dB kanałów \"left\" i \"right\"; wiersz przedziału - jego czas trwania (\"duration\")\n"
-    "i w każdym kanale Leq, Lmax, Lmin i Lpeak.\n"
+    "w dB kanałów \"left\" i \"right\" z przesterowaniem od początku pomiaru (\"overload\");\n"
+    "wiersz przedziału - jego czas trwania (\"duration\") i w każdym kanale Leq, Lmax, Lmin,\n"
+    "poziom szczytowy (\"LCpeak\", bez korekcji \"LZpeak\") i \"overload\". Wiersze wypisane\n"
+    "od razu nie są przechowywane: dziennik może trwać dowolnie długo.\n"
     "\n"
     "Opcja, której nie podano, ma wartość ustawioną w programie okienkowym.\n");
 
@@ -490,6 +496,12 @@ std::vector<TCommandSpec> CommandTable()
              return std::nullopt;
          }},
         {"rta", RtaHelp, {"seconds", "out", "bands", "fft", "weighting", "time", "input"}, Rta},
+        {"room", RoomHelp, RoomOptions,
+         [](const TGiven& given, QString& error) -> std::optional<TCommand> {
+             if (auto command = ReadRoomCommand(given, error))
+                 return *command;
+             return std::nullopt;
+         }},
     };
 }
 

@@ -3,10 +3,10 @@
 
 #include "measure/MeasurementState.h"
 #include "results/AnalyserExport.h"
+#include "ui/AnalyserChart.h"
 #include "ui/ChartExport.h"
 #include "ui/OknoDialog.h"
 #include "ui/SonogramView.h"
-#include "ui/AnalyserChart.h"
 
 #include <QCheckBox>
 #include <QComboBox>

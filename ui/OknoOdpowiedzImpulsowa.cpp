@@ -8,6 +8,7 @@
 #include "settings/KeyFilter.h"
 #include "settings/WindowSettings.h"
 #include "ui/ChartView.h"
+#include "ui/PanelAkustykaPomieszczenia.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -23,6 +24,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
@@ -87,7 +90,7 @@ TFormaOdpowiedzImpulsowa::TFormaOdpowiedzImpulsowa(const TAudioIO& mainIn, const
     ApplySettings();
     connect(&Engine, &TImpulseMeasurement::Finished, this, &TFormaOdpowiedzImpulsowa::TakeFinished);
     SetMeasuringLook(false);
-    resize(1100, 720);
+    resize(1120, 660);
 }
 
 TFormaOdpowiedzImpulsowa::~TFormaOdpowiedzImpulsowa()
@@ -115,6 +118,8 @@ void TFormaOdpowiedzImpulsowa::CreateControls()
     tabWidoki->addTab(response, QStringLiteral("Moduł i faza"));
     tabWidoki->addTab(chtOpoznienie, QStringLiteral("Opóźnienie grupowe"));
     tabWidoki->addTab(chtZnieksztalcenia, QStringLiteral("Zniekształcenia"));
+    pnlAkustyka = new TPanelAkustykaPomieszczenia(Folder, tabWidoki);
+    tabWidoki->addTab(pnlAkustyka, QStringLiteral("Akustyka pomieszczenia"));
     for (QCustomPlot* chart : {chtImpuls, chtImpulsDb}) {
         chart->installEventFilter(this);
         chart->setMouseTracking(true);
@@ -125,8 +130,16 @@ void TFormaOdpowiedzImpulsowa::CreateControls()
     auto* right = new QVBoxLayout;
     right->addWidget(tabWidoki, 1);
     right->addWidget(lblStan);
+    // The settings scroll on a screen too low for them all: the window fits 1366x720.
+    auto* settings = new QScrollArea(this);
+    settings->setObjectName(QStringLiteral("scrUstawienia"));
+    settings->setWidget(CreatePanel());
+    settings->setWidgetResizable(true);
+    settings->setFrameShape(QFrame::NoFrame);
+    settings->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    settings->setFixedWidth(settings->widget()->width() + settings->verticalScrollBar()->sizeHint().width());
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(CreatePanel());
+    layout->addWidget(settings);
     layout->addLayout(right, 1);
 
     tmrPostep = new QTimer(this);
@@ -140,7 +153,7 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
 {
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("pnlUstawienia"));
-    panel->setFixedWidth(330);
+    panel->setFixedWidth(380);
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(0, 0, 0, 0);
 
@@ -299,6 +312,7 @@ void TFormaOdpowiedzImpulsowa::ApplySettings()
                                .arg(1 << exponent)
                                .arg(NumberFormat::Fixed(double(1 << exponent) / rate, 0, 2)),
                            exponent);
+    cbDlugosc->setMinimumWidth(cbDlugosc->sizeHint().width()); // its items whole
     cbDlugosc->setCurrentIndex(std::clamp(Settings.LengthExponent, TImpulseSettings::ShortestExponent,
                                           TImpulseSettings::LongestExponent) -
                                TImpulseSettings::ShortestExponent);
@@ -549,6 +563,7 @@ void TFormaOdpowiedzImpulsowa::btnUsunClick()
     const int row = lstPomiary->currentRow();
     if (row < 0 || row >= MeasurementCount())
         return;
+    pnlAkustyka->Forget(Measurements[static_cast<std::size_t>(row)]->Response.get());
     Measurements.erase(Measurements.begin() + row);
     {
         const QSignalBlocker quiet(lstPomiary);

@@ -139,8 +139,8 @@ private slots:
         QVERIFY(std::abs(statistics["duration"].toDouble() - 2) < 0.3);
         for (const char* channel : {"left", "right"}) {
             const QJsonObject figures = statistics[channel].toObject();
-            QCOMPARE(figures.size(), 12); // Leq, Lmax, Lmin, Lpeak, LE, L1 ... L99
-            for (const char* name : {"Leq", "Lmax", "Lmin", "Lpeak", "LE", "L1", "L50", "L99"})
+            QCOMPARE(figures.size(), 13); // Leq, Lmax, Lmin, LCpeak, LE, L1 ... L99, overload
+            for (const char* name : {"Leq", "Lmax", "Lmin", "LCpeak", "LE", "L1", "L50", "L99"})
                 QVERIFY2(figures[name].isDouble(), name);
             QVERIFY(figures["Lmax"].toDouble() >= figures["Leq"].toDouble());
             QVERIFY(figures["Leq"].toDouble() >= figures["Lmin"].toDouble());
@@ -250,14 +250,15 @@ private slots:
         TMeasurementState state;
         std::mt19937_64 random(28);
         std::uniform_real_distribution<double> level(-200, 200), seconds(0, 100000);
-        const QRegularExpression number("\"(left|seconds)\":([^,}]*)");
+        const QRegularExpression number("\"(left|seconds)\":(-?[0-9][^,}]*)"); // numbers, not the flags
         for (int i = 0; i < 10000; ++i) {
             state.LevelL = i == 0 ? -199.98 : level(random);
             state.ElapsedTime = seconds(random);
             const QString json =
                 QString::fromUtf8(QJsonDocument(JsonOutput::Reading(state, QDateTime::currentDateTimeUtc()))
                                       .toJson(QJsonDocument::Compact));
-            for (QRegularExpressionMatchIterator it = number.globalMatch(json); it.hasNext();) {
+            int numbers = 0;
+            for (QRegularExpressionMatchIterator it = number.globalMatch(json); it.hasNext(); ++numbers) {
                 const QRegularExpressionMatch match = it.next();
                 const bool isLevel = match.captured(1) == "left";
                 const double perUnit = isLevel ? 100 : 1000;
@@ -268,6 +269,7 @@ private slots:
                              text.section('.', 1).size() <= (isLevel ? 2 : 3),
                          qPrintable(json));
             }
+            QVERIFY2(numbers == 2, qPrintable(json));
         }
     }
 
