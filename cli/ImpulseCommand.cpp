@@ -28,7 +28,8 @@ const QString ImpulseHelp = QStringLiteral(
     "harmonicznymi. Odpowiedź trafia do pliku WAV (32-bitowe liczby zmiennoprzecinkowe), a na\n"
     "standardowe wyjście opóźnienie w próbkach, milisekundach i metrach. Z kanałem odniesienia\n"
     "(wejście połączone wprost z wyjściem karty) wynik jest ilorazem kanału pomiarowego i odniesienia,\n"
-    "więc odpowiedź karty i jej opóźnienie się znoszą. Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar.\n"
+    "więc odpowiedź karty i jej opóźnienie się znoszą. Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar;\n"
+    "odpowiedź powstaje tylko z całego pomiaru, więc przerwany nie zapisuje niczego.\n"
     "\n"
     "Plik WAV zawiera samą odpowiedź urządzenia, płaską w paśmie sweepu (poza pasmem łagodnie\n"
     "wygaszoną). Zaczyna się 10 ms przed chwilą 0, aby zachować to, co ją poprzedza (np. symetryczne\n"
@@ -232,11 +233,13 @@ int RunImpulse(const TImpulseCommand& command)
     loop.exec();
     ticks.stop();
     progress.Finish();
+    if (!measured && signalReceived != 0 && engine.Failure().isEmpty())
+        return Interrupted(signalReceived,
+                           QStringLiteral("Pomiar przerwany sygnałem %1; odpowiedź impulsowa powstaje tylko "
+                                          "z całego pomiaru.")
+                               .arg(TStopSignals::Name(signalReceived)));
     if (!measured)
-        return Failure(
-            engine.Failure().isEmpty()
-                ? QStringLiteral("Pomiar przerwany sygnałem %1.").arg(TStopSignals::Name(signalReceived))
-                : engine.Failure());
+        return Failure(engine.Failure());
     if (!engine.Warning().isEmpty())
         PrintMessage(engine.Warning());
 

@@ -41,8 +41,10 @@ const QString ProgramHelp = QStringLiteral(
     "Postęp pomiaru jest pokazywany na standardowym wyjściu błędów: jako pasek na terminalu,\n"
     "a jako zwykłe wiersze, gdy wyjście nie jest terminalem.\n"
     "\n"
-    "Kod wyjścia: 0 - powodzenie; 2 - błąd w wywołaniu; 1 - błąd urządzenia lub pliku albo\n"
-    "przerwany pomiar charakterystyki (przyczyna na standardowym wyjściu błędów).\n");
+    "Kod wyjścia, jednakowy dla wszystkich poleceń: 0 - powodzenie; 1 - błąd urządzenia lub pliku,\n"
+    "także wyników na standardowym wyjściu (przyczyna na standardowym wyjściu błędów); 2 - błąd\n"
+    "w wywołaniu; 130 lub 143 (128 + numer sygnału) - pomiar zakończony wcześniej sygnałem SIGINT\n"
+    "(Ctrl+C) lub SIGTERM, po zapisaniu tego, co zmierzono do tej chwili.\n");
 
 const QString DevicesHelp = QStringLiteral(
     "Użycie: tonvix-cli devices [--json]\n"

@@ -40,5 +40,11 @@ int main(int argc, char* argv[])
             return ExitSuccess;
         }
     };
-    return std::visit(TRun{}, *command);
+    int status = std::visit(TRun{}, *command);
+    // Results that did not reach the standard output are a failed write like any other.
+    if (const QString failed = FinishResults(); !failed.isEmpty()) {
+        PrintMessage(failed);
+        status = ExitFailure;
+    }
+    return status;
 }

@@ -142,20 +142,18 @@ TResponseLine ParseResponseLine(QByteArrayView line)
 std::optional<TMicrophoneCorrection> ReadMicrophoneCalibration(const QString& fileName, QString& failure)
 {
     const QString prefix = QStringLiteral("Nieprawidłowy plik kalibracji mikrofonu ") + fileName;
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure = ReadFailureMessage(fileName, FileErrorReason(errno, file.errorString()));
+    QFile file;
+    if (!OpenForReading(file, fileName, failure))
         return std::nullopt;
-    }
-    if (file.size() > LargestFile) {
-        failure = prefix + QStringLiteral(": plik jest za duży.");
-        return std::nullopt;
-    }
+    // At most one byte past the limit, whatever the file grows to while it is read.
     errno = 0;
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(LargestFile + 1);
     if (file.error() != QFileDevice::NoError) {
-        failure = ReadFailureMessage(fileName, FileErrorReason(errno, file.errorString()));
+        failure = ReadFailureMessage(fileName, FileErrorReason(errno));
+        return std::nullopt;
+    }
+    if (bytes.size() > LargestFile) {
+        failure = prefix + QStringLiteral(": plik jest za duży.");
         return std::nullopt;
     }
 

@@ -55,12 +55,9 @@ bool Write(const QString& fileName, const TPoints& points, const QString& descri
 
 std::optional<TPoints> Read(const QString& fileName, QString& failure)
 {
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure = ReadFailureMessage(fileName, FileErrorReason(errno, file.errorString()));
+    QFile file;
+    if (!OpenForReading(file, fileName, failure))
         return std::nullopt;
-    }
     TTextLineReader lines(file);
     TPoints points;
     bool headed = false;
@@ -90,7 +87,7 @@ std::optional<TPoints> Read(const QString& fileName, QString& failure)
     }
     if (lines.Overlong || lines.ReadFailed || points.Frequency.empty()) {
         failure =
-            ReadFailureMessage(fileName, lines.ReadFailed ? FileErrorReason(errno, file.errorString())
+            ReadFailureMessage(fileName, lines.ReadFailed ? FileErrorReason(errno)
                                          : lines.Overlong ? QStringLiteral("plik zawiera zbyt długi wiersz")
                                                           : QStringLiteral("plik nie zawiera punktów "
                                                                            "charakterystyki"));

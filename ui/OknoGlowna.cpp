@@ -124,7 +124,9 @@ TFormaGlowna::~TFormaGlowna()
     audAudioIn.StopNow(); // no block may reach the engine while it goes
     audAudioOut.StopNow();
     delete OdpowiedzImpulsowa; // its take ends and its settings go into Stored, which is saved now
-    SaveSettings();
+    // The window is going and no box can be shown any more; the reason goes to the error output.
+    if (const QString failure = SaveSettings(); !failure.isEmpty())
+        qWarning("%s", qUtf8Printable(failure));
     delete chtWykres; // it draws from Chart, which goes before the window's children
 }
 
@@ -468,6 +470,7 @@ void TFormaGlowna::ReleaseMemory()
 {
     const bool collecting = Report::ReleaseMemory(Queue, InputRunning(), Measurement.AcquisitionOn);
     Journal.Discard();
+    RecoveredConditions.reset();
     // In the frequency kind the same button is the scaling command, which stays as the kind set it.
     if (Measurement.MeasurementKind != TMeasurementKind::SoundPressure)
         return;
@@ -594,6 +597,9 @@ void TFormaGlowna::actStartExecute()
 {
     if (CardTakenByImpulseWindow())
         return;
+    if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure && Measurement.AcquisitionOn &&
+        !JournalReady())
+        return;
     Recording->Start(true);
 }
 void TFormaGlowna::actStopExecute()
@@ -634,6 +640,8 @@ void TFormaGlowna::btnPauzaClick()
 }
 void TFormaGlowna::cbAkwizycjaClick()
 {
+    if (cbAkwizycja->isChecked() && Recording->InProgress() && !JournalReady())
+        cbAkwizycja->setChecked(false);
     Recording->SetAcquisition(cbAkwizycja->isChecked());
 }
 void TFormaGlowna::cbCzasUsrednianiaChange()
