@@ -33,12 +33,18 @@ TDelayFinder::TDelayFinder(std::span<const double> probe, std::size_t longestLag
     const std::size_t largest = std::bit_ceil(2 * Probe + LongestLag);
     for (std::size_t size = std::bit_ceil(std::max<std::size_t>(4 * Probe, 1024));; size *= 2) {
         Stages.push_back(std::make_unique<TStage>(std::min(size, largest)));
-        Stages.back()->Fft.Forward(probe, Stages.back()->ProbeSpectrum);
         if (size >= largest)
             break;
     }
     Spectrum.resize(Stages.back()->Fft.Bins());
     Correlation.resize(Stages.back()->Fft.Size());
+    SetProbe(probe);
+}
+
+void TDelayFinder::SetProbe(std::span<const double> probe)
+{
+    for (const auto& stage : Stages)
+        stage->Fft.Forward(probe.first(std::min(probe.size(), Probe)), stage->ProbeSpectrum);
 }
 
 std::optional<TDelayFinder::TFound> TDelayFinder::Find(std::span<const double> recording)

@@ -34,6 +34,9 @@ public:
     };
 
     TDelayFinder(std::span<const double> probe, std::size_t longestLag);
+    // Another probe of the same length, searched for from now on (the other channel of a recording
+    // that is compared with this one, taken again); allocates nothing.
+    void SetProbe(std::span<const double> probe);
 
     // Frames of recording that hold the probe at any lag up to the longest.
     std::size_t RecordingFrames() const { return Probe + LongestLag; }

@@ -50,35 +50,6 @@ const QStringList ImpulseOptions = {"start",       "stop",      "out",     "leng
                                     "repeats",     "reference", "channel", "response", "smoothing",
                                     "temperature", "input",     "output"};
 
-namespace {
-
-std::optional<double> AnyNumber(const TGiven& given, const char* name, QString& error)
-{
-    const QString text = given.Value(QLatin1String(name));
-    if (const auto value = NumberFormat::ParseNumber(text))
-        return value;
-    error = QStringLiteral("wartość opcji --%1 musi być liczbą, a jest „%2”").arg(QLatin1String(name), text);
-    return std::nullopt;
-}
-
-// "L" or "R" (any letter case), and "none" where it is allowed: -1.
-std::optional<int> Channel(const TGiven& given, const char* name, bool noneAllowed, QString& error)
-{
-    const QString text = given.Value(QLatin1String(name)).toUpper();
-    if (text == QLatin1String("L"))
-        return 0;
-    if (text == QLatin1String("R"))
-        return 1;
-    if (noneAllowed && text == QLatin1String("NONE"))
-        return -1;
-    error = QStringLiteral("wartość opcji --%1 musi być jedną z %2, a jest „%3”")
-                .arg(QLatin1String(name), noneAllowed ? QStringLiteral("L, R, none") : QStringLiteral("L, R"),
-                     given.Value(QLatin1String(name)));
-    return std::nullopt;
-}
-
-} // namespace
-
 std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& error)
 {
     if (!NoPositional(given, error) || !Required(given, {"start", "stop", "out"}, error))
@@ -118,7 +89,7 @@ std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& 
     }
     int reference = -1;
     if (given.Has("reference")) {
-        const auto chosen = Channel(given, "reference", true, error);
+        const auto chosen = InputChannel(given, "reference", true, error);
         if (!chosen)
             return std::nullopt;
         reference = *chosen;
@@ -126,7 +97,7 @@ std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& 
     settings.Reference = static_cast<TReferenceChannel>(reference + 1);
     settings.Channel = reference == 0 ? 1 : 0;
     if (given.Has("channel")) {
-        const auto chosen = Channel(given, "channel", false, error);
+        const auto chosen = InputChannel(given, "channel", false, error);
         if (!chosen)
             return std::nullopt;
         settings.Channel = *chosen;

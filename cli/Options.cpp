@@ -30,6 +30,7 @@ const QString ProgramHelp = QStringLiteral(
     "  convert   przekształcenie pliku wyników między formatami .lev, .csv i .frd\n"
     "  ir        odpowiedź impulsowa ze sweepu, zapisana jako .wav (i charakterystyka jako .csv lub .frd)\n"
     "  rta       analizator widma: poziomy w pasmach oktawowych albo widmo FFT, zapisane jako .csv\n"
+    "  tf        funkcja przenoszenia między kanałem odniesienia a pomiarowym, zapisana jako .csv lub .frd\n"
     "\n"
     "  tonvix-cli POLECENIE --help   opis polecenia i jego opcji\n"
     "  tonvix-cli --version          wersja programu\n"
@@ -196,6 +197,30 @@ std::optional<int> WholeNumber(const TGiven& given, const char* name, int minimu
                 .arg(minimum)
                 .arg(maximum)
                 .arg(text);
+    return std::nullopt;
+}
+
+std::optional<double> AnyNumber(const TGiven& given, const char* name, QString& error)
+{
+    const QString text = given.Value(QLatin1String(name));
+    if (const auto value = NumberFormat::ParseNumber(text))
+        return value;
+    error = QStringLiteral("wartość opcji --%1 musi być liczbą, a jest „%2”").arg(QLatin1String(name), text);
+    return std::nullopt;
+}
+
+std::optional<int> InputChannel(const TGiven& given, const char* name, bool noneAllowed, QString& error)
+{
+    const QString text = given.Value(QLatin1String(name)).toUpper();
+    if (text == QLatin1String("L"))
+        return 0;
+    if (text == QLatin1String("R"))
+        return 1;
+    if (noneAllowed && text == QLatin1String("NONE"))
+        return -1;
+    error = QStringLiteral("wartość opcji --%1 musi być jedną z %2, a jest „%3”")
+                .arg(QLatin1String(name), noneAllowed ? QStringLiteral("L, R, none") : QStringLiteral("L, R"),
+                     given.Value(QLatin1String(name)));
     return std::nullopt;
 }
 
@@ -488,6 +513,12 @@ std::vector<TCommandSpec> CommandTable()
              return std::nullopt;
          }},
         {"rta", RtaHelp, {"seconds", "out", "bands", "fft", "weighting", "time", "input"}, Rta},
+        {"tf", TransferHelp, TransferOptions,
+         [](const TGiven& given, QString& error) -> std::optional<TCommand> {
+             if (auto command = ReadTransferCommand(given, error))
+                 return *command;
+             return std::nullopt;
+         }},
     };
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/RtaCommand.h"
+#include "cli/TransferCommand.h"
 #include "measure/FrequencyWeighting.h"
 #include "measure/ImpulseMeasurement.h"
 #include "measure/MeasurementState.h"
@@ -75,7 +76,7 @@ struct THelpCommand
 };
 
 using TCommand = std::variant<TDevicesCommand, TRecordCommand, TSweepCommand, TConvertCommand,
-                              TImpulseCommand, TRtaCommand, THelpCommand>;
+                              TImpulseCommand, TRtaCommand, TTransferCommand, THelpCommand>;
 
 // The help of tonvix-cli as `--help` prints it, and of each command of its table in the table's order
 // with the options the command takes: the manual page and the shell completion are made from these.
@@ -110,5 +111,8 @@ private:
 std::optional<double> PositiveNumber(const TGiven& given, const char* name, QString& error);
 std::optional<int> WholeNumber(const TGiven& given, const char* name, int minimum, int maximum,
                                QString& error);
+std::optional<double> AnyNumber(const TGiven& given, const char* name, QString& error);
+// "L" or "R" (any letter case): 0 or 1, and "none" where it is allowed: -1.
+std::optional<int> InputChannel(const TGiven& given, const char* name, bool noneAllowed, QString& error);
 bool Required(const TGiven& given, const QStringList& names, QString& error);
 bool NoPositional(const TGiven& given, QString& error);

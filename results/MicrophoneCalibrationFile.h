@@ -11,7 +11,7 @@
 struct TMeasurementState;
 
 // The common text format of frequency responses, which microphone calibration files and FRD files
-// share: lines of frequency and level (dB), optionally a phase, separated by blanks, tabs or ";" (or
+// share: lines of frequency and level (dB), optionally a phase and a coherence, separated by blanks, tabs or ";" (or
 // by "," when the decimals are ".", as in "781.25,  0.7222968"); comment lines starting with "*",
 // "\"", "#" or ";"; column titles (a line starting with a letter), which count only before the first
 // point; and, in calibration files, a "Sens Factor" line.
@@ -19,8 +19,9 @@ struct TResponseLine
 {
     enum class TKind { Empty, Comment, Heading, SensFactor, Point, Invalid };
     TKind Kind = TKind::Empty;
-    double Frequency = 0, Level = 0, Phase = 0;
-    bool HasPhase = false; // the line has a third column
+    double Frequency = 0, Level = 0, Phase = 0, Coherence = 0;
+    bool HasPhase = false;     // the line has a third column
+    bool HasCoherence = false; // and a fourth (a transfer function's coherence)
     double SensFactor = 0; // dB
 };
 TResponseLine ParseResponseLine(QByteArrayView line);

@@ -11,6 +11,7 @@
 #include "ui/ChartView.h"
 #include "ui/EventSound.h"
 #include "ui/OknoDialog.h"
+#include "ui/OknoFunkcjaPrzenoszenia.h"
 #include "ui/OknoKalibracja.h"
 #include "ui/OknoOdpowiedzImpulsowa.h"
 #include "ui/OknoSkalowanie.h"
@@ -124,6 +125,7 @@ TFormaGlowna::~TFormaGlowna()
     audAudioIn.StopNow(); // no block may reach the engine while it goes
     audAudioOut.StopNow();
     delete OdpowiedzImpulsowa; // its take ends and its settings go into Stored, which is saved now
+    delete FunkcjaPrzenoszenia;
     SaveSettings();
     delete chtWykres; // it draws from Chart, which goes before the window's children
 }
@@ -580,7 +582,7 @@ void TFormaGlowna::actPlikWyslijExecute()
 }
 void TFormaGlowna::actStartExecute()
 {
-    if (CardTakenByImpulseWindow())
+    if (CardTakenByImpulseWindow() || CardTakenByTransferWindow())
         return;
     Recording->Start(true);
 }
@@ -658,7 +660,7 @@ void TFormaGlowna::mmiNarzedziaKalibracjaClick()
 }
 void TFormaGlowna::actKalibracjaExecute()
 {
-    if (CardTakenByImpulseWindow())
+    if (CardTakenByImpulseWindow() || CardTakenByTransferWindow())
         return;
     Calibration->Start(CalibrationRequest);
 }

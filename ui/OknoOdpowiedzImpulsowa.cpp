@@ -354,8 +354,8 @@ void TFormaOdpowiedzImpulsowa::btnStartClick()
     if (MainMeasuring && MainMeasuring()) {
         QMessageBox::warning(
             this, Title,
-            QStringLiteral("Karta dźwiękowa jest zajęta: trwa pomiar w oknie głównym. Zatrzymaj "
-                           "go przed pomiarem odpowiedzi impulsowej."));
+            QStringLiteral("Karta dźwiękowa jest zajęta: trwa pomiar w oknie głównym lub w oknie „Funkcja "
+                           "przenoszenia”. Zatrzymaj go przed pomiarem odpowiedzi impulsowej."));
         return;
     }
     const std::pair<QLineEdit*, QString> numbers[] = {
