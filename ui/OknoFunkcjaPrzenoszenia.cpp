@@ -97,9 +97,9 @@ TFormaFunkcjaPrzenoszenia::TFormaFunkcjaPrzenoszenia(const TAudioIO& mainIn, con
     tabWidoki = new QTabWidget(this);
     tabWidoki->setObjectName(QStringLiteral("tabWidoki"));
     chtModul = NewChart("chtModul", QString(), QStringLiteral("Poziom [dB]"));
-    chtFaza = NewChart("chtFaza", QString(), QStringLiteral("Faza [°]"));
+    chtFaza = NewChart("chtFaza", QString(), QStringLiteral("Faza [°]"), 90);
     chtKoherencja =
-        NewChart("chtKoherencja", QStringLiteral("Częstotliwość [Hz]"), QStringLiteral("Koherencja"));
+        NewChart("chtKoherencja", QStringLiteral("Częstotliwość [Hz]"), QStringLiteral("Koherencja"), 0.5);
     auto* curves = new QSplitter(Qt::Vertical, tabWidoki);
     curves->addWidget(chtModul);
     curves->addWidget(chtFaza);
@@ -110,11 +110,20 @@ TFormaFunkcjaPrzenoszenia::TFormaFunkcjaPrzenoszenia(const TAudioIO& mainIn, con
     chtSpektrogram = new TSonogramView(tabWidoki);
     tabWidoki->addTab(curves, QStringLiteral("Charakterystyka"));
     tabWidoki->addTab(chtSpektrogram, QStringLiteral("Spektrogram"));
+    lblOpoznienie = new QLabel(this);
+    lblOpoznienie->setObjectName(QStringLiteral("lblOpoznienie"));
+    lblOpoznienie->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblUsrednienia = new QLabel(this);
+    lblUsrednienia->setObjectName(QStringLiteral("lblUsrednienia"));
     lblStan = new QLabel(this);
     lblStan->setObjectName(QStringLiteral("lblStan"));
     lblStan->setWordWrap(true);
+    auto* readings = new QHBoxLayout;
+    readings->addWidget(lblOpoznienie, 1);
+    readings->addWidget(lblUsrednienia);
     auto* right = new QVBoxLayout;
     right->addWidget(tabWidoki, 1);
+    right->addLayout(readings);
     right->addWidget(lblStan);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(CreatePanel());
@@ -130,7 +139,7 @@ TFormaFunkcjaPrzenoszenia::TFormaFunkcjaPrzenoszenia(const TAudioIO& mainIn, con
     ApplySettings();
     SetMeasuringLook(false);
     CurrentChanged();
-    resize(1200, 700);
+    resize(1200, 650);
 }
 
 TFormaFunkcjaPrzenoszenia::~TFormaFunkcjaPrzenoszenia()
@@ -198,19 +207,11 @@ QWidget* TFormaFunkcjaPrzenoszenia::CreatePanel()
     cbFazaZOpoznieniem = new QCheckBox(QStringLiteral("Faza z opóźnieniem między kanałami"), gbWidok);
     cbFazaZOpoznieniem->setObjectName(QStringLiteral("cbFazaZOpoznieniem"));
     edtTemperatura = NewEdit(gbWidok, "edtTemperatura", true);
-    lblOpoznienie = new QLabel(gbWidok);
-    lblOpoznienie->setObjectName(QStringLiteral("lblOpoznienie"));
-    lblOpoznienie->setWordWrap(true);
-    lblOpoznienie->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblUsrednienia = new QLabel(gbWidok);
-    lblUsrednienia->setObjectName(QStringLiteral("lblUsrednienia"));
     view->addRow(QStringLiteral("Wygładzanie"), cbWygladzanie);
     view->addRow(QStringLiteral("Próg koherencji"), edtProgKoherencji);
     view->addRow(QStringLiteral("Punkty poniżej progu"), cbPonizejProgu);
     view->addRow(cbFazaZOpoznieniem);
     view->addRow(QStringLiteral("Temperatura powietrza [°C]"), edtTemperatura);
-    view->addRow(lblOpoznienie);
-    view->addRow(lblUsrednienia);
 
     auto* gbSerie = new QGroupBox(QStringLiteral("Serie"), panel);
     gbSerie->setObjectName(QStringLiteral("gbSerie"));
@@ -298,27 +299,28 @@ QWidget* TFormaFunkcjaPrzenoszenia::CreatePanel()
 // The stored values, brought within their ranges.
 void TFormaFunkcjaPrzenoszenia::ApplySettings()
 {
+    // A control's handler stores every control into the settings: the values are applied from a copy.
+    const TTransferWindowSettings stored = Settings;
     const int rate = MainIn.FrameRate();
     cbRozmiarFft->clear();
     for (std::size_t size = TTransferSettings::SmallestFft; size <= TTransferSettings::LargestFft; size *= 2)
         cbRozmiarFft->addItem(
             QStringLiteral("%1 (%2 s)").arg(size).arg(NumberFormat::Fixed(double(size) / rate, 0, 2)),
             QVariant::fromValue<qulonglong>(size));
-    cbRozmiarFft->setCurrentIndex(FftIndex(std::size_t(std::max(Settings.FftSize, 0))));
-    cbSygnal->setCurrentIndex(std::clamp(Settings.Signal, 0, 2));
-    edtPoziom->setText(Number(std::clamp(Settings.LevelDb, TTransferSettings::LowestLevelDb, 0.0)));
-    cbKanalOdniesienia->setCurrentIndex(std::clamp(Settings.Reference, 0, 1));
-    cbUsrednianie->setCurrentIndex(std::clamp(Settings.Averaging, 0, 2));
-    udUsrednienia->setValue(std::clamp(Settings.Averages, 1, TTransferSettings::MostAverages));
-    const auto smoothing = std::find(Smoothings.begin(), Smoothings.end(), Settings.Smoothing);
+    cbRozmiarFft->setCurrentIndex(FftIndex(std::size_t(std::max(stored.FftSize, 0))));
+    cbSygnal->setCurrentIndex(std::clamp(stored.Signal, 0, 2));
+    edtPoziom->setText(Number(std::clamp(stored.LevelDb, TTransferSettings::LowestLevelDb, 0.0)));
+    cbKanalOdniesienia->setCurrentIndex(std::clamp(stored.Reference, 0, 1));
+    cbUsrednianie->setCurrentIndex(std::clamp(stored.Averaging, 0, 2));
+    udUsrednienia->setValue(std::clamp(stored.Averages, 1, TTransferSettings::MostAverages));
+    const auto smoothing = std::find(Smoothings.begin(), Smoothings.end(), stored.Smoothing);
     cbWygladzanie->setCurrentIndex(smoothing == Smoothings.end() ? 0 : int(smoothing - Smoothings.begin()));
-    Settings.Threshold = std::clamp(Settings.Threshold, 0.0, 1.0);
-    edtProgKoherencji->setText(Number(Settings.Threshold));
-    cbPonizejProgu->setCurrentIndex(std::clamp(Settings.BelowThreshold, 0, 1));
-    cbFazaZOpoznieniem->setChecked(Settings.PhaseWithDelay);
-    Settings.Temperature = std::clamp(Settings.Temperature, LowestTemperature, HighestTemperature);
-    edtTemperatura->setText(Number(Settings.Temperature));
+    edtProgKoherencji->setText(Number(std::clamp(stored.Threshold, 0.0, 1.0)));
+    cbPonizejProgu->setCurrentIndex(std::clamp(stored.BelowThreshold, 0, 1));
+    cbFazaZOpoznieniem->setChecked(stored.PhaseWithDelay);
+    edtTemperatura->setText(Number(std::clamp(stored.Temperature, LowestTemperature, HighestTemperature)));
     StoreSettings();
+    Settings.Temperature = std::clamp(stored.Temperature, LowestTemperature, HighestTemperature);
     Engine.SetSmoothing(Settings.Smoothing);
     Engine.SetDelayKept(Settings.PhaseWithDelay);
     const auto device = [](const TAudioIO& audio) {

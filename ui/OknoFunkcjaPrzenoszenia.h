@@ -84,7 +84,8 @@ private:
     QString ChooseFile(bool save, const QString& title, const QStringList& filters, QString* filter);
 
     // Charts (OknoFunkcjaPrzenoszeniaWykresy.cpp)
-    QCustomPlot* NewChart(const char* name, const QString& xTitle, const QString& yTitle);
+    // step: between the value axis's ticks; 0 lets the axis choose.
+    QCustomPlot* NewChart(const char* name, const QString& xTitle, const QString& yTitle, double step = 0);
     void Redraw();
     void DrawCurves(const TTransferCurves& curves, const QColor& colour, const QString& name);
     void FitLevels();

@@ -64,7 +64,7 @@ void BreakWraps(QVector<double>& frequency, QVector<double>& phase)
 } // namespace
 
 QCustomPlot* TFormaFunkcjaPrzenoszenia::NewChart(const char* name, const QString& xTitle,
-                                                 const QString& yTitle)
+                                                 const QString& yTitle, double step)
 {
     auto* chart = new QCustomPlot(this);
     chart->setObjectName(QLatin1String(name));
@@ -80,6 +80,11 @@ QCustomPlot* TFormaFunkcjaPrzenoszenia::NewChart(const char* name, const QString
     chart->xAxis->setRange(20, 20000);
     chart->axisRect()->setRangeZoom(Qt::Horizontal);
     chart->axisRect()->setRangeDrag(Qt::Horizontal);
+    if (step > 0) {
+        auto fixed = QSharedPointer<QCPAxisTickerFixed>::create();
+        fixed->setTickStep(step);
+        chart->yAxis->setTicker(fixed);
+    }
     // The three charts show the same frequencies: dragging or zooming one moves the others.
     connect(chart->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             [this](const QCPRange& range) {
@@ -110,7 +115,6 @@ void TFormaFunkcjaPrzenoszenia::Redraw()
     threshold->setPen(QPen(QColor(96, 96, 96), 1, Qt::DashLine));
     chtModul->legend->setVisible(chtModul->graphCount() > 0);
     chtFaza->yAxis->setRange(-185, 185);
-    chtFaza->yAxis->ticker()->setTickCount(5);
     chtKoherencja->yAxis->setRange(0, 1.05);
     FitLevels();
     for (QCustomPlot* chart : {chtModul, chtFaza, chtKoherencja})
