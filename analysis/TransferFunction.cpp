@@ -11,6 +11,7 @@ namespace {
 
 constexpr double Degrees = 180 / std::numbers::pi;
 constexpr double MagnitudeFloor = 1e-10; // -200 dB
+constexpr double EmptyBin = 1e-12;       // of the strongest reference bin's power: -120 dB
 constexpr double LowestHz = 10, HighestShare = 0.45;
 constexpr double PinkCorner = 20; // Hz
 
@@ -136,7 +137,7 @@ double TTransferEstimator::Coherence(std::size_t bin) const
 
 TTransferCurveMaker::TTransferCurveMaker(std::size_t bins, double frameRate)
     : BinHz(frameRate / double(2 * (bins - 1))), Smoothing(bins), Real(bins), Imaginary(bins),
-      Reference(bins), Coherence(bins), Smoothed(bins)
+      Coherence(bins), Smoothed(bins)
 {
     // The bins themselves where they lie further apart than the grid's step, so that nothing is made up
     // between two bins where the response may bend between them; the logarithmic steps above.
@@ -152,16 +153,22 @@ void TTransferCurveMaker::Compute(const TTransferEstimator& estimate, double tak
                                   int smoothing, TTransferCurves& curves)
 {
     const std::span<const std::complex<double>> cross = estimate.Gxy();
+    const std::span<const double> reference = estimate.Gxx();
     const std::size_t bins = std::min(cross.size(), Real.size());
+    // A bin whose reference holds no more than rounding has no H, whatever its coherence says.
+    const double empty = EmptyBin * *std::max_element(reference.begin(), reference.begin() + bins);
     for (std::size_t k = 0; k < bins; ++k) {
-        const std::complex<double> turned =
-            cross[k] * std::polar(1.0, 2 * std::numbers::pi * double(k) * BinHz * takenOff);
-        Real[k] = turned.real();
-        Imaginary[k] = turned.imag();
-        Reference[k] = estimate.Gxx()[k];
-        Coherence[k] = estimate.Coherence(k);
+        const double coherence = reference[k] > empty ? estimate.Coherence(k) : 0.0;
+        const std::complex<double> h =
+            reference[k] > empty
+                ? cross[k] / reference[k] *
+                      std::polar(coherence, 2 * std::numbers::pi * double(k) * BinHz * takenOff)
+                : std::complex<double>();
+        Real[k] = h.real();
+        Imaginary[k] = h.imag();
+        Coherence[k] = coherence;
     }
-    for (std::vector<double>* values : {&Real, &Imaginary, &Reference, &Coherence}) {
+    for (std::vector<double>* values : {&Real, &Imaginary, &Coherence}) {
         Smoothing.Smooth(*values, Smoothed, smoothing);
         values->swap(Smoothed);
     }
@@ -171,16 +178,16 @@ void TTransferCurveMaker::Compute(const TTransferEstimator& estimate, double tak
     curves.PhaseDegrees.resize(points);
     curves.Coherence.resize(points);
     for (std::size_t i = 0; i < points; ++i) {
-        const double f = Frequency[i], reference = ValueAt(Reference, BinHz, f);
+        const double f = Frequency[i], weight = ValueAt(Coherence, BinHz, f);
         std::complex<double> h;
-        if (reference > 0)
-            h = std::complex<double>(ValueAt(Real, BinHz, f), ValueAt(Imaginary, BinHz, f)) / reference;
-        h *= std::polar(1.0, -2 * std::numbers::pi * f * putBack);
+        if (weight > 0)
+            h = std::complex<double>(ValueAt(Real, BinHz, f), ValueAt(Imaginary, BinHz, f)) / weight *
+                std::polar(1.0, -2 * std::numbers::pi * f * putBack);
         curves.MagnitudeDb[i] = 20 * std::log10(std::max(std::abs(h), MagnitudeFloor));
         curves.PhaseDegrees[i] = std::abs(h) > 0 ? std::arg(h) * Degrees : 0.0;
         if (curves.PhaseDegrees[i] <= -180)
             curves.PhaseDegrees[i] += 360;
-        curves.Coherence[i] = std::clamp(ValueAt(Coherence, BinHz, f), 0.0, 1.0);
+        curves.Coherence[i] = std::clamp(weight, 0.0, 1.0);
     }
 }
 

@@ -76,11 +76,13 @@ struct TTransferCurves
     std::vector<double> Frequency, MagnitudeDb, PhaseDegrees, Coherence;
 };
 
-// The curves of an estimate, smoothed over 1/N octave. The delay between the channels is taken off the
-// cross spectrum before it is smoothed, so that smoothing sees the device and not the time of flight:
-// H is the smoothed cross spectrum over the smoothed reference spectrum (each the plain mean of its
-// bins, TOctaveSmoothing), the coherence the mean of the bins' coherences. The phase may then be given
-// with a delay put back (the whole delay between the channels, when the user wants to see it).
+// The curves of an estimate, smoothed over 1/N octave (TOctaveSmoothing). The delay between the
+// channels is taken off each bin's complex H before it is smoothed, so that smoothing sees the device
+// and not the time of flight. Each bin weighs by its coherence: the bins that the excitation left
+// empty (between the notes of music) carry noise, not the device, and do not pull the mean; with
+// noise for an excitation every bin weighs alike. The coherence shown is the plain mean of the bins'.
+// The phase may then be given with a delay put back (the whole delay between the channels, when the
+// user wants to see it).
 // The grid runs from the first bin at or above 10 Hz up to 0.45 of the frame rate: every bin where the
 // bins lie further apart than 1/PointsPerOctave octave, PointsPerOctave points an octave above.
 // The constructor allocates; Compute allocates nothing once the curves have their size.
@@ -98,7 +100,7 @@ private:
     double BinHz;
     TOctaveSmoothing Smoothing;
     std::vector<double> Frequency;
-    std::vector<double> Real, Imaginary, Reference, Coherence; // on the bins, then smoothed in place
+    std::vector<double> Real, Imaginary, Coherence; // on the bins (H weighted), then smoothed in place
     std::vector<double> Smoothed;
 };
 

@@ -99,7 +99,7 @@ bool TTransferMeasurement::Start(const TTransferSettings& settings)
     Behind = std::size_t(std::lround(LongestDelay * Rate));
     Probe.assign(ProbeFrames, 0.0);
     Heard.assign(ProbeFrames + Ahead + Behind, 0.0);
-    Finder = std::make_unique<TDelayFinder>(Probe, Ahead + Behind);
+    Finder = std::make_unique<TDelayFinder>(Probe, Ahead + Behind, true);
     const std::size_t kept =
         std::bit_ceil(std::max(ProbeFrames, size) + Ahead + Behind + std::size_t(2 * Rate));
     Mask = kept - 1;
@@ -273,7 +273,7 @@ void TTransferMeasurement::Search()
             // Nothing stood out over the whole range: the next stretch of the reference is tried, and
             // meanwhile the frames go on without a delay, saying so.
             SearchFrom = from + static_cast<long long>(ProbeFrames);
-            if (!DelayFrames) {
+            if (!DelayFrames && !DelayMissed) {
                 DelayMissed = true;
                 Restart(0);
             }

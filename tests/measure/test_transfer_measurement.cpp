@@ -187,9 +187,9 @@ private slots:
         QVERIFY(std::abs(level + 6) < 0.1);
     }
 
-    // A device that only delays: the delay is found to a hundredth of a frame (a fraction of a frame to
-    // a tenth, as the parabola through the correlation's peak places it). It changes while the
-    // measurement runs: asked to, the engine finds the new one, and the averages start again.
+    // A device that only delays: the delay is found to a twentieth of a frame, a whole one to a
+    // hundredth. It changes while the measurement runs: asked to, the engine finds the new one, and the
+    // averages start again.
     void delayFoundAgainOnRequest()
     {
         TTransferSettings settings;
@@ -199,7 +199,7 @@ private slots:
         device.DelayFrames = 480;
         device.DelayFraction = 0.37;
         Measure(device, Wire(), settings, 2);
-        QVERIFY2(Engine.Delay() && std::abs(*Engine.Delay() - 480.37) < 0.1,
+        QVERIFY2(Engine.Delay() && std::abs(*Engine.Delay() - 480.37) < 0.05,
                  qPrintable(QString::number(Engine.Delay().value_or(0))));
         device.DelayFrames = 2400;
         device.DelayFraction = 0;
