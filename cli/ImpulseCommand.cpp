@@ -8,9 +8,6 @@
 #include "measure/MeasurementState.h"
 #include "results/ResponseFile.h"
 #include "results/WaveFile.h"
-#include "settings/ProgramSettings.h"
-#include "settings/SettingsStore.h"
-#include "settings/WindowSettings.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -104,22 +101,9 @@ std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& 
     }
     if (given.Has("response"))
         command.Response = given.Value("response");
-    if (given.Has("smoothing")) {
-        const auto smoothing = WholeNumber(given, "smoothing", 1, 48, error);
-        if (!smoothing)
-            return std::nullopt;
-        command.Smoothing = *smoothing;
-    }
-    if (given.Has("temperature")) {
-        const auto temperature = AnyNumber(given, "temperature", error);
-        if (!temperature)
-            return std::nullopt;
-        command.Temperature = *temperature;
-    }
-    if (given.Has("input"))
-        command.Input = given.Value("input");
-    if (given.Has("output"))
-        command.Output = given.Value("output");
+    if (!ReadResponseOptions(given, command.Smoothing, command.Temperature, command.Input, command.Output,
+                             error))
+        return std::nullopt;
     return command;
 }
 
@@ -136,15 +120,7 @@ int RunImpulse(const TImpulseCommand& command)
         return Failure(failure);
 
     TImpulseMeasurement engine;
-    {
-        // The window's frame rate, blocks and devices; read, never written.
-        const TSettingsStore store;
-        TMeasurementState state;
-        TWindowSettings window;
-        LoadSettings(store, engine.AudioIn(), engine.AudioOut(), state, window);
-    }
-    if (!ChooseDevice(engine.AudioIn(), TWaveDirection::Input, command.Input, failure) ||
-        !ChooseDevice(engine.AudioOut(), TWaveDirection::Output, command.Output, failure))
+    if (!TakeProgramCard(engine.AudioIn(), engine.AudioOut(), command.Input, command.Output, failure))
         return Failure(failure);
     const QString refused = command.Settings.Check(engine.AudioIn().FrameRate());
     if (!refused.isEmpty())

@@ -224,6 +224,28 @@ std::optional<int> InputChannel(const TGiven& given, const char* name, bool none
     return std::nullopt;
 }
 
+bool ReadResponseOptions(const TGiven& given, int& smoothing, double& temperature,
+                         std::optional<QString>& input, std::optional<QString>& output, QString& error)
+{
+    if (given.Has("smoothing")) {
+        const auto fraction = WholeNumber(given, "smoothing", 1, 48, error);
+        if (!fraction)
+            return false;
+        smoothing = *fraction;
+    }
+    if (given.Has("temperature")) {
+        const auto celsius = AnyNumber(given, "temperature", error);
+        if (!celsius)
+            return false;
+        temperature = *celsius;
+    }
+    if (given.Has("input"))
+        input = given.Value("input");
+    if (given.Has("output"))
+        output = given.Value("output");
+    return true;
+}
+
 bool Required(const TGiven& given, const QStringList& names, QString& error)
 {
     for (const QString& name : names) {

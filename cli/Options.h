@@ -115,4 +115,8 @@ std::optional<double> AnyNumber(const TGiven& given, const char* name, QString& 
 // "L" or "R" (any letter case): 0 or 1, and "none" where it is allowed: -1.
 std::optional<int> InputChannel(const TGiven& given, const char* name, bool noneAllowed, QString& error);
 bool Required(const TGiven& given, const QStringList& names, QString& error);
+// --smoothing N, --temperature C, --input NAME and --output NAME, where given, of a measurement of a
+// response and its delay.
+bool ReadResponseOptions(const TGiven& given, int& smoothing, double& temperature,
+                         std::optional<QString>& input, std::optional<QString>& output, QString& error);
 bool NoPositional(const TGiven& given, QString& error);

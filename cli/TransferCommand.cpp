@@ -8,8 +8,6 @@
 #include "common/NumberFormat.h"
 #include "measure/ImpulseMeasurement.h"
 #include "results/ResponseFile.h"
-#include "settings/ProgramSettings.h"
-#include "settings/SettingsStore.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -98,22 +96,9 @@ std::optional<TTransferCommand> ReadTransferCommand(const TGiven& given, QString
         settings.Averaging = TTransferEstimator::TAveraging::Count;
         settings.Averages = *averages;
     }
-    if (given.Has("smoothing")) {
-        const auto smoothing = WholeNumber(given, "smoothing", 1, TOctaveSmoothing::Finest, error);
-        if (!smoothing)
-            return std::nullopt;
-        command.Smoothing = *smoothing;
-    }
-    if (given.Has("temperature")) {
-        const auto temperature = AnyNumber(given, "temperature", error);
-        if (!temperature)
-            return std::nullopt;
-        command.Temperature = *temperature;
-    }
-    if (given.Has("input"))
-        command.Input = given.Value("input");
-    if (given.Has("output"))
-        command.Output = given.Value("output");
+    if (!ReadResponseOptions(given, command.Smoothing, command.Temperature, command.Input, command.Output,
+                             error))
+        return std::nullopt;
     return command;
 }
 
@@ -131,15 +116,7 @@ int RunTransfer(const TTransferCommand& command)
         return Failure(failure);
 
     TTransferMeasurement engine;
-    {
-        // The window's frame rate, blocks and devices; read, never written.
-        const TSettingsStore store;
-        TMeasurementState state;
-        TWindowSettings window;
-        LoadSettings(store, engine.AudioIn(), engine.AudioOut(), state, window);
-    }
-    if (!ChooseDevice(engine.AudioIn(), TWaveDirection::Input, command.Input, failure) ||
-        !ChooseDevice(engine.AudioOut(), TWaveDirection::Output, command.Output, failure))
+    if (!TakeProgramCard(engine.AudioIn(), engine.AudioOut(), command.Input, command.Output, failure))
         return Failure(failure);
     engine.SetSmoothing(command.Smoothing);
 

@@ -5,15 +5,14 @@
 #include "common/NumberFormat.h"
 #include "measure/ImpulseMeasurement.h"
 #include "results/ResponseFile.h"
-#include "settings/KeyFilter.h"
 #include "settings/WindowSettings.h"
 #include "ui/ChartView.h"
 #include "ui/SonogramView.h"
+#include "ui/WindowParts.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -31,6 +30,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <qcustomplot.h>
 
 namespace {
 
@@ -48,22 +48,8 @@ QString Number(double value)
     return NumberFormat::General(value);
 }
 
-QComboBox* NewCombo(QWidget* parent, const char* name, const QStringList& items)
-{
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(QLatin1String(name));
-    combo->addItems(items);
-    return combo;
-}
-
-QLineEdit* NewEdit(QWidget* parent, const char* name, bool negative)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    TKeyFilter::Install(edit, TKeyFilter::Digits + NumberFormat::DecimalSeparator() +
-                                  (negative ? QStringLiteral("-") : QString()));
-    return edit;
-}
+using WindowParts::NewCombo;
+using WindowParts::NewEdit;
 
 QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption)
 {
@@ -99,7 +85,11 @@ TFormaFunkcjaPrzenoszenia::TFormaFunkcjaPrzenoszenia(const TAudioIO& mainIn, con
     chtModul = NewChart("chtModul", QString(), QStringLiteral("Poziom [dB]"));
     chtFaza = NewChart("chtFaza", QString(), QStringLiteral("Faza [°]"), 90);
     chtKoherencja =
-        NewChart("chtKoherencja", QStringLiteral("Częstotliwość [Hz]"), QStringLiteral("Koherencja"), 0.5);
+        NewChart("chtKoherencja", QStringLiteral("Częstotliwość [Hz]"), QStringLiteral("Koherencja"));
+    auto halves = QSharedPointer<QCPAxisTickerText>::create(); // with the user's decimal separator
+    for (const double value : {0.0, 0.5, 1.0})
+        halves->addTick(value, Number(value));
+    chtKoherencja->yAxis->setTicker(halves);
     auto* curves = new QSplitter(Qt::Vertical, tabWidoki);
     curves->addWidget(chtModul);
     curves->addWidget(chtFaza);
@@ -323,13 +313,7 @@ void TFormaFunkcjaPrzenoszenia::ApplySettings()
     Settings.Temperature = std::clamp(stored.Temperature, LowestTemperature, HighestTemperature);
     Engine.SetSmoothing(Settings.Smoothing);
     Engine.SetDelayKept(Settings.PhaseWithDelay);
-    const auto device = [](const TAudioIO& audio) {
-        return audio.DeviceName().isEmpty() ? QStringLiteral("domyślne")
-                                            : QString::fromUtf8(audio.DeviceName());
-    };
-    const QString devices = QStringLiteral("Wejście: %1, wyjście: %2\n%3 Hz, jak w konfiguracji programu")
-                                .arg(device(MainIn), device(MainOut))
-                                .arg(rate);
+    const QString devices = WindowParts::CardText(MainIn, MainOut);
     lblUrzadzenia->setText(devices);
     lblUrzadzenia->setToolTip(devices);
 }
@@ -378,15 +362,8 @@ void TFormaFunkcjaPrzenoszenia::btnStartClick()
         return;
     }
     StoreSettings();
-    TAudioIn& input = Engine.AudioIn();
-    TAudioOut& output = Engine.AudioOut();
-    for (const auto& [mine, main] :
-         {std::pair<TAudioIO*, const TAudioIO*>{&input, &MainIn}, {&output, &MainOut}}) {
-        mine->SetFrameRate(main->FrameRate());
-        mine->SetBufferSize(main->BufferSize());
-        mine->SetWaveDevice(main->WaveDevice());
-        mine->SetDeviceName(main->DeviceName());
-    }
+    WindowParts::TakeCardChoice(Engine.AudioIn(), MainIn);
+    WindowParts::TakeCardChoice(Engine.AudioOut(), MainOut);
     if (!Engine.Start(ChosenSettings())) {
         QMessageBox::warning(this, Title, Engine.Failure());
         return;
@@ -518,25 +495,6 @@ void TFormaFunkcjaPrzenoszenia::btnUsunClick()
     CurrentChanged();
 }
 
-QString TFormaFunkcjaPrzenoszenia::ChooseFile(bool save, const QString& title, const QStringList& filters,
-                                              QString* filter)
-{
-    QFileDialog dialog(this, title, Folder);
-    dialog.setObjectName(save ? QStringLiteral("dlgZapisz") : QStringLiteral("dlgOtworz"));
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilters(filters);
-    if (const TSeria* seria = Current(); save && seria)
-        dialog.selectFile(seria->Name);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    if (filter)
-        *filter = dialog.selectedNameFilter();
-    const QString name = dialog.selectedFiles().constFirst();
-    Folder = QFileInfo(name).absolutePath();
-    return name;
-}
-
 void TFormaFunkcjaPrzenoszenia::btnZapiszClick()
 {
     const TSeria* seria = Current();
@@ -544,7 +502,8 @@ void TFormaFunkcjaPrzenoszenia::btnZapiszClick()
         return;
     const QString csv = QStringLiteral("Plik CSV (*.csv)"), frd = QStringLiteral("Plik FRD (*.frd)");
     QString filter;
-    QString name = ChooseFile(true, QStringLiteral("Zapisz serię"), {csv, frd}, &filter);
+    QString name = WindowParts::ChooseFile(this, Folder, true, QStringLiteral("Zapisz serię"), {csv, frd},
+                                           seria->Name, &filter);
     if (name.isEmpty())
         return;
     if (!ResponseFile::IsResponseFile(name))
@@ -562,9 +521,9 @@ void TFormaFunkcjaPrzenoszenia::btnZapiszClick()
 
 void TFormaFunkcjaPrzenoszenia::btnOtworzClick()
 {
-    const QString name = ChooseFile(
-        false, QStringLiteral("Otwórz serię"),
-        {QStringLiteral("Charakterystyka (*.csv *.frd)"), QStringLiteral("Wszystkie pliki (*)")}, nullptr);
+    const QString name = WindowParts::ChooseFile(
+        this, Folder, false, QStringLiteral("Otwórz serię"),
+        {QStringLiteral("Charakterystyka (*.csv *.frd)"), QStringLiteral("Wszystkie pliki (*)")});
     if (name.isEmpty())
         return;
     QString failure;

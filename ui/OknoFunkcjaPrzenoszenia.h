@@ -81,7 +81,6 @@ private:
     void AddSeries(std::unique_ptr<TSeria> seria);
     TSeria* Current() const;
     void CurrentChanged();
-    QString ChooseFile(bool save, const QString& title, const QStringList& filters, QString* filter);
 
     // Charts (OknoFunkcjaPrzenoszeniaWykresy.cpp)
     // step: between the value axis's ticks; 0 lets the axis choose.

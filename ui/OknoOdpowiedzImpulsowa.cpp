@@ -5,14 +5,13 @@
 #include "common/NumberFormat.h"
 #include "results/ResponseFile.h"
 #include "results/WaveFile.h"
-#include "settings/KeyFilter.h"
 #include "settings/WindowSettings.h"
 #include "ui/ChartView.h"
+#include "ui/WindowParts.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -46,22 +45,8 @@ QString Number(double value)
     return NumberFormat::General(value);
 }
 
-QComboBox* NewCombo(QWidget* parent, const char* name, const QStringList& items)
-{
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(QLatin1String(name));
-    combo->addItems(items);
-    return combo;
-}
-
-QLineEdit* NewEdit(QWidget* parent, const char* name, bool negative)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    TKeyFilter::Install(edit, TKeyFilter::Digits + NumberFormat::DecimalSeparator() +
-                                  (negative ? QStringLiteral("-") : QString()));
-    return edit;
-}
+using WindowParts::NewCombo;
+using WindowParts::NewEdit;
 
 // The phase of a characteristic read from a file, unwrapped along its points.
 std::vector<double> Unwrapped(const std::vector<double>& wrapped)
@@ -306,14 +291,8 @@ void TFormaOdpowiedzImpulsowa::ApplySettings()
     cbFazaOdSzczytu->setChecked(Settings.PhaseFromPeak);
     Settings.Temperature = std::clamp(Settings.Temperature, LowestTemperature, HighestTemperature);
     edtTemperatura->setText(Number(Settings.Temperature));
-    const auto device = [](const TAudioIO& audio) {
-        return audio.DeviceName().isEmpty() ? QStringLiteral("domyślne")
-                                            : QString::fromUtf8(audio.DeviceName());
-    };
     // The whole of it in the tip too: the server's names can be long.
-    const QString devices = QStringLiteral("Wejście: %1, wyjście: %2\n%3 Hz, jak w konfiguracji programu")
-                                .arg(device(MainIn), device(MainOut))
-                                .arg(rate);
+    const QString devices = WindowParts::CardText(MainIn, MainOut);
     lblUrzadzenia->setText(devices);
     lblUrzadzenia->setToolTip(devices);
 }
@@ -369,15 +348,8 @@ void TFormaOdpowiedzImpulsowa::btnStartClick()
             return;
         }
     StoreSettings();
-    TAudioIn& input = Engine.AudioIn();
-    TAudioOut& output = Engine.AudioOut();
-    for (const auto& [mine, main] :
-         {std::pair<TAudioIO*, const TAudioIO*>{&input, &MainIn}, {&output, &MainOut}}) {
-        mine->SetFrameRate(main->FrameRate());
-        mine->SetBufferSize(main->BufferSize());
-        mine->SetWaveDevice(main->WaveDevice());
-        mine->SetDeviceName(main->DeviceName());
-    }
+    WindowParts::TakeCardChoice(Engine.AudioIn(), MainIn);
+    WindowParts::TakeCardChoice(Engine.AudioOut(), MainOut);
     if (!Engine.Start(ChosenSettings())) {
         QMessageBox::warning(this, Title, Engine.Failure());
         return;
@@ -548,20 +520,9 @@ void TFormaOdpowiedzImpulsowa::btnUsunClick()
 QString TFormaOdpowiedzImpulsowa::ChooseFile(bool save, const QString& title, const QStringList& filters,
                                              QString* filter)
 {
-    QFileDialog dialog(this, title, Folder);
-    dialog.setObjectName(save ? QStringLiteral("dlgZapisz") : QStringLiteral("dlgOtworz"));
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilters(filters);
-    if (const TPomiar* pomiar = Current(); save && pomiar)
-        dialog.selectFile(pomiar->Name);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    if (filter)
-        *filter = dialog.selectedNameFilter();
-    const QString name = dialog.selectedFiles().constFirst();
-    Folder = QFileInfo(name).absolutePath();
-    return name;
+    const TPomiar* pomiar = Current();
+    return WindowParts::ChooseFile(this, Folder, save, title, filters, pomiar ? pomiar->Name : QString(),
+                                   filter);
 }
 
 void TFormaOdpowiedzImpulsowa::btnZapiszWavClick()

@@ -4,6 +4,7 @@
 // added against what theory says of coherence, a delay found again on request, a lost device, the
 // signal's level and fades, and block analysis, the output's fill and the updates allocating nothing.
 
+#include "../audio/DeviceModels.h"
 #include "audio/DeviceServices.h"
 #include "audio/VirtualCard.h"
 #include "measure/TransferMeasurement.h"
@@ -43,31 +44,7 @@ extern "C" void* realloc(void* block, std::size_t size)
     return __libc_realloc(block, size);
 }
 
-namespace {
-
-constexpr double Rate = 48000;
-
-TChannelModel Wire(double gainDb = 0)
-{
-    TChannelModel model;
-    model.GainDb = gainDb;
-    model.NoiseDbfs = -150;
-    return model;
-}
-
-std::complex<double> ModelResponse(const TChannelModel& model, double frequency)
-{
-    TChannelPath path;
-    path.Configure(model, Rate);
-    return path.Response(frequency, Rate);
-}
-
-double Degrees(std::complex<double> value)
-{
-    return std::arg(value) * 180 / std::numbers::pi;
-}
-
-} // namespace
+using namespace DeviceModels;
 
 class TestTransferMeasurement : public QObject
 {

@@ -15,7 +15,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -27,19 +26,6 @@
 #include <qcustomplot.h>
 
 namespace {
-
-std::function<void(QWidget*)> ChooseFile(const QString& path, int filter = 0)
-{
-    return [path, filter](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        QVERIFY(dialog != nullptr);
-        dialog->selectNameFilter(dialog->nameFilters().at(filter));
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();
-    };
-}
-
-const auto Dismiss = [](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); };
 
 int Gaps(const QCPGraph* graph)
 {
