@@ -368,8 +368,7 @@ void TTransferMeasurement::Reset()
 
 void TTransferMeasurement::SetLevel(double levelDb)
 {
-    const double highest = Generator ? Generator->HighestLevel() : 0.0;
-    Chosen.LevelDb = std::clamp(levelDb, TTransferSettings::LowestLevelDb, std::min(highest, 0.0));
+    Chosen.LevelDb = std::clamp(levelDb, TTransferSettings::LowestLevelDb, std::min(HighestLevel(), 0.0));
     if (Generator && Streaming)
         Generator->SetLevel(Chosen.LevelDb);
 }

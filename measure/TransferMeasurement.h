@@ -84,6 +84,8 @@ public:
     void Reset();
     // Live; the level is clamped to what plays without clipping.
     void SetLevel(double levelDb);
+    // Of the signal being played (or last played), dBFS.
+    double HighestLevel() const { return Generator ? Generator->HighestLevel() : 0.0; }
     // How the curves are drawn from the estimate; the curves follow at once.
     void SetSmoothing(int fraction);
     void SetDelayKept(bool kept);

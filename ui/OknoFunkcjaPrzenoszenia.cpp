@@ -250,19 +250,15 @@ QWidget* TFormaFunkcjaPrzenoszenia::CreatePanel()
         Engine.SetDelayKept(kept);
     });
     connect(edtPoziom, &QLineEdit::editingFinished, this, [this] {
-        const auto level = NumberFormat::ParseNumber(edtPoziom->text());
-        Settings.LevelDb =
-            std::clamp(level.value_or(Settings.LevelDb), TTransferSettings::LowestLevelDb, 0.0);
-        if (Engine.Measuring()) { // the level changes as the signal plays, within what does not clip
+        // The level changes as the signal plays, within what does not clip.
+        const double highest = Engine.Measuring() ? std::floor(Engine.HighestLevel() * 10) / 10 : 0.0;
+        Settings.LevelDb = WindowParts::TakeNumber(edtPoziom, Settings.LevelDb,
+                                                   TTransferSettings::LowestLevelDb, std::min(highest, 0.0));
+        if (Engine.Measuring())
             Engine.SetLevel(Settings.LevelDb);
-            Settings.LevelDb = Engine.Settings().LevelDb;
-        }
-        edtPoziom->setText(Number(Settings.LevelDb));
     });
     connect(edtProgKoherencji, &QLineEdit::editingFinished, this, [this] {
-        const auto threshold = NumberFormat::ParseNumber(edtProgKoherencji->text());
-        Settings.Threshold = std::clamp(threshold.value_or(Settings.Threshold), 0.0, 1.0);
-        edtProgKoherencji->setText(Number(Settings.Threshold));
+        Settings.Threshold = WindowParts::TakeNumber(edtProgKoherencji, Settings.Threshold, 0.0, 1.0);
         Redraw();
     });
     connect(cbPonizejProgu, &QComboBox::currentIndexChanged, this, [this] {
@@ -270,10 +266,8 @@ QWidget* TFormaFunkcjaPrzenoszenia::CreatePanel()
         Redraw();
     });
     connect(edtTemperatura, &QLineEdit::editingFinished, this, [this] {
-        const auto celsius = NumberFormat::ParseNumber(edtTemperatura->text());
-        Settings.Temperature =
-            std::clamp(celsius.value_or(Settings.Temperature), LowestTemperature, HighestTemperature);
-        edtTemperatura->setText(Number(Settings.Temperature));
+        Settings.Temperature = WindowParts::TakeNumber(edtTemperatura, Settings.Temperature,
+                                                       LowestTemperature, HighestTemperature);
         ShowState();
     });
     connect(lstSerie, &QListWidget::currentRowChanged, this, &TFormaFunkcjaPrzenoszenia::CurrentChanged);

@@ -248,10 +248,8 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
         connect(combo, &QComboBox::currentIndexChanged, this, &TFormaOdpowiedzImpulsowa::AnalysisChanged);
     connect(cbFazaOdSzczytu, &QCheckBox::toggled, this, &TFormaOdpowiedzImpulsowa::AnalysisChanged);
     connect(edtTemperatura, &QLineEdit::editingFinished, this, [this] {
-        const auto celsius = NumberFormat::ParseNumber(edtTemperatura->text());
-        Settings.Temperature =
-            std::clamp(celsius.value_or(Settings.Temperature), LowestTemperature, HighestTemperature);
-        edtTemperatura->setText(Number(Settings.Temperature));
+        Settings.Temperature = WindowParts::TakeNumber(edtTemperatura, Settings.Temperature,
+                                                       LowestTemperature, HighestTemperature);
         ShowDelay();
     });
     connect(lstPomiary, &QListWidget::currentRowChanged, this, &TFormaOdpowiedzImpulsowa::CurrentChanged);

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <algorithm>
 
 namespace WindowParts {
 
@@ -27,6 +28,14 @@ QLineEdit* NewEdit(QWidget* parent, const char* name, bool negative)
     TKeyFilter::Install(edit, TKeyFilter::Digits + NumberFormat::DecimalSeparator() +
                                   (negative ? QStringLiteral("-") : QString()));
     return edit;
+}
+
+double TakeNumber(QLineEdit* edit, double current, double lowest, double highest)
+{
+    const double taken =
+        std::clamp(NumberFormat::ParseNumber(edit->text()).value_or(current), lowest, highest);
+    edit->setText(NumberFormat::General(taken));
+    return taken;
 }
 
 void TakeCardChoice(TAudioIO& own, const TAudioIO& main)

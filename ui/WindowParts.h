@@ -18,6 +18,10 @@ QComboBox* NewCombo(QWidget* parent, const char* name, const QStringList& items)
 // `negative`.
 QLineEdit* NewEdit(QWidget* parent, const char* name, bool negative);
 
+// The number an edit holds, within lowest .. highest, written back in the program's form; `current`
+// where the edit holds no number.
+double TakeNumber(QLineEdit* edit, double current, double lowest, double highest);
+
 // The main window's frame rate, block size and device into a window's own component.
 void TakeCardChoice(TAudioIO& own, const TAudioIO& main);
 // "Wejście: domyślne, wyjście: tonvix_null\n48000 Hz, jak w konfiguracji programu"
