@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
+#include <numbers>
 
 namespace {
 
 constexpr double LongestLead = 0.5;        // s of the linear part before its peak
-constexpr double LongestTail = 3.0;        // s after it
+constexpr double LeastTail = 0.01;         // s after it, whatever the recording holds
 constexpr int PeakSearch = 64;             // frames on either side of the largest sample
 constexpr std::size_t LeastSize = 1 << 14; // transform frames: a short gate still gives a smooth curve
 
@@ -46,37 +48,42 @@ TGate TImpulseResponse::WholeGate() const
     return {TimeOf(Linear, 0), TimeOf(Linear, Peak), TimeOf(Linear, last), TGateShape::Tukey};
 }
 
-std::vector<double> TImpulseResponse::FromTimeZero() const
+std::size_t TImpulseResponse::FileTimeZero(double before) const
 {
-    const auto origin = static_cast<std::ptrdiff_t>(std::lround(Linear.Origin));
+    return static_cast<std::size_t>(std::lround(std::max(before, 0.0) * FrameRate));
+}
+
+std::vector<double> TImpulseResponse::ForFile(double before) const
+{
+    const auto first = static_cast<std::ptrdiff_t>(std::lround(Linear.Origin)) -
+                       static_cast<std::ptrdiff_t>(FileTimeZero(before));
     const auto size = static_cast<std::ptrdiff_t>(Linear.Samples.size());
-    std::vector<double> samples(static_cast<std::size_t>(std::max<std::ptrdiff_t>(size - origin, 0)), 0.0);
-    for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(origin, 0); i < size; ++i)
-        samples[static_cast<std::size_t>(i - origin)] = Linear.Samples[static_cast<std::size_t>(i)];
+    std::vector<double> samples(static_cast<std::size_t>(std::max<std::ptrdiff_t>(size - first, 0)), 0.0);
+    for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(first, 0); i < size; ++i)
+        samples[static_cast<std::size_t>(i - first)] = Linear.Samples[static_cast<std::size_t>(i)];
     return samples;
 }
 
-TImpulseResponse CutImpulseResponse(std::span<const double> circular, const TLogSweep& sweep)
+TImpulseResponse CutImpulseResponse(std::span<const double> block, const TLogSweep& sweep, std::size_t tail)
 {
     TImpulseResponse response;
     response.FrameRate = sweep.FrameRate();
     // The response begins where the sweep's fade-in ends.
-    response.EdgeHz = sweep.StartHz();
     response.StartHz = sweep.FadeInEndHz();
     response.StopHz = sweep.StopHz();
-    if (circular.empty())
+    if (block.empty())
         return response;
-    const auto size = static_cast<double>(circular.size());
+    const auto size = static_cast<double>(block.size());
     const auto largest = static_cast<std::ptrdiff_t>(
-        std::max_element(circular.begin(), circular.end(),
+        std::max_element(block.begin(), block.end(),
                          [](double a, double b) { return std::abs(a) < std::abs(b); }) -
-        circular.begin());
+        block.begin());
     std::array<double, 2 * PeakSearch + 1> around{};
     for (std::ptrdiff_t j = -PeakSearch; j <= PeakSearch; ++j) {
         const auto at =
             ((largest + j) % static_cast<std::ptrdiff_t>(size) + static_cast<std::ptrdiff_t>(size)) %
             static_cast<std::ptrdiff_t>(size);
-        around[static_cast<std::size_t>(j + PeakSearch)] = circular[static_cast<std::size_t>(at)];
+        around[static_cast<std::size_t>(j + PeakSearch)] = block[static_cast<std::size_t>(at)];
     }
     double peak = static_cast<double>(largest - PeakSearch) + ImpulsePeak(around);
     peak = std::fmod(peak + size, size);
@@ -85,17 +92,21 @@ TImpulseResponse CutImpulseResponse(std::span<const double> circular, const TLog
     const double rate = response.FrameRate;
     const auto advance = [&](int order) { return sweep.HarmonicAdvance(order); };
     const double lead = std::min(advance(2) / 2, LongestLead * rate);
-    const double tail = std::clamp(size - (advance(5) + advance(6)) / 2, 1.0, LongestTail * rate);
-    response.Linear = CutPart(circular, peak - lead, peak + tail, timeZero);
+    // The linear part as far as the recording holds it whole, but never less than a little past the
+    // peak,
+    const double end = std::max(timeZero + static_cast<double>(tail), peak + LeastTail * rate);
+    // and never into the harmonics' zones, which lead the peak by up to the 6th one's advance.
+    const double harmonicsFrom = peak + size - (advance(5) + advance(6)) / 2 - 1;
+    response.Linear = CutPart(block, peak - lead, std::min(end, harmonicsFrom), timeZero);
     response.Peak = peak - std::ceil(peak - lead);
     for (int order = TImpulseResponse::FirstHarmonic; order <= TImpulseResponse::LastHarmonic; ++order)
         response.Harmonics[static_cast<std::size_t>(order - TImpulseResponse::FirstHarmonic)] =
-            CutPart(circular, peak - (advance(order) + advance(order + 1)) / 2,
+            CutPart(block, peak - (advance(order) + advance(order + 1)) / 2,
                     peak - (advance(order - 1) + advance(order)) / 2, timeZero - advance(order));
     return response;
 }
 
-TImpulseResponse ImpulseResponseOf(std::vector<double> samples, double frameRate)
+TImpulseResponse ImpulseResponseOf(std::vector<double> samples, double frameRate, double timeZero)
 {
     TImpulseResponse response;
     response.FrameRate = frameRate;
@@ -104,6 +115,7 @@ TImpulseResponse ImpulseResponseOf(std::vector<double> samples, double frameRate
     response.StopHz = 0.45 * frameRate;
     response.Peak = ImpulsePeak(samples);
     response.Linear.Samples = std::move(samples);
+    response.Linear.Origin = timeZero;
     return response;
 }
 
@@ -122,7 +134,8 @@ struct TImpulseAnalysis::TPartAnalysis
 {
     TPartAnalysis(const TImpulseResponse::TPart& part, double frameRate)
         : Analysis(TRealFft::NiceSize(std::max(part.Samples.size(), LeastSize)), frameRate),
-          Smoothing(Analysis.Bins()), Power(Analysis.Bins()), Smoothed(Analysis.Bins())
+          Smoothing(Analysis.Bins()), Power(Analysis.Bins()), Smoothed(Analysis.Bins()),
+          Imaginary(Analysis.Bins()), SmoothedImaginary(Analysis.Bins())
     {
     }
 
@@ -137,10 +150,43 @@ struct TImpulseAnalysis::TPartAnalysis
             Power[k] = std::pow(10.0, magnitude[k] / 10);
         Smooth(Power, fraction);
     }
+    // The phase (degrees, unwrapped from the anchor bin on either side, equal to the wrapped phase
+    // there) of the response smoothed as complex values with a delay of `delay` seconds taken off; the
+    // delay's own phase is put back. Into Smoothed.
+    void SmoothPhase(int fraction, double delay, std::size_t anchor)
+    {
+        const std::span<const std::complex<double>> spectrum = Analysis.Spectrum();
+        const double binHz = Analysis.BinHz();
+        for (std::size_t k = 0; k < spectrum.size(); ++k) {
+            const std::complex<double> early =
+                spectrum[k] * std::polar(1.0, 2 * std::numbers::pi * static_cast<double>(k) * binHz * delay);
+            Power[k] = early.real();
+            Imaginary[k] = early.imag();
+        }
+        Smoothing.Smooth(Power, Smoothed, fraction);
+        Smoothing.Smooth(Imaginary, SmoothedImaginary, fraction);
+        const auto wrapped = [&](std::size_t k) {
+            return std::atan2(SmoothedImaginary[k], Smoothed[k]) * 180 / std::numbers::pi;
+        };
+        anchor = std::min(anchor, Smoothed.size() - 1);
+        const double linear = -360 * binHz * delay; // degrees per bin
+        // The phase without the delay, unwrapped; the delay's back on, a whole turn making it equal
+        // the wrapped phase at the anchor.
+        std::vector<double>& phase = Power;
+        phase[anchor] = wrapped(anchor);
+        for (std::size_t k = anchor + 1; k < phase.size(); ++k)
+            phase[k] = phase[k - 1] + WrapDegrees(wrapped(k) - wrapped(k - 1));
+        for (std::size_t k = anchor; k-- > 0;)
+            phase[k] = phase[k + 1] + WrapDegrees(wrapped(k) - wrapped(k + 1));
+        const double atAnchor = phase[anchor] + linear * static_cast<double>(anchor);
+        const double turns = 360 * std::round((atAnchor - WrapDegrees(atAnchor)) / 360);
+        for (std::size_t k = 0; k < phase.size(); ++k)
+            Smoothed[k] = phase[k] + linear * static_cast<double>(k) - turns;
+    }
 
     TResponseAnalysis Analysis;
     TOctaveSmoothing Smoothing;
-    std::vector<double> Power, Smoothed;
+    std::vector<double> Power, Smoothed, Imaginary, SmoothedImaginary;
 };
 
 TImpulseAnalysis::TImpulseAnalysis(const TImpulseResponse& response)
@@ -159,8 +205,7 @@ void TImpulseAnalysis::Compute(const TAnalysisChoice& choice, TResponseCurves& c
     const double low = std::max(Response.StartHz, gate.LowestValidHz());
     const double reference = choice.PhaseFromPeak ? Response.DelayFrames() / Response.FrameRate : 0.0;
     TResponseAnalysis& linear = Linear->Analysis;
-    linear.Analyse(Response.Linear.Samples, Response.Linear.Origin, gate, reference, low, Response.StopHz,
-                   Response.EdgeHz);
+    linear.Analyse(Response.Linear.Samples, Response.Linear.Origin, gate, reference, low, Response.StopHz);
     curves.LowestValidHz = gate.LowestValidHz();
 
     curves.Frequency.clear();
@@ -172,18 +217,34 @@ void TImpulseAnalysis::Compute(const TAnalysisChoice& choice, TResponseCurves& c
         for (std::size_t i = 0; i < into.size(); ++i)
             into[i] = value(curves.Frequency[i]);
     };
+    const auto phase = [&](TPhaseKind kind) -> std::vector<double>& {
+        return curves.Phase[static_cast<std::size_t>(kind)];
+    };
     Linear->SmoothPower(choice.Smoothing);
     sampled(curves.MagnitudeDb, [&](double f) { return ToDb(Linear->At(f)); });
+    const std::size_t anchor = static_cast<std::size_t>(std::lround(low / linear.BinHz()));
+    Linear->SmoothPhase(choice.Smoothing, Response.DelayFrames() / Response.FrameRate - reference, anchor);
+    sampled(phase(TPhaseKind::Unwrapped), [&](double f) { return Linear->At(f); });
     const auto smoothedCurve = [&](std::span<const double> bins, std::vector<double>& into) {
         Linear->Smooth(bins, choice.Smoothing);
         sampled(into, [&](double f) { return Linear->At(f); });
     };
-    smoothedCurve(linear.PhaseUnwrapped(), curves.Phase[static_cast<std::size_t>(TPhaseKind::Unwrapped)]);
-    smoothedCurve(linear.PhaseMinimum(), curves.Phase[static_cast<std::size_t>(TPhaseKind::Minimum)]);
-    smoothedCurve(linear.PhaseExcess(), curves.Phase[static_cast<std::size_t>(TPhaseKind::Excess)]);
+    smoothedCurve(linear.PhaseMinimum(), phase(TPhaseKind::Minimum));
     smoothedCurve(linear.GroupDelay(), curves.GroupDelay);
-    std::vector<double>& wrapped = curves.Phase[static_cast<std::size_t>(TPhaseKind::Wrapped)];
-    wrapped = curves.PhaseOf(TPhaseKind::Unwrapped);
+    // The excess phase from the two smoothed ones, brought within (-180, 180] at the valid band's low
+    // edge.
+    const std::vector<double>& unwrapped = phase(TPhaseKind::Unwrapped);
+    const std::vector<double>& minimum = phase(TPhaseKind::Minimum);
+    std::vector<double>& excess = phase(TPhaseKind::Excess);
+    excess.resize(unwrapped.size());
+    const std::size_t first = static_cast<std::size_t>(
+        std::lower_bound(curves.Frequency.begin(), curves.Frequency.end(), low) - curves.Frequency.begin());
+    const double turns =
+        first < excess.size() ? 360 * std::round((unwrapped[first] - minimum[first]) / 360) : 0.0;
+    for (std::size_t i = 0; i < excess.size(); ++i)
+        excess[i] = unwrapped[i] - minimum[i] - turns;
+    std::vector<double>& wrapped = phase(TPhaseKind::Wrapped);
+    wrapped = unwrapped;
     for (double& value : wrapped)
         value = WrapDegrees(value);
 

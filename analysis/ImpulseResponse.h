@@ -30,7 +30,6 @@ struct TImpulseResponse
 
     double FrameRate = 48000;
     double StartHz = 0, StopHz = 0; // the band the response holds
-    double EdgeHz = 0;              // where the sweep's band-edge weight starts (BandEdgeWeight); 0: none
     TPart Linear;
     double Peak = 0; // fractional sample index of the linear part's peak
     std::array<TPart, HarmonicCount> Harmonics;
@@ -43,20 +42,26 @@ struct TImpulseResponse
     double TimeOf(const TPart& part, double index) const { return (index - part.Origin) / FrameRate; }
     // The whole linear part, the peak where it stands.
     TGate WholeGate() const;
-    // The linear part from its time 0 on (silence where time 0 lies before its first sample), as an
-    // impulse-response file holds it.
-    std::vector<double> FromTimeZero() const;
+    // The linear part from `before` seconds ahead of its time 0 on (silence where that lies before its
+    // first sample), as an impulse-response file holds it: time 0 at sample FileTimeZero(before).
+    std::vector<double> ForFile(double before = FilePreTime) const;
+    std::size_t FileTimeZero(double before = FilePreTime) const;
+
+    // What a file keeps before time 0: the pre-ringing of a device measured against a reference.
+    static constexpr double FilePreTime = 0.01; // s
 };
 
-// Cuts a deconvolved circular block (TSweepDeconvolution, time 0 at index 0) into the response's parts:
+// Cuts a deconvolved block (TSweepDeconvolution, time 0 at index 0, long enough for the recording and
+// the sweep, so that what leads time 0 does not overlap what follows it) into the response's parts:
 // the linear part from half the 2nd harmonic's advance before its peak (at most half a second) on, up
-// to where the 5th harmonic's zone begins (at most three seconds after the peak), and each harmonic in
-// the zone around its advance, halfway to its neighbours'.
-TImpulseResponse CutImpulseResponse(std::span<const double> circular, const TLogSweep& sweep);
+// to `tail` frames after time 0, as far as the recording holds every frequency of the sweep (`tail`:
+// frames recorded after the sweep's end); and each harmonic in the zone around its advance, halfway to
+// its neighbours'.
+TImpulseResponse CutImpulseResponse(std::span<const double> block, const TLogSweep& sweep, std::size_t tail);
 
-// A response from samples alone (a file of another program): time 0 at the first sample, the band from
-// the reciprocal of its duration to 0.45 of the frame rate, no harmonics.
-TImpulseResponse ImpulseResponseOf(std::vector<double> samples, double frameRate);
+// A response from samples alone (a file): time 0 at sample `timeZero` (the file's mark, 0 without one),
+// the band from the reciprocal of its duration to 0.45 of the frame rate, no harmonics.
+TImpulseResponse ImpulseResponseOf(std::vector<double> samples, double frameRate, double timeZero = 0);
 
 enum class TPhaseKind { Wrapped, Unwrapped, Minimum, Excess };
 inline constexpr int PhaseKindCount = 4;
@@ -81,7 +86,11 @@ struct TResponseCurves
 };
 
 // How a response is analysed: its gate, the smoothing (0: none; 1 .. 48 for 1/N octave) and whether
-// the phase is referred to the peak (the device's delay taken off) or to time 0.
+// the phase is referred to the peak (the device's delay taken off) or to time 0. Smoothing averages
+// the power for the magnitude and the complex response with the device's delay (its peak) taken off
+// for the phase, the delay put back after, so that a delay's linear phase stays exact; the minimum
+// phase and the group delay are averaged as they are, and the excess phase is the difference of the
+// smoothed phases.
 struct TAnalysisChoice
 {
     TGate Gate;

@@ -174,7 +174,8 @@ double Folded(double frequency, double rate)
 
 } // namespace
 
-TOctaveFilterBank::TOctaveFilterBank(int bandsPerOctave, double frameRate, double timeConstant)
+TOctaveFilterBank::TOctaveFilterBank(int bandsPerOctave, double frameRate, double timeConstant, double lowest,
+                                     double highest)
     : PerOctave(bandsPerOctave), Rate(frameRate), Tau(timeConstant), AntiAliasDesign(ChebyshevLowPass())
 {
     if (bandsPerOctave < 1 || !(frameRate > 0) || !(timeConstant > 0))
@@ -182,7 +183,8 @@ TOctaveFilterBank::TOctaveFilterBank(int bandsPerOctave, double frameRate, doubl
     const std::vector<TCheckPoint> points = CheckPoints(bandsPerOctave);
     const double reach = points.back().Omega;
     int stages = 1;
-    for (const TBand& layout : FractionalOctave::Bands(bandsPerOctave, LowestMidband, HighestMidband)) {
+    for (const TBand& layout : FractionalOctave::Bands(bandsPerOctave, std::max(lowest, LowestMidband),
+                                                       std::min(highest, HighestMidband))) {
         if (layout.Upper >= Rate / 2)
             continue;
         TBandFilter band;
@@ -213,6 +215,7 @@ TOctaveFilterBank::TOctaveFilterBank(int bandsPerOctave, double frameRate, doubl
     }
     for (std::size_t i = 0; i < Filters.size(); ++i)
         Stages[static_cast<std::size_t>(Filters[i].Stage)].Bands.push_back(i);
+    Output.resize(ChunkFrames);
     SetTimeConstant(timeConstant);
 }
 
@@ -237,13 +240,27 @@ void TOctaveFilterBank::Reset()
     }
 }
 
+void TOctaveFilterBank::Restart()
+{
+    Reset();
+    for (TBandFilter& band : Filters) {
+        std::fill(band.States.begin(), band.States.end(), TSecondOrderState{});
+        band.TimeWeighted = TStereo{};
+    }
+    for (TStage& stage : Stages) {
+        std::fill(stage.AntiAlias.begin(), stage.AntiAlias.end(), TSecondOrderState{});
+        stage.Keep = false;
+        stage.Count = 0;
+    }
+}
+
 TStereo TOctaveFilterBank::Mean(int band) const
 {
     const TBandFilter& filter = At(band);
     return filter.Samples > 0 ? filter.Energy / filter.Samples : TStereo{};
 }
 
-void TOctaveFilterBank::Process(std::span<const TStereo> frames)
+void TOctaveFilterBank::Process(std::span<const TStereo> frames, TBandSink* sink)
 {
     for (std::size_t offset = 0; offset < frames.size(); offset += ChunkFrames) {
         std::span<const TStereo> samples =
@@ -254,8 +271,12 @@ void TOctaveFilterBank::Process(std::span<const TStereo> frames)
                 Halve(samples, stage);
                 samples = std::span<const TStereo>(stage.Samples.data(), stage.Count);
             }
-            for (const std::size_t band : stage.Bands)
-                Run(Filters[band], samples);
+            for (const std::size_t band : stage.Bands) {
+                Run(Filters[band], samples, sink ? Output.data() : nullptr);
+                if (sink)
+                    sink->Take(static_cast<int>(band),
+                               std::span<const TStereo>(Output.data(), samples.size()));
+            }
         }
     }
 }
@@ -276,8 +297,8 @@ void TOctaveFilterBank::Halve(std::span<const TStereo> from, TStage& to)
 
 // The band filters with their order fixed at compile time, so that the sections' memory stays in
 // registers through the loop.
-template <std::size_t Order>
-void TOctaveFilterBank::RunOrder(TBandFilter& band, std::span<const TStereo> samples)
+template <std::size_t Order, bool Keep>
+void TOctaveFilterBank::RunOrder(TBandFilter& band, std::span<const TStereo> samples, TStereo* output)
 {
     std::array<TSecondOrderSection, Order> sections;
     std::array<TSecondOrderState, Order> states;
@@ -289,6 +310,8 @@ void TOctaveFilterBank::RunOrder(TBandFilter& band, std::span<const TStereo> sam
         TStereo y = x;
         for (std::size_t i = 0; i < Order; ++i)
             y = Step(sections[i], states[i], y);
+        if constexpr (Keep)
+            *output++ = y;
         const TStereo square = y * y;
         energy += square;
         weighted += weight * (square - weighted);
@@ -302,23 +325,40 @@ void TOctaveFilterBank::RunOrder(TBandFilter& band, std::span<const TStereo> sam
     FlushTiny(band.States);
 }
 
-void TOctaveFilterBank::Run(TBandFilter& band, std::span<const TStereo> samples)
+void TOctaveFilterBank::Run(TBandFilter& band, std::span<const TStereo> samples, TStereo* output)
 {
     static_assert(MinimumOrder == 3 && MaximumOrder == 8);
+    const auto run = [&]<std::size_t Order>() {
+        output ? RunOrder<Order, true>(band, samples, output) : RunOrder<Order, false>(band, samples, output);
+    };
     switch (band.Sections.size()) {
     case 3:
-        return RunOrder<3>(band, samples);
+        return run.operator()<3>();
     case 4:
-        return RunOrder<4>(band, samples);
+        return run.operator()<4>();
     case 5:
-        return RunOrder<5>(band, samples);
+        return run.operator()<5>();
     case 6:
-        return RunOrder<6>(band, samples);
+        return run.operator()<6>();
     case 7:
-        return RunOrder<7>(band, samples);
+        return run.operator()<7>();
     default:
-        return RunOrder<8>(band, samples);
+        return run.operator()<8>();
     }
+}
+
+double TOctaveFilterBank::SettleSeconds(double decayDb) const
+{
+    double longest = 0;
+    for (const TBandFilter& band : Filters) {
+        double seconds =
+            ::SettleSeconds(band.Sections, Stages[static_cast<std::size_t>(band.Stage)].Rate, decayDb);
+        for (int k = 1; k <= band.Stage; ++k)
+            seconds +=
+                ::SettleSeconds(AntiAliasDesign, Stages[static_cast<std::size_t>(k - 1)].Rate, decayDb);
+        longest = std::max(longest, seconds);
+    }
+    return longest;
 }
 
 double TOctaveFilterBank::ResponseDb(int band, double frequency) const

@@ -37,7 +37,9 @@ public:
     static constexpr double LowestMidband = 10, HighestMidband = 20000;
     static constexpr double DesignMargin = 0.1; // dB kept from every class 1 limit
 
-    TOctaveFilterBank(int bandsPerOctave, double frameRate, double timeConstant);
+    // The bands whose exact midbands lie from `lowest` to `highest` Hz (within the bank's own range).
+    TOctaveFilterBank(int bandsPerOctave, double frameRate, double timeConstant,
+                      double lowest = LowestMidband, double highest = HighestMidband);
     TOctaveFilterBank(const TOctaveFilterBank&) = delete;
     TOctaveFilterBank& operator=(const TOctaveFilterBank&) = delete;
 
@@ -49,14 +51,32 @@ public:
     double BandRate(int band) const; // frames/s at which the band runs
 
     void SetTimeConstant(double seconds); // from the next frame on
-    // Frames of both channels, in order; no allocation.
-    void Process(std::span<const TStereo> frames);
+    // What a band's filter gives, chunk by chunk at the band's rate (BandRate), for those that keep the
+    // band signals themselves rather than their levels.
+    class TBandSink
+    {
+    public:
+        virtual void Take(int band, std::span<const TStereo> samples) = 0;
+
+    protected:
+        ~TBandSink() = default;
+    };
+
+    // Frames of both channels, in order; no allocation. With a sink, every band's output goes to it too.
+    void Process(std::span<const TStereo> frames, TBandSink* sink = nullptr);
     // Maximum and Mean start again; the filters and the time weighting go on.
     void Reset();
+    // Everything starts again from rest, as for a new stream.
+    void Restart();
 
     TStereo TimeWeighted(int band) const { return At(band).TimeWeighted; }
     TStereo Maximum(int band) const { return At(band).Maximum; }
     TStereo Mean(int band) const;
+
+    // How long after the first frame of a signal the bank's filters (every band, after the decimation
+    // steps before it) take until their start-up has decayed by `decayDb`, seconds: what a measurement
+    // lets pass before it counts.
+    double SettleSeconds(double decayDb) const;
 
     // The gain (dB) of the whole road to a band, decimation steps included, for a steady sine of
     // `frequency` Hz at the bank's input: what the band reads of it against its midband.
@@ -84,8 +104,9 @@ private:
     };
 
     const TBandFilter& At(int band) const { return Filters[static_cast<std::size_t>(band)]; }
-    void Run(TBandFilter& band, std::span<const TStereo> samples);
-    template <std::size_t Order> void RunOrder(TBandFilter& band, std::span<const TStereo> samples);
+    void Run(TBandFilter& band, std::span<const TStereo> samples, TStereo* output);
+    template <std::size_t Order, bool Keep>
+    void RunOrder(TBandFilter& band, std::span<const TStereo> samples, TStereo* output);
     void Halve(std::span<const TStereo> from, TStage& to);
 
     int PerOctave;
@@ -94,4 +115,5 @@ private:
     std::vector<TSecondOrderSection> AntiAliasDesign;
     std::vector<TBandFilter> Filters;
     std::vector<TStage> Stages;
+    std::vector<TStereo> Output; // a band's part of the current chunk, for a sink
 };

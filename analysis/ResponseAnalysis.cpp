@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/ResponseAnalysis.h"
 
-#include "analysis/SweepDeconvolution.h"
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -90,7 +88,7 @@ void TResponseAnalysis::AnalyseMagnitude(std::span<const double> impulse, double
 }
 
 void TResponseAnalysis::Analyse(std::span<const double> impulse, double origin, const TGate& gate,
-                                double phaseReference, double lowHz, double highHz, double edgeHz)
+                                double phaseReference, double lowHz, double highHz)
 {
     const auto n = static_cast<std::ptrdiff_t>(Size());
     const double fraction = Place(impulse, origin, gate, phaseReference, true);
@@ -102,9 +100,6 @@ void TResponseAnalysis::Analyse(std::span<const double> impulse, double origin, 
         const std::complex<double> block = Response[k];
         if (fraction != 0) // a reference between two frames
             Response[k] = block * std::polar(1.0, omegaStep * static_cast<double>(k) * fraction);
-        if (const double edge = edgeHz > 0 ? BandEdgeWeight(static_cast<double>(k) * BinHz(), edgeHz) : 1;
-            edge > 0)
-            Response[k] /= edge;
         const double power = std::norm(block);
         const double delayFrames = power > SilentBin ? (Moment[k] * std::conj(block)).real() / power : 0.0;
         Delay[k] = (delayFrames - fraction) / Rate;

@@ -52,7 +52,7 @@ public:
 
     // Samples beyond Size() frames of the gate are left out. lowHz .. highHz: the valid band.
     void Analyse(std::span<const double> impulse, double origin, const TGate& gate, double phaseReference,
-                 double lowHz, double highHz, double edgeHz = 0);
+                 double lowHz, double highHz);
     // The magnitude alone (the rest is left as it was), for what needs no phase.
     void AnalyseMagnitude(std::span<const double> impulse, double origin, const TGate& gate);
 

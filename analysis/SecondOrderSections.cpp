@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/SecondOrderSections.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -25,4 +26,20 @@ double Gain(std::span<const TSecondOrderSection> cascade, double frequency, doub
         square *= (nr * nr + ni * ni) / (dr * dr + di * di);
     }
     return std::sqrt(square);
+}
+
+double SettleSeconds(std::span<const TSecondOrderSection> cascade, double frameRate, double decayDb)
+{
+    // The poles are the roots of z^2 + A1 z + A2: a conjugate pair of radius sqrt(A2), or two real ones.
+    double slowest = 0;
+    for (const TSecondOrderSection& b : cascade) {
+        const double discriminant = b.A1 * b.A1 - 4 * b.A2;
+        const double radius =
+            discriminant < 0 ? std::sqrt(b.A2) : (std::abs(b.A1) + std::sqrt(discriminant)) / 2;
+        slowest = std::max(slowest, radius);
+    }
+    if (slowest <= 0)
+        return 0;
+    const double dbPerFrame = -20 * std::log10(std::min(slowest, 1 - 1e-15));
+    return decayDb / dbPerFrame / frameRate;
 }

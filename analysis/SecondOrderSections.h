@@ -33,3 +33,8 @@ void FlushTiny(std::span<TSecondOrderState> states);
 
 // The magnitude of a cascade's response at `frequency` (Hz) for a stream of `frameRate` frames/s.
 double Gain(std::span<const TSecondOrderSection> cascade, double frequency, double frameRate);
+
+// How long a cascade at `frameRate` frames/s takes until what it was started with (its response to a
+// signal that begins at full size while its memory is at rest) has decayed by `decayDb`: from its
+// slowest pole, seconds.
+double SettleSeconds(std::span<const TSecondOrderSection> cascade, double frameRate, double decayDb);

@@ -8,16 +8,27 @@
 namespace {
 
 constexpr double InBandFloor = 1e-12;
+constexpr double LowEdgeBelowStart = 16; // the floor starts to rise this many times below the start
+constexpr double LowEdgeOctaves = 2, HighEdgeOctaves = 1;
 
-// 0 inside the band, rising to 1 one octave outside it.
-double OutOfBand(double frequency, double start, double stop)
+double RaisedCosine(double octaves, double width) // 0 .. 1
 {
-    if (frequency <= 0 || frequency <= start / 2 || frequency >= 2 * stop)
+    return 0.5 - 0.5 * std::cos(std::numbers::pi * std::min(octaves / width, 1.0));
+}
+
+// The floor, of the strongest power. Below the band the sweep still has energy, and the floor rises
+// slowly, as a raised cosine of its level in dB; above it there is nothing but noise, and the floor
+// rises fast, as a raised cosine of the power.
+double Floor(double frequency, double start, double stop)
+{
+    const double low = start / LowEdgeBelowStart;
+    if (frequency <= 0)
         return 1;
-    if (frequency >= start && frequency <= stop)
-        return 0;
-    const double octaves = frequency < start ? std::log2(start / frequency) : std::log2(frequency / stop);
-    return 0.5 - 0.5 * std::cos(std::numbers::pi * octaves);
+    if (frequency < low)
+        return std::pow(InBandFloor, 1 - RaisedCosine(std::log2(low / frequency), LowEdgeOctaves));
+    if (frequency > stop)
+        return InBandFloor + (1 - InBandFloor) * RaisedCosine(std::log2(frequency / stop), HighEdgeOctaves);
+    return InBandFloor;
 }
 
 double StrongestPower(std::span<const std::complex<double>> spectrum)
@@ -30,23 +41,12 @@ double StrongestPower(std::span<const std::complex<double>> spectrum)
 
 } // namespace
 
-double BandEdgeWeight(double frequency, double startHz)
-{
-    if (frequency <= startHz)
-        return 0;
-    if (frequency >= 2 * startHz)
-        return 1;
-    return 0.5 - 0.5 * std::cos(std::numbers::pi * std::log2(frequency / startHz));
-}
-
 TSweepDeconvolution::TSweepDeconvolution(std::size_t size, double frameRate, double startHz, double stopHz)
-    : Fft(size), Floor(Fft.Bins()), Edge(Fft.Bins()), Inverse(Fft.Bins()), Measured(Fft.Bins()),
-      Reference(Fft.Bins())
+    : Fft(size), Floor(Fft.Bins()), Inverse(Fft.Bins()), Measured(Fft.Bins()), Reference(Fft.Bins())
 {
     for (std::size_t k = 0; k < Floor.size(); ++k) {
         const double frequency = static_cast<double>(k) * frameRate / static_cast<double>(size);
-        Floor[k] = InBandFloor + (1 - InBandFloor) * OutOfBand(frequency, startHz, stopHz);
-        Edge[k] = BandEdgeWeight(frequency, startHz);
+        Floor[k] = ::Floor(frequency, startHz, stopHz);
     }
 }
 
@@ -55,7 +55,7 @@ void TSweepDeconvolution::SetExcitation(std::span<const double> excitation)
     Fft.Forward(excitation, Inverse);
     const double strongest = StrongestPower(Inverse);
     for (std::size_t k = 0; k < Inverse.size(); ++k)
-        Inverse[k] = Edge[k] * std::conj(Inverse[k]) / (std::norm(Inverse[k]) + Floor[k] * strongest);
+        Inverse[k] = std::conj(Inverse[k]) / (std::norm(Inverse[k]) + Floor[k] * strongest);
 }
 
 void TSweepDeconvolution::Deconvolve(std::span<const double> response, std::span<double> impulse)
@@ -73,7 +73,7 @@ void TSweepDeconvolution::DeconvolveByReference(std::span<const double> measured
     Fft.Forward(reference, Reference);
     const double strongest = StrongestPower(Reference);
     for (std::size_t k = 0; k < Measured.size(); ++k)
-        Measured[k] *= Edge[k] * std::conj(Reference[k]) / (std::norm(Reference[k]) + Floor[k] * strongest);
+        Measured[k] *= std::conj(Reference[k]) / (std::norm(Reference[k]) + Floor[k] * strongest);
     Finish(impulse);
 }
 

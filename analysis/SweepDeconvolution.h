@@ -13,19 +13,21 @@
 // and latency cancel).
 //
 // Conventions: every block starts at the excitation's time 0 (its first frame). impulse[n] is the
-// response n frames after time 0; a response that leads time 0 (a negative lag) wraps to the end of the
-// block. Unity scale: a response equal to the excitation (or to the reference) gives a unit impulse at 0.
-// Within [startHz, stopHz] the division is exact but for a floor of 1e-12 of the strongest bin's power;
-// outside, the floor rises over one octave (a raised cosine in log frequency) to that power itself, so
-// the impulse is limited to the band the sweep covered and noise outside it is not amplified. The
-// sweep's lowest octave is moreover weighted by BandEdgeWeight, which rises smoothly from 0 at the start
-// to 1 an octave above it: a band edge as abrupt as the sweep's own start would ring for hundreds of
-// milliseconds on either side of the peak, far beyond what a gate keeps, and spoil the lowest octaves;
-// the analysis takes the known weight out again (TResponseAnalysis).
+// response n frames after time 0; a response that leads time 0 (a negative lag, where a sweep puts the
+// harmonics) wraps to the end of the block. A block at least as long as the recording plus the sweep
+// keeps the two apart: the deconvolution is then linear, not circular. Unity scale: a response equal
+// to the excitation (or to the reference) gives a unit impulse at 0.
+// Within the band the division is exact but for a floor of 1e-12 of the strongest bin's power: the
+// response is the device's, flat where the device is, with nothing of ours in it. That holds down to a
+// sixteenth of startHz, where the sweep's fade-in still carries energy (within 40 dB of the strongest bin):
+// a band limit just below the start would ring for a tenth of a second on either side of the peak,
+// and a file that keeps 10 ms before the peak would lose the half that leads it (a dB at a fifth above
+// the start). Below that the floor rises smoothly (a raised cosine of its level in dB) to the strongest
+// power over two octaves, which keeps out what a sweep cannot measure there (the slow offset that
+// even-order distortion makes of a sweep, rumble). Above stopHz, where the sweep has no energy, the
+// floor rises over an octave as a raised cosine of the power, fast; that edge rings for a millisecond
+// or two.
 // The constructor allocates; the rest allocates nothing.
-// 0 below startHz, a raised cosine in log frequency over the octave above it, 1 higher up.
-double BandEdgeWeight(double frequency, double startHz);
-
 class TSweepDeconvolution
 {
 public:
@@ -46,6 +48,5 @@ private:
 
     TRealFft Fft;
     std::vector<double> Floor; // per bin, of the strongest bin's power
-    std::vector<double> Edge;  // per bin, BandEdgeWeight
     std::vector<std::complex<double>> Inverse, Measured, Reference;
 };

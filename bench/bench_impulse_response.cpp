@@ -14,12 +14,15 @@ namespace {
 constexpr double Rate = 48000;
 
 // What a take leaves for the analysis: a 20 Hz .. 20 kHz sweep of 2^exponent frames through a
-// loudspeaker-like filter and a delay, with its reference, in blocks sized as the measurement sizes them.
+// loudspeaker-like filter and a delay, with its reference, in blocks sized as the measurement sizes them
+// for the default tail of a second.
 struct TTake
 {
     explicit TTake(int exponent) : Sweep({20, 20000, 1 << exponent, Rate, -6})
     {
-        Size = TakeLayout(Sweep).Block;
+        const TTakeLayout layout = TakeLayout(Sweep, 1);
+        Size = layout.Block;
+        Tail = layout.Tail;
         Measured.resize(Size);
         Reference.resize(Size);
         TBiquad highPass, lowPass;
@@ -32,7 +35,7 @@ struct TTake
         }
     }
     TLogSweep Sweep;
-    std::size_t Size = 0;
+    std::size_t Size = 0, Tail = 0;
     std::vector<double> Measured, Reference;
 };
 
@@ -47,7 +50,7 @@ void BM_DeconvolutionAndAnalysis(benchmark::State& run)
     for (auto _ : run) {
         std::vector<double> circular(take.Size);
         deconvolution.DeconvolveByReference(take.Measured, take.Reference, circular);
-        const TImpulseResponse response = CutImpulseResponse(circular, take.Sweep);
+        const TImpulseResponse response = CutImpulseResponse(circular, take.Sweep, take.Tail);
         TImpulseAnalysis analysis(response);
         TResponseCurves curves;
         analysis.Compute({response.WholeGate(), 6, false}, curves);
@@ -64,7 +67,7 @@ void BM_GateAnalysis(benchmark::State& run)
     TSweepDeconvolution deconvolution(take.Size, Rate, 20, 20000);
     std::vector<double> circular(take.Size);
     deconvolution.DeconvolveByReference(take.Measured, take.Reference, circular);
-    const TImpulseResponse response = CutImpulseResponse(circular, take.Sweep);
+    const TImpulseResponse response = CutImpulseResponse(circular, take.Sweep, take.Tail);
     TImpulseAnalysis analysis(response);
     TResponseCurves curves;
     for (auto _ : run) {

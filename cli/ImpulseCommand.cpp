@@ -6,7 +6,10 @@
 #include "cli/Terminal.h"
 #include "common/NumberFormat.h"
 #include "measure/MeasurementState.h"
+#include "measure/RoomAnalysis.h"
+#include "results/ExchangeFile.h"
 #include "results/ResponseFile.h"
+#include "results/RoomAcousticsFile.h"
 #include "results/WaveFile.h"
 
 #include <QEventLoop>
@@ -19,11 +22,21 @@ const QString ImpulseHelp = QStringLiteral(
     "\n"
     "Odpowiedź impulsowa ze zsynchronizowanego sweepu wykładniczego: sweep z wyjścia karty przechodzi\n"
     "przez badane urządzenie na wejście, a splot odwrotny daje odpowiedź impulsową z oddzielonymi\n"
-    "harmonicznymi. Odpowiedź trafia do pliku WAV (32-bitowe liczby zmiennoprzecinkowe; pierwsza\n"
-    "próbka to chwila 0, więc opóźnienie urządzenia jest tam, gdzie szczyt), a na standardowe wyjście\n"
-    "opóźnienie w próbkach, milisekundach i metrach. Z kanałem odniesienia (wejście połączone wprost\n"
-    "z wyjściem karty) wynik jest ilorazem kanału pomiarowego i odniesienia, więc odpowiedź karty i jej\n"
-    "opóźnienie się znoszą. Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar.\n"
+    "harmonicznymi. Odpowiedź trafia do pliku WAV (32-bitowe liczby zmiennoprzecinkowe), a na\n"
+    "standardowe wyjście opóźnienie w próbkach, milisekundach i metrach. Z kanałem odniesienia\n"
+    "(wejście połączone wprost z wyjściem karty) wynik jest ilorazem kanału pomiarowego i odniesienia,\n"
+    "więc odpowiedź karty i jej opóźnienie się znoszą. Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar.\n"
+    "\n"
+    "Plik WAV zawiera samą odpowiedź urządzenia, płaską w paśmie sweepu (poza pasmem łagodnie\n"
+    "wygaszoną). Zaczyna się 10 ms przed chwilą 0, aby zachować to, co ją poprzedza (np. symetryczne\n"
+    "dzwonienie filtru mierzonego względem kanału odniesienia); chwila 0 to próbka 480 przy 48000 Hz\n"
+    "(10 ms razy częstotliwość próbkowania), zaznaczona w pliku punktem cue i komentarzem (INFO ICMT).\n"
+    "Opóźnienie urządzenia to odległość szczytu od chwili 0. Program czyta ten znacznik przy\n"
+    "otwieraniu pliku; w pliku bez znacznika chwilą 0 jest pierwsza próbka.\n"
+    "\n"
+    "Po każdym sweepie nagrywana jest cisza (--tail), w której odpowiedź wygasa: odpowiedź zawiera\n"
+    "wszystkie częstotliwości sweepu do tego czasu po chwili 0 (bez kanału odniesienia czas ten\n"
+    "obejmuje też opóźnienie karty). Pogłos pomieszczenia wymaga czasu dłuższego niż jego zanik.\n"
     "\n"
     "Opcje:\n"
     "  --start HZ              częstotliwość początkowa sweepu\n"
@@ -33,19 +46,23 @@ const QString ImpulseHelp = QStringLiteral(
     "                          (domyślnie 131072)\n"
     "  --level DB              poziom szczytowy sweepu w dBFS, od -60 do 0 (domyślnie -6)\n"
     "  --repeats N             liczba uśrednianych sweepów, od 1 do 16 (domyślnie 1)\n"
+    "  --tail S                czas rejestracji po sweepie w sekundach, od 0,1 do 10 (domyślnie 1)\n"
     "  --reference L|R|none    kanał odniesienia (domyślnie none: bez odniesienia)\n"
     "  --channel L|R           kanał pomiarowy (domyślnie ten, który nie jest odniesieniem)\n"
     "  --response PLIK         charakterystyka (poziom i faza) do pliku .csv lub .frd\n"
-    "  --smoothing N           wygładzanie charakterystyki 1/N oktawy (1 do 48; domyślnie brak)\n"
+    "  --smoothing N           wygładzanie charakterystyki 1/N oktawy (1 do 48; domyślnie brak):\n"
+    "                          poziom uśredniany jako moc, faza po odjęciu opóźnienia urządzenia\n"
+    "  --room PLIK.csv         akustyka pomieszczenia z odpowiedzi w pasmach oktawowych do pliku\n"
+    "                          .csv, jak zapisuje ją tonvix-cli room\n"
     "  --temperature C         temperatura powietrza dla opóźnienia w metrach (domyślnie 20)\n"
     "  --input NAZWA           urządzenie wejściowe (nazwy podaje: tonvix-cli devices)\n"
     "  --output NAZWA          urządzenie wyjściowe\n"
     "\n"
     "Częstotliwość próbkowania i bufory są takie, jak ustawiono w programie okienkowym.\n");
 
-const QStringList ImpulseOptions = {"start",       "stop",      "out",     "length",   "level",
-                                    "repeats",     "reference", "channel", "response", "smoothing",
-                                    "temperature", "input",     "output"};
+const QStringList ImpulseOptions = {"start",     "stop",        "out",       "length",  "level",
+                                    "repeats",   "tail",        "reference", "channel", "response",
+                                    "smoothing", "temperature", "input",     "output", "room"};
 
 std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& error)
 {
@@ -84,6 +101,12 @@ std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& 
             return std::nullopt;
         settings.Repeats = *repeats;
     }
+    if (given.Has("tail")) {
+        const auto tail = AnyNumber(given, "tail", error);
+        if (!tail)
+            return std::nullopt;
+        settings.TailSeconds = *tail;
+    }
     int reference = -1;
     if (given.Has("reference")) {
         const auto chosen = InputChannel(given, "reference", true, error);
@@ -104,6 +127,8 @@ std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& 
     if (!ReadResponseOptions(given, command.Smoothing, command.Temperature, command.Input, command.Output,
                              error))
         return std::nullopt;
+    if (given.Has("room"))
+        command.Room = given.Value("room");
     return command;
 }
 
@@ -115,8 +140,13 @@ int RunImpulse(const TImpulseCommand& command)
     if (command.Response && !ResponseFile::IsResponseFile(*command.Response))
         return UsageError(QStringLiteral("charakterystykę zapisuje się w pliku .csv lub .frd, a nie „%1”")
                               .arg(*command.Response));
+    if (command.Room && ExchangeFile::FormatOf(*command.Room) != ExchangeFile::TFormat::Csv)
+        return UsageError(
+            QStringLiteral("tabelę akustyki pomieszczenia zapisuje się w pliku .csv, a nie „%1”")
+                .arg(*command.Room));
     QString failure;
-    if (!CanWrite(command.Out, failure) || (command.Response && !CanWrite(*command.Response, failure)))
+    if (!CanWrite(command.Out, failure) || (command.Response && !CanWrite(*command.Response, failure)) ||
+        (command.Room && !CanWrite(*command.Room, failure)))
         return Failure(failure);
 
     TImpulseMeasurement engine;
@@ -159,7 +189,8 @@ int RunImpulse(const TImpulseCommand& command)
 
     const TImpulseResponse& response = engine.Result();
     QStringList written;
-    if (!WaveFile::Write(command.Out, response.FromTimeZero(), static_cast<int>(response.FrameRate), failure))
+    if (!WaveFile::Write(command.Out, response.ForFile(), static_cast<int>(response.FrameRate),
+                         response.FileTimeZero(), failure))
         return Failure(failure);
     written << command.Out;
     if (command.Response) {
@@ -172,6 +203,12 @@ int RunImpulse(const TImpulseCommand& command)
                                  QStringLiteral("Odpowiedź impulsowa: ") + command.Out, failure))
             return Failure(failure);
         written << *command.Response;
+    }
+    if (command.Room) {
+        if (!RoomAcousticsFile::Write(*command.Room, AnalyseRoom(response, {}),
+                                      QFileInfo(command.Out).fileName(), failure))
+            return Failure(failure);
+        written << *command.Room;
     }
     PrintResult(QStringLiteral("Opóźnienie: ") +
                 DelayText(response.DelayFrames(), response.FrameRate, command.Temperature) +

@@ -30,6 +30,8 @@ const QString ProgramHelp = QStringLiteral(
     "  convert   przekształcenie pliku wyników między formatami .lev, .csv i .frd\n"
     "  ir        odpowiedź impulsowa ze sweepu, zapisana jako .wav (i charakterystyka jako .csv lub .frd)\n"
     "  rta       analizator widma: poziomy w pasmach oktawowych albo widmo FFT, zapisane jako .csv\n"
+    "  room      akustyka pomieszczenia z odpowiedzi impulsowej w pliku .wav: czasy pogłosu,\n"
+    "            przejrzystość, wyrazistość i STI\n"
     "  tf        funkcja przenoszenia między kanałem odniesienia a pomiarowym, zapisana jako .csv lub .frd\n"
     "\n"
     "  tonvix-cli POLECENIE --help   opis polecenia i jego opcji\n"
@@ -535,6 +537,12 @@ std::vector<TCommandSpec> CommandTable()
              return std::nullopt;
          }},
         {"rta", RtaHelp, {"seconds", "out", "bands", "fft", "weighting", "time", "input"}, Rta},
+        {"room", RoomHelp, RoomOptions,
+         [](const TGiven& given, QString& error) -> std::optional<TCommand> {
+             if (auto command = ReadRoomCommand(given, error))
+                 return *command;
+             return std::nullopt;
+         }},
         {"tf", TransferHelp, TransferOptions,
          [](const TGiven& given, QString& error) -> std::optional<TCommand> {
              if (auto command = ReadTransferCommand(given, error))

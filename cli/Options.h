@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "cli/RoomCommand.h"
 #include "cli/RtaCommand.h"
 #include "cli/TransferCommand.h"
 #include "measure/FrequencyWeighting.h"
@@ -67,6 +68,7 @@ struct TImpulseCommand
     std::optional<QString> Input, Output; // devices by their stable names
     double Temperature = 20;              // °C, for the delay in metres
     int Smoothing = 0;                    // of the response file: 0 or 1/N octave
+    std::optional<QString> Room;          // the room figures (octaves) as .csv
 };
 
 // What to print instead of doing anything: the help of the program or of a command, or the version.
@@ -76,7 +78,7 @@ struct THelpCommand
 };
 
 using TCommand = std::variant<TDevicesCommand, TRecordCommand, TSweepCommand, TConvertCommand,
-                              TImpulseCommand, TRtaCommand, TTransferCommand, THelpCommand>;
+                              TImpulseCommand, TRtaCommand, TRoomCommand, TTransferCommand, THelpCommand>;
 
 // The help of tonvix-cli as `--help` prints it, and of each command of its table in the table's order
 // with the options the command takes: the manual page and the shell completion are made from these.

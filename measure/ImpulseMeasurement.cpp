@@ -13,9 +13,7 @@
 
 namespace {
 
-constexpr double LeadSeconds = 0.01;     // silence before the first sweep
-constexpr double ShortestTail = 0.2;     // s recorded after a sweep: the latency and the response's tail
-constexpr double TailOfSweep = 1.0 / 16; // a longer sweep gets a longer tail
+constexpr double LeadSeconds = 0.01; // silence before the first sweep
 constexpr double FullScale = 32768;
 // The input's blocks are the measurement's own: short, so that the output starts (with the first of
 // them) soon after the input, and the sweep arrives soon after its place.
@@ -55,18 +53,17 @@ QString DelayText(double frames, double frameRate, double celsius)
            QStringLiteral(" °C)");
 }
 
-TTakeLayout TakeLayout(const TLogSweep& sweep)
+TTakeLayout TakeLayout(const TLogSweep& sweep, double tailSeconds)
 {
     const double rate = sweep.FrameRate();
     const std::size_t length = sweep.Length();
     TTakeLayout layout;
     layout.Lead = static_cast<std::size_t>(std::lround(LeadSeconds * rate));
-    // The sweep arrives after the first input block at the earliest, and after the card's latency.
-    layout.Tail =
-        InputBlockFrames +
-        static_cast<std::size_t>(std::max(ShortestTail * rate, TailOfSweep * static_cast<double>(length)));
+    // The sweep arrives after the first input block at the earliest.
+    layout.Tail = InputBlockFrames + static_cast<std::size_t>(std::lround(tailSeconds * rate));
+    layout.Period = length + layout.Tail;
     layout.Block = TRealFft::NiceSize(
-        std::max(length, static_cast<std::size_t>(std::ceil(sweep.HarmonicAdvance(6)))) + layout.Tail);
+        layout.Period + std::max(length, static_cast<std::size_t>(std::ceil(sweep.HarmonicAdvance(6)))));
     return layout;
 }
 
@@ -86,6 +83,9 @@ QString TImpulseSettings::Check(int frameRate) const
             .arg(LongestExponent);
     if (!(LevelDb <= 0 && LevelDb >= LowestLevelDb))
         return QStringLiteral("Poziom sweepu musi wynosić od %1 do 0 dBFS.").arg(LowestLevelDb);
+    if (!(TailSeconds >= ShortestTail && TailSeconds <= LongestTail))
+        return QStringLiteral("Czas rejestracji po sweepie musi wynosić od %1 do %2 s.")
+            .arg(NumberFormat::General(ShortestTail), NumberFormat::General(LongestTail));
     if (Repeats < 1 || Repeats > MostRepeats)
         return QStringLiteral("Liczba powtórzeń musi wynosić od 1 do %1.").arg(MostRepeats);
     if (static_cast<int>(Reference) == Channel + 1)
@@ -130,23 +130,23 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
                 std::lround(Sweep->Samples()[n] * (FullScale - 1)), 1 - FullScale, FullScale - 1));
         Deconvolution.reset();
     }
-    const std::size_t length = Sweep->Length();
     Input.SetStereo(true);
     Output.SetStereo(false);
     Input.SetBufferSize(InputBlockFrames * Input.WaveFormat().BytesPerFrame);
-    const TTakeLayout layout = TakeLayout(*Sweep);
-    Lead = layout.Lead;
-    Tail = layout.Tail;
-    Block = layout.Block;
+    const TTakeLayout layout = TakeLayout(*Sweep, settings.TailSeconds);
+    if (Deconvolution && layout.Block != Layout.Block)
+        Deconvolution.reset();
+    Layout = layout;
     if (!Deconvolution) {
         // Its transforms are planned once for the sweep, and its inverse taken once.
-        Deconvolution = std::make_unique<TSweepDeconvolution>(Block, rate, Sweep->StartHz(), Sweep->StopHz());
+        Deconvolution =
+            std::make_unique<TSweepDeconvolution>(Layout.Block, rate, Sweep->StartHz(), Sweep->StopHz());
         std::vector<double> excitation(Played.size());
         for (std::size_t n = 0; n < Played.size(); ++n)
             excitation[n] = Played[n] / FullScale;
         Deconvolution->SetExcitation(excitation);
     }
-    Needed = Lead + static_cast<std::size_t>(settings.Repeats - 1) * Block + length + Tail;
+    Needed = Layout.Lead + static_cast<std::size_t>(settings.Repeats) * Layout.Period;
     Retakes = 0;
     StartedNs = Now();
     return BeginTake();
@@ -187,8 +187,9 @@ bool TImpulseMeasurement::FillOutput(char* buffer, int& size)
     const std::size_t length = Played.size();
     for (int i = 0; i < frames; ++i, ++Written) {
         std::int16_t sample = 0;
-        if (Written >= Lead) {
-            const std::size_t since = Written - Lead, repeat = since / Block, at = since % Block;
+        if (Written >= Layout.Lead) {
+            const std::size_t since = Written - Layout.Lead, repeat = since / Layout.Period,
+                              at = since % Layout.Period;
             if (repeat < static_cast<std::size_t>(Settings.Repeats) && at < length)
                 sample = Played[at];
         }
@@ -284,16 +285,23 @@ void TImpulseMeasurement::End(const QString& failure)
 
 std::vector<double> TImpulseMeasurement::Averaged(int channel) const
 {
-    std::vector<double> block(Block, 0.0);
+    // A period from the excitation's time 0, the rest of the block silent: what leads time 0 (the
+    // harmonics) goes to the block's end, clear of the period.
+    std::vector<double> block(Layout.Block, 0.0);
     const std::vector<std::int16_t>& recorded = Recorded[channel];
     for (int repeat = 0; repeat < Settings.Repeats; ++repeat) {
-        const std::size_t from = Lead + static_cast<std::size_t>(repeat) * Block;
-        for (std::size_t i = 0; i < Block && from + i < Taken; ++i)
+        const std::size_t from = Layout.Lead + static_cast<std::size_t>(repeat) * Layout.Period;
+        for (std::size_t i = 0; i < Layout.Period && from + i < Taken; ++i)
             block[i] += recorded[from + i];
     }
+    // The card's offset is no part of the response: the division, exact down to 0 Hz, would keep it.
+    double mean = 0;
+    for (std::size_t i = 0; i < Layout.Period; ++i)
+        mean += block[i];
+    mean /= static_cast<double>(Layout.Period);
     const double scale = 1 / (FullScale * Settings.Repeats);
-    for (double& sample : block)
-        sample *= scale;
+    for (std::size_t i = 0; i < Layout.Period; ++i)
+        block[i] = (block[i] - mean) * scale;
     return block;
 }
 
@@ -307,8 +315,9 @@ bool TImpulseMeasurement::CutShort(int channel) const
             sum += double(recorded[i]) * recorded[i];
         return std::sqrt(sum / static_cast<double>(std::max<std::size_t>(count, 1)));
     };
-    const std::size_t end = Taken, window = std::min<std::size_t>(Tail / 8, end);
-    const std::size_t sweepStart = Lead + static_cast<std::size_t>(Settings.Repeats - 1) * Block;
+    const std::size_t end = Taken, window = std::min<std::size_t>(Layout.Tail / 8, end);
+    const std::size_t sweepStart =
+        Layout.Lead + static_cast<std::size_t>(Settings.Repeats - 1) * Layout.Period;
     const std::size_t middle = sweepStart + Played.size() / 2;
     return middle + window < end && rms(end - window, window) > 0.5 * rms(middle, window);
 }
@@ -331,9 +340,11 @@ void TImpulseMeasurement::Analyse()
         if (largest >= FullScale - 1)
             overloaded << ChannelName(channel);
         if (CutShort(channel))
-            return End(QStringLiteral("Opóźnienie karty dźwiękowej jest dłuższe niż cisza po sweepie, więc "
-                                      "koniec sweepu nie został nagrany. Wybierz dłuższy sweep albo mniejsze "
-                                      "bufory w konfiguracji."));
+            return End(
+                QStringLiteral("Opóźnienie (karty dźwiękowej lub badanego urządzenia) jest dłuższe niż "
+                               "czas rejestracji po sweepie, więc koniec sweepu nie został nagrany. "
+                               "Wydłuż czas rejestracji po sweepie albo zmniejsz bufory w "
+                               "konfiguracji."));
     }
     if (!overloaded.isEmpty())
         Note = QStringLiteral("Uwaga: przesterowanie wejścia (kanał %1); zmniejsz poziom sweepu lub czułość "
@@ -343,13 +354,13 @@ void TImpulseMeasurement::Analyse()
         Note += (Note.isEmpty() ? QString() : QStringLiteral(" ")) +
                 QStringLiteral("Wybrane urządzenie było niedostępne; użyto urządzenia domyślnego.");
 
-    std::vector<double> circular(Block);
+    std::vector<double> circular(Layout.Block);
     const std::vector<double> response = Averaged(measured);
     if (reference >= 0)
         Deconvolution->DeconvolveByReference(response, Averaged(reference), circular);
     else
         Deconvolution->Deconvolve(response, circular);
-    Response = CutImpulseResponse(circular, *Sweep);
+    Response = CutImpulseResponse(circular, *Sweep, Layout.Tail);
     Reason.clear();
     Seconds = static_cast<double>(Now() - StartedNs) / 1e9;
     Taking = false;

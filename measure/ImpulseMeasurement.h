@@ -24,6 +24,7 @@ struct TImpulseSettings
     static constexpr int ShortestExponent = 16, LongestExponent = 20;
     static constexpr int MostRepeats = 16;
     static constexpr double LowestLevelDb = -60;
+    static constexpr double ShortestTail = 0.1, LongestTail = 10; // s
 
     double StartHz = 20, StopHz = 20000;
     int LengthExponent = 17; // the sweep's nominal length, 2^LengthExponent frames
@@ -31,27 +32,30 @@ struct TImpulseSettings
     int Repeats = 1;         // sweeps averaged
     int Channel = 0;         // the measured input: 0 left, 1 right
     TReferenceChannel Reference = TReferenceChannel::None;
+    double TailSeconds = 1; // recorded after each sweep: the latency and the response's decay
 
     // The Polish reason why these settings cannot be measured at the frame rate; empty when they can.
     QString Check(int frameRate) const;
 };
 
 // How a take of a sweep is laid out, in frames: the silence before the first sweep, the recording after
-// each sweep (for the latency and the response's decay), and the deconvolution's block, which is also
-// the period of the repeats.
+// each sweep (for the latency and the response's decay: the tail asked for and an input block, after
+// which the output starts), the period of the repeats (a sweep and its tail), and the deconvolution's
+// block, a period and a sweep long at least, so that the harmonics' responses, which lead time 0,
+// never overlap the linear one.
 struct TTakeLayout
 {
-    std::size_t Lead = 0, Tail = 0, Block = 0;
+    std::size_t Lead = 0, Tail = 0, Period = 0, Block = 0;
 };
-TTakeLayout TakeLayout(const TLogSweep& sweep);
+TTakeLayout TakeLayout(const TLogSweep& sweep, double tailSeconds);
 
 // An impulse-response measurement: the engine of the window "Odpowiedź impulsowa" and of tonvix-cli ir.
 //
 // One take: the input starts first; with its first block the output starts and plays a short silence,
-// then the repeats of the synchronized sweep, each followed by silence up to the block of the
-// deconvolution, then silence until the take ends. Sample positions, not timers, pace it: the recording
-// counts from the first block's first frame, before which the output played nothing, and the take ends
-// once it holds the last sweep and a tail for the latency and the response's decay. The repeats are
+// then the repeats of the synchronized sweep, each followed by the silence of the tail the user set,
+// in which the response decays; the take ends with the last tail. Sample positions, not timers, pace it: the
+// recording counts from the first block's first frame, before which the output played nothing, and the take
+// ends once it holds the last sweep and a tail for the latency and the response's decay. The repeats are
 // averaged frame by frame and deconvolved, by the measured ÷ reference channel with a reference, or by
 // the sweep as played without one (the card's latency and the first block are then part of the
 // delay). Output underflows or input overflows during the take spoil it, and so does a latency longer
@@ -106,9 +110,8 @@ private:
     std::unique_ptr<TSweepDeconvolution> Deconvolution; // kept while the sweep and its block stay
     std::vector<std::int16_t> Played;                   // the sweep as 16-bit samples
     std::vector<std::int16_t> Recorded[2]; // both inputs from the output's start, allocated at the start
-    // Frames: the deconvolution's block (a sweep's period), the silence before the first sweep, the
-    // recording after each sweep, and the whole take from the output's start.
-    std::size_t Block = 0, Lead = 0, Tail = 0, Needed = 0;
+    TTakeLayout Layout;
+    std::size_t Needed = 0;             // frames of the whole take from the output's start
     std::size_t Written = 0, Taken = 0; // output frames handed over, input frames kept
     std::uint64_t XrunsIn = 0, XrunsOut = 0;
     bool Taking = false;    // from a start until Finished

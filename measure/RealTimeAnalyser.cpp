@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 static_assert(std::endian::native == std::endian::little, "blocks hold little-endian samples");
 
@@ -69,7 +70,48 @@ void TRealTimeAnalyser::SetAveraging(TFftAnalyser::TAveraging averaging)
         spectrum->SetAveraging(averaging);
 }
 
+double TRealTimeAnalyser::SettleSeconds() const
+{
+    return ::SettleSeconds(Weighting, Rate, SettleDecayDb) +
+           (Bands ? Bands->SettleSeconds(SettleDecayDb) : 0.0);
+}
+
+void TRealTimeAnalyser::CountFrom(long long start, long long frames)
+{
+    CountStart = std::max(start, FramesSeen);
+    CountEnd = CountStart + std::max(frames, 0LL);
+    FramesSinceReset = 0;
+    // Bands take no spectrum.
+    NextSpectrum =
+        Bands ? std::numeric_limits<long long>::max() : CountStart + static_cast<long long>(History.size());
+    if (CountStart == FramesSeen)
+        Reset();
+}
+
+void TRealTimeAnalyser::CountBandsOnceSettled()
+{
+    if (Bands)
+        CountFrom(std::llround(SettleSeconds() * Rate), std::numeric_limits<long long>::max() / 2);
+}
+
 void TRealTimeAnalyser::AnalyseBlock(const char* buffer, int frames)
+{
+    if (CountStart < 0)
+        return Analyse(buffer, frames);
+    // The block cut where the stretch starts, at its spectrum frames' ends and where it ends.
+    for (int done = 0; done < frames && FramesSeen < CountEnd;) {
+        const long long next = FramesSeen < CountStart ? CountStart : std::min(CountEnd, NextSpectrum);
+        const int count = static_cast<int>(std::min<long long>(frames - done, next - FramesSeen));
+        Analyse(buffer + 4 * static_cast<std::size_t>(done), count);
+        done += count;
+        if (FramesSeen == CountStart)
+            Reset();
+        if (FramesSeen == NextSpectrum && UpdateSpectrum())
+            NextSpectrum += static_cast<long long>(History.size() / 2);
+    }
+}
+
+void TRealTimeAnalyser::Analyse(const char* buffer, int frames)
 {
     for (int done = 0; done < frames;) {
         const int count = std::min(frames - done, static_cast<int>(ChunkFrames));
@@ -88,8 +130,9 @@ void TRealTimeAnalyser::AnalyseBlock(const char* buffer, int frames)
         }
         done += count;
     }
+    if (FramesSeen >= CountStart) // nothing counts before a counted stretch
+        FramesSinceReset += frames;
     FramesSeen += frames;
-    FramesSinceReset += frames;
 }
 
 void TRealTimeAnalyser::Weight(std::span<TStereo> frames)

@@ -42,9 +42,12 @@ struct TSpectrumReading
 
 // The spectrum analyser's engine: input blocks of both channels, weighted with the meter's A or C
 // filters (at the full frame rate, before anything else), through the fractional-octave filter bank
-// and into a history from which the FFT spectrum is taken. Block analysis allocates nothing and does
-// no transform; the transform runs when UpdateSpectrum is asked for it (the window's drawing timer,
-// or the command line between blocks).
+// and into a history from which the FFT spectrum is taken. Block analysis allocates nothing; live
+// (the window), it does no transform either: the transform runs when UpdateSpectrum is asked for it by
+// the drawing timer. A measurement over a stretch of the stream (CountFrom: the command line) counts
+// only once the filters have settled, and takes its spectrum frames within the block analysis, every
+// half frame exactly, whatever the blocks' sizes; the live bands (CountBandsOnceSettled: the window)
+// likewise count their Leq and Lmax only once the filters have settled.
 class TRealTimeAnalyser
 {
 public:
@@ -66,6 +69,21 @@ public:
     // The band's Leq and Lmax, the spectrum's averages and peak holds start again.
     void Reset();
 
+    // How long the weighting and band filters take, from a signal's first frame, until their start-up
+    // from rest has decayed far below anything a band reads (SettleDecayDb), s.
+    static constexpr double SettleDecayDb = 100;
+    double SettleSeconds() const;
+    // Counts the `frames` frames from frame `start` of the stream (frames since construction) alone:
+    // Reset there, a spectrum frame ending at every half frame from then on (the first one once a
+    // whole frame has come), nothing analysed after them. The filters run on every frame before, and
+    // SecondsSinceReset stays 0 until the stretch starts.
+    void CountFrom(long long start, long long frames);
+    // Live: the bands' Leq and Lmax count from the frame at which the filters have settled on, with
+    // no end; a Reset before then still waits for it. Nothing changes for the FFT spectrum, whose
+    // frames UpdateSpectrum takes.
+    void CountBandsOnceSettled();
+    long long FramesAnalysed() const { return FramesSeen; }
+
     double SecondsSinceReset() const { return double(FramesSinceReset) / Rate; }
     long long SpectrumFrames() const { return Spectra[0]->Frames(); }
     const TOctaveFilterBank& Bank() const { return *Bands; } // with bands only
@@ -82,6 +100,7 @@ public:
 
 private:
     void Weight(std::span<TStereo> frames);
+    void Analyse(const char* buffer, int frames);
 
     int Rate;
     TSpectrumSettings Chosen;
@@ -93,6 +112,9 @@ private:
     std::vector<TStereo> History; // the newest FftSize frames, a ring
     std::size_t Newest = 0;       // where the next frame goes
     long long FramesSeen = 0, FramesSinceReset = 0, FramesAtLastSpectrum = 0;
+    // A counted stretch: its first frame and the one after it, and where the next spectrum frame ends;
+    // -1: none.
+    long long CountStart = -1, CountEnd = -1, NextSpectrum = -1;
     std::array<std::vector<double>, 2> Frame; // one channel's frame for the transform
 };
 

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "results/WaveFile.h"
 
+#include "common/NumberFormat.h"
 #include "results/SafeFile.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <sndfile.h>
 
 namespace WaveFile {
@@ -52,9 +55,20 @@ struct TMemory
     static sf_count_t Tell(void* data) { return Of(data).Position; }
 };
 
+// A RIFF chunk's identifier as libsndfile takes it.
+constexpr std::int32_t DataChunk = 'd' | ('a' << 8) | ('t' << 16) | ('a' << 24);
+
 } // namespace
 
-bool Write(const QString& fileName, std::span<const double> samples, int frameRate, QString& failure)
+QString TimeZeroComment(std::size_t timeZero, int frameRate)
+{
+    return QStringLiteral("Tonvix: odpowiedź impulsowa, chwila 0 w próbce %1 (%2 ms od początku pliku)")
+        .arg(timeZero)
+        .arg(NumberFormat::Exact(1000.0 * static_cast<double>(timeZero) / frameRate, QLatin1Char('.')));
+}
+
+bool Write(const QString& fileName, std::span<const double> samples, int frameRate, std::size_t timeZero,
+           QString& failure)
 {
     if (!std::all_of(samples.begin(), samples.end(), [](double x) { return std::isfinite(x); })) {
         failure = WriteFailureMessage(fileName, QStringLiteral("odpowiedź zawiera nieprawidłowe wartości"));
@@ -69,6 +83,22 @@ bool Write(const QString& fileName, std::span<const double> samples, int frameRa
     SNDFILE* sound = sf_open_virtual(&io, SFM_WRITE, &info, &memory);
     if (!sound) {
         failure = WriteFailureMessage(fileName, QString::fromLocal8Bit(sf_strerror(nullptr)));
+        return false;
+    }
+    // The cue point and the comment go into the chunks written at the end.
+    SF_CUES cues{};
+    cues.cue_count = 1;
+    SF_CUE_POINT& mark = cues.cue_points[0];
+    mark.indx = 1;
+    mark.position = static_cast<std::uint32_t>(timeZero);
+    mark.fcc_chunk = DataChunk;
+    mark.sample_offset = static_cast<std::uint32_t>(timeZero);
+    std::strncpy(mark.name, "t0", sizeof mark.name - 1);
+    const QByteArray comment = TimeZeroComment(timeZero, frameRate).toUtf8();
+    if (sf_command(sound, SFC_SET_CUE, &cues, sizeof cues) != SF_TRUE ||
+        sf_set_string(sound, SF_STR_COMMENT, comment.constData()) != 0) {
+        failure = WriteFailureMessage(fileName, QString::fromLocal8Bit(sf_strerror(sound)));
+        sf_close(sound);
         return false;
     }
     std::vector<float> block(samples.size());
@@ -114,6 +144,10 @@ std::optional<TSound> Read(const QString& fileName, QString& failure)
     TSound read;
     read.FrameRate = info.samplerate;
     read.Channels = info.channels;
+    if (auto cues = std::make_unique<SF_CUES>();
+        sf_command(sound, SFC_GET_CUE, cues.get(), sizeof *cues) == SF_TRUE && cues->cue_count > 0 &&
+        cues->cue_points[0].sample_offset < info.frames)
+        read.TimeZero = cues->cue_points[0].sample_offset;
     std::vector<double> frames(static_cast<std::size_t>(info.frames * info.channels));
     const sf_count_t got = sf_readf_double(sound, frames.data(), info.frames);
     if (got <= 0)

@@ -189,6 +189,7 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
     Int(ImpulseLength, ImpulseResponse, "LengthExponent", 17),
     Int(ImpulseLevel, ImpulseResponse, "Level[dBFS]", -600, 100),
     Int(ImpulseRepeats, ImpulseResponse, "Repeats", 1),
+    Int(ImpulseTail, ImpulseResponse, "Tail[s]", 100, 100),
     Int(ImpulseChannel, ImpulseResponse, "Channel", 0),
     Int(ImpulseReference, ImpulseResponse, "Reference", 0),
     Int(ImpulseGateShape, ImpulseResponse, "GateShape", 0),

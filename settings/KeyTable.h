@@ -114,6 +114,7 @@ enum class TKey : int {
     ImpulseLength,
     ImpulseLevel,
     ImpulseRepeats,
+    ImpulseTail,
     ImpulseChannel,
     ImpulseReference,
     ImpulseGateShape,

@@ -39,6 +39,7 @@ void LoadImpulse(const TKeyReader& read, TImpulseWindowSettings& impulse)
     impulse.LengthExponent = read.Integer(ImpulseLength);
     impulse.LevelDb = read.Real(ImpulseLevel);
     impulse.Repeats = read.Integer(ImpulseRepeats);
+    impulse.TailSeconds = read.Real(ImpulseTail);
     impulse.Channel = read.Integer(ImpulseChannel);
     impulse.Reference = read.Integer(ImpulseReference);
     impulse.GateShape = read.Integer(ImpulseGateShape);
@@ -56,6 +57,7 @@ void SaveImpulse(TKeyWriter& write, const TImpulseWindowSettings& impulse)
     write.Integer(ImpulseLength, impulse.LengthExponent);
     write.Real(ImpulseLevel, impulse.LevelDb);
     write.Integer(ImpulseRepeats, impulse.Repeats);
+    write.Real(ImpulseTail, impulse.TailSeconds);
     write.Integer(ImpulseChannel, impulse.Channel);
     write.Integer(ImpulseReference, impulse.Reference);
     write.Integer(ImpulseGateShape, impulse.GateShape);

@@ -33,11 +33,12 @@ struct TImpulseWindowSettings
     int LengthExponent = 17; // the sweep's nominal length, 2^n frames
     double LevelDb = -6;     // the sweep's peak, dBFS
     int Repeats = 1;
-    int Channel = 0;   // measured input: 0 left, 1 right
-    int Reference = 0; // 0 none, 1 left, 2 right
-    int GateShape = 0; // 0 Tukey, 1 half-Hann
-    int Smoothing = 0; // 0 none, N: 1/N octave
-    int Phase = 0;     // 0 wrapped, 1 unwrapped, 2 minimum, 3 excess
+    double TailSeconds = 1; // recorded after each sweep
+    int Channel = 0;        // measured input: 0 left, 1 right
+    int Reference = 0;      // 0 none, 1 left, 2 right
+    int GateShape = 0;      // 0 Tukey, 1 half-Hann
+    int Smoothing = 0;      // 0 none, N: 1/N octave
+    int Phase = 0;          // 0 wrapped, 1 unwrapped, 2 minimum, 3 excess
     bool PhaseFromPeak = false;
     double Temperature = 20; // °C
 };

@@ -3,10 +3,10 @@
 
 #include "measure/MeasurementState.h"
 #include "results/AnalyserExport.h"
+#include "ui/AnalyserChart.h"
 #include "ui/ChartExport.h"
 #include "ui/OknoDialog.h"
 #include "ui/SonogramView.h"
-#include "ui/AnalyserChart.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -267,6 +267,8 @@ void TFormaAnalizatorWidma::AnalysisChange()
     for (QWidget* control : std::initializer_list<QWidget*>{cbRozmiarFft, cbOkno, cbUsrednianie, cbGestosc})
         control->setEnabled(fft);
     Engine = std::make_unique<TRealTimeAnalyser>(RecordingInput.FrameRate(), ChosenSettings());
+    // The filters start from rest on a running signal: their start-up is no part of a band's Leq or Lmax.
+    Engine->CountBandsOnceSettled();
     const double columnSeconds = SpectrogramEvery * RefreshInterval / 1000.0;
     if (fft) {
         const double binWidth = double(Engine->FrameRate()) / double(Engine->Settings().FftSize);

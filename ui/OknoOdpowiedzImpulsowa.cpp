@@ -7,6 +7,7 @@
 #include "results/WaveFile.h"
 #include "settings/WindowSettings.h"
 #include "ui/ChartView.h"
+#include "ui/PanelAkustykaPomieszczenia.h"
 #include "ui/WindowParts.h"
 
 #include <QCheckBox>
@@ -22,6 +23,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
@@ -72,7 +75,7 @@ TFormaOdpowiedzImpulsowa::TFormaOdpowiedzImpulsowa(const TAudioIO& mainIn, const
     ApplySettings();
     connect(&Engine, &TImpulseMeasurement::Finished, this, &TFormaOdpowiedzImpulsowa::TakeFinished);
     SetMeasuringLook(false);
-    resize(1100, 720);
+    resize(1120, 660);
 }
 
 TFormaOdpowiedzImpulsowa::~TFormaOdpowiedzImpulsowa()
@@ -100,6 +103,8 @@ void TFormaOdpowiedzImpulsowa::CreateControls()
     tabWidoki->addTab(response, QStringLiteral("Moduł i faza"));
     tabWidoki->addTab(chtOpoznienie, QStringLiteral("Opóźnienie grupowe"));
     tabWidoki->addTab(chtZnieksztalcenia, QStringLiteral("Zniekształcenia"));
+    pnlAkustyka = new TPanelAkustykaPomieszczenia(Folder, tabWidoki);
+    tabWidoki->addTab(pnlAkustyka, QStringLiteral("Akustyka pomieszczenia"));
     for (QCustomPlot* chart : {chtImpuls, chtImpulsDb}) {
         chart->installEventFilter(this);
         chart->setMouseTracking(true);
@@ -110,8 +115,16 @@ void TFormaOdpowiedzImpulsowa::CreateControls()
     auto* right = new QVBoxLayout;
     right->addWidget(tabWidoki, 1);
     right->addWidget(lblStan);
+    // The settings scroll on a screen too low for them all: the window fits 1366x720.
+    auto* settings = new QScrollArea(this);
+    settings->setObjectName(QStringLiteral("scrUstawienia"));
+    settings->setWidget(CreatePanel());
+    settings->setWidgetResizable(true);
+    settings->setFrameShape(QFrame::NoFrame);
+    settings->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    settings->setFixedWidth(settings->widget()->width() + settings->verticalScrollBar()->sizeHint().width());
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(CreatePanel());
+    layout->addWidget(settings);
     layout->addLayout(right, 1);
 
     tmrPostep = new QTimer(this);
@@ -125,7 +138,7 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
 {
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("pnlUstawienia"));
-    panel->setFixedWidth(330);
+    panel->setFixedWidth(380);
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(0, 0, 0, 0);
 
@@ -141,6 +154,12 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
     udPowtorzenia = new QSpinBox(gbPomiar);
     udPowtorzenia->setObjectName(QStringLiteral("udPowtorzenia"));
     udPowtorzenia->setRange(1, TImpulseSettings::MostRepeats);
+    edtCzasPoSweepie = NewEdit(gbPomiar, "edtCzasPoSweepie", false);
+    edtCzasPoSweepie->setToolTip(
+        QStringLiteral("Cisza nagrywana po każdym sweepie, w której odpowiedź wygasa (od %1 do %2 s). "
+                       "Odpowiedź zawiera wszystkie częstotliwości do tego czasu po chwili 0; pogłos "
+                       "pomieszczenia wymaga czasu dłuższego niż jego zanik.")
+            .arg(Number(TImpulseSettings::ShortestTail), Number(TImpulseSettings::LongestTail)));
     cbKanalPomiarowy =
         NewCombo(gbPomiar, "cbKanalPomiarowy", {QStringLiteral("lewy"), QStringLiteral("prawy")});
     cbKanalOdniesienia = NewCombo(gbPomiar, "cbKanalOdniesienia",
@@ -152,6 +171,7 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
     measurement->addRow(QStringLiteral("Długość sweepu [próbki]"), cbDlugosc);
     measurement->addRow(QStringLiteral("Poziom [dBFS]"), edtPoziom);
     measurement->addRow(QStringLiteral("Powtórzenia"), udPowtorzenia);
+    measurement->addRow(QStringLiteral("Czas rejestracji po sweepie [s]"), edtCzasPoSweepie);
     measurement->addRow(QStringLiteral("Kanał pomiarowy"), cbKanalPomiarowy);
     measurement->addRow(QStringLiteral("Kanał odniesienia"), cbKanalOdniesienia);
     measurementColumn->addWidget(lblUrzadzenia);
@@ -275,11 +295,14 @@ void TFormaOdpowiedzImpulsowa::ApplySettings()
                                .arg(1 << exponent)
                                .arg(NumberFormat::Fixed(double(1 << exponent) / rate, 0, 2)),
                            exponent);
+    cbDlugosc->setMinimumWidth(cbDlugosc->sizeHint().width()); // its items whole
     cbDlugosc->setCurrentIndex(std::clamp(Settings.LengthExponent, TImpulseSettings::ShortestExponent,
                                           TImpulseSettings::LongestExponent) -
                                TImpulseSettings::ShortestExponent);
     edtPoziom->setText(Number(std::clamp(Settings.LevelDb, TImpulseSettings::LowestLevelDb, 0.0)));
     udPowtorzenia->setValue(Settings.Repeats);
+    edtCzasPoSweepie->setText(Number(
+        std::clamp(Settings.TailSeconds, TImpulseSettings::ShortestTail, TImpulseSettings::LongestTail)));
     cbKanalPomiarowy->setCurrentIndex(std::clamp(Settings.Channel, 0, 1));
     cbKanalOdniesienia->setCurrentIndex(std::clamp(Settings.Reference, 0, 2));
     cbOkno->setCurrentIndex(std::clamp(Settings.GateShape, 0, 1));
@@ -303,6 +326,7 @@ void TFormaOdpowiedzImpulsowa::StoreSettings()
     Settings.LengthExponent = cbDlugosc->currentData().toInt();
     Settings.LevelDb = NumberFormat::ParseNumber(edtPoziom->text()).value_or(Settings.LevelDb);
     Settings.Repeats = udPowtorzenia->value();
+    Settings.TailSeconds = NumberFormat::ParseNumber(edtCzasPoSweepie->text()).value_or(Settings.TailSeconds);
     Settings.Channel = cbKanalPomiarowy->currentIndex();
     Settings.Reference = cbKanalOdniesienia->currentIndex();
     Settings.GateShape = cbOkno->currentIndex();
@@ -319,6 +343,7 @@ TImpulseSettings TFormaOdpowiedzImpulsowa::ChosenSettings() const
     chosen.LengthExponent = Settings.LengthExponent;
     chosen.LevelDb = Settings.LevelDb;
     chosen.Repeats = Settings.Repeats;
+    chosen.TailSeconds = Settings.TailSeconds;
     chosen.Channel = Settings.Channel;
     chosen.Reference = static_cast<TReferenceChannel>(Settings.Reference);
     return chosen;
@@ -338,7 +363,8 @@ void TFormaOdpowiedzImpulsowa::btnStartClick()
     const std::pair<QLineEdit*, QString> numbers[] = {
         {edtStartFreq, QStringLiteral("Częstotliwość początkowa")},
         {edtStopFreq, QStringLiteral("Częstotliwość końcowa")},
-        {edtPoziom, QStringLiteral("Poziom")}};
+        {edtPoziom, QStringLiteral("Poziom")},
+        {edtCzasPoSweepie, QStringLiteral("Czas rejestracji po sweepie")}};
     for (const auto& [edit, caption] : numbers)
         if (!NumberFormat::ParseNumber(edit->text())) {
             QMessageBox::warning(this, Title, QStringLiteral("Wpisz liczbę w polu „%1”.").arg(caption));
@@ -367,7 +393,7 @@ void TFormaOdpowiedzImpulsowa::SetMeasuringLook(bool measuring)
     btnStop->setEnabled(measuring);
     for (QWidget* control :
          std::initializer_list<QWidget*>{edtStartFreq, edtStopFreq, cbDlugosc, edtPoziom, udPowtorzenia,
-                                         cbKanalPomiarowy, cbKanalOdniesienia})
+                                         edtCzasPoSweepie, cbKanalPomiarowy, cbKanalOdniesienia})
         control->setEnabled(!measuring);
     pbPostep->setValue(0);
     measuring ? tmrPostep->start() : tmrPostep->stop();
@@ -507,6 +533,7 @@ void TFormaOdpowiedzImpulsowa::btnUsunClick()
     const int row = lstPomiary->currentRow();
     if (row < 0 || row >= MeasurementCount())
         return;
+    pnlAkustyka->Forget(Measurements[static_cast<std::size_t>(row)]->Response.get());
     Measurements.erase(Measurements.begin() + row);
     {
         const QSignalBlocker quiet(lstPomiary);
@@ -536,8 +563,8 @@ void TFormaOdpowiedzImpulsowa::btnZapiszWavClick()
         name += QStringLiteral(".wav");
     QString failure;
     const TImpulseResponse& response = *pomiar->Response;
-    if (WaveFile::Write(name, response.FromTimeZero(), static_cast<int>(std::lround(response.FrameRate)),
-                        failure))
+    if (WaveFile::Write(name, response.ForFile(), static_cast<int>(std::lround(response.FrameRate)),
+                        response.FileTimeZero(), failure))
         lblStan->setText(QStringLiteral("Zapisano: ") + name);
     else
         QMessageBox::critical(this, Title, failure);
@@ -595,7 +622,7 @@ void TFormaOdpowiedzImpulsowa::btnOtworzClick()
             return;
         }
         pomiar->Response = std::make_unique<TImpulseResponse>(
-            ImpulseResponseOf(std::move(sound->Samples), sound->FrameRate));
+            ImpulseResponseOf(std::move(sound->Samples), sound->FrameRate, double(sound->TimeZero)));
     }
     AddMeasurement(std::move(pomiar));
     lblStan->setText(QStringLiteral("Otwarto: ") + name);

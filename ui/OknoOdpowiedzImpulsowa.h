@@ -24,6 +24,7 @@ class QSpinBox;
 class QTabWidget;
 class QTimer;
 class TAudioIO;
+class TPanelAkustykaPomieszczenia;
 struct TImpulseWindowSettings;
 
 // "Odpowiedź impulsowa": the impulse response of whatever lies between the card's output and its input,
@@ -93,6 +94,7 @@ private:
     // Charts (OknoOdpowiedzImpulsowaWykresy.cpp)
     QCustomPlot* NewChart(const char* name, const QString& xTitle, const QString& yTitle, bool logarithmic);
     void Redraw();
+    void ShowRoom(); // the measurements to the page "Akustyka pomieszczenia"
     void DrawImpulses();
     void DrawCurves();
     void ShowImpulseAround(const TPomiar& pomiar); // the impulse views' time range, for the next drawing
@@ -110,7 +112,7 @@ private:
     TGateEdge Dragging = TGateEdge::None;
 
     // Panel
-    QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtPoziom{}, *edtTemperatura{};
+    QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtPoziom{}, *edtCzasPoSweepie{}, *edtTemperatura{};
     QLineEdit *edtBramkaPoczatek{}, *edtBramkaKoniec{};
     QComboBox *cbDlugosc{}, *cbKanalPomiarowy{}, *cbKanalOdniesienia{}, *cbOkno{}, *cbWygladzanie{},
         *cbFaza{};
@@ -127,4 +129,5 @@ private:
     QTabWidget* tabWidoki{};
     QCustomPlot *chtImpuls{}, *chtImpulsDb{}, *chtModul{}, *chtFaza{}, *chtOpoznienie{},
         *chtZnieksztalcenia{};
+    TPanelAkustykaPomieszczenia* pnlAkustyka{};
 };

@@ -5,6 +5,8 @@
 #include "ui/OknoOdpowiedzImpulsowa.h"
 
 #include "ui/AxisTickers.h"
+#include "ui/PanelAkustykaPomieszczenia.h"
+#include "ui/PlotGraph.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -29,16 +31,6 @@ QVector<double> Vector(const std::vector<double>& values, double scale = 1)
     QVector<double> vector(static_cast<qsizetype>(values.size()));
     std::transform(values.begin(), values.end(), vector.begin(), [scale](double x) { return x * scale; });
     return vector;
-}
-
-QCPGraph* AddGraph(QCustomPlot* chart, const QVector<double>& x, const QVector<double>& y, const QPen& pen,
-                   const QString& name)
-{
-    QCPGraph* graph = chart->addGraph();
-    graph->setData(x, y, true);
-    graph->setPen(pen);
-    graph->setName(name);
-    return graph;
 }
 
 void VerticalLine(QCustomPlot* chart, double x, const QPen& pen)
@@ -97,6 +89,20 @@ void TFormaOdpowiedzImpulsowa::Redraw()
 {
     DrawImpulses();
     DrawCurves();
+    ShowRoom();
+}
+
+void TFormaOdpowiedzImpulsowa::ShowRoom()
+{
+    std::vector<TPanelAkustykaPomieszczenia::TEntry> entries;
+    const TPomiar* current = Current();
+    for (std::size_t row = 0; row < Measurements.size(); ++row) {
+        const TPomiar& pomiar = *Measurements[row];
+        entries.push_back({pomiar.Name, pomiar.Colour, pomiar.Response.get(),
+                           lstPomiary->item(static_cast<int>(row))->checkState() == Qt::Checked,
+                           &pomiar == current});
+    }
+    pnlAkustyka->SetEntries(std::move(entries));
 }
 
 void TFormaOdpowiedzImpulsowa::DrawImpulses()

@@ -23,14 +23,16 @@ private slots:
     void impulseAndResponseWritten()
     {
         const QString wave = Folder.filePath("głośnik.wav"), response = Folder.filePath("głośnik.csv");
-        const TCliRun run = RunCli({"ir", "--start", "20", "--stop", "20000", "--length", "65536", "--reference",
-                                    "R", "--out", wave, "--response", response});
+        const TCliRun run = RunCli({"ir", "--start", "20", "--stop", "20000", "--length", "65536", "--tail",
+                                    "0.5", "--reference", "R", "--out", wave, "--response", response});
         QVERIFY_RUN(run, 0);
         QVERIFY2(run.Out.startsWith(QStringLiteral("Opóźnienie: ")), qPrintable(run.Out));
         QString failure;
         const auto sound = WaveFile::Read(wave, failure);
         QVERIFY2(sound, qPrintable(failure));
         QCOMPARE(sound->FrameRate, 48000);
+        QCOMPARE(sound->TimeZero, std::size_t(480)); // 10 ms kept before it
+        QVERIFY(sound->Samples.size() > std::size_t(0.5 * 48000));
         // The left channel over the right one, at 1 kHz: the loudspeaker's -10 dB and filters over -3 dB.
         TChannelPath left, right;
         left.Configure(TVirtualCard::DefaultModel(0), 48000);
@@ -48,15 +50,21 @@ private slots:
 
     void usageErrors()
     {
-        QCOMPARE(RunCli({"ir", "--start", "20", "--stop", "20000", "--out", Folder.filePath("x.txt")}).Exit, 2);
+        QCOMPARE(RunCli({"ir", "--start", "20", "--stop", "20000", "--out", Folder.filePath("x.txt")}).Exit,
+                 2);
         QCOMPARE(RunCli({"ir", "--start", "20", "--stop", "20000", "--length", "70000", "--out",
                          Folder.filePath("x.wav")})
                      .Exit,
                  2);
-        const TCliRun same = RunCli({"ir", "--start", "20", "--stop", "20000", "--reference", "L", "--channel", "L",
-                                     "--out", Folder.filePath("x.wav")});
+        const TCliRun same = RunCli({"ir", "--start", "20", "--stop", "20000", "--reference", "L",
+                                     "--channel", "L", "--out", Folder.filePath("x.wav")});
         QCOMPARE(same.Exit, 2);
         QVERIFY2(same.Err.contains(QStringLiteral("Kanał odniesienia musi być inny")), qPrintable(same.Err));
+        const TCliRun tail = RunCli(
+            {"ir", "--start", "20", "--stop", "20000", "--tail", "11", "--out", Folder.filePath("x.wav")});
+        QCOMPARE(tail.Exit, 2);
+        QVERIFY2(tail.Err.contains(QStringLiteral("Czas rejestracji po sweepie musi wynosić od ")),
+                 qPrintable(tail.Err));
     }
 };
 

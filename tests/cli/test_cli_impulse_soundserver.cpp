@@ -4,12 +4,17 @@
 // sink and one through the LADSPA SDK's one-pole low-pass filter into its right channel. The response
 // must be the filter's published one (y[n] = (1 - a) x[n] + a y[n-1], a = c - sqrt(c^2 - 1),
 // c = 2 - cos(2 pi fc / fs), in single precision), and agree with the stepped sine on the same route.
+// Two more sinks carry the sweep the same way, the right channel through the SDK's delay line of 10 ms
+// and of 100 ms: the response must be the delay's.
 
 #include "../audio/DeviceModels.h"
 #include "../audio/PrivateSoundServer.h"
 #include "CliTestSupport.h"
 
+#include "analysis/ImpulsePeak.h"
+#include "analysis/RealFft.h"
 #include "results/ResponseFile.h"
+#include "results/WaveFile.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,6 +41,7 @@ class TestCliImpulseSoundServer : public QObject
 
     QTemporaryDir Folder;
     TPrivateSoundServer Server;
+    static constexpr int DelaysMs[] = {10, 100};
 
 private slots:
     void initTestCase()
@@ -59,6 +65,20 @@ private slots:
              "latency_msec=40", "remix=no"}};
         for (const QStringList& module : modules)
             QVERIFY2(Server.Pactl(QStringList{"load-module"} + module), qPrintable(module.join(' ')));
+        for (const int milliseconds : DelaysMs) {
+            const QString delayed = QStringLiteral("tonvix_delay%1").arg(milliseconds),
+                          output = QStringLiteral("tonvix_dut%1").arg(milliseconds);
+            const QStringList delayModules[] = {
+                {"module-null-sink", "sink_name=" + output, "rate=48000", "channels=1"},
+                {"module-ladspa-sink", "sink_name=" + delayed, "sink_master=tonvix_right", "plugin=delay",
+                 "label=delay_5s", QStringLiteral("control=%1,1").arg(milliseconds / 1000.0)},
+                {"module-loopback", "source=" + output + ".monitor", "sink=tonvix_left", "adjust_time=0",
+                 "latency_msec=40", "remix=no"},
+                {"module-loopback", "source=" + output + ".monitor", "sink=" + delayed, "adjust_time=0",
+                 "latency_msec=40", "remix=no"}};
+            for (const QStringList& module : delayModules)
+                QVERIFY2(Server.Pactl(QStringList{"load-module"} + module), qPrintable(module.join(' ')));
+        }
         // The sink's own rate, and an averaging time that forgets the previous point within a point:
         // the filter makes every point quieter than the one before.
         StoreSettings({{TKey::FrameRate, "48000"},
@@ -133,6 +153,60 @@ private slots:
             const double stepped = right.Y(i) - left.Y(i), measured = levelAt(left.X(i));
             qInfo("%8.1f Hz: stepped sine %+.3f dB, impulse response %+.3f dB", left.X(i), stepped, measured);
             QVERIFY(std::abs(stepped - measured) < 0.1);
+        }
+    }
+
+    // The delay lines against the straight reference, as a microphone 3.4 m and 34 m away: the
+    // characteristic smoothed to 1/3 octave is flat with the delay's phase, -360 f d (d: the line's
+    // delay and the whole frames by which the two loops may have settled apart, from the response's
+    // peak), and the WAV, read from the time 0 it marks, is flat from a fifth above the start on.
+    void delayLinesAgainstTheStraightReference()
+    {
+        for (const int milliseconds : DelaysMs) {
+            const QString wave = Folder.filePath(QStringLiteral("delay%1.wav").arg(milliseconds)),
+                          response = Folder.filePath(QStringLiteral("delay%1.csv").arg(milliseconds));
+            const TCliRun ir = RunCli({"ir", "--start", "20", "--stop", "20000", "--reference", "L",
+                                       "--channel", "R", "--smoothing", "3", "--input", "tonvix_null.monitor",
+                                       "--output", QStringLiteral("tonvix_dut%1").arg(milliseconds), "--out",
+                                       wave, "--response", response},
+                                      CliEnvironment(false));
+            QVERIFY_RUN(ir, 0);
+            QString failure;
+            const auto sound = WaveFile::Read(wave, failure);
+            QVERIFY2(sound, qPrintable(failure));
+            QCOMPARE(sound->TimeZero, std::size_t(480));
+            const double delay = std::round(ImpulsePeak(sound->Samples) - double(sound->TimeZero));
+            QVERIFY2(std::abs(delay - milliseconds * Rate / 1000) < 2000, qPrintable(QString::number(delay)));
+
+            const auto points = ResponseFile::Read(response, failure);
+            QVERIFY2(points, qPrintable(failure));
+            double worstDb = 0, worstDegrees = 0;
+            for (std::size_t i = 0; i < points->Frequency.size(); ++i) {
+                const double f = points->Frequency[i];
+                if (f < 30 || f > 16000)
+                    continue;
+                worstDb = std::max(worstDb, std::abs(points->LevelDb[i]));
+                worstDegrees = std::max(
+                    worstDegrees,
+                    std::abs(std::remainder(points->PhaseDegrees[i] + 360 * f * delay / Rate, 360.0)));
+            }
+            const std::size_t size = TRealFft::NiceSize(sound->Samples.size());
+            TRealFft fft(size);
+            std::vector<double> samples(sound->Samples);
+            samples.resize(size);
+            std::vector<std::complex<double>> spectrum(fft.Bins());
+            fft.Forward(samples, spectrum);
+            double worstWave = 0;
+            for (std::size_t k = 0; k < spectrum.size(); ++k)
+                if (const double f = double(k) * Rate / double(size); f >= 30 && f <= 19000)
+                    worstWave = std::max(worstWave, std::abs(20 * std::log10(std::abs(spectrum[k]))));
+            qInfo("delay line of %d ms (%g frames in all): CSV within %.4f dB and %.3f degrees, WAV flat "
+                  "within "
+                  "%.4f dB",
+                  milliseconds, delay, worstDb, worstDegrees, worstWave);
+            QVERIFY(worstDb < 0.05);
+            QVERIFY(worstDegrees < 1);
+            QVERIFY(worstWave < 0.1);
         }
     }
 };

@@ -205,7 +205,7 @@ private slots:
     {
         const QString wave = Folder.filePath("muzyka.wav"), out = Folder.filePath("muzyka.csv");
         QString failure;
-        QVERIFY2(WaveFile::Write(wave, Music(), int(Rate), failure), qPrintable(failure));
+        QVERIFY2(WaveFile::Write(wave, Music(), int(Rate), 0, failure), qPrintable(failure));
         QProcess player;
         player.start("paplay", {"--device=tonvix_null_dut", wave});
         QVERIFY(player.waitForStarted(5000));

@@ -20,19 +20,30 @@ class TestImpulseFiles : public QObject
     QTemporaryDir Folder;
 
 private slots:
-    // 32-bit floats at the frame rate: every sample comes back as the float it was written as.
+    // 32-bit floats at the frame rate: every sample comes back as the float it was written as, and time
+    // 0 from its cue point, which the file's comment names too.
     void waveWrittenAndReadBackExactly()
     {
         std::vector<double> samples(5000);
         for (std::size_t i = 0; i < samples.size(); ++i)
-            samples[i] = std::sin(0.01 * double(i)) * std::exp(-0.001 * double(i)) * 1.7; // above full scale too
+            samples[i] =
+                std::sin(0.01 * double(i)) * std::exp(-0.001 * double(i)) * 1.7; // above full scale too
         const QString name = Folder.filePath("odpowiedź.wav");
         QString failure;
-        QVERIFY2(WaveFile::Write(name, samples, 44100, failure), qPrintable(failure));
+        QVERIFY2(WaveFile::Write(name, samples, 44100, 441, failure), qPrintable(failure));
         const auto read = WaveFile::Read(name, failure);
         QVERIFY2(read, qPrintable(failure));
         QCOMPARE(read->FrameRate, 44100);
         QCOMPARE(read->Channels, 1);
+        QCOMPARE(read->TimeZero, std::size_t(441));
+        SF_INFO info{};
+        SNDFILE* sound = sf_open(QFile::encodeName(name).constData(), SFM_READ, &info);
+        QVERIFY(sound);
+        const QString comment = QString::fromUtf8(sf_get_string(sound, SF_STR_COMMENT));
+        sf_close(sound);
+        QCOMPARE(comment,
+                 QStringLiteral("Tonvix: odpowiedź impulsowa, chwila 0 w próbce 441 (10 ms od początku "
+                                "pliku)"));
         QCOMPARE(read->Samples.size(), samples.size());
         for (std::size_t i = 0; i < samples.size(); ++i)
             QCOMPARE(read->Samples[i], double(float(samples[i])));
@@ -57,6 +68,7 @@ private slots:
         QCOMPARE(read->FrameRate, 96000);
         QCOMPARE(read->Channels, 2);
         QCOMPARE(read->Samples, (std::vector<double>{0.5, 0.0, 1.0 / 2048}));
+        QCOMPARE(read->TimeZero, std::size_t(0)); // no mark: the first sample
     }
 
     void notASoundFile()

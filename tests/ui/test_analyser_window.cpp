@@ -89,7 +89,11 @@ private slots:
     {
         QVERIFY(Analyser->OwnInputOpen());
         QCOMPARE(Find<QLabel>("lblZrodlo")->text(), QString("Analizowane jest wejście karty dźwiękowej."));
-        QTRY_VERIFY(Analyser->Analyser()->SecondsSinceReset() > 0.5);
+        const TRealTimeAnalyser& engine = *Analyser->Analyser();
+        QTRY_VERIFY(engine.SecondsSinceReset() > 0.5);
+        // The bands' figures count only once their filters have settled on the running input.
+        QCOMPARE(engine.FramesAnalysed() - std::llround(engine.SecondsSinceReset() * engine.FrameRate()),
+                 std::llround(engine.SettleSeconds() * engine.FrameRate()));
         auto* chart = Find<TAnalyserChart>("chtWidmo");
         QTRY_VERIFY(chart->plottableCount() > 0 && chart->plottable(0)->interface1D()->dataCount() == 33);
         const auto* spectrogram = Find<TSonogramView>("chtSpektrogram");
@@ -120,6 +124,7 @@ private slots:
         Window->findChild<QAction*>("actStart")->trigger(); // returns after the settling wait
         QVERIFY(input.Running());
         QVERIFY(!Analyser->OwnInputOpen());
+        QTRY_VERIFY(Analyser->Analyser()->SecondsSinceReset() > 0); // its filters have settled
         counting = true;
         Find<QPushButton>("btnZeruj")->click();
         QTest::qWait(1500);

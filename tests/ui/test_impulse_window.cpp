@@ -143,10 +143,12 @@ private slots:
         FindControl<QAction>(*Main, "actStop")->trigger();
     }
 
-    // The impulse saved as WAV and the characteristic as FRD open again as measurements.
+    // The impulse saved as WAV and the characteristic as FRD open again as measurements; the WAV's
+    // time 0 is where its mark says, so its delay reads as measured.
     void savedFilesOpen()
     {
         List()->setCurrentRow(0);
+        const QString delay = Control<QLabel>("lblOpoznienie")->text();
         const QString wave = Folder.filePath("pomiar"), response = Folder.filePath("pomiar.frd");
         {
             TModalAnswer dialog(ChooseFile(wave));
@@ -165,18 +167,35 @@ private slots:
         }
         QCOMPARE(List()->count(), count + 2);
         QCOMPARE(List()->item(count)->text(), QStringLiteral("pomiar"));
+        List()->setCurrentRow(count);
+        QCOMPARE(Control<QLabel>("lblOpoznienie")->text(), delay);
+        List()->setCurrentRow(count + 1);
         QVERIFY(Control<QPushButton>("btnZapiszWav")->isEnabled() == false); // a characteristic alone
     }
 
-    // The window's choices outlive the program.
+    // The window's choices outlive the program; a tail that cannot be recorded is refused, naming the
+    // limits.
     void settingsKept()
     {
+        QLineEdit* tail = Control<QLineEdit>("edtCzasPoSweepie");
+        QCOMPARE(NumberFormat::ParseNumber(tail->text()).value_or(0), 1.0);
+        TypeAndLeave(tail, QStringLiteral("20"));
+        {
+            TModalAnswer refusal(Dismiss);
+            Control<QPushButton>("btnStart")->click();
+            QVERIFY(refusal.Seen);
+            QCOMPARE(refusal.Text, QStringLiteral("Czas rejestracji po sweepie musi wynosić od 0") +
+                                       NumberFormat::DecimalSeparator() + QStringLiteral("1 do 10 s."));
+        }
+        QVERIFY(!Window->Measuring());
+        TypeAndLeave(tail, QStringLiteral("2") + NumberFormat::DecimalSeparator() + QStringLiteral("5"));
         TypeAndLeave(Control<QLineEdit>("edtStartFreq"), QStringLiteral("30"));
         Control<QComboBox>("cbFaza")->setCurrentIndex(2);
         Main.reset();
         OpenWindow();
         QCOMPARE(NumberFormat::ParseNumber(Control<QLineEdit>("edtStartFreq")->text()).value_or(0), 30.0);
         QCOMPARE(Control<QComboBox>("cbFaza")->currentIndex(), 2);
+        QCOMPARE(NumberFormat::ParseNumber(Control<QLineEdit>("edtCzasPoSweepie")->text()).value_or(0), 2.5);
         QCOMPARE(List()->count(), 0);
     }
 };

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "measure/RoomAnalysis.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class TGiven;
+
+// tonvix-cli room: the room figures of an impulse response read from a sound file, printed as a table
+// or as one JSON object, and written to a CSV file.
+struct TRoomCommand
+{
+    QString In;
+    TRoomChoice Choice;
+    bool Json = false;
+    std::optional<QString> Out; // .csv
+};
+
+extern const QString RoomHelp;
+extern const QStringList RoomOptions;
+std::optional<TRoomCommand> ReadRoomCommand(const TGiven& given, QString& error);
+int RunRoom(const TRoomCommand& command);
+
+// {"bands": [...], "broadband": {...}, "broadband_A": {...}, "STI": value, "STI_kind": ...}: each band
+// {"frequency", "EDT", "T20", "T30", "C50", "C80", "D50", "Ts", "INR", "xi20", "xi30", "curvature",
+// "notes"}, null where a figure cannot be had.
+QJsonObject RoomJson(const TRoomFigures& figures);

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The page "Akustyka pomieszczenia" of the window "Odpowiedź impulsowa" as a user works it: two rooms
+// opened from WAV files, their figures in the table (octaves, then thirds), their decay curves side by
+// side, the full index from a typed speech level and noise, the table saved as CSV under either decimal
+// separator; and the window fitting a 1366x720 screen with its sweep-length list whole.
+
+#include "SyntheticRooms.h"
+#include "WindowTestSupport.h"
+
+#include "common/NumberFormat.h"
+#include "results/WaveFile.h"
+#include "settings/SettingsStore.h"
+#include "ui/OknoOdpowiedzImpulsowa.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <qcustomplot.h>
+
+namespace {
+
+std::function<void(QWidget*)> ChooseFile(const QString& path)
+{
+    return [path](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        QVERIFY(dialog != nullptr);
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();
+    };
+}
+
+} // namespace
+
+class TestRoomPage : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir Folder;
+    std::unique_ptr<TSettingsStore> Settings;
+    std::unique_ptr<TFormaGlowna> Main;
+    TFormaOdpowiedzImpulsowa* Window = nullptr;
+
+    template <class T> T* Control(const char* name) { return FindControl<T>(*Window, name); }
+    QTableWidget* Table() { return Control<QTableWidget>("tblAkustyka"); }
+    QString Cell(const QString& band, int column)
+    {
+        for (int row = 0; row < Table()->rowCount(); ++row)
+            if (Table()->item(row, 0)->text() == band)
+                return Table()->item(row, column)->text();
+        return QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(Folder.isValid());
+        Settings = std::make_unique<TSettingsStore>(Folder.filePath("Tonvix.ini"));
+        Main = OpenWindowOnVirtualCard();
+        QVERIFY(Main);
+        FindControl<QAction>(*Main, "mmiOdpowiedzImpulsowa")->trigger();
+        Window = Main->findChild<TFormaOdpowiedzImpulsowa*>("FormaOdpowiedzImpulsowa");
+        QVERIFY(Window && Window->isVisible());
+        // Two rooms, 1.0 s and 0.5 s, as 16-bit and float files.
+        QString failure;
+        QVERIFY2(WaveFile::Write(Folder.filePath("sala.wav"), DecayingTones(1.0, 70, 48000, 2.5, 30), 48000,
+                                 failure),
+                 qPrintable(failure));
+        QVERIFY2(WaveFile::Write(Folder.filePath("studio.wav"), DecayingTones(0.5, 70, 48000, 1.5, 30), 48000,
+                                 failure),
+                 qPrintable(failure));
+    }
+
+    // The whole window on a 1366x720 screen (a title bar above it), every setting reachable, and the
+    // sweep-length list as wide as its longest item.
+    void fitsTheScreen()
+    {
+        QVERIFY2(Window->width() <= 1366 && Window->height() <= 690,
+                 qPrintable(QStringLiteral("%1x%2").arg(Window->width()).arg(Window->height())));
+        QVERIFY(Window->minimumSizeHint().height() <= 690);
+        auto* length = Control<QComboBox>("cbDlugosc");
+        QVERIFY2(length->width() >= length->sizeHint().width(),
+                 qPrintable(QStringLiteral("%1 < %2").arg(length->width()).arg(length->sizeHint().width())));
+    }
+
+    void roomsFromFiles_data()
+    {
+        QTest::addColumn<QChar>("separator");
+        QTest::newRow("comma") << QChar(',');
+        QTest::newRow("point") << QChar('.');
+    }
+    void roomsFromFiles()
+    {
+        QFETCH(QChar, separator);
+        NumberFormat::SetDecimalSeparator(separator);
+        auto* list = Control<QListWidget>("lstPomiary");
+        while (list->count() > 0)
+            Control<QPushButton>("btnUsun")->click();
+        for (const char* name : {"sala.wav", "studio.wav"}) {
+            TModalAnswer dialog(ChooseFile(Folder.filePath(name)));
+            Control<QPushButton>("btnOtworz")->click();
+        }
+        QCOMPARE(list->count(), 2);
+        auto* tabs = Control<QTabWidget>("tabWidoki");
+        tabs->setCurrentWidget(Control<QWidget>("pnlAkustykaPomieszczenia"));
+        Control<QComboBox>("cbPasma")->setCurrentIndex(0);
+
+        // The current (last opened) room: octaves, Z and A, its T30 at 1 kHz, the index of reverberation.
+        QCOMPARE(Table()->rowCount(), 8 + 2);
+        const auto seconds = [&](const QString& band, int column) {
+            const QString text = Cell(band, column);
+            if (!text.contains(separator) && text != QStringLiteral("-"))
+                return -1.0;
+            return NumberFormat::ParseNumber(text).value_or(-1);
+        };
+        QVERIFY2(std::abs(seconds("1000", 3) - 0.5) < 0.02, qPrintable(Cell("1000", 3)));
+        QVERIFY2(std::abs(seconds("Z", 3) - 0.5) < 0.02, qPrintable(Cell("Z", 3)));
+        QVERIFY2(Control<QLabel>("lblSti")->text().contains(QStringLiteral("(tylko pogłos)")),
+                 qPrintable(Control<QLabel>("lblSti")->text()));
+        // Both rooms' decay curves of the chosen band (1 kHz), each with its level, decay and noise.
+        auto* decay = Control<QCustomPlot>("chtZanik");
+        QCOMPARE(decay->graphCount(), 2 * 3 + 2 * 3); // and each room's three fit lines
+        QVERIFY(Control<QLabel>("lblUwagi")->text().startsWith(QStringLiteral("1000: ")));
+
+        // The first room chosen, in thirds.
+        list->setCurrentRow(0);
+        Control<QComboBox>("cbPasma")->setCurrentIndex(1);
+        QCOMPARE(Table()->rowCount(), 24 + 2);
+        QVERIFY2(std::abs(seconds("1250", 2) - 1.0) < 0.03, qPrintable(Cell("1250", 2)));
+
+        // A speech level and a noise give the full index, lower than the reverberation's.
+        const QString before = Control<QLabel>("lblSti")->text();
+        TypeAndLeave(Control<QLineEdit>("edtPoziomMowy"), QStringLiteral("60"));
+        TypeAndLeave(Control<QLineEdit>("edtHalasTla"), QStringLiteral("50; 50; 48; 45; 40; 35; 30; 25"));
+        const QString full = Control<QLabel>("lblSti")->text();
+        QVERIFY2(full.contains(QStringLiteral("(z poziomem mowy i hałasem tła)")), qPrintable(full));
+        QVERIFY2(full != before, qPrintable(before));
+
+        // The table to CSV, with the user's separator.
+        const QString csv = Folder.filePath(QStringLiteral("sala-%1.csv").arg(separator == ',' ? 1 : 2));
+        {
+            TModalAnswer dialog(ChooseFile(csv));
+            Control<QPushButton>("btnZapiszCsv")->click();
+        }
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        QVERIFY(text.contains(QStringLiteral("Pasmo [Hz] (1/3 oktawy, sala);EDT [s]")));
+        QVERIFY(text.contains(QRegularExpression(QStringLiteral("\r\n1000;[01]\\%1\\d").arg(separator))));
+        QVERIFY(text.contains(QStringLiteral("STI;0") + separator));
+
+        // A room removed leaves the other's figures.
+        Control<QPushButton>("btnUsun")->click();
+        QCOMPARE(list->count(), 1);
+        QVERIFY2(std::abs(seconds("1250", 2) - 0.5) < 0.02, qPrintable(Cell("1250", 2)));
+        TypeAndLeave(Control<QLineEdit>("edtPoziomMowy"), QString());
+        TypeAndLeave(Control<QLineEdit>("edtHalasTla"), QString());
+        NumberFormat::SetDecimalSeparator(QChar());
+    }
+};
+
+QTEST_MAIN(TestRoomPage)
+#include "test_room_page.moc"
