@@ -24,20 +24,6 @@
 #include <QTest>
 #include <qcustomplot.h>
 
-namespace {
-
-std::function<void(QWidget*)> ChooseFile(const QString& path)
-{
-    return [path](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        QVERIFY(dialog != nullptr);
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();
-    };
-}
-
-} // namespace
-
 class TestRoomPage : public QObject
 {
     Q_OBJECT
@@ -70,10 +56,10 @@ private slots:
         // Two rooms, 1.0 s and 0.5 s, as 16-bit and float files.
         QString failure;
         QVERIFY2(WaveFile::Write(Folder.filePath("sala.wav"), DecayingTones(1.0, 70, 48000, 2.5, 30), 48000,
-                                 failure),
+                                 0, failure),
                  qPrintable(failure));
         QVERIFY2(WaveFile::Write(Folder.filePath("studio.wav"), DecayingTones(0.5, 70, 48000, 1.5, 30), 48000,
-                                 failure),
+                                 0, failure),
                  qPrintable(failure));
     }
 
