@@ -153,10 +153,13 @@ public:
     }
     void PrintClosed(TProgress& progress)
     {
+        // Counted from the log's start: rows printed may have been let go since.
         QString text;
-        for (const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
-             Printed < closed.size(); ++Printed)
-            text += Line(IntervalRow(State, closed[Printed]));
+        const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
+        const std::size_t forgotten = State.Statistics.Forgotten();
+        for (; Printed < forgotten + closed.size(); ++Printed)
+            if (Printed >= forgotten)
+                text += Line(IntervalRow(State, closed[Printed - forgotten]));
         if (text.isEmpty())
             return;
         progress.Clear();
@@ -302,6 +305,8 @@ int RunRecord(const TRecordCommand& command)
     std::optional<TIntervalPrinter> intervals;
     if (command.LogInterval) {
         state.Statistics.SetLogInterval(*command.LogInterval);
+        // The JSON document holds every interval; rows written as they close are let go at once.
+        state.Statistics.SetIntervalsKept(command.Json ? 0 : TMeasurementStatistics::DefaultIntervalsKept);
         if (textResults)
             intervals.emplace(state);
     }
@@ -312,6 +317,8 @@ int RunRecord(const TRecordCommand& command)
                 intervals->PrintClosed(progress);
             if (!json.AfterTick())
                 session.Abort(jsonLines.Failure());
+            if (!command.Json)
+                state.Statistics.ForgetIntervals(state.Statistics.Intervals().size());
         };
         const TMeasurementSession::TEnd recorded =
             session.Record(command.Seconds, progress, command.Out.has_value());

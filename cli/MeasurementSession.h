@@ -107,6 +107,7 @@ public:
     void ShowReport(int) override {} // the command prints its own summary
     int AveragingItem() const override { return Averaging.Item; }
     void SetAveragingItem(int item) override { Averaging.Item = item; }
+    void SetAveragingEnabled(bool) override {}
     void SetOtherAveragingText(const QString&) override {}
     bool AskAveragingTime(double& seconds) override;
 

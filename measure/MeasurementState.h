@@ -68,6 +68,12 @@ struct TMeasurementState
     bool NoAveraging = false;
     bool ImpulseWeighting = false;     // "I": a 35 ms average followed by a peak detector
     bool RestartTimeWeighting = false; // the next block starts the time weighting anew (settling)
+    // A recording's start: the next block starts the meter from rest on the running signal, and the
+    // meter says when its start is over and its readings count (TMeterFilters::StartFromRest).
+    bool StartMeter = false;
+    bool MeterReady = true;
+    // Calibration against a calibrator's tone measures it unweighted, whatever the meter's weighting.
+    bool Calibrating = false;
     bool Compensation = false;
     bool AcquisitionOn = false;
 
@@ -79,9 +85,11 @@ struct TMeasurementState
     double PointValue = 0;
 
     // Sample extremes since the last reset. An overload clears the extremes, so that the next one is
-    // reported too; the channel's flag keeps that its peak reached full scale.
+    // reported too; the channel's flag keeps that its peak reached full scale. The statistics keep
+    // whether a recording overloaded, the ticks whether it did since the last tick.
     std::int32_t PeakMinL = 0, PeakMinR = 0, PeakMaxL = 0, PeakMaxR = 0;
     bool OverloadedL = false, OverloadedR = false;
+    std::array<bool, 2> OverloadSinceTick{};
     void ResetPeaks()
     {
         PeakMinL = PeakMaxL = PeakMinR = PeakMaxR = 0;
@@ -160,8 +168,8 @@ struct TMeasurementState
     // The weighting is a sound-level meter's: a frequency characteristic is always measured unweighted.
     TFrequencyWeighting WeightingInForce() const
     {
-        return MeasurementKind == TMeasurementKind::SoundPressure ? FrequencyWeighting
-                                                                  : TFrequencyWeighting::Z;
+        return MeasurementKind == TMeasurementKind::SoundPressure && !Calibrating ? FrequencyWeighting
+                                                                                  : TFrequencyWeighting::Z;
     }
 
     // Measurement microphones' calibration files per channel (0 left, 1 right): the names the settings

@@ -29,6 +29,8 @@ class IAcquisitionSink
 public:
     virtual ~IAcquisitionSink() = default;
     virtual void Enqueue(double value) = 0;
+    // The tick just enqueued saw an overload since the one before: bit 0 left, bit 1 right.
+    virtual void MarkOverload(unsigned channels) { Q_UNUSED(channels); }
 };
 
 // What the meter and the generator read of a wave component: whether it streams, its frame rate, and

@@ -526,14 +526,19 @@ bool WriteSoundPressureCsv(const QString& fileName, const TAcquisitionQueue& que
         CsvRow({QStringLiteral("Czas [s] (") +
                     RecordingConditionsText(conditions.AveragingTime, conditions.FrameRate, separator) +
                     QLatin1Char(')'),
-                QStringLiteral("Kanał lewy") + unit, QStringLiteral("Kanał prawy") + unit}));
+                QStringLiteral("Kanał lewy") + unit, QStringLiteral("Kanał prawy") + unit,
+                QStringLiteral("Przesterowanie")}));
+    // The overload column names the channels that overloaded since the row before.
+    static const QString Overloaded[] = {QString(), QStringLiteral("L"), QStringLiteral("P"),
+                                         QStringLiteral("L P")};
     std::array<double, 3> tick{};
-    std::size_t filled = 0;
+    std::size_t filled = 0, row = 0;
     queue.ForEach([&](double value) {
         tick[filled++] = value;
         if (filled == tick.size()) {
             writer.Add(NumberFormat::Exact(tick[0]) + CsvSeparator + NumberFormat::Exact(tick[1]) +
-                       CsvSeparator + NumberFormat::Exact(tick[2]) + LineEnd);
+                       CsvSeparator + NumberFormat::Exact(tick[2]) + CsvSeparator +
+                       Overloaded[queue.OverloadAt(row++) & 3u] + LineEnd);
             filled = 0;
         }
     });

@@ -112,6 +112,7 @@ public:
     void SetPauseEnabled(bool enabled) override;
     void SetKindAndCalibrationEnabled(bool enabled) override;
     void SetOptionsEnabled(bool enabled) override;
+    void SetAveragingEnabled(bool enabled) override;
     void SetSeriesMenusEnabled(bool enabled) override;
     void SetMemoryReleaseEnabled(bool enabled) override;
     void SetZoomAllowed(bool allowed) override;

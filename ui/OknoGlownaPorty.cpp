@@ -135,6 +135,12 @@ void TFormaGlowna::SetKindAndCalibrationEnabled(bool enabled)
     findChild<QToolButton*>("tbnKalibracja")->setEnabled(enabled);
 }
 
+void TFormaGlowna::SetAveragingEnabled(bool enabled)
+{
+    cbCzasUsredniania->setEnabled(enabled);
+    actCzasUsreniania->setEnabled(enabled);
+}
+
 void TFormaGlowna::SetOptionsEnabled(bool enabled)
 {
     actOpcjeWykresu->setEnabled(enabled);

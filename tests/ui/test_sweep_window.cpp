@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -401,7 +402,7 @@ private slots:
         QVERIFY(items[0]->isChecked());
         QStringList units;
         for (const QLabel* label : dialog.findChildren<QLabel*>())
-            if (label->isEnabled())
+            if (label->isEnabled() && label->objectName() != "lblKalibratorZ")
                 units << label->text();
         QCOMPARE(units, QStringList{"dB"}); // the reference level's; "Hz" and the target's "dB" are off
         for (const char* name : {"edtCzestotliwoscOdnieseienia", "edtPoziomMaksimum"})
@@ -411,18 +412,22 @@ private slots:
                                      FindControl<QPushButton>(dialog, "btnAnuluj")->text()};
         QCOMPARE(buttons, (QStringList{"&Wykonaj", "&Reset", "&Anuluj"}));
 
-        auto* level = FindControl<QSpinBox>(dialog, "edtPoziomOdniesienia");
-        QCOMPARE(level->value(), 124);
-        QCOMPARE(level->minimum(), 0);
-        QCOMPARE(level->maximum(), 150);
+        // A calibrator's level with its decimal, in the user's separator; the dialog says it is
+        // measured unweighted.
+        auto* level = FindControl<QDoubleSpinBox>(dialog, "edtPoziomOdniesienia");
+        QCOMPARE(level->value(), 124.0);
+        QCOMPARE(level->minimum(), 0.0);
+        QCOMPARE(level->maximum(), 150.0);
+        QVERIFY(FindControl<QLabel>(dialog, "lblKalibratorZ")->text().contains("(Z)"));
+        const QString separator = level->locale().decimalPoint();
         level->setFocus();
         level->selectAll();
-        QTest::keyClicks(level, "-9x,5");
-        QCOMPARE(level->text(), QString("95"));
+        QTest::keyClicks(level, "-9x3" + separator + "8");
+        QCOMPARE(level->text(), "93" + separator + "8");
         QTest::keyClick(level, Qt::Key_Return);
         QCOMPARE(dialog.result(), int(TFormaKalibracja::Wykonaj));
         QCOMPARE(dialog.Request().Procedure, TCalibrationProcedure::ReferenceLevel);
-        QCOMPARE(dialog.Request().ReferenceLevel, 95);
+        QCOMPARE(dialog.Request().ReferenceLevel, 93.8);
     }
 
     // A card that refuses to open ends the calibration with the output's reason; nothing changes.
