@@ -101,7 +101,7 @@ QString Quoted(QByteArrayView line)
 
 } // namespace
 
-TResponseLine ParseResponseLine(QByteArrayView line)
+TResponseLine ParseResponseLine(QByteArrayView line, bool withCoherence)
 {
     using enum TResponseLine::TKind;
     TResponseLine parsed;
@@ -125,7 +125,7 @@ TResponseLine ParseResponseLine(QByteArrayView line)
     }
     const QList<QByteArrayView> fields = Fields(line);
     parsed.Kind = Invalid;
-    if (fields.size() < 2 || fields.size() > 4)
+    if (fields.size() < 2 || fields.size() > (withCoherence ? 4 : 3))
         return parsed;
     const auto frequency = Number(fields[0]), level = Number(fields[1]);
     const auto phase = fields.size() >= 3 ? Number(fields[2]) : std::optional<double>(0.0);

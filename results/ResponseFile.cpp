@@ -70,8 +70,8 @@ std::optional<TPoints> Read(const QString& fileName, QString& failure)
     TPoints points;
     bool headed = false, coherence = true;
     while (lines.Next()) {
-        const TResponseLine line =
-            ParseResponseLine(QByteArrayView(lines.Bytes.data(), static_cast<qsizetype>(lines.Bytes.size())));
+        const TResponseLine line = ParseResponseLine(
+            QByteArrayView(lines.Bytes.data(), static_cast<qsizetype>(lines.Bytes.size())), IsCsv(fileName));
         const bool first = points.Frequency.empty() && !headed;
         if (line.Kind == TResponseLine::TKind::Invalid && first && IsCsv(fileName)) {
             headed = true; // the CSV's column header
