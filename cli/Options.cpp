@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Options.h"
 
+#include "measure/MeasurementState.h"
+
 #include "cli/ImpulseCommand.h"
 #include "common/NumberFormat.h"
 #include "measure/RecordingControl.h"
@@ -121,6 +123,16 @@ const QString SweepHelp = QStringLiteral(
     "  --reference L|R|none    kanał odniesienia przy detekcji synchronicznej: wynikiem jest\n"
     "                          drugi kanał podzielony przez ten (mierzony jest drugi kanał)\n"
     "  --harmonics N           najwyższa mierzona harmoniczna przy detekcji synchronicznej, 2 do 9\n"
+    "  --settling S            maksymalny czas ustalania tonu w sekundach: punkt jest mierzony,\n"
+    "                          gdy ton się ustali (rezonans, pogłos), a punkt, który nie ustalił\n"
+    "                          się w tym czasie, jest oznaczony w pliku .csv (kolumna Nieustalony)\n"
+    "\n"
+    "Każde wejście ma własne opóźnienie: sonda na początku pomiaru znajduje je w mierzonym kanale\n"
+    "i w kanale odniesienia (przy obu kanałach - w każdym), a pomiar podaje opóźnienie kanału\n"
+    "mierzonego względem odniesienia w ms i w metrach (przy temperaturze powietrza ustawionej\n"
+    "w oknie \"Odpowiedź impulsowa\"). Faza zawiera to opóźnienie (-360 f d). Gdy wyjście\n"
+    "i wejście należą do różnych kart dźwiękowych, bez kanału odniesienia faza nie jest mierzona.\n"
+    "Najwyższa mierzalna częstotliwość to 0,49 częstotliwości próbkowania.\n"
     "\n"
     "Opcja, której nie podano, ma wartość ustawioną w programie okienkowym.\n");
 
@@ -439,6 +451,19 @@ std::optional<TCommand> Sweep(const TGiven& given, QString& error)
         return std::nullopt;
     if (given.Has("harmonics") && !(command.HighestHarmonic = WholeNumber(given, "harmonics", 2, 9, error)))
         return std::nullopt;
+    if (given.Has("settling")) {
+        command.LongestSettling = PositiveNumber(given, "settling", error);
+        const double shortest = TDetectionSettings::ShortestSettlingLimit / 1000.0;
+        const double longest = TDetectionSettings::LongestSettlingLimit / 1000.0;
+        if (!command.LongestSettling)
+            return std::nullopt;
+        if (*command.LongestSettling < shortest || *command.LongestSettling > longest) {
+            error = QStringLiteral("najdłuższy czas ustalania (--settling) musi mieścić się w przedziale "
+                                   "od %1 do %2 s")
+                        .arg(NumberFormat::General(shortest), NumberFormat::General(longest));
+            return std::nullopt;
+        }
+    }
     return command;
 }
 
@@ -531,7 +556,7 @@ std::vector<TCommandSpec> CommandTable()
         {"sweep",
          SweepHelp,
          {"start", "stop", "points", "point-time", "amplitude", "input", "output", "mic-cal", "channels",
-          "method", "reference", "harmonics", "out"},
+          "method", "reference", "harmonics", "settling", "out"},
          Sweep},
         {"convert", ConvertHelp, {}, Convert},
         {"ir", ImpulseHelp, ImpulseOptions,

@@ -72,6 +72,7 @@ public:
 
     TMeasurementState& State() { return Measurement; }
     TChartModel& ChartData() { return Chart; }
+    TSweep& SweepEngine() { return *Sweep; }
     TAcquisitionQueue& AcquisitionQueue() { return Queue; }
     TSeriesStore& SeriesStore() { return Series; }
     TAudioIn& AudioIn() { return audAudioIn; }
@@ -142,6 +143,9 @@ public:
     void ClickStartButton() override;
     void StartConditionsChanged() override { UpdateStartAction(); }
     void SetFrequencyAxisRange(double minimum, double maximum) override;
+    void ShowDelay(const QString& text) override;
+    double AirTemperature() const override;
+    bool SeparateClocks() const override;
 
     // ICalibrationWindow
     void SetCalibrating(bool on) override;
@@ -322,7 +326,7 @@ private:
     QWidget *pnlPanelDolny{}, *pnlPanelPrawy{};
     TChartView* chtWykres{};
     QProgressBar* pbPasekPostepu{};
-    QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtLiczbaPunktow{}, *edtCzasPomiaru{};
+    QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtLiczbaPunktow{}, *edtCzasPomiaru{}, *edtOpoznienie{};
     QComboBox* cbCzasUsredniania{};
     QLabel *pnlCzas{}, *lblWartoscL{}, *lblWartoscP{};
     QGroupBox* rgTrybPracy{};

@@ -81,7 +81,7 @@ private slots:
             << 2 << "musi być większa od początkowej";
         QTest::newRow("above half the rate")
             << QStringList{"sweep", "--start", "100", "--stop", "30000", "--points", "5", "--out", "a.lev"}
-            << 2 << "przekracza połowę częstotliwości próbkowania (24000 Hz)";
+            << 2 << "przekracza najwyższą mierzalną częstotliwość, 0,49 częstotliwości próbkowania (23520 Hz";
         QTest::newRow("reference without synchronous detection")
             << QStringList{"sweep",    "--start", "100",         "--stop", "1000",  "--points", "5",
                            "--method", "level",   "--reference", "R",      "--out", "a.csv"}
