@@ -449,16 +449,8 @@ void TFormaFunkcjaPrzenoszenia::btnZapamietajClick()
 void TFormaFunkcjaPrzenoszenia::AddSeries(std::unique_ptr<TSeria> seria)
 {
     seria->Colour = ColourFromBgr(Colours[Series.size() % Colours.size()]);
-    auto* item = new QListWidgetItem(seria->Name);
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsEditable);
-    item->setCheckState(Qt::Checked);
-    item->setForeground(seria->Colour);
+    WindowParts::AddSeriesItem(lstSerie, seria->Name, seria->Colour);
     Series.push_back(std::move(seria));
-    {
-        const QSignalBlocker quiet(lstSerie);
-        lstSerie->addItem(item);
-        lstSerie->setCurrentRow(lstSerie->count() - 1);
-    }
     CurrentChanged();
 }
 
@@ -482,10 +474,7 @@ void TFormaFunkcjaPrzenoszenia::btnUsunClick()
     if (row < 0 || row >= SeriesCount())
         return;
     Series.erase(Series.begin() + row);
-    {
-        const QSignalBlocker quiet(lstSerie);
-        delete lstSerie->takeItem(row);
-    }
+    WindowParts::RemoveSeriesItem(lstSerie, row);
     CurrentChanged();
 }
 

@@ -428,15 +428,9 @@ void TFormaOdpowiedzImpulsowa::AddMeasurement(std::unique_ptr<TPomiar> pomiar)
         pomiar->Analysis = std::make_unique<TImpulseAnalysis>(*pomiar->Response);
         Analyse(*pomiar);
     }
-    auto* item = new QListWidgetItem(pomiar->Name);
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsEditable);
-    item->setCheckState(Qt::Checked);
-    item->setForeground(pomiar->Colour);
     ShowImpulseAround(*pomiar);
+    WindowParts::AddSeriesItem(lstPomiary, pomiar->Name, pomiar->Colour);
     Measurements.push_back(std::move(pomiar));
-    const QSignalBlocker quiet(lstPomiary);
-    lstPomiary->addItem(item);
-    lstPomiary->setCurrentRow(lstPomiary->count() - 1);
     CurrentChanged();
 }
 
@@ -535,10 +529,7 @@ void TFormaOdpowiedzImpulsowa::btnUsunClick()
         return;
     pnlAkustyka->Forget(Measurements[static_cast<std::size_t>(row)]->Response.get());
     Measurements.erase(Measurements.begin() + row);
-    {
-        const QSignalBlocker quiet(lstPomiary);
-        delete lstPomiary->takeItem(row);
-    }
+    WindowParts::RemoveSeriesItem(lstPomiary, row);
     CurrentChanged();
 }
 

@@ -9,6 +9,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QSignalBlocker>
 #include <algorithm>
 
 namespace WindowParts {
@@ -74,6 +76,23 @@ QString ChooseFile(QWidget* parent, QString& folder, bool save, const QString& t
     const QString name = dialog.selectedFiles().constFirst();
     folder = QFileInfo(name).absolutePath();
     return name;
+}
+
+void AddSeriesItem(QListWidget* list, const QString& name, const QColor& colour)
+{
+    auto* item = new QListWidgetItem(name);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsEditable);
+    item->setCheckState(Qt::Checked);
+    item->setForeground(colour);
+    const QSignalBlocker quiet(list);
+    list->addItem(item);
+    list->setCurrentRow(list->count() - 1);
+}
+
+void RemoveSeriesItem(QListWidget* list, int row)
+{
+    const QSignalBlocker quiet(list);
+    delete list->takeItem(row);
 }
 
 } // namespace WindowParts

@@ -4,8 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+class QColor;
 class QComboBox;
 class QLineEdit;
+class QListWidget;
 class QWidget;
 class TAudioIO;
 
@@ -32,5 +34,11 @@ QString CardText(const TAudioIO& input, const TAudioIO& output);
 QString ChooseFile(QWidget* parent, QString& folder, bool save, const QString& title,
                    const QStringList& filters, const QString& suggested = QString(),
                    QString* filter = nullptr);
+
+// A series' line in a window's list: shown (checked), its name editable, in its colour; it becomes the
+// current one. The list's signals stay quiet: the caller shows the change.
+void AddSeriesItem(QListWidget* list, const QString& name, const QColor& colour);
+// The series' line at `row` taken off the list, as quietly.
+void RemoveSeriesItem(QListWidget* list, int row);
 
 } // namespace WindowParts
