@@ -73,6 +73,19 @@ bool ChooseDevice(TAudioIO& component, TWaveDirection direction, const std::opti
     return true;
 }
 
+bool TakeProgramCard(TAudioIO& input, TAudioIO& output, const std::optional<QString>& inputName,
+                     const std::optional<QString>& outputName, QString& failure)
+{
+    {
+        const TSettingsStore store;
+        TMeasurementState state;
+        TWindowSettings window;
+        LoadSettings(store, input, output, state, window);
+    }
+    return ChooseDevice(input, TWaveDirection::Input, inputName, failure) &&
+           ChooseDevice(output, TWaveDirection::Output, outputName, failure);
+}
+
 // Asked before a measurement that may take hours: can its file be written where it is to go?
 bool CanWrite(const QString& fileName, QString& failure)
 {

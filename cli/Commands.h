@@ -33,6 +33,10 @@ int Interrupted(int signal, const QString& text);
 // that no device has is refused with the Polish reason.
 bool ChooseDevice(TAudioIO& component, TWaveDirection direction, const std::optional<QString>& name,
                   QString& failure);
+// The window's frame rate, blocks and devices into an engine's own components (read, never written),
+// then the devices the options name; false with the reason.
+bool TakeProgramCard(TAudioIO& input, TAudioIO& output, const std::optional<QString>& inputName,
+                     const std::optional<QString>& outputName, QString& failure);
 // Asked before a measurement: can its file be written where it is to go?
 bool CanWrite(const QString& fileName, QString& failure);
 // The window's settings, read and never written: a command's options hold for its run only.

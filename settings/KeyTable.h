@@ -123,6 +123,18 @@ enum class TKey : int {
     ImpulsePhase,
     ImpulsePhaseFromPeak,
     ImpulseTemperature,
+    // "TransferFunction": the window "Funkcja przenoszenia", its signal, averaging and view
+    TransferFftSize,
+    TransferSignal,
+    TransferLevel,
+    TransferReference,
+    TransferAveraging,
+    TransferAverages,
+    TransferSmoothing,
+    TransferThreshold,
+    TransferBelowThreshold,
+    TransferPhaseWithDelay,
+    TransferTemperature,
     Count
 };
 

@@ -11,6 +11,7 @@
 #include "ui/ChartView.h"
 #include "ui/EventSound.h"
 #include "ui/OknoDialog.h"
+#include "ui/OknoFunkcjaPrzenoszenia.h"
 #include "ui/OknoKalibracja.h"
 #include "ui/OknoOdpowiedzImpulsowa.h"
 #include "ui/OknoSkalowanie.h"
@@ -124,6 +125,7 @@ TFormaGlowna::~TFormaGlowna()
     audAudioIn.StopNow(); // no block may reach the engine while it goes
     audAudioOut.StopNow();
     delete OdpowiedzImpulsowa; // its take ends and its settings go into Stored, which is saved now
+    delete FunkcjaPrzenoszenia;
     // The window is going and no box can be shown any more; the reason goes to the error output.
     if (const QString failure = SaveSettings(); !failure.isEmpty())
         qWarning("%s", qUtf8Printable(failure));
@@ -595,7 +597,7 @@ void TFormaGlowna::actPlikWyslijExecute()
 }
 void TFormaGlowna::actStartExecute()
 {
-    if (CardTakenByImpulseWindow())
+    if (CardTakenByImpulseWindow() || CardTakenByTransferWindow())
         return;
     if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure && Measurement.AcquisitionOn &&
         !JournalReady())
@@ -678,7 +680,7 @@ void TFormaGlowna::mmiNarzedziaKalibracjaClick()
 }
 void TFormaGlowna::actKalibracjaExecute()
 {
-    if (CardTakenByImpulseWindow())
+    if (CardTakenByImpulseWindow() || CardTakenByTransferWindow())
         return;
     Calibration->Start(CalibrationRequest);
 }

@@ -50,6 +50,7 @@ class TSweep;
 class TFormaAnalizatorWidma;
 class TFormaStatystyki;
 class TFormaOdpowiedzImpulsowa;
+class TFormaFunkcjaPrzenoszenia;
 struct TOpcjeProgramu;
 
 // The program's only long-lived window: it owns the measurement state, the chart data, the wave
@@ -384,6 +385,17 @@ private:
     bool CardTakenByImpulseWindow();
     QAction* mmiOdpowiedzImpulsowa{};
     TFormaOdpowiedzImpulsowa* OdpowiedzImpulsowa{}; // made when first asked for
+    // The window "Funkcja przenoszenia" (OknoGlownaPrzenoszenie.cpp)
+public slots:
+    void mmiFunkcjaPrzenoszeniaClick();
+
+private:
+    // True, once said to the user, while the transfer-function window holds the card.
+    bool CardTakenByTransferWindow();
+    // Why a window other than `asking` holds the card ("trwa pomiar w oknie głównym"); empty: none.
+    QString CardHolder(const QWidget* asking) const;
+    QAction* mmiFunkcjaPrzenoszenia{};
+    TFormaFunkcjaPrzenoszenia* FunkcjaPrzenoszenia{}; // made when first asked for
     // The spectrum analyser beside the window, on its input (OknoGlownaAnalizator.cpp)
 public slots:
     void mmiAnalizatorWidmaClick();
