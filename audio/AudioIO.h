@@ -39,6 +39,9 @@ void LimitFloat(float* samples, int count);
 using TBufferEvent = std::function<bool(float* Samples, int& Count)>;
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 
+// Before the reason of an output device that failed to start, in the message its caller shows.
+inline const QString OutputFailurePrefix = QStringLiteral("Nie można uruchomić urządzenia wyjściowego: \r");
+
 class TAudioIO : public QObject
 {
     Q_OBJECT

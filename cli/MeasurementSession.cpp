@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/MeasurementSession.h"
 
+#include "audio/DeviceServices.h"
 #include "cli/Terminal.h"
 #include "common/Clock.h"
 #include "common/NumberFormat.h"
@@ -15,8 +16,8 @@
 
 TMeasurementSession::TMeasurementSession()
 {
-    // The journal takes a place of its own; those left by ended programs stay for the window's offer.
-    RecordingJournal.ClaimFreePlace(TRecordingJournal::DefaultFolder());
+    // The journal takes a place only for a recording that keeps its values (record --out); those left by
+    // ended programs stay for the window's offer.
     RecordingJournal.OnFailure = [](const QString& message) { PrintMessage(message); };
     Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, RecordingJournal, *this);
     SweepControl = std::make_unique<TSweep>(Measurement, InputDevice, OutputDevice, Chart, *this);
@@ -260,6 +261,11 @@ void TMeasurementSession::SetProgress(int position)
                    QStringLiteral("punkt %1 z %2, ").arg(taken).arg(Measurement.PointsCount) +
                        NumberFormat::Fixed(Measurement.GeneratorFrequency, 0, 1) + QStringLiteral(" Hz") +
                        ReadoutsText());
+}
+
+bool TMeasurementSession::SeparateClocks() const
+{
+    return TDeviceServices::SeparateClocks(audAudioIn, audAudioOut);
 }
 
 // The sweep's last point: the stop, as the window's start button (bound to the stop) does it.

@@ -123,6 +123,12 @@ public:
     void ClickStartButton() override;
     void StartConditionsChanged() override {}
     void SetFrequencyAxisRange(double, double) override {}
+    void ShowDelay(const QString&) override {}
+    double AirTemperature() const override { return Temperature; }
+    bool SeparateClocks() const override;
+    // The air's temperature that turns the sweep's delay into metres, °C.
+    void SetAirTemperature(double celsius) { Temperature = celsius; }
+    TSweep& SweepEngine() { return *SweepControl; }
 
 private:
     TEnd Run(TProgress& progress);
@@ -160,4 +166,5 @@ private:
     TEnd Outcome = TEnd::Completed;
     QString Failures;
     double SweepWall = 0;
+    double Temperature = 20;
 };

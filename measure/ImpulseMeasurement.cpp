@@ -18,7 +18,6 @@ constexpr double LeadSeconds = 0.01; // silence before the first sweep
 // them) soon after the input, and the sweep arrives soon after its place.
 constexpr int InputBlockFrames = 1024;
 constexpr float Silent = 1e-4f; // no sample louder than this: no signal (-80 dBFS)
-const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
 
 QString ChannelName(int channel) // "kanał lewy"
 {

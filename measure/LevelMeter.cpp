@@ -295,12 +295,12 @@ void TLevelMeter::PublishSweep()
     const double frequency = State.GeneratorFrequency;
     // A detected point brings its own levels (calibrated and corrected already) and details.
     const TDetectedPoint* detected = Paced() ? Pacing->DetectedPoint() : nullptr;
-    const double left =
-        detected ? detected->Level[0]
-                 : State.LevelL + State.FreqCalibrationL - State.Microphone[0].DeviationDb(frequency);
-    const double right =
-        detected ? detected->Level[1]
-                 : State.LevelR + State.FreqCalibrationR - State.Microphone[1].DeviationDb(frequency);
+    const double left = detected && (detected->Inputs & 1u) ? detected->Level[0]
+                                                            : State.LevelL + State.FreqCalibrationL -
+                                                                  State.Microphone[0].DeviationDb(frequency);
+    const double right = detected && (detected->Inputs & 2u) ? detected->Level[1]
+                                                             : State.LevelR + State.FreqCalibrationR -
+                                                                   State.Microphone[1].DeviationDb(frequency);
     ShowReadouts(left, right);
 
     const int k = Window.ActiveSeries();
@@ -308,8 +308,7 @@ void TLevelMeter::PublishSweep()
         return;
     const auto append = [&](int series, double value, int input) {
         State.PointValue = value;
-        Chart.Append(series, frequency, value,
-                     detected ? &detected->Detail[static_cast<std::size_t>(input)] : nullptr);
+        Chart.Append(series, frequency, value, Paced() ? Pacing->PointDetail(input) : nullptr);
     };
     switch (State.ChannelMode) {
     case TChannelMode::Left:

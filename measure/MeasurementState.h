@@ -41,6 +41,8 @@ struct TDetectionSettings
     double BandLow = 20, BandHigh = 20000; // Hz, the band of THD+N
     int ShortestPoint = 20;                // ms: a point's window lasts at least this and 10 periods
     int LongestPoint = 1000;               // ms: the most a noisy point's window is lengthened to
+    int LongestSettling = 2000;            // ms: "Maksymalny czas ustalania" of a point's tone
+    static constexpr int ShortestSettlingLimit = 50, LongestSettlingLimit = 60000; // ms, its range
 
     bool Synchronous() const { return Method == TSweepMethod::Synchronous; }
     // The reference's input (0 left, 1 right), -1 without one.

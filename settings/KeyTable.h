@@ -64,6 +64,7 @@ enum class TKey : int {
     FreqDistortionBandHigh,
     FreqShortestPointTime,
     FreqLongestPointTime,
+    FreqLongestSettlingTime,
     ShowPhase,
     UnwrapPhase,
     ShowH2,
@@ -123,6 +124,18 @@ enum class TKey : int {
     ImpulsePhase,
     ImpulsePhaseFromPeak,
     ImpulseTemperature,
+    // "TransferFunction": the window "Funkcja przenoszenia", its signal, averaging and view
+    TransferFftSize,
+    TransferSignal,
+    TransferLevel,
+    TransferReference,
+    TransferAveraging,
+    TransferAverages,
+    TransferSmoothing,
+    TransferThreshold,
+    TransferBelowThreshold,
+    TransferPhaseWithDelay,
+    TransferTemperature,
     Count
 };
 

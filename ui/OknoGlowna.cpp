@@ -11,6 +11,7 @@
 #include "ui/ChartView.h"
 #include "ui/EventSound.h"
 #include "ui/OknoDialog.h"
+#include "ui/OknoFunkcjaPrzenoszenia.h"
 #include "ui/OknoKalibracja.h"
 #include "ui/OknoOdpowiedzImpulsowa.h"
 #include "ui/OknoSkalowanie.h"
@@ -126,7 +127,10 @@ TFormaGlowna::~TFormaGlowna()
     audAudioIn.StopNow(); // no block may reach the engine while it goes
     audAudioOut.StopNow();
     delete OdpowiedzImpulsowa; // its take ends and its settings go into Stored, which is saved now
-    SaveSettings();
+    delete FunkcjaPrzenoszenia;
+    // The window is going and no box can be shown any more; the reason goes to the error output.
+    if (const QString failure = SaveSettings(); !failure.isEmpty())
+        qWarning("%s", qUtf8Printable(failure));
     delete chtWykres; // it draws from Chart, which goes before the window's children
 }
 
@@ -369,6 +373,7 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
     chtWykres->SetBottomLogarithmic(!pressure && Measurement.BottomAxisLogarithmic);
     chtWykres->SetLegendVisible(!pressure && Measurement.Preferences.ShowLegend);
     ShowKindPanels(kind);
+    UpdateCompensation(); // the kind decides whether the sweep's method leaves it any use
 
     const QString command = pressure ? ZwolnieniePamieci : Skalowanie;
     mmiKosz->setText(command);
@@ -419,7 +424,18 @@ void TFormaGlowna::UpdateCompensation()
     const bool available = Measurement.ChannelMode != TChannelMode::Both;
     mmiKompensacja->setVisible(available);
     cbKompensacja->setVisible(available);
-    Measurement.Compensation = available && mmiKompensacja->isChecked();
+    // A detected point is the channel's own, or its ratio to the reference channel, which does what the
+    // compensation does and keeps the phase: the box is greyed rather than ticked and ignored.
+    const bool detected = Measurement.MeasurementKind == TMeasurementKind::FrequencyCharacteristic &&
+                          Measurement.Detection.Synchronous();
+    const QString why = detected ? QStringLiteral("Przy detekcji synchronicznej jeden kanał odnosi się do "
+                                                  "drugiego przez kanał odniesienia (opcje wykresu).")
+                                 : QString();
+    for (QObject* control : std::initializer_list<QObject*>{cbKompensacja, mmiKompensacja})
+        control->setProperty("enabled", !detected);
+    cbKompensacja->setToolTip(why);
+    mmiKompensacja->setToolTip(why);
+    Measurement.Compensation = available && !detected && mmiKompensacja->isChecked();
 }
 
 void TFormaGlowna::cbKompensacjaClick()
@@ -458,6 +474,7 @@ void TFormaGlowna::ReleaseMemory()
 {
     const bool collecting = Report::ReleaseMemory(Queue, InputRunning(), Measurement.AcquisitionOn);
     Journal.Discard();
+    RecoveredConditions.reset();
     // In the frequency kind the same button is the scaling command, which stays as the kind set it.
     if (Measurement.MeasurementKind != TMeasurementKind::SoundPressure)
         return;
@@ -582,7 +599,10 @@ void TFormaGlowna::actPlikWyslijExecute()
 }
 void TFormaGlowna::actStartExecute()
 {
-    if (CardTakenByImpulseWindow())
+    if (CardTakenByImpulseWindow() || CardTakenByTransferWindow())
+        return;
+    if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure && Measurement.AcquisitionOn &&
+        !JournalReady())
         return;
     Recording->Start(true);
 }
@@ -624,6 +644,8 @@ void TFormaGlowna::btnPauzaClick()
 }
 void TFormaGlowna::cbAkwizycjaClick()
 {
+    if (cbAkwizycja->isChecked() && Recording->InProgress() && !JournalReady())
+        cbAkwizycja->setChecked(false);
     Recording->SetAcquisition(cbAkwizycja->isChecked());
 }
 void TFormaGlowna::cbCzasUsrednianiaChange()
@@ -660,7 +682,7 @@ void TFormaGlowna::mmiNarzedziaKalibracjaClick()
 }
 void TFormaGlowna::actKalibracjaExecute()
 {
-    if (CardTakenByImpulseWindow())
+    if (CardTakenByImpulseWindow() || CardTakenByTransferWindow())
         return;
     Calibration->Start(CalibrationRequest);
 }

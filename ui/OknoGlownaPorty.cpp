@@ -3,6 +3,8 @@
 
 #include "ui/OknoGlowna.h"
 
+#include "audio/DeviceServices.h"
+
 #include "measure/RecordingControl.h"
 #include "ui/ChartView.h"
 #include "ui/EventSound.h"
@@ -277,6 +279,22 @@ void TFormaGlowna::SetEstimatedTime(const QString& text)
     edtCzasPomiaru->setText(text);
 }
 
+void TFormaGlowna::ShowDelay(const QString& text)
+{
+    edtOpoznienie->setText(text);
+    edtOpoznienie->parentWidget()->setVisible(!text.isEmpty());
+}
+
+double TFormaGlowna::AirTemperature() const
+{
+    return Stored.Impulse.Temperature; // the one the window "Odpowiedź impulsowa" sets
+}
+
+bool TFormaGlowna::SeparateClocks() const
+{
+    return TDeviceServices::SeparateClocks(audAudioIn, audAudioOut);
+}
+
 void TFormaGlowna::ClickStartButton()
 {
     // The button is disabled during a start's settling wait, and a click would not get through it:
@@ -307,7 +325,11 @@ void TFormaGlowna::SetCalibrating(bool on)
     // stopped sweep starts afresh rather than going on from a point it no longer plays.
     SetTickInterval(0);
     Sweep->Zero();
-    SaveSettings(); // a calibration is worth keeping even if the program never closes normally
+    // A calibration is worth keeping even if the program never closes normally. Its failure is said once
+    // the calibration's own step has ended.
+    if (const QString failure = SaveSettings(); !failure.isEmpty())
+        QMetaObject::invokeMethod(
+            this, [this, failure] { ShowError(failure); }, Qt::QueuedConnection);
 }
 
 void TFormaGlowna::SetCalibrationTimerInterval(int milliseconds)

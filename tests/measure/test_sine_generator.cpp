@@ -141,20 +141,24 @@ private slots:
         TFixedRate rate;
         rate.Integer = integer;
         TSweepTimeline timeline;
-        timeline.Begin(48000, 9600, 0, {20000}, 1u, nullptr, true);
+        TSweepTimeline::TSetUp setUp;
+        setUp.PointFrames = 9600;
+        setUp.Frequencies = {20000};
+        setUp.Dithered = true;
+        timeline.Begin(setUp);
         const float listening[2] = {0, 0}; // the output's time line starts with the input's
         timeline.Passed(listening, 1, 0);
         TSineGenerator generator(state, rate, &timeline);
         std::vector<double> samples;
         std::vector<float> block(1000);
         while (samples.size() < 48000) {
-            int size = 1000;
-            generator.FillOutputBlock(block.data(), size);
-            std::vector<std::int16_t> sixteen(block.size());
-            FloatToInteger(block.data(), reinterpret_cast<char*>(sixteen.data()), size, 16);
-            for (int k = 0; k < size; ++k)
-                samples.push_back(integer ? sixteen[static_cast<std::size_t>(k)]
-                                          : block[static_cast<std::size_t>(k)] * 32767.0);
+            const auto block = Block(generator, 1000);
+            samples.insert(samples.end(), block.begin(), block.end());
+            // Heard at once: the tones follow once the probe has come back.
+            std::vector<float> heard;
+            for (int sample : block)
+                heard.insert(heard.end(), 2, static_cast<float>(sample / 32767.0));
+            timeline.Passed(heard.data(), static_cast<int>(block.size()), 0);
         }
         const std::int64_t start = timeline.ToneStart(0);
         const long double step = 3.14159L * 2 * 20000 / 48000;

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -143,6 +144,22 @@ private:
     std::function<void(QWidget*)> Answer;
     QTimer* Poll;
 };
+
+// Answers of TModalAnswer: a file dialog's filter and file chosen and accepted; any dialog accepted.
+inline std::function<void(QWidget*)> ChooseFile(const QString& path, int filter = 0)
+{
+    return [path, filter](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        QVERIFY(dialog != nullptr);
+        dialog->selectNameFilter(dialog->nameFilters().at(filter));
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();
+    };
+}
+inline void Dismiss(QWidget* modal)
+{
+    static_cast<QDialog*>(modal)->accept();
+}
 
 // Types over an edit's text and leaves it, as a user does.
 inline void TypeAndLeave(QLineEdit* edit, const QString& text)

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -145,6 +146,44 @@ private slots:
         Action("mmiZerujGenerator")->trigger();
         QCOMPARE(Window->State().SweepIndex, 0);
         QCOMPARE(Find<QProgressBar>("pbPasekPostepu")->value(), 0);
+    }
+
+    // "Kompensacja" has no use for detected points (the reference channel does its work, phase and all):
+    // the box is greyed and not in force while the method is the synchronous one, and back with the other.
+    void compensationIsGreyedForDetectedPoints()
+    {
+        auto* box = Find<QCheckBox>("cbKompensacja");
+        box->click();
+        QVERIFY(box->isChecked() && Window->State().Compensation);
+        const auto select = [this](TSweepMethod method) {
+            Window->State().Detection.Method = method;
+            Action("actPomiarCisnienia")->trigger();
+            Action("actPomiarCharakterystyk")->trigger();
+        };
+        select(TSweepMethod::Synchronous);
+        QVERIFY(!box->isEnabled() && !Window->State().Compensation);
+        QVERIFY(!Action("mmiKompensacja")->isEnabled());
+        select(TSweepMethod::AveragedLevel);
+        QVERIFY(box->isEnabled() && Window->State().Compensation);
+        box->click();
+    }
+
+    // Both channels, the right one 882 frames behind the left: the window shows the delay the probe found.
+    void theDelayFoundIsShown()
+    {
+        TChannelModel left, right;
+        right.DelayFrames = 882;
+        TDeviceServices::VirtualCard().SetModel(0, left);
+        TDeviceServices::VirtualCard().SetModel(1, right);
+        Find<QRadioButton>("rbKanalLR")->click();
+        Type("edtLiczbaPunktow", "3");
+        SweepWithF2(20000);
+        const QString shown = Find<QLineEdit>("edtOpoznienie")->text();
+        QVERIFY2(shown.startsWith(NumberFormat::Fixed(1000.0 * 882 / Window->AudioIn().FrameRate(), 0, 3) +
+                                  " ms = "),
+                 qPrintable(shown));
+        Find<QRadioButton>("rbKanalL")->click();
+        TDeviceServices::VirtualCard().SetModel(1, TChannelModel{});
     }
 
     // A device with a low-pass and a squared term on the left, the right input wired as the reference:
@@ -442,7 +481,7 @@ private slots:
         });
         Action("mmiNarzedziaKalibracja")->trigger();
         QCOMPARE(shown.size(), 2); // the output's failure, then the input's reason alone
-        QVERIFY(shown[0].startsWith("Audio Out failed because: \r"));
+        QVERIFY(shown[0].startsWith("Nie można uruchomić urządzenia wyjściowego: \r"));
         QVERIFY(shown[1].contains("urządzenie zajęte"));
         QCOMPARE(Window->State().FreqCalibrationL, 0.0);
         QCOMPARE(Window->StatusPanel(0), QString("Nie skalibrowany"));
