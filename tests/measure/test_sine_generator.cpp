@@ -149,16 +149,21 @@ private slots:
         const float listening[2] = {0, 0}; // the output's time line starts with the input's
         timeline.Passed(listening, 1, 0);
         TSineGenerator generator(state, rate, &timeline);
-        std::vector<double> samples;
+        std::vector<double> samples; // 16-bit units
         std::vector<float> block(1000);
+        std::vector<std::int16_t> sixteen(block.size());
+        std::vector<float> heard;
         while (samples.size() < 48000) {
-            const auto block = Block(generator, 1000);
-            samples.insert(samples.end(), block.begin(), block.end());
+            int size = 1000;
+            generator.FillOutputBlock(block.data(), size);
+            FloatToInteger(block.data(), reinterpret_cast<char*>(sixteen.data()), size, 16);
             // Heard at once: the tones follow once the probe has come back.
-            std::vector<float> heard;
-            for (int sample : block)
-                heard.insert(heard.end(), 2, static_cast<float>(sample / 32767.0));
-            timeline.Passed(heard.data(), static_cast<int>(block.size()), 0);
+            heard.clear();
+            for (std::size_t k = 0; k < block.size(); ++k) {
+                samples.push_back(integer ? sixteen[k] : block[k] * 32767.0);
+                heard.insert(heard.end(), 2, block[k]);
+            }
+            timeline.Passed(heard.data(), size, 0);
         }
         const std::int64_t start = timeline.ToneStart(0);
         const long double step = 3.14159L * 2 * 20000 / 48000;
