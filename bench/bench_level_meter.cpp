@@ -87,52 +87,23 @@ void BM_AnalyseBlock(benchmark::State& run)
 }
 BENCHMARK(BM_AnalyseBlock);
 
-// The Z path of a recording: F sample by sample, Lmax and Lmin, the 10 ms histogram and a log of
-// one-second intervals.
-void BM_AnalyseBlockZ(benchmark::State& run)
+// A recording's meter: F sample by sample, Lmax and Lmin, the 10 ms histogram and a log of one-second
+// intervals, with the given weighting and blocks of the given stream.
+template <TFrequencyWeighting Weighting, TSampleFormat Format> void BM_Recording(benchmark::State& run)
 {
     TMeasurementState state;
+    state.FrequencyWeighting = Weighting;
     state.AveragingTime = 0.125;
     state.Statistics.Collecting = true;
     state.Statistics.SetLogInterval(1);
-    AnalyseBlocks(run, state);
+    AnalyseBlocks(run, state, Format);
 }
-BENCHMARK(BM_AnalyseBlockZ);
-
-void BM_AnalyseBlockZ16Bit(benchmark::State& run)
-{
-    TMeasurementState state;
-    state.AveragingTime = 0.125;
-    state.Statistics.Collecting = true;
-    state.Statistics.SetLogInterval(1);
-    AnalyseBlocks(run, state, TSampleFormat::Integer);
-}
-BENCHMARK(BM_AnalyseBlockZ16Bit);
-
-// A-weighted and F-time-weighted analysis with the C-weighted peak and the statistics of a recording
-// (Lmax, Lmin, the 10 ms histogram, a log of one-second intervals): the meter's most expensive block.
-void BM_AnalyseBlockWeighted(benchmark::State& run)
-{
-    TMeasurementState state;
-    state.FrequencyWeighting = TFrequencyWeighting::A;
-    state.AveragingTime = 0.125;
-    state.Statistics.Collecting = true;
-    state.Statistics.SetLogInterval(1);
-    AnalyseBlocks(run, state);
-}
-BENCHMARK(BM_AnalyseBlockWeighted);
-
-// The same from a 16-bit stream.
-void BM_AnalyseBlockWeighted16Bit(benchmark::State& run)
-{
-    TMeasurementState state;
-    state.FrequencyWeighting = TFrequencyWeighting::A;
-    state.AveragingTime = 0.125;
-    state.Statistics.Collecting = true;
-    state.Statistics.SetLogInterval(1);
-    AnalyseBlocks(run, state, TSampleFormat::Integer);
-}
-BENCHMARK(BM_AnalyseBlockWeighted16Bit);
+// The Z path, from a float and from a 16-bit stream.
+BENCHMARK(BM_Recording<TFrequencyWeighting::Z, TSampleFormat::Float>)->Name("BM_AnalyseBlockZ");
+BENCHMARK(BM_Recording<TFrequencyWeighting::Z, TSampleFormat::Integer>)->Name("BM_AnalyseBlockZ16Bit");
+// A-weighted with the C-weighted peak: the meter's most expensive block.
+BENCHMARK(BM_Recording<TFrequencyWeighting::A, TSampleFormat::Float>)->Name("BM_AnalyseBlockWeighted");
+BENCHMARK(BM_Recording<TFrequencyWeighting::A, TSampleFormat::Integer>)->Name("BM_AnalyseBlockWeighted16Bit");
 
 void BM_AnalyseBlockReference(benchmark::State& run)
 {
