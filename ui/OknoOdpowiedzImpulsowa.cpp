@@ -8,7 +8,7 @@
 #include "settings/KeyFilter.h"
 #include "settings/WindowSettings.h"
 #include "ui/ChartView.h"
-#include "ui/PanelAkustykaPomieszczenia.h"
+#include "ui/OknoAkustykaPomieszczenia.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -118,8 +118,8 @@ void TFormaOdpowiedzImpulsowa::CreateControls()
     tabWidoki->addTab(response, QStringLiteral("Moduł i faza"));
     tabWidoki->addTab(chtOpoznienie, QStringLiteral("Opóźnienie grupowe"));
     tabWidoki->addTab(chtZnieksztalcenia, QStringLiteral("Zniekształcenia"));
-    pnlAkustyka = new TPanelAkustykaPomieszczenia(Folder, tabWidoki);
-    tabWidoki->addTab(pnlAkustyka, QStringLiteral("Akustyka pomieszczenia"));
+    AkustykaPomieszczenia = new TFormaAkustykaPomieszczenia(Folder, tabWidoki);
+    tabWidoki->addTab(AkustykaPomieszczenia, QStringLiteral("Akustyka pomieszczenia"));
     for (QCustomPlot* chart : {chtImpuls, chtImpulsDb}) {
         chart->installEventFilter(this);
         chart->setMouseTracking(true);
@@ -563,7 +563,7 @@ void TFormaOdpowiedzImpulsowa::btnUsunClick()
     const int row = lstPomiary->currentRow();
     if (row < 0 || row >= MeasurementCount())
         return;
-    pnlAkustyka->Forget(Measurements[static_cast<std::size_t>(row)]->Response.get());
+    AkustykaPomieszczenia->Forget(Measurements[static_cast<std::size_t>(row)]->Response.get());
     Measurements.erase(Measurements.begin() + row);
     {
         const QSignalBlocker quiet(lstPomiary);

@@ -108,7 +108,7 @@ private slots:
         }
         QCOMPARE(list->count(), 2);
         auto* tabs = Control<QTabWidget>("tabWidoki");
-        tabs->setCurrentWidget(Control<QWidget>("pnlAkustykaPomieszczenia"));
+        tabs->setCurrentWidget(Control<QWidget>("FormaAkustykaPomieszczenia"));
         Control<QComboBox>("cbPasma")->setCurrentIndex(0);
 
         // The current (last opened) room: octaves, Z and A, its T30 at 1 kHz, the index of reverberation.

@@ -22,7 +22,7 @@ class QTableWidget;
 // the chosen band for every measurement shown, with their fit ranges, noise level and crossing point.
 // The speech level and the background noise typed here give the full index. The table goes to a CSV
 // file. Figures are worked out when the page is shown and kept until the choice changes.
-class TPanelAkustykaPomieszczenia : public QWidget
+class TFormaAkustykaPomieszczenia : public QWidget
 {
     Q_OBJECT
 public:
@@ -36,7 +36,7 @@ public:
         bool Current = false;
     };
 
-    TPanelAkustykaPomieszczenia(const QString& folder, QWidget* parent = nullptr);
+    TFormaAkustykaPomieszczenia(const QString& folder, QWidget* parent = nullptr);
 
     // The window's measurements now; drawn when the page is visible, or when it is next shown.
     void SetEntries(std::vector<TEntry> entries);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/PanelAkustykaPomieszczenia.h"
+#include "ui/OknoAkustykaPomieszczenia.h"
 
 #include "common/NumberFormat.h"
 #include "results/RoomAcousticsFile.h"
@@ -28,10 +28,10 @@ constexpr double LowestShownDb = -100;
 
 } // namespace
 
-TPanelAkustykaPomieszczenia::TPanelAkustykaPomieszczenia(const QString& folder, QWidget* parent)
+TFormaAkustykaPomieszczenia::TFormaAkustykaPomieszczenia(const QString& folder, QWidget* parent)
     : QWidget(parent), Folder(folder)
 {
-    setObjectName(QStringLiteral("pnlAkustykaPomieszczenia"));
+    setObjectName(QStringLiteral("FormaAkustykaPomieszczenia"));
     cbPasma = new QComboBox(this);
     cbPasma->setObjectName(QStringLiteral("cbPasma"));
     cbPasma->addItems({QStringLiteral("oktawowe"), QStringLiteral("tercjowe")});
@@ -95,10 +95,10 @@ TPanelAkustykaPomieszczenia::TPanelAkustykaPomieszczenia(const QString& folder, 
     layout->addWidget(views, 1);
     layout->addWidget(lblUwagi);
 
-    connect(cbPasma, &QComboBox::currentIndexChanged, this, &TPanelAkustykaPomieszczenia::ChoiceChanged);
+    connect(cbPasma, &QComboBox::currentIndexChanged, this, &TFormaAkustykaPomieszczenia::ChoiceChanged);
     for (QLineEdit* edit : {edtPoziomMowy, edtHalasTla})
-        connect(edit, &QLineEdit::editingFinished, this, &TPanelAkustykaPomieszczenia::ChoiceChanged);
-    connect(btnZapiszCsv, &QPushButton::clicked, this, &TPanelAkustykaPomieszczenia::btnZapiszCsvClick);
+        connect(edit, &QLineEdit::editingFinished, this, &TFormaAkustykaPomieszczenia::ChoiceChanged);
+    connect(btnZapiszCsv, &QPushButton::clicked, this, &TFormaAkustykaPomieszczenia::btnZapiszCsvClick);
     connect(tblAkustyka, &QTableWidget::currentCellChanged, this, [this](int row) {
         if (row < 0)
             return;
@@ -107,25 +107,25 @@ TPanelAkustykaPomieszczenia::TPanelAkustykaPomieszczenia(const QString& folder, 
     });
 }
 
-void TPanelAkustykaPomieszczenia::SetEntries(std::vector<TEntry> entries)
+void TFormaAkustykaPomieszczenia::SetEntries(std::vector<TEntry> entries)
 {
     Entries = std::move(entries);
     if (isVisible())
         Refresh();
 }
 
-void TPanelAkustykaPomieszczenia::Forget(const TImpulseResponse* response)
+void TFormaAkustykaPomieszczenia::Forget(const TImpulseResponse* response)
 {
     Figures.erase(response);
 }
 
-void TPanelAkustykaPomieszczenia::showEvent(QShowEvent* event)
+void TFormaAkustykaPomieszczenia::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     Refresh();
 }
 
-const TPanelAkustykaPomieszczenia::TEntry* TPanelAkustykaPomieszczenia::Current() const
+const TFormaAkustykaPomieszczenia::TEntry* TFormaAkustykaPomieszczenia::Current() const
 {
     for (const TEntry& entry : Entries)
         if (entry.Current)
@@ -133,7 +133,7 @@ const TPanelAkustykaPomieszczenia::TEntry* TPanelAkustykaPomieszczenia::Current(
     return nullptr;
 }
 
-const TRoomFigures* TPanelAkustykaPomieszczenia::FiguresOf(const TImpulseResponse* response)
+const TRoomFigures* TFormaAkustykaPomieszczenia::FiguresOf(const TImpulseResponse* response)
 {
     if (!response)
         return nullptr;
@@ -144,7 +144,7 @@ const TRoomFigures* TPanelAkustykaPomieszczenia::FiguresOf(const TImpulseRespons
 }
 
 // The bands and the speech conditions as the controls hold them; the figures are worked out anew.
-void TPanelAkustykaPomieszczenia::ChoiceChanged()
+void TFormaAkustykaPomieszczenia::ChoiceChanged()
 {
     TRoomChoice choice;
     choice.BandsPerOctave = cbPasma->currentIndex() == 1 ? 3 : 1;
@@ -178,13 +178,13 @@ void TPanelAkustykaPomieszczenia::ChoiceChanged()
         lblSti->setText(lblSti->text() + QStringLiteral(" – ") + problem);
 }
 
-void TPanelAkustykaPomieszczenia::Refresh()
+void TFormaAkustykaPomieszczenia::Refresh()
 {
     FillTable();
     DrawDecay();
 }
 
-void TPanelAkustykaPomieszczenia::FillTable()
+void TFormaAkustykaPomieszczenia::FillTable()
 {
     const TEntry* current = Current();
     const TRoomFigures* figures = current ? FiguresOf(current->Response) : nullptr;
@@ -218,7 +218,7 @@ void TPanelAkustykaPomieszczenia::FillTable()
     lblSti->setText(current->Name + QStringLiteral(": ") + RoomAcousticsFile::StiText(*figures));
 }
 
-void TPanelAkustykaPomieszczenia::DrawDecay()
+void TFormaAkustykaPomieszczenia::DrawDecay()
 {
     chtZanik->clearGraphs();
     chtZanik->clearItems();
@@ -279,7 +279,7 @@ void TPanelAkustykaPomieszczenia::DrawDecay()
     chtZanik->replot();
 }
 
-void TPanelAkustykaPomieszczenia::btnZapiszCsvClick()
+void TFormaAkustykaPomieszczenia::btnZapiszCsvClick()
 {
     const TEntry* current = Current();
     const TRoomFigures* figures = current ? FiguresOf(current->Response) : nullptr;
