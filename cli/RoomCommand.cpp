@@ -102,16 +102,10 @@ std::optional<TRoomCommand> ReadRoomCommand(const TGiven& given, QString& error)
     TRoomCommand command;
     command.In = given.Positional.front();
     command.Json = given.Has("json");
-    if (given.Has("bands")) {
-        const auto bands = WholeNumber(given, "bands", 1, 3, error);
-        if (!bands)
-            return std::nullopt;
-        if (*bands == 2) {
-            error = QStringLiteral("wartość opcji --bands musi być jedną z 1, 3, a jest „2”");
-            return std::nullopt;
-        }
-        command.Choice.BandsPerOctave = *bands;
-    }
+    const auto bands = ReadRoomBands(given, error);
+    if (!bands)
+        return std::nullopt;
+    command.Choice.BandsPerOctave = *bands;
     if (given.Has("out"))
         command.Out = given.Value("out");
     if (given.Has("speech-level") != given.Has("noise")) {
@@ -135,6 +129,18 @@ std::optional<TRoomCommand> ReadRoomCommand(const TGiven& given, QString& error)
         command.Choice.Speech = SpeechTransmission::TConditions{*level, *noise};
     }
     return command;
+}
+
+std::optional<int> ReadRoomBands(const TGiven& given, QString& error)
+{
+    if (!given.Has("bands"))
+        return 1;
+    const auto bands = WholeNumber(given, "bands", 1, 3, error);
+    if (bands && *bands == 2) {
+        error = QStringLiteral("wartość opcji --bands musi być jedną z 1, 3, a jest „2”");
+        return std::nullopt;
+    }
+    return bands;
 }
 
 int RunRoom(const TRoomCommand& command)

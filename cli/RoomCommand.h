@@ -24,6 +24,8 @@ extern const QString RoomHelp;
 extern const QStringList RoomOptions;
 std::optional<TRoomCommand> ReadRoomCommand(const TGiven& given, QString& error);
 int RunRoom(const TRoomCommand& command);
+// --bands 1|3 of the room table (room, ir --room): 1 when not given; nothing, with `error`, otherwise.
+std::optional<int> ReadRoomBands(const TGiven& given, QString& error);
 
 // {"bands": [...], "broadband": {...}, "broadband_A": {...}, "STI": value, "STI_kind": ...}: each band
 // {"frequency", "EDT", "T20", "T30", "C50", "C80", "D50", "Ts", "INR", "xi20", "xi30", "curvature",

@@ -190,7 +190,9 @@ private slots:
              {QStringList{"room"}, QStringList{"room", path, "--bands", "2"},
               QStringList{"room", path, "--speech-level", "60"},
               QStringList{"room", path, "--speech-level", "60", "--noise", "40,40"},
-              QStringList{"room", path, "--out", Folder.filePath("x.frd")}}) {
+              QStringList{"room", path, "--out", Folder.filePath("x.frd")},
+              QStringList{"ir", "--start", "20", "--stop", "20000", "--out", Folder.filePath("x.wav"),
+                          "--bands", "3"}}) {
             const TCliRun run = RunCli(arguments);
             QVERIFY_RUN(run, 2);
         }
@@ -198,19 +200,20 @@ private slots:
         QVERIFY_RUN(missing, 1);
     }
 
-    // A measurement on the virtual card with its room figures written beside the response.
+    // A measurement on the virtual card with its room figures in thirds written beside the response.
     void impulseMeasurementWithRoom()
     {
         const QString wave = Folder.filePath("pomiar.wav"), csv = Folder.filePath("pomiar.csv");
         const TCliRun run = RunCli({"ir", "--start", "20", "--stop", "20000", "--length", "65536",
-                                    "--reference", "R", "--out", wave, "--room", csv});
+                                    "--reference", "R", "--out", wave, "--room", csv, "--bands", "3"});
         QVERIFY_RUN(run, 0);
         QFile file(csv);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(file.readAll());
-        QVERIFY2(text.startsWith(QStringLiteral("\xFEFFPasmo [Hz] (1/1 oktawy, pomiar.wav)")) ||
-                     text.startsWith(QStringLiteral("Pasmo [Hz] (1/1 oktawy, pomiar.wav)")),
+        QVERIFY2(text.startsWith(QStringLiteral("\xFEFFPasmo [Hz] (1/3 oktawy, pomiar.wav)")) ||
+                     text.startsWith(QStringLiteral("Pasmo [Hz] (1/3 oktawy, pomiar.wav)")),
                  qPrintable(text.left(100)));
+        QVERIFY(text.contains(QStringLiteral("\r\n1250;")));
         QVERIFY(text.contains(QStringLiteral("\r\nSTI;")));
     }
 };
