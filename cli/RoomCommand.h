@@ -15,9 +15,11 @@ class TGiven;
 struct TRoomCommand
 {
     QString In;
-    TRoomChoice Choice;
+    TRoomChoice Choice; // with --noise-file, its speech conditions' noise comes from that file
     bool Json = false;
-    std::optional<QString> Out; // .csv
+    std::optional<QString> Out;       // .csv
+    std::optional<QString> NoiseFile; // the spectrum analyser's octave bands (.csv)
+    std::optional<int> NoiseChannel;  // of the noise file: 0 left, 1 right
 };
 
 extern const QString RoomHelp;
