@@ -122,6 +122,10 @@ enum class TKey : int {
     ImpulsePhase,
     ImpulsePhaseFromPeak,
     ImpulseTemperature,
+    // its page "Akustyka pomieszczenia": the bands, and the speech level and noise as typed
+    ImpulseRoomBands,
+    ImpulseRoomSpeechLevel,
+    ImpulseRoomNoise,
     Count
 };
 

@@ -329,6 +329,7 @@ void TFormaOdpowiedzImpulsowa::ApplySettings()
     cbFazaOdSzczytu->setChecked(Settings.PhaseFromPeak);
     Settings.Temperature = std::clamp(Settings.Temperature, LowestTemperature, HighestTemperature);
     edtTemperatura->setText(Number(Settings.Temperature));
+    AkustykaPomieszczenia->ApplySettings(Settings);
     const auto device = [](const TAudioIO& audio) {
         return audio.DeviceName().isEmpty() ? QStringLiteral("domyślne")
                                             : QString::fromUtf8(audio.DeviceName());
@@ -356,6 +357,7 @@ void TFormaOdpowiedzImpulsowa::StoreSettings()
     Settings.Smoothing = Smoothings[static_cast<std::size_t>(std::max(cbWygladzanie->currentIndex(), 0))];
     Settings.Phase = cbFaza->currentIndex();
     Settings.PhaseFromPeak = cbFazaOdSzczytu->isChecked();
+    AkustykaPomieszczenia->StoreSettings(Settings);
 }
 
 TImpulseSettings TFormaOdpowiedzImpulsowa::ChosenSettings() const
