@@ -19,14 +19,14 @@ void TDropoutDetector::Add(const std::int16_t* frames, int count)
     for (int i = 0; i < count; ++i) {
         for (int c = 0; c < 2; ++c) {
             const double x = frames[2 * i + c];
-            Watched[c].Piece += x * x;
+            Watched[c].Total += x * x;
+            Watched[c].PieceHeard = Watched[c].PieceHeard || x != 0;
         }
         if (++Filled < PieceFrames)
             continue;
         for (TChannel& channel : Watched) {
-            channel.Lowest = channel.Pieces == 0 ? channel.Piece : std::min(channel.Lowest, channel.Piece);
-            channel.Total += channel.Piece;
-            channel.Piece = 0;
+            channel.SilentPiece = channel.SilentPiece || !channel.PieceHeard;
+            channel.PieceHeard = false;
             ++channel.Pieces;
         }
         Filled = 0;
@@ -35,8 +35,12 @@ void TDropoutDetector::Add(const std::int16_t* frames, int count)
 
 bool TDropoutDetector::DropoutHeard() const
 {
-    const bool right = Channels == 2u || (Channels == 3u && Watched[1].Total > Watched[0].Total);
-    const TChannel& channel = Watched[right ? 1 : 0];
-    // Of a single piece nothing can be told: a dropout needs the tone around it.
-    return channel.Pieces >= 2 && channel.Lowest < DropoutRatio * channel.Total / channel.Pieces;
+    for (int c = 0; c < 2; ++c) {
+        const TChannel& channel = Watched[c];
+        // Of a single piece nothing can be told: a dropout needs the tone around it.
+        if ((Channels & (1u << c)) && channel.Pieces >= 2 && channel.SilentPiece &&
+            channel.Total >= QuietestMeanSquare * PieceFrames * channel.Pieces)
+            return true;
+    }
+    return false;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace {
@@ -71,10 +72,7 @@ const TSynchronousDetector::TResult& TSynchronousDetector::Finish()
     while (Fitted < Highest && (Fitted + 1) * frequency < HighestFraction * Rate)
         ++Fitted;
     const int terms = 1 + 2 * Fitted;
-    if (Fitted == 0 || Count < static_cast<std::size_t>(terms) + 2)
-        return Result;
-    Correlate();
-    if (!Solve(terms))
+    if (Fitted == 0 || Count < static_cast<std::size_t>(terms) + 2 || !Fit(0, Count))
         return Result;
     for (int k = 1; k <= Fitted; ++k) {
         THarmonic& harmonic = Result.Harmonics[static_cast<std::size_t>(k)];
@@ -99,20 +97,49 @@ const TSynchronousDetector::TResult& TSynchronousDetector::Finish()
         Result.Thd = std::sqrt(harmonics) / fundamental;
         MeasureDistortion();
     }
+    FitHalves();
     return Result;
 }
 
+bool TSynchronousDetector::Fit(std::size_t first, std::size_t count)
+{
+    Correlate(first, count);
+    return Solve(1 + 2 * Fitted, count);
+}
+
+// Each half fitted alone, the full fit's results kept. A half too short for the fit stays unfitted.
+void TSynchronousDetector::FitHalves()
+{
+    const std::size_t half = Count / 2;
+    const int terms = 1 + 2 * Fitted;
+    if (half < static_cast<std::size_t>(terms) + 2)
+        return;
+    for (std::size_t h = 0; h < 2; ++h) {
+        const std::size_t first = h * half, count = h == 0 ? half : Count - half;
+        if (!Fit(first, count))
+            return;
+        double explained = 0;
+        for (int i = 0; i < terms; ++i)
+            explained += Solution[static_cast<std::size_t>(i)] * Projection[static_cast<std::size_t>(i)];
+        const double n = static_cast<double>(count);
+        const double noise = std::sqrt(std::max(SumOfSquares - explained, 0.0) / (n - terms));
+        Result.Halves[h] = {Solution[2], Solution[1]};
+        Result.HalfErrors[h] = std::max(noise * std::sqrt(2 / n), std::numeric_limits<double>::min());
+    }
+}
+
 // The projections of the samples on the basis, and the basis' own products in closed form.
-void TSynchronousDetector::Correlate()
+void TSynchronousDetector::Correlate(std::size_t first, std::size_t count)
 {
     std::array<std::complex<double>, MostHarmonics + 1> sums{};
     double sum = 0, squares = 0;
     const std::complex<double> rotation = std::polar(1.0, Step);
+    const double phase = Step * static_cast<double>(first) + Phase; // at the range's first frame
     std::complex<double> z;
-    for (std::size_t n = 0; n < Count; ++n) {
+    for (std::size_t n = 0; n < count; ++n) {
         if (n % AnchorFrames == 0)
-            z = std::polar(1.0, Step * static_cast<double>(n) + Phase);
-        const double y = Samples[n];
+            z = std::polar(1.0, Step * static_cast<double>(n) + phase);
+        const double y = Samples[first + n];
         sum += y;
         squares += y * y;
         std::complex<double> w = z;
@@ -127,7 +154,7 @@ void TSynchronousDetector::Correlate()
     // S(m) = sum of e^(i m theta_n), m = 0 .. 2K; S(-m) is its conjugate.
     std::array<std::complex<double>, 2 * MostHarmonics + 1> s{};
     for (int m = 0; m <= 2 * Fitted; ++m)
-        s[static_cast<std::size_t>(m)] = PhasorSum(m * Step, m * Phase, Count);
+        s[static_cast<std::size_t>(m)] = PhasorSum(m * Step, m * phase, count);
     const auto S = [&](int m) {
         return m >= 0 ? s[static_cast<std::size_t>(m)] : std::conj(s[static_cast<std::size_t>(-m)]);
     };
@@ -135,7 +162,7 @@ void TSynchronousDetector::Correlate()
     const auto g = [&](int row, int column) -> double& {
         return Gram[static_cast<std::size_t>(row * terms + column)];
     };
-    g(0, 0) = static_cast<double>(Count);
+    g(0, 0) = static_cast<double>(count);
     Projection[0] = sum;
     for (int k = 1; k <= Fitted; ++k) {
         const int c = 2 * k - 1, si = 2 * k; // cos k theta, sin k theta
@@ -154,7 +181,7 @@ void TSynchronousDetector::Correlate()
 }
 
 // Cholesky factorisation of the Gram matrix, then the two triangular solutions.
-bool TSynchronousDetector::Solve(int size)
+bool TSynchronousDetector::Solve(int size, std::size_t count)
 {
     const auto g = [&](int row, int column) -> double& {
         return Gram[static_cast<std::size_t>(row * size + column)];
@@ -163,7 +190,7 @@ bool TSynchronousDetector::Solve(int size)
         double diagonal = g(j, j);
         for (int k = 0; k < j; ++k)
             diagonal -= g(j, k) * g(j, k);
-        if (!(diagonal > 1e-9 * static_cast<double>(Count)))
+        if (!(diagonal > 1e-9 * static_cast<double>(count)))
             return false;
         g(j, j) = std::sqrt(diagonal);
         for (int i = j + 1; i < size; ++i) {

@@ -31,6 +31,9 @@
 //   the fundamental. The band is taken from a Hann-windowed transform of that residual, zero-padded to a
 //   power of two; the transform's resolution (frame rate / its size) blurs the band's edges.
 // - AmplitudeError is the standard error of A_1 from the residual's variance (its noise).
+// - The halves: the same fit over the window's first and second half on their own (each its own
+//   constant and harmonics), with their fundamentals' standard errors. A tone that is still settling
+//   differs between them by more than their noise.
 //
 // Construction allocates (sample store, transforms); Begin, Add and Finish do not.
 class TSynchronousDetector
@@ -56,6 +59,8 @@ public:
         double Thd = 0;                                       // ratio, not percent
         double ThdN = 0;                                      // ratio, not percent; 0 without a fundamental
         int Peak = 0;                                         // the largest sample magnitude in the window
+        std::array<std::complex<double>, 2> Halves{};         // the fundamental's phasor in each half
+        std::array<double, 2> HalfErrors{};                   // and its standard error; 0: not fitted
     };
 
     // highestHarmonic: 1 .. MostHarmonics; the band of THD+N in Hz; longestWindow: frames kept at most.
@@ -77,8 +82,11 @@ public:
     const TResult& Finish();
 
 private:
-    void Correlate();
-    bool Solve(int size); // the normal equations in place; false when they are singular
+    // The normal equations of the fit over `count` frames from `first`; false when they are singular.
+    bool Fit(std::size_t first, std::size_t count);
+    void Correlate(std::size_t first, std::size_t count);
+    bool Solve(int size, std::size_t count); // the normal equations in place
+    void FitHalves();
     void MeasureDistortion();
 
     double Rate;

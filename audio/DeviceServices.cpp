@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/DeviceServices.h"
 
+#include "audio/AudioIO.h"
 #include "audio/CallBackWin.h"
 #include "audio/DeviceStream.h"
 #include "audio/PulseService.h"
@@ -45,7 +46,7 @@ TNumbering Number()
     const auto number = [](const std::vector<TServerDevice>& devices, std::vector<TDeviceEntry>& numbered) {
         bool anyReal = false;
         for (const TServerDevice& device : devices) {
-            numbered.push_back({device.Name, device.Description, device.Monitor});
+            numbered.push_back({device.Name, device.Description, device.Monitor, device.Card});
             anyReal = anyReal || !device.Dummy;
         }
         // With no real device the program still shows something: the virtual card becomes the default.
@@ -140,6 +141,23 @@ int TDeviceServices::Open(TWaveDirection direction, std::uint32_t device, const 
     }
     channel.Post(TWaveNotification::Opened);
     return DeviceOk;
+}
+
+bool TDeviceServices::SeparateClocks(const TAudioIO& input, const TAudioIO& output)
+{
+    const TDeviceLists devices = AllDevices();
+    // The entry a component opens: by its name, else by its number (the default first).
+    const auto opened = [](const std::vector<TDeviceEntry>& list, const TAudioIO& component) {
+        const auto named = std::find_if(list.begin(), list.end(), [&](const TDeviceEntry& entry) {
+            return entry.Name == component.DeviceName();
+        });
+        const std::size_t index = component.WaveDevice() == WaveMapper ? 0 : component.WaveDevice();
+        return named != list.end() ? &*named : (index < list.size() ? &list[index] : nullptr);
+    };
+    const TDeviceEntry* in = opened(devices.Inputs, input);
+    const TDeviceEntry* out = opened(devices.Outputs, output);
+    return in && out && in->Card != TServerDevice::NoCard && out->Card != TServerDevice::NoCard &&
+           in->Card != out->Card;
 }
 
 QString TDeviceServices::ErrorText(int code)

@@ -25,6 +25,7 @@
 #include <vector>
 
 class QSocketNotifier;
+class TAudioIO;
 class TDeviceStream;
 class TNotificationChannel;
 class TVirtualCard;
@@ -33,7 +34,8 @@ struct TDeviceEntry
 {
     QByteArray Name; // stable name
     QString Description;
-    bool Monitor = false; // records what one of the server's sinks plays
+    bool Monitor = false;             // records what one of the server's sinks plays
+    std::uint32_t Card = 0xffffffffu; // the server's index of the card whose clock runs it; all bits: none
 };
 
 // The devices of both directions in number order, from one question to the sound server.
@@ -85,4 +87,7 @@ public:
                     const TWaveFormat& format, int blockBytes, TNotificationChannel& channel,
                     std::unique_ptr<TDeviceStream>& stream, QString& errorText, bool& missing);
     static QString ErrorText(int code);
+    // The devices that the two components open run on two different cards' clocks, as far as the server
+    // tells (a virtual device or a sink's monitor shares the clock of what it is fed by).
+    static bool SeparateClocks(const TAudioIO& input, const TAudioIO& output);
 };

@@ -39,6 +39,13 @@ void TBiquad::LowPass(double cornerHz, double frameRate)
     Set((1 - c) / 2, 1 - c, (1 - c) / 2, 1 + alpha, -2 * c, 1 - alpha);
 }
 
+void TBiquad::Peaking(double centreHz, double q, double gainDb, double frameRate)
+{
+    const double w0 = 2 * std::numbers::pi * std::min(centreHz, 0.45 * frameRate) / frameRate;
+    const double a = std::pow(10.0, gainDb / 40), c = std::cos(w0), alpha = std::sin(w0) / (2 * q);
+    Set(1 + alpha * a, -2 * c, 1 - alpha * a, 1 + alpha / a, -2 * c, 1 - alpha / a);
+}
+
 std::complex<double> TBiquad::Response(double frequency, double frameRate) const
 {
     const std::complex<double> z1 = std::polar(1.0, -2 * std::numbers::pi * frequency / frameRate); // z^-1
@@ -52,6 +59,9 @@ void TChannelPath::Configure(const TChannelModel& model, double frameRate)
 {
     model.HighPassHz > 0 ? HighPass.HighPass(model.HighPassHz, frameRate) : HighPass.PassThrough();
     model.LowPassHz > 0 ? LowPass.LowPass(model.LowPassHz, frameRate) : LowPass.PassThrough();
+    model.ResonanceHz > 0 && model.ResonanceQ > 0
+        ? Resonance.Peaking(model.ResonanceHz, model.ResonanceQ, model.ResonanceGainDb, frameRate)
+        : Resonance.PassThrough();
     Gain = std::pow(10.0, model.GainDb / 20.0);
     Square = model.Square;
     Cube = model.Cube;
@@ -108,6 +118,7 @@ double TAmbientSound::Next(TNoise& noise)
 std::complex<double> TChannelPath::Response(double frequency, double frameRate) const
 {
     return Gain * HighPass.Response(frequency, frameRate) * LowPass.Response(frequency, frameRate) *
+           Resonance.Response(frequency, frameRate) *
            std::polar(1.0, -2 * std::numbers::pi * frequency * DelayFrames() / frameRate);
 }
 

@@ -8,15 +8,17 @@
 
 // One channel of the device under test that the virtual card puts between its output and its input.
 // The path, in order: gain, the static nonlinearity y = x + Square x^2 + Cube x^3 (full-scale units),
-// the high-pass and low-pass filters, clipping, delay, then the noise.
+// the high-pass and low-pass filters, the resonance, clipping, delay, then the noise.
 struct TChannelModel
 {
     double GainDb = 0.0;
     double Square = 0.0, Cube = 0.0; // 0, 0: a linear device
     double HighPassHz = 0.0;         // 2nd-order Butterworth high-pass corner; 0: none
     double LowPassHz = 0.0;          // 2nd-order Butterworth low-pass corner; 0: none
-    double NoiseDbfs = -90.0;        // RMS of the noise added at the input, relative to full scale
-    int DelayFrames = 0;             // 0 .. TChannelPath::MaxDelayFrames
+    // A resonance after the filters: a peaking filter (gain at its centre, Q of its bandwidth); 0: none.
+    double ResonanceHz = 0.0, ResonanceQ = 10.0, ResonanceGainDb = 0.0;
+    double NoiseDbfs = -90.0; // RMS of the noise added at the input, relative to full scale
+    int DelayFrames = 0;      // 0 .. TChannelPath::MaxDelayFrames
     // A further fraction of a frame, 0 <= f < 1, by a band-limited interpolator (exact in phase up to
     // 0.4 of the frame rate); with a fraction the whole frames are at least FractionReach.
     double DelayFraction = 0.0;
@@ -29,6 +31,7 @@ public:
     void PassThrough();
     void HighPass(double cornerHz, double frameRate);
     void LowPass(double cornerHz, double frameRate);
+    void Peaking(double centreHz, double q, double gainDb, double frameRate);
     // H of the coefficients in force at a frequency: what a steady tone comes out with.
     std::complex<double> Response(double frequency, double frameRate) const;
     double Magnitude(double frequency, double frameRate) const
@@ -84,7 +87,7 @@ public:
     {
         double y = x * Gain;
         y += y * y * (Square + Cube * y);
-        y = LowPass.Process(HighPass.Process(y));
+        y = Resonance.Process(LowPass.Process(HighPass.Process(y)));
         y = y > Clip ? Clip : (y < -Clip ? -Clip : y);
         Line[Write] = y;
         const double delayed =
@@ -96,7 +99,7 @@ public:
 private:
     double Interpolated() const;
 
-    TBiquad HighPass, LowPass;
+    TBiquad HighPass, LowPass, Resonance;
     double Gain = 1.0, Square = 0.0, Cube = 0.0, Clip = 1.0, NoiseAmplitude = 0.0, Fraction = 0.0;
     std::vector<double> Line; // delay line, allocated once
     std::size_t Write = 0, Delay = 0;

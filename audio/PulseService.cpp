@@ -133,7 +133,7 @@ void ListSink(pa_context*, const pa_sink_info* info, int last, void* self)
     auto* listing = static_cast<TListing*>(self);
     if (!last && info)
         listing->Devices.Outputs.push_back({QByteArray(info->name), Describe(info->description, info->name),
-                                            qstrcmp(info->name, StandInSink) == 0});
+                                            qstrcmp(info->name, StandInSink) == 0, false, info->card});
     Signal(listing->Loop);
 }
 
@@ -144,12 +144,15 @@ void ListSource(pa_context*, const pa_source_info* info, int last, void* self)
     auto* listing = static_cast<TListing*>(self);
     if (!last && info) {
         TServerDevice device{QByteArray(info->name), Describe(info->description, info->name)};
+        device.Card = info->card;
         if (info->monitor_of_sink != PA_INVALID_INDEX) {
             device.Monitor = true;
             device.Dummy = qstrcmp(info->monitor_of_sink_name, StandInSink) == 0;
             for (const TServerDevice& sink : listing->Devices.Outputs)
-                if (sink.Name == info->monitor_of_sink_name)
+                if (sink.Name == info->monitor_of_sink_name) {
                     device.Description = QStringLiteral("Monitor: ") + sink.Description;
+                    device.Card = sink.Card; // a monitor runs on its sink's clock
+                }
         }
         listing->Devices.Inputs.push_back(device);
     }

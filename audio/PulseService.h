@@ -19,8 +19,10 @@ struct TServerDevice
 {
     QByteArray Name;
     QString Description;
-    bool Dummy = false;   // the server's own stand-in for a missing card, or its monitor
-    bool Monitor = false; // a source that records what one of the sinks plays
+    bool Dummy = false;          // the server's own stand-in for a missing card, or its monitor
+    bool Monitor = false;        // a source that records what one of the sinks plays
+    std::uint32_t Card = NoCard; // the server's index of the card whose clock runs it
+    static constexpr std::uint32_t NoCard = 0xffffffffu; // a virtual device, or one not on a card
 };
 
 // The devices of both directions, each list with the server's default device first.

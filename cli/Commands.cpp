@@ -24,6 +24,7 @@
 #include <QJsonDocument>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <unistd.h>
@@ -140,10 +141,13 @@ public:
     }
     void PrintClosed(TProgress& progress)
     {
+        // Counted from the log's start: rows printed may have been let go since.
         QString text;
-        for (const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
-             Printed < closed.size(); ++Printed)
-            text += Line(IntervalRow(State, closed[Printed]));
+        const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
+        const std::size_t forgotten = State.Statistics.Forgotten();
+        for (; Printed < forgotten + closed.size(); ++Printed)
+            if (Printed >= forgotten)
+                text += Line(IntervalRow(State, closed[Printed - forgotten]));
         if (text.isEmpty())
             return;
         progress.Clear();
@@ -289,6 +293,8 @@ int RunRecord(const TRecordCommand& command)
     std::optional<TIntervalPrinter> intervals;
     if (command.LogInterval) {
         state.Statistics.SetLogInterval(*command.LogInterval);
+        // The JSON document holds every interval; rows written as they close are let go at once.
+        state.Statistics.SetIntervalsKept(command.Json ? 0 : TMeasurementStatistics::DefaultIntervalsKept);
         if (textResults)
             intervals.emplace(state);
     }
@@ -299,6 +305,8 @@ int RunRecord(const TRecordCommand& command)
                 intervals->PrintClosed(progress);
             if (!json.AfterTick())
                 session.Abort(jsonLines.Failure());
+            if (!command.Json)
+                state.Statistics.ForgetIntervals(state.Statistics.Intervals().size());
         };
         const TMeasurementSession::TEnd recorded =
             session.Record(command.Seconds, progress, command.Out.has_value());
@@ -346,14 +354,16 @@ int RunSweep(const TSweepCommand& command)
     TMeasurementSession session;
     const TWindowSettings window = LoadProgramSettings(session);
     TMeasurementState& state = session.State();
-    const int halfRate = session.AudioIn().FrameRate() / 2;
+    const int rate = session.AudioIn().FrameRate();
     for (const auto& [frequency, name] :
          {std::pair(command.Start, "--start"), std::pair(command.Stop, "--stop")})
-        if (frequency > halfRate)
-            return UsageError(QStringLiteral("częstotliwość %1 (%2 Hz) przekracza połowę częstotliwości "
-                                             "próbkowania (%3 Hz)")
-                                  .arg(QLatin1String(name), NumberFormat::General(frequency))
-                                  .arg(halfRate));
+        if (frequency > TSweep::HighestFrequency(rate))
+            return UsageError(QStringLiteral("częstotliwość %1 (%2 Hz) przekracza najwyższą mierzalną "
+                                             "częstotliwość, 0,49 częstotliwości próbkowania (%3 Hz przy "
+                                             "%4 Hz)")
+                                  .arg(QLatin1String(name), NumberFormat::General(frequency),
+                                       NumberFormat::General(std::floor(TSweep::HighestFrequency(rate))))
+                                  .arg(rate));
     if (command.Amplitude && *command.Amplitude > state.MaxAmplitude)
         return UsageError(
             QStringLiteral("amplituda (--amplitude) nie może przekraczać %1 mV").arg(state.MaxAmplitude));
@@ -366,6 +376,9 @@ int RunSweep(const TSweepCommand& command)
     detection.Reference =
         detection.Synchronous() ? command.Reference.value_or(detection.Reference) : TReferenceChannel::None;
     detection.HighestHarmonic = command.HighestHarmonic.value_or(detection.HighestHarmonic);
+    if (command.LongestSettling)
+        detection.LongestSettling = static_cast<int>(std::lround(*command.LongestSettling * 1000));
+    session.SetAirTemperature(window.Impulse.Temperature);
     if (!ChooseDevice(session.AudioIn(), TWaveDirection::Input, command.Input, failure) ||
         !ChooseDevice(session.AudioOut(), TWaveDirection::Output, command.Output, failure))
         return Failure(failure);
@@ -393,9 +406,19 @@ int RunSweep(const TSweepCommand& command)
         state.Amplitude = *command.Amplitude * state.AmplitudeConst;
 
     int signalReceived = 0;
+    if (detection.Synchronous() && detection.ReferenceInput() < 0 && session.SeparateClocks())
+        PrintMessage(QStringLiteral("Uwaga: wyjście i wejście należą do różnych kart dźwiękowych, których "
+                                    "zegary się rozchodzą: bez kanału odniesienia (--reference) faza nie "
+                                    "jest mierzona."));
     const TMeasurementSession::TEnd end = MeasureUntilStopped(
         session, signalReceived, [&](TProgress& progress) { return session.Sweep(progress); });
     ReportOverloads(session);
+    if (const QString delay = session.SweepEngine().DelayText(); !delay.isEmpty())
+        PrintMessage((detection.Synchronous() && detection.ReferenceInput() >= 0
+                          ? QStringLiteral("Opóźnienie kanału mierzonego względem kanału odniesienia: ")
+                          : QStringLiteral("Opóźnienie kanału prawego względem lewego: ")) +
+                     delay + QStringLiteral(" (przy ") + NumberFormat::General(window.Impulse.Temperature) +
+                     QStringLiteral(" °C)."));
 
     const int active = session.Series().ActiveSeries();
     std::vector<ResultFile::TSeriesColumn> columns;
@@ -404,6 +427,17 @@ int RunSweep(const TSweepCommand& command)
             columns.push_back({slot, session.Series().SeriesName(slot), session.Series().Slot(slot),
                                &session.ChartData().Series(slot)});
     const int taken = columns.empty() ? 0 : columns.front().Points->Count();
+    int unsettled = 0;
+    for (const ResultFile::TSeriesColumn& column : columns)
+        for (int i = 0; i < column.Points->Count(); ++i)
+            unsettled += column.Points->Detail(i) && column.Points->Detail(i)->Unsettled;
+    if (unsettled > 0)
+        PrintMessage(
+            QStringLiteral("Uwaga: ton nie ustalił się w maksymalnym czasie ustalania (%1 s) w %2; są "
+                           "oznaczone w kolumnie „Nieustalony” pliku .csv.")
+                .arg(NumberFormat::General(detection.LongestSettling / 1000.0),
+                     Counted(unsettled, QStringLiteral("punkcie"), QStringLiteral("punktach"),
+                             QStringLiteral("punktach"))));
     if (taken == 0 && end == TMeasurementSession::TEnd::Interrupted)
         return Failure(QStringLiteral("Pomiar charakterystyki przerwany sygnałem %1 przed pierwszym punktem.")
                            .arg(TStopSignals::Name(signalReceived)));

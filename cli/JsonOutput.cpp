@@ -36,21 +36,26 @@ QString IsoTime(const QDateTime& start, double seconds)
     return start.addMSecs(std::llround(seconds * 1000)).toUTC().toString(Qt::ISODateWithMs);
 }
 
-// The weighting and time weighting, which every recording object holds.
+// The weighting and time weighting the figures were measured with, which every recording object holds.
 QJsonObject Weightings(const TMeasurementState& state)
 {
-    QJsonObject object{{"weighting", WeightingLetter(state.FrequencyWeighting)}};
-    if (state.NoAveraging) {
+    const TMeasuredWith with = FiguresMeasuredWith(state);
+    QJsonObject object{{"weighting", WeightingLetter(with.Weighting)}};
+    if (with.NoAveraging) {
         object.insert("time_weighting", "none");
         return object;
     }
-    const QString letter = state.ImpulseWeighting         ? QStringLiteral("I")
-                           : state.AveragingTime == 1.0   ? QStringLiteral("S")
-                           : state.AveragingTime == 0.125 ? QStringLiteral("F")
-                                                          : QStringLiteral("custom");
-    object.insert("time_weighting", letter);
-    object.insert("time_constant", state.ImpulseWeighting ? 0.035 : state.AveragingTime);
+    const QString letter = TimeWeightingLetter(with);
+    object.insert("time_weighting", letter.isEmpty() ? QStringLiteral("custom") : letter);
+    object.insert("time_constant", with.Impulse ? 0.035 : with.AveragingTime);
     return object;
+}
+
+// The peak's name says its weighting: C whenever a weighting is on, Z without.
+QString PeakName(const TMeasurementState& state)
+{
+    return FiguresMeasuredWith(state).Weighting == TFrequencyWeighting::Z ? QStringLiteral("LZpeak")
+                                                                          : QStringLiteral("LCpeak");
 }
 
 // An object about an instant of the recording, `seconds` after its start.
@@ -62,17 +67,20 @@ QJsonObject At(const TMeasurementState& state, const QDateTime& start, double se
     return object;
 }
 
-QJsonObject ChannelFigures(const TChannelFigures& figures, bool exceeded)
+QJsonObject ChannelFigures(const TMeasurementState& state, const TChannelFigures& figures, bool exceeded)
 {
     QJsonObject object{{"Leq", Level(figures.Leq)},
                        {"Lmax", Level(figures.Lmax)},
                        {"Lmin", Level(figures.Lmin)},
-                       {"Lpeak", Level(figures.Lpeak)}};
+                       {PeakName(state), Level(figures.Lpeak)},
+                       {"overload", figures.Overload}};
     if (!exceeded)
         return object;
     object.insert("LE", Level(figures.LE));
+    // A recording shorter than the first sample instant has no levels exceeded: null.
     for (std::size_t i = 0; i < ExceededPercents.size(); ++i)
-        object.insert(QStringLiteral("L%1").arg(ExceededPercents[i]), Level(figures.Exceeded[i]));
+        object.insert(QStringLiteral("L%1").arg(ExceededPercents[i]),
+                      figures.HasExceeded ? Level(figures.Exceeded[i]) : QJsonValue());
     return object;
 }
 
@@ -105,8 +113,8 @@ QJsonObject Statistics(const TMeasurementState& state, const QDateTime& start)
     object.insert("start", IsoTime(start, 0));
     object.insert("duration", Seconds(figures.Duration));
     if (figures.Measured) {
-        object.insert("left", ChannelFigures(figures.Left, true));
-        object.insert("right", ChannelFigures(figures.Right, true));
+        object.insert("left", ChannelFigures(state, figures.Left, true));
+        object.insert("right", ChannelFigures(state, figures.Right, true));
     }
     return object;
 }
@@ -116,6 +124,9 @@ QJsonObject Reading(const TMeasurementState& state, const QDateTime& start)
     QJsonObject object = At(state, start, state.ElapsedTime);
     object.insert("left", Level(state.LevelL + state.TimeCalibrationL));
     object.insert("right", Level(state.LevelR + state.TimeCalibrationR));
+    // Latched: whether the channel overloaded since the recording started.
+    object.insert("overload", QJsonObject{{"left", state.Statistics.Channel(0).Overload},
+                                          {"right", state.Statistics.Channel(1).Overload}});
     return object;
 }
 
@@ -124,8 +135,8 @@ QJsonObject Interval(const TMeasurementState& state, const TIntervalRecord& reco
     const TStatisticsFigures figures = IntervalFigures(state, record);
     QJsonObject object = At(state, start, record.Start);
     object.insert("duration", Seconds(record.Duration));
-    object.insert("left", ChannelFigures(figures.Left, false));
-    object.insert("right", ChannelFigures(figures.Right, false));
+    object.insert("left", ChannelFigures(state, figures.Left, false));
+    object.insert("right", ChannelFigures(state, figures.Right, false));
     return object;
 }
 
@@ -180,9 +191,12 @@ bool TJsonRecording::AfterTick()
 
 bool TJsonRecording::WriteClosedIntervals()
 {
-    for (const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
-         IntervalsWritten < closed.size(); ++IntervalsWritten)
-        if (!Lines->Write(JsonOutput::Interval(State, closed[IntervalsWritten], StartTime())))
+    // Counted from the log's start: intervals written may have been let go since.
+    const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
+    const std::size_t forgotten = State.Statistics.Forgotten();
+    for (; IntervalsWritten < forgotten + closed.size(); ++IntervalsWritten)
+        if (IntervalsWritten >= forgotten &&
+            !Lines->Write(JsonOutput::Interval(State, closed[IntervalsWritten - forgotten], StartTime())))
             return false;
     return true;
 }

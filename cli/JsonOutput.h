@@ -23,13 +23,16 @@ namespace JsonOutput {
 QJsonObject Devices(const TDeviceLists& devices, const QString& serverError);
 
 // The statistics of the whole recording: "duration" and per channel ("left", "right") Leq, Lmax, Lmin,
-// Lpeak, LE and the levels exceeded L1 to L99; "start" is the recording's start.
+// the peak ("LCpeak", or "LZpeak" unweighted), LE, the levels exceeded L1 to L99 (null for a recording
+// too short to have them) and "overload"; "start" is the recording's start.
 QJsonObject Statistics(const TMeasurementState& state, const QDateTime& start);
 
-// One reading: the levels of both channels as numbers, "left" and "right".
+// One reading: the levels of both channels as numbers, "left" and "right", and "overload" of each
+// since the start.
 QJsonObject Reading(const TMeasurementState& state, const QDateTime& start);
 
-// One interval of the log: its start, "duration", and per channel Leq, Lmax, Lmin and Lpeak.
+// One interval of the log: its start, "duration", and per channel Leq, Lmax, Lmin, the peak and
+// "overload".
 QJsonObject Interval(const TMeasurementState& state, const TIntervalRecord& record, const QDateTime& start);
 
 } // namespace JsonOutput

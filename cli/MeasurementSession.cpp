@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/MeasurementSession.h"
 
+#include "audio/DeviceServices.h"
 #include "cli/Terminal.h"
 #include "common/Clock.h"
 #include "common/NumberFormat.h"
@@ -258,6 +259,11 @@ void TMeasurementSession::SetProgress(int position)
                    QStringLiteral("punkt %1 z %2, ").arg(taken).arg(Measurement.PointsCount) +
                        NumberFormat::Fixed(Measurement.GeneratorFrequency, 0, 1) + QStringLiteral(" Hz") +
                        ReadoutsText());
+}
+
+bool TMeasurementSession::SeparateClocks() const
+{
+    return TDeviceServices::SeparateClocks(audAudioIn, audAudioOut);
 }
 
 // The sweep's last point: the stop, as the window's start button (bound to the stop) does it.

@@ -107,6 +107,7 @@ public:
     void ShowReport(int) override {} // the command prints its own summary
     int AveragingItem() const override { return Averaging.Item; }
     void SetAveragingItem(int item) override { Averaging.Item = item; }
+    void SetAveragingEnabled(bool) override {}
     void SetOtherAveragingText(const QString&) override {}
     bool AskAveragingTime(double& seconds) override;
 
@@ -122,6 +123,12 @@ public:
     void ClickStartButton() override;
     void StartConditionsChanged() override {}
     void SetFrequencyAxisRange(double, double) override {}
+    void ShowDelay(const QString&) override {}
+    double AirTemperature() const override { return Temperature; }
+    bool SeparateClocks() const override;
+    // The air's temperature that turns the sweep's delay into metres, °C.
+    void SetAirTemperature(double celsius) { Temperature = celsius; }
+    TSweep& SweepEngine() { return *SweepControl; }
 
 private:
     TEnd Run(TProgress& progress);
@@ -159,4 +166,5 @@ private:
     TEnd Outcome = TEnd::Completed;
     QString Failures;
     double SweepWall = 0;
+    double Temperature = 20;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Options.h"
 
+#include "measure/MeasurementState.h"
+
 #include "cli/ImpulseCommand.h"
 #include "common/NumberFormat.h"
 #include "measure/RecordingControl.h"
@@ -63,7 +65,9 @@ const QString RecordHelp = QStringLiteral(
     "trafiają statystyki pomiaru.\n"
     "\n"
     "Opcje:\n"
-    "  --seconds N             czas pomiaru w sekundach, liczony po ustaleniu się pomiaru\n"
+    "  --seconds N             czas pomiaru w sekundach, liczony po ustaleniu się pomiaru:\n"
+    "                          po czasie opóźnienia pomiaru, ale nie mniej niż 0,25 s,\n"
+    "                          w których filtry korekcji i uśrednianie ustalają się na sygnale\n"
     "  --out PLIK              plik wyników: .lev lub .csv\n"
     "  --input NAZWA           urządzenie wejściowe (nazwy podaje: tonvix-cli devices)\n"
     "  --average S|F|I|none|SEKUNDY\n"
@@ -76,7 +80,7 @@ const QString RecordHelp = QStringLiteral(
     "                          z poziomem równoważnym, największym i najmniejszym poziomem\n"
     "                          ważonym czasowo i poziomem szczytowym (na standardowe wyjście)\n"
     "  --json                  statystyki (i z --log-interval dziennik przedziałów) jako jeden\n"
-    "                          obiekt JSON na standardowym wyjściu\n"
+    "                          obiekt JSON na standardowym wyjściu; przechowuje każdy przedział\n"
     "  --jsonl PLIK|-          wiersze JSON na bieżąco, każdy zapisany od razu: obiekt po każdym\n"
     "                          odczycie, a z --log-interval po każdym przedziale; \"-\" oznacza\n"
     "                          standardowe wyjście. Bez --out wartości nie są zapisywane w pliku\n"
@@ -84,8 +88,10 @@ const QString RecordHelp = QStringLiteral(
     "\n"
     "Wiersz JSON zawiera czas (\"time\": ISO 8601 w UTC; \"seconds\": od początku pomiaru),\n"
     "korekcję częstotliwościową (\"weighting\"), uśrednianie (\"time_weighting\") i poziomy\n"
-    "w dB kanałów \"left\" i \"right\"; wiersz przedziału - jego czas trwania (\"duration\")\n"
-    "i w każdym kanale Leq, Lmax, Lmin i Lpeak.\n"
+    "w dB kanałów \"left\" i \"right\" z przesterowaniem od początku pomiaru (\"overload\");\n"
+    "wiersz przedziału - jego czas trwania (\"duration\") i w każdym kanale Leq, Lmax, Lmin,\n"
+    "poziom szczytowy (\"LCpeak\", bez korekcji \"LZpeak\") i \"overload\". Wiersze wypisane\n"
+    "od razu nie są przechowywane: dziennik może trwać dowolnie długo.\n"
     "\n"
     "Opcja, której nie podano, ma wartość ustawioną w programie okienkowym.\n");
 
@@ -116,6 +122,16 @@ const QString SweepHelp = QStringLiteral(
     "  --reference L|R|none    kanał odniesienia przy detekcji synchronicznej: wynikiem jest\n"
     "                          drugi kanał podzielony przez ten (mierzony jest drugi kanał)\n"
     "  --harmonics N           najwyższa mierzona harmoniczna przy detekcji synchronicznej, 2 do 9\n"
+    "  --settling S            maksymalny czas ustalania tonu w sekundach: punkt jest mierzony,\n"
+    "                          gdy ton się ustali (rezonans, pogłos), a punkt, który nie ustalił\n"
+    "                          się w tym czasie, jest oznaczony w pliku .csv (kolumna Nieustalony)\n"
+    "\n"
+    "Każde wejście ma własne opóźnienie: sonda na początku pomiaru znajduje je w mierzonym kanale\n"
+    "i w kanale odniesienia (przy obu kanałach - w każdym), a pomiar podaje opóźnienie kanału\n"
+    "mierzonego względem odniesienia w ms i w metrach (przy temperaturze powietrza ustawionej\n"
+    "w oknie \"Odpowiedź impulsowa\"). Faza zawiera to opóźnienie (-360 f d). Gdy wyjście\n"
+    "i wejście należą do różnych kart dźwiękowych, bez kanału odniesienia faza nie jest mierzona.\n"
+    "Najwyższa mierzalna częstotliwość to 0,49 częstotliwości próbkowania.\n"
     "\n"
     "Opcja, której nie podano, ma wartość ustawioną w programie okienkowym.\n");
 
@@ -388,6 +404,19 @@ std::optional<TCommand> Sweep(const TGiven& given, QString& error)
         return std::nullopt;
     if (given.Has("harmonics") && !(command.HighestHarmonic = WholeNumber(given, "harmonics", 2, 9, error)))
         return std::nullopt;
+    if (given.Has("settling")) {
+        command.LongestSettling = PositiveNumber(given, "settling", error);
+        const double shortest = TDetectionSettings::ShortestSettlingLimit / 1000.0;
+        const double longest = TDetectionSettings::LongestSettlingLimit / 1000.0;
+        if (!command.LongestSettling)
+            return std::nullopt;
+        if (*command.LongestSettling < shortest || *command.LongestSettling > longest) {
+            error = QStringLiteral("najdłuższy czas ustalania (--settling) musi mieścić się w przedziale "
+                                   "od %1 do %2 s")
+                        .arg(NumberFormat::General(shortest), NumberFormat::General(longest));
+            return std::nullopt;
+        }
+    }
     return command;
 }
 
@@ -480,7 +509,7 @@ std::vector<TCommandSpec> CommandTable()
         {"sweep",
          SweepHelp,
          {"start", "stop", "points", "point-time", "amplitude", "input", "output", "mic-cal", "channels",
-          "method", "reference", "harmonics", "out"},
+          "method", "reference", "harmonics", "settling", "out"},
          Sweep},
         {"convert", ConvertHelp, {}, Convert},
         {"ir", ImpulseHelp, ImpulseOptions,

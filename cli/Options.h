@@ -51,6 +51,7 @@ struct TSweepCommand
     std::optional<TSweepMethod> Method;
     std::optional<TReferenceChannel> Reference;
     std::optional<int> HighestHarmonic;
+    std::optional<double> LongestSettling; // s
     QString Out;
 };
 

@@ -26,7 +26,8 @@ struct TPointDetail
     static constexpr unsigned HarmonicBit(int k) { return 1u << (k + 6); }
 
     unsigned Measured = 0;
-    bool Overloaded = false; // a sample at full scale in either channel during the point's window
+    bool Overloaded = false; // a sample at full scale in the point's window (or in its reference's)
+    bool Unsettled = false;  // its tone had not settled within the longest settling time
     double Phase = 0;        // degrees, (-180, 180]
     std::array<double, HighestHarmonic - 1> Harmonics{}; // H2..H9, dB relative to the fundamental
     double Thd = 0, ThdN = 0;                            // percent

@@ -56,6 +56,9 @@ void TCalibration::Reset()
 void TCalibration::Start(const TCalibrationRequest& request)
 {
     Active = true;
+    // A calibrator's tone is measured unweighted: through A, a 250 Hz pistonphone would read 8.6 dB low
+    // and the offset would be that much wrong for every weighting.
+    State.Calibrating = true;
     // The sweep of the find-maximum procedure covers its own range from its first point on.
     if (!Pressure() && request.Procedure == TCalibrationProcedure::FindMaximum)
         State.GeneratorFrequency = State.CalibrationStartFreq;
@@ -102,6 +105,7 @@ bool TCalibration::StartDevices()
     Window.SetCalibrating(true);
     Window.SetStatusText(0, QStringLiteral("Kalibracja"));
     ResetPeakCapture();
+    // The level is the plain energy mean of whole windows after the wait, not a time-weighted one.
     SettlingWait(State);
     return Active && !State.OutputStartFailed && Input.Running();
 }
@@ -223,6 +227,7 @@ void TCalibration::Stop()
     Output.StopNow();
     Window.SetCalibrationTimerInterval(0);
     State.CalibrationStep = 0;
+    State.Calibrating = false;
     Window.SetStatusText(0, QStringLiteral("Kalibracja zakończona"));
 
     // The level axis follows the left offset, also when only the right channel was calibrated.

@@ -32,9 +32,9 @@ enum class TCalibrationProcedure : std::uint8_t {
 struct TCalibrationRequest
 {
     TCalibrationProcedure Procedure = TCalibrationProcedure::ReferenceLevel;
-    int ReferenceLevel = 124; // dB
-    double Frequency = 1000;  // Hz
-    int TargetLevel = 0;      // dB
+    double ReferenceLevel = 124; // dB, as the calibrator states it (93.8, 114.0)
+    double Frequency = 1000;     // Hz
+    int TargetLevel = 0;         // dB
 };
 
 // The three calibration procedures: each sets the offsets of the current kind (the left, the right

@@ -4,8 +4,26 @@
 #include "measure/FrequencyWeighting.h"
 
 #include <QString>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
+
+class TChartModel;
+struct TMeasurementState;
+struct TStandaloneMeterPorts;
+
+// The meter a section tries: the program's own, or in the tests one broken on purpose, which its
+// rows must find out.
+class IMeterUnderTest
+{
+public:
+    virtual ~IMeterUnderTest() = default;
+    virtual bool AnalyseBlock(char* buffer, int& size) = 0;
+    virtual void RefreshLevels() = 0;
+};
+using TMeterMaker = std::function<std::unique_ptr<IMeterUnderTest>(
+    TMeasurementState& state, TStandaloneMeterPorts& ports, TChartModel& chart)>;
 
 // The program as the conformance test sets it up: the meter's weighting, the frame rate and the input
 // block.
@@ -14,6 +32,7 @@ struct TConformanceSetup
     TFrequencyWeighting Weighting = TFrequencyWeighting::Z;
     int FrameRate = 48000;
     int BlockFrames = 1500;
+    TMeterMaker MakeMeter; // none: the program's own level meter
 };
 
 // One test of the conformance table, whatever part of the program it tests: the value it should

@@ -5,6 +5,7 @@
 #include "measure/SweepDetection.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -82,6 +83,10 @@ void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
     Filters.Configure(weighted ? State.WeightingInForce() : TFrequencyWeighting::Z, frameRate,
                       State.ImpulseWeighting ? TTimeWeighting::Impulse(frameRate)
                                              : TTimeWeighting::Exponential(State.AveragingTime, frameRate));
+    if (State.StartMeter) {
+        Filters.StartFromRest();
+        State.StartMeter = false;
+    }
     TMeasurementStatistics& statistics = State.Statistics;
     const bool collecting = statistics.Collecting && frameRate > 0;
     // Without time weighting the statistics take the block's own mean square, read ahead of the pass.
@@ -94,18 +99,30 @@ void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
     const bool paced = Paced();
     TStereo squares{};
     for (int done = 0; done < frames;) {
-        int n = collecting ? std::min(frames - done, statistics.FramesToBoundary(frameRate)) : frames - done;
+        // Nothing counts before the meter's start is over.
+        const int starting = Filters.FramesToStart();
+        const bool counting = collecting && starting == 0;
+        int n = counting ? std::min(frames - done, statistics.FramesToBoundary(frameRate)) : frames - done;
+        if (starting > 0)
+            n = std::min(n, starting);
         if (paced)
             n = Pacing->FramesToBoundary(n);
         const char* segmentStart = buffer + 4 * static_cast<std::ptrdiff_t>(done);
         const TMeterFilters::TPass pass = Filters.Run(segmentStart, n);
         FoldExtremes(pass.MinL, pass.MaxL, pass.MinR, pass.MaxR);
+        const std::array<bool, 2> overload{std::max(-pass.MinL, pass.MaxL) >= OverloadMagnitude,
+                                           std::max(-pass.MinR, pass.MaxR) >= OverloadMagnitude};
         squares += pass.Squares;
         PointSquares += pass.Squares;
         PointFrames += n;
-        if (collecting) {
+        if (counting) {
+            if (statistics.Duration() <= 0)
+                statistics.MeasuredWith = {State.FrequencyWeighting, State.NoAveraging,
+                                           State.ImpulseWeighting, State.AveragingTime};
             TStatisticsSegment segment{n};
             for (std::size_t c = 0; c < 2; ++c) {
+                segment.Overload[c] = overload[c];
+                State.OverloadSinceTick[c] = State.OverloadSinceTick[c] || overload[c];
                 segment.Squares[c] = pass.Squares[c];
                 segment.PeakSquare[c] = pass.PeakSquare[c];
                 segment.MaxTimeWeighted[c] = blockLevelOnly ? blockLevel[c] : pass.MaxTimeWeighted[c];
@@ -118,6 +135,7 @@ void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
         if (paced)
             FollowPacing(Pacing->Passed(segmentStart, n));
     }
+    State.MeterReady = Filters.FramesToStart() == 0;
     // Unweighted, the sums of 16-bit squares stay exact in a double for blocks of up to 2^23 frames.
     State.BlockMeanSquareL = squares[0] / static_cast<long double>(frames);
     State.BlockMeanSquareR = squares[1] / static_cast<long double>(frames);
@@ -214,8 +232,9 @@ void TLevelMeter::PublishSoundPressure()
     if (State.DisplayCounter % std::max(State.DisplayTimeRefresh, 1u) == 0) {
         State.DisplayCounter = 0;
         ShowReadouts(State.LevelL + State.TimeCalibrationL, State.LevelR + State.TimeCalibrationR);
-        Window.SetReadoutRed(0, false);
-        Window.SetReadoutRed(1, false);
+        // An overload of the recording stays shown until the statistics start anew.
+        Window.SetReadoutRed(0, State.Statistics.Channel(0).Overload);
+        Window.SetReadoutRed(1, State.Statistics.Channel(1).Overload);
         if (State.TimeAutoLevelScale)
             FitLevelAxis();
     }
@@ -223,6 +242,11 @@ void TLevelMeter::PublishSoundPressure()
 
     AppendChannelPoint(LeftChannelSeries, State.LevelL + State.TimeCalibrationL);
     AppendChannelPoint(RightChannelSeries, State.LevelR + State.TimeCalibrationR);
+    const unsigned overloaded =
+        (State.OverloadSinceTick[0] ? 1u : 0u) | (State.OverloadSinceTick[1] ? 2u : 0u);
+    if (State.AcquisitionOn && overloaded != 0)
+        Sink.MarkOverload(overloaded);
+    State.OverloadSinceTick = {};
 }
 
 void TLevelMeter::ShowReadouts(double left, double right)
@@ -272,12 +296,12 @@ void TLevelMeter::PublishSweep()
     const double frequency = State.GeneratorFrequency;
     // A detected point brings its own levels (calibrated and corrected already) and details.
     const TDetectedPoint* detected = Paced() ? Pacing->DetectedPoint() : nullptr;
-    const double left =
-        detected ? detected->Level[0]
-                 : State.LevelL + State.FreqCalibrationL - State.Microphone[0].DeviationDb(frequency);
-    const double right =
-        detected ? detected->Level[1]
-                 : State.LevelR + State.FreqCalibrationR - State.Microphone[1].DeviationDb(frequency);
+    const double left = detected && (detected->Inputs & 1u) ? detected->Level[0]
+                                                            : State.LevelL + State.FreqCalibrationL -
+                                                                  State.Microphone[0].DeviationDb(frequency);
+    const double right = detected && (detected->Inputs & 2u) ? detected->Level[1]
+                                                             : State.LevelR + State.FreqCalibrationR -
+                                                                   State.Microphone[1].DeviationDb(frequency);
     ShowReadouts(left, right);
 
     const int k = Window.ActiveSeries();
@@ -285,8 +309,7 @@ void TLevelMeter::PublishSweep()
         return;
     const auto append = [&](int series, double value, int input) {
         State.PointValue = value;
-        Chart.Append(series, frequency, value,
-                     detected ? &detected->Detail[static_cast<std::size_t>(input)] : nullptr);
+        Chart.Append(series, frequency, value, Paced() ? Pacing->PointDetail(input) : nullptr);
     };
     switch (State.ChannelMode) {
     case TChannelMode::Left:

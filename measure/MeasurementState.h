@@ -37,6 +37,8 @@ struct TDetectionSettings
     double BandLow = 20, BandHigh = 20000; // Hz, the band of THD+N
     int ShortestPoint = 20;                // ms: a point's window lasts at least this and 10 periods
     int LongestPoint = 1000;               // ms: the most a noisy point's window is lengthened to
+    int LongestSettling = 2000;            // ms: "Maksymalny czas ustalania" of a point's tone
+    static constexpr int ShortestSettlingLimit = 50, LongestSettlingLimit = 60000; // ms, its range
 
     bool Synchronous() const { return Method == TSweepMethod::Synchronous; }
     // The reference's input (0 left, 1 right), -1 without one.
@@ -68,6 +70,12 @@ struct TMeasurementState
     bool NoAveraging = false;
     bool ImpulseWeighting = false;     // "I": a 35 ms average followed by a peak detector
     bool RestartTimeWeighting = false; // the next block starts the time weighting anew (settling)
+    // A recording's start: the next block starts the meter from rest on the running signal, and the
+    // meter says when its start is over and its readings count (TMeterFilters::StartFromRest).
+    bool StartMeter = false;
+    bool MeterReady = true;
+    // Calibration against a calibrator's tone measures it unweighted, whatever the meter's weighting.
+    bool Calibrating = false;
     bool Compensation = false;
     bool AcquisitionOn = false;
 
@@ -79,9 +87,11 @@ struct TMeasurementState
     double PointValue = 0;
 
     // Sample extremes since the last reset. An overload clears the extremes, so that the next one is
-    // reported too; the channel's flag keeps that its peak reached full scale.
+    // reported too; the channel's flag keeps that its peak reached full scale. The statistics keep
+    // whether a recording overloaded, the ticks whether it did since the last tick.
     std::int32_t PeakMinL = 0, PeakMinR = 0, PeakMaxL = 0, PeakMaxR = 0;
     bool OverloadedL = false, OverloadedR = false;
+    std::array<bool, 2> OverloadSinceTick{};
     void ResetPeaks()
     {
         PeakMinL = PeakMaxL = PeakMinR = PeakMaxR = 0;
@@ -160,8 +170,8 @@ struct TMeasurementState
     // The weighting is a sound-level meter's: a frequency characteristic is always measured unweighted.
     TFrequencyWeighting WeightingInForce() const
     {
-        return MeasurementKind == TMeasurementKind::SoundPressure ? FrequencyWeighting
-                                                                  : TFrequencyWeighting::Z;
+        return MeasurementKind == TMeasurementKind::SoundPressure && !Calibrating ? FrequencyWeighting
+                                                                                  : TFrequencyWeighting::Z;
     }
 
     // Measurement microphones' calibration files per channel (0 left, 1 right): the names the settings

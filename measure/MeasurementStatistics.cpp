@@ -28,6 +28,7 @@ void Fold(TChannelStatistics& channel, bool first, const TStatisticsSegment& seg
     channel.MaxTimeWeighted = first ? highest : std::max(channel.MaxTimeWeighted, highest);
     channel.MinTimeWeighted = first ? lowest : std::min(channel.MinTimeWeighted, lowest);
     channel.PeakSquare = std::max(channel.PeakSquare, segment.PeakSquare[c]);
+    channel.Overload = channel.Overload || segment.Overload[c];
 }
 
 TChannelFigures ChannelFigures(const TChannelStatistics& channel, double duration)
@@ -38,6 +39,7 @@ TChannelFigures ChannelFigures(const TChannelStatistics& channel, double duratio
     figures.Lmin = Level(channel.MinTimeWeighted);
     figures.Lpeak = Level(channel.PeakSquare);
     figures.LE = Level(channel.Exposure / ExposureReference);
+    figures.Overload = channel.Overload;
     return figures;
 }
 
@@ -52,12 +54,28 @@ std::array<double*, FigureCount> Figures(TChannelFigures& figures)
     return all;
 }
 
-// Each figure less the other channel's, in dB, as compensation does with the levels.
-void Compensate(TChannelFigures& figures, TChannelFigures reference)
+// The left level less the right one over a stretch, sampled with the histograms.
+struct TDifference
 {
-    const std::array<double*, FigureCount> own = Figures(figures), other = Figures(reference);
-    for (std::size_t i = 0; i < FigureCount; ++i)
-        *own[i] -= *other[i];
+    double Max = 0, Min = 0;
+    const TLevelHistogram* Histogram = nullptr; // of the whole recording only
+};
+
+// Compensation shows one channel's level less the other's: the energy figures are the difference of
+// the channels' own, the extremes and the levels exceeded those of the difference itself. `sign` is
+// 1 for the left channel less the right one, -1 the other way.
+void Compensate(TChannelFigures& figures, const TChannelFigures& reference, const TDifference& difference,
+                double sign)
+{
+    figures.Leq -= reference.Leq;
+    figures.Lpeak -= reference.Lpeak;
+    figures.LE -= reference.LE;
+    figures.Lmax = sign > 0 ? difference.Max : -difference.Min;
+    figures.Lmin = sign > 0 ? difference.Min : -difference.Max;
+    if (difference.Histogram)
+        for (std::size_t i = 0; i < ExceededPercents.size(); ++i)
+            figures.Exceeded[i] = sign > 0 ? difference.Histogram->Exceeded(ExceededPercents[i])
+                                           : -difference.Histogram->Exceeded(100 - ExceededPercents[i]);
 }
 
 void AddOffset(TChannelFigures& figures, double offset)
@@ -68,30 +86,16 @@ void AddOffset(TChannelFigures& figures, double offset)
 
 // Compensation, then the calibration offsets of the read-outs.
 TStatisticsFigures Published(const TMeasurementState& state, double duration, const TChannelFigures& left,
-                             const TChannelFigures& right)
+                             const TChannelFigures& right, const TDifference& difference)
 {
     TStatisticsFigures figures{true, duration, left, right};
     if (state.Compensation && state.ChannelMode == TChannelMode::Left)
-        Compensate(figures.Left, right);
+        Compensate(figures.Left, right, difference, 1);
     else if (state.Compensation && state.ChannelMode == TChannelMode::Right)
-        Compensate(figures.Right, left);
+        Compensate(figures.Right, left, difference, -1);
     AddOffset(figures.Left, state.TimeCalibrationL);
     AddOffset(figures.Right, state.TimeCalibrationR);
     return figures;
-}
-
-// The time weighting's letter where the time weighting is one of the standard ones.
-QString TimeWeightingLetter(const TMeasurementState& state)
-{
-    if (state.NoAveraging)
-        return {};
-    if (state.ImpulseWeighting)
-        return QStringLiteral("I");
-    if (state.AveragingTime == 1.0)
-        return QStringLiteral("S");
-    if (state.AveragingTime == 0.125)
-        return QStringLiteral("F");
-    return {};
 }
 
 QString LevelText(double level)
@@ -110,7 +114,7 @@ QString Seconds(double seconds)
 
 void TLevelHistogram::Add(double level)
 {
-    const double position = std::min((level - Lowest) * ClassesPerDecibel, double(Classes - 1));
+    const double position = std::min((level - Bottom) * ClassesPerDecibel, double(Classes - 1));
     ++Counts[position > 0 ? static_cast<std::size_t>(std::lround(position)) : 0];
     ++Total;
 }
@@ -122,9 +126,9 @@ double TLevelHistogram::Exceeded(double percent) const
     for (int i = Classes - 1; i >= 0; --i) {
         above += Counts[static_cast<std::size_t>(i)];
         if (above > 0 && static_cast<double>(above) * 100 >= percent * static_cast<double>(Total))
-            return (i + Lowest * ClassesPerDecibel) / ClassesPerDecibel;
+            return (i + Bottom * ClassesPerDecibel) / ClassesPerDecibel;
     }
-    return Lowest;
+    return Bottom;
 }
 
 // ---- The statistics
@@ -136,22 +140,40 @@ void TMeasurementStatistics::Reset()
     RateOrigin = 0;
     SecondsAtRateOrigin = 0;
     Whole = {};
-    Histograms = {};
+    Histograms.fill(TLevelHistogram());
+    Difference = TLevelHistogram(-TLevelHistogram::Span / 2);
+    DifferenceMax = DifferenceMin = 0;
     Samples = 0;
-    SetLogInterval(Interval);
+    StartLog();
 }
 
 void TMeasurementStatistics::SetLogInterval(double seconds)
 {
-    Interval = seconds > 0 ? std::clamp(seconds, ShortestInterval, LongestInterval) : 0;
+    const double interval = seconds > 0 ? std::clamp(seconds, ShortestInterval, LongestInterval) : 0;
+    if (interval == Interval)
+        return;
+    Interval = interval;
+    StartLog();
+}
+
+void TMeasurementStatistics::StartLog()
+{
     LogOrigin = Frames;
     IntervalsDone = 0;
     Open = {Duration(), 0, {}};
     OpenFrames = 0;
     Closed.clear();
+    Dropped = 0;
     ++Starts;
     if (Interval > 0)
-        Closed.reserve(IntervalsReserved);
+        Closed.reserve(std::min(IntervalsReserved, Kept > 0 ? Kept : IntervalsReserved));
+}
+
+void TMeasurementStatistics::ForgetIntervals(std::size_t count)
+{
+    count = std::min(count, Closed.size());
+    Closed.erase(Closed.begin(), Closed.begin() + static_cast<std::ptrdiff_t>(count));
+    Dropped += count;
 }
 
 std::int64_t TMeasurementStatistics::NextSampleAt(int frameRate) const
@@ -195,14 +217,30 @@ void TMeasurementStatistics::Add(const TStatisticsSegment& segment, int frameRat
     Open.Duration = Duration() - Open.Start;
 
     if (Frames >= sampleAt) {
-        for (std::size_t c = 0; c < 2; ++c)
-            Histograms[c].Add(Level(segment.EndTimeWeighted[c]));
+        std::array<double, 2> levels{};
+        for (std::size_t c = 0; c < 2; ++c) {
+            levels[c] = Level(segment.EndTimeWeighted[c]);
+            Histograms[c].Add(levels[c]);
+        }
+        const double difference = levels[0] - levels[1];
+        const bool first = Difference.Empty();
+        DifferenceMax = first ? difference : std::max(DifferenceMax, difference);
+        DifferenceMin = first ? difference : std::min(DifferenceMin, difference);
+        Difference.Add(difference);
+        if (Interval > 0) {
+            Open.DifferenceMax = Open.Differences ? std::max(Open.DifferenceMax, difference) : difference;
+            Open.DifferenceMin = Open.Differences ? std::min(Open.DifferenceMin, difference) : difference;
+            Open.Differences = true;
+        }
         // One sample per instant; the loop only runs on after a change of the frame rate.
         Samples = std::max(Samples + 1, Frames * SamplesPerSecond / frameRate);
         while (NextSampleAt(frameRate) <= Frames)
             ++Samples;
     }
     if (Interval > 0 && Frames >= intervalEnd) {
+        // A log longer than it may keep lets a tenth of it go at once, not one record per interval.
+        if (Kept > 0 && Closed.size() >= Kept)
+            ForgetIntervals(std::max<std::size_t>(Kept / 10, 1));
         Closed.push_back(Open);
         IntervalsDone = std::max(IntervalsDone + 1,
                                  static_cast<std::int64_t>((Frames - LogOrigin) / (Interval * frameRate)));
@@ -236,10 +274,13 @@ TStatisticsFigures StatisticsFigures(const TMeasurementState& state)
     std::array<TChannelFigures, 2> channels;
     for (int c = 0; c < 2; ++c) {
         channels[c] = ChannelFigures(statistics.Channel(c), statistics.Duration());
+        channels[c].HasExceeded = !statistics.Histogram(c).Empty();
         for (std::size_t i = 0; i < ExceededPercents.size(); ++i)
             channels[c].Exceeded[i] = statistics.Histogram(c).Exceeded(ExceededPercents[i]);
     }
-    return Published(state, statistics.Duration(), channels[0], channels[1]);
+    return Published(
+        state, statistics.Duration(), channels[0], channels[1],
+        {statistics.LargestDifference(), statistics.SmallestDifference(), &statistics.DifferenceHistogram()});
 }
 
 TStatisticsFigures IntervalFigures(const TMeasurementState& state, const TIntervalRecord& record)
@@ -247,17 +288,44 @@ TStatisticsFigures IntervalFigures(const TMeasurementState& state, const TInterv
     if (record.Duration <= 0)
         return {};
     return Published(state, record.Duration, ChannelFigures(record.Channels[0], record.Duration),
-                     ChannelFigures(record.Channels[1], record.Duration));
+                     ChannelFigures(record.Channels[1], record.Duration),
+                     {record.DifferenceMax, record.DifferenceMin, nullptr});
 }
 
 // ---- Tables
 
+TMeasuredWith FiguresMeasuredWith(const TMeasurementState& state)
+{
+    if (state.Statistics.Duration() > 0)
+        return state.Statistics.MeasuredWith;
+    return {state.FrequencyWeighting, state.NoAveraging, state.ImpulseWeighting, state.AveragingTime};
+}
+
+QString TimeWeightingLetter(const TMeasuredWith& with)
+{
+    if (with.NoAveraging)
+        return {};
+    if (with.Impulse)
+        return QStringLiteral("I");
+    if (with.AveragingTime == 1.0)
+        return QStringLiteral("S");
+    if (with.AveragingTime == 0.125)
+        return QStringLiteral("F");
+    return {};
+}
+
+QString OverloadText(bool overload)
+{
+    return overload ? QStringLiteral("tak") : QStringLiteral("nie");
+}
+
 std::array<QString, StatisticsRowCount> StatisticsRowNames(const TMeasurementState& state)
 {
-    const QString weighting = WeightingLetter(state.FrequencyWeighting);
-    const QString time = TimeWeightingLetter(state);
+    const TMeasuredWith with = FiguresMeasuredWith(state);
+    const QString weighting = WeightingLetter(with.Weighting);
+    const QString time = TimeWeightingLetter(with);
     // The peak is C-weighted whenever a weighting is on, as sound level meters measure it.
-    const QString peak = state.FrequencyWeighting == TFrequencyWeighting::Z ? weighting : QStringLiteral("C");
+    const QString peak = with.Weighting == TFrequencyWeighting::Z ? weighting : QStringLiteral("C");
     std::array<QString, StatisticsRowCount> names{
         QStringLiteral("L") + weighting + QStringLiteral("eq"),
         QStringLiteral("L") + weighting + time + QStringLiteral("max"),
@@ -266,7 +334,8 @@ std::array<QString, StatisticsRowCount> StatisticsRowNames(const TMeasurementSta
         QStringLiteral("L") + weighting + QStringLiteral("E")};
     for (std::size_t i = 0; i < ExceededPercents.size(); ++i)
         names[5 + i] = QStringLiteral("L") + weighting + time + QString::number(ExceededPercents[i]);
-    names.back() = QStringLiteral("Czas pomiaru");
+    names[StatisticsRowCount - 2] = QStringLiteral("Czas pomiaru");
+    names.back() = QStringLiteral("Przesterowanie");
     return names;
 }
 
@@ -276,12 +345,18 @@ QList<QStringList> StatisticsTable(const TMeasurementState& state)
     const std::array<QString, StatisticsRowCount> names = StatisticsRowNames(state);
     const std::array<double*, FigureCount> left = Figures(figures.Left), right = Figures(figures.Right);
     QList<QStringList> table{{QString(), QStringLiteral("Kanał lewy"), QStringLiteral("Kanał prawy")}};
-    for (std::size_t i = 0; i < FigureCount; ++i)
-        table << (figures.Measured ? QStringList{names[i], LevelText(*left[i]), LevelText(*right[i])}
-                                   : QStringList{names[i], QStringLiteral("-"), QStringLiteral("-")});
-    const QString duration =
-        figures.Measured ? Seconds(figures.Duration) + QStringLiteral(" s") : QStringLiteral("-");
-    table << QStringList{names.back(), duration, duration};
+    const QString none = QStringLiteral("-");
+    for (std::size_t i = 0; i < FigureCount; ++i) {
+        // A recording shorter than the first sample instant has no levels exceeded.
+        const bool shown = figures.Measured && (i < 5 || figures.Left.HasExceeded);
+        table << (shown ? QStringList{names[i], LevelText(*left[i]), LevelText(*right[i])}
+                        : QStringList{names[i], none, none});
+    }
+    const QString duration = figures.Measured ? Seconds(figures.Duration) + QStringLiteral(" s") : none;
+    table << QStringList{names[StatisticsRowCount - 2], duration, duration};
+    table << (figures.Measured ? QStringList{names.back(), OverloadText(figures.Left.Overload),
+                                             OverloadText(figures.Right.Overload)}
+                               : QStringList{names.back(), none, none});
     return table;
 }
 
@@ -292,7 +367,7 @@ QString StatisticsTableText(const TMeasurementState& state)
 
 namespace {
 
-constexpr int IntervalFigureCount = 4; // Leq, Lmax, Lmin, Lpeak
+constexpr int IntervalFigureCount = 4; // Leq, Lmax, Lmin, Lpeak, then the overload
 
 // The channels of the channel mode, left first.
 std::vector<int> ModeChannels(const TMeasurementState& state)
@@ -315,6 +390,8 @@ QStringList IntervalHeader(const TMeasurementState& state)
         for (int i = 0; i < IntervalFigureCount; ++i)
             header << names[static_cast<std::size_t>(i)] +
                           (channel == 0 ? QStringLiteral(" L") : QStringLiteral(" P"));
+    for (const int channel : ModeChannels(state))
+        header << names.back() + (channel == 0 ? QStringLiteral(" L") : QStringLiteral(" P"));
     return header;
 }
 
@@ -327,6 +404,8 @@ QStringList IntervalRow(const TMeasurementState& state, const TIntervalRecord& r
         for (int i = 0; i < IntervalFigureCount; ++i)
             row << NumberFormat::Fixed(*values[static_cast<std::size_t>(i)], 0, 1);
     }
+    for (const int channel : ModeChannels(state))
+        row << OverloadText(channel == 0 ? figures.Left.Overload : figures.Right.Overload);
     return row;
 }
 

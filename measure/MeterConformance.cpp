@@ -9,6 +9,7 @@
 #include "common/ChartModel.h"
 #include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
+#include "measure/MeterFilters.h"
 #include "measure/MeterPorts.h"
 
 #include <algorithm>
@@ -144,6 +145,7 @@ constexpr double ReferenceAmplitude = 23197;
 constexpr double FullScaleAmplitude = 32767;
 constexpr double SettlingTime = 0.25; // s for the filters to settle on a tone
 constexpr double MeasuringTime = 0.5; // s of a steady tone measured
+constexpr double SettledS = 3 * 1.0;  // s: S read after three of its time constants on the tone
 constexpr double BurstTail = 0.05;    // s after a burst for the filters' tail
 constexpr double TwoPi = 2 * std::numbers::pi;
 
@@ -179,6 +181,7 @@ double BandFrequency(int band)
 class TRig
 {
 public:
+    // The meter starts from rest on whatever comes first, as a recording starts on a running signal.
     TRig(const TConformanceSetup& setup, TFrequencyWeighting weighting, double averagingTime)
         : Rate(setup.FrameRate), Block(2 * static_cast<std::size_t>(std::max(setup.BlockFrames, 1)))
     {
@@ -186,6 +189,9 @@ public:
         State.FrequencyWeighting = weighting;
         State.AveragingTime = averagingTime;
         State.Statistics.Collecting = true;
+        State.StartMeter = true;
+        Meter =
+            setup.MakeMeter ? setup.MakeMeter(State, Ports, Chart) : std::make_unique<TProgramMeter>(*this);
     }
 
     int BlockFrames() const { return static_cast<int>(Block.size() / 2); }
@@ -197,6 +203,8 @@ public:
     {
         for (long long i = 0; i < frames; ++i) {
             const std::int16_t sample = signal(Frames++);
+            SampleSquares += static_cast<double>(sample) * sample;
+            ++SampleFrames;
             Block[2 * Filled] = Block[2 * Filled + 1] = sample;
             if (++Filled == BlockFrames())
                 Analyse();
@@ -210,9 +218,21 @@ public:
             Feed(BlockFrames() - Filled, signal);
     }
 
-    // From the next block on, as after the settling wait of a start.
-    void RestartTimeWeighting() { State.RestartTimeWeighting = true; }
-    void StartStatistics() { State.Statistics.Reset(); }
+    // The frames of the meter's start, before which nothing counts.
+    long long StartFrames() const { return TMeterFilters::StartFrames(Rate); }
+    // The statistics and the samples' own level start from here.
+    void StartStatistics()
+    {
+        State.Statistics.Reset();
+        SampleSquares = 0;
+        SampleFrames = 0;
+    }
+    // The level of the samples fed since StartStatistics, computed here from the samples themselves:
+    // the reference the meter's figures are held to, so that a wrong constant in the meter shows.
+    double SamplesLevel() const
+    {
+        return 10 * std::log10(SampleSquares / static_cast<double>(SampleFrames) / (32767.0 * 32767.0)) + 3;
+    }
 
     double Leq() const { return StatisticsFigures(State).Left.Leq; }
     double Lmax() const { return StatisticsFigures(State).Left.Lmax; }
@@ -222,17 +242,29 @@ public:
     // Whether the tick that follows shows an overload.
     bool OverloadShown()
     {
-        Meter.RefreshLevels();
+        Meter->RefreshLevels();
         return Ports.Overloads > 0;
     }
 
     std::function<void()> AfterBlock;
 
 private:
+    // The program's own meter.
+    class TProgramMeter final : public IMeterUnderTest
+    {
+    public:
+        explicit TProgramMeter(TRig& rig) : Meter(rig.State, rig.Ports, rig.Chart, rig.Ports, rig.Ports) {}
+        bool AnalyseBlock(char* buffer, int& size) override { return Meter.AnalyseBlock(buffer, size); }
+        void RefreshLevels() override { Meter.RefreshLevels(); }
+
+    private:
+        TLevelMeter Meter;
+    };
+
     void Analyse()
     {
         int size = static_cast<int>(Block.size() * sizeof(std::int16_t));
-        Meter.AnalyseBlock(reinterpret_cast<char*>(Block.data()), size);
+        Meter->AnalyseBlock(reinterpret_cast<char*>(Block.data()), size);
         Filled = 0;
         if (AfterBlock)
             AfterBlock();
@@ -242,34 +274,66 @@ private:
     TMeasurementState State;
     TStandaloneMeterPorts Ports;
     TChartModel Chart;
-    TLevelMeter Meter{State, Ports, Chart, Ports, Ports};
+    std::unique_ptr<IMeterUnderTest> Meter;
     std::vector<std::int16_t> Block;
     int Filled = 0;
     long long Frames = 0;
+    double SampleSquares = 0; // of the samples fed since StartStatistics
+    long long SampleFrames = 0;
 };
 
 struct TSteady
 {
     double Leq = 0, Reading = 0;
+    double Samples = 0; // the samples' own level over the same frames as Leq
 };
 
-// A steady sine once the filters have settled and the time weighting has started anew on it: its
-// Leq over half a second or more and the time-weighted level at the end.
+// A steady signal once the meter has started on it: its Leq over `seconds` (half a second unless
+// said), the time-weighted level at the end, and the samples' own level.
+TSteady Steady(const TConformanceSetup& setup, TFrequencyWeighting weighting, double averagingTime,
+               const TSignal& signal, double seconds = MeasuringTime)
+{
+    TRig rig(setup, weighting, averagingTime);
+    rig.FeedBlocks(SettlingTime, signal);
+    rig.StartStatistics();
+    rig.FeedBlocks(seconds, signal);
+    return {rig.Leq(), rig.Reading(), rig.SamplesLevel()};
+}
+
 TSteady Steady(const TConformanceSetup& setup, TFrequencyWeighting weighting, double averagingTime,
                double frequency, double amplitude)
 {
-    TRig rig(setup, weighting, averagingTime);
-    const TSignal tone = Tone(frequency, amplitude, setup.FrameRate);
-    rig.FeedBlocks(SettlingTime, tone);
-    rig.RestartTimeWeighting();
-    rig.StartStatistics();
-    rig.FeedBlocks(MeasuringTime, tone);
-    return {rig.Leq(), rig.Reading()};
+    return Steady(setup, weighting, averagingTime, Tone(frequency, amplitude, setup.FrameRate));
+}
+
+// The weighted level of a steady sine less the level of its samples.
+double SteadyResponse(const TConformanceSetup& setup, double frequency)
+{
+    const TSteady steady = Steady(setup, setup.Weighting, TimeF, frequency, ReferenceAmplitude);
+    return steady.Leq - steady.Samples;
 }
 
 double SteadyLevel(const TConformanceSetup& setup, double frequency)
 {
     return Steady(setup, setup.Weighting, TimeF, frequency, ReferenceAmplitude).Leq;
+}
+
+// A sine with triangular dither of one step each way, from a generator of its own so that every run
+// gives the same samples.
+TSignal DitheredTone(double frequency, double amplitude, int frameRate)
+{
+    return [=](long long frame) {
+        const auto uniform = [](std::uint64_t n) {
+            n = (n ^ (n >> 31)) * 0x7fb5d329728ea185ULL;
+            n = (n ^ (n >> 27)) * 0x81dadef4bc2dd44dULL;
+            return static_cast<double>((n ^ (n >> 33)) >> 11) / 9007199254740992.0; // [0, 1)
+        };
+        const auto n = static_cast<std::uint64_t>(frame);
+        const double dither = uniform(2 * n) - uniform(2 * n + 1);
+        const double sample = std::nearbyint(
+            amplitude * std::sin(TwoPi * frequency / frameRate * static_cast<double>(frame)) + dither);
+        return static_cast<std::int16_t>(std::clamp(sample, -32768.0, 32767.0));
+    };
 }
 
 // The deviation's room to the nearer limit: the smallest is the worst.
@@ -317,7 +381,9 @@ QString Letter(const TConformanceSetup& setup)
 
 // ---- The rows
 
-void AddWeightingRows(const TConformanceSetup& setup, double reference, std::vector<TConformanceRow>& rows)
+// Each tone's weighted level against the level of its own samples, 1 kHz included: a meter off by a
+// constant at any frequency fails there.
+void AddWeightingRows(const TConformanceSetup& setup, std::vector<TConformanceRow>& rows)
 {
     const QString group = QStringLiteral("Korekcja częstotliwościowa %1 (tabl. 3)").arg(Letter(setup));
     for (std::size_t band = 0; band < WeightingRows.size(); ++band) {
@@ -328,29 +394,29 @@ void AddWeightingRows(const TConformanceSetup& setup, double reference, std::vec
                                                                             : 0.0;
         const QString test = QStringLiteral("Korekcja %1, %2").arg(Letter(setup), Hertz(limits.Nominal));
         const bool playable = exact < setup.FrameRate / 2.0;
-        TConformanceRow row =
-            JudgedRow(group, test, expected,
-                      playable ? std::optional(SteadyLevel(setup, exact) - reference) : std::nullopt,
-                      limits.Lower, limits.Upper);
+        TConformanceRow row = JudgedRow(group, test, expected,
+                                        playable ? std::optional(SteadyResponse(setup, exact)) : std::nullopt,
+                                        limits.Lower, limits.Upper);
         rows.push_back(playable ? row : OutOfBand(row));
     }
 }
 
-// The two weightings and the two time weightings at 1 kHz against A and F, from the same steady tone.
+// The two weightings against A at 1 kHz, from a dithered tone 20 dB below the reference, and the two
+// time weightings against F; S is read once it has run on the tone for several of its time constants.
 void AddOneKilohertzRows(const TConformanceSetup& setup, std::vector<TConformanceRow>& rows)
 {
     const QString group = QStringLiteral("Korekcje i stałe czasowe przy 1 kHz (5.5.9, 5.8.3)");
-    const auto level = [&](TFrequencyWeighting weighting, double averagingTime) {
-        return Steady(setup, weighting, averagingTime, ReferenceFrequency, ReferenceAmplitude);
-    };
-    const double a = level(TFrequencyWeighting::A, TimeF).Leq;
+    const TSignal dithered = DitheredTone(ReferenceFrequency, ReferenceAmplitude / 10, setup.FrameRate);
+    const double a = Steady(setup, TFrequencyWeighting::A, TimeF, dithered).Leq;
     for (const TFrequencyWeighting weighting : {TFrequencyWeighting::C, TFrequencyWeighting::Z})
         rows.push_back(Row(group, QStringLiteral("L%1 − LA, 1 kHz").arg(WeightingLetter(weighting)), 0,
-                           level(weighting, TimeF).Leq - a, WeightingsAt1kHz));
-    const TSteady fast = level(setup.Weighting, TimeF);
+                           Steady(setup, weighting, TimeF, dithered).Leq - a, WeightingsAt1kHz));
+    const TSignal tone = Tone(ReferenceFrequency, ReferenceAmplitude, setup.FrameRate);
+    const TSteady fast = Steady(setup, setup.Weighting, TimeF, tone);
     const QString letter = Letter(setup);
     rows.push_back(Row(group, QStringLiteral("L%1S − L%1F, 1 kHz").arg(letter), 0,
-                       level(setup.Weighting, TimeS).Reading - fast.Reading, TimeWeightingsAt1kHz));
+                       Steady(setup, setup.Weighting, TimeS, tone, SettledS).Reading - fast.Reading,
+                       TimeWeightingsAt1kHz));
     rows.push_back(Row(group, QStringLiteral("L%1eq − L%1F, 1 kHz").arg(letter), 0, fast.Leq - fast.Reading,
                        TimeWeightingsAt1kHz));
 }
@@ -360,9 +426,7 @@ double LevelChange(const TConformanceSetup& setup, double decibels)
 {
     TRig rig(setup, setup.Weighting, TimeF);
     const TSignal tone = Tone(ReferenceFrequency, ReferenceAmplitude, setup.FrameRate);
-    rig.FeedBlocks(SettlingTime, tone);
-    rig.RestartTimeWeighting();
-    rig.FeedBlocks(SettlingTime, tone);
+    rig.FeedBlocks(2 * SettlingTime, tone);
     const double before = rig.Reading();
     // The same phase goes on at the new amplitude; twelve time constants let the reading settle.
     rig.FeedBlocks(12 * TimeF, Tone(ReferenceFrequency, ReferenceAmplitude * std::pow(10.0, decibels / 20),
@@ -398,7 +462,8 @@ TBurstResponse Toneburst(const TConformanceSetup& setup, double averagingTime, d
                          int position, double steady)
 {
     TRig rig(setup, setup.Weighting, averagingTime);
-    rig.Feed(position, Silence());
+    rig.Feed(rig.StartFrames() + position, Silence());
+    rig.StartStatistics();
     const long long length = std::max(rig.FramesOf(milliseconds / 1000), 1LL);
     rig.Feed(length, Tone(ToneburstFrequency, ReferenceAmplitude, setup.FrameRate,
                           static_cast<double>(rig.FramesFed()), static_cast<double>(length)));
@@ -465,10 +530,13 @@ void AddToneburstRows(const TConformanceSetup& setup, std::vector<TConformanceRo
 double SequenceLeq(const TConformanceSetup& setup, const TSequenceRow& sequence, double steady)
 {
     TRig rig(setup, setup.Weighting, TimeF);
+    rig.Feed(rig.StartFrames(), Silence());
+    rig.StartStatistics();
     const long long on = rig.FramesOf(sequence.On), period = on + rig.FramesOf(sequence.Off);
     const TSignal burst =
         Tone(ToneburstFrequency, ReferenceAmplitude, setup.FrameRate, 0, static_cast<double>(on));
-    rig.Feed(period * sequence.Repeats, [&](long long frame) { return burst(frame % period); });
+    const long long origin = rig.FramesFed();
+    rig.Feed(period * sequence.Repeats, [&](long long frame) { return burst((frame - origin) % period); });
     rig.FeedBlocks(BurstTail, Silence());
     const double seconds = static_cast<double>(period * sequence.Repeats) / setup.FrameRate;
     return rig.LE() - 10 * std::log10(seconds) - steady;
@@ -497,9 +565,7 @@ double DecayRate(const TConformanceSetup& setup, double averagingTime, double fr
 {
     TRig rig(setup, setup.Weighting, averagingTime);
     const TSignal tone = Tone(ToneburstFrequency, ReferenceAmplitude, setup.FrameRate);
-    rig.FeedBlocks(SettlingTime, tone);
-    rig.RestartTimeWeighting();
-    rig.FeedBlocks(std::max(averagingTime, SettlingTime), tone);
+    rig.FeedBlocks(SettlingTime + std::max(averagingTime, SettlingTime), tone);
     const double stop = rig.Seconds();
     double firstTime = -1, firstLevel = 0, lastTime = -1, lastLevel = 0;
     rig.AfterBlock = [&] {
@@ -542,7 +608,8 @@ double PeakDifference(const TConformanceSetup& setup, const TPeakRow& peak)
     std::vector<double> differences;
     for (const double start : SubsampleStarts) {
         TRig rig(setup, TFrequencyWeighting::C, TimeF);
-        rig.Feed(rig.BlockFrames() / 2, Silence());
+        rig.Feed(rig.StartFrames() + rig.BlockFrames() / 2, Silence());
+        rig.StartStatistics();
         const double length = peak.Cycles * setup.FrameRate / frequency;
         rig.Feed(static_cast<long long>(std::ceil(length + start)),
                  Tone(frequency, peak.Sign * ReferenceAmplitude, setup.FrameRate,
@@ -575,7 +642,7 @@ std::optional<double> OverloadLevel(const TConformanceSetup& setup, double sign)
     for (int step = -OverloadSteps; step <= OverloadSteps; ++step) {
         const double level = step / 10.0;
         TRig rig(setup, setup.Weighting, TimeF);
-        rig.Feed(rig.BlockFrames() / 2, Silence());
+        rig.Feed(rig.StartFrames() + rig.BlockFrames() / 2, Silence());
         rig.Feed(static_cast<long long>(std::ceil(length)),
                  Tone(ToneburstFrequency, sign * FullScaleAmplitude * std::pow(10.0, level / 20),
                       setup.FrameRate, static_cast<double>(rig.FramesFed()), length));
@@ -610,9 +677,7 @@ std::vector<TConformanceRow> MeterConformanceRows(const TConformanceSetup& setup
     std::vector<TConformanceRow> rows;
     if (setup.FrameRate < TLevelMeter::MinimumWeightedRate)
         return rows;
-    // The steady 1 kHz level that the relative responses of the weighting refer to.
-    const double reference = SteadyLevel(setup, ReferenceFrequency);
-    AddWeightingRows(setup, reference, rows);
+    AddWeightingRows(setup, rows);
     AddOneKilohertzRows(setup, rows);
     AddLinearityRows(setup, rows);
     AddToneburstRows(setup, rows);

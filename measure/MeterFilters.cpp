@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <numbers>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -74,20 +75,63 @@ void TMeterFilters::Configure(TFrequencyWeighting weighting, int frameRate, cons
 
 TMeterFilters::TPass TMeterFilters::Run(const char* buffer, int frames)
 {
+    // The start's phases end within a pass: each part runs in its own mode.
     TPass pass;
-    switch (DesignedWeighting) {
-    case TFrequencyWeighting::A:
-        pass = RunWeighted<TFrequencyWeighting::A>(buffer, frames);
-        break;
-    case TFrequencyWeighting::C:
-        pass = RunWeighted<TFrequencyWeighting::C>(buffer, frames);
-        break;
-    case TFrequencyWeighting::Z:
-        pass = RunWeighted<TFrequencyWeighting::Z>(buffer, frames);
-        break;
+    for (int done = 0; done < frames;) {
+        TMode mode = Priming ? TMode::Restarted : TMode::Exponential;
+        int n = frames - done;
+        if (SettleLeft > 0) {
+            mode = TMode::Settling;
+            n = std::min(n, SettleLeft);
+        } else if (PrimeLeft > 0) {
+            mode = TMode::Priming;
+            n = std::min(n, PrimeLeft);
+        }
+        const TPass part = RunPhase(mode, buffer + 4 * static_cast<std::ptrdiff_t>(done), n);
+        if (done == 0) {
+            pass = part;
+        } else {
+            pass.Squares += part.Squares;
+            pass.PeakSquare = Larger(pass.PeakSquare, part.PeakSquare);
+            pass.MaxTimeWeighted = Larger(pass.MaxTimeWeighted, part.MaxTimeWeighted);
+            pass.MinTimeWeighted = Smaller(pass.MinTimeWeighted, part.MinTimeWeighted);
+            pass.MinL = std::min(pass.MinL, part.MinL);
+            pass.MaxL = std::max(pass.MaxL, part.MaxL);
+            pass.MinR = std::min(pass.MinR, part.MinR);
+            pass.MaxR = std::max(pass.MaxR, part.MaxR);
+        }
+        done += n;
+        if (mode == TMode::Settling) {
+            SettleLeft -= n;
+        } else if (mode == TMode::Priming) {
+            PrimeLeft -= n;
+            if (PrimeLeft == 0) {
+                // The time weighting starts where a long-running one would be: the priming window's
+                // own exponential share, and its mean square standing for everything before it, so
+                // that a fast time weighting starts on its ripple rather than on the mean.
+                const TStereo mean = PrimeWeight > 0 ? PrimeSum / PrimeWeight : TStereo{};
+                Average = Reading = Average + std::pow(1 - Time.Rise, PrimeLength) * mean;
+                Priming = false;
+            }
+        }
     }
     FlushTinyStates();
     return pass;
+}
+
+TMeterFilters::TPass TMeterFilters::RunPhase(TMode mode, const char* buffer, int frames)
+{
+    switch (mode) {
+    case TMode::Exponential:
+        return RunWeighted<TMode::Exponential>(buffer, frames);
+    case TMode::Restarted:
+        return RunWeighted<TMode::Restarted>(buffer, frames);
+    case TMode::Settling:
+        return RunWeighted<TMode::Settling>(buffer, frames);
+    case TMode::Priming:
+        return RunWeighted<TMode::Priming>(buffer, frames);
+    }
+    return {};
 }
 
 TMeterFilters::TPass TMeterFilters::Preview(const char* buffer, int frames) const
@@ -101,17 +145,42 @@ void TMeterFilters::RestartTimeWeighting()
     Average = Reading = TStereo{};
     Priming = true;
     PrimingSamples = 0;
+    SettleLeft = PrimeLeft = 0; // a start cut short by a stop ends here
 }
 
-template <TFrequencyWeighting Weighting>
+int TMeterFilters::StartFrames(int frameRate)
+{
+    return static_cast<int>(std::lround((SettlingTime + PrimingTime) * std::max(frameRate, 0)));
+}
+
+void TMeterFilters::StartFromRest()
+{
+    LowCut = HighCut = MidCut = {};
+    Average = Reading = PrimeSum = TStereo{};
+    PrimeWeight = 0;
+    Priming = false;
+    const int rate = std::max(DesignedRate, 0);
+    SettleLeft = static_cast<int>(std::lround(SettlingTime * rate));
+    PrimeLength = PrimeLeft = StartFrames(rate) - SettleLeft;
+}
+
+template <TMeterFilters::TMode Mode>
 TMeterFilters::TPass TMeterFilters::RunWeighted(const char* buffer, int frames)
 {
-    return Priming ? RunWith<Weighting, true>(buffer, frames) : RunWith<Weighting, false>(buffer, frames);
+    switch (DesignedWeighting) {
+    case TFrequencyWeighting::A:
+        return RunWith<TFrequencyWeighting::A, Mode>(buffer, frames);
+    case TFrequencyWeighting::C:
+        return RunWith<TFrequencyWeighting::C, Mode>(buffer, frames);
+    case TFrequencyWeighting::Z:
+        break;
+    }
+    return RunWith<TFrequencyWeighting::Z, Mode>(buffer, frames);
 }
 
 // Z passes the samples as they are, C is LowCut then HighCut, A adds MidCut; the peak path is the
 // output of HighCut (C-weighted) for A and C alike.
-template <TFrequencyWeighting Weighting, bool Primed>
+template <TFrequencyWeighting Weighting, TMeterFilters::TMode Mode>
 TMeterFilters::TPass TMeterFilters::RunWith(const char* buffer, int frames)
 {
     const auto* samples = reinterpret_cast<const TAliasedSample*>(buffer);
@@ -121,6 +190,9 @@ TMeterFilters::TPass TMeterFilters::RunWith(const char* buffer, int frames)
     const TStereo rise = TStereo{} + Time.Rise, keep = 1 - rise, hold = TStereo{} + Time.Hold;
     TStereo average = Average, reading = Reading;
     double primingSamples = PrimingSamples;
+    TStereo primeSum = PrimeSum;
+    double primeWeight = PrimeWeight;
+    const int primed = PrimeLength - PrimeLeft; // priming frames before this pass
     // Every time-weighted value is at least 0: the extremes are those of this pass's own samples.
     TStereo squares{}, peak{}, highest{}, lowest = TStereo{} + HUGE_VAL;
     for (int i = 0; i < frames; ++i) {
@@ -138,8 +210,18 @@ TMeterFilters::TPass TMeterFilters::RunWith(const char* buffer, int frames)
             w = Step(Design.MidCut, mid, c);
         const TStereo square = w * w;
         squares += square;
-        // While the average starts anew, the detector follows it: the first samples' spread is no peak.
-        if constexpr (Primed) {
+        if constexpr (Mode == TMode::Settling) {
+            continue; // nothing is averaged while the sections settle
+        } else if constexpr (Mode == TMode::Priming) {
+            const double weight =
+                0.5 - 0.5 * std::cos(2 * std::numbers::pi * (primed + i + 0.5) / PrimeLength);
+            primeSum += weight * square;
+            primeWeight += weight;
+            average = keep * average + rise * square; // the window's own share of the average
+            continue;
+        } else if constexpr (Mode == TMode::Restarted) {
+            // While the average starts anew, the detector follows it: the first samples' spread is
+            // no peak.
             primingSamples += 1;
             const double share = std::max(1 / primingSamples, Time.Rise);
             average += share * (square - average);
@@ -157,7 +239,12 @@ TMeterFilters::TPass TMeterFilters::RunWith(const char* buffer, int frames)
     Average = average;
     Reading = reading;
     PrimingSamples = primingSamples;
-    Priming = Priming && primingSamples * Time.Rise < 1;
+    PrimeSum = primeSum;
+    PrimeWeight = primeWeight;
+    if constexpr (Mode == TMode::Restarted)
+        Priming = primingSamples * Time.Rise < 1;
+    if constexpr (Mode == TMode::Settling || Mode == TMode::Priming)
+        highest = lowest = TStereo{}; // no reading yet
     return {squares, peak, highest, lowest, minL, maxL, minR, maxR};
 }
 

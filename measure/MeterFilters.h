@@ -50,8 +50,22 @@ public:
     TStereo TimeWeighted() const { return Reading; } // after the last frame
     // The time weighting starts anew: the average is the plain mean of the samples since, until a
     // time constant's worth of them has come, and the exponential average from there on. A steady
-    // signal reads its own level at once, whatever the time constant.
+    // signal reads its own level at once, whatever the time constant. It ends a start from rest.
     void RestartTimeWeighting();
+
+    // A start on a signal that is already running, as a meter switched on long before would read it.
+    // The sections start from rest and their answer to the signal's sudden first sample dies away for
+    // SettlingTime (a 20 Hz tone's start-up through A is far louder than its weighted level); the
+    // time weighting then runs exponentially over the next PrimingTime with the mean square of that
+    // stretch (weighted by a Hann window, so that a low tone's ripple does not bias it) standing for
+    // the signal before, and runs on from there, so a burst after the start is weighted as at any
+    // later time. Passes before it ends are no readings.
+    void StartFromRest();
+    static constexpr double SettlingTime = 0.1; // s
+    static constexpr double PrimingTime = 0.15; // s
+    static int StartFrames(int frameRate);      // SettlingTime and PrimingTime in frames
+    // Frames of the start still to come (0 once the meter reads).
+    int FramesToStart() const { return SettleLeft + PrimeLeft; }
 
     struct TSectionState
     {
@@ -59,8 +73,11 @@ public:
     };
 
 private:
-    template <TFrequencyWeighting Weighting> TPass RunWeighted(const char* buffer, int frames);
-    template <TFrequencyWeighting Weighting, bool Primed> TPass RunWith(const char* buffer, int frames);
+    // How the time weighting takes the squares of a pass.
+    enum class TMode : std::uint8_t { Exponential, Restarted, Settling, Priming };
+    TPass RunPhase(TMode mode, const char* buffer, int frames);
+    template <TMode Mode> TPass RunWeighted(const char* buffer, int frames);
+    template <TFrequencyWeighting Weighting, TMode Mode> TPass RunWith(const char* buffer, int frames);
     void FlushTinyStates();
 
     TWeightingDesign Design;
@@ -70,5 +87,8 @@ private:
     TSectionState LowCut, HighCut, MidCut;
     TStereo Average{}, Reading{}; // e and d of the time weighting
     bool Priming = false;
-    double PrimingSamples = 0; // since the restart
+    double PrimingSamples = 0;                          // since the restart
+    int SettleLeft = 0, PrimeLeft = 0, PrimeLength = 0; // frames of the start
+    TStereo PrimeSum{};                                 // Hann-weighted squares of the priming
+    double PrimeWeight = 0;
 };

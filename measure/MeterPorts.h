@@ -5,6 +5,7 @@
 #include <cstdint>
 
 struct TDetectedPoint;
+struct TPointDetail;
 
 // What the level meter needs of the main window. The window implements it; tests fake it.
 class IMeterWindow
@@ -29,6 +30,8 @@ class IAcquisitionSink
 public:
     virtual ~IAcquisitionSink() = default;
     virtual void Enqueue(double value) = 0;
+    // The tick just enqueued saw an overload since the one before: bit 0 left, bit 1 right.
+    virtual void MarkOverload(unsigned channels) { Q_UNUSED(channels); }
 };
 
 // What the meter and the generator read of a wave component: whether it streams, its frame rate, and
@@ -60,6 +63,9 @@ public:
     // The point that the segment just passed ended, as synchronous detection measured it; nothing
     // when the points are averaged levels.
     virtual const TDetectedPoint* DetectedPoint() const { return nullptr; }
+    // What that point holds beside its level in input 0 (left) or 1 (right): a detected point's detail,
+    // or an averaged level's marks (overload, unsettled); nothing when it has none.
+    virtual const TPointDetail* PointDetail(int) const { return nullptr; }
 };
 
 // The meter's three ports with nobody behind them: a stream that always runs at Rate, a sink that

@@ -4,6 +4,7 @@
 #include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
@@ -16,6 +17,7 @@ constexpr int MillisecondsPerDay = 86'400'000;
 constexpr int AveragingItemCount = 3; // the items F4 steps through: S, F, I
 constexpr double AveragingTimes[AveragingItemCount] = {1.0, 0.125, 0.035};
 constexpr double NoDataLevelMinimum = -90.0, NoDataLevelMaximum = 0.0;
+constexpr int MeterStartLimit = 5000, MeterStartPoll = 5; // ms
 
 const QString Measuring = QStringLiteral("Pomiar");
 const QString Stopped = QStringLiteral("Pomiar zatrzymany");
@@ -74,7 +76,8 @@ void TRecordingControl::Start(bool byStartAction)
         Window.SetReadoutsBlack();
 
         Window.SetStartEnabled(false);
-        SettlingWait(State);
+        ShowAveragingLock();
+        SettlingWait(State, [this] { return Active && Input.Running(); });
         Window.SetStartEnabled(true);
 
         // A stop during the wait has ended the measurement already; a device lost in it ends it below.
@@ -104,6 +107,7 @@ void TRecordingControl::PrepareRecording()
         Chart.Clear(RightChannelSeries);
         State.PauseOffset = 0;
         State.Statistics.Reset();
+        State.OverloadSinceTick = {};
         SetUpAxes(false);
     }
     // Also after "Zeruj czas" in a pause: a fresh start must not be taken for a pause at its stop.
@@ -137,10 +141,22 @@ bool StartMeasurementDevices(TMeasurementState& state, IWaveDevice& input, IWave
     return !state.InputStartFailed;
 }
 
-void SettlingWait(TMeasurementState& state)
+void SettlingWait(TMeasurementState& state, const std::function<bool()>& going)
 {
-    state.RestartTimeWeighting = true;
+    const bool pressure = state.MeasurementKind == TMeasurementKind::SoundPressure;
+    if (pressure) {
+        state.StartMeter = true;
+        state.MeterReady = false;
+    } else {
+        state.RestartTimeWeighting = true;
+    }
     WaitProcessingEvents(state.MeasurementDelay);
+    // The meter's start is counted in the input's frames, which a server under load may hand over
+    // late; a stream that brings none for long is not waited for (nothing counts until they come).
+    QElapsedTimer waited;
+    waited.start();
+    while (pressure && going && !state.MeterReady && going() && waited.elapsed() < MeterStartLimit)
+        WaitProcessingEvents(MeterStartPoll);
 }
 
 void TRecordingControl::Stop(TStopSender sender)
@@ -180,6 +196,7 @@ void TRecordingControl::Stop(TStopSender sender)
     Window.BindStartMenuItem(false);
     if (State.RecordingPaused)
         Window.SetStartCaption(Continue);
+    ShowAveragingLock();
 }
 
 void TRecordingControl::StorePeakLevels()
@@ -247,16 +264,33 @@ QString TRecordingControl::ClockText(int elapsedMilliseconds)
 
 // ---- Averaging
 
+bool TRecordingControl::AveragingLocked() const
+{
+    return Input.Running() || (State.RecordingPaused && State.PauseOffset != 0);
+}
+
+void TRecordingControl::ShowAveragingLock()
+{
+    Window.SetAveragingEnabled(!AveragingLocked());
+}
+
 void TRecordingControl::AveragingChanged(bool applyingSettings)
 {
-    State.NoAveraging = false;
     const int item = Window.AveragingItem();
+    if (AveragingLocked()) { // the list stays as the recording started
+        if (item != AveragingApplied)
+            Window.SetAveragingItem(AveragingApplied);
+        return;
+    }
+    State.NoAveraging = false;
     if (item == AveragingNone) {
         State.NoAveraging = true;
+        AveragingApplied = item;
         return;
     }
     if (item < 0 || item > AveragingOther)
         return;
+    AveragingApplied = item;
     State.ImpulseWeighting = item == AveragingImpulse;
     if (item < AveragingItemCount) {
         State.AveragingTime = AveragingTimes[item];
@@ -273,7 +307,7 @@ void TRecordingControl::AveragingChanged(bool applyingSettings)
 void TRecordingControl::StepAveraging()
 {
     const int item = Window.AveragingItem();
-    if (item < 0 || item >= AveragingItemCount)
+    if (AveragingLocked() || item < 0 || item >= AveragingItemCount)
         return;
     Window.SetAveragingItem((item + 1) % AveragingItemCount);
     AveragingChanged(false);
@@ -287,6 +321,7 @@ void TRecordingControl::ResetTime()
     Chart.Clear(LeftChannelSeries);
     Chart.Clear(RightChannelSeries);
     SetUpAxes(false);
+    ShowAveragingLock();
 }
 
 void TRecordingControl::SetUpAxes(bool callerIsAction)

@@ -16,10 +16,12 @@ void WaitProcessingEvents(int milliseconds);
 // the input runs.
 bool StartMeasurementDevices(TMeasurementState& state, IWaveDevice& input, IWaveDevice* output,
                              const std::function<void(const QString&)>& showError);
-// actAktywacja, after every start: MeasurementDelay ms of served events. The time weighting starts
-// anew with the chosen time constant, as the mean of what it hears until a time constant has passed,
-// so that a steady signal reads its level at the end of the wait, with S as with F.
-void SettlingWait(TMeasurementState& state);
+// actAktywacja, after every start: MeasurementDelay ms of served events. A recording starts its meter
+// from rest on the running signal (TMeterFilters::StartFromRest) and, given `going`, waits while it
+// holds for the meter's own start as well, with a delay of 0 too, so that its first reading of a
+// steady signal is that of a meter long switched on; a sweep starts its time weighting anew, as the
+// mean of what it hears until a time constant has passed.
+void SettlingWait(TMeasurementState& state, const std::function<bool()>& going = {});
 
 // The control layer of a measurement: start, settling wait, stop, pause and continue, acquisition,
 // the clock panel, the averaging choice and the chart axes of a sound-pressure recording. The window's
@@ -55,6 +57,8 @@ public:
     // cbCzasUsrednianiaChange; applyingSettings keeps the dialog of "Inny" closed at start-up.
     void AveragingChanged(bool applyingSettings);
     void StepAveraging(); // F4: S -> F -> I -> S; "Inny" and "Brak" stay
+    // While a recording runs or pauses (or a sweep runs) its time weighting stays as it started.
+    bool AveragingLocked() const;
 
     void ResetTime(); // "Zeruj czas"
     // From the start to the stop, the settling wait included.
@@ -74,6 +78,7 @@ private:
     void SetUpTimeAxis();
     void SlideTimeWindow();
     void SetUpLevelAxis();
+    void ShowAveragingLock();
 
     TMeasurementState& State;
     IWaveDevice& Input;
@@ -82,5 +87,6 @@ private:
     IRecordingWindow& Window;
     ISweepAdditions& Sweep;
     IClock& Clock;
-    bool Active = false; // from the start to the stop, settling wait included
+    bool Active = false;      // from the start to the stop, settling wait included
+    int AveragingApplied = 0; // the averaging item in force
 };

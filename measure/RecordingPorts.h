@@ -85,6 +85,8 @@ public:
     // Averaging list cbCzasUsredniania: 0 "S (1s)", 1 "F (0,125s)", 2 "I  (0,035s)", 3 "Inny", 4 "Brak".
     virtual int AveragingItem() const = 0;
     virtual void SetAveragingItem(int item) = 0;
+    // One time weighting per result: the averaging list is locked while a recording runs or pauses.
+    virtual void SetAveragingEnabled(bool enabled) = 0;
     virtual void SetOtherAveragingText(const QString& text) = 0;
     virtual bool AskAveragingTime(double& seconds) = 0; // the averaging-time dialog; false: cancelled
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure/Sweep.h"
 
+#include "analysis/ImpulseResponse.h"
 #include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
 
@@ -8,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <tuple>
 
 namespace {
 
@@ -57,7 +59,7 @@ void TSweep::FrequencyChanged(const QString& text, double& frequency, int nyquis
     if (State.MeasurementKind == TMeasurementKind::FrequencyCharacteristic)
         SetUpAxes();
     Zero();
-    SetBlocked(nyquistReason, frequency > HalfFrameRate());
+    SetBlocked(nyquistReason, frequency > Highest());
 }
 
 void TSweep::PointsChanged(const QString& text)
@@ -75,8 +77,8 @@ void TSweep::PointsChanged(const QString& text)
 
 QString TSweep::StartFreqOnExit(const QString& text) const
 {
-    if (State.StartFreq > HalfFrameRate())
-        return NumberFormat::Integer(Input.FrameRate() / 2);
+    if (State.StartFreq > Highest())
+        return NumberFormat::General(std::floor(Highest()));
     const std::optional<double> typed = NumberFormat::ParseNumber(text);
     if (text.isEmpty() || (typed && *typed == 0))
         return NumberFormat::General(State.StartFreq);
@@ -85,8 +87,8 @@ QString TSweep::StartFreqOnExit(const QString& text) const
 
 QString TSweep::StopFreqOnExit(const QString& text) const
 {
-    if (State.StopFreq > HalfFrameRate())
-        return NumberFormat::Integer(Input.FrameRate() / 2);
+    if (State.StopFreq > Highest())
+        return NumberFormat::General(std::floor(Highest()));
     // A 0 left in the edit would show a frequency that is not in force.
     const std::optional<double> typed = NumberFormat::ParseNumber(text);
     if (text.isEmpty() || (typed && *typed == 0))
@@ -105,8 +107,8 @@ QString TSweep::PointsOnExit(const QString& text) const
 
 void TSweep::FrameRateChanged()
 {
-    SetBlocked(StartAboveNyquist, State.StartFreq > HalfFrameRate());
-    SetBlocked(StopAboveNyquist, State.StopFreq > HalfFrameRate());
+    SetBlocked(StartAboveNyquist, State.StartFreq > Highest());
+    SetBlocked(StopAboveNyquist, State.StopFreq > Highest());
 }
 
 void TSweep::SetBlocked(int reason, bool blocked)
@@ -129,7 +131,8 @@ QString TSweep::EstimatedTimeText() const
     auto milliseconds = static_cast<std::uint64_t>(std::max(State.PointsCount, 0)) *
                             static_cast<std::uint64_t>(std::max(State.PointTime, 0)) +
                         static_cast<std::uint64_t>(std::max(State.MeasurementDelay, 0));
-    // Detected points last as long as their frequencies ask (more only where noise demands).
+    // Detected points last as long as their frequencies ask (more only where noise or a slow device
+    // demands).
     if (State.Detection.Synchronous() && UsableFrequency(State.StartFreq) &&
         UsableFrequency(State.StopFreq)) {
         const int rate = std::max(Input.FrameRate(), 1);
@@ -207,12 +210,19 @@ bool TSweep::PrepareStart(bool byStartAction)
         Window.ShowError(problem);
         return false;
     }
-    // A sweep that goes on from where it was stopped keeps the points it has taken.
-    if (!Window.ChooseSeries(State.SweepIndex > 0 ? InterruptedSeries : -1))
+    // A sweep that goes on from where it was stopped keeps the points it has taken, in the same series
+    // and under the same conditions; anything else starts at the start frequency.
+    const bool continuing = State.SweepIndex > 0 && Interrupted == ConditionsNow(Interrupted.Series);
+    if (!continuing)
+        Zero();
+    if (!Window.ChooseSeries(continuing ? Interrupted.Series : -1))
         return false;
     const int active = Window.ActiveSeries();
     if (active < 0)
         return false; // no series to take the points
+    if (active != Interrupted.Series)
+        Zero();
+    Interrupted = TConditions{};
     // The series being measured stays in view; the others make way for it.
     if (State.Preferences.MinimizeOnMeasurment && byStartAction) {
         HiddenForSweep = Chart.VisibleOf(ResultSeriesMask) & ~MeasuredSeries(active);
@@ -225,30 +235,74 @@ bool TSweep::PrepareStart(bool byStartAction)
     return true;
 }
 
+int TSweep::PointFrames() const
+{
+    // With a point time of 0 every point is a block long, as the points of the ticks were.
+    return State.PointTime > 0
+               ? std::max(static_cast<int>(std::llround(State.PointTime / 1000.0 * Input.FrameRate())), 1)
+               : std::max(Input.BlockFrames(), 1);
+}
+
 void TSweep::BeginTimeline()
 {
     const int rate = Input.FrameRate();
-    std::vector<double> frequencies(static_cast<std::size_t>(std::max(State.PointsCount, 1)));
-    for (std::size_t k = 0; k < frequencies.size(); ++k)
-        frequencies[k] =
+    TSweepTimeline::TSetUp setUp;
+    setUp.FrameRate = rate;
+    setUp.Frequencies.resize(static_cast<std::size_t>(std::max(State.PointsCount, 1)));
+    for (std::size_t k = 0; k < setUp.Frequencies.size(); ++k)
+        setUp.Frequencies[k] =
             PointFrequency(State.StartFreq, State.StopFreq, static_cast<int>(k), State.PointsCount);
-    // With a point time of 0 every point is a block long, as the points of the ticks were.
-    const auto pointFrames = State.PointTime > 0
-                                 ? static_cast<int>(std::llround(State.PointTime / 1000.0 * rate))
-                                 : std::max(Input.BlockFrames(), 1);
     Synchronous = State.Detection.Synchronous();
     PointTaken = false;
     Retakes = 0;
-    // The probe is sought where the tone comes back: in the reference input when there is one.
+    // Each input that counts finds the probe and has its windows where its own tone arrives; the
+    // meter's averaged levels take one window that both inputs hold.
+    setUp.PointFrames = PointFrames();
+    setUp.FirstIndex = State.SweepIndex;
+    setUp.Inputs = SweepInputs(State);
+    setUp.Origin = Synchronous ? State.Detection.ReferenceInput() : -1;
+    setUp.Separate = Synchronous;
+    setUp.Planner = &Detection;
+    setUp.Dithered = Synchronous;
+    setUp.Output = &Output;
+    Paced.Begin(std::move(setUp));
+    Detection.Begin(rate, Paced, Synchronous ? 0 : PointFrames());
+    // Two cards' clocks drift apart (50 ppm is a millisecond in 20 s): the tone's phase at the input
+    // no longer follows the generator's, while against a reference both inputs share one clock.
+    NoPhase = Synchronous && setUp.Origin < 0 && Window.SeparateClocks();
+    Window.ShowDelay(NoPhase ? QStringLiteral("różne karty: bez fazy") : QString());
+}
+
+std::optional<double> TSweep::MeasuredDelay() const
+{
     const int reference = Synchronous ? State.Detection.ReferenceInput() : -1;
-    const unsigned channels = reference >= 0                             ? 1u << reference
-                              : State.ChannelMode == TChannelMode::Left  ? 1u
-                              : State.ChannelMode == TChannelMode::Right ? 2u
-                                                                         : 3u;
-    Paced.Begin(rate, pointFrames, State.SweepIndex, std::move(frequencies), channels,
-                Synchronous ? &Detection : nullptr, Synchronous);
+    const int measured = reference >= 0 ? 1 - reference : 1;
+    if (reference < 0 && State.ChannelMode != TChannelMode::Both)
+        return std::nullopt;
+    const std::optional<double> frames = Paced.Delay(measured);
+    const std::optional<double> other = Paced.Delay(1 - measured);
+    if (!frames || !other || Input.FrameRate() <= 0)
+        return std::nullopt;
+    return (*frames - *other) / Input.FrameRate();
+}
+
+QString TSweep::DelayText() const
+{
+    const std::optional<double> seconds = MeasuredDelay();
+    if (!seconds)
+        return QString();
+    return NumberFormat::Fixed(*seconds * 1000, 0, 3) + QStringLiteral(" ms = ") +
+           NumberFormat::Fixed(*seconds * SpeedOfSound(Window.AirTemperature()), 0, 3) + QStringLiteral(" m");
+}
+
+const TPointDetail* TSweep::PointDetail(int input) const
+{
+    if (!PointTaken)
+        return nullptr;
+    const auto at = static_cast<std::size_t>(input);
     if (Synchronous)
-        Detection.Begin(rate, Paced);
+        return &Detection.Point().Detail[at];
+    return Marks[at].Overloaded || Marks[at].Unsettled ? &Marks[at] : nullptr;
 }
 
 int TSweep::FramesToBoundary(int frames) const
@@ -261,25 +315,28 @@ unsigned TSweep::Passed(const char* frames, int count)
     PointTaken = false;
     if (!Paced.Active())
         return 0;
-    // Frames lost at the input, from its first block on, or at the output once the probe has measured
-    // the round trip, shift one stream against the other: the points would no longer be where they
-    // are sought. The point is measured again after a new probe, unless the streams keep breaking.
+    // Frames lost at the input, from its first block on, or at the output once the probe has been
+    // played, shift one stream against the other: the points would no longer be where they are sought.
+    // The point is measured again after a new probe, unless the streams keep breaking.
     if (Paced.InputFrames() == 0)
         InputXruns = Input.Xruns();
-    const bool tripKnown = Paced.RoundTrip().has_value();
-    const bool inWindow = Synchronous && Paced.InWindow(State.SweepIndex);
-    const unsigned events =
-        Paced.Passed(reinterpret_cast<const std::int16_t*>(frames), count, State.SweepIndex);
-    if (!tripKnown && Paced.RoundTrip())
-        OutputXruns = Output.Xruns();
+    const bool arrivalsKnown = Paced.RoundTrip().has_value();
+    unsigned inWindow = 0;
+    for (int input = 0; input < 2; ++input)
+        inWindow |= Paced.InWindow(input) ? 1u << input : 0u;
+    const auto* stereo = reinterpret_cast<const std::int16_t*>(frames);
+    const unsigned events = Paced.Passed(stereo, count, State.SweepIndex);
+    if (!arrivalsKnown && Paced.RoundTrip() && !NoPhase)
+        Window.ShowDelay(DelayText());
     const int reference = Synchronous ? State.Detection.ReferenceInput() : -1;
-    const QString referenceName = reference == 0 ? QStringLiteral("lewego") : QStringLiteral("prawego");
     if (Paced.ProbeMissing()) {
         Fail(QStringLiteral("Sygnał generatora nie dotarł do %2 w ciągu %1 s: sprawdź połączenie wyjścia "
                             "z wejściem, wybrane urządzenia i poziomy w mikserze. Pomiar został zatrzymany.")
                  .arg(NumberFormat::General(TSweepTimeline::LongestRoundTripSeconds),
                       reference >= 0
-                          ? QStringLiteral("kanału odniesienia (") + referenceName + QLatin1Char(')')
+                          ? QStringLiteral("kanału odniesienia (") +
+                                (reference == 0 ? QStringLiteral("lewego") : QStringLiteral("prawego")) +
+                                QLatin1Char(')')
                           : QStringLiteral("wejścia")));
         return 0;
     }
@@ -288,29 +345,58 @@ unsigned TSweep::Passed(const char* frames, int count)
                             "długi wobec czasu punktu. Zmniejsz bufor albo wydłuż czas punktu."));
         return 0;
     }
-    if (Input.Xruns() != InputXruns || (Paced.RoundTrip() && Output.Xruns() != OutputXruns)) {
+    const std::optional<std::uint64_t> outputXruns = Paced.OutputXrunsAtProbe();
+    if (Input.Xruns() != InputXruns || (outputXruns && Output.Xruns() != *outputXruns)) {
         RetakeOrFail(QStringLiteral(
             "Strumień dźwięku miał przerwę (wyjście nie nadążyło albo wejście się przepełniło), "
             "więc dalsze punkty nie byłyby pewne. Pomiar został zatrzymany; zmierzone "
             "punkty zostają."));
         return 0;
     }
-    if (events & TSweepTimeline::DropoutInWindow) {
-        RetakeOrFail(QStringLiteral(
-                         "Przy %1 Hz ton trzy razy na chwilę zanikł: serwer dźwięku gubi próbki albo badany "
-                         "obiekt przerywa sygnał. Pomiar został zatrzymany; zmierzone punkty zostają.")
-                         .arg(NumberFormat::Fixed(Paced.Frequency(State.SweepIndex), 0, 1)));
-        return 0;
-    }
-    if (Synchronous && !Detect(frames, count, inWindow, events)) {
+    return Detect(stereo, count, inWindow, events);
+}
+
+unsigned TSweep::Detect(const std::int16_t* frames, int count, unsigned inWindow, unsigned events)
+{
+    Detection.Add(frames, count, inWindow);
+    for (int input = 0; input < 2; ++input)
+        if (events & TSweepTimeline::LaneEnds(input))
+            Detection.EndWindow(input, (events & TSweepTimeline::DropoutInWindow) != 0);
+    for (int input = 0; input < 2; ++input)
+        if (events & TSweepTimeline::LaneBegins(input))
+            Detection.BeginWindow(input);
+    if (!(events & ISweepPacing::PointEnds))
+        return events;
+    const int reference = Synchronous ? State.Detection.ReferenceInput() : -1;
+    switch (Detection.Finish(State.SweepIndex)) {
+    case TSweepDetection::TVerdict::ReferenceSilent:
         Fail(QStringLiteral(
                  "Kanał odniesienia (%1) nie odbiera sygnału generatora: sprawdź połączenie wyjścia "
                  "karty z tym wejściem. Pomiar został zatrzymany; zmierzone punkty zostają.")
                  .arg(reference == 0 ? QStringLiteral("lewy") : QStringLiteral("prawy")));
         return 0;
+    case TSweepDetection::TVerdict::Unsettled: // played again after a longer settling
+        Paced.Rewind(State.SweepIndex);
+        return events & ~(ISweepPacing::PointEnds | ISweepPacing::PointBegins);
+    case TSweepDetection::TVerdict::Dropout:
+        RetakeOrFail(QStringLiteral(
+                         "Przy %1 Hz ton trzy razy na chwilę zanikł: serwer dźwięku gubi próbki albo badany "
+                         "obiekt przerywa sygnał. Pomiar został zatrzymany; zmierzone punkty zostają.")
+                         .arg(NumberFormat::Fixed(Paced.Frequency(State.SweepIndex), 0, 1)));
+        return 0;
+    case TSweepDetection::TVerdict::Taken:
+        break;
     }
-    if (events & ISweepPacing::PointEnds)
-        Retakes = 0;
+    for (std::size_t input = 0; input < 2; ++input) {
+        const TPointDetail& detail = Detection.Point().Detail[input];
+        Marks[input] = TPointDetail{};
+        Marks[input].Overloaded = detail.Overloaded;
+        Marks[input].Unsettled = detail.Unsettled;
+    }
+    if (NoPhase)
+        Detection.DropPhases();
+    PointTaken = true;
+    Retakes = 0;
     return events;
 }
 
@@ -324,21 +410,6 @@ void TSweep::RetakeOrFail(const QString& text)
     Paced.Restart(State.SweepIndex);
     if (Synchronous)
         Detection.Restart();
-}
-
-bool TSweep::Detect(const char* frames, int count, bool inWindow, unsigned events)
-{
-    PointTaken = false;
-    if (inWindow)
-        Detection.Add(reinterpret_cast<const std::int16_t*>(frames), count);
-    if (events & ISweepPacing::PointEnds) {
-        if (!Detection.Finish(State.SweepIndex))
-            return false;
-        PointTaken = true;
-    }
-    if (events & ISweepPacing::PointBegins)
-        Detection.BeginWindow(State.SweepIndex);
-    return true;
 }
 
 void TSweep::Fail(const QString& text)
@@ -382,7 +453,7 @@ void TSweep::Finish(TStopSender sender)
     HiddenForSweep = 0;
 
     const int active = Window.ActiveSeries();
-    InterruptedSeries = State.SweepIndex > 0 ? active : -1;
+    Interrupted = State.SweepIndex > 0 ? ConditionsNow(active) : TConditions{};
     if (active >= 0) {
         const double left = TLevelMeter::PeakLevel(State, 0);
         const double right = TLevelMeter::PeakLevel(State, 1);
@@ -393,6 +464,32 @@ void TSweep::Finish(TStopSender sender)
             Window.ShowReport(active);
     }
     SetUpAxes();
+}
+
+TSweep::TConditions TSweep::ConditionsNow(int series) const
+{
+    TConditions now;
+    now.Series = series;
+    now.Mode = State.ChannelMode;
+    now.Detection = State.Detection;
+    now.FrameRate = Input.FrameRate();
+    now.Amplitude = State.Amplitude;
+    now.Compensation = State.Compensation;
+    now.NoAveraging = State.NoAveraging;
+    now.AveragingTime = State.AveragingTime;
+    return now;
+}
+
+bool TSweep::TConditions::operator==(const TConditions& other) const
+{
+    const auto detection = [](const TDetectionSettings& d) {
+        return std::tie(d.Method, d.Reference, d.HighestHarmonic, d.BandLow, d.BandHigh, d.ShortestPoint,
+                        d.LongestPoint, d.LongestSettling);
+    };
+    return Series == other.Series && Mode == other.Mode &&
+           detection(Detection) == detection(other.Detection) && FrameRate == other.FrameRate &&
+           Amplitude == other.Amplitude && Compensation == other.Compensation &&
+           NoAveraging == other.NoAveraging && AveragingTime == other.AveragingTime;
 }
 
 // ---- Axes

@@ -54,6 +54,13 @@ public:
     virtual void SetFrequencyAxisRange(double minimum, double maximum) = 0;
     virtual void SetLevelAxisRange(double minimum, double maximum) = 0;
     virtual void ShowError(const QString& text) = 0;
+
+    // The delay between the inputs that the sweep found, as text (empty: none found yet).
+    virtual void ShowDelay(const QString& text) = 0;
+    // The air's temperature in °C, which turns a delay into metres.
+    virtual double AirTemperature() const = 0;
+    // The output and the input run on the clocks of two different sound cards.
+    virtual bool SeparateClocks() const = 0;
 };
 
 // The frequency-characteristic sweep: its parameters and their edits, the estimated time, the step
@@ -76,6 +83,9 @@ public:
     static constexpr int MinimumPoints = 3;
     // Times a point is measured again before the sweep gives up on the streams and stops.
     static constexpr int MostRetakes = 2;
+    // The highest frequency a point can be measured at: above it the detection has no tone to fit.
+    static constexpr double HighestFraction = 0.49; // of the input's frame rate
+    static double HighestFrequency(int frameRate) { return HighestFraction * frameRate; }
 
     TSweep(TMeasurementState& state, const IStreamInfo& input, const IStreamInfo& output,
            const TChartModel& chart, ISweepWindow& window);
@@ -119,17 +129,43 @@ public:
     TSweepTimeline& Timeline() { return Paced; }
     int FramesToBoundary(int frames) const override;
     unsigned Passed(const char* frames, int count) override;
-    const TDetectedPoint* DetectedPoint() const override { return PointTaken ? &Detection.Point() : nullptr; }
+    const TDetectedPoint* DetectedPoint() const override
+    {
+        return PointTaken && Synchronous ? &Detection.Point() : nullptr;
+    }
+    const TPointDetail* PointDetail(int input) const override;
+    // The measured input's arrival after the reference's (without one: the right input's after the left
+    // one's, when both are measured), in seconds; nothing before it is known or without two inputs.
+    std::optional<double> MeasuredDelay() const;
+    // The delay as "10,000 ms = 3,432 m" at the air's temperature; empty when there is none.
+    QString DelayText() const;
+    // Without a reference, the phase of a sweep across two cards' clocks is no measurement.
+    bool PhaseMeasured() const { return !NoPhase; }
 
 private:
+    // What a sweep stopped before its last point went on under; anything else starts it afresh.
+    struct TConditions
+    {
+        int Series = -1;
+        TChannelMode Mode = TChannelMode::Left;
+        TDetectionSettings Detection;
+        int FrameRate = 0;
+        std::int32_t Amplitude = 0;
+        bool Compensation = false, NoAveraging = false;
+        double AveragingTime = 0;
+        bool operator==(const TConditions& other) const;
+    };
+    TConditions ConditionsNow(int series) const;
+
     void FrequencyChanged(const QString& text, double& frequency, int nyquistReason);
     void SetBlocked(int reason, bool blocked);
-    double HalfFrameRate() const { return Input.FrameRate() / 2.0; }
+    double Highest() const { return HighestFrequency(Input.FrameRate()); }
     // The series that receive points: the active one and, with both channels, its pair.
     unsigned MeasuredSeries(int active) const;
     void SetUpFrequencyAxis();
     void SetUpLevelAxis();
     void BeginTimeline();
+    int PointFrames() const; // of the averaged-level method
     // A reason why the sweep cannot start as set up; empty when it can.
     QString SetUpProblem() const;
     // The point being measured again, from a new probe on; once it was too often, the sweep stops
@@ -137,8 +173,9 @@ private:
     void RetakeOrFail(const QString& text);
     // Stops the sweep, keeping its points, and then says why.
     void Fail(const QString& text);
-    // What the synchronous detection does with the frames passed: feeds, begins and ends windows.
-    bool Detect(const char* frames, int count, bool inWindow, unsigned events);
+    // What the detection does with the frames passed: feeds, begins and ends windows, and once a point's
+    // windows have all ended judges it; the events the meter is to follow.
+    unsigned Detect(const std::int16_t* frames, int count, unsigned inWindow, unsigned events);
 
     TMeasurementState& State;
     const IStreamInfo& Input;
@@ -146,12 +183,14 @@ private:
     const TChartModel& Chart;
     ISweepWindow& Window;
     unsigned HiddenForSweep = 0; // series hidden by "MinimizeOnMeasurment", shown again at the stop
-    int InterruptedSeries = -1;  // the series of a sweep stopped before its last point
+    TConditions Interrupted;     // of a sweep stopped before its last point (Series -1: none)
     TSweepTimeline Paced;
     TSweepDetection Detection{State};
-    bool Synchronous = false;                      // this sweep detects its points
-    bool PointTaken = false;                       // the frames passed last ended a detected point
-    int Retakes = 0;                               // of the point being measured
-    std::uint64_t InputXruns = 0, OutputXruns = 0; // the streams' gaps when their time lines were joined
-    QObject Messages;                              // queued messages go with the sweep
+    bool Synchronous = false;            // this sweep detects its points
+    bool PointTaken = false;             // the frames passed last ended a point
+    bool NoPhase = false;                // the phase of this sweep's points is not measured
+    std::array<TPointDetail, 2> Marks{}; // an averaged level's overload and settling
+    int Retakes = 0;                     // of the point being measured
+    std::uint64_t InputXruns = 0;        // the input's gaps when its time line began
+    QObject Messages;                    // queued messages go with the sweep
 };

@@ -2,6 +2,7 @@
 #include "results/AcquisitionQueue.h"
 
 #include <QtGlobal>
+#include <algorithm>
 
 TAcquisitionQueue::~TAcquisitionQueue()
 {
@@ -23,6 +24,26 @@ void TAcquisitionQueue::Enqueue(double value)
     }
     Tail->Values[TailFill++] = value;
     ++Size;
+    ++Added;
+}
+
+void TAcquisitionQueue::MarkOverload(unsigned channels)
+{
+    if (Added == 0 || channels == 0)
+        return;
+    const std::uint64_t tick = (Added - 1) / 3;
+    if (!Overloads.empty() && Overloads.back().Tick == tick)
+        Overloads.back().Channels |= channels;
+    else
+        Overloads.push_back({tick, channels});
+}
+
+unsigned TAcquisitionQueue::OverloadAt(std::size_t row) const
+{
+    const std::uint64_t tick = Taken / 3 + row;
+    const auto mark = std::lower_bound(Overloads.begin(), Overloads.end(), tick,
+                                       [](const TOverloadMark& m, std::uint64_t t) { return m.Tick < t; });
+    return mark != Overloads.end() && mark->Tick == tick ? mark->Channels : 0;
 }
 
 double TAcquisitionQueue::Dequeue()
@@ -32,6 +53,7 @@ double TAcquisitionQueue::Dequeue()
         return 0.0;
     const double value = Head->Values[HeadIndex++];
     --Size;
+    ++Taken;
     if (Size == 0) { // keep nothing once drained: the next recording starts afresh
         Clear();
     } else if (HeadIndex == ChunkValues) {
@@ -49,4 +71,6 @@ void TAcquisitionQueue::Clear()
         Head = std::move(Head->Next);
     Tail = nullptr;
     HeadIndex = TailFill = Size = Chunks = 0;
+    Taken = Added = 0;
+    Overloads.clear();
 }

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 // The values of a sound-pressure recording (time, left, right per tick), kept first in, first out
 // until they are saved or released. A day's recording holds millions of values, so they are stored
@@ -22,6 +24,12 @@ public:
     TAcquisitionQueue& operator=(const TAcquisitionQueue&) = delete;
 
     void Enqueue(double value) override;
+    // Kept beside the values, one mark a tick with an overload (not in a result file, whose layout
+    // has no place for it; the exchange files write it).
+    void MarkOverload(unsigned channels) override;
+    // The overload bits of the tick `row` ticks from the oldest one kept (0 none, bit 0 left, bit 1
+    // right).
+    unsigned OverloadAt(std::size_t row) const;
     // The oldest value. Callers test Empty() first, as every consumer loops while it is false.
     double Dequeue();
     bool Empty() const { return Size == 0; }
@@ -56,4 +64,11 @@ private:
     std::size_t TailFill = 0;  // values written into Tail
     std::size_t Size = 0;
     std::size_t Chunks = 0;
+    std::uint64_t Taken = 0, Added = 0; // values, since the queue was last empty
+    struct TOverloadMark
+    {
+        std::uint64_t Tick;
+        unsigned Channels;
+    };
+    std::vector<TOverloadMark> Overloads; // by tick, ascending
 };

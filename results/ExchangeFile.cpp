@@ -132,15 +132,17 @@ QString CsvRow(const QStringList& cells)
     return row + LineEnd;
 }
 
-// The columns of a point's detail, after its level: phase, harmonics 2 to 9, THD, THD+N, overload.
+// The columns of a point's detail, after its level: phase, harmonics 2 to 9, THD, THD+N, overload, and
+// whether its tone had not settled within the longest settling time.
 enum TDetailColumn {
     PhaseColumn = 0,
     FirstHarmonicColumn = 1,
     ThdColumn = 9,
     ThdNColumn = 10,
-    OverloadColumn = 11
+    OverloadColumn = 11,
+    UnsettledColumn = 12
 };
-constexpr int DetailColumns = 12;
+constexpr int DetailColumns = 13;
 
 QString DetailTitle(int detailColumn)
 {
@@ -148,9 +150,10 @@ QString DetailTitle(int detailColumn)
         return QStringLiteral("Faza [°]");
     if (detailColumn < ThdColumn)
         return QStringLiteral("H%1 [dB]").arg(detailColumn + 1);
-    return detailColumn == ThdColumn    ? QStringLiteral("THD [%]")
-           : detailColumn == ThdNColumn ? QStringLiteral("THD+N [%]")
-                                        : QStringLiteral("Przesterowanie");
+    return detailColumn == ThdColumn        ? QStringLiteral("THD [%]")
+           : detailColumn == ThdNColumn     ? QStringLiteral("THD+N [%]")
+           : detailColumn == OverloadColumn ? QStringLiteral("Przesterowanie")
+                                            : QStringLiteral("Nieustalony");
 }
 
 // The detail column a title names ("Faza [°] (seria 1)", "H3 [dB]", "Phase"), -1 for none.
@@ -170,6 +173,8 @@ int DetailColumnOf(const QString& cell)
         return ThdColumn;
     if (title.startsWith(QStringLiteral("przesterowanie"), Qt::CaseInsensitive))
         return OverloadColumn;
+    if (title.startsWith(QStringLiteral("nieustalony"), Qt::CaseInsensitive))
+        return UnsettledColumn;
     return -1;
 }
 
@@ -188,7 +193,8 @@ QString DetailCell(const TPointDetail& detail, int detailColumn)
         return value(detail.Has(TPointDetail::ThdMeasured), detail.Thd);
     if (detailColumn == ThdNColumn)
         return value(detail.Has(TPointDetail::ThdNMeasured), detail.ThdN);
-    return detail.Overloaded ? QStringLiteral("1") : QStringLiteral("0");
+    const bool marked = detailColumn == OverloadColumn ? detail.Overloaded : detail.Unsettled;
+    return marked ? QStringLiteral("1") : QStringLiteral("0");
 }
 
 // What a detail cell says; false when it holds text that is no number.
@@ -210,8 +216,10 @@ bool ReadDetailCell(const QString& cell, int detailColumn, TPointDetail& detail)
     } else if (detailColumn == ThdNColumn) {
         detail.ThdN = *number;
         detail.Measured |= TPointDetail::ThdNMeasured;
-    } else {
+    } else if (detailColumn == OverloadColumn) {
         detail.Overloaded = *number != 0;
+    } else {
+        detail.Unsettled = *number != 0;
     }
     return true;
 }
@@ -529,14 +537,19 @@ bool WriteSoundPressureCsv(const QString& fileName, const TAcquisitionQueue& que
         CsvRow({QStringLiteral("Czas [s] (") +
                     RecordingConditionsText(conditions.AveragingTime, conditions.FrameRate, separator) +
                     QLatin1Char(')'),
-                QStringLiteral("Kanał lewy") + unit, QStringLiteral("Kanał prawy") + unit}));
+                QStringLiteral("Kanał lewy") + unit, QStringLiteral("Kanał prawy") + unit,
+                QStringLiteral("Przesterowanie")}));
+    // The overload column names the channels that overloaded since the row before.
+    static const QString Overloaded[] = {QString(), QStringLiteral("L"), QStringLiteral("P"),
+                                         QStringLiteral("L P")};
     std::array<double, 3> tick{};
-    std::size_t filled = 0;
+    std::size_t filled = 0, row = 0;
     queue.ForEach([&](double value) {
         tick[filled++] = value;
         if (filled == tick.size()) {
             writer.Add(NumberFormat::Exact(tick[0]) + CsvSeparator + NumberFormat::Exact(tick[1]) +
-                       CsvSeparator + NumberFormat::Exact(tick[2]) + LineEnd);
+                       CsvSeparator + NumberFormat::Exact(tick[2]) + CsvSeparator +
+                       Overloaded[queue.OverloadAt(row++) & 3u] + LineEnd);
             filled = 0;
         }
     });
@@ -573,13 +586,18 @@ bool WriteFrd(const QString& fileName, const TSeriesColumn& column, QString& fai
                LineEnd);
     writer.Add(FrdConditionsPrefix + SeriesConditionsText(column.Record, point) + LineEnd);
     writer.Add(QStringLiteral("* Częstotliwość [Hz]  Poziom [dB]  Faza [°]") + LineEnd);
-    // A point without a measured phase has the phase 0 that such files give a level alone.
+    // A series of levels alone has the phase 0 that such files give a level alone. A detected point
+    // whose phase was not measured has none: 0 would read back as a phase measured to be 0.
+    const bool detailed = column.Points && column.Points->HasDetails();
     for (int i = 0; column.Points && i < column.Points->Count(); ++i) {
         const TPointDetail* detail = column.Points->Detail(i);
-        const double phase = detail && detail->Has(TPointDetail::PhaseMeasured) ? detail->Phase : 0.0;
+        const bool phased = detail && detail->Has(TPointDetail::PhaseMeasured);
         writer.Add(NumberFormat::Exact(column.Points->X(i), point) + QLatin1Char(' ') +
-                   NumberFormat::Exact(column.Points->Y(i), point) + QLatin1Char(' ') +
-                   NumberFormat::Exact(phase, point) + LineEnd);
+                   NumberFormat::Exact(column.Points->Y(i), point) +
+                   (phased || !detailed
+                        ? QLatin1Char(' ') + NumberFormat::Exact(phased ? detail->Phase : 0.0, point)
+                        : QString()) +
+                   LineEnd);
     }
     return writer.Finish(failure);
 }

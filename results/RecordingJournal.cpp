@@ -164,6 +164,11 @@ void TRecordingJournal::Release(const QString& folder)
     ClaimFreePlace(folder);
 }
 
+void TRecordingJournal::MarkOverload(unsigned channels)
+{
+    Queue.MarkOverload(channels); // the journal keeps the values only, as a result file does
+}
+
 void TRecordingJournal::Enqueue(double value)
 {
     Queue.Enqueue(value);

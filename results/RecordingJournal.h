@@ -64,6 +64,7 @@ public:
     void Release(const QString& folder);
 
     void Enqueue(double value) override;
+    void MarkOverload(unsigned channels) override;
     // The queue was saved or released: the journal goes.
     void Discard();
     // The program ends with its values unsaved (their file could not be written): the journal stays,

@@ -44,7 +44,7 @@ QString StatisticsText(const TMeasurementState& state, int series)
 {
     const bool channel = series == LeftChannelSeries || series == RightChannelSeries;
     if (state.MeasurementKind != TMeasurementKind::SoundPressure || !channel ||
-        state.FrequencyWeighting == TFrequencyWeighting::Z)
+        FiguresMeasuredWith(state).Weighting == TFrequencyWeighting::Z)
         return {};
     const TStatisticsFigures figures = StatisticsFigures(state);
     if (!figures.Measured)
@@ -60,9 +60,11 @@ QString StatisticsText(const TMeasurementState& state, int series)
     for (const double value : {values.Leq, values.Lmax, values.Lmin, values.Lpeak, values.LE})
         text += QStringLiteral("\r") + label(row++) + Level(value);
     for (const double value : values.Exceeded)
-        text += QStringLiteral("\r") + label(row++) + Level(value);
-    return text + QStringLiteral("\r") + label(row) + NumberFormat::Fixed(figures.Duration, 7, 1) +
-           QStringLiteral("s");
+        text += QStringLiteral("\r") + label(row++) +
+                (values.HasExceeded ? Level(value) : QStringLiteral("      -"));
+    text += QStringLiteral("\r") + label(row++) + NumberFormat::Fixed(figures.Duration, 7, 1) +
+            QStringLiteral("s");
+    return text + QStringLiteral("\r") + label(row) + OverloadText(values.Overload);
 }
 
 bool ReleaseMemory(TAcquisitionQueue& queue, bool inputRunning, bool acquisitionOn)

@@ -96,6 +96,7 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
     Int(FreqDistortionBandHigh, FreqAnalysis, "DistortionBandHigh", 2000000, 100),
     Int(FreqShortestPointTime, FreqAnalysis, "ShortestPointTime", 20),
     Int(FreqLongestPointTime, FreqAnalysis, "LongestPointTime", 1000),
+    Int(FreqLongestSettlingTime, FreqAnalysis, "LongestSettlingTime", 2000),
     Flag(ShowPhase, FreqAnalysis, "ShowPhase", false),
     Flag(UnwrapPhase, FreqAnalysis, "UnwrapPhase", false),
     Flag(ShowH2, FreqAnalysis, "ShowH2", false),

@@ -63,6 +63,7 @@ enum class TKey : int {
     FreqDistortionBandHigh,
     FreqShortestPointTime,
     FreqLongestPointTime,
+    FreqLongestSettlingTime,
     ShowPhase,
     UnwrapPhase,
     ShowH2,

@@ -135,6 +135,9 @@ void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audi
     detection.ShortestPoint = std::clamp(read.Integer(FreqShortestPointTime), 1, MaxPointTime);
     detection.LongestPoint =
         std::clamp(read.Integer(FreqLongestPointTime), detection.ShortestPoint, MaxPointTime);
+    detection.LongestSettling =
+        std::clamp(read.Integer(FreqLongestSettlingTime), TDetectionSettings::ShortestSettlingLimit,
+                   TDetectionSettings::LongestSettlingLimit);
     window.DetailView = {read.Flag(ShowPhase), read.Flag(UnwrapPhase), read.Flag(ShowH2),
                          read.Flag(ShowH3),    read.Flag(ShowThd),     read.Flag(DistortionInPercent)};
 
@@ -244,6 +247,7 @@ bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO
     write.Real(FreqDistortionBandHigh, detection.BandHigh);
     write.Integer(FreqShortestPointTime, detection.ShortestPoint);
     write.Integer(FreqLongestPointTime, detection.LongestPoint);
+    write.Integer(FreqLongestSettlingTime, detection.LongestSettling);
     const TDetailView& view = window.DetailView;
     write.Flag(ShowPhase, view.Phase);
     write.Flag(UnwrapPhase, view.UnwrappedPhase);

@@ -80,6 +80,11 @@ TChartDetails::TChartDetails(QCustomPlot& plot, const TChartModel& model) : Plot
     OverloadGraph->setScatterStyle(
         QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(Qt::red, 2), Qt::NoBrush, 9));
     OverloadGraph->setName(QStringLiteral("Przesterowanie"));
+    UnsettledGraph = add(Plot.yAxis);
+    UnsettledGraph->setLineStyle(QCPGraph::lsNone);
+    UnsettledGraph->setScatterStyle(
+        QCPScatterStyle(QCPScatterStyle::ssDiamond, QPen(QColor(230, 120, 0), 2), Qt::NoBrush, 9));
+    UnsettledGraph->setName(QStringLiteral("Nieustalony"));
 }
 
 void TChartDetails::SetView(const TDetailView& view)
@@ -117,7 +122,7 @@ void TChartDetails::ReloadAll()
     for (int series = 0; series < ResultSeriesCount; ++series)
         ReloadPhase(series);
     ReloadDistortion();
-    ReloadOverloads();
+    ReloadMarks();
     UpdateAxes();
 }
 
@@ -128,7 +133,7 @@ void TChartDetails::Reload(int series)
     ReloadPhase(series);
     if (series == Chosen)
         ReloadDistortion();
-    ReloadOverloads();
+    ReloadMarks();
     UpdateAxes();
 }
 
@@ -191,22 +196,30 @@ void TChartDetails::FillLegend()
     for (QCPGraph* graph : DistortionGraphs)
         ShowInLegend(graph);
     ShowInLegend(OverloadGraph);
+    ShowInLegend(UnsettledGraph);
 }
 
-void TChartDetails::ReloadOverloads()
+// The points marked overloaded, and those whose tone had not settled, of the visible series.
+void TChartDetails::ReloadMarks()
 {
-    QVector<QCPGraphData> data;
+    QVector<QCPGraphData> overloaded, unsettled;
     for (int series = 0; Frequency && series < ResultSeriesCount; ++series) {
         const TChartSeriesData& points = Model.Series(series);
         if (!Model.Visible(series) || !points.HasDetails())
             continue;
-        for (int i = 0; i < points.Count(); ++i)
+        for (int i = 0; i < points.Count(); ++i) {
             if (points.Detail(i)->Overloaded)
-                data.append(QCPGraphData(points.X(i), points.Y(i)));
+                overloaded.append(QCPGraphData(points.X(i), points.Y(i)));
+            if (points.Detail(i)->Unsettled)
+                unsettled.append(QCPGraphData(points.X(i), points.Y(i)));
+        }
     }
-    OverloadGraph->data()->set(data, false);
-    OverloadGraph->setVisible(!data.isEmpty());
-    ShowInLegend(OverloadGraph);
+    for (const auto& [graph, data] :
+         {std::pair(OverloadGraph, &overloaded), std::pair(UnsettledGraph, &unsettled)}) {
+        graph->data()->set(*data, false);
+        graph->setVisible(!data->isEmpty());
+        ShowInLegend(graph);
+    }
 }
 
 void TChartDetails::UpdateAxes()
@@ -247,7 +260,7 @@ QString TChartDetails::ReadoutNear(double x) const
         if (distance(points.X(i)) < distance(points.X(nearest)))
             nearest = i;
     const TPointDetail& detail = *points.Detail(nearest);
-    if (detail.Measured == 0)
+    if (detail.Measured == 0 && !detail.Overloaded && !detail.Unsettled)
         return {};
     const QString title = Model.Title(Chosen).isEmpty()
                               ? QStringLiteral("Seria ") + QString::number(Chosen + 1)
@@ -275,5 +288,7 @@ QString TChartDetails::ReadoutNear(double x) const
                 QStringLiteral("THD+N ") + NumberFormat::Fixed(detail.ThdN, 0, 4) + QStringLiteral(" %");
     if (detail.Overloaded)
         text += QStringLiteral("\nprzesterowanie");
+    if (detail.Unsettled)
+        text += QStringLiteral("\nton nie ustalił się w maksymalnym czasie ustalania");
     return text;
 }

@@ -39,7 +39,7 @@ public:
 private:
     void ReloadPhase(int series);
     void ReloadDistortion();
-    void ReloadOverloads();
+    void ReloadMarks();
     void UpdateAxes();
     static void ShowInLegend(QCPGraph* graph);
 
@@ -51,6 +51,7 @@ private:
     std::array<QCPGraph*, ResultSeriesCount> PhaseGraphs{};
     std::array<QCPGraph*, 3> DistortionGraphs{}; // H2, H3, THD
     QCPGraph* OverloadGraph = nullptr;
+    QCPGraph* UnsettledGraph = nullptr;
     QCPAxis* PhaseAxis = nullptr;
     QCPAxis* PercentAxis = nullptr;
 };

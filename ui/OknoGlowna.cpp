@@ -367,6 +367,7 @@ void TFormaGlowna::ApplyKindLook(TMeasurementKind kind)
     chtWykres->SetBottomLogarithmic(!pressure && Measurement.BottomAxisLogarithmic);
     chtWykres->SetLegendVisible(!pressure && Measurement.Preferences.ShowLegend);
     ShowKindPanels(kind);
+    UpdateCompensation(); // the kind decides whether the sweep's method leaves it any use
 
     const QString command = pressure ? ZwolnieniePamieci : Skalowanie;
     mmiKosz->setText(command);
@@ -417,7 +418,18 @@ void TFormaGlowna::UpdateCompensation()
     const bool available = Measurement.ChannelMode != TChannelMode::Both;
     mmiKompensacja->setVisible(available);
     cbKompensacja->setVisible(available);
-    Measurement.Compensation = available && mmiKompensacja->isChecked();
+    // A detected point is the channel's own, or its ratio to the reference channel, which does what the
+    // compensation does and keeps the phase: the box is greyed rather than ticked and ignored.
+    const bool detected = Measurement.MeasurementKind == TMeasurementKind::FrequencyCharacteristic &&
+                          Measurement.Detection.Synchronous();
+    const QString why = detected ? QStringLiteral("Przy detekcji synchronicznej jeden kanał odnosi się do "
+                                                  "drugiego przez kanał odniesienia (opcje wykresu).")
+                                 : QString();
+    for (QObject* control : std::initializer_list<QObject*>{cbKompensacja, mmiKompensacja})
+        control->setProperty("enabled", !detected);
+    cbKompensacja->setToolTip(why);
+    mmiKompensacja->setToolTip(why);
+    Measurement.Compensation = available && !detected && mmiKompensacja->isChecked();
 }
 
 void TFormaGlowna::cbKompensacjaClick()

@@ -71,6 +71,7 @@ public:
 
     TMeasurementState& State() { return Measurement; }
     TChartModel& ChartData() { return Chart; }
+    TSweep& SweepEngine() { return *Sweep; }
     TAcquisitionQueue& AcquisitionQueue() { return Queue; }
     TSeriesStore& SeriesStore() { return Series; }
     TAudioIn& AudioIn() { return audAudioIn; }
@@ -111,6 +112,7 @@ public:
     void SetPauseEnabled(bool enabled) override;
     void SetKindAndCalibrationEnabled(bool enabled) override;
     void SetOptionsEnabled(bool enabled) override;
+    void SetAveragingEnabled(bool enabled) override;
     void SetSeriesMenusEnabled(bool enabled) override;
     void SetMemoryReleaseEnabled(bool enabled) override;
     void SetZoomAllowed(bool allowed) override;
@@ -140,6 +142,9 @@ public:
     void ClickStartButton() override;
     void StartConditionsChanged() override { UpdateStartAction(); }
     void SetFrequencyAxisRange(double minimum, double maximum) override;
+    void ShowDelay(const QString& text) override;
+    double AirTemperature() const override;
+    bool SeparateClocks() const override;
 
     // ICalibrationWindow
     void SetCalibrating(bool on) override;
@@ -320,7 +325,7 @@ private:
     QWidget *pnlPanelDolny{}, *pnlPanelPrawy{};
     TChartView* chtWykres{};
     QProgressBar* pbPasekPostepu{};
-    QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtLiczbaPunktow{}, *edtCzasPomiaru{};
+    QLineEdit *edtStartFreq{}, *edtStopFreq{}, *edtLiczbaPunktow{}, *edtCzasPomiaru{}, *edtOpoznienie{};
     QComboBox* cbCzasUsredniania{};
     QLabel *pnlCzas{}, *lblWartoscL{}, *lblWartoscP{};
     QGroupBox* rgTrybPracy{};

@@ -45,8 +45,10 @@ void TFormaGlowna::mmiStatystykiClick()
 
 void TFormaGlowna::mmiTestZgodnosciClick()
 {
-    const TConformanceSetup setup{Measurement.FrequencyWeighting, audAudioIn.FrameRate(),
-                                  audAudioIn.BufferSize() / 4};
+    TConformanceSetup setup;
+    setup.Weighting = Measurement.FrequencyWeighting;
+    setup.FrameRate = audAudioIn.FrameRate();
+    setup.BlockFrames = audAudioIn.BufferSize() / 4;
     TFormaTestZgodnosci dialog(setup, this);
     dialog.exec();
 }

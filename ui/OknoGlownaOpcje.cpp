@@ -208,6 +208,7 @@ void TFormaGlowna::ApplyOptions(const TOpcjeProgramu& options)
         Measurement.FreqLevelScaleMaximum = options.FreqLevelScaleMaximum;
     }
     Measurement.Detection = options.Detection;
+    UpdateCompensation();
 
     // 15. The axes of the kind in force, and the sweep's estimated time for the new point time.
     SetUpAxes(false);

@@ -120,6 +120,32 @@ void TFormaGlowna::CreatePanels()
           "Częstoliwość końcowa [Hz]", edtStopFreq);
     group("pnlPanelLiczbyPunktow", "lblLiczbaPunktow", "Liczba punktów pomiarowych", edtLiczbaPunktow,
           "Orientacyjny czas pomiaru", edtCzasPomiaru);
+    // The delay of the measured channel behind the reference (or of the right channel behind the left),
+    // found by the last sweep's probe.
+    auto* delay = new QWidget(pnlPanelDolny);
+    delay->setObjectName("pnlPanelOpoznienia");
+    auto* delayColumn = new QVBoxLayout(delay);
+    delayColumn->setContentsMargins(2, 0, 2, 0);
+    delayColumn->setSpacing(1);
+    QLabel* delayCaption = NewLabel("Opóźnienie", delay);
+    delayCaption->setToolTip(
+        "Opóźnienie kanału mierzonego względem kanału odniesienia (przy obu kanałach bez "
+        "odniesienia: prawego względem lewego), znalezione przez sygnał próbny ostatniego "
+        "pomiaru, w milisekundach i w metrach.");
+    delayCaption->setObjectName("lblOpoznienie");
+    QFont small = delayCaption->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    delayCaption->setFont(small);
+    edtOpoznienie = NewEdit("edtOpoznienie");
+    edtOpoznienie->setParent(delay);
+    edtOpoznienie->setReadOnly(true);
+    edtOpoznienie->setFocusPolicy(Qt::NoFocus);
+    delayColumn->addWidget(delayCaption);
+    delayColumn->addWidget(edtOpoznienie);
+    edtOpoznienie->setMinimumWidth(
+        edtOpoznienie->fontMetrics().horizontalAdvance("−1000,000 ms = −343,216 m") + 8);
+    sweep->addWidget(delay);
+    delay->hide(); // until a sweep has found a delay to show
     rows->addWidget(pnlPanelDolny);
 
     pbPasekPostepu = new QProgressBar(centre);

@@ -3,6 +3,8 @@
 
 #include "ui/OknoGlowna.h"
 
+#include "audio/DeviceServices.h"
+
 #include "measure/RecordingControl.h"
 #include "ui/ChartView.h"
 #include "ui/EventSound.h"
@@ -133,6 +135,12 @@ void TFormaGlowna::SetKindAndCalibrationEnabled(bool enabled)
     actPomiarCharakterystyk->setEnabled(enabled);
     mmiNarzedziaKalibracja->setEnabled(enabled);
     findChild<QToolButton*>("tbnKalibracja")->setEnabled(enabled);
+}
+
+void TFormaGlowna::SetAveragingEnabled(bool enabled)
+{
+    cbCzasUsredniania->setEnabled(enabled);
+    actCzasUsreniania->setEnabled(enabled);
 }
 
 void TFormaGlowna::SetOptionsEnabled(bool enabled)
@@ -269,6 +277,22 @@ void TFormaGlowna::SetProgressMaximum(int maximum)
 void TFormaGlowna::SetEstimatedTime(const QString& text)
 {
     edtCzasPomiaru->setText(text);
+}
+
+void TFormaGlowna::ShowDelay(const QString& text)
+{
+    edtOpoznienie->setText(text);
+    edtOpoznienie->parentWidget()->setVisible(!text.isEmpty());
+}
+
+double TFormaGlowna::AirTemperature() const
+{
+    return Stored.Impulse.Temperature; // the one the window "Odpowiedź impulsowa" sets
+}
+
+bool TFormaGlowna::SeparateClocks() const
+{
+    return TDeviceServices::SeparateClocks(audAudioIn, audAudioOut);
 }
 
 void TFormaGlowna::ClickStartButton()

@@ -2,6 +2,7 @@
 #include "ui/OknoKalibracja.h"
 
 #include <QButtonGroup>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,11 +24,25 @@ TFormaKalibracja::TFormaKalibracja(TMeasurementKind kind, QWidget* parent) : QDi
     auto* pressure = new QGridLayout(rgSposobKalibracji1);
     auto* reference = new QRadioButton(QStringLiteral("Poziom odniesienia"), rgSposobKalibracji1);
     reference->setChecked(true);
-    edtPoziomOdniesienia = NewValueEdit("edtPoziomOdniesienia", 0, 150, 124);
+    edtPoziomOdniesienia = new QDoubleSpinBox(this);
+    edtPoziomOdniesienia->setObjectName(QStringLiteral("edtPoziomOdniesienia"));
+    edtPoziomOdniesienia->setDecimals(1);
+    edtPoziomOdniesienia->setRange(0, 150);
+    edtPoziomOdniesienia->setSingleStep(0.1);
+    edtPoziomOdniesienia->setValue(124);
+    edtPoziomOdniesienia->installEventFilter(this);
+    edtPoziomOdniesienia->findChild<QLineEdit*>()->installEventFilter(this);
     auto* referenceUnit = new QLabel(QStringLiteral("dB"), rgSposobKalibracji1);
+    // The calibrator's tone is measured unweighted, so its stated level holds for every weighting.
+    auto* unweighted = new QLabel(QStringLiteral("Kalibrator mierzony jest bez korekcji (Z), niezależnie "
+                                                 "od wybranej korekcji częstotliwościowej."),
+                                  rgSposobKalibracji1);
+    unweighted->setObjectName(QStringLiteral("lblKalibratorZ"));
+    unweighted->setWordWrap(true);
     pressure->addWidget(reference, 0, 0);
     pressure->addWidget(edtPoziomOdniesienia, 0, 1);
     pressure->addWidget(referenceUnit, 0, 2);
+    pressure->addWidget(unweighted, 1, 0, 1, 3);
 
     rgSposobKalibracji2 = new QGroupBox(QStringLiteral("Pomiar charakterystyk częstotliwościowych"), this);
     rgSposobKalibracji2->setObjectName(QStringLiteral("rgSposobKalibracji2"));
@@ -53,8 +68,8 @@ TFormaKalibracja::TFormaKalibracja(TMeasurementKind kind, QWidget* parent) : QDi
 
     // Each kind offers its own procedures only.
     const bool pressureKind = kind == TMeasurementKind::SoundPressure;
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{rgSposobKalibracji1, edtPoziomOdniesienia, referenceUnit})
+    for (QWidget* control : std::initializer_list<QWidget*>{rgSposobKalibracji1, edtPoziomOdniesienia,
+                                                            referenceUnit, unweighted})
         control->setEnabled(pressureKind);
     for (QWidget* control : std::initializer_list<QWidget*>{rgSposobKalibracji2, edtCzestotliwoscOdnieseienia,
                                                             edtPoziomMaksimum, frequencyUnit, targetUnit})
@@ -91,15 +106,19 @@ QSpinBox* TFormaKalibracja::NewValueEdit(const char* name, int minimum, int maxi
     return edit;
 }
 
-// Digits and backspace only; a negative target is reached with the arrows. Enter in an edit
-// reaches the default button, "&Wykonaj".
+// Digits and backspace only, and the decimal separator in the reference level; a negative target is
+// reached with the arrows. Enter in an edit reaches the default button, "&Wykonaj".
 bool TFormaKalibracja::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
         const bool command = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
-        if (!command && !text.isEmpty() && text.front().isPrint() && !text.front().isDigit())
+        const bool reference =
+            watched == edtPoziomOdniesienia || watched == edtPoziomOdniesienia->findChild<QLineEdit*>();
+        const bool separator = reference && !text.isEmpty() &&
+                               text.front() == edtPoziomOdniesienia->locale().decimalPoint().front();
+        if (!command && !separator && !text.isEmpty() && text.front().isPrint() && !text.front().isDigit())
             return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -7,6 +7,7 @@
 #include <QDialog>
 
 class QButtonGroup;
+class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
 class QSpinBox;
@@ -33,5 +34,6 @@ private:
     TMeasurementKind Kind;
     QGroupBox *rgSposobKalibracji1{}, *rgSposobKalibracji2{};
     QButtonGroup* SposobKalibracji2{};
-    QSpinBox *edtPoziomOdniesienia{}, *edtCzestotliwoscOdnieseienia{}, *edtPoziomMaksimum{};
+    QDoubleSpinBox* edtPoziomOdniesienia{}; // one decimal, as calibrators state their levels
+    QSpinBox *edtCzestotliwoscOdnieseienia{}, *edtPoziomMaksimum{};
 };

@@ -122,6 +122,7 @@ void TFormaOpcjeWykresu::Fill()
     cbKanalOdniesienia->setCurrentIndex(static_cast<int>(InForce.Detection.Reference));
     edtPasmoOd->setText(Text(InForce.Detection.BandLow));
     edtPasmoDo->setText(Text(InForce.Detection.BandHigh));
+    edtCzasUstalania->setText(Text(InForce.Detection.LongestSettling / 1000.0));
 
     memNazwaWykresu->setPlainText(InForce.ChartName);
     ChartNameFont = InForce.ChartNameFont;
@@ -302,6 +303,15 @@ void TFormaOpcjeWykresu::CheckOnLeaving(QLineEdit* edit)
         frequency(InForce.Detection.BandLow);
     else if (edit == edtPasmoDo)
         frequency(InForce.Detection.BandHigh);
+    else if (edit == edtCzasUstalania) {
+        const std::optional<double> seconds = Real(edit);
+        const double shortest = TDetectionSettings::ShortestSettlingLimit / 1000.0;
+        const double longest = TDetectionSettings::LongestSettlingLimit / 1000.0;
+        if (!seconds)
+            set(Text(InForce.Detection.LongestSettling / 1000.0));
+        else if (*seconds < shortest || *seconds > longest)
+            set(Text(std::clamp(*seconds, shortest, longest)));
+    }
 }
 
 // On every change of a limit: a pair that would be inverted takes the edited limit to the other's value.
@@ -546,6 +556,9 @@ TOpcjeProgramu TFormaOpcjeWykresu::Values() const
     detection.Reference = static_cast<TReferenceChannel>(cbKanalOdniesienia->currentIndex());
     detection.BandLow = real(edtPasmoOd, InForce.Detection.BandLow);
     detection.BandHigh = std::max(real(edtPasmoDo, InForce.Detection.BandHigh), detection.BandLow);
+    detection.LongestSettling = static_cast<int>(std::clamp(
+        std::lround(real(edtCzasUstalania, InForce.Detection.LongestSettling / 1000.0) * 1000),
+        long{TDetectionSettings::ShortestSettlingLimit}, long{TDetectionSettings::LongestSettlingLimit}));
 
     values.ChartName = memNazwaWykresu->toPlainText();
     values.ChartNameFont = ChartNameFont;

@@ -183,7 +183,7 @@ private:
     QLineEdit *edtMin{}, *edtMax{}, *edtPoziomMin2{}, *edtPoziomMax2{};
     QList<QWidget*> UstawNaStaleControls, StalyPoziom2Controls;
     QComboBox *cbMetodaPomiaru{}, *cbKanalOdniesienia{};
-    QLineEdit *edtPasmoOd{}, *edtPasmoDo{};
+    QLineEdit *edtPasmoOd{}, *edtPasmoDo{}, *edtCzasUstalania{};
     QList<QWidget*> DetekcjaControls; // what only the synchronous detection uses
     // "Wykres"
     QPlainTextEdit* memNazwaWykresu{};

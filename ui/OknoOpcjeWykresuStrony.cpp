@@ -437,6 +437,13 @@ QWidget* TFormaOpcjeWykresu::PagePomiarCharakterystyk()
     pointGrid->addWidget(reference, 1, 0);
     pointGrid->addWidget(cbKanalOdniesienia, 1, 1, 1, 3);
     Row(pointGrid, {band, edtPasmoOd, bandTo, edtPasmoDo, bandEnd});
+    // Either method: a point is taken once its tone has settled, waiting at most this long for it.
+    edtCzasUstalania = NewEdit("edtCzasUstalania", numeric);
+    edtCzasUstalania->setToolTip(QStringLiteral(
+        "Punkt jest mierzony, gdy ton się ustali (rezonans, pogłos). Punkt, który nie ustalił się w tym "
+        "czasie, zostaje oznaczony na wykresie."));
+    Row(pointGrid, {Caption(QStringLiteral("Maksymalny czas ustalania"), point), edtCzasUstalania,
+                    Caption(QStringLiteral("s"), point)});
     pointGrid->setColumnStretch(5, 1);
     DetekcjaControls = {reference, cbKanalOdniesienia, band, edtPasmoOd, bandTo, edtPasmoDo, bandEnd};
     groups->addWidget(point);

@@ -59,7 +59,8 @@ QString IntervalCaption(double seconds)
 TFormaStatystyki::TFormaStatystyki(TMeasurementState& state, QWidget* parent)
     : QDialog(parent), State(state), tabStatystyki(new QTabWidget(this)),
       tblStatystyki(NewTable("tblStatystyki", this)), cbPrzedzial(new QComboBox(this)),
-      tblPrzedzialy(NewTable("tblPrzedzialy", this)), tmrOdswiezanie(new QTimer(this))
+      tblPrzedzialy(NewTable("tblPrzedzialy", this)), lblPrzedzialy(new QLabel(this)),
+      tmrOdswiezanie(new QTimer(this))
 {
     setObjectName(QStringLiteral("FormaStatystyki"));
     setWindowTitle(QStringLiteral("Statystyki pomiaru"));
@@ -87,6 +88,8 @@ TFormaStatystyki::TFormaStatystyki(TMeasurementState& state, QWidget* parent)
     auto* intervalsLayout = new QVBoxLayout(intervals);
     intervalsLayout->addLayout(choice);
     intervalsLayout->addWidget(tblPrzedzialy);
+    lblPrzedzialy->setObjectName(QStringLiteral("lblPrzedzialy"));
+    intervalsLayout->addWidget(lblPrzedzialy);
 
     tabStatystyki->setObjectName(QStringLiteral("tabStatystyki"));
     tabStatystyki->addTab(tblStatystyki, QStringLiteral("Cały pomiar"));
@@ -127,13 +130,24 @@ void TFormaStatystyki::Refresh()
 void TFormaStatystyki::RefreshIntervals()
 {
     const QStringList header = IntervalHeader(State);
-    if (header != IntervalColumns || State.Statistics.LogStarts() != LogShown) {
+    const TMeasurementStatistics& statistics = State.Statistics;
+    // The log keeps its newest intervals only; when older ones went, the rows are written afresh.
+    if (header != IntervalColumns || statistics.LogStarts() != LogShown ||
+        statistics.Forgotten() != ForgottenShown) {
         tblPrzedzialy->setRowCount(0);
         tblPrzedzialy->setColumnCount(static_cast<int>(header.size()));
         tblPrzedzialy->setHorizontalHeaderLabels(header);
         IntervalColumns = header;
-        LogShown = State.Statistics.LogStarts();
+        LogShown = statistics.LogStarts();
+        ForgottenShown = statistics.Forgotten();
         ClosedShown = 0;
+        const QString kept = NumberFormat::Integer(static_cast<qint64>(statistics.IntervalsKept()));
+        lblPrzedzialy->setText(
+            statistics.Forgotten() == 0
+                ? QStringLiteral("Okno przechowuje najwyżej %1 ostatnich przedziałów.").arg(kept)
+                : QStringLiteral("Okno przechowuje najwyżej %1 ostatnich przedziałów; %2 wcześniejszych "
+                                 "usunięto.")
+                      .arg(kept, NumberFormat::Integer(static_cast<qint64>(statistics.Forgotten()))));
     }
     const std::vector<TIntervalRecord>& closed = State.Statistics.Intervals();
     const std::optional<TIntervalRecord> open = State.Statistics.OpenInterval();

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class QComboBox;
+class QLabel;
 class QTabWidget;
 class QTableWidget;
 class QTimer;
@@ -40,8 +41,10 @@ private:
     QTableWidget* tblStatystyki;
     QComboBox* cbPrzedzial;
     QTableWidget* tblPrzedzialy;
+    QLabel* lblPrzedzialy; // how many intervals the log keeps
     QTimer* tmrOdswiezanie;
     QStringList IntervalColumns;
-    unsigned LogShown = 0; // the start of the log the interval rows come from
-    int ClosedShown = 0;   // interval rows shown that will not change any more
+    unsigned LogShown = 0;          // the start of the log the interval rows come from
+    int ClosedShown = 0;            // interval rows shown that will not change any more
+    std::size_t ForgottenShown = 0; // intervals let go before the rows shown
 };

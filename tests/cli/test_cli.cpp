@@ -81,7 +81,7 @@ private slots:
             << 2 << "musi być większa od początkowej";
         QTest::newRow("above half the rate")
             << QStringList{"sweep", "--start", "100", "--stop", "30000", "--points", "5", "--out", "a.lev"}
-            << 2 << "przekracza połowę częstotliwości próbkowania (24000 Hz)";
+            << 2 << "przekracza najwyższą mierzalną częstotliwość, 0,49 częstotliwości próbkowania (23520 Hz";
         QTest::newRow("reference without synchronous detection")
             << QStringList{"sweep",    "--start", "100",         "--stop", "1000",  "--points", "5",
                            "--method", "level",   "--reference", "R",      "--out", "a.csv"}
@@ -139,11 +139,12 @@ private slots:
         QVERIFY2(run.Out.contains("LAeq") && run.Out.contains("Kanał prawy") && run.Out.contains("LAI50"),
                  qPrintable(run.Out));
         const QStringList lines = run.Out.split('\n');
-        const qsizetype header =
-            lines.indexOf(QRegularExpression("^Początek \\[s\\] +Czas \\[s\\] +LAeq L .* LCpeak P$"));
+        const qsizetype header = lines.indexOf(QRegularExpression(
+            "^Początek \\[s\\] +Czas \\[s\\] +LAeq L .* LCpeak P +Przesterowanie L +Przesterowanie P$"));
         QVERIFY2(header == 1 && lines[0].startsWith("Przedziały po 0"), qPrintable(run.Out));
         for (qsizetype row = header + 1; row <= header + 4; ++row)
-            QVERIFY2(lines[row].simplified().split(' ').size() == 10, qPrintable(lines[row]));
+            QVERIFY2(lines[row].simplified().split(' ').size() == 12 && lines[row].endsWith("nie"),
+                     qPrintable(lines[row]));
         QVERIFY2(lines[header + 1].simplified().startsWith("0") &&
                      lines[header + 4].simplified().startsWith("1"),
                  qPrintable(run.Out));

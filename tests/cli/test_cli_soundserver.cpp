@@ -5,6 +5,12 @@
 #include "../audio/AudioTestSupport.h"
 #include "CliTestSupport.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -42,6 +48,62 @@ private slots:
                                    CliEnvironment(false));
         QVERIFY_RUN(run, 0);
         QCOMPARE(ReadResults(file)->Ticks().Count(), std::size_t(8 * 3));
+    }
+
+    // A 20 ms burst clipped at full scale in the left channel of a quiet tone, played into the sink
+    // once the recording of its monitor runs: the statistics, every interval it fell in, each CSV row
+    // after it and the JSON say overload on the left channel and on no other.
+    void anOverloadStaysOnRecord()
+    {
+        constexpr int Rate = 48000;
+        QByteArray raw(Rate * 3 * 4, Qt::Uninitialized); // 3 s, the burst at 1 s
+        auto* frames = reinterpret_cast<std::int16_t*>(raw.data());
+        for (int i = 0; i < Rate * 3; ++i) {
+            const auto quiet = std::int16_t(std::lrint(3000 * std::sin(2 * M_PI * 1000 * i / Rate)));
+            const bool burst = i >= Rate && i < Rate + Rate / 50;
+            frames[2 * i] = burst ? (quiet >= 0 ? std::int16_t(32767) : std::int16_t(-32768)) : quiet;
+            frames[2 * i + 1] = quiet;
+        }
+        const QString signal = Folder.filePath("przester.raw");
+        QFile signalFile(signal);
+        QVERIFY(signalFile.open(QIODevice::WriteOnly) && signalFile.write(raw) == raw.size());
+        signalFile.close();
+        const QString csv = Folder.filePath("przester.csv");
+        QProcess cli;
+        StartCli(cli,
+                 {"record", "--seconds", "6", "--channels", "LR", "--weighting", "A", "--log-interval", "1",
+                  "--json", "--input", QString::fromUtf8(TestSource()), "--out", csv},
+                 CliEnvironment(false));
+        QTest::qWait(1500); // the recording runs by then, even on a loaded machine
+        QProcess player;
+        player.start("pacat", {"--playback", "--device=" + QString::fromUtf8(TestSink()), "--raw",
+                               "--format=s16le", "--rate=48000", "--channels=2", signal});
+        QVERIFY(player.waitForStarted());
+        QVERIFY(cli.waitForFinished(60000));
+        player.waitForFinished(10000);
+        TCliRun run;
+        run.Exit = cli.exitCode();
+        run.Out = QString::fromUtf8(cli.readAllStandardOutput());
+        run.Err = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY_RUN(run, 0);
+        const QJsonObject document = QJsonDocument::fromJson(run.Out.toUtf8()).object();
+        const QJsonObject statistics = document["statistics"].toObject();
+        QVERIFY2(statistics["left"]["overload"].toBool() && !statistics["right"]["overload"].toBool(),
+                 qPrintable(run.Out));
+        QVERIFY(statistics["left"]["LCpeak"].toDouble() > -0.5);
+        int overloaded = 0;
+        for (const QJsonValue interval : document["intervals"].toArray()) {
+            overloaded += interval["left"]["overload"].toBool() ? 1 : 0;
+            QVERIFY(!interval["right"]["overload"].toBool());
+        }
+        QVERIFY2(overloaded == 1 || overloaded == 2, qPrintable(run.Out)); // the burst may straddle two
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList rows = QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        QVERIFY(rows.first().endsWith(";Przesterowanie"));
+        const qsizetype marked = rows.filter(QRegularExpression(";L$")).size();
+        QVERIFY2(marked == 1 || marked == 2, qPrintable(rows.join('\n')));
+        QCOMPARE(rows.filter(QRegularExpression(";P$|;L P$")).size(), 0);
     }
 
     // The tone (25000 of 32767, the generator's default) comes back through the loop at its own level

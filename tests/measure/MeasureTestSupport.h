@@ -86,5 +86,10 @@ struct TFakeSweepWindow final : ISweepWindow
         LevelMax = maximum;
     }
     void ShowError(const QString& text) override { Errors.push_back(text); }
+    void ShowDelay(const QString& text) override { Delay = text; }
+    double AirTemperature() const override { return 20; }
+    bool SeparateClocks() const override { return TwoCards; }
     std::vector<QString> Errors;
+    QString Delay;
+    bool TwoCards = false;
 };

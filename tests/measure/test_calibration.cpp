@@ -128,6 +128,33 @@ private slots:
         QCOMPARE(rig.Calibration.StateText(), QString("Skalibrowany (kanał lewy i prawy)"));
     }
 
+    // A calibrator is measured unweighted whatever the meter's weighting: a 250 Hz tone of 10000
+    // sample units read through A would be 8.6 dB low and so would every later reading's offset.
+    void ReferenceLevelIsMeasuredUnweighted()
+    {
+        TRig rig(TMeasurementKind::SoundPressure);
+        rig.State.FrequencyWeighting = TFrequencyWeighting::A;
+        int frame = 0;
+        QTimer blocks;
+        QObject::connect(&blocks, &QTimer::timeout, [&] {
+            std::vector<std::int16_t> block(2 * 480);
+            for (std::size_t i = 0; i < block.size(); i += 2, ++frame)
+                block[i] = block[i + 1] =
+                    std::int16_t(std::lrint(10000 * std::sin(2 * M_PI * 250 * frame / 48000)));
+            int size = int(block.size() * 2);
+            rig.Meter.AnalyseBlock(reinterpret_cast<char*>(block.data()), size);
+        });
+        blocks.start(2);
+        TCalibrationRequest request = Request(TCalibrationProcedure::ReferenceLevel);
+        request.ReferenceLevel = 93.8;
+        rig.Calibration.Start(request);
+        const double level = 20 * std::log10(10000 / 32767.0) - 10 * std::log10(2.0);
+        QVERIFY2(std::abs(rig.State.TimeCalibrationL - (93.8 - level - 3)) < 0.02,
+                 qPrintable(QString::number(rig.State.TimeCalibrationL)));
+        QVERIFY(!rig.State.Calibrating);
+        QCOMPARE(rig.State.WeightingInForce(), TFrequencyWeighting::A);
+    }
+
     // A tone at -23 dB becomes 0 dB: an offset of 20 dB. The right channel alone leaves the left.
     void ZeroAtFrequencyOnOneChannel()
     {

@@ -2,19 +2,64 @@
 // The weighting filters against their analog definition, and the conformance table: every row passes
 // at both usual frame rates and at the smallest, the default and the largest block.
 
+#include "common/ChartModel.h"
 #include "common/NumberFormat.h"
 #include "measure/ConformanceTest.h"
 #include "measure/FrequencyWeighting.h"
+#include "measure/LevelMeter.h"
 
 #include <QTest>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 Q_DECLARE_METATYPE(TFrequencyWeighting)
 
 namespace {
 
 constexpr int OfferedRates[] = {48000, 44100, 32000, 24000, 22050, 16000, 11025, 8000};
+
+TConformanceSetup Setup(TFrequencyWeighting weighting, int rate, int block)
+{
+    TConformanceSetup setup;
+    setup.Weighting = weighting;
+    setup.FrameRate = rate;
+    setup.BlockFrames = block;
+    return setup;
+}
+
+// The program's meter behind an input stage broken on purpose: the samples scaled by a gain that
+// depends on the settings, positive ones held below full scale, or steps of a coarser converter.
+class TBrokenMeter final : public IMeterUnderTest
+{
+public:
+    struct TFault
+    {
+        std::function<double(const TMeasurementState&)> Gain = [](const TMeasurementState&) { return 1.0; };
+        int PositiveLimit = 32767;
+        int Step = 1;
+    };
+    TBrokenMeter(TMeasurementState& state, TStandaloneMeterPorts& ports, TChartModel& chart, TFault fault)
+        : State(state), Meter(state, ports, chart, ports, ports), Fault(std::move(fault))
+    {
+    }
+    bool AnalyseBlock(char* buffer, int& size) override
+    {
+        auto* samples = reinterpret_cast<std::int16_t*>(buffer);
+        const double gain = Fault.Gain(State);
+        for (int i = 0; i < size / 2; ++i) {
+            const double scaled = std::nearbyint(samples[i] * gain / Fault.Step) * Fault.Step;
+            samples[i] = static_cast<std::int16_t>(std::clamp(scaled, -32768.0, double(Fault.PositiveLimit)));
+        }
+        return Meter.AnalyseBlock(buffer, size);
+    }
+    void RefreshLevels() override { Meter.RefreshLevels(); }
+
+private:
+    TMeasurementState& State;
+    TLevelMeter Meter;
+    TFault Fault;
+};
 
 QString Failures(const std::vector<TConformanceRow>& rows)
 {
@@ -26,6 +71,8 @@ QString Failures(const std::vector<TConformanceRow>& rows)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(TBrokenMeter::TFault)
 
 class TestConformance : public QObject
 {
@@ -71,7 +118,7 @@ private slots:
         QFETCH(TFrequencyWeighting, weighting);
         QFETCH(int, rate);
         QFETCH(int, block);
-        const std::vector<TConformanceRow> rows = RunConformanceTest({weighting, rate, block});
+        const std::vector<TConformanceRow> rows = RunConformanceTest(Setup(weighting, rate, block));
         QCOMPARE(rows.size(), std::size_t(103));
         QVERIFY2(std::all_of(rows.begin(), rows.end(), [](const TConformanceRow& row) { return row.Passed; }),
                  qPrintable(Failures(rows)));
@@ -82,7 +129,8 @@ private slots:
     void RowsSayWhatTheyCouldNotMeasure()
     {
         NumberFormat::SetDecimalSeparator('.');
-        const std::vector<TConformanceRow> rows = RunConformanceTest({TFrequencyWeighting::A, 22050, 256});
+        const std::vector<TConformanceRow> rows =
+            RunConformanceTest(Setup(TFrequencyWeighting::A, 22050, 256));
         const auto band = std::find_if(rows.begin(), rows.end(), [](const TConformanceRow& row) {
             return row.Test.endsWith(QString(" 12500 Hz"));
         });
@@ -96,6 +144,57 @@ private slots:
         QVERIFY(JudgedRow("", "", 0, 0.2, -0.2, 0.2).Passed); // the limits themselves pass
         QVERIFY(!JudgedRow("", "", 0, 0.21, -0.2, 0.2).Passed);
         NumberFormat::SetDecimalSeparator(QChar());
+    }
+
+    // Rows that compare the meter with itself could never fail. Each of these finds a meter broken
+    // in the one way it is there to find (and the program's own meter passes them, above).
+    void RowsFindABrokenMeter_data()
+    {
+        using TFault = TBrokenMeter::TFault;
+        QTest::addColumn<TFault>("fault");
+        QTest::addColumn<QString>("row");
+        const auto gainWhen = [](std::function<bool(const TMeasurementState&)> when, double gain) {
+            TFault fault;
+            fault.Gain = [=](const TMeasurementState& state) { return when(state) ? gain : 1.0; };
+            return fault;
+        };
+        const auto always = [](const TMeasurementState&) { return true; };
+        QTest::newRow("gain") << gainWhen(always, 1.1) << "Korekcja A, 1000 Hz";
+        QTest::newRow("C gain") << gainWhen(
+                                       [](const TMeasurementState& state) {
+                                           return state.FrequencyWeighting == TFrequencyWeighting::C;
+                                       },
+                                       1.05)
+                                << "LC − LA, 1 kHz";
+        QTest::newRow("Z gain") << gainWhen(
+                                       [](const TMeasurementState& state) {
+                                           return state.FrequencyWeighting == TFrequencyWeighting::Z;
+                                       },
+                                       1.05)
+                                << "LZ − LA, 1 kHz";
+        QTest::newRow("S gain")
+            << gainWhen([](const TMeasurementState& state) { return state.AveragingTime == 1.0; }, 1.03)
+            << "LAS − LAF, 1 kHz";
+        TFault positive;
+        positive.PositiveLimit = 32766;
+        QTest::newRow("positive overload unseen") << positive << "Półokres 4 kHz, dodatni − ujemny";
+        TFault coarse;
+        coarse.Step = 64;
+        QTest::newRow("coarse converter") << coarse << "Liniowość, -60 dB";
+    }
+    void RowsFindABrokenMeter()
+    {
+        QFETCH(TBrokenMeter::TFault, fault);
+        QFETCH(QString, row);
+        TConformanceSetup setup = Setup(TFrequencyWeighting::A, 48000, 1500);
+        setup.MakeMeter = [&](TMeasurementState& state, TStandaloneMeterPorts& ports, TChartModel& chart) {
+            return std::make_unique<TBrokenMeter>(state, ports, chart, fault);
+        };
+        const std::vector<TConformanceRow> rows = MeterConformanceRows(setup);
+        const auto found =
+            std::find_if(rows.begin(), rows.end(), [&](const TConformanceRow& r) { return r.Test == row; });
+        QVERIFY2(found != rows.end(), qPrintable(row));
+        QVERIFY2(!found->Passed, qPrintable(row + ": " + MeasuredText(*found)));
     }
 };
 

@@ -206,6 +206,75 @@ private slots:
         }
     }
 
+    // A low tone already playing when a recording starts: its first reading and every later one are
+    // the samples' level plus the weighting, within 0.1 dB and the ripple the time constant leaves of
+    // the tone's squares, whatever the tone's phase at the start; the statistics start with them.
+    // The weighting filters' answer to the tone's sudden first sample would otherwise stay in S for
+    // seconds (5 dB at 25 Hz through A).
+    void ARecordingStartsOnARunningToneAsLaterOn()
+    {
+        constexpr int Rate = 48000, Block = 1500, Amplitude = 3277; // -20 dBFS
+        const TWeightingDesign design = DesignWeighting(Rate);
+        const double samples = TLevelMeter::Level(Amplitude * double(Amplitude) / 2, LevelOffsetDb);
+        for (const double frequency : {20.0, 25.0, 31.5, 40.0, 63.0})
+            for (const TFrequencyWeighting weighting : {TFrequencyWeighting::A, TFrequencyWeighting::C})
+                for (const double time : {1.0, 0.125})
+                    for (const double phase : {0.0, 0.9, 2.1}) {
+                        TRig rig;
+                        rig.State.FrequencyWeighting = weighting;
+                        rig.State.AveragingTime = time;
+                        rig.State.StartMeter = true;
+                        rig.State.Statistics.Collecting = true; // a measurement delay of 0
+                        const double step = 2 * M_PI * frequency / Rate;
+                        int frame = 0;
+                        const auto tone = [&](int i) {
+                            return std::lrint(Amplitude * std::sin(phase + step * (frame + i)));
+                        };
+                        const double expected =
+                            samples + DesignResponseDb(design, weighting, frequency, Rate);
+                        // The ripple of the squares' exponential average, as a level.
+                        const double ripple =
+                            10 * std::log10(1 + 1 / std::hypot(1, 4 * M_PI * frequency * time)) + 0.1;
+                        const QString where = QString("%1 Hz %2 %3 s phase %4")
+                                                  .arg(frequency)
+                                                  .arg(WeightingLetter(weighting))
+                                                  .arg(time)
+                                                  .arg(phase);
+                        double worst = 0;
+                        for (int block = 0; block < 4 * Rate / Block; ++block, frame += Block) {
+                            rig.Feed(Block, tone, tone);
+                            if (!rig.State.MeterReady)
+                                continue;
+                            const double reading =
+                                TLevelMeter::Level(rig.State.AveragedMeanSquareL, LevelOffsetDb);
+                            worst = std::max(worst, std::abs(reading - expected));
+                        }
+                        QVERIFY2(worst < ripple, qPrintable(where + QString(": %1 dB").arg(worst)));
+                        const TStatisticsFigures figures = StatisticsFigures(rig.State);
+                        QVERIFY2(
+                            std::abs(figures.Left.Lmax - expected) < ripple &&
+                                std::abs(figures.Left.Lmin - expected) < ripple,
+                            qPrintable(
+                                where +
+                                QString(": Lmax %1, Lmin %2").arg(figures.Left.Lmax).arg(figures.Left.Lmin)));
+                        QVERIFY2(std::abs(figures.Left.Leq - expected) < 0.1, qPrintable(where));
+                        QVERIFY(std::abs(figures.Duration - (4.0 - 0.25)) < Block / double(Rate));
+                    }
+    }
+
+    // A start from rest forgets the last run: its filters' ringing reaches no peak of the next.
+    void AStartForgetsTheLastRun()
+    {
+        TRig rig;
+        rig.State.FrequencyWeighting = TFrequencyWeighting::C;
+        rig.FeedConstant(1500, 30000, 30000); // the filters ring after this step
+        rig.State.StartMeter = true;
+        rig.State.Statistics.Collecting = true;
+        for (int block = 0; block < 16; ++block)
+            rig.FeedConstant(1500, 0, 0);
+        QCOMPARE(StatisticsFigures(rig.State).Left.Lpeak, TLevelMeter::SilenceLevel);
+    }
+
     // F and I: a step up follows 125 ms and 35 ms; after a stop F falls 34.7 dB/s and I, held by its
     // detector, 2.9 dB/s.
     void FastAndImpulseRiseAndFall()
@@ -683,8 +752,8 @@ private slots:
         QVERIFY(std::abs(a.Left.Leq - z.Left.Leq - AnalyticResponseDb(TFrequencyWeighting::A, 50)) < 0.05);
     }
 
-    // Compensation and calibration act on the figures as on the read-outs; the names follow the
-    // weighting and the time weighting.
+    // Compensation and calibration act on the figures as on the read-outs; the names are those of the
+    // weighting and the time weighting the figures were measured with, not of a later choice.
     void StatisticsFollowTheReadoutRules()
     {
         NumberFormat::SetDecimalSeparator(QLatin1Char(','));
@@ -702,13 +771,19 @@ private slots:
         QCOMPARE(figures.Left.LE, 20 + 100.0);
         QCOMPARE(figures.Right.Leq, right + 7);
         QCOMPARE(figures.Right.LE, right + 7 + 10 * std::log10(1500 / 48000.0));
+        QCOMPARE(StatisticsTableText(rig.State).section('\n', 0, 1),
+                 QString("\tKanał lewy\tKanał prawy\nLZeq\t120,0 dB\t") +
+                     NumberFormat::Fixed(right + 7, 0, 1) + " dB");
 
         QCOMPARE(StatisticsRowNames(rig.State),
                  (std::array<QString, StatisticsRowCount>{"LZeq", "LZSmax", "LZSmin", "LZpeak", "LZE", "LZS1",
                                                           "LZS5", "LZS10", "LZS50", "LZS90", "LZS95", "LZS99",
-                                                          "Czas pomiaru"}));
+                                                          "Czas pomiaru", "Przesterowanie"}));
         rig.State.FrequencyWeighting = TFrequencyWeighting::A;
         rig.State.AveragingTime = 0.125;
+        QCOMPARE(StatisticsRowNames(rig.State)[1], QString("LZSmax"));
+        QCOMPARE(StatisticsTable(rig.State).back(), QStringList({"Przesterowanie", "nie", "nie"}));
+        rig.State.Statistics.Reset(); // before any figure, the names of the weightings in force
         QCOMPARE(StatisticsRowNames(rig.State)[1], QString("LAFmax"));
         QCOMPARE(StatisticsRowNames(rig.State)[3], QString("LCpeak"));
         QCOMPARE(StatisticsRowNames(rig.State)[7], QString("LAF10"));
@@ -717,9 +792,6 @@ private slots:
         rig.State.ImpulseWeighting = false;
         rig.State.AveragingTime = 0.035;
         QCOMPARE(StatisticsRowNames(rig.State)[2], QString("LAmin"));
-        QCOMPARE(StatisticsTableText(rig.State).section('\n', 0, 1),
-                 QString("\tKanał lewy\tKanał prawy\nLAeq\t120,0 dB\t") +
-                     NumberFormat::Fixed(right + 7, 0, 1) + " dB");
     }
 
     // On real components: a stopped input publishes nothing; the rates are the components' own.

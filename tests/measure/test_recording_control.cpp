@@ -40,6 +40,8 @@ struct TFakeWindow final : IRecordingWindow, ISweepAdditions
     bool SweepGoesOn = true;
     std::vector<TStopSender> SweepStops;
     std::function<void()> DuringWait; // runs once while the start button is disabled
+    std::function<void()> EveryWait;  // runs in every wait, first
+    bool AveragingEnabled = true;
 
     QString StatusText(int panel) const override { return Status[panel]; }
     void SetStatusText(int panel, const QString& text) override { Status[panel] = text; }
@@ -54,6 +56,8 @@ struct TFakeWindow final : IRecordingWindow, ISweepAdditions
     void SetStartEnabled(bool enabled) override
     {
         StartEnabled = enabled;
+        if (!enabled && EveryWait)
+            QTimer::singleShot(0, EveryWait);
         if (!enabled && DuringWait)
             QTimer::singleShot(10, std::exchange(DuringWait, nullptr));
     }
@@ -88,6 +92,7 @@ struct TFakeWindow final : IRecordingWindow, ISweepAdditions
     void ShowReport(int series) override { Reports.push_back(series); }
     int AveragingItem() const override { return Item; }
     void SetAveragingItem(int item) override { Item = item; }
+    void SetAveragingEnabled(bool enabled) override { AveragingEnabled = enabled; }
     void SetOtherAveragingText(const QString& text) override { OtherText = text; }
     bool AskAveragingTime(double& seconds) override
     {
@@ -104,7 +109,9 @@ struct TFakeWindow final : IRecordingWindow, ISweepAdditions
 struct TFakeSink final : IAcquisitionSink
 {
     std::vector<double> Values;
+    std::vector<std::pair<std::size_t, unsigned>> Overloads; // tick, channels
     void Enqueue(double value) override { Values.push_back(value); }
+    void MarkOverload(unsigned channels) override { Overloads.emplace_back(Values.size() / 3 - 1, channels); }
 };
 
 // The meter's side of the window forwards the clock panel to the control, as the main window does.
@@ -116,9 +123,10 @@ struct TMeterWindow final : IMeterWindow
 
     explicit TMeterWindow(TFakeWindow& recording) : Recording(recording) {}
     void SetReadoutText(int, const QString&) override { ++ReadoutChanges; }
-    void SetReadoutRed(int, bool) override {}
+    void SetReadoutRed(int channel, bool red) override { Red[channel] = red; }
     void Beep() override {}
     bool StartButtonEnabled() const override { return Recording.StartEnabled; }
+    bool Red[2] = {false, false};
     void SetLevelAxisRange(double minimum, double maximum) override
     {
         Recording.SetLevelAxisRange(minimum, maximum);
@@ -150,6 +158,11 @@ struct TRig
         MeterWindow.Control = &Control;
         Chart.SetVisible(LeftChannelSeries, true);
         Chart.SetVisible(RightChannelSeries, true);
+        // The blocks of the meter's own start, which the recording waits for.
+        Window.EveryWait = [this] {
+            for (int blocks = 0; !State.MeterReady && Input.Running() && blocks < 100; ++blocks)
+                FeedBlock();
+        };
     }
     // A timer tick ms milliseconds after the last one.
     void TickAfter(int ms)
@@ -261,29 +274,57 @@ private slots:
         QVERIFY(rig.State.ResultsSaved);
     }
 
-    // The time weighting starts anew with the chosen time constant, not a shorter one.
-    void settlingWaitPumpsEventsRestartsTheTimeWeightingAndNoTicks()
+    // The meter starts from rest on the signal during the wait, with the chosen time constant, and
+    // the recording waits for its start to end: with a delay of 0 too, where no block came yet.
+    void settlingWaitPumpsEventsStartsTheMeterAndNoTicks()
+    {
+        for (const int delay : {120, 0}) {
+            TRig rig;
+            rig.State.MeasurementDelay = delay;
+            rig.State.AveragingTime = 1.0;
+            bool startDuringWait = false, startEnabledDuringWait = true;
+            const auto feed = rig.Window.EveryWait;
+            rig.Window.EveryWait = [&] {
+                startDuringWait = rig.State.StartMeter; // events pumped, and the start asked for
+                startEnabledDuringWait = rig.Window.StartEnabled;
+                feed();
+            };
+            QElapsedTimer timer;
+            timer.start();
+            rig.Control.Start();
+            QVERIFY(timer.elapsed() >= delay - 10);
+            QVERIFY(startDuringWait);
+            QVERIFY(!startEnabledDuringWait);
+            QVERIFY(rig.State.MeterReady);
+            QCOMPARE(rig.State.AveragingTime, 1.0);
+            QVERIFY(rig.Window.StartEnabled);
+        }
+    }
+
+    // One time weighting per result: the list and F4 are locked from the start until the stop, and
+    // through a pause; "Zeruj czas" in a pause ends the recording's claim.
+    void averagingIsLockedThroughTheRecording()
     {
         TRig rig;
-        rig.State.MeasurementDelay = 120;
-        rig.State.AveragingTime = 1.0;
-        double averagingDuringWait = 0;
-        bool restartDuringWait = false;
-        bool startEnabledDuringWait = true;
-        rig.Window.DuringWait = [&] {
-            averagingDuringWait = rig.State.AveragingTime;
-            restartDuringWait = rig.State.RestartTimeWeighting;
-            startEnabledDuringWait = rig.Window.StartEnabled;
-        };
-        QElapsedTimer timer;
-        timer.start();
+        rig.Window.Item = 1; // F
+        rig.Control.AveragingChanged(false);
         rig.Control.Start();
-        QVERIFY(timer.elapsed() >= 110);
-        QCOMPARE(averagingDuringWait, 1.0); // the event ran, so events were pumped
-        QVERIFY(restartDuringWait);
-        QVERIFY(!startEnabledDuringWait);
-        QCOMPARE(rig.State.AveragingTime, 1.0);
-        QVERIFY(rig.Window.StartEnabled);
+        QVERIFY(!rig.Window.AveragingEnabled);
+        rig.Window.Item = 0;
+        rig.Control.AveragingChanged(false); // refused: the list goes back
+        QCOMPARE(rig.Window.Item, 1);
+        QCOMPARE(rig.State.AveragingTime, 0.125);
+        rig.Control.StepAveraging();
+        QCOMPARE(rig.State.AveragingTime, 0.125);
+        rig.TickAfter(250);
+        rig.Control.Pause();
+        QVERIFY(!rig.Window.AveragingEnabled);
+        rig.Control.StepAveraging();
+        QCOMPARE(rig.State.AveragingTime, 0.125);
+        rig.Control.ResetTime();
+        QVERIFY(rig.Window.AveragingEnabled);
+        rig.Control.StepAveraging(); // F -> I
+        QVERIFY(rig.State.ImpulseWeighting);
     }
 
     void stopOrLostDeviceDuringTheSettlingWaitLeavesNoTimerRunning()
@@ -476,6 +517,36 @@ private slots:
         rig.Control.Start();
         rig.FeedBlock();
         QCOMPARE(rig.State.Statistics.Duration(), block);
+    }
+
+    // An overload stays on record for the whole recording, its channel only: the read-out stays red
+    // through later refreshes and a pause, the acquired tick says so, and a fresh start clears it.
+    void overloadIsKeptThroughTheRecording()
+    {
+        TRig rig;
+        rig.State.DisplayTimeRefresh = 1;
+        rig.Control.SetAcquisition(true);
+        rig.Control.Start();
+        auto* frames = reinterpret_cast<std::int16_t*>(rig.Block.data());
+        frames[100] = -32768; // left
+        rig.FeedBlock();
+        frames[100] = 0;
+        rig.TickAfter(250);
+        rig.FeedBlock();
+        rig.TickAfter(250);
+        QVERIFY(rig.MeterWindow.Red[0] && !rig.MeterWindow.Red[1]);
+        QCOMPARE(rig.Sink.Overloads, (std::vector<std::pair<std::size_t, unsigned>>{{0, 1u}}));
+        rig.Control.Pause();
+        rig.Control.Start(); // "Kontynuuj"
+        rig.FeedBlock();
+        rig.TickAfter(250);
+        QVERIFY(rig.State.Statistics.Channel(0).Overload && !rig.State.Statistics.Channel(1).Overload);
+        QVERIFY(rig.MeterWindow.Red[0]);
+        rig.Control.Stop(TStopSender::Action);
+        rig.Control.Start();
+        rig.FeedBlock();
+        rig.TickAfter(250);
+        QVERIFY(!rig.State.Statistics.Channel(0).Overload && !rig.MeterWindow.Red[0]);
     }
 
     void acquisitionSwitchAndThreeValuesATick()

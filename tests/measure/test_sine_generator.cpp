@@ -127,7 +127,11 @@ private slots:
         state.Amplitude = 25000;
         TFixedRate rate;
         TSweepTimeline timeline;
-        timeline.Begin(48000, 9600, 0, {20000}, 1u, nullptr, true);
+        TSweepTimeline::TSetUp setUp;
+        setUp.PointFrames = 9600;
+        setUp.Frequencies = {20000};
+        setUp.Dithered = true;
+        timeline.Begin(setUp);
         const std::int16_t listening[2] = {0, 0}; // the output's time line starts with the input's
         timeline.Passed(listening, 1, 0);
         TSineGenerator generator(state, rate, &timeline);
@@ -135,6 +139,11 @@ private slots:
         while (samples.size() < 48000) {
             const auto block = Block(generator, 1000);
             samples.insert(samples.end(), block.begin(), block.end());
+            // Heard at once: the tones follow once the probe has come back.
+            std::vector<std::int16_t> heard;
+            for (int sample : block)
+                heard.insert(heard.end(), 2, static_cast<std::int16_t>(sample));
+            timeline.Passed(heard.data(), static_cast<int>(block.size()), 0);
         }
         const std::int64_t start = timeline.ToneStart(0);
         const long double step = 3.14159L * 2 * 20000 / 48000;

@@ -9,6 +9,7 @@
 
 #include <QTest>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -90,6 +91,36 @@ private slots:
         QCOMPARE(rig.Window.Continued, -1);
     }
 
+    // A stopped sweep goes on only in its own series and under the conditions it was measured under:
+    // another method, reference, frame rate or amplitude, or another series chosen, starts it afresh (its
+    // points would otherwise be half of one kind and half of another, labelled as the last).
+    void OnlyTheSameConditionsContinue()
+    {
+        const std::vector<std::function<void(TRig&)>> changes{
+            [](TRig& rig) { rig.State.Detection.Method = TSweepMethod::Synchronous; },
+            [](TRig& rig) {
+                rig.State.Detection.Method = TSweepMethod::Synchronous;
+                rig.State.Detection.Reference = TReferenceChannel::Right;
+            },
+            [](TRig& rig) { rig.Input.Rate = 44100; },
+            [](TRig& rig) { rig.State.Amplitude /= 2; },
+            [](TRig& rig) { rig.Window.Active = 3; }, // the chooser leaves another series active
+        };
+        for (std::size_t change = 0; change < changes.size(); ++change) {
+            TRig rig;
+            rig.Window.Active = 2;
+            rig.Run(10);
+            rig.Sweep.Finish(TStopSender::Action);
+            QCOMPARE(rig.State.SweepIndex, 10);
+            changes[change](rig);
+            if (rig.State.Detection.Reference == TReferenceChannel::Right)
+                rig.State.ChannelMode = TChannelMode::Left;
+            QVERIFY(rig.Sweep.PrepareStart(true));
+            QVERIFY2(rig.State.SweepIndex == 0 && rig.State.GeneratorFrequency == rig.State.StartFreq,
+                     qPrintable(QString("change %1").arg(change)));
+        }
+    }
+
     // Reasons that block the start, and the texts the edits get back when they are left.
     void EditsBlockTheStartAndCorrectThemselves()
     {
@@ -102,12 +133,20 @@ private slots:
         QVERIFY(rig.Sweep.StartAllowed());
         QCOMPARE(rig.Window.ProgressMaximum, 2);
 
-        rig.Sweep.StartFreqChanged("30000"); // above 24000 at 48000 frames/s, and above the stop
+        // Above 0.49 of the frame rate no tone can be measured (at exactly half of it the samples of a
+        // sine are all zero): 23520 Hz at 48000 frames/s is the highest frequency either edit keeps.
+        rig.Sweep.StartFreqChanged("30000"); // and above the stop
         QVERIFY(rig.State.SweepBlocked[TSweep::StartAboveNyquist]);
         QVERIFY(rig.State.SweepBlocked[TSweep::NoFrequencyRange]);
-        QCOMPARE(rig.Sweep.StartFreqOnExit("30000"), QString("24000"));
+        QCOMPARE(rig.Sweep.StartFreqOnExit("30000"), QString("23520"));
         rig.Sweep.StartFreqChanged("24000");
+        QVERIFY(rig.State.SweepBlocked[TSweep::StartAboveNyquist]);
+        rig.Sweep.StartFreqChanged("23520");
         QVERIFY(!rig.State.SweepBlocked[TSweep::StartAboveNyquist]);
+        rig.Sweep.StopFreqChanged("24000");
+        QVERIFY(rig.State.SweepBlocked[TSweep::StopAboveNyquist]);
+        QCOMPARE(rig.Sweep.StopFreqOnExit("24000"), QString("23520"));
+        rig.Sweep.StopFreqChanged("10000");
         rig.Sweep.StartFreqChanged("100");
         QVERIFY(rig.Sweep.StartAllowed());
 

@@ -6,7 +6,9 @@
 
 #include "MeasureTestSupport.h"
 
+#include "analysis/ImpulseResponse.h"
 #include "audio/DeviceUnderTest.h"
+#include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
 #include "measure/SineGenerator.h"
 #include "measure/Sweep.h"
@@ -203,6 +205,115 @@ private slots:
               worstHarmonic);
     }
 
+    // A loudspeaker in a room: the measured channel 100 ms behind the reference (a microphone 34 m away,
+    // a wireless loudspeaker) and resonating at 100 Hz with Q 10 and +12 dB. Each point is its response to
+    // 0.01 dB and 0.1 degrees, the delay's phase (-360 f d) kept in it, the delay found to a hundredth of a
+    // frame; the points about the resonance waited longer for it, and nothing else did. With the longest
+    // settling shorter than the resonance's, the points it spoilt are kept and marked.
+    void eachChannelsArrivalAndItsSettlingAsTheoryHasIt()
+    {
+        TChannelModel device, wire;
+        device.DelayFrames = 300 + 4800;
+        device.ResonanceHz = 100;
+        device.ResonanceQ = 10;
+        device.ResonanceGainDb = 12;
+        wire.DelayFrames = 300;
+        device.NoiseDbfs = wire.NoiseDbfs = -110;
+        TChannelPath dut, reference;
+        dut.Configure(device, Rate);
+        reference.Configure(wire, Rate);
+        for (const int longestSettling : {2000, 50}) {
+            TRig rig(device, wire);
+            rig.State.StartFreq = 20;
+            rig.State.StopFreq = 20000;
+            rig.State.PointsCount = 121;
+            rig.State.Detection.Reference = TReferenceChannel::Right;
+            rig.State.Detection.LongestSettling = longestSettling;
+            rig.State.Amplitude = 4096; // -18 dBFS: -6 dBFS at the resonance
+            QVERIFY(rig.Run());
+            QCOMPARE(rig.SweepWindow.Errors, std::vector<QString>{});
+            const TChartSeriesData& points = rig.Chart.Series(0);
+            QCOMPARE(points.Count(), 121);
+            VerifyFinite(points);
+            QVERIFY(rig.Sweep.MeasuredDelay() && std::abs(*rig.Sweep.MeasuredDelay() * Rate - 4800) < 0.01);
+            const double seconds = *rig.Sweep.MeasuredDelay();
+            QCOMPARE(rig.SweepWindow.Delay, NumberFormat::Fixed(seconds * 1000, 0, 3) + " ms = " +
+                                                NumberFormat::Fixed(seconds * SpeedOfSound(20), 0, 3) + " m");
+            double worstLevel = 0, worstPhase = 0;
+            int marked = 0;
+            for (int i = 0; i < points.Count(); ++i) {
+                const double f = TrueFrequency(points.X(i));
+                const std::complex<double> h = dut.Response(f, Rate) / reference.Response(f, Rate);
+                const double level = points.Y(i) - Db(std::abs(h));
+                const double phase = std::remainder(points.Detail(i)->Phase - Degrees(h), 360.0);
+                marked += points.Detail(i)->Unsettled;
+                if (points.Detail(i)->Unsettled)
+                    continue;
+                worstLevel = std::max(worstLevel, std::abs(level));
+                worstPhase = std::max(worstPhase, std::abs(phase));
+                QVERIFY2(std::abs(level) < 0.01 && std::abs(phase) < 0.1,
+                         qPrintable(
+                             QString("%1 Hz: %2 dB, %3 degrees off").arg(points.X(i)).arg(level).arg(phase)));
+            }
+            qInfo("longest settling %d ms: largest deviations %.5f dB, %.5f degrees; %d points marked "
+                  "unsettled",
+                  longestSettling, worstLevel, worstPhase, marked);
+            if (longestSettling == 2000)
+                QCOMPARE(marked, 0);
+            else // the points about the resonance
+                QVERIFY(marked >= 3 && marked <= 20);
+        }
+    }
+
+    // Output and input on two cards: their clocks drift apart, so without a reference no point holds a
+    // phase (a file would otherwise read it back as measured); against a reference on the input card the
+    // phase is measured as ever.
+    void twoCardsMeasureNoPhaseWithoutAReference()
+    {
+        for (const TReferenceChannel reference : {TReferenceChannel::None, TReferenceChannel::Right}) {
+            TRig rig(TChannelModel{}, TChannelModel{});
+            rig.SweepWindow.TwoCards = true;
+            rig.State.Detection.Reference = reference;
+            rig.State.PointsCount = 3;
+            QVERIFY(rig.Run());
+            const TChartSeriesData& points = rig.Chart.Series(0);
+            QCOMPARE(points.Count(), 3);
+            for (int i = 0; i < points.Count(); ++i)
+                QCOMPARE(points.Detail(i)->Has(TPointDetail::PhaseMeasured),
+                         reference != TReferenceChannel::None);
+        }
+    }
+
+    // Both channels without a reference, the right one 100 ms behind the left: each channel's point is
+    // taken from its own tone (the right one's window would otherwise hold the tone before), and its phase
+    // keeps the delay behind the left one's.
+    void bothChannelsEachHearTheirOwnTone()
+    {
+        TChannelModel left, right;
+        left.DelayFrames = 500;
+        right.DelayFrames = 500 + 4800;
+        right.GainDb = -6;
+        TRig rig(left, right);
+        rig.State.ChannelMode = TChannelMode::Both;
+        rig.State.StartFreq = 20;
+        rig.State.StopFreq = 20000;
+        rig.State.PointsCount = 31;
+        QVERIFY(rig.Run());
+        QCOMPARE(rig.SweepWindow.Errors, std::vector<QString>{});
+        const TChartSeriesData& l = rig.Chart.Series(0);
+        const TChartSeriesData& r = rig.Chart.Series(4);
+        QCOMPARE(r.Count(), 31);
+        for (int i = 0; i < r.Count(); ++i) {
+            const double f = TrueFrequency(r.X(i));
+            const double phase =
+                std::remainder(r.Detail(i)->Phase - l.Detail(i)->Phase + 360 * f * 4800 / Rate, 360.0);
+            QVERIFY2(
+                std::abs(r.Y(i) - l.Y(i) + 6) < 0.01 && std::abs(phase) < 0.1,
+                qPrintable(QString("%1 Hz: %2 dB, %3 degrees").arg(r.X(i)).arg(r.Y(i) - l.Y(i)).arg(phase)));
+        }
+        QVERIFY(rig.Sweep.MeasuredDelay() && std::abs(*rig.Sweep.MeasuredDelay() * Rate - 4800) < 0.01);
+    }
+
     // Without a reference, both channels: each level is the fundamental's own (a wire at -3 dB reads
     // the generator's level less 3 dB) and the phase is the generator's with the measured round trip
     // taken off, so what is left is how well the probe placed it: a tenth of a frame at most.
@@ -245,7 +356,8 @@ private slots:
         rig.State.PointsCount = 8;
         bool injected = false;
         QVERIFY(rig.Run({}, [&](std::int16_t* in) {
-            if (!injected && rig.State.SweepIndex == 5 && rig.Sweep.Timeline().InWindow(5)) {
+            const TSweepTimeline& timeline = rig.Sweep.Timeline();
+            if (!injected && timeline.LanePoint(0) == 5 && timeline.InWindow(0)) {
                 in[0] = -32768;
                 injected = true;
             }
@@ -255,6 +367,33 @@ private slots:
         for (int i = 0; i < points.Count(); ++i)
             QCOMPARE(points.Detail(i)->Overloaded, i == 5);
         QVERIFY(rig.Ports.Overloads > 0);
+    }
+
+    // Overload is the measured channel's own: a right input that is not measured and clips throughout
+    // marks no left point. The averaged level marks its point too (its series then carries marks).
+    void anOverloadIsTheChannelsOwnInEitherMethod()
+    {
+        for (const TSweepMethod method : {TSweepMethod::Synchronous, TSweepMethod::AveragedLevel}) {
+            TRig rig(TChannelModel{}, TChannelModel{});
+            rig.State.Detection.Method = method;
+            rig.State.StartFreq = 200;
+            rig.State.StopFreq = 2000;
+            rig.State.PointsCount = 5;
+            bool injected = false;
+            QVERIFY(rig.Run({}, [&](std::int16_t* in) {
+                in[1] = 32767; // the right input, not measured
+                const TSweepTimeline& timeline = rig.Sweep.Timeline();
+                if (!injected && timeline.LanePoint(0) == 3 && timeline.InWindow(0)) {
+                    in[0] = -32768;
+                    injected = true;
+                }
+            }));
+            const TChartSeriesData& points = rig.Chart.Series(0);
+            QCOMPARE(points.Count(), 5);
+            QVERIFY(points.HasDetails());
+            for (int i = 0; i < points.Count(); ++i)
+                QCOMPARE(points.Detail(i)->Overloaded, i == 3);
+        }
     }
 
     // A reference that hears nothing from the start is never found by the probe; one that goes silent
@@ -309,12 +448,12 @@ private slots:
             int silenced = -1, counted = -1;
             QVERIFY(rig.Run({}, [&](std::int16_t* in) {
                 const int point = rig.State.SweepIndex;
-                if (silenced < 0 && point >= 2 && timeline.InWindow(point) &&
+                if (silenced < 0 && point >= 2 && timeline.InWindow(0) && timeline.LanePoint(0) == point &&
                     timeline.ToneStart(point + 1) + *timeline.RoundTrip() - timeline.InputFrames() >= 400) {
                     std::fill(in, in + 2 * 300, std::int16_t(0));
                     silenced = point;
                 }
-                if (counted < 0 && point >= 5 && timeline.InWindow(point)) {
+                if (counted < 0 && point >= 5 && timeline.InWindow(0)) {
                     ++rig.Output.XrunCount;
                     counted = point;
                 }
@@ -340,12 +479,13 @@ private slots:
                     return;
                 if (counted)
                     ++rig.Output.XrunCount;
-                else if (rig.Sweep.Timeline().InWindow(3))
+                else if (rig.Sweep.Timeline().InWindow(0) && rig.Sweep.Timeline().LanePoint(0) == 3)
                     std::fill(in + 2 * 500, in + 2 * 800, std::int16_t(0));
             }));
             QCOMPARE(rig.SweepWindow.Errors.size(), std::size_t(1));
-            QVERIFY2(rig.SweepWindow.Errors[0].contains(counted ? "Strumień dźwięku miał przerwę"
-                                                                : "Przy 719.7 Hz ton trzy razy na chwilę zanikł"),
+            QVERIFY2(rig.SweepWindow.Errors[0].contains(counted
+                                                            ? "Strumień dźwięku miał przerwę"
+                                                            : "Przy 719.7 Hz ton trzy razy na chwilę zanikł"),
                      qPrintable(rig.SweepWindow.Errors[0]));
             QCOMPARE(rig.Chart.Series(0).Count(), 3);
         }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The sweep's time line on its own: what the generator plays, where the probe finds the round trip,
-// and where each point's window lies in the input, through a loop that delays and filters.
+// The sweep's time line on its own: what the generator plays, where the probe finds each input's
+// arrival, and where each point's windows lie in the input, through a loop that delays and filters.
 
 #include "audio/DeviceUnderTest.h"
 #include "measure/MeterPorts.h"
@@ -8,8 +8,10 @@
 #include "measure/SweepTimeline.h"
 
 #include <QTest>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -20,79 +22,110 @@ struct TRate final : IStreamInfo
     int FrameRate() const override { return 48000; }
 };
 
-// Where each point began and ended in the input, and the events that ended it.
+TSweepTimeline::TSetUp SetUp(int pointFrames, std::vector<double> frequencies, unsigned inputs)
+{
+    TSweepTimeline::TSetUp setUp;
+    setUp.PointFrames = pointFrames;
+    setUp.Frequencies = std::move(frequencies);
+    setUp.Inputs = inputs;
+    return setUp;
+}
+
+// Where each point's windows began and ended in the input, per lane, and the events that ended points.
 struct TMeasured
 {
-    std::vector<std::int64_t> Begins, Ends;
+    std::array<std::vector<std::int64_t>, 2> Begins, Ends;
+    std::vector<std::int64_t> PointEnds;
     std::vector<unsigned> EndEvents;
 };
 
-// The output through a device model, in output blocks of one size and input blocks of another.
+// The output through a device model per input, played block by block as the input asks for frames
+// (the output runs ahead of the input by the device's delay and a block), the input passed in blocks
+// of another size.
 struct TLoop
 {
     TMeasurementState State;
     TRate Rate;
     TSweepTimeline Timeline;
     TSineGenerator Generator{State, Rate, &Timeline};
-    TChannelPath Path;
+    std::array<TChannelPath, 2> Paths;
+    std::array<bool, 2> Silent{false, true};
     TNoise Noise{3};
-    std::vector<std::int16_t> Heard; // stereo frames, the right channel silent
+    std::vector<std::int16_t> Heard;                 // stereo frames
+    std::size_t Passed = 0;                          // frames of Heard passed to the time line
+    static constexpr std::size_t AheadFrames = 4096; // the output's lead, as a server's buffer gives it
 
-    // A device that delays by 2345 frames, high-passes at 150 Hz and adds noise at noiseDbfs.
-    explicit TLoop(double noiseDbfs)
+    // A device that delays by 2345 frames (the right input `rightExtra` frames more), high-passes at
+    // 150 Hz and adds noise at noiseDbfs; the right input hears nothing unless it is given a delay.
+    explicit TLoop(double noiseDbfs, int rightExtra = -1)
     {
         TChannelModel device;
         device.DelayFrames = 2345;
         device.HighPassHz = 150;
         device.NoiseDbfs = noiseDbfs;
-        Path.Configure(device, 48000);
+        Paths[0].Configure(device, 48000);
+        if (rightExtra >= 0) {
+            device.DelayFrames += rightExtra;
+            Silent[1] = false;
+        }
+        Paths[1].Configure(device, 48000);
     }
 
-    // The output's time line starts once the input has passed a frame: a silent one goes first.
-    void Play(int frames, int outputBlock)
+    void Play(int outputBlock)
     {
-        if (Timeline.InputFrames() == 0) {
-            const std::int16_t silent[2] = {0, 0};
-            Timeline.Passed(silent, 1, 0);
-        }
         std::vector<char> block(static_cast<std::size_t>(outputBlock) * 2);
-        for (int done = 0; done < frames; done += outputBlock) {
-            int size = static_cast<int>(block.size());
-            Generator.FillOutputBlock(block.data(), size);
-            for (int i = 0; i < outputBlock; ++i) {
-                std::int16_t sample;
-                std::memcpy(&sample, block.data() + 2 * i, 2);
-                const double y = Path.Process(sample / 32768.0, Noise);
-                Heard.push_back(static_cast<std::int16_t>(std::lrint(std::clamp(y, -1.0, 1.0) * 32767)));
-                Heard.push_back(0);
+        int size = static_cast<int>(block.size());
+        Generator.FillOutputBlock(block.data(), size);
+        for (int i = 0; i < outputBlock; ++i) {
+            std::int16_t sample;
+            std::memcpy(&sample, block.data() + 2 * i, 2);
+            for (std::size_t c = 0; c < 2; ++c) {
+                const double y = Paths[c].Process(sample / 32768.0, Noise);
+                Heard.push_back(
+                    Silent[c] ? 0 : static_cast<std::int16_t>(std::lrint(std::clamp(y, -1.0, 1.0) * 32767)));
             }
         }
     }
 
-    // The input passed in blocks of inputBlock frames, cut where the time line says, until `points`
-    // points have ended.
-    TMeasured Measure(int points, int inputBlock)
+    // Until `points` points have ended (or `frames` input frames went by); `hook` may change the heard
+    // frames not passed yet, and sees every point's end.
+    TMeasured Measure(int points, int outputBlock, int inputBlock, std::int64_t frames = 20 * 48000,
+                      const std::function<void(int point)>& hook = {})
     {
+        if (Timeline.InputFrames() == 0) { // the output's time line starts once the input passed a frame
+            const std::int16_t silent[2] = {0, 0};
+            Timeline.Passed(silent, 1, 0);
+        }
         TMeasured measured;
         int point = 0;
-        std::int64_t at = Timeline.InputFrames();
-        for (std::size_t done = 0; done + 2 * inputBlock <= Heard.size() && point < points;
-             done += 2 * inputBlock)
+        for (std::int64_t done = 0; done < frames && point < points; done += inputBlock) {
+            while (Heard.size() < 2 * (Passed + static_cast<std::size_t>(inputBlock) + AheadFrames))
+                Play(outputBlock);
+            if (hook)
+                hook(-1);
             for (int inBlock = 0; inBlock < inputBlock && point < points;) {
                 const int n = Timeline.FramesToBoundary(inputBlock - inBlock, point);
-                const unsigned events = Timeline.Passed(&Heard[done + 2 * std::size_t(inBlock)], n, point);
+                const unsigned events = Timeline.Passed(&Heard[2 * Passed], n, point);
+                Passed += static_cast<std::size_t>(n);
                 inBlock += n;
-                at += n;
-                if (events & ISweepPacing::PointBegins)
-                    measured.Begins.push_back(at);
+                const std::int64_t at = Timeline.InputFrames();
+                for (int c = 0; c < 2; ++c) {
+                    if (events & TSweepTimeline::LaneBegins(c))
+                        measured.Begins[static_cast<std::size_t>(c)].push_back(at);
+                    if (events & TSweepTimeline::LaneEnds(c))
+                        measured.Ends[static_cast<std::size_t>(c)].push_back(at);
+                }
                 if (events & ISweepPacing::PointEnds) {
-                    measured.Ends.push_back(at);
+                    measured.PointEnds.push_back(at);
                     measured.EndEvents.push_back(events);
-                    ++point;
+                    if (hook)
+                        hook(point);
+                    point = Timeline.LaneEndedPoint(0) >= point ? point + 1 : point; // a rewind stays
                 }
                 if (events & TSweepTimeline::PointMissed)
                     return measured;
             }
+        }
         return measured;
     }
 };
@@ -109,23 +142,95 @@ private slots:
     void pointsLieWhereTheirTonesAreHeard()
     {
         TLoop loop(-70);
-        const std::vector<double> frequencies{100, 1000, 10000};
-        loop.Timeline.Begin(48000, 2400, 0, frequencies, 1u);
-        loop.Play(48000, 1000);
-
-        const TMeasured measured = loop.Measure(3, 777);
-        const std::vector<std::int64_t>& begins = measured.Begins;
-        const std::vector<std::int64_t>& ends = measured.Ends;
+        loop.Timeline.Begin(SetUp(2400, {100, 1000, 10000}, 1u));
+        const TMeasured measured = loop.Measure(3, 1000, 777);
         QVERIFY(loop.Timeline.RoundTrip());
         QVERIFY2(std::abs(*loop.Timeline.RoundTrip() - 2345) <= 2,
                  qPrintable(QString::number(*loop.Timeline.RoundTrip())));
-        QCOMPARE(int(ends.size()), 3);
+        QCOMPARE(int(measured.PointEnds.size()), 3);
         const std::int64_t trip = *loop.Timeline.RoundTrip(), settling = 240;
         for (int k = 0; k < 3; ++k) {
-            QCOMPARE(begins[k], loop.Timeline.ToneStart(k) + trip + settling);
-            QCOMPARE(ends[k], loop.Timeline.ToneStart(k + 1) + trip);
-            QCOMPARE(ends[k] - begins[k], std::int64_t(2400));
+            QCOMPARE(measured.Begins[0][k], loop.Timeline.ToneStart(k) + trip + settling);
+            QCOMPARE(measured.Ends[0][k], loop.Timeline.ToneStart(k + 1) + trip);
+            QCOMPARE(measured.Ends[0][k] - measured.Begins[0][k], std::int64_t(2400));
         }
+    }
+
+    // The right input hears the device 100 ms after the left one. With windows of their own each input's
+    // windows lie where its own tones are, and its delay is found to a fraction of a frame; with one
+    // common window it holds both inputs' tones and keeps its length, the tones played longer for it.
+    void eachInputHasItsOwnArrival()
+    {
+        for (const bool separate : {true, false}) {
+            TLoop loop(-70, 4800);
+            TSweepTimeline::TSetUp setUp = SetUp(2400, {300, 1000, 3000, 10000}, 3u);
+            setUp.Separate = separate;
+            setUp.Origin = separate ? 0 : -1;
+            loop.Timeline.Begin(setUp);
+            const TMeasured measured = loop.Measure(4, 1000, 1024);
+            QCOMPARE(int(measured.PointEnds.size()), 4);
+            const std::optional<double> delay = loop.Timeline.Delay(1);
+            QVERIFY(delay && std::abs(*delay - 4800) < 0.05);
+            QCOMPARE(*loop.Timeline.Delay(0), 0.0);
+            const std::int64_t left = *loop.Timeline.RoundTrip(), right = left + 4800, settling = 240;
+            for (int k = 0; k < 4; ++k)
+                for (int c = 0; c < 2; ++c) {
+                    const std::int64_t begin = measured.Begins[std::size_t(c)][std::size_t(k)];
+                    const std::int64_t end = measured.Ends[std::size_t(c)][std::size_t(k)];
+                    const std::int64_t start = loop.Timeline.ToneStart(k),
+                                       next = loop.Timeline.ToneStart(k + 1);
+                    QCOMPARE(begin, start + (separate && c == 0 ? left : right) + settling);
+                    QCOMPARE(end, next + (separate && c == 1 ? right : left));
+                    QCOMPARE(end - begin, std::int64_t(2400));
+                }
+            // Each point is taken once both inputs' windows of it have ended.
+            for (int k = 0; k < 4; ++k)
+                QCOMPARE(measured.PointEnds[std::size_t(k)],
+                         std::max(measured.Ends[0][std::size_t(k)], measured.Ends[1][std::size_t(k)]));
+        }
+    }
+
+    // A point played again starts its tone with the output's next frame, and its window follows it.
+    void aRewoundPointIsPlayedAgain()
+    {
+        TLoop loop(-70);
+        loop.Timeline.Begin(SetUp(2400, {100, 1000, 10000}, 1u));
+        bool rewound = false;
+        std::int64_t rewoundAt = 0;
+        const TMeasured measured = loop.Measure(3, 1000, 777, 20 * 48000, [&](int point) {
+            if (point == 1 && !rewound) {
+                rewound = true;
+                rewoundAt = loop.Timeline.ToneStart(2); // the output is past it already
+                loop.Timeline.Rewind(1);
+            }
+        });
+        QVERIFY(rewound);
+        QCOMPARE(int(measured.PointEnds.size()), 4); // point 1 twice
+        const std::int64_t trip = *loop.Timeline.RoundTrip();
+        QVERIFY(loop.Timeline.ToneStart(1) > rewoundAt);
+        QCOMPARE(measured.Begins[0][2], loop.Timeline.ToneStart(1) + trip + 240);
+        QCOMPARE(measured.Ends[0][2], loop.Timeline.ToneStart(2) + trip);
+    }
+
+    // A new probe before the first one was heard is the mirror of the first: the first, coming late,
+    // is not taken for it, and the arrival found is the device's.
+    void aNewProbeIsNotMistakenForTheOldOne()
+    {
+        TLoop loop(-70);
+        TChannelModel slow;
+        slow.DelayFrames = 40000;
+        loop.Paths[0].Configure(slow, 48000);
+        loop.Timeline.Begin(SetUp(2400, {1000, 2000}, 1u));
+        loop.Measure(1, 1000, 1000, 12000); // the probe played, not heard yet
+        QVERIFY(!loop.Timeline.RoundTrip());
+        loop.Timeline.Restart(0);
+        loop.Measure(1, 1000, 1000);
+        // The round trip is the device's and the output's lead (its count starts with the input's):
+        // the old probe would be found some 24000 frames early.
+        QVERIFY(loop.Timeline.RoundTrip());
+        const std::int64_t trip = *loop.Timeline.RoundTrip();
+        QVERIFY2(trip >= 40000 && trip <= 40000 + std::int64_t(TLoop::AheadFrames) + 2100,
+                 qPrintable(QString::number(trip)));
     }
 
     // A quarter of a hundredth of a second of silence in one point's window marks that window alone.
@@ -134,12 +239,18 @@ private slots:
     void aMomentOfSilenceMarksItsWindowAlone()
     {
         TLoop loop(-50);
-        loop.Timeline.Begin(48000, 9600, 0, {20, 60, 1000, 10000, 5000}, 3u);
-        loop.Play(3 * 48000, 1000);
-        const auto silenceFrom = static_cast<std::size_t>(loop.Timeline.ToneStart(2) + 2345 + 2400);
-        std::fill_n(loop.Heard.begin() + 2 * static_cast<std::ptrdiff_t>(silenceFrom), 2 * 256,
-                    std::int16_t(0));
-        const TMeasured measured = loop.Measure(4, 1024);
+        loop.Timeline.Begin(SetUp(9600, {20, 60, 1000, 10000, 5000}, 1u));
+        bool silenced = false;
+        const TMeasured measured = loop.Measure(4, 1000, 1024, 20 * 48000, [&](int) {
+            const std::int64_t start = loop.Timeline.ToneStart(2);
+            const auto from = static_cast<std::size_t>(start + 2345 + 2400);
+            if (silenced || !loop.Timeline.RoundTrip() || start > 10 * 48000 ||
+                loop.Heard.size() < 2 * (from + 256) || from <= loop.Passed)
+                return;
+            std::fill_n(loop.Heard.begin() + 2 * static_cast<std::ptrdiff_t>(from), 2 * 256, std::int16_t(0));
+            silenced = true;
+        });
+        QVERIFY(silenced);
         QCOMPARE(int(measured.EndEvents.size()), 4);
         for (int k = 0; k < 4; ++k)
             QCOMPARE(bool(measured.EndEvents[k] & TSweepTimeline::DropoutInWindow), k == 2);
@@ -149,7 +260,7 @@ private slots:
     void aSilentInputMissesTheProbe()
     {
         TSweepTimeline timeline;
-        timeline.Begin(48000, 2400, 0, {1000, 2000, 3000}, 3u);
+        timeline.Begin(SetUp(2400, {1000, 2000, 3000}, 3u));
         std::vector<std::int16_t> silence(2 * 4800);
         for (int block = 0; block < 40 && !timeline.ProbeMissing(); ++block)
             QCOMPARE(timeline.Passed(silence.data(), 4800, 0), 0u);

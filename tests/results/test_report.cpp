@@ -93,6 +93,7 @@ void TestReport::StatisticsOnlyWithAWeighting()
     NumberFormat::SetDecimalSeparator(QChar(','));
     TMeasurementState state;
     state.FrequencyWeighting = TFrequencyWeighting::A;
+    state.Statistics.MeasuredWith.Weighting = TFrequencyWeighting::A; // as the meter records it
     QCOMPARE(Report::StatisticsText(state, LeftChannelSeries), QString());
     // 2 s at a mean square of 32767^2 / 2: 0 dB less 0.01 on both channels, peak 32767; the levels
     // exceeded are those of their 0.1 dB class.
@@ -104,7 +105,8 @@ void TestReport::StatisticsOnlyWithAWeighting()
                               {1073676289.0, 1073676289.0},
                               {meanSquare, meanSquare},
                               {meanSquare, meanSquare},
-                              {meanSquare, meanSquare}},
+                              {meanSquare, meanSquare},
+                              {false, frames == 0}},
                              48000);
         frames += n;
     }
@@ -117,9 +119,9 @@ void TestReport::StatisticsOnlyWithAWeighting()
                  line("LCpeak:", "   3,00dB") + line("LAE:", "   3,00dB") + line("LAS1:", "   0,00dB") +
                  line("LAS5:", "   0,00dB") + line("LAS10:", "   0,00dB") + line("LAS50:", "   0,00dB") +
                  line("LAS90:", "   0,00dB") + line("LAS95:", "   0,00dB") + line("LAS99:", "   0,00dB") +
-                 line("Czas pomiaru:", "    2,0s"));
+                 line("Czas pomiaru:", "    2,0s") + line("Przesterowanie:", "tak"));
     for (const TFrequencyWeighting weighting : {TFrequencyWeighting::Z, TFrequencyWeighting::C}) {
-        state.FrequencyWeighting = weighting;
+        state.Statistics.MeasuredWith.Weighting = weighting;
         QCOMPARE(Report::StatisticsText(state, LeftChannelSeries).isEmpty(),
                  weighting == TFrequencyWeighting::Z);
     }

@@ -10,6 +10,7 @@
 #include "audio/DeviceUnderTest.h"
 #include "audio/VirtualCard.h"
 #include "measure/Sweep.h"
+#include "measure/SweepDetection.h"
 #include "ui/OknoGlowna.h"
 
 #include <QDir>
@@ -162,10 +163,21 @@ private slots:
         for (double interval : intervals)
             spread += (interval - mean) * (interval - mean) / intervals.size();
         const auto [shortest, longest] = std::minmax_element(intervals.begin(), intervals.end());
-        // Each point settles for 5 ms first, and the probe with its silences takes 0.3 s.
-        const double expected = 100 * 0.255 + 0.3;
-        qInfo("sweep of 100 x (250 + 5) ms + 300 ms: %.3f s (expected %.3f s, %+.2f %%)", seconds, expected,
-              (seconds / expected - 1) * 100);
+        // Each point settles for 3 periods (at least 5 ms) first, the first one for 100 ms after the
+        // silence, the probe with its silences takes 0.3 s, and the last point is heard a round trip
+        // after it was played.
+        const int rate = Window->AudioIn().FrameRate();
+        double expected = 0.3 + TSweepDetection::OnsetSettlingSeconds +
+                          Window->SweepEngine().Timeline().ExactRoundTrip() / rate;
+        for (int k = 0; k < 100; ++k) {
+            const double f = TSweep::PointFrequency(state.StartFreq, state.StopFreq, k, 100);
+            expected += (k == 0 ? 0.0
+                                : TSweepDetection::ShortestPlan(f, rate, state.Detection).SettlingFrames /
+                                      double(rate)) +
+                        0.25;
+        }
+        qInfo("sweep of 100 x (250 ms + settling) + 300 ms: %.3f s (expected %.3f s, %+.2f %%)", seconds,
+              expected, (seconds / expected - 1) * 100);
         qInfo("interval between points: mean %.3f ms, standard deviation %.3f ms, %.3f .. %.3f ms", mean,
               std::sqrt(spread), *shortest, *longest);
         qInfo("processor time: %.2f s, %.2f %% of one core; the user-interface thread alone %.2f %%", cpu,

@@ -13,7 +13,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -144,6 +146,44 @@ private slots:
         Action("mmiZerujGenerator")->trigger();
         QCOMPARE(Window->State().SweepIndex, 0);
         QCOMPARE(Find<QProgressBar>("pbPasekPostepu")->value(), 0);
+    }
+
+    // "Kompensacja" has no use for detected points (the reference channel does its work, phase and all):
+    // the box is greyed and not in force while the method is the synchronous one, and back with the other.
+    void compensationIsGreyedForDetectedPoints()
+    {
+        auto* box = Find<QCheckBox>("cbKompensacja");
+        box->click();
+        QVERIFY(box->isChecked() && Window->State().Compensation);
+        const auto select = [this](TSweepMethod method) {
+            Window->State().Detection.Method = method;
+            Action("actPomiarCisnienia")->trigger();
+            Action("actPomiarCharakterystyk")->trigger();
+        };
+        select(TSweepMethod::Synchronous);
+        QVERIFY(!box->isEnabled() && !Window->State().Compensation);
+        QVERIFY(!Action("mmiKompensacja")->isEnabled());
+        select(TSweepMethod::AveragedLevel);
+        QVERIFY(box->isEnabled() && Window->State().Compensation);
+        box->click();
+    }
+
+    // Both channels, the right one 882 frames behind the left: the window shows the delay the probe found.
+    void theDelayFoundIsShown()
+    {
+        TChannelModel left, right;
+        right.DelayFrames = 882;
+        TDeviceServices::VirtualCard().SetModel(0, left);
+        TDeviceServices::VirtualCard().SetModel(1, right);
+        Find<QRadioButton>("rbKanalLR")->click();
+        Type("edtLiczbaPunktow", "3");
+        SweepWithF2(20000);
+        const QString shown = Find<QLineEdit>("edtOpoznienie")->text();
+        QVERIFY2(shown.startsWith(NumberFormat::Fixed(1000.0 * 882 / Window->AudioIn().FrameRate(), 0, 3) +
+                                  " ms = "),
+                 qPrintable(shown));
+        Find<QRadioButton>("rbKanalL")->click();
+        TDeviceServices::VirtualCard().SetModel(1, TChannelModel{});
     }
 
     // A device with a low-pass and a squared term on the left, the right input wired as the reference:
@@ -401,7 +441,7 @@ private slots:
         QVERIFY(items[0]->isChecked());
         QStringList units;
         for (const QLabel* label : dialog.findChildren<QLabel*>())
-            if (label->isEnabled())
+            if (label->isEnabled() && label->objectName() != "lblKalibratorZ")
                 units << label->text();
         QCOMPARE(units, QStringList{"dB"}); // the reference level's; "Hz" and the target's "dB" are off
         for (const char* name : {"edtCzestotliwoscOdnieseienia", "edtPoziomMaksimum"})
@@ -411,18 +451,22 @@ private slots:
                                      FindControl<QPushButton>(dialog, "btnAnuluj")->text()};
         QCOMPARE(buttons, (QStringList{"&Wykonaj", "&Reset", "&Anuluj"}));
 
-        auto* level = FindControl<QSpinBox>(dialog, "edtPoziomOdniesienia");
-        QCOMPARE(level->value(), 124);
-        QCOMPARE(level->minimum(), 0);
-        QCOMPARE(level->maximum(), 150);
+        // A calibrator's level with its decimal, in the user's separator; the dialog says it is
+        // measured unweighted.
+        auto* level = FindControl<QDoubleSpinBox>(dialog, "edtPoziomOdniesienia");
+        QCOMPARE(level->value(), 124.0);
+        QCOMPARE(level->minimum(), 0.0);
+        QCOMPARE(level->maximum(), 150.0);
+        QVERIFY(FindControl<QLabel>(dialog, "lblKalibratorZ")->text().contains("(Z)"));
+        const QString separator = level->locale().decimalPoint();
         level->setFocus();
         level->selectAll();
-        QTest::keyClicks(level, "-9x,5");
-        QCOMPARE(level->text(), QString("95"));
+        QTest::keyClicks(level, "-9x3" + separator + "8");
+        QCOMPARE(level->text(), "93" + separator + "8");
         QTest::keyClick(level, Qt::Key_Return);
         QCOMPARE(dialog.result(), int(TFormaKalibracja::Wykonaj));
         QCOMPARE(dialog.Request().Procedure, TCalibrationProcedure::ReferenceLevel);
-        QCOMPARE(dialog.Request().ReferenceLevel, 95);
+        QCOMPARE(dialog.Request().ReferenceLevel, 93.8);
     }
 
     // A card that refuses to open ends the calibration with the output's reason; nothing changes.

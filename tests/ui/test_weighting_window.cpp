@@ -109,15 +109,21 @@ private slots:
         QCOMPARE(intervals->horizontalHeaderItem(2)->text(), QString("LAeq L"));
         QCOMPARE(intervals->item(0, 0)->text(), QString("0,0"));
         QCOMPARE(intervals->item(0, 1)->text(), QString("1,0"));
+        QCOMPARE(intervals->item(0, intervals->columnCount() - 1)->text(), QString("nie"));
+        QVERIFY(FindControl<QLabel>(*form, "lblPrzedzialy")->text().contains(NumberFormat::Integer(100000)));
+        const int rows = intervals->rowCount();
+        emit interval->activated(1); // the same length again keeps the log
+        QCOMPARE(intervals->rowCount(), rows);
 
         FindControl<QPushButton>(*form, "btnKopiuj")->click();
         QStringList lines = QApplication::clipboard()->text().split('\n');
-        QCOMPARE(lines.size(), 15); // the header, thirteen rows, and the last line's end
+        QCOMPARE(lines.size(), 16); // the header, fourteen rows, and the last line's end
         QCOMPARE(lines[0], QString("\tKanał lewy\tKanał prawy"));
         QVERIFY(lines[4].startsWith("LCpeak\t"));
         QVERIFY(lines[8].startsWith("LAS10\t") || lines[8].startsWith("LAF10\t") ||
                 lines[8].startsWith("LAI10\t"));
         QVERIFY(lines[13].startsWith("Czas pomiaru\t"));
+        QCOMPARE(lines[14], QString("Przesterowanie\tnie\tnie"));
         FindControl<QTabWidget>(*form, "tabStatystyki")->setCurrentIndex(1);
         FindControl<QPushButton>(*form, "btnKopiuj")->click();
         lines = QApplication::clipboard()->text().split('\n');
