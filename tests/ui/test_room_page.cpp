@@ -33,8 +33,7 @@ std::function<void(QWidget*)> ChooseFile(const QString& path)
     return [path](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         QVERIFY(dialog != nullptr);
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();
+        ChooseInFileDialog(*dialog, path);
     };
 }
 
@@ -191,8 +190,7 @@ private slots:
             QString said;
             TModalCloser answers([&](QWidget* modal) {
                 if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-                    dialog->selectFile(path);
-                    static_cast<QDialog*>(dialog)->accept();
+                    ChooseInFileDialog(*dialog, path);
                 } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                     said = box->text();
                     for (QAbstractButton* button : box->buttons())
