@@ -25,20 +25,26 @@ std::vector<double> ProbeChirp(double frameRate, double seconds, double startHz,
     return probe;
 }
 
-TDelayFinder::TDelayFinder(std::span<const double> probe, std::size_t longestLag)
-    : Probe(probe.size()), LongestLag(longestLag)
+TDelayFinder::TDelayFinder(std::span<const double> probe, std::size_t longestLag, bool whitened)
+    : Probe(probe.size()), LongestLag(longestLag), Whitened(whitened)
 {
     // Circular correlation is linear over the lags a recording reaches once the transform holds the
     // recording and the probe: the probe then never wraps onto a lag of interest.
     const std::size_t largest = std::bit_ceil(2 * Probe + LongestLag);
     for (std::size_t size = std::bit_ceil(std::max<std::size_t>(4 * Probe, 1024));; size *= 2) {
         Stages.push_back(std::make_unique<TStage>(std::min(size, largest)));
-        Stages.back()->Fft.Forward(probe, Stages.back()->ProbeSpectrum);
         if (size >= largest)
             break;
     }
     Spectrum.resize(Stages.back()->Fft.Bins());
     Correlation.resize(Stages.back()->Fft.Size());
+    SetProbe(probe);
+}
+
+void TDelayFinder::SetProbe(std::span<const double> probe)
+{
+    for (const auto& stage : Stages)
+        stage->Fft.Forward(probe.first(std::min(probe.size(), Probe)), stage->ProbeSpectrum);
 }
 
 std::optional<TDelayFinder::TFound> TDelayFinder::Find(std::span<const double> recording)
@@ -52,6 +58,14 @@ std::optional<TDelayFinder::TFound> TDelayFinder::Find(std::span<const double> r
     fft.Forward(recording, spectrum);
     for (std::size_t k = 0; k < spectrum.size(); ++k)
         spectrum[k] *= std::conj((*stage)->ProbeSpectrum[k]);
+    if (Whitened) {
+        // Bins far below the strongest hold no more than rounding: they stay small.
+        double strongest = 0;
+        for (const std::complex<double>& bin : spectrum)
+            strongest = std::max(strongest, std::abs(bin));
+        for (std::complex<double>& bin : spectrum)
+            bin /= std::max(std::abs(bin), WhitenedFloor * strongest);
+    }
     fft.Inverse(spectrum, std::span<double>(Correlation.data(), fft.Size()));
 
     // Only lags that the recording reaches are compared: beyond it the correlation is 0, which would
@@ -72,8 +86,17 @@ std::optional<TDelayFinder::TFound> TDelayFinder::Find(std::span<const double> r
     if (peak > 0 && peak < searched) {
         const double before = Correlation[peak - 1], at = Correlation[peak], after = Correlation[peak + 1];
         const double curvature = before - 2 * at + after;
-        if (curvature != 0)
+        if (Whitened) {
+            // A whitened peak is a sinc, whose samples beside a peak at a fraction f of a frame stand
+            // in the ratio f / (1 - f) to the one at it.
+            const double sign = at < 0 ? -1 : 1, left = sign * before, right = sign * after;
+            if (right >= left && right > 0)
+                lag += std::min(right / (sign * at + right), 0.5);
+            else if (left > 0)
+                lag -= std::min(left / (sign * at + left), 0.5);
+        } else if (curvature != 0) {
             lag += std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5);
+        }
     }
     return TFound{lag, clarity};
 }

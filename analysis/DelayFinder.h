@@ -26,6 +26,7 @@ public:
     // A peak at least this many times the correlation's RMS stands out from noise: the largest of a
     // million values of Gaussian noise is rarely above 5 times their RMS.
     static constexpr double MinimumClarity = 10.0;
+    static constexpr double WhitenedFloor = 1e-6; // of the strongest bin
 
     struct TFound
     {
@@ -33,7 +34,12 @@ public:
         double Clarity; // the peak over the RMS of the correlation at every lag searched
     };
 
-    TDelayFinder(std::span<const double> probe, std::size_t longestLag);
+    // whitened: every frequency weighs alike in the correlation (the cross spectrum's phase alone),
+    // which keeps its peak narrow for signals whose spectrum has strong lines, such as music.
+    TDelayFinder(std::span<const double> probe, std::size_t longestLag, bool whitened = false);
+    // Another probe of the same length, searched for from now on (the other channel of a recording
+    // that is compared with this one, taken again); allocates nothing.
+    void SetProbe(std::span<const double> probe);
 
     // Frames of recording that hold the probe at any lag up to the longest.
     std::size_t RecordingFrames() const { return Probe + LongestLag; }
@@ -51,6 +57,7 @@ private:
     };
 
     std::size_t Probe, LongestLag;
+    bool Whitened;
     std::vector<std::unique_ptr<TStage>> Stages;
     std::vector<std::complex<double>> Spectrum; // room for the largest stage
     std::vector<double> Correlation;

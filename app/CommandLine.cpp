@@ -26,10 +26,33 @@ QString WindowHelpText()
         "  --help                  ten opis\n"
         "  --version               wersja programu\n"
         "\n"
+        "Kod wyjścia: 0 - program zakończony; 2 - błąd w wywołaniu (przyczyna na standardowym wyjściu\n"
+        "błędów).\n"
+        "\n"
         "Ustawienia są zapisywane w pliku ~/.config/Marvelle/Tonvix.ini, a wyniki domyślnie\n"
         "w folderze Tonvix/Wyniki pomiarów w folderze dokumentów. Podręcznik użytkownika otwiera\n"
         "polecenie Pomoc > Podręcznik (F1). Pomiary bez okna, z wiersza poleceń lub ze skryptu,\n"
         "wykonuje tonvix-cli.\n");
+}
+
+std::optional<QString> WindowArgumentsRefusal(const QStringList& arguments)
+{
+    const QString help = QStringLiteral("\nOpis programu: tonvix --help");
+    const QStringList given = arguments.mid(1);
+    if (given.isEmpty())
+        return std::nullopt;
+    if (given.front() == QLatin1String("/o")) // everything after it is the file's name
+        return given.size() > 1 ? std::nullopt
+                                : std::optional<QString>(QStringLiteral("po /o brak nazwy pliku") + help);
+    for (const QString& argument : given)
+        if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-"))
+            return QStringLiteral("nieznana opcja „%1”").arg(argument) + help;
+    if (given.size() > 1)
+        return QStringLiteral("program otwiera jeden plik wyników, a podano %1: %2")
+                   .arg(given.size())
+                   .arg(given.join(QStringLiteral(", "))) +
+               help;
+    return std::nullopt;
 }
 
 std::optional<QString> CommandLineAnswer(const QStringList& arguments)

@@ -13,3 +13,8 @@ QStringList WindowArguments(const QStringList& arguments);
 // any other command line. The manual page tonvix(1) is made from the same help.
 std::optional<QString> CommandLineAnswer(const QStringList& arguments);
 QString WindowHelpText();
+
+// Why the window cannot take this command line (Qt's own options already taken out of it), in Polish
+// with where to find help: an option it does not know, more than one file, "/o" without a file.
+// Nothing when it can: no argument, one file, or "/o" and a file (which may have been cut at blanks).
+std::optional<QString> WindowArgumentsRefusal(const QStringList& arguments);

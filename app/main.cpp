@@ -48,6 +48,10 @@ int main(int argc, char* argv[])
         return 0;
     }
     QApplication app(argc, argv);
+    if (const std::optional<QString> refusal = WindowArgumentsRefusal(QApplication::arguments())) {
+        QTextStream(stderr) << "tonvix: " << *refusal << '\n';
+        return 2;
+    }
     QApplication::setOrganizationName("Marvelle");
     QApplication::setApplicationName("Tonvix");
     QApplication::setApplicationVersion(TONVIX_VERSION);

@@ -3,6 +3,7 @@
 
 #include "audio/DeviceServices.h"
 #include "audio/DeviceStream.h"
+#include "common/SystemErrors.h"
 
 #include <algorithm>
 #include <new>
@@ -12,7 +13,7 @@ TAudioIO::TAudioIO(QObject* owner) : QObject(owner)
     ComputeFormat();
     HeaderBlock.reset(new (std::nothrow) std::array<TWaveHeader, MaxBuffers>{});
     if (!HeaderBlock)
-        ErrorText = QStringLiteral("Error allocating wave header memory");
+        ErrorText = QStringLiteral("Brak pamięci na nagłówki bloków dźwięku");
     AllocBuffers();
 }
 
@@ -96,7 +97,7 @@ void TAudioIO::AllocBuffers()
         if (!block) {
             for (auto& allocated : Blocks)
                 allocated.reset();
-            ErrorText = QStringLiteral("Error allocating wave buffer memory");
+            ErrorText = QStringLiteral("Brak pamięci na bloki dźwięku");
             return;
         }
     }
@@ -105,15 +106,15 @@ void TAudioIO::AllocBuffers()
 bool TAudioIO::OpenStream(TWaveDirection direction, TAudioIO& target, const char* alreadyOpenText)
 {
     if (DeviceOpen()) {
-        ErrorText = QString::fromLatin1(alreadyOpenText);
+        ErrorText = QString::fromUtf8(alreadyOpenText);
         return false;
     }
     if (!HeaderBlock) {
-        ErrorText = QStringLiteral("Error allocating wave header memory");
+        ErrorText = QStringLiteral("Brak pamięci na nagłówki bloków dźwięku");
         return false;
     }
     if (!Blocks[0]) {
-        ErrorText = QStringLiteral("Error allocating wave buffer memory");
+        ErrorText = QStringLiteral("Brak pamięci na bloki dźwięku");
         return false;
     }
     Ring = 0;
@@ -124,8 +125,8 @@ bool TAudioIO::OpenStream(TWaveDirection direction, TAudioIO& target, const char
             : new TCallBackWinIn(target, receiverParent);
     if (const int error = receiver->Channel().SetUpError()) {
         delete receiver;
-        ErrorText =
-            QStringLiteral("The wave device's notifications could not be set up: ") + qt_error_string(error);
+        ErrorText = QStringLiteral("Nie można przygotować powiadomień urządzenia dźwiękowego: ") +
+                    FileErrorReason(error);
         return false;
     }
     QString failure;

@@ -29,6 +29,9 @@ class TDeviceStream;
 using TBufferEvent = std::function<bool(char* Buffer, int& Size)>;
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 
+// Before the reason of an output device that failed to start, in the message its caller shows.
+inline const QString OutputFailurePrefix = QStringLiteral("Nie można uruchomić urządzenia wyjściowego: \r");
+
 class TAudioIO : public QObject
 {
     Q_OBJECT

@@ -21,7 +21,7 @@ bool TAudioIn::OpenDevice(TAudioIn& target)
 {
     if (OnOpening)
         OnOpening(this);
-    return OpenStream(TWaveDirection::Input, target, "Wave Input device is already open");
+    return OpenStream(TWaveDirection::Input, target, "Urządzenie wejściowe jest już otwarte");
 }
 
 bool TAudioIn::StartStreaming()
@@ -29,7 +29,7 @@ bool TAudioIn::StartStreaming()
     const int result = Stream->Start();
     if (result != DeviceOk) {
         CloseDevice();
-        ErrorText = QStringLiteral("Error starting wave record: ") + TDeviceServices::ErrorText(result);
+        ErrorText = QStringLiteral("Nie można rozpocząć nagrywania: ") + TDeviceServices::ErrorText(result);
         return false;
     }
     IsRunning = true;

@@ -23,7 +23,7 @@ bool TAudioOut::Start(TAudioOut& target)
 
 bool TAudioOut::OpenDevice(TAudioOut& target)
 {
-    if (!OpenStream(TWaveDirection::Output, target, "Wave output device is already open"))
+    if (!OpenStream(TWaveDirection::Output, target, "Urządzenie wyjściowe jest już otwarte"))
         return false;
     const unsigned open = OpenCount;
     const bool filled = HandleBuffer(0, EffectiveBufferSize);
@@ -31,7 +31,7 @@ bool TAudioOut::OpenDevice(TAudioOut& target)
         return true; // stopped by its own handler, not a failure to open
     if (!filled) {
         CloseDevice();
-        ErrorText = QStringLiteral("There must be at least one filled buffer");
+        ErrorText = QStringLiteral("Nie ma żadnego wypełnionego bloku do odtworzenia");
         return false;
     }
     // A block left unfilled must not be played: asking stops at the first refusal.

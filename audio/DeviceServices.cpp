@@ -100,7 +100,7 @@ QStringList TDeviceServices::DeviceNames(TWaveDirection direction)
 
 QString TDeviceServices::ServerStatus()
 {
-    return VirtualOnlyFlag() ? QStringLiteral("The sound server is not used") : Number().WhyNoServer;
+    return VirtualOnlyFlag() ? QStringLiteral("Serwer dźwięku nie jest używany") : Number().WhyNoServer;
 }
 
 TDeviceWatch& TDeviceServices::Watch()

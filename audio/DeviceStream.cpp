@@ -150,28 +150,28 @@ QString DeviceResultText(int code)
 {
     switch (code) {
     case DeviceOk:
-        return QStringLiteral("The operation completed successfully");
+        return QStringLiteral("Operacja zakończyła się powodzeniem");
     case DeviceBadNumber:
-        return QStringLiteral("There is no wave device with this number");
+        return QStringLiteral("Nie ma urządzenia dźwiękowego o tym numerze");
     case DeviceNoServer:
-        return QStringLiteral("No sound server could be reached");
+        return QStringLiteral("Nie można połączyć się z serwerem dźwięku");
     case DeviceBadFormat:
-        return QStringLiteral("The device does not support this wave format");
+        return QStringLiteral("Urządzenie nie obsługuje tego formatu dźwięku");
     case DeviceUnprepared:
-        return QStringLiteral("The block has not been prepared");
+        return QStringLiteral("Blok nie został przygotowany");
     case DeviceStillQueued:
-        return QStringLiteral("The block is still queued at the device");
+        return QStringLiteral("Blok czeka jeszcze w kolejce urządzenia");
     case DeviceLost:
-        return QStringLiteral("The device is no longer available");
+        return QStringLiteral("Urządzenie nie jest już dostępne");
     case DeviceRefused:
-        return QStringLiteral("The device refused to open");
+        return QStringLiteral("Urządzenie odmówiło otwarcia");
     case DeviceQueueFull:
-        return QStringLiteral("The device's block queue is full");
+        return QStringLiteral("Kolejka bloków urządzenia jest pełna");
     case DeviceBusy:
-        return QStringLiteral("The device is already in use");
+        return QStringLiteral("Urządzenie jest już używane");
     case DeviceTimedOut:
-        return QStringLiteral("The sound server does not answer");
+        return QStringLiteral("Serwer dźwięku nie odpowiada");
     default:
-        return QStringLiteral("Unknown device error %1").arg(code);
+        return QStringLiteral("Nieznany błąd urządzenia nr %1").arg(code);
     }
 }

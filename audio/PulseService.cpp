@@ -650,7 +650,7 @@ int TPulseService::Connect(QString& whyNot)
     }
     if (OpenStreams > 0) { // the streams of the old connection still wait for their close
         whyNot = Unanswered ? DeviceResultText(DeviceTimedOut)
-                            : QStringLiteral("The connection to the sound server was lost");
+                            : QStringLiteral("Połączenie z serwerem dźwięku zostało przerwane");
         return Unanswered ? DeviceTimedOut : DeviceNoServer;
     }
     Disconnect();
@@ -659,7 +659,7 @@ int TPulseService::Connect(QString& whyNot)
     Loop = pa_threaded_mainloop_new();
     Context = Loop ? pa_context_new(pa_threaded_mainloop_get_api(Loop), "Tonvix") : nullptr;
     if (!Context || pa_threaded_mainloop_start(Loop) < 0) {
-        whyNot = QStringLiteral("The sound server's client could not be set up");
+        whyNot = QStringLiteral("Nie można przygotować połączenia z serwerem dźwięku");
         Disconnect();
         return DeviceNoServer;
     }
@@ -690,8 +690,8 @@ int TPulseService::Connect(QString& whyNot)
         else if (!answered)
             whyNot = DeviceResultText(DeviceTimedOut);
         else
-            whyNot = QStringLiteral("No sound server could be reached: %1")
-                         .arg(QString::fromUtf8(pa_strerror(pa_context_errno(Context))));
+            whyNot = QStringLiteral("Nie można połączyć się z serwerem dźwięku: %1")
+                         .arg(ErrorText(pa_context_errno(Context)));
     }
     if (state != PA_CONTEXT_READY) {
         Disconnect();
@@ -729,7 +729,7 @@ int TPulseService::Devices(TServerDevices& devices, QString& whyNone)
     DefaultFirst(devices.Outputs, listing.DefaultSink);
     DefaultFirst(devices.Inputs, listing.DefaultSource);
     if (devices.Outputs.empty() && devices.Inputs.empty())
-        whyNone = QStringLiteral("The sound server offers no device");
+        whyNone = QStringLiteral("Serwer dźwięku nie udostępnia żadnego urządzenia");
     return DeviceOk;
 }
 
@@ -747,7 +747,34 @@ int TPulseService::Open(TWaveDirection direction, const QByteArray& name, const 
     return result;
 }
 
+// In Polish: the client library's own texts follow the system's locale.
 QString TPulseService::ErrorText(int code)
 {
-    return QString::fromUtf8(pa_strerror(code));
+    switch (code) {
+    case PA_ERR_ACCESS:
+    case PA_ERR_AUTHKEY:
+        return QStringLiteral("serwer dźwięku odmówił dostępu");
+    case PA_ERR_CONNECTIONREFUSED:
+        return QStringLiteral("serwer dźwięku odrzucił połączenie");
+    case PA_ERR_INVALIDSERVER:
+        return QStringLiteral("nieprawidłowy adres serwera dźwięku");
+    case PA_ERR_TIMEOUT:
+        return QStringLiteral("serwer dźwięku nie odpowiedział w czasie");
+    case PA_ERR_CONNECTIONTERMINATED:
+        return QStringLiteral("połączenie z serwerem dźwięku zostało przerwane");
+    case PA_ERR_NOENTITY:
+        return QStringLiteral("serwer dźwięku nie zna takiego urządzenia");
+    case PA_ERR_VERSION:
+    case PA_ERR_PROTOCOL:
+        return QStringLiteral("niezgodna wersja serwera dźwięku");
+    case PA_ERR_NOTSUPPORTED:
+    case PA_ERR_INVALID:
+        return QStringLiteral("serwer dźwięku nie przyjął tego formatu dźwięku");
+    case PA_ERR_BUSY:
+        return QStringLiteral("urządzenie jest zajęte");
+    case PA_ERR_KILLED:
+        return QStringLiteral("serwer dźwięku zamknął strumień");
+    default:
+        return QStringLiteral("błąd serwera dźwięku nr %1").arg(code);
+    }
 }

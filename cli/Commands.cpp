@@ -19,15 +19,13 @@
 #include "settings/SettingsStore.h"
 #include "settings/WindowSettings.h"
 
-#include <QFile>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <optional>
-#include <unistd.h>
 
 int UsageError(const QString& text)
 {
@@ -39,6 +37,17 @@ int Failure(const QString& text)
 {
     PrintMessage(text.trimmed());
     return ExitFailure;
+}
+
+int ExitInterrupted(int signal)
+{
+    return 128 + signal;
+}
+
+int Interrupted(int signal, const QString& text)
+{
+    PrintMessage(text);
+    return ExitInterrupted(signal);
 }
 
 // The device the option names, by its stable name; without the option the window's choice (the
@@ -64,22 +73,26 @@ bool ChooseDevice(TAudioIO& component, TWaveDirection direction, const std::opti
     return true;
 }
 
+bool TakeProgramCard(TAudioIO& input, TAudioIO& output, const std::optional<QString>& inputName,
+                     const std::optional<QString>& outputName, QString& failure)
+{
+    {
+        const TSettingsStore store;
+        TMeasurementState state;
+        TWindowSettings window;
+        LoadSettings(store, input, output, state, window);
+    }
+    return ChooseDevice(input, TWaveDirection::Input, inputName, failure) &&
+           ChooseDevice(output, TWaveDirection::Output, outputName, failure);
+}
+
 // Asked before a measurement that may take hours: can its file be written where it is to go?
 bool CanWrite(const QString& fileName, QString& failure)
 {
-    const QFileInfo info(fileName);
-    errno = 0;
-    int error = 0;
-    if (access(QFile::encodeName(info.absolutePath()).constData(), W_OK | X_OK) != 0)
-        error = errno;
-    else if (info.isDir())
-        error = EISDIR;
-    else if (info.exists() && access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) != 0)
-        error = errno;
+    const int error = WriteObstacle(fileName);
     if (error == 0)
         return true;
-    failure =
-        WriteFailureMessage(fileName, FileErrorReason(error, QString::fromLocal8Bit(std::strerror(error))));
+    failure = WriteFailureMessage(fileName, FileErrorReason(error));
     return false;
 }
 
@@ -177,20 +190,39 @@ private:
     std::size_t Printed = 0;
 };
 
-// The acquired values into the result file. When that fails, the journal stays for the window to
-// offer them at its next start, and `failure` says so.
+// The acquired values into the result file. When that fails, they stay in memory until a copy of
+// them all is somewhere: the journal (written anew when it failed during the recording), which the
+// window offers at its next start, or else a file in the temporary folder; `failure` says where they
+// are, or that they are nowhere.
 bool WriteRecording(TMeasurementSession& session, const QString& fileName, QString& failure)
 {
     const TMeasurementState& state = session.State();
+    const TAcquisitionQueue& queue = session.AcquisitionQueue();
     const ResultFile::TRecordingConditions conditions{state.AveragingTime, session.AudioIn().FrameRate(),
                                                       state.FrequencyWeighting};
-    if (!ExchangeFile::WriteSoundPressure(fileName, session.AcquisitionQueue(), conditions, failure)) {
-        const QString journal = session.Journal().FileName();
-        session.Journal().KeepForRecovery();
-        if (!journal.isEmpty())
+    if (!ExchangeFile::WriteSoundPressure(fileName, queue, conditions, failure)) {
+        QString journalFailure;
+        if (const std::optional<QString> journal = session.Journal().KeepWhole(journalFailure)) {
             failure +=
-                QStringLiteral(" Zmierzone wartości są w pliku ") + journal +
+                QStringLiteral(" Wszystkie zmierzone wartości są w pliku ") + *journal +
                 QStringLiteral("; program Tonvix zaproponuje jego otwarcie przy następnym uruchomieniu.");
+            return false;
+        }
+        failure += QLatin1Char('\n') + journalFailure;
+        const QString rescue = QDir::temp().filePath(
+            QStringLiteral("tonvix-nagranie-%1-%2.lev")
+                .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))
+                .arg(QCoreApplication::applicationPid()));
+        QString rescueFailure;
+        if (ResultFile::WriteSoundPressure(rescue, queue, conditions, QDateTime::currentDateTime(),
+                                           rescueFailure)) {
+            failure += QStringLiteral("\nWszystkie zmierzone wartości zapisano w pliku ") + rescue +
+                       QLatin1Char('.');
+            return false;
+        }
+        failure += QLatin1Char('\n') + rescueFailure +
+                   QStringLiteral("\nZmierzonych wartości nie udało się zapisać w żadnym pliku; zostają "
+                                  "tylko statystyki pomiaru.");
         return false;
     }
     PrintMessage(QStringLiteral("Zapisano ") +
@@ -279,6 +311,11 @@ int RunRecord(const TRecordCommand& command)
     TMeasurementState& state = session.State();
     if (!ChooseDevice(session.AudioIn(), TWaveDirection::Input, command.Input, failure))
         return Failure(failure);
+    // The values for the result file are copied to the journal as they come, so that a crash or a
+    // power cut loses at most the last second; a recording without one is said to be so.
+    if (command.Out && !session.Journal().ClaimFreePlace(TRecordingJournal::DefaultFolder()))
+        PrintMessage(QStringLiteral("Uwaga: ") + session.Journal().ClaimFailure() +
+                     QStringLiteral(" Do zapisu pliku wyników zmierzone wartości będą tylko w pamięci."));
     ApplyChannels(session, window, command.Channels);
     if (command.Average)
         session.ChooseAveraging(*command.Average, false);
@@ -299,11 +336,23 @@ int RunRecord(const TRecordCommand& command)
             intervals.emplace(state);
     }
     TJsonRecording json(state, command.JsonLines ? &jsonLines : nullptr);
+    // Ctrl+C reaches every program of a pipe: a reader of the JSON lines that went away with a stop
+    // signal ends the recording as the signal does, one that went away alone as a failure.
+    const auto interruptedWithReader = [&] {
+        if (!jsonLines.ReaderGone() || TStopSignals::Caught() == 0)
+            return false;
+        signalReceived = TStopSignals::Caught();
+        return true;
+    };
     TMeasurementSession::TEnd end = MeasureUntilStopped(session, signalReceived, [&](TProgress& progress) {
         session.AfterTick = [&] {
             if (intervals)
-                intervals->PrintClosed(progress);
-            if (!json.AfterTick())
+                intervals->PrintClosed(progress); // a standard output that fails is said at the end
+            if (json.AfterTick())
+                return;
+            if (interruptedWithReader())
+                session.Interrupt();
+            else
                 session.Abort(jsonLines.Failure());
             if (!command.Json)
                 state.Statistics.ForgetIntervals(state.Statistics.Intervals().size());
@@ -315,7 +364,8 @@ int RunRecord(const TRecordCommand& command)
             intervals->Finish(progress);
         return recorded;
     });
-    if (!json.Finish() && end != TMeasurementSession::TEnd::Failed) { // the interval in progress
+    // The interval in progress.
+    if (!json.Finish() && end != TMeasurementSession::TEnd::Failed && !interruptedWithReader()) {
         session.Abort(jsonLines.Failure());
         end = TMeasurementSession::TEnd::Failed;
     }
@@ -326,18 +376,24 @@ int RunRecord(const TRecordCommand& command)
     ReportOverloads(session);
 
     const bool failed = end == TMeasurementSession::TEnd::Failed;
+    bool saved = true;
     if (command.Out) {
         if (failed && session.AcquisitionQueue().Empty())
             return Failure(session.Failure());
-        if (!WriteRecording(session, *command.Out, failure))
-            return Failure(session.Failure() + failure);
+        saved = WriteRecording(session, *command.Out, failure);
     }
-    session.Journal().Discard();
+    if (saved)
+        session.Journal().Discard();
+    // The statistics also when the values could not be saved: they are then what is left.
     if (command.Json)
         PrintResult(QString::fromUtf8(QJsonDocument(json.Document()).toJson()));
     else if (textResults && StatisticsFigures(state).Measured)
         PrintResult(StatisticsText(state));
-    return failed ? Failure(session.Failure()) : ExitSuccess;
+    if (!saved)
+        return Failure(session.Failure() + failure);
+    if (failed)
+        return Failure(session.Failure());
+    return end == TMeasurementSession::TEnd::Interrupted ? ExitInterrupted(signalReceived) : ExitSuccess;
 }
 
 int RunSweep(const TSweepCommand& command)
@@ -439,8 +495,10 @@ int RunSweep(const TSweepCommand& command)
                      Counted(unsettled, QStringLiteral("punkcie"), QStringLiteral("punktach"),
                              QStringLiteral("punktach"))));
     if (taken == 0 && end == TMeasurementSession::TEnd::Interrupted)
-        return Failure(QStringLiteral("Pomiar charakterystyki przerwany sygnałem %1 przed pierwszym punktem.")
-                           .arg(TStopSignals::Name(signalReceived)));
+        return Interrupted(
+            signalReceived,
+            QStringLiteral("Pomiar charakterystyki przerwany sygnałem %1 przed pierwszym punktem.")
+                .arg(TStopSignals::Name(signalReceived)));
     if (taken == 0)
         return Failure(session.Failure().isEmpty() ? QStringLiteral("Nie zmierzono żadnego punktu.")
                                                    : session.Failure());
@@ -453,8 +511,8 @@ int RunSweep(const TSweepCommand& command)
                      .arg(command.Points)
                      .arg(written.join(QStringLiteral(", "))));
     if (end == TMeasurementSession::TEnd::Interrupted)
-        return Failure(QStringLiteral("Pomiar charakterystyki przerwany sygnałem %1.")
-                           .arg(TStopSignals::Name(signalReceived)));
+        return Interrupted(signalReceived, QStringLiteral("Pomiar charakterystyki przerwany sygnałem %1.")
+                                               .arg(TStopSignals::Name(signalReceived)));
     return end == TMeasurementSession::TEnd::Failed ? Failure(session.Failure()) : ExitSuccess;
 }
 

@@ -11,9 +11,6 @@
 #include "results/ResponseFile.h"
 #include "results/RoomAcousticsFile.h"
 #include "results/WaveFile.h"
-#include "settings/ProgramSettings.h"
-#include "settings/SettingsStore.h"
-#include "settings/WindowSettings.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -28,7 +25,8 @@ const QString ImpulseHelp = QStringLiteral(
     "harmonicznymi. Odpowiedź trafia do pliku WAV (32-bitowe liczby zmiennoprzecinkowe), a na\n"
     "standardowe wyjście opóźnienie w próbkach, milisekundach i metrach. Z kanałem odniesienia\n"
     "(wejście połączone wprost z wyjściem karty) wynik jest ilorazem kanału pomiarowego i odniesienia,\n"
-    "więc odpowiedź karty i jej opóźnienie się znoszą. Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar.\n"
+    "więc odpowiedź karty i jej opóźnienie się znoszą. Ctrl+C (SIGINT) lub SIGTERM przerywa pomiar;\n"
+    "odpowiedź powstaje tylko z całego pomiaru, więc przerwany nie zapisuje niczego.\n"
     "\n"
     "Plik WAV zawiera samą odpowiedź urządzenia, płaską w paśmie sweepu (poza pasmem łagodnie\n"
     "wygaszoną). Zaczyna się 10 ms przed chwilą 0, aby zachować to, co ją poprzedza (np. symetryczne\n"
@@ -67,35 +65,6 @@ const QString ImpulseHelp = QStringLiteral(
 const QStringList ImpulseOptions = {"start", "stop",      "out",     "length",   "level",     "repeats",
                                     "tail",  "reference", "channel", "response", "smoothing", "temperature",
                                     "input", "output",    "room",    "bands"};
-
-namespace {
-
-std::optional<double> AnyNumber(const TGiven& given, const char* name, QString& error)
-{
-    const QString text = given.Value(QLatin1String(name));
-    if (const auto value = NumberFormat::ParseNumber(text))
-        return value;
-    error = QStringLiteral("wartość opcji --%1 musi być liczbą, a jest „%2”").arg(QLatin1String(name), text);
-    return std::nullopt;
-}
-
-// "L" or "R" (any letter case), and "none" where it is allowed: -1.
-std::optional<int> Channel(const TGiven& given, const char* name, bool noneAllowed, QString& error)
-{
-    const QString text = given.Value(QLatin1String(name)).toUpper();
-    if (text == QLatin1String("L"))
-        return 0;
-    if (text == QLatin1String("R"))
-        return 1;
-    if (noneAllowed && text == QLatin1String("NONE"))
-        return -1;
-    error = QStringLiteral("wartość opcji --%1 musi być jedną z %2, a jest „%3”")
-                .arg(QLatin1String(name), noneAllowed ? QStringLiteral("L, R, none") : QStringLiteral("L, R"),
-                     given.Value(QLatin1String(name)));
-    return std::nullopt;
-}
-
-} // namespace
 
 std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& error)
 {
@@ -142,7 +111,7 @@ std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& 
     }
     int reference = -1;
     if (given.Has("reference")) {
-        const auto chosen = Channel(given, "reference", true, error);
+        const auto chosen = InputChannel(given, "reference", true, error);
         if (!chosen)
             return std::nullopt;
         reference = *chosen;
@@ -150,29 +119,16 @@ std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& 
     settings.Reference = static_cast<TReferenceChannel>(reference + 1);
     settings.Channel = reference == 0 ? 1 : 0;
     if (given.Has("channel")) {
-        const auto chosen = Channel(given, "channel", false, error);
+        const auto chosen = InputChannel(given, "channel", false, error);
         if (!chosen)
             return std::nullopt;
         settings.Channel = *chosen;
     }
     if (given.Has("response"))
         command.Response = given.Value("response");
-    if (given.Has("smoothing")) {
-        const auto smoothing = WholeNumber(given, "smoothing", 1, 48, error);
-        if (!smoothing)
-            return std::nullopt;
-        command.Smoothing = *smoothing;
-    }
-    if (given.Has("temperature")) {
-        const auto temperature = AnyNumber(given, "temperature", error);
-        if (!temperature)
-            return std::nullopt;
-        command.Temperature = *temperature;
-    }
-    if (given.Has("input"))
-        command.Input = given.Value("input");
-    if (given.Has("output"))
-        command.Output = given.Value("output");
+    if (!ReadResponseOptions(given, command.Smoothing, command.Temperature, command.Input, command.Output,
+                             error))
+        return std::nullopt;
     if (given.Has("room"))
         command.Room = given.Value("room");
     if (given.Has("bands") && !command.Room) {
@@ -204,15 +160,7 @@ int RunImpulse(const TImpulseCommand& command)
         return Failure(failure);
 
     TImpulseMeasurement engine;
-    {
-        // The window's frame rate, blocks and devices; read, never written.
-        const TSettingsStore store;
-        TMeasurementState state;
-        TWindowSettings window;
-        LoadSettings(store, engine.AudioIn(), engine.AudioOut(), state, window);
-    }
-    if (!ChooseDevice(engine.AudioIn(), TWaveDirection::Input, command.Input, failure) ||
-        !ChooseDevice(engine.AudioOut(), TWaveDirection::Output, command.Output, failure))
+    if (!TakeProgramCard(engine.AudioIn(), engine.AudioOut(), command.Input, command.Output, failure))
         return Failure(failure);
     const QString refused = command.Settings.Check(engine.AudioIn().FrameRate());
     if (!refused.isEmpty())
@@ -241,11 +189,13 @@ int RunImpulse(const TImpulseCommand& command)
     loop.exec();
     ticks.stop();
     progress.Finish();
+    if (!measured && signalReceived != 0 && engine.Failure().isEmpty())
+        return Interrupted(signalReceived,
+                           QStringLiteral("Pomiar przerwany sygnałem %1; odpowiedź impulsowa powstaje tylko "
+                                          "z całego pomiaru.")
+                               .arg(TStopSignals::Name(signalReceived)));
     if (!measured)
-        return Failure(
-            engine.Failure().isEmpty()
-                ? QStringLiteral("Pomiar przerwany sygnałem %1.").arg(TStopSignals::Name(signalReceived))
-                : engine.Failure());
+        return Failure(engine.Failure());
     if (!engine.Warning().isEmpty())
         PrintMessage(engine.Warning());
 

@@ -9,26 +9,18 @@
 #include <QJsonDocument>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <unistd.h>
 
 namespace {
 
-QJsonValue Rounded(double value, double step)
-{
-    if (!std::isfinite(value))
-        return QJsonValue(); // null: never a number that is none
-    return std::round(value / step) * step;
-}
-
 QJsonValue Level(double level)
 {
-    return Rounded(level, 0.01);
+    return JsonOutput::Rounded(level, 2);
 }
 
 QJsonValue Seconds(double seconds)
 {
-    return Rounded(seconds, 0.001);
+    return JsonOutput::Rounded(seconds, 3);
 }
 
 QString IsoTime(const QDateTime& start, double seconds)
@@ -98,6 +90,16 @@ QJsonArray DeviceArray(const std::vector<TDeviceEntry>& devices)
 
 namespace JsonOutput {
 
+// A whole number of steps divided by a power of ten is rounded once, to the double nearest to that
+// decimal, while one multiplied by 0.01 is not (-19998 * 0.01 is -199.98000000000002).
+QJsonValue Rounded(double value, int decimals)
+{
+    if (!std::isfinite(value))
+        return QJsonValue(); // null: never a number that is none
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
+}
+
 QJsonObject Devices(const TDeviceLists& devices, const QString& serverError)
 {
     QJsonObject object{{"input", DeviceArray(devices.Inputs)}, {"output", DeviceArray(devices.Outputs)}};
@@ -153,7 +155,7 @@ bool TJsonLines::Open(const QString& target, QString& failure)
             : File.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
     if (opened)
         return true;
-    failure = WriteFailureMessage(target, FileErrorReason(errno, File.errorString()));
+    failure = WriteFailureMessage(target, FileErrorReason(errno));
     return false;
 }
 
@@ -169,9 +171,10 @@ bool TJsonLines::Write(const QJsonObject& object)
             done += written;
         } else if (written < 0 && errno != EINTR) {
             const int error = errno;
+            Error = error;
             Reason = WriteFailureMessage(
                 Target == QLatin1String("-") ? QStringLiteral("(standardowe wyjście)") : Target,
-                FileErrorReason(error, QString::fromLocal8Bit(std::strerror(error))));
+                FileErrorReason(error));
             return false;
         }
     }

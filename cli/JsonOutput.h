@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QString>
+#include <cerrno>
 
 struct TMeasurementState;
 
@@ -17,6 +18,11 @@ struct TMeasurementState;
 // ("time"). Every recording object says its frequency weighting ("weighting": "A", "C" or "Z") and
 // time weighting ("time_weighting": "F", "S", "I", "custom" with "time_constant" in seconds, or "none").
 namespace JsonOutput {
+
+// The value rounded to `decimals` decimal places as the double nearest to that decimal, so that the
+// shortest text that reads back as it, which JSON is written with, is that decimal; null for a value
+// that is no number.
+QJsonValue Rounded(double value, int decimals);
 
 // {"input": [...], "output": [...]}, each device {"name", "description", "default"}; the default one
 // is the first. With the sound server out of reach, "server_error" says why.
@@ -48,11 +54,14 @@ public:
     // then says why and nothing more is written.
     bool Write(const QJsonObject& object);
     QString Failure() const { return Reason; }
+    // The line could not be written because nothing reads the pipe any more.
+    bool ReaderGone() const { return Error == EPIPE; }
 
 private:
     QString Target;
     QFile File;
     QString Reason;
+    int Error = 0;
 };
 
 // The JSON of a recording as it runs: into `lines` (when given) a line per reading, or with the

@@ -16,8 +16,8 @@
 
 TMeasurementSession::TMeasurementSession()
 {
-    // The journal takes a place of its own; those left by ended programs stay for the window's offer.
-    RecordingJournal.ClaimFreePlace(TRecordingJournal::DefaultFolder());
+    // The journal takes a place only for a recording that keeps its values (record --out); those left by
+    // ended programs stay for the window's offer.
     RecordingJournal.OnFailure = [](const QString& message) { PrintMessage(message); };
     Meter = std::make_unique<TLevelMeter>(Measurement, InputDevice, Chart, RecordingJournal, *this);
     SweepControl = std::make_unique<TSweep>(Measurement, InputDevice, OutputDevice, Chart, *this);

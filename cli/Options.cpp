@@ -34,6 +34,7 @@ const QString ProgramHelp = QStringLiteral(
     "  rta       analizator widma: poziomy w pasmach oktawowych albo widmo FFT, zapisane jako .csv\n"
     "  room      akustyka pomieszczenia z odpowiedzi impulsowej w pliku .wav: czasy pogłosu,\n"
     "            przejrzystość, wyrazistość i STI\n"
+    "  tf        funkcja przenoszenia między kanałem odniesienia a pomiarowym, zapisana jako .csv lub .frd\n"
     "\n"
     "  tonvix-cli POLECENIE --help   opis polecenia i jego opcji\n"
     "  tonvix-cli --version          wersja programu\n"
@@ -41,8 +42,10 @@ const QString ProgramHelp = QStringLiteral(
     "Postęp pomiaru jest pokazywany na standardowym wyjściu błędów: jako pasek na terminalu,\n"
     "a jako zwykłe wiersze, gdy wyjście nie jest terminalem.\n"
     "\n"
-    "Kod wyjścia: 0 - powodzenie; 2 - błąd w wywołaniu; 1 - błąd urządzenia lub pliku albo\n"
-    "przerwany pomiar charakterystyki (przyczyna na standardowym wyjściu błędów).\n");
+    "Kod wyjścia, jednakowy dla wszystkich poleceń: 0 - powodzenie; 1 - błąd urządzenia lub pliku,\n"
+    "także wyników na standardowym wyjściu (przyczyna na standardowym wyjściu błędów); 2 - błąd\n"
+    "w wywołaniu; 130 lub 143 (128 + numer sygnału) - pomiar zakończony wcześniej sygnałem SIGINT\n"
+    "(Ctrl+C) lub SIGTERM, po zapisaniu tego, co zmierzono do tej chwili.\n");
 
 const QString DevicesHelp = QStringLiteral(
     "Użycie: tonvix-cli devices [--json]\n"
@@ -215,6 +218,52 @@ std::optional<int> WholeNumber(const TGiven& given, const char* name, int minimu
                 .arg(maximum)
                 .arg(text);
     return std::nullopt;
+}
+
+std::optional<double> AnyNumber(const TGiven& given, const char* name, QString& error)
+{
+    const QString text = given.Value(QLatin1String(name));
+    if (const auto value = NumberFormat::ParseNumber(text))
+        return value;
+    error = QStringLiteral("wartość opcji --%1 musi być liczbą, a jest „%2”").arg(QLatin1String(name), text);
+    return std::nullopt;
+}
+
+std::optional<int> InputChannel(const TGiven& given, const char* name, bool noneAllowed, QString& error)
+{
+    const QString text = given.Value(QLatin1String(name)).toUpper();
+    if (text == QLatin1String("L"))
+        return 0;
+    if (text == QLatin1String("R"))
+        return 1;
+    if (noneAllowed && text == QLatin1String("NONE"))
+        return -1;
+    error = QStringLiteral("wartość opcji --%1 musi być jedną z %2, a jest „%3”")
+                .arg(QLatin1String(name), noneAllowed ? QStringLiteral("L, R, none") : QStringLiteral("L, R"),
+                     given.Value(QLatin1String(name)));
+    return std::nullopt;
+}
+
+bool ReadResponseOptions(const TGiven& given, int& smoothing, double& temperature,
+                         std::optional<QString>& input, std::optional<QString>& output, QString& error)
+{
+    if (given.Has("smoothing")) {
+        const auto fraction = WholeNumber(given, "smoothing", 1, 48, error);
+        if (!fraction)
+            return false;
+        smoothing = *fraction;
+    }
+    if (given.Has("temperature")) {
+        const auto celsius = AnyNumber(given, "temperature", error);
+        if (!celsius)
+            return false;
+        temperature = *celsius;
+    }
+    if (given.Has("input"))
+        input = given.Value("input");
+    if (given.Has("output"))
+        output = given.Value("output");
+    return true;
 }
 
 bool Required(const TGiven& given, const QStringList& names, QString& error)
@@ -522,6 +571,12 @@ std::vector<TCommandSpec> CommandTable()
         {"room", RoomHelp, RoomOptions,
          [](const TGiven& given, QString& error) -> std::optional<TCommand> {
              if (auto command = ReadRoomCommand(given, error))
+                 return *command;
+             return std::nullopt;
+         }},
+        {"tf", TransferHelp, TransferOptions,
+         [](const TGiven& given, QString& error) -> std::optional<TCommand> {
+             if (auto command = ReadTransferCommand(given, error))
                  return *command;
              return std::nullopt;
          }},

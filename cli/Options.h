@@ -3,6 +3,7 @@
 
 #include "cli/RoomCommand.h"
 #include "cli/RtaCommand.h"
+#include "cli/TransferCommand.h"
 #include "measure/FrequencyWeighting.h"
 #include "measure/ImpulseMeasurement.h"
 #include "measure/MeasurementState.h"
@@ -79,7 +80,7 @@ struct THelpCommand
 };
 
 using TCommand = std::variant<TDevicesCommand, TRecordCommand, TSweepCommand, TConvertCommand,
-                              TImpulseCommand, TRtaCommand, TRoomCommand, THelpCommand>;
+                              TImpulseCommand, TRtaCommand, TRoomCommand, TTransferCommand, THelpCommand>;
 
 // The help of tonvix-cli as `--help` prints it, and of each command of its table in the table's order
 // with the options the command takes: the manual page and the shell completion are made from these.
@@ -114,5 +115,12 @@ private:
 std::optional<double> PositiveNumber(const TGiven& given, const char* name, QString& error);
 std::optional<int> WholeNumber(const TGiven& given, const char* name, int minimum, int maximum,
                                QString& error);
+std::optional<double> AnyNumber(const TGiven& given, const char* name, QString& error);
+// "L" or "R" (any letter case): 0 or 1, and "none" where it is allowed: -1.
+std::optional<int> InputChannel(const TGiven& given, const char* name, bool noneAllowed, QString& error);
 bool Required(const TGiven& given, const QStringList& names, QString& error);
+// --smoothing N, --temperature C, --input NAME and --output NAME, where given, of a measurement of a
+// response and its delay.
+bool ReadResponseOptions(const TGiven& given, int& smoothing, double& temperature,
+                         std::optional<QString>& input, std::optional<QString>& output, QString& error);
 bool NoPositional(const TGiven& given, QString& error);

@@ -2,6 +2,7 @@
 #include "cli/RoomCommand.h"
 
 #include "cli/Commands.h"
+#include "cli/JsonOutput.h"
 #include "cli/Options.h"
 #include "cli/Terminal.h"
 #include "common/NumberFormat.h"
@@ -59,14 +60,6 @@ const QStringList RoomOptions = {"bands", "json",       "out",          "speech-
 
 namespace {
 
-QJsonValue Rounded(double value, int decimals)
-{
-    if (!std::isfinite(value))
-        return QJsonValue(); // null
-    const double scale = std::pow(10.0, decimals);
-    return std::round(value * scale) / scale;
-}
-
 QJsonObject BandJson(const TRoomBand& band)
 {
     QJsonObject object;
@@ -74,17 +67,17 @@ QJsonObject BandJson(const TRoomBand& band)
         object.insert("frequency", band.Nominal);
     else
         object.insert("weighting", QString(QLatin1Char(band.Weighting)));
-    object.insert("EDT", Rounded(band.Edt.Seconds, 3));
-    object.insert("T20", Rounded(band.T20.Seconds, 3));
-    object.insert("T30", Rounded(band.T30.Seconds, 3));
-    object.insert("C50", Rounded(band.C50, 2));
-    object.insert("C80", Rounded(band.C80, 2));
-    object.insert("D50", Rounded(band.D50, 2));
-    object.insert("Ts", Rounded(band.Ts, 1));
-    object.insert("INR", Rounded(band.Inr, 2));
-    object.insert("xi20", Rounded(band.T20.Xi, 2));
-    object.insert("xi30", Rounded(band.T30.Xi, 2));
-    object.insert("curvature", Rounded(band.Curvature, 2));
+    object.insert("EDT", JsonOutput::Rounded(band.Edt.Seconds, 3));
+    object.insert("T20", JsonOutput::Rounded(band.T20.Seconds, 3));
+    object.insert("T30", JsonOutput::Rounded(band.T30.Seconds, 3));
+    object.insert("C50", JsonOutput::Rounded(band.C50, 2));
+    object.insert("C80", JsonOutput::Rounded(band.C80, 2));
+    object.insert("D50", JsonOutput::Rounded(band.D50, 2));
+    object.insert("Ts", JsonOutput::Rounded(band.Ts, 1));
+    object.insert("INR", JsonOutput::Rounded(band.Inr, 2));
+    object.insert("xi20", JsonOutput::Rounded(band.T20.Xi, 2));
+    object.insert("xi30", JsonOutput::Rounded(band.T30.Xi, 2));
+    object.insert("curvature", JsonOutput::Rounded(band.Curvature, 2));
     object.insert("notes", RoomAcousticsFile::Notes(band));
     return object;
 }
@@ -99,7 +92,7 @@ QJsonObject RoomJson(const TRoomFigures& figures)
     return {{"bands", bands},
             {"broadband", BandJson(figures.BroadbandZ)},
             {"broadband_A", BandJson(figures.BroadbandA)},
-            {"STI", figures.StiValid ? Rounded(figures.Sti.Value, 3) : QJsonValue()},
+            {"STI", figures.StiValid ? JsonOutput::Rounded(figures.Sti.Value, 3) : QJsonValue()},
             {"STI_kind", figures.Sti.Full ? QStringLiteral("full") : QStringLiteral("reverberation-only")}};
 }
 

@@ -96,12 +96,12 @@ int RunRta(const TRtaCommand& command)
                          .arg(NumberFormat::Fixed(settle, 0, 1)));
 
     int signalReceived = 0;
+    // The levels of the recording are not what this command keeps: no journal of them.
     const TMeasurementSession::TEnd end =
         MeasureUntilStopped(session, signalReceived, [&](TProgress& progress) {
-            return session.Record(command.Seconds + longer, progress);
+            return session.Record(command.Seconds + longer, progress, false);
         });
     session.AudioIn().OnBlockObserved = nullptr;
-    session.Journal().Discard(); // the levels of the recording are not what this command keeps
     if (end == TMeasurementSession::TEnd::Interrupted)
         PrintMessage(QStringLiteral("Pomiar zakończony sygnałem %1 po %2 s.")
                          .arg(TStopSignals::Name(signalReceived),
@@ -109,6 +109,8 @@ int RunRta(const TRtaCommand& command)
     ReportOverloads(session);
     if (analyser.SecondsSinceReset() <= 0 || (command.Fft && analyser.SpectrumFrames() == 0)) {
         const QString nothing = QStringLiteral("Nie zmierzono nic, co można zapisać.");
+        if (end == TMeasurementSession::TEnd::Interrupted)
+            return Interrupted(signalReceived, nothing);
         return Failure(session.Failure().isEmpty() ? nothing : session.Failure());
     }
 
@@ -121,5 +123,7 @@ int RunRta(const TRtaCommand& command)
     PrintMessage(QStringLiteral("Zapisano %1 z %2 s pomiaru w pliku %3.")
                      .arg(command.Fft ? QStringLiteral("widmo") : QStringLiteral("poziomy w pasmach"),
                           NumberFormat::Fixed(analyser.SecondsSinceReset(), 0, 1), command.Out));
-    return end == TMeasurementSession::TEnd::Failed ? Failure(session.Failure()) : ExitSuccess;
+    if (end == TMeasurementSession::TEnd::Failed)
+        return Failure(session.Failure());
+    return end == TMeasurementSession::TEnd::Interrupted ? ExitInterrupted(signalReceived) : ExitSuccess;
 }

@@ -10,9 +10,11 @@
 namespace {
 
 int Pipe[2] = {-1, -1};
+volatile std::sig_atomic_t LastCaught = 0;
 
 void Handle(int signal)
 {
+    LastCaught = signal;
     const unsigned char number = static_cast<unsigned char>(signal);
     [[maybe_unused]] const ssize_t written = write(Pipe[0], &number, 1); // async-signal-safe
 }
@@ -33,6 +35,7 @@ void Install(void (*handler)(int))
 
 TStopSignals::TStopSignals(QObject* parent) : QObject(parent)
 {
+    LastCaught = 0;
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, Pipe) != 0)
         return; // the signals then end the program as they would without this
     fcntl(Pipe[0], F_SETFL, O_NONBLOCK);
@@ -55,6 +58,11 @@ TStopSignals::~TStopSignals()
             close(end);
         end = -1;
     }
+}
+
+int TStopSignals::Caught()
+{
+    return LastCaught;
 }
 
 QString TStopSignals::Name(int signal)

@@ -16,6 +16,9 @@ public:
 
     // "SIGINT" or "SIGTERM".
     static QString Name(int signal);
+    // The last signal caught since this object was made, also one whose Received is yet to come
+    // (the event loop has not run since); 0 when none was.
+    static int Caught();
 
 signals:
     void Received(int signal);

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Terminal.h"
 
-#include <QTextStream>
+#include "results/SafeFile.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <unistd.h>
@@ -13,18 +15,43 @@ constexpr int BarWidth = 30;
 constexpr qint64 RedrawInterval = 100;   // ms between two drawings of the bar
 constexpr qint64 LongestSilence = 60000; // ms without a progress line when not on a terminal
 
-void Write(FILE* stream, const QString& text)
+QString ResultsFailed; // the reason of the first result that was not written
+
+bool Write(FILE* stream, const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    errno = 0;
+    return std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream) ==
+               static_cast<std::size_t>(bytes.size()) &&
+           std::fflush(stream) == 0;
+}
+
+QString OutputFailure(int errorNumber)
+{
+    return QStringLiteral("Nie można zapisać wyników na standardowe wyjście: ") +
+           FileErrorReason(errorNumber) + QLatin1Char('.');
 }
 
 } // namespace
 
-void PrintResult(const QString& text)
+bool PrintResult(const QString& text)
 {
-    Write(stdout, text);
+    if (!ResultsFailed.isEmpty())
+        return false;
+    if (Write(stdout, text))
+        return true;
+    ResultsFailed = OutputFailure(errno);
+    return false;
+}
+
+QString FinishResults()
+{
+    if (ResultsFailed.isEmpty()) {
+        errno = 0;
+        if (std::fclose(stdout) != 0)
+            ResultsFailed = OutputFailure(errno);
+    }
+    return ResultsFailed;
 }
 
 void PrintMessage(const QString& text)

@@ -6,8 +6,13 @@
 
 // The command line's two outputs: results on the standard output, messages and progress on the
 // standard error, both in UTF-8 and written at once.
-void PrintResult(const QString& text);
+// False once a result could not be written whole (a full disk, a reader that went away); the first
+// failure's reason stays for FinishResults, and nothing more is written.
+bool PrintResult(const QString& text);
 void PrintMessage(const QString& text); // "tonvix-cli: " goes before it
+// After the last result: the standard output closed, and the Polish message of the first write that
+// failed on it (or of the close), or nothing when every result reached it.
+QString FinishResults();
 // The count with its noun in the Polish form for it: 1 odczyt, 2 odczyty, 5 odczytów, 22 odczyty.
 QString Counted(qint64 count, const QString& one, const QString& few, const QString& many);
 

@@ -33,6 +33,7 @@ int main(int argc, char* argv[])
         int operator()(const TConvertCommand& convert) const { return RunConvert(convert); }
         int operator()(const TImpulseCommand& impulse) const { return RunImpulse(impulse); }
         int operator()(const TRtaCommand& rta) const { return RunRta(rta); }
+        int operator()(const TTransferCommand& transfer) const { return RunTransfer(transfer); }
         int operator()(const TRoomCommand& room) const { return RunRoom(room); }
         int operator()(const THelpCommand& help) const
         {
@@ -40,5 +41,11 @@ int main(int argc, char* argv[])
             return ExitSuccess;
         }
     };
-    return std::visit(TRun{}, *command);
+    int status = std::visit(TRun{}, *command);
+    // Results that did not reach the standard output are a failed write like any other.
+    if (const QString failed = FinishResults(); !failed.isEmpty()) {
+        PrintMessage(failed);
+        status = ExitFailure;
+    }
+    return status;
 }

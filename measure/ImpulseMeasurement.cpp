@@ -19,7 +19,6 @@ constexpr double FullScale = 32768;
 // them) soon after the input, and the sweep arrives soon after its place.
 constexpr int InputBlockFrames = 1024;
 constexpr int Silent = 3; // no sample louder than this: no signal (-80 dBFS)
-const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
 
 QString ChannelName(int channel) // "kanał lewy"
 {

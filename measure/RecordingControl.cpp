@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure/RecordingControl.h"
 
+#include "audio/AudioIO.h"
 #include "common/NumberFormat.h"
 #include "measure/LevelMeter.h"
 
@@ -24,7 +25,6 @@ const QString Stopped = QStringLiteral("Pomiar zatrzymany");
 const QString Paused = QStringLiteral("Pauza");
 const QString Continue = QStringLiteral("&Kontynuuj");
 const QString Acquiring = QStringLiteral("Zapis danych do pamięci");
-const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
 
 } // namespace
 

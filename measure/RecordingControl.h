@@ -12,8 +12,7 @@
 // Waits for the given time while the event loop runs on: blocks, timers and commands are served.
 void WaitProcessingEvents(int milliseconds);
 // Starts a measurement's devices: the output first when a tone is played, then the input. A failure
-// is shown (the output's after "Audio Out failed because: \r") and leaves its flag set; true when
-// the input runs.
+// is shown (the output's after OutputFailurePrefix) and leaves its flag set; true when the input runs.
 bool StartMeasurementDevices(TMeasurementState& state, IWaveDevice& input, IWaveDevice* output,
                              const std::function<void(const QString&)>& showError);
 // actAktywacja, after every start: MeasurementDelay ms of served events. A recording starts its meter

@@ -294,9 +294,13 @@ void TSweepTimeline::SeekProbe(const std::int16_t* frames, int count)
             Heard[channel].push_back(frames[2 * i + static_cast<int>(channel)] / 32768.0);
     // A search costs a transform of the whole span: one every tenth of a second, in every input whose
     // probe has not been heard whole yet.
-    const std::size_t heard = Heard[0].size();
+    // The probe leaves the output at LeadFrames, so the input's frames before that cannot hold it; they
+    // are not searched, for they may hold a burst of the input's own (a card's ambient sound fading as
+    // the output starts, a click as it opens) that stands out from the quiet after it in a short
+    // recording, and would be taken for the probe.
+    const std::size_t heard = Heard[0].size(), lead = static_cast<std::size_t>(LeadFrames);
     const bool full = heard == finder.RecordingFrames();
-    if (heard < static_cast<std::size_t>(ProbeFrames) ||
+    if (heard < lead + static_cast<std::size_t>(ProbeFrames) ||
         (heard - SoughtAt < static_cast<std::size_t>(Rate / 10) && !full))
         return;
     SoughtAt = heard;
@@ -306,10 +310,10 @@ void TSweepTimeline::SeekProbe(const std::int16_t* frames, int count)
         if (!Counted(static_cast<int>(input)))
             continue;
         if (!Found[input]) {
-            const auto found = finder.Find(Heard[input]);
+            const auto found = finder.Find(std::span<const double>(Heard[input]).subspan(lead));
             // Only a probe heard whole counts: part of it (its low end only) places it less sharply.
-            if (found && found->Lag + static_cast<double>(ProbeFrames) <= static_cast<double>(heard))
-                Found[input] = found->Lag;
+            if (found && found->Lag + static_cast<double>(ProbeFrames) <= static_cast<double>(heard - lead))
+                Found[input] = static_cast<double>(lead) + found->Lag;
         }
         all = all && Found[input].has_value();
         if (Found[input])

@@ -678,12 +678,9 @@ bool Read(const QString& fileName, ISink& sink, QString& failure)
         failure = fileName + QStringLiteral(": ") + ResultFile::UnknownFormatMessage;
         return false;
     }
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure = ReadFailureMessage(fileName, FileErrorReason(errno, file.errorString()));
+    QFile file;
+    if (!OpenForReading(file, fileName, failure))
         return false;
-    }
     errno = 0;
     const TReadOutcome outcome = *format == TFormat::Levels ? ResultFile::Read(file, sink)
                                  : *format == TFormat::Csv  ? ReadCsv(file, sink)
@@ -699,7 +696,7 @@ bool Read(const QString& fileName, ISink& sink, QString& failure)
         failure = fileName + QStringLiteral(": ") + ResultFile::InvalidFormatMessage;
         return false;
     case TReadOutcome::ReadError:
-        failure = ReadFailureMessage(fileName, FileErrorReason(errno, file.errorString()));
+        failure = ReadFailureMessage(fileName, FileErrorReason(errno));
         return false;
     }
     return false;

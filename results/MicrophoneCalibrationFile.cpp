@@ -101,7 +101,7 @@ QString Quoted(QByteArrayView line)
 
 } // namespace
 
-TResponseLine ParseResponseLine(QByteArrayView line)
+TResponseLine ParseResponseLine(QByteArrayView line, bool withCoherence)
 {
     using enum TResponseLine::TKind;
     TResponseLine parsed;
@@ -125,37 +125,38 @@ TResponseLine ParseResponseLine(QByteArrayView line)
     }
     const QList<QByteArrayView> fields = Fields(line);
     parsed.Kind = Invalid;
-    if (fields.size() < 2 || fields.size() > 3)
+    if (fields.size() < 2 || fields.size() > (withCoherence ? 4 : 3))
         return parsed;
     const auto frequency = Number(fields[0]), level = Number(fields[1]);
-    const auto phase = fields.size() == 3 ? Number(fields[2]) : std::optional<double>(0.0);
-    if (!frequency || !level || !phase)
+    const auto phase = fields.size() >= 3 ? Number(fields[2]) : std::optional<double>(0.0);
+    const auto coherence = fields.size() == 4 ? Number(fields[3]) : std::optional<double>(0.0);
+    if (!frequency || !level || !phase || !coherence)
         return parsed;
     parsed.Kind = Point;
     parsed.Frequency = *frequency;
     parsed.Level = *level;
     parsed.Phase = *phase;
-    parsed.HasPhase = fields.size() == 3;
+    parsed.Coherence = *coherence;
+    parsed.HasPhase = fields.size() >= 3;
+    parsed.HasCoherence = fields.size() == 4;
     return parsed;
 }
 
 std::optional<TMicrophoneCorrection> ReadMicrophoneCalibration(const QString& fileName, QString& failure)
 {
     const QString prefix = QStringLiteral("Nieprawidłowy plik kalibracji mikrofonu ") + fileName;
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure = ReadFailureMessage(fileName, FileErrorReason(errno, file.errorString()));
+    QFile file;
+    if (!OpenForReading(file, fileName, failure))
         return std::nullopt;
-    }
-    if (file.size() > LargestFile) {
-        failure = prefix + QStringLiteral(": plik jest za duży.");
-        return std::nullopt;
-    }
+    // At most one byte past the limit, whatever the file grows to while it is read.
     errno = 0;
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(LargestFile + 1);
     if (file.error() != QFileDevice::NoError) {
-        failure = ReadFailureMessage(fileName, FileErrorReason(errno, file.errorString()));
+        failure = ReadFailureMessage(fileName, FileErrorReason(errno));
+        return std::nullopt;
+    }
+    if (bytes.size() > LargestFile) {
+        failure = prefix + QStringLiteral(": plik jest za duży.");
         return std::nullopt;
     }
 

@@ -19,11 +19,14 @@ struct TResponseLine
 {
     enum class TKind { Empty, Comment, Heading, SensFactor, Point, Invalid };
     TKind Kind = TKind::Empty;
-    double Frequency = 0, Level = 0, Phase = 0;
-    bool HasPhase = false; // the line has a third column
-    double SensFactor = 0; // dB
+    double Frequency = 0, Level = 0, Phase = 0, Coherence = 0;
+    bool HasPhase = false;     // the line has a third column
+    bool HasCoherence = false; // and a fourth (a transfer function's coherence)
+    double SensFactor = 0;     // dB
 };
-TResponseLine ParseResponseLine(QByteArrayView line);
+// withCoherence: a fourth column, a transfer function's coherence, is read too (a fourth number is
+// otherwise a malformed line).
+TResponseLine ParseResponseLine(QByteArrayView line, bool withCoherence = false);
 
 // Reads a microphone calibration file. A malformed file gives nothing, with a Polish message that
 // names the file and its first bad line.

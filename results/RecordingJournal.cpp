@@ -114,8 +114,16 @@ std::vector<TRecordingJournal::TLeftJournal> TRecordingJournal::FindLeft(const Q
 
 bool TRecordingJournal::ClaimFreePlace(const QString& folder)
 {
-    if (!QDir().mkpath(folder))
+    Unclaimed.clear();
+    errno = 0;
+    const int obstacle = !QDir().mkpath(folder) ? (errno != 0 ? errno : EACCES)
+                         : access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0 ? errno
+                                                                                           : 0;
+    if (obstacle != 0) {
+        Unclaimed = QStringLiteral("Nie można założyć kopii nagrania w folderze ") + folder +
+                    QStringLiteral(": ") + FileErrorReason(obstacle) + QLatin1Char('.');
         return false;
+    }
     for (int place = 1; place <= JournalPlaces; ++place) {
         const QString path = PlacePath(folder, place);
         auto lock = LockPlace(path);
@@ -125,7 +133,16 @@ bool TRecordingJournal::ClaimFreePlace(const QString& folder)
         Path = path;
         return true;
     }
-    return false; // every place taken: the program runs without a journal
+    // A lock file that could not be written (a full disk) looks like a place taken.
+    const int error = FolderWriteError(folder);
+    Unclaimed = QStringLiteral("Nie można założyć kopii nagrania w folderze ") + folder +
+                QStringLiteral(": ") +
+                (error != 0 ? FileErrorReason(error)
+                            : QStringLiteral("wszystkie %1 miejsc zajmują nagrania innych uruchomionych "
+                                             "programów albo kopie czekające na otwarcie")
+                                  .arg(JournalPlaces)) +
+                QLatin1Char('.');
+    return false;
 }
 
 bool TRecordingJournal::Adopt(TLeftJournal& left, QString& failure)
@@ -134,7 +151,7 @@ bool TRecordingJournal::Adopt(TLeftJournal& left, QString& failure)
     errno = 0;
     if (!journal.open(QIODevice::ReadWrite) || !CutToLastLine(journal)) {
         failure = QStringLiteral("Nie można dopisywać do kopii nagrania ") + left.Path +
-                  QStringLiteral(": ") + FileErrorReason(errno, journal.errorString()) +
+                  QStringLiteral(": ") + FileErrorReason(errno) +
                   QStringLiteral(". Kopia zostaje na dysku bez zmian; to plik wyników, który można skopiować "
                                  "albo otworzyć poleceniem „Otwórz”.");
         return false;
@@ -149,7 +166,7 @@ bool TRecordingJournal::Adopt(TLeftJournal& left, QString& failure)
     Broken = false;
     File.setFileName(Path);
     errno = 0;
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         Fail();
     else
         Sync = std::make_unique<TDiskSync>(File.handle());
@@ -181,15 +198,22 @@ void TRecordingJournal::Enqueue(double value)
     }
 }
 
+// Unbuffered, like every later write: each reaches the system at once, where its failure is seen.
 bool TRecordingJournal::OpenFresh()
 {
     File.setFileName(Path);
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
     Sync = std::make_unique<TDiskSync>(File.handle());
     const ResultFile::TRecordingConditions conditions{State.AveragingTime, Input.FrameRate()};
-    return File.write(ResultFile::SoundPressureHeader(QDateTime::currentDateTime(), conditions).toUtf8()) >=
-           0;
+    const QByteArray header =
+        ResultFile::SoundPressureHeader(QDateTime::currentDateTime(), conditions).toUtf8();
+    if (File.write(header) == header.size())
+        return true;
+    const int error = errno;
+    File.resize(0); // an empty place is no journal
+    errno = error;
+    return false;
 }
 
 void TRecordingJournal::WriteTick()
@@ -205,9 +229,14 @@ void TRecordingJournal::WriteTick()
         return;
     }
     // Each tick reaches the system at once (a killed program loses nothing it has shown), and the disk
-    // within SyncIntervalMs.
+    // within SyncIntervalMs. A line written in part (a full disk) is cut off again: the journal keeps
+    // whole ticks only.
+    const qint64 end = File.pos();
     const QByteArray line = ResultFile::SoundPressureLine(Tick[0], Tick[1], Tick[2]).toUtf8();
-    if (File.write(line) != line.size() || !File.flush()) {
+    if (File.write(line) != line.size()) {
+        const int error = errno;
+        File.resize(end);
+        errno = error;
         Fail();
         return;
     }
@@ -216,8 +245,7 @@ void TRecordingJournal::WriteTick()
 
 void TRecordingJournal::Fail()
 {
-    const int error = errno;
-    const QString reason = FileErrorReason(error, error != 0 ? qt_error_string(error) : File.errorString());
+    const QString reason = FileErrorReason(errno);
     Broken = true;
     Close();
     if (OnFailure)
@@ -247,4 +275,33 @@ void TRecordingJournal::KeepForRecovery()
     Close();
     Lock.reset(); // a journal without a live lock is one left by an ended program
     Path.clear();
+}
+
+// Every tick written, and on the disk.
+bool TRecordingJournal::Synced()
+{
+    return !Broken && File.isOpen() && Filled == 0 && Sync && Sync->Error() == 0 &&
+           fdatasync(File.handle()) == 0;
+}
+
+std::optional<QString> TRecordingJournal::KeepWhole(QString& failure)
+{
+    const QString kept = Path;
+    if (!Path.isEmpty() && Synced()) {
+        KeepForRecovery();
+        return kept;
+    }
+    if (Path.isEmpty() && !ClaimFreePlace(DefaultFolder())) {
+        failure = Unclaimed;
+        return std::nullopt;
+    }
+    Close();
+    const ResultFile::TRecordingConditions conditions{State.AveragingTime, Input.FrameRate()};
+    const bool written =
+        ResultFile::WriteSoundPressure(Path, Queue, conditions, QDateTime::currentDateTime(), failure);
+    const QString place = Path;
+    KeepForRecovery(); // a part of the values is better than none at the next start
+    if (!written)
+        return std::nullopt;
+    return place;
 }

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TAcquisitionQueue;
@@ -50,8 +51,10 @@ public:
     static std::vector<TLeftJournal> FindLeft(const QString& folder);
 
     // Takes a place that holds no journal, leaving those of ended programs to the window's offer.
-    // False when every place is taken: the recording then runs without a journal.
+    // False when the folder cannot be written or every place is taken: the recording then runs
+    // without a journal, and ClaimFailure() says why in Polish.
     bool ClaimFreePlace(const QString& folder);
+    QString ClaimFailure() const { return Unclaimed; }
     QString FileName() const { return Path; }
 
     // Takes over a left journal, whose values the caller then reads back into the queue: the next
@@ -70,6 +73,11 @@ public:
     // The program ends with its values unsaved (their file could not be written): the journal stays,
     // and the window offers it at its next start.
     void KeepForRecovery();
+    // The same, once the journal holds every value of the queue: as written, when every tick reached
+    // it and the disk, or else written anew from the queue, whole or not at all, in its place (or in a
+    // place taken now). The journal's file; nothing, with the Polish reason, when no place holds them
+    // all: a journal that holds a part of them then stays as it was.
+    std::optional<QString> KeepWhole(QString& failure);
 
     // Called once when the journal cannot be written, from within the meter's tick; the recording
     // itself goes on in memory.
@@ -80,6 +88,7 @@ private:
 
     bool OpenFresh();
     void WriteTick();
+    bool Synced();
     void Fail();
     void Close();
 
@@ -93,4 +102,5 @@ private:
     std::array<double, 3> Tick{};
     std::size_t Filled = 0;
     bool Broken = false;
+    QString Unclaimed;
 };

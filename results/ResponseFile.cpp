@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 
 namespace ResponseFile {
@@ -30,18 +31,20 @@ bool IsResponseFile(const QString& fileName)
     return IsCsv(fileName) || suffix.compare(QLatin1String("frd"), Qt::CaseInsensitive) == 0;
 }
 
-bool Write(const QString& fileName, const TPoints& points, const QString& description, QString& failure)
+bool Write(const QString& fileName, const TPoints& points, const QString& description, QString& failure,
+           const QString& what)
 {
     const bool csv = IsCsv(fileName);
     const QChar separator = csv ? QLatin1Char(';') : QLatin1Char(' ');
     const QChar decimal = csv ? NumberFormat::DecimalSeparator() : QLatin1Char('.');
     TTextFileWriter writer(fileName);
+    const bool coherence = csv && !points.Coherence.empty();
     if (csv) {
-        writer.Add(QStringLiteral("Częstotliwość [Hz];Poziom [dB];Faza [°]") + LineEnd);
+        writer.Add(QStringLiteral("Częstotliwość [Hz];Poziom [dB];Faza [°]") +
+                   (coherence ? QStringLiteral(";Koherencja") : QString()) + LineEnd);
     } else {
-        writer.Add(
-            QStringLiteral("* Tonvix: odpowiedź częstotliwościowa z odpowiedzi impulsowej, zapisano ") +
-            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + LineEnd);
+        writer.Add(QStringLiteral("* Tonvix: ") + what + QStringLiteral(", zapisano ") +
+                   QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + LineEnd);
         if (!description.isEmpty())
             writer.Add(QStringLiteral("* ") + description + LineEnd);
         writer.Add(QStringLiteral("* Częstotliwość [Hz]  Poziom [dB]  Faza [°]") + LineEnd);
@@ -49,24 +52,23 @@ bool Write(const QString& fileName, const TPoints& points, const QString& descri
     for (std::size_t i = 0; i < points.Frequency.size(); ++i)
         writer.Add(NumberFormat::Exact(points.Frequency[i], decimal) + separator +
                    NumberFormat::Exact(points.LevelDb[i], decimal) + separator +
-                   NumberFormat::Exact(points.PhaseDegrees[i], decimal) + LineEnd);
+                   NumberFormat::Exact(points.PhaseDegrees[i], decimal) +
+                   (coherence ? separator + NumberFormat::Exact(points.Coherence[i], decimal) : QString()) +
+                   LineEnd);
     return writer.Finish(failure);
 }
 
 std::optional<TPoints> Read(const QString& fileName, QString& failure)
 {
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure = ReadFailureMessage(fileName, FileErrorReason(errno, file.errorString()));
+    QFile file;
+    if (!OpenForReading(file, fileName, failure))
         return std::nullopt;
-    }
     TTextLineReader lines(file);
     TPoints points;
-    bool headed = false;
+    bool headed = false, coherence = true;
     while (lines.Next()) {
-        const TResponseLine line =
-            ParseResponseLine(QByteArrayView(lines.Bytes.data(), static_cast<qsizetype>(lines.Bytes.size())));
+        const TResponseLine line = ParseResponseLine(
+            QByteArrayView(lines.Bytes.data(), static_cast<qsizetype>(lines.Bytes.size())), IsCsv(fileName));
         const bool first = points.Frequency.empty() && !headed;
         if (line.Kind == TResponseLine::TKind::Invalid && first && IsCsv(fileName)) {
             headed = true; // the CSV's column header
@@ -87,10 +89,14 @@ std::optional<TPoints> Read(const QString& fileName, QString& failure)
         points.Frequency.push_back(line.Frequency);
         points.LevelDb.push_back(line.Level);
         points.PhaseDegrees.push_back(line.Phase);
+        points.Coherence.push_back(std::clamp(line.Coherence, 0.0, 1.0));
+        coherence = coherence && line.HasCoherence;
     }
+    if (!coherence)
+        points.Coherence.clear();
     if (lines.Overlong || lines.ReadFailed || points.Frequency.empty()) {
         failure =
-            ReadFailureMessage(fileName, lines.ReadFailed ? FileErrorReason(errno, file.errorString())
+            ReadFailureMessage(fileName, lines.ReadFailed ? FileErrorReason(errno)
                                          : lines.Overlong ? QStringLiteral("plik zawiera zbyt długi wiersz")
                                                           : QStringLiteral("plik nie zawiera punktów "
                                                                            "charakterystyki"));

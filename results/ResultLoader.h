@@ -4,6 +4,7 @@
 #include "results/ResultFile.h"
 
 #include <functional>
+#include <optional>
 
 class TAcquisitionQueue;
 
@@ -20,7 +21,14 @@ public:
     // A recovered recording goes back into the acquisition queue as well, so that it can be saved.
     void RefillQueue(TAcquisitionQueue* queue) { Queue = queue; }
 
+    // Line 4 of a sound-pressure file, when it said what the recording was measured with.
+    std::optional<ResultFile::TRecordingConditions> Conditions() const { return Recorded; }
+
     bool SelectKind(TMeasurementKind kind) override;
+    void RecordingConditions(const ResultFile::TRecordingConditions& conditions) override
+    {
+        Recorded = conditions;
+    }
     void ChannelPoint(double time, double left, double right) override;
     void SeriesListed(const std::vector<int>& listedSlots) override;
     void SeriesName(int slot, const QString& name) override;
@@ -36,4 +44,5 @@ private:
     std::function<void()> SelectLeft;
     TAcquisitionQueue* Queue = nullptr;
     bool ReplaceChannels = false;
+    std::optional<ResultFile::TRecordingConditions> Recorded;
 };

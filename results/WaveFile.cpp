@@ -5,8 +5,8 @@
 #include "results/SafeFile.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -82,7 +82,9 @@ bool Write(const QString& fileName, std::span<const double> samples, int frameRa
     TMemory memory;
     SNDFILE* sound = sf_open_virtual(&io, SFM_WRITE, &info, &memory);
     if (!sound) {
-        failure = WriteFailureMessage(fileName, QString::fromLocal8Bit(sf_strerror(nullptr)));
+        failure = WriteFailureMessage(fileName, QStringLiteral("biblioteka plików dźwiękowych nie przyjęła "
+                                                               "częstotliwości próbkowania %1 Hz")
+                                                    .arg(frameRate));
         return false;
     }
     // The cue point and the comment go into the chunks written at the end.
@@ -97,7 +99,8 @@ bool Write(const QString& fileName, std::span<const double> samples, int frameRa
     const QByteArray comment = TimeZeroComment(timeZero, frameRate).toUtf8();
     if (sf_command(sound, SFC_SET_CUE, &cues, sizeof cues) != SF_TRUE ||
         sf_set_string(sound, SF_STR_COMMENT, comment.constData()) != 0) {
-        failure = WriteFailureMessage(fileName, QString::fromLocal8Bit(sf_strerror(sound)));
+        failure = WriteFailureMessage(fileName, QStringLiteral("biblioteka plików dźwiękowych nie przyjęła "
+                                                               "znacznika chwili 0"));
         sf_close(sound);
         return false;
     }
@@ -105,10 +108,9 @@ bool Write(const QString& fileName, std::span<const double> samples, int frameRa
     std::transform(samples.begin(), samples.end(), block.begin(),
                    [](double x) { return static_cast<float>(x); });
     const sf_count_t written = sf_writef_float(sound, block.data(), static_cast<sf_count_t>(block.size()));
-    const QString error = QString::fromLocal8Bit(sf_strerror(sound));
     sf_close(sound);
     if (written != static_cast<sf_count_t>(block.size())) {
-        failure = WriteFailureMessage(fileName, error);
+        failure = WriteFailureMessage(fileName, FileErrorReason(ENOMEM));
         return false;
     }
     TSafeFile file(fileName);
@@ -121,14 +123,16 @@ bool Write(const QString& fileName, std::span<const double> samples, int frameRa
 
 std::optional<TSound> Read(const QString& fileName, QString& failure)
 {
+    const int descriptor = OpenRegularFile(fileName, failure);
+    if (descriptor < 0)
+        return std::nullopt;
     SF_INFO info{};
-    SNDFILE* sound = sf_open(QFile::encodeName(fileName).constData(), SFM_READ, &info);
+    SNDFILE* sound = sf_open_fd(descriptor, SFM_READ, &info, SF_TRUE); // closes the descriptor
     if (!sound) {
-        const int code = sf_error(nullptr);
-        failure = ReadFailureMessage(
-            fileName, code == SF_ERR_UNRECOGNISED_FORMAT
-                          ? QStringLiteral("to nie jest plik dźwiękowy, który program umie odczytać")
-                          : QString::fromLocal8Bit(sf_strerror(nullptr)));
+        failure = ReadFailureMessage(fileName, sf_error(nullptr) == SF_ERR_SYSTEM
+                                                   ? FileErrorReason(errno)
+                                                   : QStringLiteral("to nie jest plik dźwiękowy, który "
+                                                                    "program umie odczytać"));
         return std::nullopt;
     }
     const auto close = [&](const QString& reason) {
@@ -148,13 +152,26 @@ std::optional<TSound> Read(const QString& fileName, QString& failure)
         sf_command(sound, SFC_GET_CUE, cues.get(), sizeof *cues) == SF_TRUE && cues->cue_count > 0 &&
         cues->cue_points[0].sample_offset < info.frames)
         read.TimeZero = cues->cue_points[0].sample_offset;
-    std::vector<double> frames(static_cast<std::size_t>(info.frames * info.channels));
-    const sf_count_t got = sf_readf_double(sound, frames.data(), info.frames);
-    if (got <= 0)
-        return close(QString::fromLocal8Bit(sf_strerror(sound)));
-    read.Samples.resize(static_cast<std::size_t>(got));
-    for (std::size_t i = 0; i < read.Samples.size(); ++i)
-        read.Samples[i] = frames[i * static_cast<std::size_t>(info.channels)];
+    // In pieces of a bounded size, whatever the header claims: the samples kept grow only with those
+    // the file really holds, and only the first channel is kept.
+    const auto channels = static_cast<std::size_t>(info.channels);
+    const sf_count_t pieceFrames = std::max<sf_count_t>(1, (1 << 16) / info.channels);
+    std::vector<double> piece(static_cast<std::size_t>(pieceFrames) * channels);
+    for (;;) {
+        const sf_count_t got = sf_readf_double(sound, piece.data(), pieceFrames);
+        if (got <= 0)
+            break;
+        for (sf_count_t i = 0; i < got; ++i)
+            read.Samples.push_back(piece[static_cast<std::size_t>(i) * channels]);
+        if (read.Samples.size() > static_cast<std::size_t>(LongestFrames))
+            return close(QStringLiteral("plik jest za długi na odpowiedź impulsową"));
+    }
+    if (sf_error(sound) != SF_ERR_NO_ERROR)
+        return close(QStringLiteral("plik jest uszkodzony"));
+    if (read.Samples.empty())
+        return close(QStringLiteral("plik nie zawiera próbek"));
+    if (read.TimeZero >= read.Samples.size()) // a cue beyond the samples the file really holds
+        read.TimeZero = 0;
     if (!std::all_of(read.Samples.begin(), read.Samples.end(), [](double x) { return std::isfinite(x); }))
         return close(QStringLiteral("plik zawiera nieprawidłowe wartości próbek"));
     sf_close(sound);

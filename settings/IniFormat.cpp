@@ -3,11 +3,17 @@
 
 #include "settings/KeyTable.h"
 
+#include <QFileDevice>
 #include <QIODevice>
 #include <QStringList>
 #include <QStringTokenizer>
+#include <cerrno>
+#include <unistd.h>
+#include <utility>
 
 namespace {
+
+thread_local int WriteError = -1;
 
 QString Escaped(const QString& value)
 {
@@ -122,5 +128,15 @@ bool WriteIniText(QIODevice& device, const QSettings::SettingsMap& map)
                 lines.append(it.key().sliced(prefix.size()) + u'=' + Escaped(it->toString()));
         AppendSection(file, section, lines);
     }
-    return device.write(file) == file.size();
+    errno = 0;
+    bool written = device.write(file) == file.size();
+    if (auto* disk = qobject_cast<QFileDevice*>(&device); written && disk != nullptr)
+        written = disk->flush() && fdatasync(disk->handle()) == 0;
+    WriteError = written ? 0 : (errno != 0 ? errno : EIO);
+    return written;
+}
+
+int TakeIniWriteError()
+{
+    return std::exchange(WriteError, -1);
 }

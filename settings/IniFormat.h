@@ -11,4 +11,9 @@
 QSettings::Format ReadableIniFormat();
 
 bool ReadIniText(QIODevice& device, QSettings::SettingsMap& map);
+// The file whole or not at all: QSettings commits its temporary file without checking the write it
+// still holds and without syncing it, so both are done here, and a failure leaves the old file.
 bool WriteIniText(QIODevice& device, const QSettings::SettingsMap& map);
+// The system's error number of the last WriteIniText on this thread since the last call (0: it wrote
+// its file; -1: none ran), which this call forgets.
+int TakeIniWriteError();

@@ -17,6 +17,7 @@ constexpr const char* Open = "Open";
 constexpr const char* Position = "Position";
 constexpr const char* Devices = "Devices";
 constexpr const char* ImpulseResponse = "ImpulseResponse";
+constexpr const char* TransferFunction = "TransferFunction";
 
 constexpr TKeyInfo Int(TKey key, const char* section, const char* name, int defaultValue, int scale = 1)
 {
@@ -200,6 +201,18 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
     Int(ImpulseRoomBands, ImpulseResponse, "RoomBandsPerOctave", 1),
     Text(ImpulseRoomSpeechLevel, ImpulseResponse, "RoomSpeechLevel[dBA]"),
     Text(ImpulseRoomNoise, ImpulseResponse, "RoomNoise[dB]"),
+
+    Int(TransferFftSize, TransferFunction, "FftSize", 65536),
+    Int(TransferSignal, TransferFunction, "Signal", 0),
+    Int(TransferLevel, TransferFunction, "Level[dBFS]", -1500, 100),
+    Int(TransferReference, TransferFunction, "Reference", 0),
+    Int(TransferAveraging, TransferFunction, "Averaging", 0),
+    Int(TransferAverages, TransferFunction, "Averages", 8),
+    Int(TransferSmoothing, TransferFunction, "Smoothing", 6),
+    Int(TransferThreshold, TransferFunction, "CoherenceThreshold", 50, 100),
+    Int(TransferBelowThreshold, TransferFunction, "BelowThreshold", 0),
+    Flag(TransferPhaseWithDelay, TransferFunction, "PhaseWithDelay", false),
+    Int(TransferTemperature, TransferFunction, "Temperature[C]", 2000, 100),
 }};
 
 constexpr bool IndexedByKey()

@@ -127,6 +127,18 @@ enum class TKey : int {
     ImpulseRoomBands,
     ImpulseRoomSpeechLevel,
     ImpulseRoomNoise,
+    // "TransferFunction": the window "Funkcja przenoszenia", its signal, averaging and view
+    TransferFftSize,
+    TransferSignal,
+    TransferLevel,
+    TransferReference,
+    TransferAveraging,
+    TransferAverages,
+    TransferSmoothing,
+    TransferThreshold,
+    TransferBelowThreshold,
+    TransferPhaseWithDelay,
+    TransferTemperature,
     Count
 };
 

@@ -73,6 +73,38 @@ void SaveImpulse(TKeyWriter& write, const TImpulseWindowSettings& impulse)
     write.Text(ImpulseRoomNoise, impulse.RoomNoise);
 }
 
+void LoadTransfer(const TKeyReader& read, TTransferWindowSettings& transfer)
+{
+    using enum TKey;
+    transfer.FftSize = read.Integer(TransferFftSize);
+    transfer.Signal = read.Integer(TransferSignal);
+    transfer.LevelDb = read.Real(TransferLevel);
+    transfer.Reference = read.Integer(TransferReference);
+    transfer.Averaging = read.Integer(TransferAveraging);
+    transfer.Averages = read.Integer(TransferAverages);
+    transfer.Smoothing = read.Integer(TransferSmoothing);
+    transfer.Threshold = read.Real(TransferThreshold);
+    transfer.BelowThreshold = read.Integer(TransferBelowThreshold);
+    transfer.PhaseWithDelay = read.Flag(TransferPhaseWithDelay);
+    transfer.Temperature = read.Real(TransferTemperature);
+}
+
+void SaveTransfer(TKeyWriter& write, const TTransferWindowSettings& transfer)
+{
+    using enum TKey;
+    write.Integer(TransferFftSize, transfer.FftSize);
+    write.Integer(TransferSignal, transfer.Signal);
+    write.Real(TransferLevel, transfer.LevelDb);
+    write.Integer(TransferReference, transfer.Reference);
+    write.Integer(TransferAveraging, transfer.Averaging);
+    write.Integer(TransferAverages, transfer.Averages);
+    write.Integer(TransferSmoothing, transfer.Smoothing);
+    write.Real(TransferThreshold, transfer.Threshold);
+    write.Integer(TransferBelowThreshold, transfer.BelowThreshold);
+    write.Flag(TransferPhaseWithDelay, transfer.PhaseWithDelay);
+    write.Real(TransferTemperature, transfer.Temperature);
+}
+
 } // namespace
 
 void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audioOut,
@@ -185,6 +217,7 @@ void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audi
     audioIn.SetDeviceName(read.Text(InputDevice).toUtf8());
     audioOut.SetDeviceName(read.Text(OutputDevice).toUtf8());
     LoadImpulse(read, window.Impulse);
+    LoadTransfer(read, window.Transfer);
 }
 
 bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO& audioOut,
@@ -306,5 +339,6 @@ bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO
     write.Text(InputDevice, QString::fromUtf8(audioIn.DeviceName()));
     write.Text(OutputDevice, QString::fromUtf8(audioOut.DeviceName()));
     SaveImpulse(write, window.Impulse);
+    SaveTransfer(write, window.Transfer);
     return store.Sync();
 }

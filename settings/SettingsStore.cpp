@@ -2,8 +2,10 @@
 #include "settings/SettingsStore.h"
 
 #include "common/NumberFormat.h"
+#include "results/SafeFile.h"
 #include "settings/IniFormat.h"
 
+#include <QFileInfo>
 #include <QSettings>
 #include <limits>
 
@@ -95,8 +97,28 @@ void TSettingsStore::WriteString(const QString& section, const QString& name, co
     Settings->setValue(KeyOf(section, name), value);
 }
 
+// A failed sync keeps the values: QSettings writes them with its next sync.
 bool TSettingsStore::Sync()
 {
+    TakeIniWriteError();
     Settings->sync();
-    return Settings->status() == QSettings::NoError;
+    const int written = TakeIniWriteError();
+    if (Settings->status() == QSettings::NoError)
+        return true;
+    // A sync that never reached the writer could not make its lock file or its temporary file: the
+    // folder says why.
+    const int obstacle = WriteObstacle(FileName());
+    SyncError = obstacle != 0 ? obstacle
+                : written > 0 ? written
+                              : FolderWriteError(QFileInfo(FileName()).absolutePath());
+    return false;
+}
+
+QString TSettingsStore::SyncFailure() const
+{
+    if (Settings->status() == QSettings::NoError)
+        return QString();
+    if (Settings->status() == QSettings::FormatError)
+        return QStringLiteral("Plik ustawień ") + FileName() + QStringLiteral(" ma nieprawidłowy format.");
+    return WriteFailureMessage(FileName(), FileErrorReason(SyncError));
 }

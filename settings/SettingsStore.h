@@ -34,11 +34,14 @@ public:
     void WriteBool(const QString& section, const QString& name, bool value);
     void WriteString(const QString& section, const QString& name, const QString& value);
 
-    // Writes pending values to the file; false when it could not be written.
+    // Writes pending values to the file; false when it could not be written, and the file then stays
+    // as it was. SyncFailure() says why in Polish, naming the file.
     bool Sync();
+    QString SyncFailure() const;
 
 private:
     explicit TSettingsStore(std::unique_ptr<QSettings> settings);
 
     std::unique_ptr<QSettings> Settings;
+    int SyncError = 0; // the system's error number of the last Sync that failed
 };

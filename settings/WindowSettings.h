@@ -47,6 +47,23 @@ struct TImpulseWindowSettings
     QString RoomSpeechLevel, RoomNoise;
 };
 
+// The window "Funkcja przenoszenia" as the user left it: its signal, averaging and view. Values are
+// kept as stored; the window brings them within their ranges when it applies them.
+struct TTransferWindowSettings
+{
+    int FftSize = 65536;
+    int Signal = 0;       // 0 periodic pink noise, 1 white noise, 2 none (music)
+    double LevelDb = -15; // RMS, dBFS
+    int Reference = 0;    // reference input: 0 left, 1 right
+    int Averaging = 0;    // 0 count, 1 exponential, 2 infinite
+    int Averages = 8;
+    int Smoothing = 6;        // 0 none, N: 1/N octave
+    double Threshold = 0.5;   // coherence below which points are faint or hidden
+    int BelowThreshold = 0;   // 0 faint, 1 hidden
+    bool PhaseWithDelay = false;
+    double Temperature = 20; // °C
+};
+
 // What the chart of the frequency kind shows beside the levels of synchronously detected points.
 struct TDetailView
 {
@@ -71,6 +88,7 @@ struct TWindowSettings
     std::array<QString, RecentFileCount> Last{}; // Last[0] is the most recent file
     TWindowPosition Position;
     TImpulseWindowSettings Impulse;
+    TTransferWindowSettings Transfer;
     TDetailView DetailView;
 };
 

@@ -11,6 +11,7 @@
 #include "ui/ChartView.h"
 #include "ui/EventSound.h"
 #include "ui/OknoDialog.h"
+#include "ui/OknoFunkcjaPrzenoszenia.h"
 #include "ui/OknoKalibracja.h"
 #include "ui/OknoOdpowiedzImpulsowa.h"
 #include "ui/OknoSkalowanie.h"
@@ -124,7 +125,10 @@ TFormaGlowna::~TFormaGlowna()
     audAudioIn.StopNow(); // no block may reach the engine while it goes
     audAudioOut.StopNow();
     delete OdpowiedzImpulsowa; // its take ends and its settings go into Stored, which is saved now
-    SaveSettings();
+    delete FunkcjaPrzenoszenia;
+    // The window is going and no box can be shown any more; the reason goes to the error output.
+    if (const QString failure = SaveSettings(); !failure.isEmpty())
+        qWarning("%s", qUtf8Printable(failure));
     delete chtWykres; // it draws from Chart, which goes before the window's children
 }
 
@@ -468,6 +472,7 @@ void TFormaGlowna::ReleaseMemory()
 {
     const bool collecting = Report::ReleaseMemory(Queue, InputRunning(), Measurement.AcquisitionOn);
     Journal.Discard();
+    RecoveredConditions.reset();
     // In the frequency kind the same button is the scaling command, which stays as the kind set it.
     if (Measurement.MeasurementKind != TMeasurementKind::SoundPressure)
         return;
@@ -592,7 +597,10 @@ void TFormaGlowna::actPlikWyslijExecute()
 }
 void TFormaGlowna::actStartExecute()
 {
-    if (CardTakenByImpulseWindow())
+    if (CardTakenByImpulseWindow() || CardTakenByTransferWindow())
+        return;
+    if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure && Measurement.AcquisitionOn &&
+        !JournalReady())
         return;
     Recording->Start(true);
 }
@@ -634,6 +642,8 @@ void TFormaGlowna::btnPauzaClick()
 }
 void TFormaGlowna::cbAkwizycjaClick()
 {
+    if (cbAkwizycja->isChecked() && Recording->InProgress() && !JournalReady())
+        cbAkwizycja->setChecked(false);
     Recording->SetAcquisition(cbAkwizycja->isChecked());
 }
 void TFormaGlowna::cbCzasUsrednianiaChange()
@@ -670,7 +680,7 @@ void TFormaGlowna::mmiNarzedziaKalibracjaClick()
 }
 void TFormaGlowna::actKalibracjaExecute()
 {
-    if (CardTakenByImpulseWindow())
+    if (CardTakenByImpulseWindow() || CardTakenByTransferWindow())
         return;
     Calibration->Start(CalibrationRequest);
 }

@@ -12,6 +12,7 @@
 #include "results/AcquisitionQueue.h"
 #include "results/Mail.h"
 #include "results/RecordingJournal.h"
+#include "results/ResultFile.h"
 #include "results/SeriesStore.h"
 #include "settings/WindowSettings.h"
 
@@ -20,6 +21,7 @@
 #include <QStringList>
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QActionGroup;
@@ -48,6 +50,7 @@ class TSweep;
 class TFormaAnalizatorWidma;
 class TFormaStatystyki;
 class TFormaOdpowiedzImpulsowa;
+class TFormaFunkcjaPrzenoszenia;
 struct TOpcjeProgramu;
 
 // The program's only long-lived window: it owns the measurement state, the chart data, the wave
@@ -223,7 +226,7 @@ private:
     void FormCreate(const QStringList& arguments);
     void LoadSettings();
     void ApplyPosition(const TWindowPosition& position);
-    void SaveSettings();
+    QString SaveSettings(); // the Polish reason when the file could not be written, and it stays as it was
     void PrepareWorkFolder();
     void BuildNumericKeys();
     void OpenFromCommandLine(const QStringList& arguments);
@@ -238,6 +241,11 @@ private:
     void RefreshRecentFiles();
     void RecoverRecording();
     bool OpenLeftJournal(TRecordingJournal::TLeftJournal& left);
+    // Whether a recording that acquires may go on: it has a journal place, or the user chose to record
+    // without one once told why there is none.
+    bool JournalReady();
+    // What the queue's recording was measured with: a recovered journal's own, or what is in force.
+    ResultFile::TRecordingConditions QueueConditions() const;
 
     void SelectKind(TMeasurementKind kind, QObject* sender);
     void ApplyKindLook(TMeasurementKind kind);
@@ -276,6 +284,8 @@ private:
     TWaveDeviceOf<TAudioIn> InputDevice{audAudioIn};
     TWaveDeviceOf<TAudioOut> OutputDevice{audAudioOut};
     TRecordingJournal Journal{Queue, Measurement, InputDevice}; // every acquired value passes through it
+    // Line 4 of the journal whose values the queue holds, kept until the queue is released.
+    std::optional<ResultFile::TRecordingConditions> RecoveredConditions;
     std::unique_ptr<TLevelMeter> Meter;
     std::unique_ptr<TSineGenerator> Generator;
     std::unique_ptr<TRecordingControl> Recording;
@@ -375,6 +385,17 @@ private:
     bool CardTakenByImpulseWindow();
     QAction* mmiOdpowiedzImpulsowa{};
     TFormaOdpowiedzImpulsowa* OdpowiedzImpulsowa{}; // made when first asked for
+    // The window "Funkcja przenoszenia" (OknoGlownaPrzenoszenie.cpp)
+public slots:
+    void mmiFunkcjaPrzenoszeniaClick();
+
+private:
+    // True, once said to the user, while the transfer-function window holds the card.
+    bool CardTakenByTransferWindow();
+    // Why a window other than `asking` holds the card ("trwa pomiar w oknie głównym"); empty: none.
+    QString CardHolder(const QWidget* asking) const;
+    QAction* mmiFunkcjaPrzenoszenia{};
+    TFormaFunkcjaPrzenoszenia* FunkcjaPrzenoszenia{}; // made when first asked for
     // The spectrum analyser beside the window, on its input (OknoGlownaAnalizator.cpp)
 public slots:
     void mmiAnalizatorWidmaClick();

@@ -68,12 +68,8 @@ void TFormaGlowna::actPlikEksportujExecute()
     DialogFolder = QFileInfo(name).absolutePath();
 
     QString failure;
-    const bool written =
-        pressure ? ExchangeFile::WriteSoundPressure(
-                       name, Queue,
-                       {Measurement.AveragingTime, audAudioIn.FrameRate(), Measurement.FrequencyWeighting},
-                       failure)
-                 : ExchangeFile::WriteFrequency(name, columns, true, failure);
+    const bool written = pressure ? ExchangeFile::WriteSoundPressure(name, Queue, QueueConditions(), failure)
+                                  : ExchangeFile::WriteFrequency(name, columns, true, failure);
     if (!written)
         ShowError(failure);
 }

@@ -182,6 +182,7 @@ void TFormaGlowna::CreateMenus()
         newItem(mmiPomiar, "mmiZerujGenerator", "Zeruj generator", QKeySequence(Qt::CTRL | Qt::Key_F2));
     mmiPomiar->addSeparator();
     mmiOdpowiedzImpulsowa = newItem(mmiPomiar, "mmiOdpowiedzImpulsowa", "Odpowiedź impulsowa");
+    mmiFunkcjaPrzenoszenia = newItem(mmiPomiar, "mmiFunkcjaPrzenoszenia", "Funkcja przenoszenia");
 
     mmiNarzedzia = newMenu("mmiNarzedzia", "&Narzędzia");
     mmiNarzedziaKalibracja = newItem(mmiNarzedzia, "mmiNarzedziaKalibracja", "Kalibracja");
@@ -344,6 +345,7 @@ void TFormaGlowna::ConnectHandlers()
     on(mmiAnalizatorWidma, &TFormaGlowna::mmiAnalizatorWidmaClick);
     on(mmiTestZgodnosci, &TFormaGlowna::mmiTestZgodnosciClick);
     on(mmiOdpowiedzImpulsowa, &TFormaGlowna::mmiOdpowiedzImpulsowaClick);
+    on(mmiFunkcjaPrzenoszenia, &TFormaGlowna::mmiFunkcjaPrzenoszeniaClick);
 
     // Just before the drop-down opens, its items follow the recent-file entries of the File menu.
     connect(pmiOtworz, &QMenu::aboutToShow, this, [this] {

@@ -10,7 +10,7 @@ void TFormaGlowna::mmiOdpowiedzImpulsowaClick()
     if (OdpowiedzImpulsowa == nullptr)
         OdpowiedzImpulsowa = new TFormaOdpowiedzImpulsowa(
             audAudioIn, audAudioOut, Stored.Impulse,
-            [this] { return audAudioIn.DeviceOpen() || audAudioOut.DeviceOpen(); }, DialogFolder, this);
+            [this] { return !CardHolder(OdpowiedzImpulsowa).isEmpty(); }, DialogFolder, this);
     OdpowiedzImpulsowa->show();
     OdpowiedzImpulsowa->raise();
     OdpowiedzImpulsowa->activateWindow();

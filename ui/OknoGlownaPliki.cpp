@@ -5,6 +5,7 @@
 #include "ui/OknoGlowna.h"
 
 #include "common/NumberFormat.h"
+#include "measure/RecordingControl.h"
 #include "results/RecentFiles.h"
 #include "results/ResultFile.h"
 #include "results/ResultLoader.h"
@@ -79,9 +80,9 @@ TRecoveryAnswer AskRecovery(QWidget* parent, const QDateTime& lastWritten)
 }
 
 // Right after the failing call, while errno still holds its reason.
-QString CannotRead(const QFile& file)
+QString CannotRead(const QString& fileName)
 {
-    return ReadFailureMessage(file.fileName(), FileErrorReason(errno, file.errorString()));
+    return ReadFailureMessage(fileName, FileErrorReason(errno));
 }
 
 } // namespace
@@ -104,6 +105,12 @@ void TFormaGlowna::CreateFileCommands()
         QMetaObject::invokeMethod(
             this, [this, message] { ShowError(message); }, Qt::QueuedConnection);
     };
+    // Anything measured after the last save is unsaved: a point of a running sweep, or a reading that
+    // the acquisition keeps for the result file.
+    connect(&Chart, &TChartModel::PointAppended, this, [this](int series) {
+        if (Recording->InProgress() && (series < ResultSeriesCount || Measurement.AcquisitionOn))
+            Measurement.ResultsSaved = false;
+    });
 }
 
 // ---- Opening
@@ -155,10 +162,9 @@ bool TFormaGlowna::OpenResultFile(const QString& fileName, bool byUser)
         ShowMessage(ResultFile::UnknownFormatMessage);
         return false;
     }
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowError(CannotRead(file));
+    QFile file;
+    if (QString failure; !OpenForReading(file, fileName, failure)) {
+        ShowError(failure);
         return false;
     }
     TResultLoader loader(
@@ -181,7 +187,7 @@ bool TFormaGlowna::OpenResultFile(const QString& fileName, bool byUser)
     case ResultFile::TReadOutcome::KindKept:
         return false;
     case ResultFile::TReadOutcome::ReadError:
-        ShowError(CannotRead(file));
+        ShowError(CannotRead(fileName));
         break;
     case ResultFile::TReadOutcome::InvalidFormat:
         ShowMessage(ResultFile::InvalidFormatMessage);
@@ -284,8 +290,7 @@ bool TFormaGlowna::WriteResultFile(const QString& fileName)
     QString failure;
     bool written = false;
     if (Measurement.MeasurementKind == TMeasurementKind::SoundPressure) {
-        written = ResultFile::WriteSoundPressure(
-            fileName, Queue, {Measurement.AveragingTime, audAudioIn.FrameRate()}, now, failure);
+        written = ResultFile::WriteSoundPressure(fileName, Queue, QueueConditions(), now, failure);
         if (written)
             ReleaseMemory();
     } else {
@@ -330,8 +335,7 @@ void TFormaGlowna::DumpQueue()
     const QString folder = DefaultWorkFolder();
     QDir().mkpath(folder);
     QString failure;
-    const ResultFile::TRecordingConditions conditions{Measurement.AveragingTime, audAudioIn.FrameRate()};
-    if (ResultFile::WriteQueueDump(folder + QStringLiteral("/kolejka.txt"), Queue, conditions,
+    if (ResultFile::WriteQueueDump(folder + QStringLiteral("/kolejka.txt"), Queue, QueueConditions(),
                                    QDateTime::currentDateTime(), failure))
         ReleaseMemory();
     else
@@ -379,7 +383,7 @@ void TFormaGlowna::RecoverRecording()
         case TRecoveryAnswer::Delete:
             if (QFile journal(left.Path); !journal.remove())
                 ShowError(QStringLiteral("Nie można usunąć pliku ") + left.Path + QStringLiteral(": ") +
-                          FileErrorReason(errno, journal.errorString()) + QLatin1Char('.'));
+                          FileErrorReason(errno) + QLatin1Char('.'));
             break;
         case TRecoveryAnswer::Later:
             break;
@@ -395,10 +399,11 @@ bool TFormaGlowna::OpenLeftJournal(TRecordingJournal::TLeftJournal& left)
         ShowError(failure);
         return false;
     }
-    QFile file(Journal.FileName());
-    errno = 0;
+    const QString fileName = Journal.FileName();
+    QFile file;
+    QString reason;
     ResultFile::TReadOutcome outcome = ResultFile::TReadOutcome::ReadError;
-    if (file.open(QIODevice::ReadOnly)) {
+    if (OpenForReading(file, fileName, reason)) {
         TResultLoader loader(
             Series, Chart,
             [this](TMeasurementKind kind) {
@@ -408,16 +413,19 @@ bool TFormaGlowna::OpenLeftJournal(TRecordingJournal::TLeftJournal& left)
             },
             [] {});
         loader.RefillQueue(&Queue);
+        errno = 0;
         outcome = ResultFile::Read(file, loader);
+        if (outcome == ResultFile::TReadOutcome::ReadError)
+            reason = CannotRead(fileName);
+        else if (outcome != ResultFile::TReadOutcome::Read)
+            reason = fileName + QStringLiteral(": ") +
+                     (outcome == ResultFile::TReadOutcome::InvalidFormat ? ResultFile::InvalidFormatMessage
+                                                                         : ResultFile::UnknownFormatMessage);
+        // Saved as it was measured, whatever the settings are now.
+        RecoveredConditions = loader.Conditions();
     }
     if (outcome != ResultFile::TReadOutcome::Read) {
         // Not every value reached the queue: the journal must outlive the next save.
-        const QString reason =
-            outcome == ResultFile::TReadOutcome::ReadError
-                ? CannotRead(file)
-                : file.fileName() + QStringLiteral(": ") +
-                      (outcome == ResultFile::TReadOutcome::InvalidFormat ? ResultFile::InvalidFormatMessage
-                                                                          : ResultFile::UnknownFormatMessage);
         Journal.Release(TRecordingJournal::DefaultFolder());
         ShowError(reason + QStringLiteral("\nKopia nagrania zostaje na dysku, a program zapyta o nią przy "
                                           "następnym uruchomieniu."));
@@ -427,4 +435,25 @@ bool TFormaGlowna::OpenLeftJournal(TRecordingJournal::TLeftJournal& left)
     mmiKosz->setEnabled(!Queue.Empty());
     tbnKosz->setEnabled(!Queue.Empty());
     return true;
+}
+
+ResultFile::TRecordingConditions TFormaGlowna::QueueConditions() const
+{
+    ResultFile::TRecordingConditions conditions{Measurement.AveragingTime, audAudioIn.FrameRate(),
+                                                Measurement.FrequencyWeighting};
+    if (RecoveredConditions) {
+        conditions.AveragingTime = RecoveredConditions->AveragingTime;
+        conditions.FrameRate = RecoveredConditions->FrameRate;
+    }
+    return conditions;
+}
+
+bool TFormaGlowna::JournalReady()
+{
+    if (!Journal.FileName().isEmpty() || Journal.ClaimFreePlace(TRecordingJournal::DefaultFolder()))
+        return true;
+    return AskYesNo(this, Journal.ClaimFailure() +
+                              QStringLiteral("\nBez tej kopii awaria programu albo zanik zasilania przed "
+                                             "zapisem wyników zabierze całe nagranie.\nRozpocząć akwizycję "
+                                             "mimo to?"));
 }

@@ -325,7 +325,11 @@ void TFormaGlowna::SetCalibrating(bool on)
     // stopped sweep starts afresh rather than going on from a point it no longer plays.
     SetTickInterval(0);
     Sweep->Zero();
-    SaveSettings(); // a calibration is worth keeping even if the program never closes normally
+    // A calibration is worth keeping even if the program never closes normally. Its failure is said once
+    // the calibration's own step has ended.
+    if (const QString failure = SaveSettings(); !failure.isEmpty())
+        QMetaObject::invokeMethod(
+            this, [this, failure] { ShowError(failure); }, Qt::QueuedConnection);
 }
 
 void TFormaGlowna::SetCalibrationTimerInterval(int milliseconds)

@@ -76,11 +76,11 @@ void TFormaGlowna::ApplyPosition(const TWindowPosition& position)
         setWindowState(*state);
 }
 
-void TFormaGlowna::SaveSettings()
+QString TFormaGlowna::SaveSettings()
 {
     TSettingsStore* store = TSettingsStore::Instance();
     if (store == nullptr)
-        return;
+        return QString();
     Stored.Compensation = mmiKompensacja->isChecked();
     Stored.CanalNo = TrybPracyButtons->checkedId();
     Stored.Average = cbCzasUsredniania->currentIndex();
@@ -97,7 +97,6 @@ void TFormaGlowna::SaveSettings()
         position.Width = width();
         position.Height = height();
     }
-    // The window is going and no box can be shown any more; the reason goes to the error output.
-    if (!::SaveSettings(*store, audAudioIn, audAudioOut, Measurement, Stored))
-        qWarning("Nie można zapisać ustawień w pliku %s", qUtf8Printable(store->FileName()));
+    return ::SaveSettings(*store, audAudioIn, audAudioOut, Measurement, Stored) ? QString()
+                                                                                : store->SyncFailure();
 }

@@ -5,15 +5,14 @@
 #include "common/NumberFormat.h"
 #include "results/ResponseFile.h"
 #include "results/WaveFile.h"
-#include "settings/KeyFilter.h"
 #include "settings/WindowSettings.h"
 #include "ui/ChartView.h"
 #include "ui/OknoAkustykaPomieszczenia.h"
+#include "ui/WindowParts.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -49,22 +48,8 @@ QString Number(double value)
     return NumberFormat::General(value);
 }
 
-QComboBox* NewCombo(QWidget* parent, const char* name, const QStringList& items)
-{
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(QLatin1String(name));
-    combo->addItems(items);
-    return combo;
-}
-
-QLineEdit* NewEdit(QWidget* parent, const char* name, bool negative)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    TKeyFilter::Install(edit, TKeyFilter::Digits + NumberFormat::DecimalSeparator() +
-                                  (negative ? QStringLiteral("-") : QString()));
-    return edit;
-}
+using WindowParts::NewCombo;
+using WindowParts::NewEdit;
 
 // The phase of a characteristic read from a file, unwrapped along its points.
 std::vector<double> Unwrapped(const std::vector<double>& wrapped)
@@ -283,10 +268,8 @@ QWidget* TFormaOdpowiedzImpulsowa::CreatePanel()
         connect(combo, &QComboBox::currentIndexChanged, this, &TFormaOdpowiedzImpulsowa::AnalysisChanged);
     connect(cbFazaOdSzczytu, &QCheckBox::toggled, this, &TFormaOdpowiedzImpulsowa::AnalysisChanged);
     connect(edtTemperatura, &QLineEdit::editingFinished, this, [this] {
-        const auto celsius = NumberFormat::ParseNumber(edtTemperatura->text());
-        Settings.Temperature =
-            std::clamp(celsius.value_or(Settings.Temperature), LowestTemperature, HighestTemperature);
-        edtTemperatura->setText(Number(Settings.Temperature));
+        Settings.Temperature = WindowParts::TakeNumber(edtTemperatura, Settings.Temperature,
+                                                       LowestTemperature, HighestTemperature);
         ShowDelay();
     });
     connect(lstPomiary, &QListWidget::currentRowChanged, this, &TFormaOdpowiedzImpulsowa::CurrentChanged);
@@ -330,14 +313,8 @@ void TFormaOdpowiedzImpulsowa::ApplySettings()
     Settings.Temperature = std::clamp(Settings.Temperature, LowestTemperature, HighestTemperature);
     edtTemperatura->setText(Number(Settings.Temperature));
     AkustykaPomieszczenia->ApplySettings(Settings);
-    const auto device = [](const TAudioIO& audio) {
-        return audio.DeviceName().isEmpty() ? QStringLiteral("domyślne")
-                                            : QString::fromUtf8(audio.DeviceName());
-    };
     // The whole of it in the tip too: the server's names can be long.
-    const QString devices = QStringLiteral("Wejście: %1, wyjście: %2\n%3 Hz, jak w konfiguracji programu")
-                                .arg(device(MainIn), device(MainOut))
-                                .arg(rate);
+    const QString devices = WindowParts::CardText(MainIn, MainOut);
     lblUrzadzenia->setText(devices);
     lblUrzadzenia->setToolTip(devices);
 }
@@ -381,8 +358,8 @@ void TFormaOdpowiedzImpulsowa::btnStartClick()
     if (MainMeasuring && MainMeasuring()) {
         QMessageBox::warning(
             this, Title,
-            QStringLiteral("Karta dźwiękowa jest zajęta: trwa pomiar w oknie głównym. Zatrzymaj "
-                           "go przed pomiarem odpowiedzi impulsowej."));
+            QStringLiteral("Karta dźwiękowa jest zajęta: trwa pomiar w oknie głównym lub w oknie „Funkcja "
+                           "przenoszenia”. Zatrzymaj go przed pomiarem odpowiedzi impulsowej."));
         return;
     }
     const std::pair<QLineEdit*, QString> numbers[] = {
@@ -397,15 +374,8 @@ void TFormaOdpowiedzImpulsowa::btnStartClick()
             return;
         }
     StoreSettings();
-    TAudioIn& input = Engine.AudioIn();
-    TAudioOut& output = Engine.AudioOut();
-    for (const auto& [mine, main] :
-         {std::pair<TAudioIO*, const TAudioIO*>{&input, &MainIn}, {&output, &MainOut}}) {
-        mine->SetFrameRate(main->FrameRate());
-        mine->SetBufferSize(main->BufferSize());
-        mine->SetWaveDevice(main->WaveDevice());
-        mine->SetDeviceName(main->DeviceName());
-    }
+    WindowParts::TakeCardChoice(Engine.AudioIn(), MainIn);
+    WindowParts::TakeCardChoice(Engine.AudioOut(), MainOut);
     if (!Engine.Start(ChosenSettings())) {
         QMessageBox::warning(this, Title, Engine.Failure());
         return;
@@ -460,15 +430,9 @@ void TFormaOdpowiedzImpulsowa::AddMeasurement(std::unique_ptr<TPomiar> pomiar)
         pomiar->Analysis = std::make_unique<TImpulseAnalysis>(*pomiar->Response);
         Analyse(*pomiar);
     }
-    auto* item = new QListWidgetItem(pomiar->Name);
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsEditable);
-    item->setCheckState(Qt::Checked);
-    item->setForeground(pomiar->Colour);
     ShowImpulseAround(*pomiar);
+    WindowParts::AddSeriesItem(lstPomiary, pomiar->Name, pomiar->Colour);
     Measurements.push_back(std::move(pomiar));
-    const QSignalBlocker quiet(lstPomiary);
-    lstPomiary->addItem(item);
-    lstPomiary->setCurrentRow(lstPomiary->count() - 1);
     CurrentChanged();
 }
 
@@ -567,30 +531,16 @@ void TFormaOdpowiedzImpulsowa::btnUsunClick()
         return;
     AkustykaPomieszczenia->Forget(Measurements[static_cast<std::size_t>(row)]->Response.get());
     Measurements.erase(Measurements.begin() + row);
-    {
-        const QSignalBlocker quiet(lstPomiary);
-        delete lstPomiary->takeItem(row);
-    }
+    WindowParts::RemoveSeriesItem(lstPomiary, row);
     CurrentChanged();
 }
 
 QString TFormaOdpowiedzImpulsowa::ChooseFile(bool save, const QString& title, const QStringList& filters,
                                              QString* filter)
 {
-    QFileDialog dialog(this, title, Folder);
-    dialog.setObjectName(save ? QStringLiteral("dlgZapisz") : QStringLiteral("dlgOtworz"));
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilters(filters);
-    if (const TPomiar* pomiar = Current(); save && pomiar)
-        dialog.selectFile(pomiar->Name);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    if (filter)
-        *filter = dialog.selectedNameFilter();
-    const QString name = dialog.selectedFiles().constFirst();
-    Folder = QFileInfo(name).absolutePath();
-    return name;
+    const TPomiar* pomiar = Current();
+    return WindowParts::ChooseFile(this, Folder, save, title, filters, pomiar ? pomiar->Name : QString(),
+                                   filter);
 }
 
 void TFormaOdpowiedzImpulsowa::btnZapiszWavClick()

@@ -21,6 +21,21 @@ QSharedPointer<QCPAxisTickerText> DecadeTicker()
     return ticker;
 }
 
+// A perceptually uniform map, dark violet through blue and green to yellow: equal steps in level look
+// like equal steps in colour, and the lightness rises all the way, so that a smooth level shows no
+// false edges (a rainbow's bright yellow and cyan bands draw them) and reads in grey too.
+QCPColorGradient PerceptualGradient()
+{
+    QCPColorGradient gradient;
+    gradient.setColorInterpolation(QCPColorGradient::ciRGB);
+    const QRgb stops[] = {0x440154, 0x472D7B, 0x3B528B, 0x2C728E, 0x21908C,
+                          0x27AD81, 0x5DC863, 0xAADC32, 0xFDE725};
+    const auto last = static_cast<double>(std::size(stops) - 1);
+    for (std::size_t i = 0; i < std::size(stops); ++i)
+        gradient.setColorStopAt(static_cast<double>(i) / last, QColor(stops[i]));
+    return gradient;
+}
+
 } // namespace
 
 TSonogramView::TSonogramView(QWidget* parent)
@@ -34,7 +49,7 @@ TSonogramView::TSonogramView(QWidget* parent)
     plotLayout()->addElement(0, 1, Scale);
     Scale->setType(QCPAxis::atRight);
     Map->setColorScale(Scale);
-    Map->setGradient(QCPColorGradient::gpJet);
+    Map->setGradient(PerceptualGradient());
     Map->setInterpolate(false);
     QCPMarginGroup* margins = new QCPMarginGroup(this);
     axisRect()->setMarginGroup(QCP::msBottom | QCP::msTop, margins);

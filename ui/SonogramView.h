@@ -7,7 +7,7 @@
 
 // The analyser's spectrogram "chtSpektrogram": the last minute of one channel's levels as colours,
 // time across (the newest column at the right edge, 0 s) and frequency up on a logarithmic scale,
-// with the colour scale in dB beside it.
+// with the colour scale in dB beside it, in a perceptually uniform map.
 class TSonogramView : public QCustomPlot
 {
     Q_OBJECT

@@ -29,6 +29,22 @@ private slots:
         QVERIFY(!CommandLineAnswer({"tonvix", "pomiar.lev"}));
         QVERIFY(!CommandLineAnswer({"tonvix", "/o", "--help"}));
     }
+
+    // What the window cannot take is refused as a program refuses it, saying where help is; a file,
+    // "/o" and a file (cut at blanks or named like an option) and nothing at all are taken.
+    void whatTheWindowCannotTakeIsRefused()
+    {
+        const QString help = "\nOpis programu: tonvix --help";
+        QCOMPARE(WindowArgumentsRefusal({"tonvix", "--foo"}), "nieznana opcja „--foo”" + help);
+        QCOMPARE(WindowArgumentsRefusal({"tonvix", "a.lev", "-x"}), "nieznana opcja „-x”" + help);
+        QCOMPARE(WindowArgumentsRefusal({"tonvix", "a.lev", "b.lev"}),
+                 "program otwiera jeden plik wyników, a podano 2: a.lev, b.lev" + help);
+        QCOMPARE(WindowArgumentsRefusal({"tonvix", "/o"}), "po /o brak nazwy pliku" + help);
+        for (const QStringList& taken : {QStringList{"tonvix"}, QStringList{"tonvix", "a.lev"},
+                                         QStringList{"tonvix", "/o", "Pomiary", "1.lev"},
+                                         QStringList{"tonvix", "/o", "--dziwna-nazwa.lev"}})
+            QVERIFY2(!WindowArgumentsRefusal(taken), qPrintable(taken.join(' ')));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -179,9 +179,9 @@ private slots:
         QVERIFY(card.Out.Start());
         QVERIFY(card.In.Start());
         QVERIFY(!card.Out.Start());
-        QCOMPARE(card.Out.LastError(), QString("Wave output device is already open"));
+        QCOMPARE(card.Out.LastError(), QString("Urządzenie wyjściowe jest już otwarte"));
         QVERIFY(!card.In.Start());
-        QCOMPARE(card.In.LastError(), QString("Wave Input device is already open"));
+        QCOMPARE(card.In.LastError(), QString("Urządzenie wejściowe jest już otwarte"));
         const int outDone = card.Out.BuffersDone(), inDone = card.In.BuffersDone();
         QVERIFY(WaitFor(
             [&] { return card.Out.BuffersDone() > outDone + 2 && card.In.BuffersDone() > inDone + 2; },
@@ -244,13 +244,13 @@ private slots:
         TCard card;
         card.Out.OnFillBuffer = [](char*, int&) { return false; };
         QVERIFY(!card.Out.Start());
-        QCOMPARE(card.Out.LastError(), QString("There must be at least one filled buffer"));
+        QCOMPARE(card.Out.LastError(), QString("Nie ma żadnego wypełnionego bloku do odtworzenia"));
         QVERIFY(!card.Out.DeviceOpen() && !card.Out.Running());
         QVERIFY(WaitFor([&] { return card.Stops == 1; }, 2000));
         // No fill handler at all counts as nothing filled.
         card.Out.OnFillBuffer = nullptr;
         QVERIFY(!card.Out.Start());
-        QCOMPARE(card.Out.LastError(), QString("There must be at least one filled buffer"));
+        QCOMPARE(card.Out.LastError(), QString("Nie ma żadnego wypełnionego bloku do odtworzenia"));
     }
 
     void outputPlaysOnlyTheBlocksItFilled()
@@ -370,11 +370,11 @@ private slots:
     {
         QTest::addColumn<int>("what");
         QTest::addColumn<QString>("error");
-        QTest::newRow("no such device") << 0 << "There is no wave device with this number";
-        QTest::newRow("refused format") << 1 << "The device does not support this wave format";
+        QTest::newRow("no such device") << 0 << "Nie ma urządzenia dźwiękowego o tym numerze";
+        QTest::newRow("refused format") << 1 << "Urządzenie nie obsługuje tego formatu dźwięku";
         QTest::newRow("refused open") << 2 << "Karta zajęta przez inny program";
         QTest::newRow("no descriptor for the notifications")
-            << 3 << "The wave device's notifications could not be set up: Too many open files";
+            << 3 << "Nie można przygotować powiadomień urządzenia dźwiękowego: za dużo otwartych plików";
     }
 
     void failedOpensLeaveNothingOpen()
@@ -424,8 +424,8 @@ private slots:
         TDeviceServices::VirtualCard().LoseDevices();
         QVERIFY(WaitFor([&] { return card.Stops == 2; }, 3000));
         QVERIFY(!card.Out.DeviceOpen() && !card.In.DeviceOpen());
-        QCOMPARE(card.Out.LastError(), QString("The device is no longer available"));
-        QCOMPARE(card.In.LastError(), QString("The device is no longer available"));
+        QCOMPARE(card.Out.LastError(), QString("Urządzenie nie jest już dostępne"));
+        QCOMPARE(card.In.LastError(), QString("Urządzenie nie jest już dostępne"));
         QCOMPARE(card.Out.BuffersInFlight(), 0);
         QCOMPARE(card.In.BuffersInFlight(), 0);
     }
@@ -449,7 +449,7 @@ private slots:
         TAudioIO& io = output ? static_cast<TAudioIO&>(card.Out) : card.In;
         TDeviceServices::VirtualCard().LoseDevicesAtQueue(queue);
         QVERIFY(output ? !card.Out.Start() : !card.In.Start());
-        QCOMPARE(io.LastError(), QString("The device is no longer available"));
+        QCOMPARE(io.LastError(), QString("Urządzenie nie jest już dostępne"));
         QVERIFY(!io.DeviceOpen() && !io.Running());
         QVERIFY(WaitFor([&] { return card.Stops == 1; }, 3000));
         QVERIFY2(output ? card.Out.Start() : card.In.Start(), qPrintable(io.LastError()));

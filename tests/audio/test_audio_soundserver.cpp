@@ -167,11 +167,11 @@ private slots:
 
         out.SetWaveDevice(std::uint32_t(TDeviceServices::DeviceNames(TWaveDirection::Output).size()));
         QVERIFY(!out.Start());
-        QCOMPARE(out.LastError(), QString("There is no wave device with this number"));
+        QCOMPARE(out.LastError(), QString("Nie ma urządzenia dźwiękowego o tym numerze"));
         out.SetWaveDevice(WaveMapper);
         in.SetFrameRate(0);
         QVERIFY(!in.Start());
-        QCOMPARE(in.LastError(), QString("The device does not support this wave format"));
+        QCOMPARE(in.LastError(), QString("Urządzenie nie obsługuje tego formatu dźwięku"));
         QVERIFY(!out.DeviceOpen() && !in.DeviceOpen());
         in.SetFrameRate(48000);
 

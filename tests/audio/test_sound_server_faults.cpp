@@ -15,7 +15,7 @@
 namespace {
 
 constexpr int Frames = 2400; // 50 ms blocks
-const QString NoAnswer = QStringLiteral("The sound server does not answer");
+const QString NoAnswer = QStringLiteral("Serwer dźwięku nie odpowiada");
 
 } // namespace
 

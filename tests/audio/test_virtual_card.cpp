@@ -284,7 +284,7 @@ private slots:
         QVERIFY(loop.Out.Start());
         loop.In.SetFrameRate(44100);
         QVERIFY(!loop.In.Start());
-        QCOMPARE(loop.In.LastError(), QString("The device does not support this wave format"));
+        QCOMPARE(loop.In.LastError(), QString("Urządzenie nie obsługuje tego formatu dźwięku"));
         loop.Out.StopNow();
         QVERIFY(loop.In.Start()); // alone it may run at any rate the card has
         loop.In.StopNow();

@@ -7,6 +7,7 @@
 // Two more sinks carry the sweep the same way, the right channel through the SDK's delay line of 10 ms
 // and of 100 ms: the response must be the delay's.
 
+#include "../audio/DeviceModels.h"
 #include "../audio/PrivateSoundServer.h"
 #include "CliTestSupport.h"
 
@@ -21,22 +22,15 @@
 #include <complex>
 #include <numbers>
 
+using namespace DeviceModels;
+
 namespace {
 
-constexpr double Rate = 48000, Cutoff = 1000;
+constexpr double Cutoff = 1000;
 
 std::complex<double> Filter(double frequency)
 {
-    const auto two = float(2 * std::numbers::pi / Rate);
-    const auto c = float(2 - std::cos(float(two * float(Cutoff))));
-    const auto a = float(c - float(std::sqrt(float(c * c - 1))));
-    const std::complex<double> z = std::polar(1.0, -2 * std::numbers::pi * frequency / Rate);
-    return double(1 - a) / (1.0 - double(a) * z);
-}
-
-double Degrees(std::complex<double> value)
-{
-    return std::arg(value) * 180 / std::numbers::pi;
+    return LadspaLowPass(frequency, Cutoff);
 }
 
 } // namespace

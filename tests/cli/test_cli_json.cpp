@@ -1,19 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tonvix-cli's output for scripts, read by a JSON parser: the devices, a recording's statistics and
 // interval log, the JSON lines of a recording, the pipe into an MQTT broker that the manual shows (run
-// against a private broker on the loopback), and a reader that goes away in the middle.
+// against a private broker on the loopback), a reader that goes away in the middle, and how numbers
+// print.
 
 #include "CliTestSupport.h"
+
+#include "cli/JsonOutput.h"
+#include "measure/MeasurementState.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <netinet/in.h>
+#include <random>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -234,6 +241,36 @@ private slots:
             total += interval["duration"].toDouble();
         }
         QVERIFY2(std::abs(total - 3) < 0.3, qPrintable(QString::number(total)));
+    }
+
+    // Levels rounded to 0.01 dB and times to 1 ms print as the shortest text that reads back as that
+    // decimal, never as -199.98000000000002.
+    void numbersPrintAsTheirRoundedDecimals()
+    {
+        TMeasurementState state;
+        std::mt19937_64 random(28);
+        std::uniform_real_distribution<double> level(-200, 200), seconds(0, 100000);
+        const QRegularExpression number("\"(left|seconds)\":(-?[0-9][^,}]*)"); // numbers, not the flags
+        for (int i = 0; i < 10000; ++i) {
+            state.LevelL = i == 0 ? -199.98 : level(random);
+            state.ElapsedTime = seconds(random);
+            const QString json =
+                QString::fromUtf8(QJsonDocument(JsonOutput::Reading(state, QDateTime::currentDateTimeUtc()))
+                                      .toJson(QJsonDocument::Compact));
+            int numbers = 0;
+            for (QRegularExpressionMatchIterator it = number.globalMatch(json); it.hasNext(); ++numbers) {
+                const QRegularExpressionMatch match = it.next();
+                const bool isLevel = match.captured(1) == "left";
+                const double perUnit = isLevel ? 100 : 1000;
+                const double exact =
+                    std::round((isLevel ? state.LevelL : state.ElapsedTime) * perUnit) / perUnit;
+                const QString text = match.captured(2);
+                QVERIFY2(text.toDouble() == exact && !text.contains('e') &&
+                             text.section('.', 1).size() <= (isLevel ? 2 : 3),
+                         qPrintable(json));
+            }
+            QVERIFY2(numbers == 2, qPrintable(json));
+        }
     }
 
     // A reader that goes away ends the recording as failed, with the reason, and the values measured

@@ -3,6 +3,7 @@
 // device model: a known filter and delay, a known static nonlinearity, whole and fractional delays,
 // and a take spoilt by lost samples.
 
+#include "../audio/DeviceModels.h"
 #include "audio/DeviceServices.h"
 #include "audio/VirtualCard.h"
 #include "measure/ImpulseMeasurement.h"
@@ -14,26 +15,7 @@
 #include <cmath>
 #include <numbers>
 
-namespace {
-
-constexpr double Rate = 48000;
-
-TChannelModel Wire(double gainDb = 0)
-{
-    TChannelModel model;
-    model.GainDb = gainDb;
-    model.NoiseDbfs = -120;
-    return model;
-}
-
-std::complex<double> ModelResponse(const TChannelModel& model, double frequency)
-{
-    TChannelPath path;
-    path.Configure(model, Rate);
-    return path.Response(frequency, Rate);
-}
-
-} // namespace
+using namespace DeviceModels;
 
 class TestImpulseMeasurement : public QObject
 {

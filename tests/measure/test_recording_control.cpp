@@ -377,7 +377,8 @@ private slots:
             rig.State.MeasurementKind = TMeasurementKind::FrequencyCharacteristic;
             rig.Output.FailText = "device busy";
             rig.Control.Start();
-            QCOMPARE(rig.Window.Errors, QStringList{"Audio Out failed because: \rdevice busy"});
+            QCOMPARE(rig.Window.Errors,
+                     QStringList{"Nie można uruchomić urządzenia wyjściowego: \rdevice busy"});
             QVERIFY(rig.State.OutputStartFailed && !rig.State.InputStartFailed);
             QCOMPARE(rig.Input.Starts, 1); // the input was started, then the stop ran
             QVERIFY(!rig.Input.Running());
@@ -802,7 +803,7 @@ private slots:
             rig.Control.Start();
             QCOMPARE(rig.Window.Errors.size(), 1);
             QVERIFY(rig.Window.Errors[0].contains("the card is gone"));
-            QVERIFY(!rig.Window.Errors[0].startsWith("Audio Out"));
+            QVERIFY(!rig.Window.Errors[0].startsWith(OutputFailurePrefix));
             QVERIFY(rig.State.InputStartFailed && !rig.AudioIn.Running());
             QCOMPARE(rig.Window.Status[0], QString("Pomiar zatrzymany"));
         }
@@ -812,7 +813,7 @@ private slots:
             TDeviceServices::VirtualCard().RefuseOpen("no output");
             rig.Control.Start();
             QCOMPARE(rig.Window.Errors.size(), 2); // the output's, then the input's
-            QVERIFY(rig.Window.Errors[0].startsWith("Audio Out failed because: \r"));
+            QVERIFY(rig.Window.Errors[0].startsWith("Nie można uruchomić urządzenia wyjściowego: \r"));
             QVERIFY(rig.Window.Errors[0].contains("no output"));
             QVERIFY(!rig.AudioIn.Running() && !rig.AudioOut.Running());
             QCOMPARE(rig.Window.SweepStops.size(), std::size_t(1));

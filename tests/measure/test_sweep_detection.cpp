@@ -489,6 +489,28 @@ private slots:
                      qPrintable(rig.SweepWindow.Errors[0]));
             QCOMPARE(rig.Chart.Series(0).Count(), 3);
         }
+        // An underflow while the probe is on its way, before its round trip is known, spoils the
+        // alignment as much as a later one: a new probe is played, found blocks later than the first
+        // would have been, and every point is measured.
+        std::array<int, 2> foundAt{};
+        for (const bool underflow : {false, true}) {
+            TRig rig(TChannelModel{}, TChannelModel{});
+            rig.State.PointsCount = 4;
+            const TSweepTimeline& timeline = rig.Sweep.Timeline();
+            int& found = foundAt[underflow];
+            int blocks = 0;
+            QVERIFY(rig.Run({}, [&](std::int16_t*) {
+                ++blocks;
+                if (underflow && !timeline.RoundTrip() && timeline.OutputXrunsAtProbe() &&
+                    rig.Output.XrunCount == 0)
+                    ++rig.Output.XrunCount;
+                if (found == 0 && timeline.RoundTrip())
+                    found = blocks;
+            }));
+            QCOMPARE(rig.SweepWindow.Errors, std::vector<QString>{});
+            QCOMPARE(rig.Chart.Series(0).Count(), 4);
+        }
+        QVERIFY2(foundAt[1] > foundAt[0], qPrintable(QString("%1 %2").arg(foundAt[0]).arg(foundAt[1])));
     }
 
     // The reference must not be the channel measured: the start says which mode fits.

@@ -55,12 +55,12 @@ struct TLoop
     std::size_t Passed = 0;                          // frames of Heard passed to the time line
     static constexpr std::size_t AheadFrames = 4096; // the output's lead, as a server's buffer gives it
 
-    // A device that delays by 2345 frames (the right input `rightExtra` frames more), high-passes at
+    // A device that delays by `delay` frames (the right input `rightExtra` frames more), high-passes at
     // 150 Hz and adds noise at noiseDbfs; the right input hears nothing unless it is given a delay.
-    explicit TLoop(double noiseDbfs, int rightExtra = -1)
+    explicit TLoop(double noiseDbfs, int rightExtra = -1, int delay = 2345)
     {
         TChannelModel device;
-        device.DelayFrames = 2345;
+        device.DelayFrames = delay;
         device.HighPassHz = 150;
         device.NoiseDbfs = noiseDbfs;
         Paths[0].Configure(device, 48000);
@@ -254,6 +254,59 @@ private slots:
         QCOMPARE(int(measured.EndEvents.size()), 4);
         for (int k = 0; k < 4; ++k)
             QCOMPARE(bool(measured.EndEvents[k] & TSweepTimeline::DropoutInWindow), k == 2);
+    }
+
+    // A quiet digital output's 20 Hz tone of 2 or 3 LSB keeps runs of exact zeros longer than a piece about
+    // its zero crossings (here across whole pieces): they are no dropout. A gap of 5 ms in a tone loud enough
+    // to tell is one, in the channel watched only.
+    void aFewLsbToneIsNoDropout()
+    {
+        auto heard = [](double amplitude, int gapChannel, unsigned watched) {
+            TDropoutDetector detector;
+            detector.Begin(20, 48000, watched);
+            std::vector<std::int16_t> frames(2 * 9600);
+            for (int k = 0; k < 9600; ++k)
+                for (int c = 0; c < 2; ++c)
+                    frames[2 * static_cast<std::size_t>(k) + static_cast<std::size_t>(c)] =
+                        static_cast<std::int16_t>(
+                            c == gapChannel && k >= 5000 && k < 5240
+                                ? 0
+                                : std::lrint(amplitude *
+                                             std::sin(2 * std::numbers::pi * 20 * (k + 60) / 48000)));
+            detector.Add(frames.data(), 9600);
+            return detector.DropoutHeard();
+        };
+        QVERIFY(!heard(2, -1, 3u));
+        QVERIFY(!heard(3, 0, 3u));
+        QVERIFY(heard(1000, 0, 1u));
+        QVERIFY(!heard(1000, 1, 1u));
+        QVERIFY(!heard(1000, -1, 3u));
+    }
+
+    // The input's first frames may bring a burst of the card's own (its ambient sound fading as the
+    // output starts, a click as it opens), heard before the probe could have come back: however it
+    // correlates with the probe, it never gives the round trip, and the probe that comes later does.
+    void aBurstBeforeTheProbeIsNoProbe()
+    {
+        for (const double decay : {60.0, 150.0})
+            for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+                TLoop loop(-140, -1, 6890);
+                loop.Timeline.Begin(SetUp(2400, {1000, 2000, 3000}, 1u));
+                TNoise burst(seed);
+                bool burstAdded = false;
+                const TMeasured measured = loop.Measure(3, 1000, 1378, 20 * 48000, [&](int point) {
+                    if (point >= 0 || burstAdded)
+                        return;
+                    burstAdded = true;
+                    for (std::size_t i = 0; i < 1200; ++i)
+                        loop.Heard[2 * i] = static_cast<std::int16_t>(
+                            std::lrint(60 * std::exp(-double(i) / decay) * burst.Gaussian()));
+                });
+                const QString run = QString("decay %1, seed %2: ").arg(decay).arg(seed);
+                QVERIFY2(loop.Timeline.RoundTrip() && std::abs(*loop.Timeline.RoundTrip() - 6890) <= 2,
+                         qPrintable(run + QString::number(loop.Timeline.RoundTrip().value_or(-1))));
+                QCOMPARE(int(measured.PointEnds.size()), 3);
+            }
     }
 
     // Nothing comes back: the probe is sought for the longest round trip, then given up.

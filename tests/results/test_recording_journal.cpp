@@ -6,6 +6,7 @@
 #include "results/AcquisitionQueue.h"
 #include "results/RecentFiles.h"
 #include "results/RecordingJournal.h"
+#include "results/SafeFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -86,7 +87,7 @@ private slots:
         for (int i = 0; i < 10; ++i)
             tick();
         QCOMPARE(failures, QStringList("Nie można zapisać kopii nagrania w pliku " + QFile::decodeName(pipe) +
-                                       ": " + qt_error_string(EINVAL) + ". Nagranie trwa dalej w pamięci."));
+                                       ": " + FileErrorReason(EINVAL) + ". Nagranie trwa dalej w pamięci."));
         QCOMPARE(queue.Count(), std::size_t(3 * ticks));
         close(reader);
     }

@@ -158,6 +158,21 @@ private:
     QTimer* Poll;
 };
 
+// Answers of TModalAnswer: a file dialog's filter and file chosen and accepted; any dialog accepted.
+inline std::function<void(QWidget*)> ChooseFile(const QString& path, int filter = 0)
+{
+    return [path, filter](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        QVERIFY(dialog != nullptr);
+        dialog->selectNameFilter(dialog->nameFilters().at(filter));
+        ChooseInFileDialog(*dialog, path);
+    };
+}
+inline void Dismiss(QWidget* modal)
+{
+    static_cast<QDialog*>(modal)->accept();
+}
+
 // Types over an edit's text and leaves it, as a user does.
 inline void TypeAndLeave(QLineEdit* edit, const QString& text)
 {

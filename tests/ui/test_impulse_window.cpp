@@ -22,23 +22,6 @@
 #include <QToolButton>
 #include <qcustomplot.h>
 
-namespace {
-
-std::function<void(QWidget*)> ChooseFile(const QString& path, int filter = 0)
-{
-    return [path, filter](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        QVERIFY(dialog != nullptr);
-        dialog->selectNameFilter(dialog->nameFilters().at(filter));
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();
-    };
-}
-
-const auto Dismiss = [](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); };
-
-} // namespace
-
 class TestImpulseWindow : public QObject
 {
     Q_OBJECT

@@ -100,7 +100,7 @@ private slots:
               "%lld ms",
               stopped.elapsed(), longestGap);
         QCOMPARE(message.Text,
-                 QString("Urządzenie wejściowe przestało działać (The sound server does not answer). "
+                 QString("Urządzenie wejściowe przestało działać (Serwer dźwięku nie odpowiada). "
                          "Pomiar został zatrzymany; zmierzone wartości zostały zachowane."));
         QVERIFY2(longestGap < 500, qPrintable(QString::number(longestGap)));
         QVERIFY(Points() >= before);

@@ -458,7 +458,7 @@ private slots:
         TDeviceServices::VirtualCard().LoseDevices();
         QTRY_VERIFY(message.Seen);
         QCOMPARE(message.Text,
-                 QString("Urządzenie wejściowe przestało działać (The device is no longer available). "
+                 QString("Urządzenie wejściowe przestało działać (Urządzenie nie jest już dostępne). "
                          "Pomiar został zatrzymany; zmierzone wartości zostały zachowane."));
         QVERIFY(Points() >= 3);
         QCOMPARE(Find<QToolButton>("btnStart")->defaultAction()->objectName(), QString("actStart"));

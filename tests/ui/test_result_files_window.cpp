@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window's file commands driven as a user drives them: the save and open dialogs, the extension
 // and overwrite rules, the save selection, the recent files, the command line, the closing prompt with
-// a save that fails, the queue dump, the recovery of interrupted recordings and a failing journal.
+// a save that fails and with one during a recording, the queue dump, the recovery of interrupted
+// recordings, a failing journal and none at all.
 
 #include "WindowTestSupport.h"
+#include "results/ResultFileSupport.h"
 
 #include "audio/DeviceServices.h"
 #include "common/NumberFormat.h"
@@ -23,6 +25,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -263,8 +266,9 @@ private slots:
         QVERIFY(Contents(Path("eksport_2.frd")).contains("\r\n100 -13.5 0\r\n"));
         TModalAnswers again({SaveAs(Path("eksport"), 1), Press("&OK"), Press("&Nie")});
         Action("actPlikEksportuj")->trigger();
-        QCOMPARE_SHOWN(again, 2, "Pliki " + Path("eksport_1.frd") + ", " + Path("eksport_2.frd") +
-                                        " już istnieją.\nCzy chcesz je zastąpić?");
+        QCOMPARE_SHOWN(again, 2,
+                       "Pliki " + Path("eksport_1.frd") + ", " + Path("eksport_2.frd") +
+                           " już istnieją.\nCzy chcesz je zastąpić?");
         Run(Action("actPlikEksportuj"), {SaveAs(Path("eksport"), 0), Press("&OK")});
         QVERIFY(Contents(Path("eksport.csv")).contains("\r\n100;-12,5;100;-13,5\r\n"));
         QVERIFY(!Window->State().ResultsSaved);
@@ -303,8 +307,7 @@ private slots:
         const bool closed = Window->close();
         setrlimit(RLIMIT_FSIZE, &original);
         QVERIFY(!closed);
-        QCOMPARE_SHOWN(failed, 2,
-                 "Nie można zapisać pliku " + Path("za-duzy.lev") + ": plik jest za duży.");
+        QCOMPARE_SHOWN(failed, 2, "Nie można zapisać pliku " + Path("za-duzy.lev") + ": plik jest za duży.");
         QVERIFY(!QFile::exists(Path("za-duzy.lev")));
         QVERIFY(!Window->State().ResultsSaved);
         QCOMPARE(Window->AcquisitionQueue().Count(), std::size_t(9000));
@@ -374,9 +377,9 @@ private slots:
         QVERIFY2(!answers.Texts.isEmpty(), "no offer shown");
         QVERIFY(answers.Texts.at(0).startsWith("Poprzednia praca programu zakończyła się w czasie pomiaru"));
         QCOMPARE_SHOWN(answers, 2,
-                 "Nie można dopisywać do kopii nagrania " + place(3) +
-                     ": brak uprawnień. Kopia zostaje na dysku bez zmian; to plik "
-                     "wyników, który można skopiować albo otworzyć poleceniem „Otwórz”.");
+                       "Nie można dopisywać do kopii nagrania " + place(3) +
+                           ": brak uprawnień. Kopia zostaje na dysku bez zmian; to plik "
+                           "wyników, który można skopiować albo otworzyć poleceniem „Otwórz”.");
         QCOMPARE(Contents(place(2)), later);
         QVERIFY(QFileInfo(place(3)).isSymLink());
         QVERIFY(!QFile::exists(place(4)));
@@ -386,9 +389,67 @@ private slots:
         QVERIFY(!Window->State().ResultsSaved);
         QVERIFY(FindControl<QToolButton>(*Window, "tbnKosz")->isEnabled());
         QVERIFY(Contents(place(5)).endsWith(ResultFile::SoundPressureLine(0.5, -42, -43).toUtf8()));
+        // Saved as the journal says it was measured (1 s, 44100 Hz), whatever is in force now.
+        Window->State().AveragingTime = 0.035;
+        Run(Action("actPlikZapisz"), {SaveAs(Path("odzyskane"))});
+        QVERIFY(Contents(Path("odzyskane.lev")).contains("Czas uśr.: 1,000s, Fp:44100Hz"));
         FindControl<QToolButton>(*Window, "tbnKosz")->click();
         QVERIFY(!QFile::exists(place(5)));
         QVERIFY(QFile::exists(place(2)));
+    }
+
+    // Anything measured after the last save is unsaved: a save during a recording takes what came until
+    // then, and the closing prompt asks for what came after it. The two files hold every reading once.
+    void aSaveDuringARecordingLeavesTheLaterReadingsUnsaved()
+    {
+        NewWindow();
+        Window->State().Preferences.ShowRaport = false;
+        Window->State().ChartTimeRefresh = 50;
+        Window->State().MeasurementDelay = 50;
+        FindControl<QCheckBox>(*Window, "cbAkwizycja")->click();
+        Action("actStart")->trigger();
+        QTRY_VERIFY(Window->AcquisitionQueue().Count() >= 9);
+        Run(Action("actPlikZapisz"), {SaveAs(Path("w-trakcie"))});
+        QTRY_VERIFY(Window->AcquisitionQueue().Count() >= 9);
+        QVERIFY(!Window->State().ResultsSaved);
+        Action("actStop")->trigger();
+        const int readings = Window->ChartData().Series(LeftChannelSeries).Count();
+        Window->State().Preferences.PromptOnClose = true;
+        TModalAnswers answers({Press("&Tak"), SaveAs(Path("po-zapisie"))});
+        QVERIFY(Window->close());
+        QCOMPARE_SHOWN(answers, 0, "Zapisać wyniki pomiarów przed zamknięciem programu?");
+        TRecordingSink before, after;
+        QCOMPARE(ReadBytes(Contents(Path("w-trakcie.lev")), before), ResultFile::TReadOutcome::Read);
+        QCOMPARE(ReadBytes(Contents(Path("po-zapisie.lev")), after), ResultFile::TReadOutcome::Read);
+        QCOMPARE(static_cast<int>(before.Ticks.size() + after.Ticks.size()), readings);
+        QVERIFY(before.Ticks.back()[0] < after.Ticks.front()[0]);
+    }
+
+    // A recording that would keep its values without a journal (the state folder cannot be made) asks
+    // first, saying why; "Nie" leaves it unstarted.
+    void aRecordingWithoutAJournalAsksFirst()
+    {
+        const QString folder = TRecordingJournal::DefaultFolder();
+        QVERIFY(QDir(folder).removeRecursively());
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const auto restore = qScopeGuard([&] { QFile::remove(folder); });
+        NewWindow();
+        Window->State().ChartTimeRefresh = 50;
+        Window->State().MeasurementDelay = 50;
+        FindControl<QCheckBox>(*Window, "cbAkwizycja")->click();
+        Run(Action("actStart"), {Press("&Nie")});
+        QCOMPARE(FindControl<QToolButton>(*Window, "btnStart")->defaultAction(), Action("actStart"));
+        TModalAnswers yes({Press("&Tak")});
+        Action("actStart")->trigger();
+        QCOMPARE_SHOWN(yes, 0,
+                       "Nie można założyć kopii nagrania w folderze " + folder +
+                           ": plik lub folder o tej nazwie już istnieje.\nBez tej kopii awaria programu albo "
+                           "zanik zasilania przed zapisem wyników zabierze całe nagranie.\nRozpocząć "
+                           "akwizycję mimo to?");
+        QTRY_VERIFY(Window->AcquisitionQueue().Count() >= 3);
+        Action("actStop")->trigger();
     }
 
     // A journal that cannot be written is reported once, after the tick that found it fails: the ticks

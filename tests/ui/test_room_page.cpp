@@ -26,19 +26,6 @@
 #include <QTest>
 #include <qcustomplot.h>
 
-namespace {
-
-std::function<void(QWidget*)> ChooseFile(const QString& path)
-{
-    return [path](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        QVERIFY(dialog != nullptr);
-        ChooseInFileDialog(*dialog, path);
-    };
-}
-
-} // namespace
-
 class TestRoomPage : public QObject
 {
     Q_OBJECT

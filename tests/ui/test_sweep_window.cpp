@@ -481,7 +481,7 @@ private slots:
         });
         Action("mmiNarzedziaKalibracja")->trigger();
         QCOMPARE(shown.size(), 2); // the output's failure, then the input's reason alone
-        QVERIFY(shown[0].startsWith("Audio Out failed because: \r"));
+        QVERIFY(shown[0].startsWith("Nie można uruchomić urządzenia wyjściowego: \r"));
         QVERIFY(shown[1].contains("urządzenie zajęte"));
         QCOMPARE(Window->State().FreqCalibrationL, 0.0);
         QCOMPARE(Window->StatusPanel(0), QString("Nie skalibrowany"));
