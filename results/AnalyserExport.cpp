@@ -8,7 +8,6 @@
 #include "results/TextFiles.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
@@ -99,16 +98,9 @@ bool WriteSpectrum(const QString& fileName, const TRealTimeAnalyser& analyser,
 
 std::optional<std::array<TOctaveLevels, 2>> ReadOctaveNoise(const QString& fileName, QString& failure)
 {
-    if (QFileInfo(fileName).exists() && !QFileInfo(fileName).isFile()) {
-        failure = ReadFailureMessage(fileName, QStringLiteral("to nie jest zwykły plik"));
+    QFile file;
+    if (!OpenForReading(file, fileName, failure))
         return std::nullopt;
-    }
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure = ReadFailureMessage(fileName, FileErrorReason(errno, file.errorString()));
-        return std::nullopt;
-    }
     TTextLineReader lines(file);
     const auto refuse = [&](const QString& reason) {
         failure = NotNoise(fileName, reason);
@@ -166,7 +158,7 @@ std::optional<std::array<TOctaveLevels, 2>> ReadOctaveNoise(const QString& fileN
             levels[channel][static_cast<std::size_t>(at - NoiseOctaves.begin())] = *leqs[channel];
     }
     if (lines.ReadFailed) {
-        failure = ReadFailureMessage(fileName, FileErrorReason(errno, file.errorString()));
+        failure = ReadFailureMessage(fileName, FileErrorReason(errno));
         return std::nullopt;
     }
     if (lines.Overlong)

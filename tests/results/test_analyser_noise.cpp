@@ -95,7 +95,7 @@ private slots:
             {spectrum, QStringLiteral("to nie jest zapis pasm analizatora widma")},
             {short8k, QStringLiteral("brak pasma 8000 Hz")},
             {damaged, QStringLiteral("nie zawiera pasma i jego poziomów")},
-            {Folder.path(), QStringLiteral("to nie jest zwykły plik")},
+            {Folder.path(), QStringLiteral("to jest folder")},
             {Folder.filePath("brak.csv"), QStringLiteral("Nie można odczytać pliku")}};
         for (const auto& [path, says] : cases) {
             failure.clear();
