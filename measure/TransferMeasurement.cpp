@@ -19,7 +19,6 @@ constexpr double FullScale = 32768;
 // A gap in the played signal reaches the inputs after the card's latency, which the engine does not
 // know: frames start again this long after it.
 constexpr double OutputGapSeconds = 0.5;
-const QString OutputFailurePrefix = QStringLiteral("Audio Out failed because: \r");
 
 QString InChannel(int channel) // "w kanale lewym"
 {
