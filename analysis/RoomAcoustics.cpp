@@ -135,6 +135,7 @@ TRoomAcoustics::TRoomAcoustics(int bandsPerOctave, double frameRate, std::size_t
         const FractionalOctave::TBand& layout = Table->Bank.Band(static_cast<int>(i));
         Figures.Bands[i].Nominal = layout.Nominal;
         Figures.Bands[i].Midband = layout.Midband;
+        Figures.Bands[i].Bandwidth = layout.Upper - layout.Lower;
         reserve(Figures.Bands[i]);
     }
     Figures.BroadbandA.Weighting = 'A';
@@ -416,6 +417,8 @@ void TRoomAcoustics::AnalyseEnergy(std::span<const double> energy, double rate, 
         fit->Xi = 1000 * (1 - squares.SquaredCorrelation());
         fit->From = gridSeconds(from);
         fit->To = gridSeconds(to);
+        if (band.Bandwidth > 0)
+            fit->BandwidthTime = band.Bandwidth * fit->Seconds;
     }
     if (band.T20.Refusal == TRoomRefusal::None && band.T30.Refusal == TRoomRefusal::None)
         band.Curvature = 100 * (band.T30.Seconds / band.T20.Seconds - 1);

@@ -32,7 +32,14 @@
 //   1 to 50 ms; 1 ms broadband) above the noise level, dB. EDT needs 20, T20 35 and T30 45 dB of it.
 // - C50, C80 (dB): energy up to 50 or 80 ms over the energy after; D50: energy up to 50 ms over all, %;
 //   Ts: the energy's centre of time, ms.
+// - B*T: the band filter's bandwidth (between its band edges, Hz) times a reverberation figure, s. The
+//   filter's own ringing lengthens a decay that is short against it: the slope of a decay is measured
+//   true when B*T is at least 16 (Jacobsen, J. Sound Vib. 115, 1987; the usual criterion of room
+//   measurements), and the early decay needs more. The lowest thirds of short rooms fall below it.
 // - A figure that cannot be had is NaN, with the reason in its refusal.
+
+// A band filter whose B*T is smaller than this may lengthen the decay it passes.
+inline constexpr double SmallestBandwidthTime = 16;
 
 enum class TRoomRefusal : std::uint8_t {
     None,
@@ -49,6 +56,7 @@ struct TDecayFit
     double From = 0, To = 0;         // s: the part of the decay curve fitted
     double Slope = 0, Intercept = 0; // the fitted line: dB/s, dB at 0 s
     double RangeNeeded = 0;          // dB of INR
+    double BandwidthTime = Missing;  // B*T of the band and this figure; NaN broadband or refused
     TRoomRefusal Refusal = TRoomRefusal::NoDecay;
 };
 
@@ -56,6 +64,7 @@ struct TRoomBand
 {
     static constexpr double Missing = std::numeric_limits<double>::quiet_NaN();
     double Nominal = 0, Midband = 0; // Hz; 0 for a broadband result
+    double Bandwidth = 0;            // Hz, of the band filter; 0 for a broadband result
     char Weighting = 'Z';            // of a broadband result
     TRoomRefusal Refusal = TRoomRefusal::NoDecay;
     double Start = 0;          // s on the response's own axis (from its first sample)

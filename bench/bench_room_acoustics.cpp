@@ -20,4 +20,16 @@ void BM_RoomOctavesAndThirds(benchmark::State& run)
 }
 BENCHMARK(BM_RoomOctavesAndThirds)->Unit(benchmark::kMillisecond);
 
+// A long response as a large hall gives it: 10 s at 48 kHz (a 3 s decay), in thirds with the index, as
+// the window's page works it out for one measurement.
+void BM_RoomThirdsTenSeconds(benchmark::State& run)
+{
+    const TImpulseResponse response = ImpulseResponseOf(DecayingTones(3.0, 60, 48000, 10.0, 30), 48000);
+    for (auto _ : run) {
+        const TRoomFigures figures = AnalyseRoom(response, {3, std::nullopt});
+        benchmark::DoNotOptimize(figures.Sti.Value);
+    }
+}
+BENCHMARK(BM_RoomThirdsTenSeconds)->Unit(benchmark::kMillisecond);
+
 } // namespace

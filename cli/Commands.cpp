@@ -58,15 +58,21 @@ bool ChooseDevice(TAudioIO& component, TWaveDirection direction, const std::opti
 {
     if (!name)
         return true;
-    const std::vector<TDeviceEntry> devices = TDeviceServices::Devices(direction);
-    const bool known = std::any_of(devices.begin(), devices.end(),
-                                   [&](const TDeviceEntry& device) { return device.Name == name->toUtf8(); });
-    if (!known) {
+    const auto listed = [&] {
+        const std::vector<TDeviceEntry> devices = TDeviceServices::Devices(direction);
+        return std::any_of(devices.begin(), devices.end(),
+                           [&](const TDeviceEntry& device) { return device.Name == name->toUtf8(); });
+    };
+    // A sound server too busy to answer in time lists no device: it is asked once more, and if it still
+    // does not list the device, the server's own reason (when it gave one) follows.
+    if (!listed() && !listed()) {
+        const QString why = TDeviceServices::ServerStatus();
         failure = QStringLiteral("Nie ma urządzenia ") +
                   (direction == TWaveDirection::Input ? QStringLiteral("wejściowego")
                                                       : QStringLiteral("wyjściowego")) +
-                  QStringLiteral(" o nazwie „") + *name +
-                  QStringLiteral("”. Nazwy urządzeń podaje: tonvix-cli devices");
+                  QStringLiteral(" o nazwie „") + *name + QStringLiteral("”") +
+                  (why.isEmpty() ? QStringLiteral(". Nazwy urządzeń podaje: tonvix-cli devices")
+                                 : QStringLiteral(": ") + why);
         return false;
     }
     component.SetDeviceName(name->toUtf8());

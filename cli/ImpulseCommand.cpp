@@ -53,17 +53,18 @@ const QString ImpulseHelp = QStringLiteral(
     "  --response PLIK         charakterystyka (poziom i faza) do pliku .csv lub .frd\n"
     "  --smoothing N           wygładzanie charakterystyki 1/N oktawy (1 do 48; domyślnie brak):\n"
     "                          poziom uśredniany jako moc, faza po odjęciu opóźnienia urządzenia\n"
-    "  --room PLIK.csv         akustyka pomieszczenia z odpowiedzi w pasmach oktawowych do pliku\n"
-    "                          .csv, jak zapisuje ją tonvix-cli room\n"
+    "  --room PLIK.csv         akustyka pomieszczenia z odpowiedzi do pliku .csv, jak zapisuje ją\n"
+    "                          tonvix-cli room\n"
+    "  --bands 1|3             pasma tabeli --room: oktawowe (1, domyślnie) albo tercjowe (3)\n"
     "  --temperature C         temperatura powietrza dla opóźnienia w metrach (domyślnie 20)\n"
     "  --input NAZWA           urządzenie wejściowe (nazwy podaje: tonvix-cli devices)\n"
     "  --output NAZWA          urządzenie wyjściowe\n"
     "\n"
     "Częstotliwość próbkowania i bufory są takie, jak ustawiono w programie okienkowym.\n");
 
-const QStringList ImpulseOptions = {"start",     "stop",        "out",       "length",  "level",
-                                    "repeats",   "tail",        "reference", "channel", "response",
-                                    "smoothing", "temperature", "input",     "output",  "room"};
+const QStringList ImpulseOptions = {"start", "stop",      "out",     "length",   "level",     "repeats",
+                                    "tail",  "reference", "channel", "response", "smoothing", "temperature",
+                                    "input", "output",    "room",    "bands"};
 
 std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& error)
 {
@@ -130,6 +131,14 @@ std::optional<TImpulseCommand> ReadImpulseCommand(const TGiven& given, QString& 
         return std::nullopt;
     if (given.Has("room"))
         command.Room = given.Value("room");
+    if (given.Has("bands") && !command.Room) {
+        error = QStringLiteral("opcja --bands wybiera pasma tabeli --room");
+        return std::nullopt;
+    }
+    const auto bands = ReadRoomBands(given, error);
+    if (!bands)
+        return std::nullopt;
+    command.RoomBands = *bands;
     return command;
 }
 
@@ -208,7 +217,7 @@ int RunImpulse(const TImpulseCommand& command)
         written << *command.Response;
     }
     if (command.Room) {
-        if (!RoomAcousticsFile::Write(*command.Room, AnalyseRoom(response, {}),
+        if (!RoomAcousticsFile::Write(*command.Room, AnalyseRoom(response, {command.RoomBands, std::nullopt}),
                                       QFileInfo(command.Out).fileName(), failure))
             return Failure(failure);
         written << *command.Room;

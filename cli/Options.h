@@ -69,7 +69,8 @@ struct TImpulseCommand
     std::optional<QString> Input, Output; // devices by their stable names
     double Temperature = 20;              // °C, for the delay in metres
     int Smoothing = 0;                    // of the response file: 0 or 1/N octave
-    std::optional<QString> Room;          // the room figures (octaves) as .csv
+    std::optional<QString> Room;          // the room figures as .csv
+    int RoomBands = 1;                    // of those figures: 1 octaves, 3 thirds
 };
 
 // What to print instead of doing anything: the help of the program or of a command, or the version.

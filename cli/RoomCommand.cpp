@@ -6,6 +6,7 @@
 #include "cli/Options.h"
 #include "cli/Terminal.h"
 #include "common/NumberFormat.h"
+#include "results/AnalyserExport.h"
 #include "results/ExchangeFile.h"
 #include "results/RoomAcousticsFile.h"
 #include "results/WaveFile.h"
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 #include <cmath>
 
 const QString RoomHelp = QStringLiteral(
@@ -37,16 +39,24 @@ const QString RoomHelp = QStringLiteral(
     "                          \"curvature\" [%] i \"notes\"), \"broadband\" (Z), \"broadband_A\",\n"
     "                          \"STI\" i \"STI_kind\" (\"reverberation-only\" albo \"full\")\n"
     "  --out PLIK.csv          tabela także do pliku .csv\n"
-    "  --speech-level DB       poziom mowy w miejscu słuchacza w dB(A); wymaga --noise\n"
+    "  --speech-level DB       poziom mowy w miejscu słuchacza w dB(A); wymaga --noise albo\n"
+    "                          --noise-file\n"
     "  --noise L63,...,L8k     poziomy hałasu tła w miejscu słuchacza w pasmach oktawowych\n"
     "                          63 Hz-8 kHz (8 wartości) albo 125 Hz-8 kHz (7 wartości) w dB,\n"
     "                          rozdzielone przecinkami (z kropką dziesiętną) albo średnikami\n"
     "                          (wartość 63 Hz nie wchodzi do STI, którego pasma zaczynają się od\n"
     "                          125 Hz);\n"
     "                          z --speech-level daje pełny STI z poprawkami na hałas, maskowanie\n"
-    "                          i próg słyszenia\n");
+    "                          i próg słyszenia\n"
+    "  --noise-file PLIK.csv   hałas tła zamiast --noise z pomiaru analizatorem widma: Leq pasm\n"
+    "                          oktawowych bez korekcji (Z), jak je zapisuje \"Eksportuj CSV...\"\n"
+    "                          w oknie analizatora albo tonvix-cli rta --bands 1 --weighting Z --out;\n"
+    "                          plik z innymi pasmami albo z korekcją A lub C jest odrzucany\n"
+    "  --noise-channel L|R     kanał pliku --noise-file, z którego wziąć hałas; potrzebny, gdy\n"
+    "                          poziomy kanałów się różnią\n");
 
-const QStringList RoomOptions = {"bands", "json", "out", "speech-level", "noise"};
+const QStringList RoomOptions = {"bands", "json",       "out",          "speech-level",
+                                 "noise", "noise-file", "noise-channel"};
 
 namespace {
 
@@ -95,21 +105,30 @@ std::optional<TRoomCommand> ReadRoomCommand(const TGiven& given, QString& error)
     TRoomCommand command;
     command.In = given.Positional.front();
     command.Json = given.Has("json");
-    if (given.Has("bands")) {
-        const auto bands = WholeNumber(given, "bands", 1, 3, error);
-        if (!bands)
-            return std::nullopt;
-        if (*bands == 2) {
-            error = QStringLiteral("wartość opcji --bands musi być jedną z 1, 3, a jest „2”");
-            return std::nullopt;
-        }
-        command.Choice.BandsPerOctave = *bands;
-    }
+    const auto bands = ReadRoomBands(given, error);
+    if (!bands)
+        return std::nullopt;
+    command.Choice.BandsPerOctave = *bands;
     if (given.Has("out"))
         command.Out = given.Value("out");
-    if (given.Has("speech-level") != given.Has("noise")) {
-        error = QStringLiteral("opcje --speech-level i --noise podaje się razem");
+    if (given.Has("noise") && given.Has("noise-file")) {
+        error = QStringLiteral("opcje --noise i --noise-file wykluczają się");
         return std::nullopt;
+    }
+    if (given.Has("speech-level") != (given.Has("noise") || given.Has("noise-file"))) {
+        error = QStringLiteral("opcje --speech-level i --noise (albo --noise-file) podaje się razem");
+        return std::nullopt;
+    }
+    if (given.Has("noise-channel")) {
+        const QString channel = given.Value("noise-channel").toUpper();
+        if (!given.Has("noise-file") || (channel != QLatin1String("L") && channel != QLatin1String("R"))) {
+            error = given.Has("noise-file")
+                        ? QStringLiteral("wartość opcji --noise-channel musi być jedną z L, R, a jest „%1”")
+                              .arg(given.Value("noise-channel"))
+                        : QStringLiteral("opcja --noise-channel wybiera kanał pliku --noise-file");
+            return std::nullopt;
+        }
+        command.NoiseChannel = channel == QLatin1String("L") ? 0 : 1;
     }
     if (given.Has("speech-level")) {
         const auto level = NumberFormat::ParseNumber(given.Value("speech-level"));
@@ -117,6 +136,11 @@ std::optional<TRoomCommand> ReadRoomCommand(const TGiven& given, QString& error)
             error = QStringLiteral("wartość opcji --speech-level musi być liczbą, a jest „%1”")
                         .arg(given.Value("speech-level"));
             return std::nullopt;
+        }
+        if (given.Has("noise-file")) {
+            command.NoiseFile = given.Value("noise-file");
+            command.Choice.Speech = SpeechTransmission::TConditions{*level, {}};
+            return command;
         }
         const auto noise = NoiseLevelsFromText(given.Value("noise"));
         if (!noise) {
@@ -130,6 +154,18 @@ std::optional<TRoomCommand> ReadRoomCommand(const TGiven& given, QString& error)
     return command;
 }
 
+std::optional<int> ReadRoomBands(const TGiven& given, QString& error)
+{
+    if (!given.Has("bands"))
+        return 1;
+    const auto bands = WholeNumber(given, "bands", 1, 3, error);
+    if (bands && *bands == 2) {
+        error = QStringLiteral("wartość opcji --bands musi być jedną z 1, 3, a jest „2”");
+        return std::nullopt;
+    }
+    return bands;
+}
+
 int RunRoom(const TRoomCommand& command)
 {
     if (command.Out && ExchangeFile::FormatOf(*command.Out) != ExchangeFile::TFormat::Csv)
@@ -139,11 +175,26 @@ int RunRoom(const TRoomCommand& command)
     QString failure;
     if (command.Out && !CanWrite(*command.Out, failure))
         return Failure(failure);
+    TRoomChoice choice = command.Choice;
+    if (command.NoiseFile) {
+        const auto noise = AnalyserExport::ReadOctaveNoise(*command.NoiseFile, failure);
+        if (!noise)
+            return Failure(failure);
+        if (!command.NoiseChannel && (*noise)[0] != (*noise)[1])
+            return UsageError(
+                QStringLiteral("plik %1 ma różne poziomy kanału lewego i prawego: wybierz kanał "
+                               "hałasu opcją --noise-channel L|R")
+                    .arg(*command.NoiseFile));
+        // The index's octaves are the file's from 125 Hz on.
+        static_assert(AnalyserExport::NoiseOctaves.size() == SpeechTransmission::OctaveCount + 1);
+        const AnalyserExport::TOctaveLevels& levels = (*noise)[command.NoiseChannel.value_or(0)];
+        std::copy(levels.begin() + 1, levels.end(), choice.Speech->NoiseLevels.begin());
+    }
     auto sound = WaveFile::Read(command.In, failure);
     if (!sound)
         return Failure(failure);
     const TImpulseResponse response = ImpulseResponseOf(std::move(sound->Samples), sound->FrameRate);
-    const TRoomFigures figures = AnalyseRoom(response, command.Choice);
+    const TRoomFigures figures = AnalyseRoom(response, choice);
     if (command.Out &&
         !RoomAcousticsFile::Write(*command.Out, figures, QFileInfo(command.In).fileName(), failure))
         return Failure(failure);

@@ -15,15 +15,19 @@ class TGiven;
 struct TRoomCommand
 {
     QString In;
-    TRoomChoice Choice;
+    TRoomChoice Choice; // with --noise-file, its speech conditions' noise comes from that file
     bool Json = false;
-    std::optional<QString> Out; // .csv
+    std::optional<QString> Out;       // .csv
+    std::optional<QString> NoiseFile; // the spectrum analyser's octave bands (.csv)
+    std::optional<int> NoiseChannel;  // of the noise file: 0 left, 1 right
 };
 
 extern const QString RoomHelp;
 extern const QStringList RoomOptions;
 std::optional<TRoomCommand> ReadRoomCommand(const TGiven& given, QString& error);
 int RunRoom(const TRoomCommand& command);
+// --bands 1|3 of the room table (room, ir --room): 1 when not given; nothing, with `error`, otherwise.
+std::optional<int> ReadRoomBands(const TGiven& given, QString& error);
 
 // {"bands": [...], "broadband": {...}, "broadband_A": {...}, "STI": value, "STI_kind": ...}: each band
 // {"frequency", "EDT", "T20", "T30", "C50", "C80", "D50", "Ts", "INR", "xi20", "xi30", "curvature",

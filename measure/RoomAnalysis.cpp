@@ -9,17 +9,26 @@
 #include <algorithm>
 #include <cmath>
 
-TRoomFigures AnalyseRoom(const TImpulseResponse& response, const TRoomChoice& choice)
+std::span<const double> RoomSamples(const TImpulseResponse& response)
 {
-    const TWeightingDesign design = DesignWeighting(static_cast<int>(std::lround(response.FrameRate)));
+    const std::vector<double>& samples = response.Linear.Samples;
+    return std::span(samples).first(
+        std::min(samples.size(), static_cast<std::size_t>(LongestRoomSeconds * response.FrameRate)));
+}
+
+TRoomFigures AnalyseRoom(std::span<const double> samples, double frameRate, const TRoomChoice& choice)
+{
+    const TWeightingDesign design = DesignWeighting(static_cast<int>(std::lround(frameRate)));
     std::vector<TSecondOrderSection> weighting;
     for (const TWeightingSection& section : {design.LowCut, design.HighCut, design.MidCut})
         weighting.push_back({section.B0, section.B1, section.B2, section.A1, section.A2});
-    const std::vector<double>& samples = response.Linear.Samples;
-    const std::size_t frames =
-        std::min(samples.size(), static_cast<std::size_t>(LongestRoomSeconds * response.FrameRate));
-    TRoomAcoustics room(choice.BandsPerOctave, response.FrameRate, frames, weighting);
-    return room.Analyse(std::span(samples).first(frames), choice.Speech ? &*choice.Speech : nullptr);
+    TRoomAcoustics room(choice.BandsPerOctave, frameRate, samples.size(), weighting);
+    return room.Analyse(samples, choice.Speech ? &*choice.Speech : nullptr);
+}
+
+TRoomFigures AnalyseRoom(const TImpulseResponse& response, const TRoomChoice& choice)
+{
+    return AnalyseRoom(RoomSamples(response), response.FrameRate, choice);
 }
 
 std::optional<SpeechTransmission::TOctaveValues> NoiseLevelsFromText(const QString& text)

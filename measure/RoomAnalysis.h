@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <optional>
+#include <span>
 
 // What the user asks of a room analysis.
 struct TRoomChoice
@@ -20,6 +21,10 @@ struct TRoomChoice
 // result: what the window "Odpowiedź impulsowa" and tonvix-cli show.
 inline constexpr double LongestRoomSeconds = 20;
 TRoomFigures AnalyseRoom(const TImpulseResponse& response, const TRoomChoice& choice);
+// The part of the response that is analysed, and the analysis of such samples on their own (a copy
+// that a worker thread owns).
+std::span<const double> RoomSamples(const TImpulseResponse& response);
+TRoomFigures AnalyseRoom(std::span<const double> samples, double frameRate, const TRoomChoice& choice);
 
 // The background noise levels as the user types them: 8 numbers (octaves 63 Hz to 8 kHz) or 7 (125 Hz to
 // 8 kHz), dB, separated by semicolons or blanks (any decimal separator), or by commas with "." decimals;

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 
 class TRealTimeAnalyser;
 
@@ -20,5 +21,14 @@ bool WriteBands(const QString& fileName, const TRealTimeAnalyser& analyser,
                 const std::array<double, 2>& calibration, QString& failure);
 bool WriteSpectrum(const QString& fileName, const TRealTimeAnalyser& analyser,
                    const std::array<double, 2>& calibration, bool density, QString& failure);
+
+// The background noise at a listener for a room's speech transmission index, from a file that
+// WriteBands wrote (or a spreadsheet saved again: ";", a tab or "," between fields, UTF-8 or
+// Windows-1250): the Leq of the left and the right channel in the octaves 63 Hz to 8 kHz, dB. Only
+// octave bands without weighting (Z) are taken, as the index asks for them. Nothing, with the Polish
+// message naming the file and saying what it should be, for any other file.
+inline constexpr std::array<double, 8> NoiseOctaves = {63, 125, 250, 500, 1000, 2000, 4000, 8000};
+using TOctaveLevels = std::array<double, NoiseOctaves.size()>;
+std::optional<std::array<TOctaveLevels, 2>> ReadOctaveNoise(const QString& fileName, QString& failure);
 
 } // namespace AnalyserExport

@@ -256,7 +256,8 @@ QStringList SeriesCells(const TSeriesColumn& column, int row)
     return cells;
 }
 
-// One line of a CSV file; quotes may hold separators. Nothing when a quote is left open.
+} // namespace
+
 std::optional<QStringList> CsvCells(const QString& line, QChar separator)
 {
     QStringList cells;
@@ -296,6 +297,8 @@ QChar CsvSeparatorOf(const QString& header)
         return QLatin1Char('\t');
     return QLatin1Char(',');
 }
+
+namespace {
 
 // The series number of a frequency column, "(seria N)"; -1 when it says none.
 int SlotOfFrequencyCell(const QString& cell)

@@ -48,6 +48,11 @@ bool WriteFrd(const QString& fileName, const ResultFile::TSeriesColumn& column, 
 ResultFile::TReadOutcome ReadCsv(QIODevice& file, ResultFile::ISink& sink);
 ResultFile::TReadOutcome ReadFrd(QIODevice& file, ResultFile::ISink& sink);
 
+// The cells of one line of a CSV file; quotes may hold separators. Nothing when a quote is left open.
+std::optional<QStringList> CsvCells(const QString& line, QChar separator);
+// The separator a CSV file's header line uses: ";", a tab, or ",".
+QChar CsvSeparatorOf(const QString& header);
+
 // Any of the three formats by the file's extension. False with the Polish message naming the file;
 // a kind the sink keeps (KindKept) is no failure.
 bool Read(const QString& fileName, ResultFile::ISink& sink, QString& failure);

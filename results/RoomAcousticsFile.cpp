@@ -4,6 +4,8 @@
 #include "common/NumberFormat.h"
 #include "results/TextFiles.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace RoomAcousticsFile {
@@ -51,6 +53,13 @@ QString FitNote(const QString& name, const TDecayFit& fit, const TRoomBand& band
     return QString();
 }
 
+std::array<std::pair<QString, const TDecayFit*>, 3> NamedFits(const TRoomBand& band)
+{
+    return {{{QStringLiteral("EDT"), &band.Edt},
+             {QStringLiteral("T20"), &band.T20},
+             {QStringLiteral("T30"), &band.T30}}};
+}
+
 QString Row(const QStringList& cells)
 {
     return cells.join(Separator) + LineEnd;
@@ -96,9 +105,7 @@ QString Notes(const TRoomBand& band)
     if (band.Refusal == TRoomRefusal::NoDecay)
         return QStringLiteral("brak zaniku ponad szumem");
     QStringList notes;
-    for (const auto& [name, fit] : {std::pair<QString, const TDecayFit*>{QStringLiteral("EDT"), &band.Edt},
-                                    {QStringLiteral("T20"), &band.T20},
-                                    {QStringLiteral("T30"), &band.T30}})
+    for (const auto& [name, fit] : NamedFits(band))
         if (const QString note = FitNote(name, *fit, band); !note.isEmpty())
             notes << note;
     // As shown, in whole percent: a curvature a hair below 0 is the fits' scatter, not a fault.
@@ -106,6 +113,17 @@ QString Notes(const TRoomBand& band)
         (std::round(band.Curvature) < 0 || std::round(band.Curvature) > LargestCurvature))
         notes
             << QStringLiteral("krzywizna C %1 % poza 0–10 %").arg(NumberFormat::Fixed(band.Curvature, 0, 1));
+    // The figures a band filter this narrow may lengthen, with the smallest of their B*T.
+    QStringList narrow;
+    double smallest = SmallestBandwidthTime;
+    for (const auto& [name, fit] : NamedFits(band))
+        if (fit->BandwidthTime < SmallestBandwidthTime) {
+            narrow << name;
+            smallest = std::min(smallest, fit->BandwidthTime);
+        }
+    if (!narrow.isEmpty())
+        notes << QStringLiteral("B·T %1 < 16 (%2): filtr pasma może wydłużać zanik")
+                     .arg(NumberFormat::Fixed(smallest, 0, 1), narrow.join(QStringLiteral(", ")));
     return notes.join(QStringLiteral("; "));
 }
 

@@ -10,7 +10,8 @@
 // The room figures as the user reads them: the table of the window, of tonvix-cli and of the CSV file.
 // Each band a row: its nominal midband (or "Z" and "A" for the broadband results), EDT, T20, T30, C50,
 // C80, D50, Ts, INR, xi20, xi30, the curvature C, and the notes: why a figure is "-", and the quality
-// warnings (xi above 10 per mille, C outside 0 to 10 %).
+// warnings (xi above 10 per mille, C outside 0 to 10 %, a band filter too narrow for the decay: B*T below
+// 16).
 namespace RoomAcousticsFile {
 
 QStringList Header();

@@ -199,6 +199,9 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
     Int(ImpulsePhase, ImpulseResponse, "Phase", 0),
     Flag(ImpulsePhaseFromPeak, ImpulseResponse, "PhaseFromPeak", false),
     Int(ImpulseTemperature, ImpulseResponse, "Temperature[C]", 2000, 100),
+    Int(ImpulseRoomBands, ImpulseResponse, "RoomBandsPerOctave", 1),
+    Text(ImpulseRoomSpeechLevel, ImpulseResponse, "RoomSpeechLevel[dBA]"),
+    Text(ImpulseRoomNoise, ImpulseResponse, "RoomNoise[dB]"),
 
     Int(TransferFftSize, TransferFunction, "FftSize", 65536),
     Int(TransferSignal, TransferFunction, "Signal", 0),

@@ -124,6 +124,10 @@ enum class TKey : int {
     ImpulsePhase,
     ImpulsePhaseFromPeak,
     ImpulseTemperature,
+    // its page "Akustyka pomieszczenia": the bands, and the speech level and noise as typed
+    ImpulseRoomBands,
+    ImpulseRoomSpeechLevel,
+    ImpulseRoomNoise,
     // "TransferFunction": the window "Funkcja przenoszenia", its signal, averaging and view
     TransferFftSize,
     TransferSignal,

@@ -47,6 +47,9 @@ void LoadImpulse(const TKeyReader& read, TImpulseWindowSettings& impulse)
     impulse.Phase = read.Integer(ImpulsePhase);
     impulse.PhaseFromPeak = read.Flag(ImpulsePhaseFromPeak);
     impulse.Temperature = read.Real(ImpulseTemperature);
+    impulse.RoomBands = read.Integer(ImpulseRoomBands);
+    impulse.RoomSpeechLevel = read.Text(ImpulseRoomSpeechLevel);
+    impulse.RoomNoise = read.Text(ImpulseRoomNoise);
 }
 
 void SaveImpulse(TKeyWriter& write, const TImpulseWindowSettings& impulse)
@@ -65,6 +68,9 @@ void SaveImpulse(TKeyWriter& write, const TImpulseWindowSettings& impulse)
     write.Integer(ImpulsePhase, impulse.Phase);
     write.Flag(ImpulsePhaseFromPeak, impulse.PhaseFromPeak);
     write.Real(ImpulseTemperature, impulse.Temperature);
+    write.Integer(ImpulseRoomBands, impulse.RoomBands);
+    write.Text(ImpulseRoomSpeechLevel, impulse.RoomSpeechLevel);
+    write.Text(ImpulseRoomNoise, impulse.RoomNoise);
 }
 
 void LoadTransfer(const TKeyReader& read, TTransferWindowSettings& transfer)

@@ -41,6 +41,10 @@ struct TImpulseWindowSettings
     int Phase = 0;          // 0 wrapped, 1 unwrapped, 2 minimum, 3 excess
     bool PhaseFromPeak = false;
     double Temperature = 20; // °C
+    // The page "Akustyka pomieszczenia": 1 octaves or 3 thirds, and the speech level (dB(A)) and
+    // background noise (dB per octave) for the full speech transmission index, as the user typed them.
+    int RoomBands = 1;
+    QString RoomSpeechLevel, RoomNoise;
 };
 
 // The window "Funkcja przenoszenia" as the user left it: its signal, averaging and view. Values are

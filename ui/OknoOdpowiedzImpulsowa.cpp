@@ -7,7 +7,7 @@
 #include "results/WaveFile.h"
 #include "settings/WindowSettings.h"
 #include "ui/ChartView.h"
-#include "ui/PanelAkustykaPomieszczenia.h"
+#include "ui/OknoAkustykaPomieszczenia.h"
 #include "ui/WindowParts.h"
 
 #include <QCheckBox>
@@ -103,8 +103,8 @@ void TFormaOdpowiedzImpulsowa::CreateControls()
     tabWidoki->addTab(response, QStringLiteral("Moduł i faza"));
     tabWidoki->addTab(chtOpoznienie, QStringLiteral("Opóźnienie grupowe"));
     tabWidoki->addTab(chtZnieksztalcenia, QStringLiteral("Zniekształcenia"));
-    pnlAkustyka = new TPanelAkustykaPomieszczenia(Folder, tabWidoki);
-    tabWidoki->addTab(pnlAkustyka, QStringLiteral("Akustyka pomieszczenia"));
+    AkustykaPomieszczenia = new TFormaAkustykaPomieszczenia(Folder, tabWidoki);
+    tabWidoki->addTab(AkustykaPomieszczenia, QStringLiteral("Akustyka pomieszczenia"));
     for (QCustomPlot* chart : {chtImpuls, chtImpulsDb}) {
         chart->installEventFilter(this);
         chart->setMouseTracking(true);
@@ -312,6 +312,7 @@ void TFormaOdpowiedzImpulsowa::ApplySettings()
     cbFazaOdSzczytu->setChecked(Settings.PhaseFromPeak);
     Settings.Temperature = std::clamp(Settings.Temperature, LowestTemperature, HighestTemperature);
     edtTemperatura->setText(Number(Settings.Temperature));
+    AkustykaPomieszczenia->ApplySettings(Settings);
     // The whole of it in the tip too: the server's names can be long.
     const QString devices = WindowParts::CardText(MainIn, MainOut);
     lblUrzadzenia->setText(devices);
@@ -333,6 +334,7 @@ void TFormaOdpowiedzImpulsowa::StoreSettings()
     Settings.Smoothing = Smoothings[static_cast<std::size_t>(std::max(cbWygladzanie->currentIndex(), 0))];
     Settings.Phase = cbFaza->currentIndex();
     Settings.PhaseFromPeak = cbFazaOdSzczytu->isChecked();
+    AkustykaPomieszczenia->StoreSettings(Settings);
 }
 
 TImpulseSettings TFormaOdpowiedzImpulsowa::ChosenSettings() const
@@ -527,7 +529,7 @@ void TFormaOdpowiedzImpulsowa::btnUsunClick()
     const int row = lstPomiary->currentRow();
     if (row < 0 || row >= MeasurementCount())
         return;
-    pnlAkustyka->Forget(Measurements[static_cast<std::size_t>(row)]->Response.get());
+    AkustykaPomieszczenia->Forget(Measurements[static_cast<std::size_t>(row)]->Response.get());
     Measurements.erase(Measurements.begin() + row);
     WindowParts::RemoveSeriesItem(lstPomiary, row);
     CurrentChanged();

@@ -24,7 +24,7 @@ class QSpinBox;
 class QTabWidget;
 class QTimer;
 class TAudioIO;
-class TPanelAkustykaPomieszczenia;
+class TFormaAkustykaPomieszczenia;
 struct TImpulseWindowSettings;
 
 // "Odpowiedź impulsowa": the impulse response of whatever lies between the card's output and its input,
@@ -129,5 +129,5 @@ private:
     QTabWidget* tabWidoki{};
     QCustomPlot *chtImpuls{}, *chtImpulsDb{}, *chtModul{}, *chtFaza{}, *chtOpoznienie{},
         *chtZnieksztalcenia{};
-    TPanelAkustykaPomieszczenia* pnlAkustyka{};
+    TFormaAkustykaPomieszczenia* AkustykaPomieszczenia{};
 };

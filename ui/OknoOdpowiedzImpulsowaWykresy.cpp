@@ -5,7 +5,7 @@
 #include "ui/OknoOdpowiedzImpulsowa.h"
 
 #include "ui/AxisTickers.h"
-#include "ui/PanelAkustykaPomieszczenia.h"
+#include "ui/OknoAkustykaPomieszczenia.h"
 #include "ui/PlotGraph.h"
 
 #include <QComboBox>
@@ -94,7 +94,7 @@ void TFormaOdpowiedzImpulsowa::Redraw()
 
 void TFormaOdpowiedzImpulsowa::ShowRoom()
 {
-    std::vector<TPanelAkustykaPomieszczenia::TEntry> entries;
+    std::vector<TFormaAkustykaPomieszczenia::TEntry> entries;
     const TPomiar* current = Current();
     for (std::size_t row = 0; row < Measurements.size(); ++row) {
         const TPomiar& pomiar = *Measurements[row];
@@ -102,7 +102,7 @@ void TFormaOdpowiedzImpulsowa::ShowRoom()
                            lstPomiary->item(static_cast<int>(row))->checkState() == Qt::Checked,
                            &pomiar == current});
     }
-    pnlAkustyka->SetEntries(std::move(entries));
+    AkustykaPomieszczenia->SetEntries(std::move(entries));
 }
 
 void TFormaOdpowiedzImpulsowa::DrawImpulses()

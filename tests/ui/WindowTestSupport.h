@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -57,6 +58,18 @@ private:
     std::function<void(QWidget*)> Handler;
     QTimer Timer;
 };
+
+// Chooses `path` in a file dialog and accepts it. The dialog's file name field takes a selected file only
+// while it has no focus, and it gains the focus as the dialog shows: a handler that runs after that
+// would accept nothing and leave the dialog open, so the name is then typed into the field.
+inline void ChooseInFileDialog(QFileDialog& dialog, const QString& path)
+{
+    dialog.selectFile(path);
+    if (dialog.selectedFiles().isEmpty())
+        if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            name->setText(QFileInfo(path).fileName());
+    static_cast<QDialog&>(dialog).accept();
+}
 
 // The text of the i-th modal a TModalAnswers answered; fewer modals than that fail the test with the
 // texts that were shown, instead of reading past their end.
@@ -152,8 +165,7 @@ inline std::function<void(QWidget*)> ChooseFile(const QString& path, int filter 
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         QVERIFY(dialog != nullptr);
         dialog->selectNameFilter(dialog->nameFilters().at(filter));
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();
+        ChooseInFileDialog(*dialog, path);
     };
 }
 inline void Dismiss(QWidget* modal)

@@ -6,8 +6,10 @@
 
 #include <QColor>
 #include <QString>
+#include <QThreadPool>
 #include <QWidget>
 #include <map>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -16,13 +18,16 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+struct TImpulseWindowSettings;
 
 // The page "Akustyka pomieszczenia" of the window "Odpowiedź impulsowa": the room figures of the current
 // measurement per band (octaves or thirds) with the speech transmission index, and the decay curves of
 // the chosen band for every measurement shown, with their fit ranges, noise level and crossing point.
-// The speech level and the background noise typed here give the full index. The table goes to a CSV
-// file. Figures are worked out when the page is shown and kept until the choice changes.
-class TPanelAkustykaPomieszczenia : public QWidget
+// The speech level and the background noise, typed or taken from the spectrum analyser's octave bands,
+// give the full index. The table goes to a CSV file. Figures are worked out on a worker thread when the
+// page is shown (a long response in thirds takes a few hundred milliseconds), one measurement after
+// another, and kept until the choice changes; the page says so while they are being worked out.
+class TFormaAkustykaPomieszczenia : public QWidget
 {
     Q_OBJECT
 public:
@@ -36,8 +41,12 @@ public:
         bool Current = false;
     };
 
-    TPanelAkustykaPomieszczenia(const QString& folder, QWidget* parent = nullptr);
+    TFormaAkustykaPomieszczenia(const QString& folder, QWidget* parent = nullptr);
+    ~TFormaAkustykaPomieszczenia() override;
 
+    // The bands, speech level and noise as the user left them.
+    void ApplySettings(const TImpulseWindowSettings& settings);
+    void StoreSettings(TImpulseWindowSettings& settings) const;
     // The window's measurements now; drawn when the page is visible, or when it is next shown.
     void SetEntries(std::vector<TEntry> entries);
     // A response that goes away: its figures are dropped.
@@ -45,12 +54,22 @@ public:
 
 public slots:
     void btnZapiszCsvClick();
+    void btnHalasZPlikuClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // A response's figures, or the analysis they wait for.
+    struct TKnown
+    {
+        std::optional<TRoomFigures> Figures;
+        quint64 Task = 0;
+    };
+
+    // Null while they are being worked out (the work is started here).
     const TRoomFigures* FiguresOf(const TImpulseResponse* response);
+    void Take(const TImpulseResponse* response, quint64 task, TRoomFigures figures);
     void ChoiceChanged();
     void Refresh();
     void FillTable();
@@ -59,14 +78,17 @@ private:
 
     QString Folder;
     std::vector<TEntry> Entries;
-    std::map<const TImpulseResponse*, TRoomFigures> Figures;
+    std::map<const TImpulseResponse*, TKnown> Figures;
+    quint64 LastTask = 0;
+    QThreadPool Pool; // the analyses, one at a time
     TRoomChoice Choice;
+    QString Problem; // why the typed speech conditions give no full index
     int ChosenRow = -1;
 
     QComboBox* cbPasma{};
     QLineEdit *edtPoziomMowy{}, *edtHalasTla{};
     QLabel *lblSti{}, *lblUwagi{};
-    QPushButton* btnZapiszCsv{};
+    QPushButton *btnHalasZPliku{}, *btnZapiszCsv{};
     QTableWidget* tblAkustyka{};
     QCustomPlot* chtZanik{};
 };

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/PanelAkustykaPomieszczenia.h"
+#include "ui/OknoAkustykaPomieszczenia.h"
 
 #include "common/NumberFormat.h"
+#include "results/AnalyserExport.h"
 #include "results/RoomAcousticsFile.h"
 #include "settings/KeyFilter.h"
+#include "settings/WindowSettings.h"
 #include "ui/PlotGraph.h"
 
 #include <QComboBox>
@@ -28,10 +30,10 @@ constexpr double LowestShownDb = -100;
 
 } // namespace
 
-TPanelAkustykaPomieszczenia::TPanelAkustykaPomieszczenia(const QString& folder, QWidget* parent)
+TFormaAkustykaPomieszczenia::TFormaAkustykaPomieszczenia(const QString& folder, QWidget* parent)
     : QWidget(parent), Folder(folder)
 {
-    setObjectName(QStringLiteral("pnlAkustykaPomieszczenia"));
+    setObjectName(QStringLiteral("FormaAkustykaPomieszczenia"));
     cbPasma = new QComboBox(this);
     cbPasma->setObjectName(QStringLiteral("cbPasma"));
     cbPasma->addItems({QStringLiteral("oktawowe"), QStringLiteral("tercjowe")});
@@ -48,6 +50,12 @@ TPanelAkustykaPomieszczenia::TPanelAkustykaPomieszczenia(const QString& folder, 
                                            "rozdzielone średnikami"));
     TKeyFilter::Install(edtHalasTla,
                         TKeyFilter::Digits + NumberFormat::DecimalSeparator() + QStringLiteral("-; "));
+    btnHalasZPliku = new QPushButton(QStringLiteral("Z pliku &analizatora..."), this);
+    btnHalasZPliku->setObjectName(QStringLiteral("btnHalasZPliku"));
+    btnHalasZPliku->setToolTip(
+        QStringLiteral("Hałas tła z pomiaru analizatorem widma: Leq pasm oktawowych bez "
+                       "korekcji (Z), zapisane przyciskiem „Eksportuj CSV...” w oknie "
+                       "analizatora widma"));
     btnZapiszCsv = new QPushButton(QStringLiteral("&Zapisz tabelę..."), this);
     btnZapiszCsv->setObjectName(QStringLiteral("btnZapiszCsv"));
     lblSti = new QLabel(this);
@@ -83,49 +91,78 @@ TPanelAkustykaPomieszczenia::TPanelAkustykaPomieszczenia(const QString& folder, 
     choices->addSpacing(12);
     choices->addWidget(new QLabel(QStringLiteral("Poziom mowy [dB(A)]:"), this));
     choices->addWidget(edtPoziomMowy);
-    choices->addWidget(new QLabel(QStringLiteral("Hałas tła [dB]:"), this));
-    choices->addWidget(edtHalasTla, 1);
+    choices->addStretch(1);
     choices->addWidget(btnZapiszCsv);
+    // A row of its own: eight levels need the width.
+    auto* noise = new QHBoxLayout;
+    noise->addWidget(new QLabel(QStringLiteral("Hałas tła [dB]:"), this));
+    noise->addWidget(edtHalasTla, 1);
+    noise->addWidget(btnHalasZPliku);
     auto* views = new QSplitter(Qt::Vertical, this);
     views->addWidget(tblAkustyka);
     views->addWidget(chtZanik);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(choices);
+    layout->addLayout(noise);
     layout->addWidget(lblSti);
     layout->addWidget(views, 1);
     layout->addWidget(lblUwagi);
 
-    connect(cbPasma, &QComboBox::currentIndexChanged, this, &TPanelAkustykaPomieszczenia::ChoiceChanged);
+    connect(cbPasma, &QComboBox::currentIndexChanged, this, &TFormaAkustykaPomieszczenia::ChoiceChanged);
     for (QLineEdit* edit : {edtPoziomMowy, edtHalasTla})
-        connect(edit, &QLineEdit::editingFinished, this, &TPanelAkustykaPomieszczenia::ChoiceChanged);
-    connect(btnZapiszCsv, &QPushButton::clicked, this, &TPanelAkustykaPomieszczenia::btnZapiszCsvClick);
+        connect(edit, &QLineEdit::editingFinished, this, &TFormaAkustykaPomieszczenia::ChoiceChanged);
+    connect(btnZapiszCsv, &QPushButton::clicked, this, &TFormaAkustykaPomieszczenia::btnZapiszCsvClick);
+    connect(btnHalasZPliku, &QPushButton::clicked, this, &TFormaAkustykaPomieszczenia::btnHalasZPlikuClick);
     connect(tblAkustyka, &QTableWidget::currentCellChanged, this, [this](int row) {
         if (row < 0)
             return;
         ChosenRow = row;
         DrawDecay();
     });
+    Pool.setMaxThreadCount(1);
 }
 
-void TPanelAkustykaPomieszczenia::SetEntries(std::vector<TEntry> entries)
+TFormaAkustykaPomieszczenia::~TFormaAkustykaPomieszczenia()
+{
+    // A running analysis owns its samples; it only must not post to a page that is gone.
+    Pool.clear();
+    Pool.waitForDone();
+}
+
+void TFormaAkustykaPomieszczenia::ApplySettings(const TImpulseWindowSettings& settings)
+{
+    cbPasma->setCurrentIndex(settings.RoomBands == 3 ? 1 : 0);
+    edtPoziomMowy->setText(settings.RoomSpeechLevel);
+    edtHalasTla->setText(settings.RoomNoise);
+    ChoiceChanged();
+}
+
+void TFormaAkustykaPomieszczenia::StoreSettings(TImpulseWindowSettings& settings) const
+{
+    settings.RoomBands = cbPasma->currentIndex() == 1 ? 3 : 1;
+    settings.RoomSpeechLevel = edtPoziomMowy->text().trimmed();
+    settings.RoomNoise = edtHalasTla->text().trimmed();
+}
+
+void TFormaAkustykaPomieszczenia::SetEntries(std::vector<TEntry> entries)
 {
     Entries = std::move(entries);
     if (isVisible())
         Refresh();
 }
 
-void TPanelAkustykaPomieszczenia::Forget(const TImpulseResponse* response)
+void TFormaAkustykaPomieszczenia::Forget(const TImpulseResponse* response)
 {
     Figures.erase(response);
 }
 
-void TPanelAkustykaPomieszczenia::showEvent(QShowEvent* event)
+void TFormaAkustykaPomieszczenia::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     Refresh();
 }
 
-const TPanelAkustykaPomieszczenia::TEntry* TPanelAkustykaPomieszczenia::Current() const
+const TFormaAkustykaPomieszczenia::TEntry* TFormaAkustykaPomieszczenia::Current() const
 {
     for (const TEntry& entry : Entries)
         if (entry.Current)
@@ -133,22 +170,43 @@ const TPanelAkustykaPomieszczenia::TEntry* TPanelAkustykaPomieszczenia::Current(
     return nullptr;
 }
 
-const TRoomFigures* TPanelAkustykaPomieszczenia::FiguresOf(const TImpulseResponse* response)
+const TRoomFigures* TFormaAkustykaPomieszczenia::FiguresOf(const TImpulseResponse* response)
 {
     if (!response)
         return nullptr;
-    auto known = Figures.find(response);
-    if (known == Figures.end())
-        known = Figures.emplace(response, AnalyseRoom(*response, Choice)).first;
-    return &known->second;
+    const auto [known, added] = Figures.try_emplace(response);
+    if (added) {
+        // The worker takes a copy of the samples: the window may drop the response meanwhile.
+        const quint64 task = known->second.Task = ++LastTask;
+        const std::span<const double> part = RoomSamples(*response);
+        Pool.start([this, response, task, samples = std::vector<double>(part.begin(), part.end()),
+                    rate = response->FrameRate, choice = Choice] {
+            auto figures = std::make_shared<TRoomFigures>(AnalyseRoom(samples, rate, choice));
+            QMetaObject::invokeMethod(
+                this, [this, response, task, figures] { Take(response, task, std::move(*figures)); },
+                Qt::QueuedConnection);
+        });
+    }
+    return known->second.Figures ? &*known->second.Figures : nullptr;
+}
+
+void TFormaAkustykaPomieszczenia::Take(const TImpulseResponse* response, quint64 task, TRoomFigures figures)
+{
+    // Dropped when the response went away or the choice changed since the work began.
+    const auto known = Figures.find(response);
+    if (known == Figures.end() || known->second.Task != task)
+        return;
+    known->second.Figures = std::move(figures);
+    if (isVisible())
+        Refresh();
 }
 
 // The bands and the speech conditions as the controls hold them; the figures are worked out anew.
-void TPanelAkustykaPomieszczenia::ChoiceChanged()
+void TFormaAkustykaPomieszczenia::ChoiceChanged()
 {
     TRoomChoice choice;
     choice.BandsPerOctave = cbPasma->currentIndex() == 1 ? 3 : 1;
-    QString problem;
+    Problem.clear();
     const bool speech = !edtPoziomMowy->text().trimmed().isEmpty(),
                noise = !edtHalasTla->text().trimmed().isEmpty();
     if (speech || noise) {
@@ -157,10 +215,10 @@ void TPanelAkustykaPomieszczenia::ChoiceChanged()
         if (level && levels)
             choice.Speech = SpeechTransmission::TConditions{*level, *levels};
         else if (!level)
-            problem =
+            Problem =
                 QStringLiteral("Wpisz poziom mowy w miejscu słuchacza (dB(A)), aby policzyć pełny STI.");
         else
-            problem = QStringLiteral("Wpisz 8 poziomów hałasu tła (63 Hz–8 kHz) albo 7 (125 Hz–8 kHz) "
+            Problem = QStringLiteral("Wpisz 8 poziomów hałasu tła (63 Hz–8 kHz) albo 7 (125 Hz–8 kHz) "
                                      "rozdzielonych średnikami, aby policzyć pełny STI.");
     }
     const bool same = choice.BandsPerOctave == Choice.BandsPerOctave &&
@@ -172,28 +230,32 @@ void TPanelAkustykaPomieszczenia::ChoiceChanged()
             ChosenRow = -1;
         Choice = choice;
         Figures.clear();
+        Pool.clear(); // analyses not yet begun for the old choice
     }
-    Refresh();
-    if (!problem.isEmpty())
-        lblSti->setText(lblSti->text() + QStringLiteral(" – ") + problem);
+    if (isVisible())
+        Refresh();
 }
 
-void TPanelAkustykaPomieszczenia::Refresh()
+void TFormaAkustykaPomieszczenia::Refresh()
 {
     FillTable();
     DrawDecay();
 }
 
-void TPanelAkustykaPomieszczenia::FillTable()
+void TFormaAkustykaPomieszczenia::FillTable()
 {
     const TEntry* current = Current();
     const TRoomFigures* figures = current ? FiguresOf(current->Response) : nullptr;
     btnZapiszCsv->setEnabled(figures != nullptr);
     const QSignalBlocker quiet(tblAkustyka);
     tblAkustyka->setRowCount(0);
+    const auto say = [this](const QString& text) {
+        lblSti->setText(Problem.isEmpty() ? text : text + QStringLiteral(" – ") + Problem);
+    };
     if (!figures) {
-        lblSti->setText(current ? QStringLiteral("Charakterystyka z pliku nie ma odpowiedzi impulsowej.")
-                                : QString());
+        say(!current            ? QString()
+            : current->Response ? QStringLiteral("Trwa obliczanie akustyki pomieszczenia...")
+                                : QStringLiteral("Charakterystyka z pliku nie ma odpowiedzi impulsowej."));
         return;
     }
     const std::vector<const TRoomBand*> rows = RoomAcousticsFile::Rows(*figures);
@@ -215,10 +277,10 @@ void TPanelAkustykaPomieszczenia::FillTable()
                 ChosenRow = static_cast<int>(row);
     }
     tblAkustyka->selectRow(ChosenRow);
-    lblSti->setText(current->Name + QStringLiteral(": ") + RoomAcousticsFile::StiText(*figures));
+    say(current->Name + QStringLiteral(": ") + RoomAcousticsFile::StiText(*figures));
 }
 
-void TPanelAkustykaPomieszczenia::DrawDecay()
+void TFormaAkustykaPomieszczenia::DrawDecay()
 {
     chtZanik->clearGraphs();
     chtZanik->clearItems();
@@ -279,7 +341,7 @@ void TPanelAkustykaPomieszczenia::DrawDecay()
     chtZanik->replot();
 }
 
-void TPanelAkustykaPomieszczenia::btnZapiszCsvClick()
+void TFormaAkustykaPomieszczenia::btnZapiszCsvClick()
 {
     const TEntry* current = Current();
     const TRoomFigures* figures = current ? FiguresOf(current->Response) : nullptr;
@@ -301,4 +363,46 @@ void TPanelAkustykaPomieszczenia::btnZapiszCsvClick()
         QMessageBox::critical(this, Title, failure);
     else
         lblUwagi->setText(QStringLiteral("Zapisano: ") + name);
+}
+
+void TFormaAkustykaPomieszczenia::btnHalasZPlikuClick()
+{
+    QFileDialog dialog(this, QStringLiteral("Hałas tła z pliku analizatora widma"), Folder);
+    dialog.setObjectName(QStringLiteral("dlgOtworz"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({QStringLiteral("Pasma analizatora widma (*.csv)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString name = dialog.selectedFiles().constFirst();
+    Folder = QFileInfo(name).absolutePath();
+    QString failure;
+    const auto noise = AnalyserExport::ReadOctaveNoise(name, failure);
+    if (!noise) {
+        QMessageBox::warning(this, Title, failure);
+        return;
+    }
+    const auto text = [](const AnalyserExport::TOctaveLevels& levels) {
+        QStringList cells;
+        for (const double level : levels)
+            cells << NumberFormat::Fixed(level, 0, 1);
+        return cells.join(QStringLiteral("; "));
+    };
+    std::size_t channel = 0;
+    if ((*noise)[0] != (*noise)[1]) {
+        QMessageBox ask(QMessageBox::Question, Title,
+                        QStringLiteral("Plik zawiera poziomy obu kanałów (63 Hz–8 kHz, dB):\nlewy: %1\n"
+                                       "prawy: %2\nKtóry kanał mierzył hałas tła w miejscu słuchacza?")
+                            .arg(text((*noise)[0]), text((*noise)[1])),
+                        QMessageBox::Cancel, this);
+        QPushButton* left = ask.addButton(QStringLiteral("Kanał &lewy"), QMessageBox::AcceptRole);
+        QPushButton* right = ask.addButton(QStringLiteral("Kanał &prawy"), QMessageBox::AcceptRole);
+        ask.setDefaultButton(left);
+        ask.exec();
+        if (ask.clickedButton() != left && ask.clickedButton() != right)
+            return;
+        channel = ask.clickedButton() == right ? 1 : 0;
+    }
+    edtHalasTla->setText(text((*noise)[channel]));
+    ChoiceChanged();
 }
