@@ -38,6 +38,8 @@ namespace {
 constexpr int Rate = 48000;
 constexpr float CutoffHz = 2000;
 const QByteArray DutSink = "tonvix_dut", FilterSink = "tonvix_dut_filter", DutSource = "tonvix_dut.monitor";
+// A null sink of 32-bit float samples: a digital loop with no rounding of its own.
+const QByteArray FloatSink = "tonvix_dut_float";
 
 // pactl against the private server; its standard output, or nothing when it failed.
 std::optional<QString> Pactl(const QStringList& arguments)
@@ -81,21 +83,22 @@ class TestDetectionSoundServer : public QObject
         return FindControl<QToolButton>(*Window, "btnStart")->defaultAction()->objectName() == "actStop";
     }
 
-    // A sweep of `points` from 20 Hz to 20 kHz played into `sink`: the time from F2 to each point's
-    // arrival in the chart, in seconds.
+    // A sweep of `points` from `start` to `stop` Hz played into `sink` and recorded from its monitor
+    // (the filter sink's is its master's): the time from F2 to each point's arrival in the chart, in
+    // seconds.
     std::vector<double> Sweep(const QByteArray& sink, int points, TChannelMode mode,
-                              TReferenceChannel reference)
+                              TReferenceChannel reference, int start = 20, int stop = 20000)
     {
         Window->AudioOut().SetDeviceName(sink);
-        Window->AudioIn().SetDeviceName(DutSource);
+        Window->AudioIn().SetDeviceName(sink == FilterSink ? DutSource : sink + ".monitor");
         FindControl<QRadioButton>(*Window, mode == TChannelMode::Both    ? "rbKanalLR"
                                            : mode == TChannelMode::Right ? "rbKanalR"
                                                                          : "rbKanalL")
             ->click();
         Window->State().Detection.Method = TSweepMethod::Synchronous;
         Window->State().Detection.Reference = reference;
-        FindControl<QLineEdit>(*Window, "edtStartFreq")->setText("20");
-        FindControl<QLineEdit>(*Window, "edtStopFreq")->setText("20000");
+        FindControl<QLineEdit>(*Window, "edtStartFreq")->setText(QString::number(start));
+        FindControl<QLineEdit>(*Window, "edtStopFreq")->setText(QString::number(stop));
         FindControl<QLineEdit>(*Window, "edtLiczbaPunktow")->setText(QString::number(points));
         Window->activateWindow();
         std::vector<double> arrivals;
@@ -128,7 +131,9 @@ private slots:
                           "channels=2"},
               QStringList{"load-module", "module-ladspa-sink", "sink_name=" + FilterSink,
                           "sink_master=" + DutSink, "plugin=filter", "label=lpf",
-                          QStringLiteral("control=%1").arg(CutoffHz)}}) {
+                          QStringLiteral("control=%1").arg(CutoffHz)},
+              QStringList{"load-module", "module-null-sink", "sink_name=" + FloatSink, "rate=48000",
+                          "channels=2", "format=float32le"}}) {
             const std::optional<QString> index = Pactl(module);
             QVERIFY2(index, qPrintable("pactl " + module.join(' ')));
             Modules.prepend(*index);
@@ -293,6 +298,38 @@ private slots:
         // Over 20 ms the noise's estimate itself spreads by about 0.26 dB (some 300 independent bins).
         QVERIFY(std::abs(median - expected) < 0.1);
         QVERIFY(worstThdN < 1);
+    }
+
+    // The digital loop at -6 dBFS through a float sink, float streams, 50 Hz to 5 kHz: nothing rounds
+    // to 16 bits anywhere, so every harmonic H2-H9 reads below -140 dB re the fundamental and THD+N
+    // below -120 dB (the generator's float samples and the detector are all that is left).
+    void floatLoopIsCleanPastSixteenBits()
+    {
+        Window->AudioIn().SetSampleFormat(TSampleFormat::Float);
+        Window->AudioOut().SetSampleFormat(TSampleFormat::Float);
+        const std::vector<double> arrivals =
+            Sweep(FloatSink, 21, TChannelMode::Both, TReferenceChannel::None, 50, 5000);
+        QVERIFY(!arrivals.empty());
+        double worstHarmonic = -400, worstThdN = -400;
+        int harmonics = 0;
+        for (const int series : {0, 4}) {
+            const TChartSeriesData& points = Window->ChartData().Series(series);
+            QVERIFY2(points.Count() == 21, qPrintable(Modals->Said));
+            for (int i = 0; i < points.Count(); ++i) {
+                const TPointDetail& detail = *points.Detail(i);
+                QVERIFY(detail.Has(TPointDetail::ThdNMeasured) && !detail.Overloaded);
+                for (int k = 2; k <= TPointDetail::HighestHarmonic; ++k)
+                    if (detail.Has(TPointDetail::HarmonicBit(k))) { // those below the band's top
+                        worstHarmonic = std::max(worstHarmonic, detail.Harmonic(k));
+                        ++harmonics;
+                    }
+                worstThdN = std::max(worstThdN, 20 * std::log10(detail.ThdN / 100));
+            }
+        }
+        qInfo("float loop: highest of %d harmonics %.1f dB, highest THD+N %.1f dB", harmonics, worstHarmonic,
+              worstThdN);
+        QVERIFY(worstHarmonic < -140);
+        QVERIFY(worstThdN < -120);
     }
 
     // The reference input silenced by the sink's volume: the sweep stops and says why, in Polish, in the
