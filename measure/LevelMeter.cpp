@@ -110,8 +110,9 @@ void TLevelMeter::MeasureBlock(const float* buffer, int frames, int frameRate)
         const float* segmentStart = buffer + 2 * static_cast<std::ptrdiff_t>(done);
         const TMeterFilters::TPass pass = Filters.Run(segmentStart, n);
         FoldExtremes(pass.MinL, pass.MaxL, pass.MinR, pass.MaxR);
-        const std::array<bool, 2> overload{std::max(-pass.MinL, pass.MaxL) >= OverloadMagnitude,
-                                           std::max(-pass.MinR, pass.MaxR) >= OverloadMagnitude};
+        const double fullScale = OverloadMagnitude(Input.IntegerSamples());
+        const std::array<bool, 2> overload{std::max(-pass.MinL, pass.MaxL) >= fullScale,
+                                           std::max(-pass.MinR, pass.MaxR) >= fullScale};
         squares += pass.Squares;
         PointSquares += pass.Squares;
         PointFrames += n;
@@ -381,7 +382,7 @@ double TLevelMeter::PeakLevel(const TMeasurementState& state, int channel)
 
 bool TLevelMeter::SignalOverload(int channel, double magnitude)
 {
-    if (magnitude < OverloadMagnitude)
+    if (magnitude < OverloadMagnitude(Input.IntegerSamples()))
         return false;
     Window.SetReadoutRed(channel, true);
     Window.Beep();

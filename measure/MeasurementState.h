@@ -16,10 +16,16 @@ constexpr double FullScaleUnits = 32767.0;
 // The level reference: 32767 squared (not 32768 squared), and the offset added to every published level.
 constexpr long double FullScaleSquare = 1073676289.0L;
 constexpr double LevelOffsetDb = 3.0;
-// A sample of this magnitude or more, of either sign, may be a clipped one: an overload. That is
-// |x| >= 1.0 of a float sample; both ends of the 16-bit range count alike (+32767 and -32768, and
-// -32767 with them).
-constexpr double OverloadMagnitude = FullScaleUnits;
+// A sample of this magnitude or more, of either sign, may be a clipped one: an overload. In 16-bit
+// streams that is |x| >= 1.0 of the sample taken as float: both ends of the range count alike
+// (+32767 and -32768, and -32767 with them). In float streams the sound server hands a card's samples
+// over as x / 2^(bits - 1), so that a card's positive clip arrives as 1 - 2^-15 (16 bits) or 1 - 2^-23
+// (24 bits) and never as 1.0: there full scale is |x| >= 1 - 2^-15 whatever the card's bits, within
+// 0.0003 dB of 1.0. (The two cannot be one bound: -32766 of a 16-bit stream is 1 - 2^-15 as a float.)
+constexpr double OverloadMagnitude(bool integerSamples)
+{
+    return integerSamples ? FullScaleUnits : FullScaleUnits * (1 - 0x1p-15);
+}
 constexpr double PeakReference = 32768.0;
 
 enum class TMeasurementKind : std::uint8_t { SoundPressure = 0, FrequencyCharacteristic = 1 };

@@ -186,6 +186,7 @@ public:
         : Rate(setup.FrameRate), Block(2 * static_cast<std::size_t>(std::max(setup.BlockFrames, 1)))
     {
         Ports.Rate = setup.FrameRate;
+        Ports.Integer = true;
         State.FrequencyWeighting = weighting;
         State.AveragingTime = averagingTime;
         State.Statistics.Collecting = true;

@@ -80,9 +80,11 @@ struct TStandaloneMeterPorts : IStreamInfo, IAcquisitionSink, IMeterWindow
     int Active = -1;
     bool StartEnabled = false;
     int Overloads = 0;
+    bool Integer = false; // the samples fed are a 16-bit stream's
 
     bool Running() const override { return true; }
     int FrameRate() const override { return Rate; }
+    bool IntegerSamples() const override { return Integer; }
     void Enqueue(double) override {}
     void SetReadoutText(int, const QString&) override {}
     void SetReadoutRed(int, bool red) override { Overloads += red ? 1 : 0; }

@@ -266,7 +266,7 @@ void TSweep::BeginTimeline()
     setUp.Dithered = Synchronous;
     setUp.Output = &Output;
     Paced.Begin(std::move(setUp));
-    Detection.Begin(rate, Paced, Synchronous ? 0 : PointFrames());
+    Detection.Begin(rate, Input.IntegerSamples(), Paced, Synchronous ? 0 : PointFrames());
     // Two cards' clocks drift apart (50 ppm is a millisecond in 20 s): the tone's phase at the input
     // no longer follows the generator's, while against a reference both inputs share one clock.
     NoPhase = Synchronous && setUp.Origin < 0 && Window.SeparateClocks();

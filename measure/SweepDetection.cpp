@@ -53,10 +53,12 @@ TPointPlan TSweepDetection::ShortestPlan(double frequency, int frameRate, const 
             std::max(static_cast<int>(window), 1)};
 }
 
-void TSweepDetection::Begin(int frameRate, const TSweepTimeline& timeline, int pointFrames)
+void TSweepDetection::Begin(int frameRate, bool integerSamples, const TSweepTimeline& timeline,
+                            int pointFrames)
 {
     Timeline = &timeline;
     Rate = std::max(frameRate, 1);
+    FullScale = OverloadMagnitude(integerSamples);
     FixedWindow = std::max(pointFrames, 0);
     const TDetectionSettings& settings = State.Detection;
     // The longest window a point may get: its shortest one, or the longest point time.
@@ -260,9 +262,9 @@ TSweepDetection::TVerdict TSweepDetection::Finish(int point)
         Taken.Detail[at] = DetailOf(*Judged[at]);
         // An input's point is spoilt by its own clipping, and against a reference by the reference's.
         Taken.Detail[at].Overloaded =
-            Judged[at]->Peak * FullScaleUnits >= OverloadMagnitude ||
+            Judged[at]->Peak * FullScaleUnits >= FullScale ||
             (reference >= 0 &&
-             Judged[static_cast<std::size_t>(reference)]->Peak * FullScaleUnits >= OverloadMagnitude);
+             Judged[static_cast<std::size_t>(reference)]->Peak * FullScaleUnits >= FullScale);
         Taken.Detail[at].Unsettled = unsettled > 1 && input != reference;
     }
     if (reference >= 0) {

@@ -3,6 +3,7 @@
 
 #include "analysis/DelayFinder.h"
 #include "common/NumberFormat.h"
+#include "measure/MeasurementState.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -388,8 +389,9 @@ QString TTransferMeasurement::Warning() const
         said << QStringLiteral("W kanale odniesienia (%1) nie ma sygnału: sprawdź połączenia i poziomy.")
                     .arg(InChannel(reference));
     QStringList overloaded;
+    const double fullScale = OverloadMagnitude(Input.SampleFormat() == TSampleFormat::Integer);
     for (const int channel : {0, 1})
-        if (Loudest[std::size_t(channel)] >= 1.0f) // full scale: the 16-bit +-32767 among them
+        if (Loudest[std::size_t(channel)] * FullScaleUnits >= fullScale)
             overloaded << (channel == 0 ? QStringLiteral("lewy") : QStringLiteral("prawy"));
     if (!overloaded.isEmpty())
         said << QStringLiteral(

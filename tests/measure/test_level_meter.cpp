@@ -17,8 +17,10 @@ struct TFakeInput final : IStreamInfo
 {
     bool IsRunning = true;
     int Rate = 48000;
+    bool Integer = false;
     bool Running() const override { return IsRunning; }
     int FrameRate() const override { return Rate; }
+    bool IntegerSamples() const override { return Integer; }
 };
 
 struct TFakeWindow final : IMeterWindow
@@ -79,9 +81,10 @@ struct TRig
 
     TRig() { State.CounterFrequency = 1000; }
 
-    // 16-bit samples, handed over as the input hands them over.
+    // 16-bit samples, handed over as the input of a 16-bit stream hands them over.
     void Feed(const std::vector<std::int16_t>& interleaved)
     {
+        Input.Integer = true;
         std::vector<float> samples(interleaved.size());
         IntegerToFloat(reinterpret_cast<const char*>(interleaved.data()), samples.data(), int(samples.size()),
                        16);
@@ -812,32 +815,38 @@ private slots:
         QCOMPARE(StatisticsRowNames(rig.State)[2], QString("LAmin"));
     }
 
-    // A float stream's full scale is 1.0: a sample of +-1.0 is an overload, of either sign and in its
-    // own channel only; 0.99999 is not.
-    void FloatOverloadAtFullScale()
+    // A float stream's full scale is a card's as the sound server hands it over (x / 2^(bits - 1)): the
+    // positive clip of a 16-bit card, 1 - 2^-15, and of a 24-bit one, 1 - 2^-23, are overloads as -1.0
+    // is, each in its own channel; a 16-bit card's next sample down, 1 - 2^-14, is not. (So 0.99999, no
+    // 16-bit card's sample, is one: within 0.0003 dB of full scale.)
+    void FloatOverloadAtACardsFullScale()
     {
         TRig rig;
         rig.State.DisplayTimeRefresh = 100;
         std::vector<float> block(2 * 480, 0.0f);
-        block[100] = 0.99999f;
-        block[201] = -0.99999f;
+        block[100] = 1 - 0x1p-14f;
+        block[201] = -(1 - 0x1p-14f);
         rig.FeedFloat(block);
         rig.Meter.Tick();
         QCOMPARE(rig.Window.Beeps, 0);
         QVERIFY(!rig.Window.Red[0] && !rig.Window.Red[1]);
         QVERIFY(TLevelMeter::PeakLevel(rig.State, 0) < 0);
-        block[100] = 1.0f;
-        rig.FeedFloat(block);
-        rig.Meter.Tick();
-        QCOMPARE(rig.Window.Beeps, 1);
-        QVERIFY(rig.Window.Red[0] && !rig.Window.Red[1]);
+        int beeps = 0;
+        for (const float clip : {1 - 0x1p-15f, 1 - 0x1p-23f}) {
+            block[100] = clip;
+            block[201] = 0;
+            rig.FeedFloat(block);
+            rig.Meter.Tick();
+            QCOMPARE(rig.Window.Beeps, ++beeps);
+            QVERIFY(rig.Window.Red[0] && !rig.Window.Red[1]);
+            rig.Window.Red[0] = false;
+        }
         block[100] = 0;
         block[201] = -1.0f;
         rig.FeedFloat(block);
         rig.Meter.Tick();
-        QCOMPARE(rig.Window.Beeps, 2);
-        QVERIFY(rig.Window.Red[1]);
-        QCOMPARE(TLevelMeter::PeakLevel(rig.State, 1), 0.0);
+        QCOMPARE(rig.Window.Beeps, ++beeps);
+        QVERIFY(rig.Window.Red[1] && !rig.Window.Red[0]);
     }
 
     // On real components: a stopped input publishes nothing; the rates are the components' own.

@@ -344,7 +344,8 @@ private slots:
     }
 
     // A full-scale sample in one point's window marks that point and no other, and the meter still
-    // says so on its read-out.
+    // says so on its read-out. The input is a float stream: a 16-bit card's positive clip comes as
+    // 1 - 2^-15.
     void anOverloadMarksItsPoint()
     {
         TRig rig(TChannelModel{}, TChannelModel{});
@@ -355,7 +356,7 @@ private slots:
         QVERIFY(rig.Run({}, [&](float* in) {
             const TSweepTimeline& timeline = rig.Sweep.Timeline();
             if (!injected && timeline.LanePoint(0) == 5 && timeline.InWindow(0)) {
-                in[0] = -1.0f;
+                in[0] = 1 - 0x1p-15f;
                 injected = true;
             }
         }));
