@@ -250,6 +250,54 @@ private slots:
         QCOMPARE(Rms(heardSecond), 0.0);
     }
 
+    // A 16-bit sink's monitor recorded at once on a 16-bit stream and on a float one: the same level
+    // within 0.001 dB (the server scales 16-bit samples to float by 1/32768, the program by 1/32767:
+    // 0.0003 dB apart).
+    void bothSampleFormatsHearASixteenBitSinkAlike()
+    {
+        const QString module = LoadModule(
+            {"module-null-sink", "sink_name=tonvix_null_s16", "rate=48000", "channels=2", "format=s16le"});
+        QVERIFY(!module.isEmpty());
+        TAudioOut out;
+        TAudioIn sixteenBit, floats;
+        sixteenBit.SetSampleFormat(TSampleFormat::Integer);
+        floats.SetSampleFormat(TSampleFormat::Float);
+        SetUpProgramPair(out, 2400, sixteenBit, 2400);
+        SetUpProgramPair(out, 2400, floats, 2400);
+        floats.SetBufferSize(2400 * floats.WaveFormat().BytesPerFrame);
+        out.SetDeviceName("tonvix_null_s16");
+        TSineSource sine;
+        sine.Frequency = 997;
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
+        std::vector<double> heard[2];
+        for (auto [in, channel] : {std::pair{&sixteenBit, &heard[0]}, std::pair{&floats, &heard[1]}}) {
+            in->SetDeviceName("tonvix_null_s16.monitor");
+            channel->reserve(48000 * 4);
+            in->OnBufferFilled = [channel](float* buffer, int& size) {
+                AppendChannel(*channel, buffer, size, 2, 0);
+                return true;
+            };
+        }
+        QVERIFY2(out.Start(), qPrintable(out.LastError()));
+        QVERIFY2(sixteenBit.Start(), qPrintable(sixteenBit.LastError()));
+        QVERIFY2(floats.Start(), qPrintable(floats.LastError()));
+        const bool heardEnough =
+            WaitFor([&] { return heard[0].size() > 48000 * 3 && heard[1].size() > 48000 * 3; }, 10000);
+        for (TAudioIO* device : std::initializer_list<TAudioIO*>{&out, &sixteenBit, &floats})
+            device->StopNow();
+        UnloadSink(module);
+        QVERIFY(heardEnough);
+        // The last 2 s of each, long after the tone reached the monitor.
+        const double sixteenBitLevel =
+                         Db(Rms(heard[0], heard[0].size() - 96000) / (sine.Amplitude / std::sqrt(2.0))),
+                     floatLevel =
+                         Db(Rms(heard[1], heard[1].size() - 96000) / (sine.Amplitude / std::sqrt(2.0)));
+        qInfo("16-bit sink: %+.5f dB on 16-bit streams, %+.5f dB on float streams", sixteenBitLevel,
+              floatLevel);
+        QVERIFY(std::abs(sixteenBitLevel) < 0.01);
+        QVERIFY(std::abs(sixteenBitLevel - floatLevel) < 0.001);
+    }
+
     void aChosenDeviceThatIsGoneGivesWayToTheDefault()
     {
         TAudioOut out;

@@ -18,8 +18,8 @@
 #include "results/WaveFile.h"
 
 #include <QTemporaryDir>
-#include <algorithm>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -224,10 +224,10 @@ private slots:
         const double lowest = 20 * std::exp2(1.0 / 6), highest = 20000 * std::exp2(-1.0 / 24);
         const auto peakToNoise = [&](const QString& sink) -> double {
             const QString wave = Folder.filePath(sink + ".wav");
-            const TCliRun ir = RunCli({"ir", "--start", "20", "--stop", "20000", "--length", "262144",
-                                       "--reference", "none", "--channel", "L", "--input", sink + ".monitor",
-                                       "--output", sink, "--out", wave},
-                                      CliEnvironment(false));
+            const TCliRun ir =
+                RunCli({"ir", "--start", "20", "--stop", "20000", "--length", "262144", "--reference", "none",
+                        "--channel", "L", "--input", sink + ".monitor", "--output", sink, "--out", wave},
+                       CliEnvironment(false));
             QString failure;
             const auto sound = WaveFile::Read(wave, failure);
             if (ir.Exit != 0 || !sound)
