@@ -14,7 +14,7 @@ void TDropoutDetector::Begin(double frequency, int frameRate, unsigned channels)
     Watched[0] = Watched[1] = TChannel{};
 }
 
-void TDropoutDetector::Add(const std::int16_t* frames, int count)
+void TDropoutDetector::Add(const float* frames, int count)
 {
     for (int i = 0; i < count; ++i) {
         for (int c = 0; c < 2; ++c) {

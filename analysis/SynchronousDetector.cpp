@@ -48,13 +48,13 @@ void TSynchronousDetector::Begin(double step, double phase)
     Result = TResult{};
 }
 
-void TSynchronousDetector::Add(std::span<const std::int16_t> samples, std::size_t stride)
+void TSynchronousDetector::Add(std::span<const float> samples, std::size_t stride)
 {
     stride = std::max<std::size_t>(stride, 1);
-    int peak = Result.Peak;
+    double peak = Result.Peak;
     for (std::size_t i = 0; i < samples.size() && Count < Samples.size(); i += stride) {
-        const int sample = samples[i];
-        peak = std::max(peak, sample < 0 ? -sample : sample);
+        const double sample = samples[i];
+        peak = std::max(peak, std::abs(sample));
         Samples[Count++] = sample;
     }
     Result.Peak = peak;
@@ -62,7 +62,7 @@ void TSynchronousDetector::Add(std::span<const std::int16_t> samples, std::size_
 
 const TSynchronousDetector::TResult& TSynchronousDetector::Finish()
 {
-    const int peak = Result.Peak;
+    const double peak = Result.Peak;
     Result = TResult{};
     Result.Peak = peak;
     Result.Frames = Count;

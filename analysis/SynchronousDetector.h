@@ -21,7 +21,7 @@
 // frame off a period's end is measured just as exactly.
 //
 // Conventions:
-// - Amplitudes are peak values in the samples' own units (a full-scale 16-bit sine is 32767).
+// - Amplitudes are peak values in the samples' own units (a full-scale float sine is 1).
 // - Phasors are relative to sin(k theta_n): a channel that holds A sin(k theta_n + psi) gives A e^(i psi).
 //   A delay of d frames gives psi = -k Step d: a lagging phase is negative. Radians.
 // - Harmonics are fitted up to the highest order asked for whose frequency stays below 0.49 of the frame
@@ -58,7 +58,7 @@ public:
         bool ThdMeasured = false;                             // some harmonic 2..K was measured
         double Thd = 0;                                       // ratio, not percent
         double ThdN = 0;                                      // ratio, not percent; 0 without a fundamental
-        int Peak = 0;                                         // the largest sample magnitude in the window
+        double Peak = 0;                                      // the largest sample magnitude in the window
         std::array<std::complex<double>, 2> Halves{};         // the fundamental's phasor in each half
         std::array<double, 2> HalfErrors{};                   // and its standard error; 0: not fitted
     };
@@ -76,7 +76,7 @@ public:
     void Begin(double step, double phase);
     // The window's next frames: every stride-th value of `samples` from the first. Frames beyond the
     // longest window are not kept.
-    void Add(std::span<const std::int16_t> samples, std::size_t stride = 1);
+    void Add(std::span<const float> samples, std::size_t stride = 1);
     std::size_t Frames() const { return Count; }
     // Measures the window's frames; the result stays until the next Begin.
     const TResult& Finish();

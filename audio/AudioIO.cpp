@@ -6,7 +6,44 @@
 #include "common/SystemErrors.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <new>
+
+void IntegerToFloat(const char* from, float* to, int count, int bits)
+{
+    if (bits == 8) {
+        for (int k = 0; k < count; ++k)
+            to[k] = static_cast<float>(static_cast<unsigned char>(from[k]) - 128) / 127.0f;
+        return;
+    }
+    for (int k = 0; k < count; ++k) {
+        std::int16_t sample;
+        std::memcpy(&sample, from + 2 * k, sizeof sample);
+        to[k] = static_cast<float>(sample) / 32767.0f;
+    }
+}
+
+void FloatToInteger(const float* from, char* to, int count, int bits)
+{
+    const auto scaled = [](float x, float full) { return x == x ? std::lrint(x * full) : 0L; };
+    if (bits == 8) {
+        for (int k = 0; k < count; ++k)
+            to[k] = static_cast<char>(
+                static_cast<unsigned char>(std::clamp(scaled(from[k], 127.0f), -128L, 127L) + 128));
+        return;
+    }
+    for (int k = 0; k < count; ++k) {
+        const auto sample = static_cast<std::int16_t>(std::clamp(scaled(from[k], 32767.0f), -32768L, 32767L));
+        std::memcpy(to + 2 * k, &sample, sizeof sample);
+    }
+}
+
+void LimitFloat(float* samples, int count)
+{
+    for (int k = 0; k < count; ++k)
+        samples[k] = samples[k] == samples[k] ? std::clamp(samples[k], -1.0f, 1.0f) : 0.0f;
+}
 
 TAudioIO::TAudioIO(QObject* owner) : QObject(owner)
 {
@@ -65,6 +102,25 @@ void TAudioIO::SetQuantization(std::uint16_t bits)
     ComputeFormat();
 }
 
+void TAudioIO::SetSampleFormat(TSampleFormat format)
+{
+    if (DeviceOpen())
+        return;
+    StreamFormat = format;
+}
+
+TWaveFormat TAudioIO::DeviceFormat() const
+{
+    TWaveFormat device = Format;
+    if (FloatStream()) {
+        device.FormatTag = WaveFormatFloat;
+        device.BitsPerSample = 32;
+        device.BytesPerFrame = static_cast<std::uint16_t>(4 * device.Channels);
+        device.BytesPerSecond = device.BytesPerFrame * device.FramesPerSecond;
+    }
+    return device;
+}
+
 std::uint64_t TAudioIO::Xruns() const
 {
     return Stream ? Stream->Xruns() : ClosedXruns;
@@ -83,20 +139,26 @@ void TAudioIO::InitHeaders()
     for (int i = 0; i < BufferCount; ++i) {
         TWaveHeader& header = Headers()[static_cast<std::size_t>(i)];
         header = TWaveHeader{};
-        header.Data = Block(i);
-        header.BufferLength = static_cast<std::uint32_t>(EffectiveBufferSize);
+        header.Data = FloatStream() ? reinterpret_cast<char*>(FloatBlock(i)) : Block(i);
+        header.BufferLength =
+            static_cast<std::uint32_t>(BlockSamples() * (FloatStream() ? 4 : Format.BitsPerSample / 8));
     }
 }
 
-// Always four blocks of the requested size: raising NumBuffers or shrinking the frame never needs
-// new memory, and a block is never smaller than the effective size.
+// Always four blocks of the requested size, and four float blocks of as many samples as the smallest
+// sample could make of it: raising NumBuffers, shrinking the frame or changing the sample format
+// never needs new memory, and a block is never smaller than the effective size.
 void TAudioIO::AllocBuffers()
 {
-    for (auto& block : Blocks) {
-        block.reset(new (std::nothrow) char[static_cast<std::size_t>(RequestedSize)]());
-        if (!block) {
-            for (auto& allocated : Blocks)
-                allocated.reset();
+    const auto size = static_cast<std::size_t>(RequestedSize);
+    for (std::size_t i = 0; i < Blocks.size(); ++i) {
+        Blocks[i].reset(new (std::nothrow) char[size]());
+        FloatBlocks[i].reset(new (std::nothrow) float[size]());
+        if (!Blocks[i] || !FloatBlocks[i]) {
+            for (std::size_t j = 0; j < Blocks.size(); ++j) {
+                Blocks[j].reset();
+                FloatBlocks[j].reset();
+            }
             ErrorText = QStringLiteral("Brak pamięci na bloki dźwięku");
             return;
         }
@@ -130,8 +192,10 @@ bool TAudioIO::OpenStream(TWaveDirection direction, TAudioIO& target, const char
         return false;
     }
     QString failure;
-    if (TDeviceServices::Open(direction, DeviceNumber, ChosenName, Format, EffectiveBufferSize,
-                              receiver->Channel(), Stream, failure, ChosenMissing) != DeviceOk) {
+    const TWaveFormat device = DeviceFormat();
+    if (TDeviceServices::Open(direction, DeviceNumber, ChosenName, device,
+                              BlockSamples() * (device.BitsPerSample / 8), receiver->Channel(), Stream,
+                              failure, ChosenMissing) != DeviceOk) {
         delete receiver;
         ErrorText = failure.left(255);
         return false;

@@ -24,9 +24,19 @@
 
 class TDeviceStream;
 
-// The block event: Buffer = the block's bytes, Size = bytes, by reference; returns whether the block
-// was filled (output) or is to be re-queued (input).
-using TBufferEvent = std::function<bool(char* Buffer, int& Size)>;
+// The conversions at the device boundary, `count` samples each; nothing allocates. An integer's full
+// scale is its largest positive value (32767, 127), so that +-1.0 is the same sample in both formats
+// and an overload is |x| >= 1 in both; the most negative integer reads a hair beyond -1.
+void IntegerToFloat(const char* from, float* to, int count, int bits);
+void FloatToInteger(const float* from, char* to, int count, int bits); // rounded, limited; NaN: 0
+// A float stream may carry what no card records: NaN becomes silence, and nothing reads beyond full
+// scale, which is as far as a card's samples go.
+void LimitFloat(float* samples, int count);
+
+// The block event: Samples = the block's 32-bit float samples (interleaved frames, full scale +-1.0,
+// whatever the stream's own format), Count = samples, by reference; returns whether the block was
+// filled (output) or is to be re-queued (input).
+using TBufferEvent = std::function<bool(float* Samples, int& Count)>;
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 
 // Before the reason of an output device that failed to start, in the message its caller shows.
@@ -53,6 +63,15 @@ public:
     void SetStereo(bool stereo);
     std::uint16_t Quantization() const { return Format.BitsPerSample; }
     void SetQuantization(std::uint16_t bits); // below 8 -> 8, above 8 -> 16
+    // What the stream carries: float, or integers of the Quantization. The block's frames, the
+    // BufferSize and the format record stay those of the Quantization either way, so that a block
+    // lasts as long in both formats.
+    TSampleFormat SampleFormat() const { return StreamFormat; }
+    void SetSampleFormat(TSampleFormat format);
+    // Samples of a block as the handlers see them (BufferSize over the Quantization's bytes).
+    int BlockSamples() const { return EffectiveBufferSize / (Format.BitsPerSample / 8); }
+    // The format record handed to the device: the Quantization's, or 32-bit float.
+    TWaveFormat DeviceFormat() const;
     std::uint32_t WaveDevice() const { return DeviceNumber; }
     void SetWaveDevice(std::uint32_t device) { DeviceNumber = device; } // WaveMapper: the default device
     // The device chosen by its stable name (TDeviceServices::Devices), which outlives the numbering;
@@ -97,13 +116,17 @@ protected:
     virtual void BlockDone() {}
 
     std::array<TWaveHeader, MaxBuffers>& Headers() { return *HeaderBlock; }
+    // A block as the handlers see it; in an integer stream, Block(index) holds the device's samples.
+    float* FloatBlock(int index) const { return FloatBlocks[static_cast<std::size_t>(index)].get(); }
     char* Block(int index) const { return Blocks[static_cast<std::size_t>(index)].get(); }
+    bool FloatStream() const { return StreamFormat == TSampleFormat::Float; }
 
     int EffectiveBufferSize = 0;
     int RequestedSize = 8192;
     int BufferCount = 4;
     bool IsPaused = false;
     TWaveFormat Format;
+    TSampleFormat StreamFormat = TSampleFormat::Float;
     std::uint32_t DeviceNumber = WaveMapper;
     QByteArray ChosenName;
     bool ChosenMissing = false;
@@ -124,6 +147,7 @@ private:
 
     std::unique_ptr<std::array<TWaveHeader, MaxBuffers>> HeaderBlock;
     std::array<std::unique_ptr<char[]>, MaxBuffers> Blocks;
+    std::array<std::unique_ptr<float[]>, MaxBuffers> FloatBlocks;
     QPointer<TDeviceCallBack> Receiver;
     std::int64_t PostedNs = 0;
     std::uint64_t ClosedXruns = 0;
@@ -147,7 +171,7 @@ public:
     TBufferEvent OnFillBuffer;
 
 protected:
-    virtual bool HandleBuffer(int index, int size);
+    virtual bool HandleBuffer(int index);
     int CloseDevice() override;
     virtual bool OpenDevice(TAudioOut& target);
     bool StartStreaming();
@@ -170,10 +194,10 @@ public:
     // told just before the device opens, so that it can let go of the device itself, and it sees every
     // block after OnBufferFilled, unchanged; it must not keep the block or take long over it.
     TNotifyEvent OnOpening;
-    std::function<void(const char* Buffer, int Size)> OnBlockObserved;
+    std::function<void(const float* Samples, int Count)> OnBlockObserved;
 
 protected:
-    virtual bool HandleBuffer(char* block, int size);
+    virtual bool HandleBuffer(int index);
     int CloseDevice() override;
     virtual bool OpenDevice(TAudioIn& target);
     bool StartStreaming();

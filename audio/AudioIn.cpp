@@ -42,16 +42,22 @@ bool TAudioIn::StartStreaming()
     return true;
 }
 
-bool TAudioIn::HandleBuffer(char* block, int size)
+bool TAudioIn::HandleBuffer(int index)
 {
     if (!KeepStreaming)
         return false;
+    int count = BlockSamples();
+    float* block = FloatBlock(index);
+    if (FloatStream())
+        LimitFloat(block, count);
+    else
+        IntegerToFloat(Block(index), block, count, Format.BitsPerSample);
     const unsigned open = OpenCount;
-    const bool accepted = OnBufferFilled ? OnBufferFilled(block, size) : true;
+    const bool accepted = OnBufferFilled ? OnBufferFilled(block, count) : true;
     if (!StillOpen(open))
         return false;
     if (OnBlockObserved)
-        OnBlockObserved(block, size);
+        OnBlockObserved(block, BlockSamples());
     if (accepted)
         ++FilledCount;
     return accepted;
@@ -72,7 +78,7 @@ void TAudioIn::BlockDone()
     IsRunning = InFlightCount > 0;
     const bool running = IsRunning;
     const unsigned open = OpenCount;
-    const bool accepted = HandleBuffer(Block(Ring), EffectiveBufferSize);
+    const bool accepted = HandleBuffer(Ring);
     if (!StillOpen(open))
         return;
     if (accepted)

@@ -26,7 +26,7 @@ bool TAudioOut::OpenDevice(TAudioOut& target)
     if (!OpenStream(TWaveDirection::Output, target, "Urządzenie wyjściowe jest już otwarte"))
         return false;
     const unsigned open = OpenCount;
-    const bool filled = HandleBuffer(0, EffectiveBufferSize);
+    const bool filled = HandleBuffer(0);
     if (!StillOpen(open))
         return true; // stopped by its own handler, not a failure to open
     if (!filled) {
@@ -35,7 +35,7 @@ bool TAudioOut::OpenDevice(TAudioOut& target)
         return false;
     }
     // A block left unfilled must not be played: asking stops at the first refusal.
-    for (int i = 1; i < BufferCount && HandleBuffer(i, EffectiveBufferSize); ++i) {
+    for (int i = 1; i < BufferCount && HandleBuffer(i); ++i) {
     }
     return true;
 }
@@ -56,20 +56,24 @@ bool TAudioOut::StartStreaming()
     return true;
 }
 
-bool TAudioOut::HandleBuffer(int index, int size)
+bool TAudioOut::HandleBuffer(int index)
 {
     if (!KeepStreaming)
         return false;
     bool filled = false;
     if (OnFillBuffer) {
         const unsigned open = OpenCount;
-        filled = OnFillBuffer(Block(index), size);
+        int count = BlockSamples();
+        filled = OnFillBuffer(FloatBlock(index), count);
         if (!StillOpen(open))
             return false;
         // The handler may only shorten the block, and only to whole frames.
-        size = std::clamp(size, 0, EffectiveBufferSize);
-        size -= size % Format.BytesPerFrame;
-        Headers()[static_cast<std::size_t>(index)].BufferLength = static_cast<std::uint32_t>(size);
+        count = std::clamp(count, 0, BlockSamples());
+        count -= count % Format.Channels;
+        if (!FloatStream())
+            FloatToInteger(FloatBlock(index), Block(index), count, Format.BitsPerSample);
+        Headers()[static_cast<std::size_t>(index)].BufferLength =
+            static_cast<std::uint32_t>(count * (DeviceFormat().BitsPerSample / 8));
     }
     if (filled)
         ++FilledCount;
@@ -94,7 +98,7 @@ void TAudioOut::BlockDone()
     IsRunning = InFlightCount > 0;
     const bool running = IsRunning;
     const unsigned open = OpenCount;
-    const bool filled = HandleBuffer(Ring, EffectiveBufferSize);
+    const bool filled = HandleBuffer(Ring);
     if (!StillOpen(open))
         return;
     if (filled)

@@ -209,9 +209,12 @@ public:
 
     int Connect(const QByteArray& name, const TWaveFormat& format, int blockBytes)
     {
-        pa_sample_spec sampleSpec{format.BitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE,
+        const bool floats = format.FormatTag == WaveFormatFloat;
+        pa_sample_spec sampleSpec{floats                      ? PA_SAMPLE_FLOAT32LE
+                                  : format.BitsPerSample == 8 ? PA_SAMPLE_U8
+                                                              : PA_SAMPLE_S16LE,
                                   format.FramesPerSecond, static_cast<std::uint8_t>(format.Channels)};
-        if (format.FormatTag != 1 || !pa_sample_spec_valid(&sampleSpec))
+        if ((format.FormatTag != WaveFormatInteger && !floats) || !pa_sample_spec_valid(&sampleSpec))
             return DeviceBadFormat;
         // Half a second held on our side, so that a UI thread late by less loses no recorded frames.
         if (Direction == TWaveDirection::Input)

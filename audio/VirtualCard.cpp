@@ -78,7 +78,7 @@ public:
     {
         if (Lost || !Started)
             return;
-        char bytes[4];
+        char bytes[8];
         PutSample(bytes, frame[0]);
         if (Format.Channels == 2)
             PutSample(bytes + Format.BitsPerSample / 8, frame[1]);
@@ -114,6 +114,11 @@ private:
     }
     double Sample(const char* at) const
     {
+        if (Format.FormatTag == WaveFormatFloat) {
+            float value;
+            std::memcpy(&value, at, sizeof value);
+            return value;
+        }
         if (Format.BitsPerSample == 8)
             return (static_cast<unsigned char>(*at) - 128) / 128.0;
         std::int16_t value;
@@ -122,6 +127,11 @@ private:
     }
     void PutSample(char* at, double x) const
     {
+        if (Format.FormatTag == WaveFormatFloat) { // the card's converter ends at full scale
+            const auto value = static_cast<float>(std::clamp(x, -1.0, 1.0));
+            std::memcpy(at, &value, sizeof value);
+            return;
+        }
         if (Format.BitsPerSample == 8) {
             *at = static_cast<char>(
                 static_cast<unsigned char>(std::clamp(std::lround(x * 128.0) + 128, 0L, 255L)));
@@ -240,8 +250,10 @@ int TVirtualCard::Open(TWaveDirection direction, const TWaveFormat& format, TNot
     TVirtualStream*& slot = direction == TWaveDirection::Output ? Output : Input;
     if (slot)
         return DeviceBusy;
-    const bool valid = format.FormatTag == 1 && (format.Channels == 1 || format.Channels == 2) &&
-                       (format.BitsPerSample == 8 || format.BitsPerSample == 16) &&
+    const bool valid = ((format.FormatTag == WaveFormatInteger &&
+                         (format.BitsPerSample == 8 || format.BitsPerSample == 16)) ||
+                        (format.FormatTag == WaveFormatFloat && format.BitsPerSample == 32)) &&
+                       (format.Channels == 1 || format.Channels == 2) &&
                        format.BytesPerFrame == format.BitsPerSample / 8 * format.Channels &&
                        format.FramesPerSecond >= 8000 && format.FramesPerSecond <= 192000;
     TVirtualStream* other = direction == TWaveDirection::Output ? Input : Output;

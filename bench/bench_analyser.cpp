@@ -63,12 +63,12 @@ void BM_RealTimeAnalyserBlock(benchmark::State& run)
     settings.Weighting = TFrequencyWeighting::A;
     settings.FftSize = 65536;
     TRealTimeAnalyser analyser(Rate, settings);
-    std::vector<std::int16_t> block(2 * BlockFrames);
+    std::vector<float> block(2 * BlockFrames);
     QRandomGenerator random(13);
-    for (std::int16_t& sample : block)
-        sample = static_cast<std::int16_t>(random.bounded(65536) - 32768);
+    for (float& sample : block)
+        sample = static_cast<float>(random.bounded(2.0) - 1);
     for (auto _ : run) {
-        analyser.AnalyseBlock(reinterpret_cast<const char*>(block.data()), BlockFrames);
+        analyser.AnalyseBlock(block.data(), BlockFrames);
         benchmark::DoNotOptimize(analyser.SecondsSinceReset());
     }
     CountRealTime(run, BlockFrames);
@@ -83,11 +83,11 @@ void BM_SpectrumPicture(benchmark::State& run)
     settings.BandsPerOctave = 0;
     settings.FftSize = 65536;
     TRealTimeAnalyser analyser(Rate, settings);
-    std::vector<std::int16_t> frames(2 * settings.FftSize);
+    std::vector<float> frames(2 * settings.FftSize);
     QRandomGenerator random(15);
-    for (std::int16_t& sample : frames)
-        sample = static_cast<std::int16_t>(random.bounded(65536) - 32768);
-    analyser.AnalyseBlock(reinterpret_cast<const char*>(frames.data()), static_cast<int>(settings.FftSize));
+    for (float& sample : frames)
+        sample = static_cast<float>(random.bounded(2.0) - 1);
+    analyser.AnalyseBlock(frames.data(), static_cast<int>(settings.FftSize));
     for (auto _ : run) {
         analyser.UpdateSpectrum();
         benchmark::DoNotOptimize(analyser.SpectrumReading({}, false, 2048).Level[0].back());

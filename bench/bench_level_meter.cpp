@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio/AudioIO.h"
 #include "measure/LevelMeter.h"
 
 #include <QRandomGenerator>
@@ -29,17 +30,17 @@ void AnalyseBlockReference(TMeasurementState& state, const char* buffer, int siz
     long double left = 0, right = 0;
     std::int16_t first[2];
     std::memcpy(first, buffer, 4);
-    std::int32_t minL = first[0], maxL = first[0], minR = first[1], maxR = first[1];
+    double minL = first[0], maxL = first[0], minR = first[1], maxR = first[1];
     for (int i = 0; i < n; ++i) {
         std::int16_t frame[2];
         std::memcpy(frame, buffer + 4 * i, 4);
         const std::int32_t a = frame[0], b = frame[1];
         left += static_cast<long double>(a * a) / n;
         right += static_cast<long double>(b * b) / n;
-        minL = std::min(minL, a);
-        maxL = std::max(maxL, a);
-        minR = std::min(minR, b);
-        maxR = std::max(maxR, b);
+        minL = std::min<double>(minL, a);
+        maxL = std::max<double>(maxL, a);
+        minR = std::min<double>(minR, b);
+        maxR = std::max<double>(maxR, b);
     }
     state.PeakMinL = std::min(state.PeakMinL, minL);
     state.PeakMaxL = std::max(state.PeakMaxL, maxL);
@@ -53,16 +54,22 @@ void AnalyseBlockReference(TMeasurementState& state, const char* buffer, int siz
 }
 
 // The program's block analysis of one random block, over and over, in the given state; "realtime"
-// says how many times faster than a 48000 frames/s stream it runs.
-void AnalyseBlocks(benchmark::State& run, TMeasurementState& state)
+// says how many times faster than a 48000 frames/s stream it runs. A float stream's block goes to
+// the meter as it is; a 16-bit stream's is converted first, as the input does.
+void AnalyseBlocks(benchmark::State& run, TMeasurementState& state,
+                   TSampleFormat format = TSampleFormat::Float)
 {
     TStandaloneMeterPorts ports;
     ports.StartEnabled = true;
     TChartModel chart;
     TLevelMeter meter(state, ports, chart, ports, ports);
-    std::vector<char> block = RandomBlock();
+    const std::vector<char> sixteenBit = RandomBlock();
+    std::vector<float> block(2 * BlockFrames);
+    IntegerToFloat(sixteenBit.data(), block.data(), 2 * BlockFrames, 16);
     int size = static_cast<int>(block.size());
     for (auto _ : run) {
+        if (format == TSampleFormat::Integer)
+            IntegerToFloat(sixteenBit.data(), block.data(), size, 16);
         meter.AnalyseBlock(block.data(), size);
         benchmark::DoNotOptimize(state.AveragedMeanSquareL);
         benchmark::ClobberMemory();
@@ -80,30 +87,23 @@ void BM_AnalyseBlock(benchmark::State& run)
 }
 BENCHMARK(BM_AnalyseBlock);
 
-// The Z path of a recording: F sample by sample, Lmax and Lmin, the 10 ms histogram and a log of
-// one-second intervals.
-void BM_AnalyseBlockZ(benchmark::State& run)
+// A recording's meter: F sample by sample, Lmax and Lmin, the 10 ms histogram and a log of one-second
+// intervals, with the given weighting and blocks of the given stream.
+template <TFrequencyWeighting Weighting, TSampleFormat Format> void BM_Recording(benchmark::State& run)
 {
     TMeasurementState state;
+    state.FrequencyWeighting = Weighting;
     state.AveragingTime = 0.125;
     state.Statistics.Collecting = true;
     state.Statistics.SetLogInterval(1);
-    AnalyseBlocks(run, state);
+    AnalyseBlocks(run, state, Format);
 }
-BENCHMARK(BM_AnalyseBlockZ);
-
-// A-weighted and F-time-weighted analysis with the C-weighted peak and the statistics of a recording
-// (Lmax, Lmin, the 10 ms histogram, a log of one-second intervals): the meter's most expensive block.
-void BM_AnalyseBlockWeighted(benchmark::State& run)
-{
-    TMeasurementState state;
-    state.FrequencyWeighting = TFrequencyWeighting::A;
-    state.AveragingTime = 0.125;
-    state.Statistics.Collecting = true;
-    state.Statistics.SetLogInterval(1);
-    AnalyseBlocks(run, state);
-}
-BENCHMARK(BM_AnalyseBlockWeighted);
+// The Z path, from a float and from a 16-bit stream.
+BENCHMARK(BM_Recording<TFrequencyWeighting::Z, TSampleFormat::Float>)->Name("BM_AnalyseBlockZ");
+BENCHMARK(BM_Recording<TFrequencyWeighting::Z, TSampleFormat::Integer>)->Name("BM_AnalyseBlockZ16Bit");
+// A-weighted with the C-weighted peak: the meter's most expensive block.
+BENCHMARK(BM_Recording<TFrequencyWeighting::A, TSampleFormat::Float>)->Name("BM_AnalyseBlockWeighted");
+BENCHMARK(BM_Recording<TFrequencyWeighting::A, TSampleFormat::Integer>)->Name("BM_AnalyseBlockWeighted16Bit");
 
 void BM_AnalyseBlockReference(benchmark::State& run)
 {

@@ -14,7 +14,7 @@ void BM_FillOutputBlock(benchmark::State& run)
 {
     TMeasurementState state;
     state.GeneratorFrequency = 1000;
-    std::vector<char> block(2 * BlockSamples);
+    std::vector<float> block(BlockSamples);
     for (auto _ : run) {
         TSineGenerator::Fill(state, OutputRate, block.data(), static_cast<int>(block.size()));
         state.GeneratorFrequency = state.GeneratorFrequency < 20000 ? state.GeneratorFrequency * 1.01 : 100;

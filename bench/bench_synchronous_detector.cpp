@@ -22,12 +22,11 @@ void BM_DetectPoint(benchmark::State& run)
     const TDetectionSettings settings;
     const int frames = TSweepDetection::ShortestPlan(frequency, Rate, settings).WindowFrames;
     const double step = TSweepDetection::ToneStep(frequency, Rate);
-    std::vector<std::int16_t> stereo(2 * static_cast<std::size_t>(frames));
+    std::vector<float> stereo(2 * static_cast<std::size_t>(frames));
     for (int n = 0; n < frames; ++n) {
         const double tone = std::sin(step * n);
-        stereo[2 * static_cast<std::size_t>(n)] =
-            static_cast<std::int16_t>(std::lround(16384 * (tone + 0.01 * tone * tone)));
-        stereo[2 * static_cast<std::size_t>(n) + 1] = static_cast<std::int16_t>(std::lround(16384 * tone));
+        stereo[2 * static_cast<std::size_t>(n)] = static_cast<float>(0.5 * (tone + 0.01 * tone * tone));
+        stereo[2 * static_cast<std::size_t>(n) + 1] = static_cast<float>(0.5 * tone);
     }
     std::vector<std::unique_ptr<TSynchronousDetector>> detectors;
     for (int input = 0; input < 2; ++input)
@@ -38,7 +37,7 @@ void BM_DetectPoint(benchmark::State& run)
         for (int input = 0; input < 2; ++input) {
             TSynchronousDetector& detector = *detectors[static_cast<std::size_t>(input)];
             detector.Begin(step, 0);
-            detector.Add(std::span<const std::int16_t>(stereo).subspan(static_cast<std::size_t>(input)), 2);
+            detector.Add(std::span<const float>(stereo).subspan(static_cast<std::size_t>(input)), 2);
             benchmark::DoNotOptimize(detector.Finish().ThdN);
         }
         benchmark::ClobberMemory();

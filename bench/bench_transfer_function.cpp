@@ -60,7 +60,7 @@ BENCHMARK(BM_TransferCurves);
 void BM_TransferSignalFill(benchmark::State& run)
 {
     TTransferGenerator generator(TTransferSignal::Pink, 65536, Rate, -15);
-    std::vector<std::int16_t> block(4096);
+    std::vector<float> block(4096);
     for (auto _ : run) {
         generator.Fill(block);
         benchmark::DoNotOptimize(block.data());

@@ -26,9 +26,11 @@ TMeasurementSession::TMeasurementSession()
     Recording = std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this,
                                                     *SweepControl);
     audAudioIn.SetStereo(true);
-    audAudioIn.OnBufferFilled = [this](char* buffer, int& size) { return Meter->AnalyseBlock(buffer, size); };
-    audAudioOut.OnFillBuffer = [this](char* buffer, int& size) {
-        return Generator->FillOutputBlock(buffer, size);
+    audAudioIn.OnBufferFilled = [this](float* samples, int& count) {
+        return Meter->AnalyseBlock(samples, count);
+    };
+    audAudioOut.OnFillBuffer = [this](float* samples, int& count) {
+        return Generator->FillOutputBlock(samples, count);
     };
     audAudioIn.OnStop = [this](QObject*) { DeviceClosed(audAudioIn, QStringLiteral("wejściowe")); };
     audAudioOut.OnStop = [this](QObject*) { DeviceClosed(audAudioOut, QStringLiteral("wyjściowe")); };

@@ -80,13 +80,13 @@ int RunRta(const TRtaCommand& command)
     const double settle = analyser.SettleSeconds();
     const auto settleFrames = static_cast<long long>(std::ceil(settle * rate));
     bool counting = false;
-    session.AudioIn().OnBlockObserved = [&](const char* buffer, int size) {
+    session.AudioIn().OnBlockObserved = [&](const float* samples, int count) {
         if (!counting && session.StartButtonEnabled()) {
             counting = true;
             analyser.CountFrom(std::max(settleFrames, analyser.FramesAnalysed()),
                                std::llround(command.Seconds * rate));
         }
-        analyser.AnalyseBlock(buffer, size / 4);
+        analyser.AnalyseBlock(samples, count / 2);
     };
     const double wait = state.MeasurementDelay / 1000.0;
     // In tenths of a second, as the progress shows it.

@@ -19,7 +19,7 @@ class IMeterUnderTest
 {
 public:
     virtual ~IMeterUnderTest() = default;
-    virtual bool AnalyseBlock(char* buffer, int& size) = 0;
+    virtual bool AnalyseBlock(float* samples, int& count) = 0;
     virtual void RefreshLevels() = 0;
 };
 using TMeterMaker = std::function<std::unique_ptr<IMeterUnderTest>(

@@ -14,11 +14,10 @@
 namespace {
 
 constexpr double LeadSeconds = 0.01; // silence before the first sweep
-constexpr double FullScale = 32768;
 // The input's blocks are the measurement's own: short, so that the output starts (with the first of
 // them) soon after the input, and the sweep arrives soon after its place.
 constexpr int InputBlockFrames = 1024;
-constexpr int Silent = 3; // no sample louder than this: no signal (-80 dBFS)
+constexpr float Silent = 1e-4f; // no sample louder than this: no signal (-80 dBFS)
 
 QString ChannelName(int channel) // "kanał lewy"
 {
@@ -94,8 +93,8 @@ QString TImpulseSettings::Check(int frameRate) const
 
 TImpulseMeasurement::TImpulseMeasurement(QObject* parent) : QObject(parent), Input(this), Output(this)
 {
-    Input.OnBufferFilled = [this](char* buffer, int& size) { return BlockRecorded(buffer, size); };
-    Output.OnFillBuffer = [this](char* buffer, int& size) { return FillOutput(buffer, size); };
+    Input.OnBufferFilled = [this](float* samples, int& count) { return BlockRecorded(samples, count); };
+    Output.OnFillBuffer = [this](float* samples, int& count) { return FillOutput(samples, count); };
     Input.OnStop = [this](QObject*) { DeviceClosed(Input); };
     Output.OnStop = [this](QObject*) { DeviceClosed(Output); };
 }
@@ -121,12 +120,16 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
     Settings = settings;
     const TLogSweepRequest asked{settings.StartHz, settings.StopHz, 1 << settings.LengthExponent,
                                  static_cast<double>(rate), settings.LevelDb};
-    if (!Sweep || !(Sweep->Request() == asked)) {
+    if (!Sweep || !(Sweep->Request() == asked) || PlayedFormat != Output.SampleFormat()) {
         Sweep = std::make_unique<TLogSweep>(asked);
+        PlayedFormat = Output.SampleFormat();
+        // The excitation is what the card plays: a 16-bit stream's own samples, exactly.
+        const bool integer = PlayedFormat == TSampleFormat::Integer;
         Played.resize(Sweep->Length());
-        for (std::size_t n = 0; n < Played.size(); ++n)
-            Played[n] = static_cast<std::int16_t>(std::clamp<long>(
-                std::lround(Sweep->Samples()[n] * (FullScale - 1)), 1 - FullScale, FullScale - 1));
+        for (std::size_t n = 0; n < Played.size(); ++n) {
+            const double x = std::clamp(Sweep->Samples()[n], -1.0, 1.0);
+            Played[n] = static_cast<float>(integer ? std::lrint(x * 32767) / 32767.0 : x);
+        }
         Deconvolution.reset();
     }
     Input.SetStereo(true);
@@ -140,10 +143,7 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
         // Its transforms are planned once for the sweep, and its inverse taken once.
         Deconvolution =
             std::make_unique<TSweepDeconvolution>(Layout.Block, rate, Sweep->StartHz(), Sweep->StopHz());
-        std::vector<double> excitation(Played.size());
-        for (std::size_t n = 0; n < Played.size(); ++n)
-            excitation[n] = Played[n] / FullScale;
-        Deconvolution->SetExcitation(excitation);
+        Deconvolution->SetExcitation(std::vector<double>(Played.begin(), Played.end()));
     }
     Needed = Layout.Lead + static_cast<std::size_t>(settings.Repeats) * Layout.Period;
     Retakes = 0;
@@ -153,7 +153,7 @@ bool TImpulseMeasurement::Start(const TImpulseSettings& settings)
 
 bool TImpulseMeasurement::BeginTake()
 {
-    for (std::vector<std::int16_t>& channel : Recorded)
+    for (std::vector<float>& channel : Recorded)
         channel.assign(Needed, 0);
     Written = Taken = 0;
     OutputStarted = false;
@@ -180,24 +180,23 @@ double TImpulseMeasurement::Progress() const
     return Needed > 0 ? static_cast<double>(Taken) / static_cast<double>(Needed) : 0.0;
 }
 
-bool TImpulseMeasurement::FillOutput(char* buffer, int& size)
+bool TImpulseMeasurement::FillOutput(float* samples, int count)
 {
-    const int frames = size / 2;
     const std::size_t length = Played.size();
-    for (int i = 0; i < frames; ++i, ++Written) {
-        std::int16_t sample = 0;
+    for (int i = 0; i < count; ++i, ++Written) {
+        float sample = 0;
         if (Written >= Layout.Lead) {
             const std::size_t since = Written - Layout.Lead, repeat = since / Layout.Period,
                               at = since % Layout.Period;
             if (repeat < static_cast<std::size_t>(Settings.Repeats) && at < length)
                 sample = Played[at];
         }
-        std::memcpy(buffer + 2 * i, &sample, sizeof sample);
+        samples[i] = sample;
     }
     return true;
 }
 
-bool TImpulseMeasurement::BlockRecorded(const char* buffer, int size)
+bool TImpulseMeasurement::BlockRecorded(const float* samples, int count)
 {
     if (!Streaming)
         return true;
@@ -208,10 +207,10 @@ bool TImpulseMeasurement::BlockRecorded(const char* buffer, int size)
         if (!Streaming)
             return true;
     }
-    const std::size_t frames = std::min(static_cast<std::size_t>(size / 4), Needed - Taken);
+    const std::size_t frames = std::min(static_cast<std::size_t>(count / 2), Needed - Taken);
     for (std::size_t i = 0; i < frames; ++i, ++Taken) {
-        std::memcpy(&Recorded[0][Taken], buffer + 4 * i, 2);
-        std::memcpy(&Recorded[1][Taken], buffer + 4 * i + 2, 2);
+        Recorded[0][Taken] = samples[2 * i];
+        Recorded[1][Taken] = samples[2 * i + 1];
     }
     if (Taken < Needed)
         return true;
@@ -287,7 +286,7 @@ std::vector<double> TImpulseMeasurement::Averaged(int channel) const
     // A period from the excitation's time 0, the rest of the block silent: what leads time 0 (the
     // harmonics) goes to the block's end, clear of the period.
     std::vector<double> block(Layout.Block, 0.0);
-    const std::vector<std::int16_t>& recorded = Recorded[channel];
+    const std::vector<float>& recorded = Recorded[channel];
     for (int repeat = 0; repeat < Settings.Repeats; ++repeat) {
         const std::size_t from = Layout.Lead + static_cast<std::size_t>(repeat) * Layout.Period;
         for (std::size_t i = 0; i < Layout.Period && from + i < Taken; ++i)
@@ -298,7 +297,7 @@ std::vector<double> TImpulseMeasurement::Averaged(int channel) const
     for (std::size_t i = 0; i < Layout.Period; ++i)
         mean += block[i];
     mean /= static_cast<double>(Layout.Period);
-    const double scale = 1 / (FullScale * Settings.Repeats);
+    const double scale = 1.0 / Settings.Repeats;
     for (std::size_t i = 0; i < Layout.Period; ++i)
         block[i] = (block[i] - mean) * scale;
     return block;
@@ -307,7 +306,7 @@ std::vector<double> TImpulseMeasurement::Averaged(int channel) const
 // A channel whose sweep had not ended when the take did: the tail was too short for the latency.
 bool TImpulseMeasurement::CutShort(int channel) const
 {
-    const std::vector<std::int16_t>& recorded = Recorded[channel];
+    const std::vector<float>& recorded = Recorded[channel];
     const auto rms = [&](std::size_t from, std::size_t count) {
         double sum = 0;
         for (std::size_t i = from; i < from + count; ++i)
@@ -331,12 +330,12 @@ void TImpulseMeasurement::Analyse()
             continue;
         const auto [low, high] =
             std::minmax_element(Recorded[channel].begin(), Recorded[channel].begin() + Taken);
-        const int largest = std::max(-int(*low), int(*high));
+        const float largest = std::max(-*low, *high);
         if (largest <= Silent)
             return End(QStringLiteral("W kanale %1 nie ma sygnału sweepu. Sprawdź połączenia, wybór urządzeń "
                                       "i poziomy w mikserze.")
                            .arg(InChannel(channel)));
-        if (largest >= FullScale - 1)
+        if (largest >= 1.0f) // full scale: |x| >= 1, the 16-bit +-32767 among them
             overloaded << ChannelName(channel);
         if (CutShort(channel))
             return End(

@@ -94,8 +94,8 @@ signals:
 private:
     // A take from the first frame; false with the reason when the input does not start.
     bool BeginTake();
-    bool FillOutput(char* buffer, int& size);
-    bool BlockRecorded(const char* buffer, int size);
+    bool FillOutput(float* samples, int count);
+    bool BlockRecorded(const float* samples, int count);
     void StartOutput();
     void DeviceClosed(const TAudioIO& device);
     void End(const QString& failure);
@@ -108,8 +108,9 @@ private:
     TImpulseSettings Settings;
     std::unique_ptr<TLogSweep> Sweep;
     std::unique_ptr<TSweepDeconvolution> Deconvolution; // kept while the sweep and its block stay
-    std::vector<std::int16_t> Played;                   // the sweep as 16-bit samples
-    std::vector<std::int16_t> Recorded[2]; // both inputs from the output's start, allocated at the start
+    std::vector<float> Played; // the sweep as played: on the 16-bit grid when the stream is 16-bit
+    TSampleFormat PlayedFormat = TSampleFormat::Float;
+    std::vector<float> Recorded[2]; // both inputs from the output's start, allocated at the start
     TTakeLayout Layout;
     std::size_t Needed = 0;             // frames of the whole take from the output's start
     std::size_t Written = 0, Taken = 0; // output frames handed over, input frames kept

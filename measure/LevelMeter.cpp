@@ -35,12 +35,12 @@ double TLevelMeter::Level(long double meanSquare, double offset)
     return std::max(level, SilenceLevel);
 }
 
-bool TLevelMeter::AnalyseBlock(char* Buffer, int& Size)
+bool TLevelMeter::AnalyseBlock(float* Samples, int& Count)
 {
-    const int frames = Size / 4;
+    const int frames = Count / 2;
     if (frames <= 0)
         return true;
-    MeasureBlock(Buffer, frames, Input.FrameRate());
+    MeasureBlock(Samples, frames, Input.FrameRate());
     EnergyL += State.BlockMeanSquareL * frames;
     EnergyR += State.BlockMeanSquareR * frames;
     EnergyFrames += frames;
@@ -77,7 +77,7 @@ void TLevelMeter::FollowPacing(unsigned events)
 // The weightings in force for this very block. The block is passed in segments that end where the
 // statistics sample the time-weighted level or close an interval, and where a sweep's point begins or
 // ends, so that every figure is the one of the samples themselves, whatever the block size.
-void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
+void TLevelMeter::MeasureBlock(const float* buffer, int frames, int frameRate)
 {
     const bool weighted = frameRate >= MinimumWeightedRate;
     Filters.Configure(weighted ? State.WeightingInForce() : TFrequencyWeighting::Z, frameRate,
@@ -107,11 +107,12 @@ void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
             n = std::min(n, starting);
         if (paced)
             n = Pacing->FramesToBoundary(n);
-        const char* segmentStart = buffer + 4 * static_cast<std::ptrdiff_t>(done);
+        const float* segmentStart = buffer + 2 * static_cast<std::ptrdiff_t>(done);
         const TMeterFilters::TPass pass = Filters.Run(segmentStart, n);
         FoldExtremes(pass.MinL, pass.MaxL, pass.MinR, pass.MaxR);
-        const std::array<bool, 2> overload{std::max(-pass.MinL, pass.MaxL) >= OverloadMagnitude,
-                                           std::max(-pass.MinR, pass.MaxR) >= OverloadMagnitude};
+        const double fullScale = OverloadMagnitude(Input.IntegerSamples());
+        const std::array<bool, 2> overload{std::max(-pass.MinL, pass.MaxL) >= fullScale,
+                                           std::max(-pass.MinR, pass.MaxR) >= fullScale};
         squares += pass.Squares;
         PointSquares += pass.Squares;
         PointFrames += n;
@@ -136,7 +137,6 @@ void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
             FollowPacing(Pacing->Passed(segmentStart, n));
     }
     State.MeterReady = Filters.FramesToStart() == 0;
-    // Unweighted, the sums of 16-bit squares stay exact in a double for blocks of up to 2^23 frames.
     State.BlockMeanSquareL = squares[0] / static_cast<long double>(frames);
     State.BlockMeanSquareR = squares[1] / static_cast<long double>(frames);
     State.AveragedMeanSquareL = Filters.TimeWeighted()[0];
@@ -144,7 +144,7 @@ void TLevelMeter::MeasureBlock(const char* buffer, int frames, int frameRate)
 }
 
 // The raw samples' extremes, whatever the weighting: overload and the stored peak levels use them.
-void TLevelMeter::FoldExtremes(std::int32_t minL, std::int32_t maxL, std::int32_t minR, std::int32_t maxR)
+void TLevelMeter::FoldExtremes(double minL, double maxL, double minR, double maxR)
 {
     State.PeakMinL = std::min(State.PeakMinL, minL);
     State.PeakMaxL = std::max(State.PeakMaxL, maxL);
@@ -349,15 +349,15 @@ double TLevelMeter::EnergyMeanLevel(int channel) const
 }
 
 // The level and the generator frequency are taken whenever the channel's largest sample magnitude
-// (of either sign) grows. A magnitude at the overload can grow once more at most (from 32767 to
-// 32768), so an overload is reported once or twice and the level of the first block that reached it
-// stays the maximum.
+// (of either sign) grows. A magnitude at the overload can grow once more at most (from full scale to
+// the 16-bit -32768), so an overload is reported once or twice and the level of the first block that reached
+// it stays the maximum.
 void TLevelMeter::CapturePeak(int channel)
 {
     const bool left = channel == 0;
-    const std::int32_t magnitude =
+    const double magnitude =
         std::max(left ? State.PeakMaxL : State.PeakMaxR, std::abs(left ? State.PeakMinL : State.PeakMinR));
-    std::int32_t& captured = left ? State.CalibrationPeakMagnitudeL : State.CalibrationPeakMagnitudeR;
+    double& captured = left ? State.CalibrationPeakMagnitudeL : State.CalibrationPeakMagnitudeR;
     if (magnitude <= captured)
         return;
     captured = magnitude;
@@ -373,17 +373,16 @@ double TLevelMeter::PeakLevel(const TMeasurementState& state, int channel)
     if (left ? state.OverloadedL : state.OverloadedR)
         return 0.0; // a sample of -32768: full scale, whatever came after the overload cleared the peak
     // The magnitude of the smallest sample counts even when no tick has folded it in yet.
-    const std::int64_t magnitude =
-        std::max<std::int64_t>(left ? state.PeakMaxL : state.PeakMaxR,
-                               std::llabs(static_cast<long long>(left ? state.PeakMinL : state.PeakMinR)));
-    if (magnitude == 0)
+    const double magnitude =
+        std::max(left ? state.PeakMaxL : state.PeakMaxR, std::abs(left ? state.PeakMinL : state.PeakMinR));
+    if (!(magnitude > 0))
         return SilenceLevel;
-    return 20.0 * std::log10(static_cast<double>(magnitude) / PeakReference);
+    return std::max(20.0 * std::log10(magnitude / PeakReference), SilenceLevel);
 }
 
-bool TLevelMeter::SignalOverload(int channel, std::int32_t magnitude)
+bool TLevelMeter::SignalOverload(int channel, double magnitude)
 {
-    if (magnitude < OverloadMagnitude)
+    if (magnitude < OverloadMagnitude(Input.IntegerSamples()))
         return false;
     Window.SetReadoutRed(channel, true);
     Window.Beep();

@@ -27,8 +27,9 @@ public:
     TLevelMeter(const TLevelMeter&) = delete;
     TLevelMeter& operator=(const TLevelMeter&) = delete;
 
-    // The input's OnBufferFilled: Size bytes of stereo frames, left unchanged; always true (re-queue).
-    bool AnalyseBlock(char* Buffer, int& Size);
+    // The input's OnBufferFilled: Count float samples of stereo frames, left unchanged; always true
+    // (re-queue).
+    bool AnalyseBlock(float* Samples, int& Count);
     // A sweep paced by the input's frames takes its points when the pacing says, not at the ticks.
     void SetSweepPacing(ISweepPacing* pacing) { Pacing = pacing; }
     // tmrTimer's work: the levels, then the clock panel (recording) or the sweep step (sweep).
@@ -43,8 +44,8 @@ public:
 
     // 10 log10(meanSquare / 32767^2) + offset, never below SilenceLevel and never NaN.
     static double Level(long double meanSquare, double offset);
-    // 20 log10(largest sample magnitude / 32768) of a channel's extremes since the last reset (0 left,
-    // 1 right): 0 dB once it overloaded, SilenceLevel when it saw nothing but zeros.
+    // 20 log10(largest sample magnitude / PeakReference) of a channel's extremes since the last reset (0
+    // left, 1 right): 0 dB once it overloaded, SilenceLevel when it saw nothing but zeros.
     static double PeakLevel(const TMeasurementState& state, int channel);
 
     // The lowest frame rate the weighting filters are built for (the lowest the program offers);
@@ -54,8 +55,8 @@ public:
 private:
     using TStereo = TMeterFilters::TStereo;
     // The block's mean squares, the time-weighted ones after it and the statistics.
-    void MeasureBlock(const char* buffer, int frames, int frameRate);
-    void FoldExtremes(std::int32_t minL, std::int32_t maxL, std::int32_t minR, std::int32_t maxR);
+    void MeasureBlock(const float* samples, int frames, int frameRate);
+    void FoldExtremes(double minL, double maxL, double minR, double maxR);
     void PublishSoundPressure();
     void PublishSweep();
     void ShowReadouts(double left, double right);
@@ -65,7 +66,7 @@ private:
     bool Paced() const;
     void FollowPacing(unsigned events); // what a sweep's pacing said of the segment just measured
     void CapturePeak(int channel);
-    bool SignalOverload(int channel, std::int32_t magnitude); // red read-out and beep at the overload
+    bool SignalOverload(int channel, double magnitude); // red read-out and beep at the overload
 
     TMeasurementState& State;
     const IStreamInfo& Input;

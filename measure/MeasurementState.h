@@ -10,12 +10,22 @@
 #include <array>
 #include <cstdint>
 
+// The meter's sample unit: a float sample of full scale (1.0) is FullScaleUnits of them, the largest
+// 16-bit sample, so that mean squares, levels and peaks keep the meaning they have on a 16-bit card.
+constexpr double FullScaleUnits = 32767.0;
 // The level reference: 32767 squared (not 32768 squared), and the offset added to every published level.
 constexpr long double FullScaleSquare = 1073676289.0L;
 constexpr double LevelOffsetDb = 3.0;
-// A sample of this magnitude or more, of either sign, may be a clipped one: an overload. Both ends of
-// the 16-bit range count alike (+32767 and -32768, and -32767 with them).
-constexpr int OverloadMagnitude = 32767;
+// A sample of this magnitude or more, of either sign, may be a clipped one: an overload. In 16-bit
+// streams that is |x| >= 1.0 of the sample taken as float: both ends of the range count alike
+// (+32767 and -32768, and -32767 with them). In float streams the sound server hands a card's samples
+// over as x / 2^(bits - 1), so that a card's positive clip arrives as 1 - 2^-15 (16 bits) or 1 - 2^-23
+// (24 bits) and never as 1.0: there full scale is |x| >= 1 - 2^-15 whatever the card's bits, within
+// 0.0003 dB of 1.0. (The two cannot be one bound: -32766 of a 16-bit stream is 1 - 2^-15 as a float.)
+constexpr double OverloadMagnitude(bool integerSamples)
+{
+    return integerSamples ? FullScaleUnits : FullScaleUnits * (1 - 0x1p-15);
+}
 constexpr double PeakReference = 32768.0;
 
 enum class TMeasurementKind : std::uint8_t { SoundPressure = 0, FrequencyCharacteristic = 1 };
@@ -89,7 +99,7 @@ struct TMeasurementState
     // Sample extremes since the last reset. An overload clears the extremes, so that the next one is
     // reported too; the channel's flag keeps that its peak reached full scale. The statistics keep
     // whether a recording overloaded, the ticks whether it did since the last tick.
-    std::int32_t PeakMinL = 0, PeakMinR = 0, PeakMaxL = 0, PeakMaxR = 0;
+    double PeakMinL = 0, PeakMinR = 0, PeakMaxL = 0, PeakMaxR = 0; // in FullScaleUnits
     bool OverloadedL = false, OverloadedR = false;
     std::array<bool, 2> OverloadSinceTick{};
     void ResetPeaks()
@@ -144,9 +154,9 @@ struct TMeasurementState
     double FreqExcess = 0.1; // fraction
 
     // Calibration
-    double CalibrationPeakLevelL = 0, CalibrationPeakLevelR = 0;               // dB
-    double CalibrationPeakFrequencyL = 0, CalibrationPeakFrequencyR = 0;       // Hz
-    std::int32_t CalibrationPeakMagnitudeL = 0, CalibrationPeakMagnitudeR = 0; // at the last capture
+    double CalibrationPeakLevelL = 0, CalibrationPeakLevelR = 0;         // dB
+    double CalibrationPeakFrequencyL = 0, CalibrationPeakFrequencyR = 0; // Hz
+    double CalibrationPeakMagnitudeL = 0, CalibrationPeakMagnitudeR = 0; // at the last capture
     int CalibrationTargetLevel = 0;
     int CalibrationStep = 0;
     double CalibrationStartFreq = 100, CalibrationStopFreq = 10000;

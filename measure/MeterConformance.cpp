@@ -186,6 +186,7 @@ public:
         : Rate(setup.FrameRate), Block(2 * static_cast<std::size_t>(std::max(setup.BlockFrames, 1)))
     {
         Ports.Rate = setup.FrameRate;
+        Ports.Integer = true;
         State.FrequencyWeighting = weighting;
         State.AveragingTime = averagingTime;
         State.Statistics.Collecting = true;
@@ -205,7 +206,7 @@ public:
             const std::int16_t sample = signal(Frames++);
             SampleSquares += static_cast<double>(sample) * sample;
             ++SampleFrames;
-            Block[2 * Filled] = Block[2 * Filled + 1] = sample;
+            Block[2 * Filled] = Block[2 * Filled + 1] = static_cast<float>(sample / FullScaleUnits);
             if (++Filled == BlockFrames())
                 Analyse();
         }
@@ -254,7 +255,7 @@ private:
     {
     public:
         explicit TProgramMeter(TRig& rig) : Meter(rig.State, rig.Ports, rig.Chart, rig.Ports, rig.Ports) {}
-        bool AnalyseBlock(char* buffer, int& size) override { return Meter.AnalyseBlock(buffer, size); }
+        bool AnalyseBlock(float* samples, int& count) override { return Meter.AnalyseBlock(samples, count); }
         void RefreshLevels() override { Meter.RefreshLevels(); }
 
     private:
@@ -263,8 +264,8 @@ private:
 
     void Analyse()
     {
-        int size = static_cast<int>(Block.size() * sizeof(std::int16_t));
-        Meter->AnalyseBlock(reinterpret_cast<char*>(Block.data()), size);
+        int count = static_cast<int>(Block.size());
+        Meter->AnalyseBlock(Block.data(), count);
         Filled = 0;
         if (AfterBlock)
             AfterBlock();
@@ -275,7 +276,7 @@ private:
     TStandaloneMeterPorts Ports;
     TChartModel Chart;
     std::unique_ptr<IMeterUnderTest> Meter;
-    std::vector<std::int16_t> Block;
+    std::vector<float> Block; // the 16-bit samples as the input hands them over
     int Filled = 0;
     long long Frames = 0;
     double SampleSquares = 0; // of the samples fed since StartStatistics

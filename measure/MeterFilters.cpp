@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure/MeterFilters.h"
 
+#include "measure/MeasurementState.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -10,12 +12,9 @@
 #include <emmintrin.h>
 #endif
 
-static_assert(std::endian::native == std::endian::little, "blocks hold little-endian samples");
-
 namespace {
 
 using TStereo = TMeterFilters::TStereo;
-using TAliasedSample [[gnu::may_alias]] = std::int16_t;
 
 // Transposed direct form II.
 inline TStereo Step(const TWeightingSection& c, TMeterFilters::TSectionState& s, TStereo x)
@@ -73,7 +72,7 @@ void TMeterFilters::Configure(TFrequencyWeighting weighting, int frameRate, cons
     LowCut = HighCut = MidCut = {};
 }
 
-TMeterFilters::TPass TMeterFilters::Run(const char* buffer, int frames)
+TMeterFilters::TPass TMeterFilters::Run(const float* buffer, int frames)
 {
     // The start's phases end within a pass: each part runs in its own mode.
     TPass pass;
@@ -87,7 +86,7 @@ TMeterFilters::TPass TMeterFilters::Run(const char* buffer, int frames)
             mode = TMode::Priming;
             n = std::min(n, PrimeLeft);
         }
-        const TPass part = RunPhase(mode, buffer + 4 * static_cast<std::ptrdiff_t>(done), n);
+        const TPass part = RunPhase(mode, buffer + 2 * static_cast<std::ptrdiff_t>(done), n);
         if (done == 0) {
             pass = part;
         } else {
@@ -119,7 +118,7 @@ TMeterFilters::TPass TMeterFilters::Run(const char* buffer, int frames)
     return pass;
 }
 
-TMeterFilters::TPass TMeterFilters::RunPhase(TMode mode, const char* buffer, int frames)
+TMeterFilters::TPass TMeterFilters::RunPhase(TMode mode, const float* buffer, int frames)
 {
     switch (mode) {
     case TMode::Exponential:
@@ -134,7 +133,7 @@ TMeterFilters::TPass TMeterFilters::RunPhase(TMode mode, const char* buffer, int
     return {};
 }
 
-TMeterFilters::TPass TMeterFilters::Preview(const char* buffer, int frames) const
+TMeterFilters::TPass TMeterFilters::Preview(const float* buffer, int frames) const
 {
     TMeterFilters copy = *this;
     return copy.Run(buffer, frames);
@@ -165,7 +164,7 @@ void TMeterFilters::StartFromRest()
 }
 
 template <TMeterFilters::TMode Mode>
-TMeterFilters::TPass TMeterFilters::RunWeighted(const char* buffer, int frames)
+TMeterFilters::TPass TMeterFilters::RunWeighted(const float* buffer, int frames)
 {
     switch (DesignedWeighting) {
     case TFrequencyWeighting::A:
@@ -181,10 +180,10 @@ TMeterFilters::TPass TMeterFilters::RunWeighted(const char* buffer, int frames)
 // Z passes the samples as they are, C is LowCut then HighCut, A adds MidCut; the peak path is the
 // output of HighCut (C-weighted) for A and C alike.
 template <TFrequencyWeighting Weighting, TMeterFilters::TMode Mode>
-TMeterFilters::TPass TMeterFilters::RunWith(const char* buffer, int frames)
+TMeterFilters::TPass TMeterFilters::RunWith(const float* buffer, int frames)
 {
-    const auto* samples = reinterpret_cast<const TAliasedSample*>(buffer);
-    std::int32_t minL = samples[0], maxL = samples[0], minR = samples[1], maxR = samples[1];
+    const TStereo units = TStereo{} + FullScaleUnits;
+    TStereo lowest = TStereo{double(buffer[0]), double(buffer[1])} * units, highestSample = lowest;
     // Locals rather than members keep the states in registers through the loop.
     TSectionState low = LowCut, high = HighCut, mid = MidCut;
     const TStereo rise = TStereo{} + Time.Rise, keep = 1 - rise, hold = TStereo{} + Time.Hold;
@@ -194,14 +193,11 @@ TMeterFilters::TPass TMeterFilters::RunWith(const char* buffer, int frames)
     double primeWeight = PrimeWeight;
     const int primed = PrimeLength - PrimeLeft; // priming frames before this pass
     // Every time-weighted value is at least 0: the extremes are those of this pass's own samples.
-    TStereo squares{}, peak{}, highest{}, lowest = TStereo{} + HUGE_VAL;
+    TStereo squares{}, peak{}, highest{}, lowestReading = TStereo{} + HUGE_VAL;
     for (int i = 0; i < frames; ++i) {
-        const std::int32_t a = samples[2 * i], b = samples[2 * i + 1];
-        minL = std::min(minL, a);
-        maxL = std::max(maxL, a);
-        minR = std::min(minR, b);
-        maxR = std::max(maxR, b);
-        TStereo c = TStereo{double(a), double(b)};
+        TStereo c = TStereo{double(buffer[2 * i]), double(buffer[2 * i + 1])} * units;
+        lowest = Smaller(lowest, c);
+        highestSample = Larger(highestSample, c);
         if constexpr (Weighting != TFrequencyWeighting::Z)
             c = Step(Design.HighCut, high, Step(Design.LowCut, low, c));
         peak = Larger(peak, c * c);
@@ -231,7 +227,7 @@ TMeterFilters::TPass TMeterFilters::RunWith(const char* buffer, int frames)
             reading = Larger(average, hold * reading);
         }
         highest = Larger(highest, reading);
-        lowest = Smaller(lowest, reading);
+        lowestReading = Smaller(lowestReading, reading);
     }
     LowCut = low;
     HighCut = high;
@@ -244,14 +240,15 @@ TMeterFilters::TPass TMeterFilters::RunWith(const char* buffer, int frames)
     if constexpr (Mode == TMode::Restarted)
         Priming = primingSamples * Time.Rise < 1;
     if constexpr (Mode == TMode::Settling || Mode == TMode::Priming)
-        highest = lowest = TStereo{}; // no reading yet
-    return {squares, peak, highest, lowest, minL, maxL, minR, maxR};
+        highest = lowestReading = TStereo{}; // no reading yet
+    return {squares, peak, highest, lowestReading, lowest[0], highestSample[0], lowest[1], highestSample[1]};
 }
 
 void TMeterFilters::FlushTinyStates()
 {
     // After digital silence the states decay towards subnormal numbers, which the processor handles
-    // a hundred times slower. Far below one step of a 16-bit sample they are silence anyway.
+    // a hundred times slower. Far below the noise of any card (10^-20 of a 16-bit step) they are
+    // silence anyway.
     constexpr double Tiny = 1e-20;
     for (TSectionState* section : {&LowCut, &HighCut, &MidCut})
         for (TStereo* state : {&section->S1, &section->S2})

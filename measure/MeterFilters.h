@@ -35,17 +35,18 @@ public:
     {
         TStereo Squares{};    // sum of the squared weighted samples
         TStereo PeakSquare{}; // largest squared sample of the peak path: C-weighted for A and C
-        TStereo MaxTimeWeighted{}, MinTimeWeighted{}; // extremes of the time-weighted value in the pass
-        std::int32_t MinL = 0, MaxL = 0, MinR = 0, MaxR = 0; // the raw samples' extremes
+        TStereo MaxTimeWeighted{}, MinTimeWeighted{};  // extremes of the time-weighted value in the pass
+        double MinL = 0, MaxL = 0, MinR = 0, MaxR = 0; // the raw samples' extremes
     };
 
     // The weightings of the frames to come. A new frequency weighting or frame rate designs the
     // sections anew and starts them from rest; the time weighting carries on from where it is.
     void Configure(TFrequencyWeighting weighting, int frameRate, const TTimeWeighting& time);
-    // One pass over little-endian stereo 16-bit frames (at least one). No allocation.
-    TPass Run(const char* buffer, int frames);
+    // One pass over stereo float frames (at least one), full scale 1.0, taken in FullScaleUnits. No
+    // allocation.
+    TPass Run(const float* samples, int frames);
     // What a pass would give, leaving the state as it is.
-    TPass Preview(const char* buffer, int frames) const;
+    TPass Preview(const float* samples, int frames) const;
 
     TStereo TimeWeighted() const { return Reading; } // after the last frame
     // The time weighting starts anew: the average is the plain mean of the samples since, until a
@@ -75,9 +76,9 @@ public:
 private:
     // How the time weighting takes the squares of a pass.
     enum class TMode : std::uint8_t { Exponential, Restarted, Settling, Priming };
-    TPass RunPhase(TMode mode, const char* buffer, int frames);
-    template <TMode Mode> TPass RunWeighted(const char* buffer, int frames);
-    template <TFrequencyWeighting Weighting, TMode Mode> TPass RunWith(const char* buffer, int frames);
+    TPass RunPhase(TMode mode, const float* buffer, int frames);
+    template <TMode Mode> TPass RunWeighted(const float* buffer, int frames);
+    template <TFrequencyWeighting Weighting, TMode Mode> TPass RunWith(const float* buffer, int frames);
     void FlushTinyStates();
 
     TWeightingDesign Design;

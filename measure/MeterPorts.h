@@ -45,6 +45,8 @@ public:
     virtual int FrameRate() const = 0;
     virtual std::uint64_t Xruns() const { return 0; }
     virtual int BlockFrames() const { return 0; } // frames per block; 0: not known
+    // The stream carries integer samples (rounded to 16 bits), not float ones.
+    virtual bool IntegerSamples() const { return false; }
 };
 
 // How a sweep paces its points by the input's own frames; the sweep implements it. The meter passes
@@ -58,8 +60,8 @@ public:
     virtual ~ISweepPacing() = default;
     // The frames from here to the next point boundary, 1 .. frames.
     virtual int FramesToBoundary(int frames) const = 0;
-    // The next `count` input frames (stereo 16-bit), measured: what they bring.
-    virtual unsigned Passed(const char* frames, int count) = 0;
+    // The next `count` input frames (stereo float), measured: what they bring.
+    virtual unsigned Passed(const float* frames, int count) = 0;
     // The point that the segment just passed ended, as synchronous detection measured it; nothing
     // when the points are averaged levels.
     virtual const TDetectedPoint* DetectedPoint() const { return nullptr; }
@@ -78,9 +80,11 @@ struct TStandaloneMeterPorts : IStreamInfo, IAcquisitionSink, IMeterWindow
     int Active = -1;
     bool StartEnabled = false;
     int Overloads = 0;
+    bool Integer = false; // the samples fed are a 16-bit stream's
 
     bool Running() const override { return true; }
     int FrameRate() const override { return Rate; }
+    bool IntegerSamples() const override { return Integer; }
     void Enqueue(double) override {}
     void SetReadoutText(int, const QString&) override {}
     void SetReadoutRed(int, bool red) override { Overloads += red ? 1 : 0; }

@@ -94,7 +94,7 @@ void TRealTimeAnalyser::CountBandsOnceSettled()
         CountFrom(std::llround(SettleSeconds() * Rate), std::numeric_limits<long long>::max() / 2);
 }
 
-void TRealTimeAnalyser::AnalyseBlock(const char* buffer, int frames)
+void TRealTimeAnalyser::AnalyseBlock(const float* buffer, int frames)
 {
     if (CountStart < 0)
         return Analyse(buffer, frames);
@@ -102,7 +102,7 @@ void TRealTimeAnalyser::AnalyseBlock(const char* buffer, int frames)
     for (int done = 0; done < frames && FramesSeen < CountEnd;) {
         const long long next = FramesSeen < CountStart ? CountStart : std::min(CountEnd, NextSpectrum);
         const int count = static_cast<int>(std::min<long long>(frames - done, next - FramesSeen));
-        Analyse(buffer + 4 * static_cast<std::size_t>(done), count);
+        Analyse(buffer + 2 * static_cast<std::size_t>(done), count);
         done += count;
         if (FramesSeen == CountStart)
             Reset();
@@ -111,15 +111,14 @@ void TRealTimeAnalyser::AnalyseBlock(const char* buffer, int frames)
     }
 }
 
-void TRealTimeAnalyser::Analyse(const char* buffer, int frames)
+void TRealTimeAnalyser::Analyse(const float* buffer, int frames)
 {
     for (int done = 0; done < frames;) {
         const int count = std::min(frames - done, static_cast<int>(ChunkFrames));
-        for (int i = 0; i < count; ++i) {
-            std::int16_t frame[2];
-            std::memcpy(frame, buffer + 4 * static_cast<std::size_t>(done + i), sizeof frame);
-            Chunk[static_cast<std::size_t>(i)] = TStereo{double(frame[0]), double(frame[1])};
-        }
+        const float* frame = buffer + 2 * static_cast<std::size_t>(done);
+        for (int i = 0; i < count; ++i)
+            Chunk[static_cast<std::size_t>(i)] =
+                TStereo{double(frame[2 * i]), double(frame[2 * i + 1])} * FullScaleUnits;
         const std::span<TStereo> chunk(Chunk.data(), static_cast<std::size_t>(count));
         Weight(chunk);
         if (Bands)

@@ -61,8 +61,8 @@ public:
     void SetTimeConstant(double seconds);
     void SetAveraging(TFftAnalyser::TAveraging averaging);
 
-    // Little-endian stereo 16-bit frames, as the input delivers them.
-    void AnalyseBlock(const char* buffer, int frames);
+    // Stereo float frames, as the input delivers them (full scale 1.0, taken in FullScaleUnits).
+    void AnalyseBlock(const float* samples, int frames);
     // A transform of the newest FftSize frames of each channel, folded into the averages and the peak
     // holds; false, and nothing done, until that many frames have come.
     bool UpdateSpectrum();
@@ -100,7 +100,7 @@ public:
 
 private:
     void Weight(std::span<TStereo> frames);
-    void Analyse(const char* buffer, int frames);
+    void Analyse(const float* samples, int frames);
 
     int Rate;
     TSpectrumSettings Chosen;

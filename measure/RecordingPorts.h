@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "audio/WaveFormat.h"
 #include "measure/MeterPorts.h"
 
 #include <QString>
@@ -32,6 +33,7 @@ public:
     int FrameRate() const override { return Component.FrameRate(); }
     std::uint64_t Xruns() const override { return Component.Xruns(); }
     int BlockFrames() const override { return Component.BufferSize() / Component.WaveFormat().BytesPerFrame; }
+    bool IntegerSamples() const override { return Component.SampleFormat() == TSampleFormat::Integer; }
     QString LastError() const override { return Component.LastError(); }
 
 private:

@@ -18,9 +18,10 @@ constexpr std::int64_t MicroRadiansPerHalfTurn = 3141593;
 // Beyond this the phase in micro-radians would not fit 64 bits; such phases are reduced directly.
 constexpr long double LargestReducedPhase = 1e12L;
 
-void WriteSample(char* at, std::int16_t sample)
+// A value in FullScaleUnits as the stream's float sample.
+float Sample(long double units)
 {
-    std::memcpy(at, &sample, sizeof sample);
+    return static_cast<float>(units / FullScaleUnits);
 }
 
 // A phase reduced to [0, 2 pi) exactly.
@@ -55,32 +56,32 @@ TSineGenerator::TSineGenerator(TMeasurementState& state, const IStreamInfo& outp
 {
 }
 
-bool TSineGenerator::FillOutputBlock(char* Buffer, int& Size)
+bool TSineGenerator::FillOutputBlock(float* Samples, int& Count)
 {
     if (Timeline && Timeline->Active())
-        FillPaced(Buffer, std::max(Size, 0) / 2);
+        FillPaced(Samples, std::max(Count, 0));
     else
-        Fill(State, Output.FrameRate(), Buffer, Size);
+        Fill(State, Output.FrameRate(), Samples, Count);
     return true;
 }
 
-void TSineGenerator::Fill(TMeasurementState& state, int frameRate, char* buffer, int size)
+void TSineGenerator::Fill(TMeasurementState& state, int frameRate, float* buffer, int count)
 {
-    FillTone(state, frameRate, state.GeneratorFrequency, buffer, std::max(size, 0) / 2);
+    FillTone(state, frameRate, state.GeneratorFrequency, buffer, std::max(count, 0));
 }
 
-void TSineGenerator::FillTone(TMeasurementState& state, int frameRate, double frequency, char* buffer,
+void TSineGenerator::FillTone(TMeasurementState& state, int frameRate, double frequency, float* buffer,
                               int frames, TNoise* dither)
 {
     const int n = std::max(frames, 0);
     const long double f = frequency;
     if (frameRate <= 0 || !std::isfinite(f)) {
-        std::memset(buffer, 0, static_cast<std::size_t>(n) * 2);
+        std::fill_n(buffer, n, 0.0f);
         return;
     }
     const long double F = frameRate;
     const long double p = state.GeneratorPhase;
-    // |A| <= 32767 keeps every sample inside the 16-bit range.
+    // |A| <= 32767 keeps every sample within full scale.
     const long double A = std::clamp(state.Amplitude, -32767, 32767);
     for (int k = 0; k < n; ++k) {
         const long double theta = (k / F) * StepPi * 2 * f + p;
@@ -88,33 +89,32 @@ void TSineGenerator::FillTone(TMeasurementState& state, int frameRate, double fr
         if (dither)
             x = std::clamp<long double>(x + 0.5L * (dither->Uniform() + dither->Uniform()), -32768.0L,
                                         32767.0L);
-        WriteSample(buffer + 2 * k, static_cast<std::int16_t>(std::lrint(x)));
+        buffer[k] = Sample(x);
     }
     state.PreviousPhase = state.GeneratorPhase;
     state.GeneratorPhase = NextPhase((n / F) * StepPi * 2 * f + state.PreviousPhase);
 }
 
-void TSineGenerator::FillPaced(char* buffer, int frames)
+void TSineGenerator::FillPaced(float* buffer, int frames)
 {
     const double amplitude = std::clamp(State.Amplitude, -32767, 32767);
     for (int done = 0; done < frames;) {
         const TSweepTimeline::TOutputPart part = Timeline->NextOutput(frames - done);
-        char* at = buffer + 2 * done;
+        float* at = buffer + done;
         switch (part.Kind) {
         case TSweepTimeline::TOutputKind::Probe:
             for (int k = 0; k < part.Frames; ++k)
-                WriteSample(at + 2 * k, static_cast<std::int16_t>(
-                                            std::lrint(part.Probe[static_cast<std::size_t>(k)] * amplitude)));
+                at[k] = Sample(part.Probe[static_cast<std::size_t>(k)] * amplitude);
             break;
         case TSweepTimeline::TOutputKind::Silence: // the first tone then starts at phase 0
-            std::memset(at, 0, static_cast<std::size_t>(part.Frames) * 2);
+            std::fill_n(at, part.Frames, 0.0f);
             State.GeneratorPhase = 0;
             break;
         case TSweepTimeline::TOutputKind::Tone:
             if (part.Begins)
                 Timeline->NoteTonePhase(part.Point, State.GeneratorPhase);
             FillTone(State, Output.FrameRate(), part.Frequency, at, part.Frames,
-                     part.Dithered ? &Dither : nullptr);
+                     part.Dithered && Output.IntegerSamples() ? &Dither : nullptr);
             // A detected point's window is fitted with one sinusoid across the parts it spans: its tone
             // goes on exactly, where the block-wise rounding of the phase (to the micro-radian, modulo
             // 3.141593) would leave joints of up to a few 10^-4 rad at high frequencies.

@@ -20,18 +20,20 @@ public:
     TSineGenerator(const TSineGenerator&) = delete;
     TSineGenerator& operator=(const TSineGenerator&) = delete;
 
-    // The output's OnFillBuffer: mono 16-bit samples, Size bytes (left unchanged); always true.
-    bool FillOutputBlock(char* Buffer, int& Size);
+    // The output's OnFillBuffer: Count mono float samples (left unchanged); always true. The Amplitude
+    // is in FullScaleUnits: 32767 is a full-scale tone.
+    bool FillOutputBlock(float* Samples, int& Count);
 
     // One block at the given frame rate; with no valid rate or frequency the block is silence.
-    static void Fill(TMeasurementState& state, int frameRate, char* buffer, int size);
+    static void Fill(TMeasurementState& state, int frameRate, float* buffer, int count);
 
 private:
-    // `frames` samples of a tone of `frequency`, from the state's phase on; with a dither, each sample
-    // is rounded after a triangular noise of +-1 unit was added (its error then carries no harmonics).
-    static void FillTone(TMeasurementState& state, int frameRate, double frequency, char* buffer, int frames,
+    // `frames` samples of a tone of `frequency`, from the state's phase on; with a dither (for a
+    // stream that rounds to 16 bits), a triangular noise of +-1 unit of 16 bits is added to each
+    // sample, so that the rounding's error carries no harmonics.
+    static void FillTone(TMeasurementState& state, int frameRate, double frequency, float* buffer, int frames,
                          TNoise* dither = nullptr);
-    void FillPaced(char* buffer, int frames);
+    void FillPaced(float* buffer, int frames);
 
     TMeasurementState& State;
     const IStreamInfo& Output;

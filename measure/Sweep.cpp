@@ -266,7 +266,7 @@ void TSweep::BeginTimeline()
     setUp.Dithered = Synchronous;
     setUp.Output = &Output;
     Paced.Begin(std::move(setUp));
-    Detection.Begin(rate, Paced, Synchronous ? 0 : PointFrames());
+    Detection.Begin(rate, Input.IntegerSamples(), Paced, Synchronous ? 0 : PointFrames());
     // Two cards' clocks drift apart (50 ppm is a millisecond in 20 s): the tone's phase at the input
     // no longer follows the generator's, while against a reference both inputs share one clock.
     NoPhase = Synchronous && setUp.Origin < 0 && Window.SeparateClocks();
@@ -310,7 +310,7 @@ int TSweep::FramesToBoundary(int frames) const
     return Paced.FramesToBoundary(frames, State.SweepIndex);
 }
 
-unsigned TSweep::Passed(const char* frames, int count)
+unsigned TSweep::Passed(const float* frames, int count)
 {
     PointTaken = false;
     if (!Paced.Active())
@@ -324,8 +324,7 @@ unsigned TSweep::Passed(const char* frames, int count)
     unsigned inWindow = 0;
     for (int input = 0; input < 2; ++input)
         inWindow |= Paced.InWindow(input) ? 1u << input : 0u;
-    const auto* stereo = reinterpret_cast<const std::int16_t*>(frames);
-    const unsigned events = Paced.Passed(stereo, count, State.SweepIndex);
+    const unsigned events = Paced.Passed(frames, count, State.SweepIndex);
     if (!arrivalsKnown && Paced.RoundTrip() && !NoPhase)
         Window.ShowDelay(DelayText());
     const int reference = Synchronous ? State.Detection.ReferenceInput() : -1;
@@ -353,10 +352,10 @@ unsigned TSweep::Passed(const char* frames, int count)
             "punkty zostają."));
         return 0;
     }
-    return Detect(stereo, count, inWindow, events);
+    return Detect(frames, count, inWindow, events);
 }
 
-unsigned TSweep::Detect(const std::int16_t* frames, int count, unsigned inWindow, unsigned events)
+unsigned TSweep::Detect(const float* frames, int count, unsigned inWindow, unsigned events)
 {
     Detection.Add(frames, count, inWindow);
     for (int input = 0; input < 2; ++input)

@@ -128,7 +128,7 @@ public:
     // What the generator plays while a sweep runs, and where its points are in the input.
     TSweepTimeline& Timeline() { return Paced; }
     int FramesToBoundary(int frames) const override;
-    unsigned Passed(const char* frames, int count) override;
+    unsigned Passed(const float* frames, int count) override;
     const TDetectedPoint* DetectedPoint() const override
     {
         return PointTaken && Synchronous ? &Detection.Point() : nullptr;
@@ -175,7 +175,7 @@ private:
     void Fail(const QString& text);
     // What the detection does with the frames passed: feeds, begins and ends windows, and once a point's
     // windows have all ended judges it; the events the meter is to follow.
-    unsigned Detect(const std::int16_t* frames, int count, unsigned inWindow, unsigned events);
+    unsigned Detect(const float* frames, int count, unsigned inWindow, unsigned events);
 
     TMeasurementState& State;
     const IStreamInfo& Input;

@@ -53,10 +53,12 @@ TPointPlan TSweepDetection::ShortestPlan(double frequency, int frameRate, const 
             std::max(static_cast<int>(window), 1)};
 }
 
-void TSweepDetection::Begin(int frameRate, const TSweepTimeline& timeline, int pointFrames)
+void TSweepDetection::Begin(int frameRate, bool integerSamples, const TSweepTimeline& timeline,
+                            int pointFrames)
 {
     Timeline = &timeline;
     Rate = std::max(frameRate, 1);
+    FullScale = OverloadMagnitude(integerSamples);
     FixedWindow = std::max(pointFrames, 0);
     const TDetectionSettings& settings = State.Detection;
     // The longest window a point may get: its shortest one, or the longest point time.
@@ -129,9 +131,9 @@ void TSweepDetection::BeginWindow(int input)
     Detectors[static_cast<std::size_t>(input)]->Begin(step, phase);
 }
 
-void TSweepDetection::Add(const std::int16_t* frames, int count, unsigned inWindow)
+void TSweepDetection::Add(const float* frames, int count, unsigned inWindow)
 {
-    const std::span<const std::int16_t> stereo(frames, 2 * static_cast<std::size_t>(std::max(count, 0)));
+    const std::span<const float> stereo(frames, 2 * static_cast<std::size_t>(std::max(count, 0)));
     for (std::size_t input = 0; input < 2 && !stereo.empty(); ++input)
         if (inWindow & (1u << input))
             Detectors[input]->Add(stereo.subspan(input), 2);
@@ -146,7 +148,7 @@ void TSweepDetection::EndWindow(int input, bool dropout)
 double TSweepDetection::LevelOf(const TSynchronousDetector::TResult& result, int input,
                                 double frequency) const
 {
-    const double amplitude = result.Harmonics[1].Amplitude();
+    const double amplitude = result.Harmonics[1].Amplitude() * FullScaleUnits;
     const double calibration = input == 0 ? State.FreqCalibrationL : State.FreqCalibrationR;
     return TLevelMeter::Level(amplitude * amplitude / 2, LevelOffsetDb) + calibration -
            State.Microphone[static_cast<std::size_t>(input)].DeviationDb(frequency);
@@ -260,8 +262,9 @@ TSweepDetection::TVerdict TSweepDetection::Finish(int point)
         Taken.Detail[at] = DetailOf(*Judged[at]);
         // An input's point is spoilt by its own clipping, and against a reference by the reference's.
         Taken.Detail[at].Overloaded =
-            Judged[at]->Peak >= OverloadMagnitude ||
-            (reference >= 0 && Judged[static_cast<std::size_t>(reference)]->Peak >= OverloadMagnitude);
+            Judged[at]->Peak * FullScaleUnits >= FullScale ||
+            (reference >= 0 &&
+             Judged[static_cast<std::size_t>(reference)]->Peak * FullScaleUnits >= FullScale);
         Taken.Detail[at].Unsettled = unsettled > 1 && input != reference;
     }
     if (reference >= 0) {

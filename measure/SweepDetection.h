@@ -71,8 +71,9 @@ public:
                                    int pointFrames = 0);
 
     // Before the devices start (allocates): the points' frequencies are the timeline's; pointFrames > 0:
-    // the averaged-level method's windows, whose levels the meter measures.
-    void Begin(int frameRate, const TSweepTimeline& timeline, int pointFrames = 0);
+    // the averaged-level method's windows, whose levels the meter measures. integerSamples: the input
+    // streams 16-bit samples (its full scale, OverloadMagnitude, is not a float stream's).
+    void Begin(int frameRate, bool integerSamples, const TSweepTimeline& timeline, int pointFrames = 0);
     // The timeline has restarted: its next point follows silence again, as the first one did.
     void Restart() { FirstPlanned = false; }
     TPointPlan PlanPoint(int point, double frequency) override;
@@ -81,7 +82,7 @@ public:
     // the inputs whose bit is set in `inWindow`; input's window (LaneEndedPoint) ended, with a dropout in
     // it or not.
     void BeginWindow(int input);
-    void Add(const std::int16_t* frames, int count, unsigned inWindow);
+    void Add(const float* frames, int count, unsigned inWindow);
     void EndWindow(int input, bool dropout);
     // Every window of point has ended: whether it is taken (Point() holds it), must be played again
     // after a longer settling, or the streams or the reference failed it.
@@ -110,7 +111,8 @@ private:
     const TMeasurementState& State;
     const TSweepTimeline* Timeline = nullptr;
     int Rate = 48000;
-    int FixedWindow = 0; // frames, with the averaged-level method
+    double FullScale = OverloadMagnitude(false); // in FullScaleUnits
+    int FixedWindow = 0;                         // frames, with the averaged-level method
     std::array<std::unique_ptr<TSynchronousDetector>, 2> Detectors;
     // The windows that ended, per input, of the points in flight (an input far behind the other ends a
     // point while the other is some points further on).

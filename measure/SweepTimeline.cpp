@@ -228,7 +228,7 @@ int TSweepTimeline::FramesToBoundary(int frames, int) const
     return nearest;
 }
 
-unsigned TSweepTimeline::Passed(const std::int16_t* frames, int count, int point)
+unsigned TSweepTimeline::Passed(const float* frames, int count, int point)
 {
     if (Running && Unheard > 0) {
         const auto skipped = static_cast<int>(std::min<std::int64_t>(Unheard, count));
@@ -261,7 +261,7 @@ unsigned TSweepTimeline::Passed(const std::int16_t* frames, int count, int point
     return events;
 }
 
-unsigned TSweepTimeline::PassLane(int input, const std::int16_t* frames, int count)
+unsigned TSweepTimeline::PassLane(int input, const float* frames, int count)
 {
     TLane& lane = Lanes[static_cast<std::size_t>(input)];
     if (!Planned(lane.Point))
@@ -284,14 +284,14 @@ unsigned TSweepTimeline::PassLane(int input, const std::int16_t* frames, int cou
     return LaneBegins(input);
 }
 
-void TSweepTimeline::SeekProbe(const std::int16_t* frames, int count)
+void TSweepTimeline::SeekProbe(const float* frames, int count)
 {
     TDelayFinder& finder = *Finders[static_cast<std::size_t>(ProbeInUse)];
     const std::size_t room = finder.RecordingFrames() - Heard[0].size();
     const auto used = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(count), room));
     for (std::size_t channel = 0; channel < 2; ++channel)
         for (int i = 0; i < used; ++i)
-            Heard[channel].push_back(frames[2 * i + static_cast<int>(channel)] / 32768.0);
+            Heard[channel].push_back(frames[2 * i + static_cast<int>(channel)]);
     // A search costs a transform of the whole span: one every tenth of a second, in every input whose
     // probe has not been heard whole yet.
     // The probe leaves the output at LeadFrames, so the input's frames before that cannot hold it; they

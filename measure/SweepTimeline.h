@@ -119,7 +119,7 @@ public:
     // point being taken: PointEnds once every lane's window of it has ended, PointBegins (with one common
     // window) once it begins.
     int FramesToBoundary(int frames, int point) const;
-    unsigned Passed(const std::int16_t* frames, int count, int point);
+    unsigned Passed(const float* frames, int count, int point);
 
     // The probe was sought over the longest round trip and not found (in the origin, or in any input).
     bool ProbeMissing() const { return Missing; }
@@ -162,10 +162,10 @@ private:
     std::int64_t WindowStart(int input, int point) const;
     std::int64_t WindowEnd(int input, int point) const;
     void PlanNext();
-    void SeekProbe(const std::int16_t* frames, int count);
+    void SeekProbe(const float* frames, int count);
     void Resolve();
     void ResetLanes(int point);
-    unsigned PassLane(int input, const std::int16_t* frames, int count);
+    unsigned PassLane(int input, const float* frames, int count);
 
     bool Running = false;
     int Rate = 48000;

@@ -3,6 +3,7 @@
 
 #include "analysis/DelayFinder.h"
 #include "common/NumberFormat.h"
+#include "measure/MeasurementState.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -15,7 +16,6 @@ static_assert(std::endian::native == std::endian::little, "blocks hold little-en
 namespace {
 
 constexpr int InputBlockFrames = 2048;
-constexpr double FullScale = 32768;
 // A gap in the played signal reaches the inputs after the card's latency, which the engine does not
 // know: frames start again this long after it.
 constexpr double OutputGapSeconds = 0.5;
@@ -44,8 +44,8 @@ QString TTransferSettings::Check() const
 
 TTransferMeasurement::TTransferMeasurement(QObject* parent) : QObject(parent), Input(this), Output(this)
 {
-    Input.OnBufferFilled = [this](char* buffer, int& size) { return BlockRecorded(buffer, size); };
-    Output.OnFillBuffer = [this](char* buffer, int& size) { return FillOutput(buffer, size); };
+    Input.OnBufferFilled = [this](float* samples, int& count) { return BlockRecorded(samples, count); };
+    Output.OnFillBuffer = [this](float* samples, int& count) { return FillOutput(samples, count); };
     Input.OnStop = [this](QObject*) { DeviceClosed(Input); };
     Output.OnStop = [this](QObject*) { DeviceClosed(Output); };
     Ticks.setInterval(UpdateInterval);
@@ -111,7 +111,6 @@ bool TTransferMeasurement::Start(const TTransferSettings& settings)
     Input.SetStereo(true);
     Input.SetBufferSize(InputBlockFrames * Input.WaveFormat().BytesPerFrame);
     Output.SetStereo(false);
-    Played.assign(std::size_t(Output.BufferSize() / 2), 0);
     Recorded = 0;
     Arrival = -1;
     Loudest = {};
@@ -179,18 +178,15 @@ void TTransferMeasurement::DeviceClosed(const TAudioIO& device)
     });
 }
 
-bool TTransferMeasurement::FillOutput(char* buffer, int& size)
+bool TTransferMeasurement::FillOutput(float* samples, int count)
 {
     if (!Generator || Generator->Silent())
         return false; // the fade has played: the output closes once it is drained
-    const std::size_t frames = std::min(std::size_t(size / 2), Played.size());
-    Generator->Fill(std::span(Played.data(), frames));
-    std::memcpy(buffer, Played.data(), frames * sizeof(std::int16_t));
-    size = int(frames * sizeof(std::int16_t));
+    Generator->Fill(std::span(samples, std::size_t(std::max(count, 0))));
     return true;
 }
 
-bool TTransferMeasurement::BlockRecorded(const char* buffer, int size)
+bool TTransferMeasurement::BlockRecorded(const float* samples, int count)
 {
     if (!Streaming)
         return true;
@@ -203,16 +199,15 @@ bool TTransferMeasurement::BlockRecorded(const char* buffer, int size)
         XrunsOut = Output.Xruns();
     }
     const int reference = Chosen.Reference;
-    const int frames = size / 4;
+    const int frames = count / 2;
     for (int i = 0; i < frames; ++i, ++Recorded) {
-        std::int16_t sample[2];
-        std::memcpy(sample, buffer + 4 * i, sizeof sample);
+        const float* sample = samples + 2 * i;
         const std::size_t at = std::size_t(Recorded) & Mask;
         for (int channel = 0; channel < 2; ++channel) {
-            History[channel][at] = sample[channel] / FullScale;
-            Loudest[channel] = std::max(Loudest[channel], std::abs(int(sample[channel])));
+            History[channel][at] = sample[channel];
+            Loudest[channel] = std::max(Loudest[channel], std::abs(sample[channel]));
         }
-        if (Arrival < 0 && std::abs(int(sample[reference])) > Silent)
+        if (Arrival < 0 && std::abs(sample[reference]) > Silent)
             Arrival = Recorded;
     }
     // A gap in either stream spoils the frames across it: they start again once it has passed.
@@ -394,8 +389,9 @@ QString TTransferMeasurement::Warning() const
         said << QStringLiteral("W kanale odniesienia (%1) nie ma sygnału: sprawdź połączenia i poziomy.")
                     .arg(InChannel(reference));
     QStringList overloaded;
+    const double fullScale = OverloadMagnitude(Input.SampleFormat() == TSampleFormat::Integer);
     for (const int channel : {0, 1})
-        if (Loudest[std::size_t(channel)] >= 32767)
+        if (Loudest[std::size_t(channel)] * FullScaleUnits >= fullScale)
             overloaded << (channel == 0 ? QStringLiteral("lewy") : QStringLiteral("prawy"));
     if (!overloaded.isEmpty())
         said << QStringLiteral(

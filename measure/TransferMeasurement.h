@@ -60,7 +60,7 @@ public:
     static constexpr double ProbeSeconds = 0.68;  // of reference that the delay search looks for
     static constexpr double LongestDelay = 1.0;   // s the measured input may lag the reference
     static constexpr double LongestAdvance = 0.1; // s it may lead it
-    static constexpr int Silent = 33;             // no sample louder than this: no signal (-60 dBFS)
+    static constexpr float Silent = 1e-3f;        // no sample louder than this: no signal (-60 dBFS)
 
     explicit TTransferMeasurement(QObject* parent = nullptr);
     ~TTransferMeasurement() override;
@@ -116,8 +116,8 @@ signals:
     void Failed();
 
 private:
-    bool FillOutput(char* buffer, int& size);
-    bool BlockRecorded(const char* buffer, int size);
+    bool FillOutput(float* samples, int count);
+    bool BlockRecorded(const float* samples, int count);
     void DeviceClosed(const TAudioIO& device);
     void End(const QString& failure);
     void Search();
@@ -140,7 +140,7 @@ private:
     std::size_t Mask = 0;
     long long Recorded = 0;           // input frames since the start
     long long Arrival = -1;           // the first frame of signal in the reference; -1: none yet
-    std::array<int, 2> Loudest{};     // sample since the start, per input
+    std::array<float, 2> Loudest{};   // sample since the start, per input
     std::vector<double> Probe, Heard; // the delay search's reference and measured frames
     std::size_t ProbeFrames = 0, Ahead = 0, Behind = 0;
     bool Searching = false;
@@ -151,7 +151,6 @@ private:
     long long NextFrame = -1; // first frame of the measured input's next analysis frame; -1: none
     long long Resume = 0;     // no frame starts before this one (a gap in the streams)
     std::array<std::vector<double>, 2> Frame;
-    std::vector<std::int16_t> Played; // the output's block, as the generator fills it
     std::size_t Hop = 0;
     int Smoothing = 0;
     bool DelayKept = false;

@@ -57,9 +57,9 @@ void TTransferGenerator::Aim(double target)
     Step = (Target - Gain) / double(FadeFrames);
 }
 
-void TTransferGenerator::Fill(std::span<std::int16_t> samples)
+void TTransferGenerator::Fill(std::span<float> samples)
 {
-    for (std::int16_t& sample : samples) {
+    for (float& sample : samples) {
         if (Gain != Target) {
             Gain += Step;
             if ((Step > 0 && Gain > Target) || (Step < 0 && Gain < Target) || Step == 0)
@@ -72,7 +72,7 @@ void TTransferGenerator::Fill(std::span<std::int16_t> samples)
         } else if (Signal == TTransferSignal::White) {
             x = Noise.Gaussian();
         }
-        sample = static_cast<std::int16_t>(std::clamp(std::lround(x * Gain * FullScale), -32767L, 32767L));
+        sample = static_cast<float>(std::clamp(x * Gain, -1.0, 1.0));
     }
 }
 

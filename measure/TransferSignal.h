@@ -12,8 +12,8 @@
 // or nothing (the music that plays through the system is measured).
 enum class TTransferSignal { Pink, White, None };
 
-// The excitation as the card's 16-bit mono samples. The pink noise repeats one period of the FFT's
-// length (PeriodicPinkNoise); the white noise is Gaussian, bounded to WhiteCrest times its RMS. The
+// The excitation as the output's mono float samples (full scale 1.0). The pink noise repeats one period of
+// the FFT's length (PeriodicPinkNoise); the white noise is Gaussian, bounded to WhiteCrest times its RMS. The
 // level is the RMS in dBFS, a full-scale sine being 0 dBFS (the meter's scale). The signal rises over
 // FadeSeconds after its start and moves over as long to a new level, and FadeOut takes it down to
 // silence as smoothly, so that nothing clicks. The constructor allocates; Fill does not.
@@ -29,7 +29,7 @@ public:
     // The highest level whose peaks stay within full scale, dBFS.
     double HighestLevel() const;
     void SetLevel(double levelDb);
-    void Fill(std::span<std::int16_t> samples);
+    void Fill(std::span<float> samples);
     void FadeOut();
     bool FadingOut() const { return Target == 0; }
     bool Silent() const { return Target == 0 && Gain == 0; }

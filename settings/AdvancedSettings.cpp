@@ -29,7 +29,8 @@ TAdvancedSettings CurrentAdvancedSettings(const TMeasurementState& state, const 
             state.MeasurementDelay,
             state.AutoBuforSize,
             state.LowFreqLimit,
-            state.AmplitudeConst};
+            state.AmplitudeConst,
+            input.SampleFormat()};
 }
 
 void ApplyAdvancedSettings(const TAdvancedSettings& settings, TMeasurementState& state, TAudioIO& input,
@@ -41,6 +42,8 @@ void ApplyAdvancedSettings(const TAdvancedSettings& settings, TMeasurementState&
     state.LowFreqLimit = settings.LowFreqLimit;
     if (input.Running())
         return;
+    input.SetSampleFormat(settings.SampleFormat);
+    output.SetSampleFormat(settings.SampleFormat);
     if (settings.AutoBlockSize) {
         ApplyAutomaticBlockSizes(input, output, settings.LowFreqLimit);
     } else {

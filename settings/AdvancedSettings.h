@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "audio/WaveFormat.h"
+
 #include <QString>
 
 class TAudioIO;
@@ -14,8 +16,9 @@ struct TAdvancedSettings
     int OutputSamples = 0; // samples of an output block (16-bit mono, 2 bytes each)
     int MeasurementDelay = 0;
     bool AutoBlockSize = true;
-    int LowFreqLimit = 32;   // N of the linear averaging time 1/N s
-    int AmplitudeConst = 25; // K in U[mV] = A[p] / K
+    int LowFreqLimit = 32;                             // N of the linear averaging time 1/N s
+    int AmplitudeConst = 25;                           // K in U[mV] = A[p] / K
+    TSampleFormat SampleFormat = TSampleFormat::Float; // "Format próbek", of both streams
 };
 
 constexpr int InputFrameBytes = 4;
@@ -28,8 +31,8 @@ constexpr int MaxBlockSamples = 1 << 20;
 TAdvancedSettings CurrentAdvancedSettings(const TMeasurementState& state, const TAudioIO& input,
                                           const TAudioIO& output);
 // What the dialog accepted: the measurement values at once, the block sizes (at most MaxBlockSamples)
-// only while the input is not running (an open device keeps the blocks it was opened with). With the
-// automatic size the blocks follow the input's frame rate and the new N.
+// and the sample format only while the input is not running (an open device keeps the blocks it was opened
+// with). With the automatic size the blocks follow the input's frame rate and the new N.
 void ApplyAdvancedSettings(const TAdvancedSettings& settings, TMeasurementState& state, TAudioIO& input,
                            TAudioIO& output);
 

@@ -65,6 +65,7 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
     Int(AmplitudeConst, Advanced, "AmplitudeConst", 25),
     Int(LowFreqLimit, Advanced, "LowFreqLimit", 32),
     Flag(AutoBuforSize, Advanced, "AutoBuforSize", true),
+    Int(SampleFormat, Advanced, "SampleFormat", 1),
 
     Flag(Kind, Analysis, "Kind", false),
     Flag(Compensation, Analysis, "Compensation", false),

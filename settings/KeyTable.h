@@ -29,6 +29,7 @@ enum class TKey : int {
     AmplitudeConst,
     LowFreqLimit,
     AutoBuforSize,
+    SampleFormat, // the streams' samples: 0 16-bit integers, 1 32-bit float
     // "Analysis"
     Kind,
     Compensation,

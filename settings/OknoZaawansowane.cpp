@@ -5,6 +5,7 @@
 #include "settings/KeyFilter.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -85,6 +86,14 @@ TFormaZaawansowane::TFormaZaawansowane(const TAdvancedSettings& inForce, int fra
                     row, 0);
     grid->addWidget(edtNachylenie, row++, 1);
 
+    cbFormatProbek = new QComboBox(this);
+    cbFormatProbek->setObjectName(QStringLiteral("cbFormatProbek"));
+    cbFormatProbek->addItems({QStringLiteral("16 bitów"), QStringLiteral("32 bity zmiennoprzecinkowe")});
+    auto* lblFormatProbek = new QLabel(QStringLiteral("Format próbek"), this);
+    lblFormatProbek->setBuddy(cbFormatProbek);
+    grid->addWidget(lblFormatProbek, row, 0);
+    grid->addWidget(cbFormatProbek, row++, 1, 1, 4);
+
     auto* btnOK = new QPushButton(QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     auto* btnAnuluj = new QPushButton(QStringLiteral("&Anuluj"), this);
@@ -127,6 +136,7 @@ TFormaZaawansowane::TFormaZaawansowane(const TAdvancedSettings& inForce, int fra
     edtCzasUsLin->setText(NumberFormat::Integer(InForce.LowFreqLimit));
     edtNachylenie->setText(NumberFormat::Integer(InForce.AmplitudeConst));
     cbAutoBuffSize->setChecked(InForce.AutoBlockSize);
+    cbFormatProbek->setCurrentIndex(InForce.SampleFormat == TSampleFormat::Integer ? 0 : 1);
     cbAutoBuffSizeClick();
     setFixedSize(sizeHint());
     btnAnuluj->setFocus();
@@ -184,8 +194,13 @@ void TFormaZaawansowane::Restore(QLineEdit* edit)
 
 TAdvancedSettings TFormaZaawansowane::Values() const
 {
-    return {Number(edtBuforWejsciowy),   Number(edtBuforWyjsciowy), Number(edtOpoznieniePomiaru),
-            cbAutoBuffSize->isChecked(), Number(edtCzasUsLin),      Number(edtNachylenie)};
+    return {Number(edtBuforWejsciowy),
+            Number(edtBuforWyjsciowy),
+            Number(edtOpoznieniePomiaru),
+            cbAutoBuffSize->isChecked(),
+            Number(edtCzasUsLin),
+            Number(edtNachylenie),
+            cbFormatProbek->currentIndex() == 0 ? TSampleFormat::Integer : TSampleFormat::Float};
 }
 
 void TFormaZaawansowane::accept()

@@ -7,6 +7,7 @@
 #include <functional>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 
@@ -46,6 +47,7 @@ private:
     QLineEdit *edtBuforWejsciowy, *edtBuforWejsciowyT, *edtBuforWyjsciowy, *edtBuforWyjsciowyT;
     QLineEdit *edtOpoznieniePomiaru, *edtCzasUsLin, *edtNachylenie;
     QCheckBox* cbAutoBuffSize;
+    QComboBox* cbFormatProbek;    // item 0 "16 bitów", 1 "32 bity zmiennoprzecinkowe"
     QList<QWidget*> SizeControls; // the size edits, their durations and labels
     QLabel* lblCzasUsLin;
 };

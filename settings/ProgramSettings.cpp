@@ -131,6 +131,11 @@ void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audi
     state.AmplitudeConst = read.Integer(AmplitudeConst);
     state.LowFreqLimit = read.Integer(LowFreqLimit);
     state.AutoBuforSize = read.Flag(AutoBuforSize);
+    // Settings of a version that knew no other format have no key: they stream float too.
+    const TSampleFormat samples =
+        read.Integer(SampleFormat) == 0 ? TSampleFormat::Integer : TSampleFormat::Float;
+    audioIn.SetSampleFormat(samples);
+    audioOut.SetSampleFormat(samples);
 
     window.Compensation = read.Flag(Compensation);
     audioIn.SetFrameRate(read.Integer(FrameRate));
@@ -245,6 +250,7 @@ bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO
     write.Integer(AmplitudeConst, state.AmplitudeConst);
     write.Integer(LowFreqLimit, state.LowFreqLimit);
     write.Flag(AutoBuforSize, state.AutoBuforSize);
+    write.Integer(SampleFormat, audioIn.SampleFormat() == TSampleFormat::Integer ? 0 : 1);
 
     write.Flag(Kind, window.Kind);
     write.Flag(Compensation, window.Compensation);

@@ -57,9 +57,9 @@ struct TTransferWindowSettings
     int Reference = 0;    // reference input: 0 left, 1 right
     int Averaging = 0;    // 0 count, 1 exponential, 2 infinite
     int Averages = 8;
-    int Smoothing = 6;        // 0 none, N: 1/N octave
-    double Threshold = 0.5;   // coherence below which points are faint or hidden
-    int BelowThreshold = 0;   // 0 faint, 1 hidden
+    int Smoothing = 6;      // 0 none, N: 1/N octave
+    double Threshold = 0.5; // coherence below which points are faint or hidden
+    int BelowThreshold = 0; // 0 faint, 1 hidden
     bool PhaseWithDelay = false;
     double Temperature = 20; // °C
 };

@@ -24,13 +24,13 @@ inline bool WriteAnalyserBands(const QString& path, int bandsPerOctave, TFrequen
     std::mt19937 random(7);
     std::normal_distribution<double> white(0, 3000);
     constexpr int Frames = 4800;
-    std::vector<qint16> block(2 * Frames);
+    std::vector<float> block(2 * Frames); // a 16-bit card's samples
     for (int blocks = 0; blocks < 5; ++blocks) {
         for (std::size_t n = 0; n < block.size(); n += 2) {
-            block[n] = qToLittleEndian(static_cast<qint16>(white(random)));
-            block[n + 1] = qToLittleEndian(static_cast<qint16>(white(random) / 4));
+            block[n] = static_cast<float>(static_cast<qint16>(white(random)) / 32767.0);
+            block[n + 1] = static_cast<float>(static_cast<qint16>(white(random) / 4) / 32767.0);
         }
-        analyser.AnalyseBlock(reinterpret_cast<const char*>(block.data()), Frames);
+        analyser.AnalyseBlock(block.data(), Frames);
     }
     if (readings)
         *readings = analyser.BandReadings(calibration);

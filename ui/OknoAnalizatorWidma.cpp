@@ -190,9 +190,9 @@ TFormaAnalizatorWidma::TFormaAnalizatorWidma(TAudioIn& recordingInput, const TMe
     connect(chtWidmo, &TAnalyserChart::ReadoutChanged, lblOdczyt, &QLabel::setText);
     connect(tmrOdswiezanie, &QTimer::timeout, this, &TFormaAnalizatorWidma::tmrOdswiezanieTimer);
 
-    OwnInput.OnBufferFilled = [this](char* buffer, int& size) {
+    OwnInput.OnBufferFilled = [this](float* samples, int& count) {
         if (!RecordingInput.DeviceOpen()) // the recording's blocks come through the observer
-            Analyse(buffer, size);
+            Analyse(samples, count);
         return true;
     };
     // The main window lets its input go before its child windows: this window's own one goes with it.
@@ -215,7 +215,7 @@ TFormaAnalizatorWidma::~TFormaAnalizatorWidma()
 // Only an open window analyses, and only it holds an input; minimised, it goes on measuring.
 void TFormaAnalizatorWidma::showEvent(QShowEvent* event)
 {
-    RecordingInput.OnBlockObserved = [this](const char* buffer, int size) { Analyse(buffer, size); };
+    RecordingInput.OnBlockObserved = [this](const float* samples, int count) { Analyse(samples, count); };
     RecordingInput.OnOpening = [this](QObject*) { StopOwnInput(); };
     tmrOdswiezanie->start();
     FollowSource();
@@ -375,11 +375,11 @@ void TFormaAnalizatorWidma::ShowError(const QString& text)
 }
 
 // The block, whichever input it comes from: nothing but the engine's block analysis.
-void TFormaAnalizatorWidma::Analyse(const char* buffer, int size)
+void TFormaAnalizatorWidma::Analyse(const float* samples, int count)
 {
     if (Paused || !Engine || Engine->FrameRate() != RecordingInput.FrameRate())
         return; // a new frame rate: the timer makes a new engine
-    Engine->AnalyseBlock(buffer, size / 4);
+    Engine->AnalyseBlock(samples, count / 2);
 }
 
 // The main window's input when it records, the window's own otherwise, opened with the same device
@@ -391,6 +391,7 @@ void TFormaAnalizatorWidma::FollowSource()
         lblZrodlo->setText(QStringLiteral("Analizowane są bloki pomiaru z okna głównego."));
     } else if (OwnInput.DeviceOpen() && (OwnInput.FrameRate() != RecordingInput.FrameRate() ||
                                          OwnInput.DeviceName() != RecordingInput.DeviceName() ||
+                                         OwnInput.SampleFormat() != RecordingInput.SampleFormat() ||
                                          OwnInput.WaveDevice() != RecordingInput.WaveDevice())) {
         StopOwnInput(); // the program's input settings have changed: open again with them
     } else if (!OwnInput.DeviceOpen() && (!SinceFailure || SinceFailure->hasExpired(RetryInterval))) {
@@ -405,6 +406,7 @@ void TFormaAnalizatorWidma::StartOwnInput()
     OwnInput.SetFrameRate(RecordingInput.FrameRate());
     OwnInput.SetStereo(RecordingInput.Stereo());
     OwnInput.SetQuantization(RecordingInput.Quantization());
+    OwnInput.SetSampleFormat(RecordingInput.SampleFormat());
     OwnInput.SetNumBuffers(RecordingInput.NumBuffers());
     OwnInput.SetBufferSize(RecordingInput.RequestedBufferSize());
     OwnInput.SetWaveDevice(RecordingInput.WaveDevice());

@@ -61,7 +61,7 @@ private:
     bool BandView() const;
     std::array<bool, 2> ShownChannels() const;
     std::array<double, 2> Calibration() const;
-    void Analyse(const char* buffer, int size);
+    void Analyse(const float* samples, int count);
     void FollowSource();
     void StartOwnInput();
     void StopOwnInput();

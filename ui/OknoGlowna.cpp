@@ -83,9 +83,11 @@ TFormaGlowna::TFormaGlowna(const QStringList& arguments, QWidget* parent) : QMai
     Recording =
         std::make_unique<TRecordingControl>(Measurement, InputDevice, OutputDevice, Chart, *this, *Sweep);
     Calibration = std::make_unique<TCalibration>(Measurement, InputDevice, OutputDevice, *Meter, *this);
-    audAudioIn.OnBufferFilled = [this](char* buffer, int& size) { return Meter->AnalyseBlock(buffer, size); };
-    audAudioOut.OnFillBuffer = [this](char* buffer, int& size) {
-        return Generator->FillOutputBlock(buffer, size);
+    audAudioIn.OnBufferFilled = [this](float* samples, int& count) {
+        return Meter->AnalyseBlock(samples, count);
+    };
+    audAudioOut.OnFillBuffer = [this](float* samples, int& count) {
+        return Generator->FillOutputBlock(samples, count);
     };
     setWindowTitle("Tonvix");
     setMinimumSize(MinimumWidth, MinimumHeight);

@@ -44,6 +44,7 @@ void TakeCardChoice(TAudioIO& own, const TAudioIO& main)
 {
     own.SetFrameRate(main.FrameRate());
     own.SetBufferSize(main.BufferSize());
+    own.SetSampleFormat(main.SampleFormat());
     own.SetWaveDevice(main.WaveDevice());
     own.SetDeviceName(main.DeviceName());
 }

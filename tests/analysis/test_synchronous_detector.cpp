@@ -13,16 +13,16 @@ constexpr double Rate = 48000;
 
 // A window of `frames` samples rounded to 16 bits: the tone's harmonics (amplitude, phase in rad;
 // index 1 the fundamental) on sin(k theta_n) and a constant.
-std::vector<std::int16_t> Tone(double step, double phase, std::size_t frames,
-                               const std::vector<std::pair<double, double>>& harmonics, double offset)
+std::vector<float> Tone(double step, double phase, std::size_t frames,
+                        const std::vector<std::pair<double, double>>& harmonics, double offset)
 {
-    std::vector<std::int16_t> samples(frames);
+    std::vector<float> samples(frames);
     for (std::size_t n = 0; n < frames; ++n) {
         const double theta = step * static_cast<double>(n) + phase;
         double y = offset;
         for (std::size_t k = 1; k < harmonics.size(); ++k)
             y += harmonics[k].first * std::sin(static_cast<double>(k) * theta + harmonics[k].second);
-        samples[n] = static_cast<std::int16_t>(std::lrint(y));
+        samples[n] = static_cast<float>(std::lrint(y));
     }
     return samples;
 }
@@ -46,14 +46,14 @@ private slots:
         const double frequency = 3456.7, step = 2 * std::numbers::pi * frequency / Rate, phase = 0.7;
         const auto frames = static_cast<std::size_t>(10.37 * Rate / frequency);
         const std::vector<std::pair<double, double>> made{{0, 0}, {20000, 0.3}, {200, -1.2}, {20, 2.5}};
-        const std::vector<std::int16_t> samples = Tone(step, phase, frames, made, 150);
-        std::vector<std::int16_t> stereo(2 * frames);
+        const std::vector<float> samples = Tone(step, phase, frames, made, 150);
+        std::vector<float> stereo(2 * frames);
         for (std::size_t n = 0; n < frames; ++n)
             stereo[2 * n + 1] = samples[n];
 
         TSynchronousDetector detector(Rate, 48000, 9, 20, 20000);
         detector.Begin(step, phase);
-        detector.Add(std::span<const std::int16_t>(stereo).subspan(1), 2);
+        detector.Add(std::span<const float>(stereo).subspan(1), 2);
         const TSynchronousDetector::TResult& result = detector.Finish();
         QCOMPARE(result.Frames, frames);
         // Rounding to whole samples leaves an error of a fraction of a unit.
@@ -87,9 +87,9 @@ private slots:
         double errorSum = 0, thdN = 0;
         for (int window = 0; window < 20; ++window) {
             TNoise source(static_cast<std::uint32_t>(100 + window));
-            std::vector<std::int16_t> samples(frames);
+            std::vector<float> samples(frames);
             for (std::size_t n = 0; n < frames; ++n)
-                samples[n] = static_cast<std::int16_t>(std::lrint(
+                samples[n] = static_cast<float>(std::lrint(
                     amplitude * std::sin(step * static_cast<double>(n)) + noise * source.Gaussian()));
             detector.Begin(step, 0);
             detector.Add(samples);
@@ -123,11 +123,10 @@ private slots:
         const double step = 2 * std::numbers::pi * 1000.3 / Rate,
                      other = 2 * std::numbers::pi * 15000.0 / Rate;
         const std::size_t frames = 4800;
-        std::vector<std::int16_t> samples(frames);
+        std::vector<float> samples(frames);
         for (std::size_t n = 0; n < frames; ++n)
-            samples[n] =
-                static_cast<std::int16_t>(std::lrint(20000 * std::sin(step * static_cast<double>(n)) +
-                                                     200 * std::sin(other * static_cast<double>(n))));
+            samples[n] = static_cast<float>(std::lrint(20000 * std::sin(step * static_cast<double>(n)) +
+                                                       200 * std::sin(other * static_cast<double>(n))));
         for (const auto& [high, expected] : {std::pair(20000.0, Db(0.01)), std::pair(10000.0, -80.0)}) {
             TSynchronousDetector detector(Rate, frames, 9, 20, high);
             detector.Begin(step, 0);
@@ -143,7 +142,7 @@ private slots:
     {
         TSynchronousDetector detector(Rate, 4800, 9, 20, 20000);
         detector.Begin(0.1, 0);
-        detector.Add(std::vector<std::int16_t>(4800));
+        detector.Add(std::vector<float>(4800));
         const TSynchronousDetector::TResult& result = detector.Finish();
         QCOMPARE(result.Harmonics[1].Amplitude(), 0.0);
         QCOMPARE(result.Thd, 0.0);

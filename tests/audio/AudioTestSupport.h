@@ -26,30 +26,37 @@ template <typename Condition> bool WaitFor(Condition condition, int milliseconds
     return true;
 }
 
-// Mono 16-bit sine, continuous across blocks.
+// A float sample as a 16-bit card's integer: full scale 1.0 is 32767.
+constexpr double SixteenBitUnits = 32767.0;
+
+// 16-bit samples as an input of 16-bit samples hands them to the engines.
+inline std::vector<float> AsFloats(const std::vector<std::int16_t>& samples)
+{
+    std::vector<float> floats(samples.size());
+    IntegerToFloat(reinterpret_cast<const char*>(samples.data()), floats.data(),
+                   static_cast<int>(floats.size()), 16);
+    return floats;
+}
+
+// Mono sine, continuous across blocks, its amplitude in 16-bit units.
 struct TSineSource
 {
     double Frequency = 1000.0, Amplitude = 16000.0, FrameRate = 48000.0;
     std::int64_t Frame = 0;
-    bool Fill(char* buffer, int size)
+    bool Fill(float* samples, int count)
     {
-        for (int i = 0; i < size / 2; ++i, ++Frame) {
-            const auto sample = static_cast<std::int16_t>(
-                std::lround(Amplitude * std::sin(2 * std::numbers::pi * Frequency * Frame / FrameRate)));
-            std::memcpy(buffer + 2 * i, &sample, 2);
-        }
+        for (int i = 0; i < count; ++i, ++Frame)
+            samples[i] = static_cast<float>(Amplitude / SixteenBitUnits *
+                                            std::sin(2 * std::numbers::pi * Frequency * Frame / FrameRate));
         return true;
     }
 };
 
-// 16-bit samples of one channel out of interleaved blocks.
-inline void AppendChannel(std::vector<double>& to, const char* buffer, int size, int channels, int channel)
+// The samples of one channel out of interleaved blocks, in 16-bit units.
+inline void AppendChannel(std::vector<double>& to, const float* samples, int count, int channels, int channel)
 {
-    for (int i = channel * 2; i + 1 < size; i += 2 * channels) {
-        std::int16_t sample;
-        std::memcpy(&sample, buffer + i, 2);
-        to.push_back(sample);
-    }
+    for (int i = channel; i < count; i += channels)
+        to.push_back(samples[i] * SixteenBitUnits);
 }
 
 inline double Rms(const std::vector<double>& samples, std::size_t from = 0)

@@ -42,12 +42,12 @@ private slots:
         std::vector<double> latencies;
         latencies.reserve(4096);
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) {
+        out.OnFillBuffer = [&](float* buffer, int& size) {
             if (out.NotificationPostedNs() > 0)
                 latencies.push_back((TNotificationChannel::NowNs() - out.NotificationPostedNs()) / 1e6);
             return sine.Fill(buffer, size);
         };
-        in.OnBufferFilled = [&](char*, int&) {
+        in.OnBufferFilled = [&](float*, int&) {
             latencies.push_back((TNotificationChannel::NowNs() - in.NotificationPostedNs()) / 1e6);
             return true;
         };
@@ -88,7 +88,7 @@ private slots:
         TAudioIn in;
         SetUpProgramPair(out, 1500, in, 1500);
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         QVERIFY(out.Start());
         QVERIFY(in.Start());
         double longestGap = 0, longestSetting = 0;

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QThread>
 #include <fcntl.h>
+#include <limits>
 #include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -115,19 +116,61 @@ private slots:
         QCOMPARE(io.WaveFormat().BytesPerSecond, 44100u);
     }
 
+    // Full scale is the integer's largest value, +-1.0 in float, both ways; what no card records (NaN,
+    // beyond full scale) does not reach the handlers.
+    void samplesConvertAtTheDeviceBoundary()
+    {
+        const std::int16_t sixteen[] = {32767, -32767, -32768, 1, 0, -16384};
+        float floats[6];
+        IntegerToFloat(reinterpret_cast<const char*>(sixteen), floats, 6, 16);
+        QCOMPARE(floats[0], 1.0f);
+        QCOMPARE(floats[1], -1.0f);
+        QVERIFY(floats[2] < -1.0f && floats[2] > -1.0001f);
+        QCOMPARE(floats[3], 1.0f / 32767);
+        QCOMPARE(floats[4], 0.0f);
+        std::int16_t back[6];
+        FloatToInteger(floats, reinterpret_cast<char*>(back), 6, 16);
+        QVERIFY(std::equal(back, back + 6, sixteen));
+
+        const float outOfRange[] = {2.0f, -2.0f, std::numeric_limits<float>::quiet_NaN(), 0.49999f / 32767};
+        FloatToInteger(outOfRange, reinterpret_cast<char*>(back), 4, 16);
+        QCOMPARE(back[0], std::int16_t(32767));
+        QCOMPARE(back[1], std::int16_t(-32768));
+        QCOMPARE(back[2], std::int16_t(0));
+        QCOMPARE(back[3], std::int16_t(0));
+
+        const unsigned char eight[] = {255, 1, 0, 128};
+        IntegerToFloat(reinterpret_cast<const char*>(eight), floats, 4, 8);
+        QCOMPARE(floats[0], 1.0f);
+        QCOMPARE(floats[1], -1.0f);
+        QCOMPARE(floats[3], 0.0f);
+        unsigned char eightBack[4];
+        FloatToInteger(floats, reinterpret_cast<char*>(eightBack), 4, 8);
+        QVERIFY(std::equal(eightBack, eightBack + 4, eight));
+
+        float stream[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                          -1.5f, 0.99999f, -1.0f};
+        LimitFloat(stream, 5);
+        QCOMPARE(stream[0], 0.0f);
+        QCOMPARE(stream[1], 1.0f);
+        QCOMPARE(stream[2], -1.0f);
+        QCOMPARE(stream[3], 0.99999f);
+        QCOMPARE(stream[4], -1.0f);
+    }
+
     void streamsThroughTheCardAndStopsWhenDrained()
     {
         TCard card;
         TSineSource sine;
         std::vector<const void*> recordedBlocks; // compared as addresses, not as text
         int fills = 0;
-        card.Out.OnFillBuffer = [&](char* buffer, int& size) {
+        card.Out.OnFillBuffer = [&](float* buffer, int& size) {
             ++fills;
             return sine.Fill(buffer, size);
         };
         bool sizesRight = true;
-        card.In.OnBufferFilled = [&](char* buffer, int& size) {
-            sizesRight = sizesRight && size == card.In.BufferSize();
+        card.In.OnBufferFilled = [&](float* buffer, int& size) {
+            sizesRight = sizesRight && size == card.In.BlockSamples();
             recordedBlocks.push_back(buffer);
             return true;
         };
@@ -175,7 +218,7 @@ private slots:
     {
         TCard card;
         TSineSource sine;
-        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        card.Out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         QVERIFY(card.Out.Start());
         QVERIFY(card.In.Start());
         QVERIFY(!card.Out.Start());
@@ -199,7 +242,7 @@ private slots:
     {
         TCard card;
         TSineSource sine;
-        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        card.Out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         card.Out.SetNumBuffers(2);
         QVERIFY(card.Out.Start());
         const TWaveFormat format = card.Out.WaveFormat();
@@ -207,7 +250,9 @@ private slots:
         card.Out.SetFrameRate(8000);
         card.Out.SetStereo(true);
         card.Out.SetQuantization(8);
+        card.Out.SetSampleFormat(TSampleFormat::Integer);
         QCOMPARE(card.Out.NumBuffers(), 2);
+        QCOMPARE(card.Out.SampleFormat(), TSampleFormat::Float);
         QVERIFY(std::memcmp(&card.Out.WaveFormat(), &format, sizeof format) == 0);
         QCOMPARE(card.Out.BufferSize(), 480 * 2);
         const int done = card.Out.BuffersDone();
@@ -222,7 +267,7 @@ private slots:
     {
         TCard card(4800);
         TSineSource sine;
-        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        card.Out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         QVERIFY(card.Out.Start());
         QVERIFY(card.In.Start());
         QCOMPARE(card.Out.Xruns(), std::uint64_t(0));
@@ -242,7 +287,7 @@ private slots:
     void outputWithNothingToPlayDoesNotStart()
     {
         TCard card;
-        card.Out.OnFillBuffer = [](char*, int&) { return false; };
+        card.Out.OnFillBuffer = [](float*, int&) { return false; };
         QVERIFY(!card.Out.Start());
         QCOMPARE(card.Out.LastError(), QString("Nie ma żadnego wypełnionego bloku do odtworzenia"));
         QVERIFY(!card.Out.DeviceOpen() && !card.Out.Running());
@@ -257,9 +302,9 @@ private slots:
     {
         TCard card;
         int calls = 0;
-        card.Out.OnFillBuffer = [&](char* buffer, int& size) {
-            std::memset(buffer, 0, size);
-            size = 101; // shortened to whole frames: 100 bytes
+        card.Out.OnFillBuffer = [&](float* buffer, int& size) {
+            std::fill_n(buffer, size, 0.0f);
+            size = 101;
             return ++calls <= 2;
         };
         QVERIFY(card.Out.Start());
@@ -274,7 +319,7 @@ private slots:
     {
         TCard card;
         int calls = 0;
-        card.In.OnBufferFilled = [&](char*, int&) {
+        card.In.OnBufferFilled = [&](float*, int&) {
             ++calls;
             return false;
         };
@@ -311,8 +356,8 @@ private slots:
         TAudioIO& io = output ? static_cast<TAudioIO&>(card.Out) : card.In;
         int calls = 0, mostInFlight = 0;
         bool restarted = false;
-        const auto handler = [&](char* buffer, int& size) {
-            std::memset(buffer, 0, size);
+        const auto handler = [&](float* buffer, int& size) {
+            std::fill_n(buffer, size, 0.0f);
             if (++calls == stopAtCall) {
                 io.StopNow();
                 if (startAgain)
@@ -348,7 +393,7 @@ private slots:
     {
         TCard card;
         std::vector<const void*> blocks;
-        card.In.OnBufferFilled = [&](char* buffer, int&) {
+        card.In.OnBufferFilled = [&](float* buffer, int&) {
             blocks.push_back(buffer);
             if (blocks.size() == 2)
                 QTest::qWait(50); // 25 blocks of card time
@@ -382,7 +427,7 @@ private slots:
         QFETCH(int, what);
         QFETCH(QString, error);
         TCard card;
-        card.Out.OnFillBuffer = [](char*, int&) { return true; };
+        card.Out.OnFillBuffer = [](float*, int&) { return true; };
         if (what == 0) {
             card.Out.SetWaveDevice(7);
             card.In.SetWaveDevice(7);
@@ -417,7 +462,7 @@ private slots:
     {
         TCard card;
         TSineSource sine;
-        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        card.Out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         QVERIFY(card.Out.Start());
         QVERIFY(card.In.Start());
         QVERIFY(WaitFor([&] { return card.In.BuffersDone() >= 3 && card.Out.BuffersDone() >= 3; }, 3000));
@@ -445,7 +490,7 @@ private slots:
         QFETCH(int, queue);
         TCard card;
         TSineSource sine;
-        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        card.Out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         TAudioIO& io = output ? static_cast<TAudioIO&>(card.Out) : card.In;
         TDeviceServices::VirtualCard().LoseDevicesAtQueue(queue);
         QVERIFY(output ? !card.Out.Start() : !card.In.Start());
@@ -471,7 +516,7 @@ private slots:
     {
         TCard card;
         TSineSource sine;
-        card.Out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        card.Out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         card.Out.SetPaused(true); // before the start: the blocks wait from the first
         QVERIFY(card.Out.Start());
         QTest::qWait(100);

@@ -53,11 +53,11 @@ private slots:
         out.SetWaveDevice(0);
         in.SetWaveDevice(0);
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         std::vector<double> left, right;
         left.reserve(48000 * 12);
         right.reserve(48000 * 12);
-        in.OnBufferFilled = [&](char* buffer, int& size) {
+        in.OnBufferFilled = [&](float* buffer, int& size) {
             AppendChannel(left, buffer, size, 2, 0);
             AppendChannel(right, buffer, size, 2, 1);
             return true;
@@ -113,22 +113,23 @@ private slots:
         TAudioOut out;
         TAudioIn in;
         SetUpProgramPair(out, Frames, in, 2400);
+        // 16-bit streams carry the frame numbers exactly.
+        out.SetSampleFormat(TSampleFormat::Integer);
+        in.SetSampleFormat(TSampleFormat::Integer);
         int fills = 0;
-        std::int16_t frame = 0;
-        out.OnFillBuffer = [&](char* buffer, int& size) {
+        int frame = 0;
+        out.OnFillBuffer = [&](float* buffer, int& size) {
             if (fills == blocks)
                 return false;
             if (++fills == blocks && drainedOnRequest)
                 out.StopWhenDrained();
-            for (int i = 0; i < size / 2; ++i) {
-                ++frame;
-                std::memcpy(buffer + 2 * i, &frame, 2);
-            }
+            for (int i = 0; i < size; ++i)
+                buffer[i] = static_cast<float>(++frame / SixteenBitUnits);
             return true;
         };
         std::vector<double> left;
         left.reserve(48000 * 4);
-        in.OnBufferFilled = [&](char* buffer, int& size) {
+        in.OnBufferFilled = [&](float* buffer, int& size) {
             AppendChannel(left, buffer, size, 2, 0);
             return true;
         };
@@ -147,11 +148,11 @@ private slots:
         const auto heard = std::find_if(left.begin() + std::ptrdiff_t(from), left.end(),
                                         [](double sample) { return sample != 0; });
         QVERIFY2(heard != left.end(), "nothing heard");
-        const double first = *heard;
+        const double first = std::round(*heard);
         QVERIFY2(first >= 1 && first <= 2400, qPrintable(QString("first frame heard: %1").arg(first)));
         double expected = first;
         for (auto at = heard; at != left.end() && *at != 0; ++at, ++expected)
-            QCOMPARE(*at, expected);
+            QCOMPARE(std::round(*at), expected);
         QCOMPARE(expected - 1, double(blocks * Frames));
     }
 
@@ -163,7 +164,7 @@ private slots:
         int stops = 0;
         out.OnStop = in.OnStop = [&](QObject*) { ++stops; };
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
 
         out.SetWaveDevice(std::uint32_t(TDeviceServices::DeviceNames(TWaveDirection::Output).size()));
         QVERIFY(!out.Start());
@@ -192,7 +193,7 @@ private slots:
 
         // An input whose handler refuses every block closes after the fourth.
         int calls = 0;
-        in.OnBufferFilled = [&](char*, int&) {
+        in.OnBufferFilled = [&](float*, int&) {
             ++calls;
             return false;
         };
@@ -224,11 +225,11 @@ private slots:
         onFirst.SetDeviceName("tonvix_null_a.monitor");
         onSecond.SetDeviceName("tonvix_null_b.monitor");
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         std::vector<double> heardFirst, heardSecond;
         for (auto [in, heard] : {std::pair{&onFirst, &heardFirst}, std::pair{&onSecond, &heardSecond}}) {
             heard->reserve(48000 * 4);
-            in->OnBufferFilled = [heard](char* buffer, int& size) {
+            in->OnBufferFilled = [heard](float* buffer, int& size) {
                 AppendChannel(*heard, buffer, size, 2, 0);
                 return true;
             };
@@ -247,6 +248,54 @@ private slots:
         const double level = Db(Rms(heardFirst, heardFirst.size() - 24000) / (16000 / std::sqrt(2.0)));
         QVERIFY2(std::abs(level) < 0.5, qPrintable(QString("level %1 dB").arg(level)));
         QCOMPARE(Rms(heardSecond), 0.0);
+    }
+
+    // A 16-bit sink's monitor recorded at once on a 16-bit stream and on a float one: the same level
+    // within 0.001 dB (the server scales 16-bit samples to float by 1/32768, the program by 1/32767:
+    // 0.0003 dB apart).
+    void bothSampleFormatsHearASixteenBitSinkAlike()
+    {
+        const QString module = LoadModule(
+            {"module-null-sink", "sink_name=tonvix_null_s16", "rate=48000", "channels=2", "format=s16le"});
+        QVERIFY(!module.isEmpty());
+        TAudioOut out;
+        TAudioIn sixteenBit, floats;
+        sixteenBit.SetSampleFormat(TSampleFormat::Integer);
+        floats.SetSampleFormat(TSampleFormat::Float);
+        SetUpProgramPair(out, 2400, sixteenBit, 2400);
+        SetUpProgramPair(out, 2400, floats, 2400);
+        floats.SetBufferSize(2400 * floats.WaveFormat().BytesPerFrame);
+        out.SetDeviceName("tonvix_null_s16");
+        TSineSource sine;
+        sine.Frequency = 997;
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
+        std::vector<double> heard[2];
+        for (auto [in, channel] : {std::pair{&sixteenBit, &heard[0]}, std::pair{&floats, &heard[1]}}) {
+            in->SetDeviceName("tonvix_null_s16.monitor");
+            channel->reserve(48000 * 4);
+            in->OnBufferFilled = [channel](float* buffer, int& size) {
+                AppendChannel(*channel, buffer, size, 2, 0);
+                return true;
+            };
+        }
+        QVERIFY2(out.Start(), qPrintable(out.LastError()));
+        QVERIFY2(sixteenBit.Start(), qPrintable(sixteenBit.LastError()));
+        QVERIFY2(floats.Start(), qPrintable(floats.LastError()));
+        const bool heardEnough =
+            WaitFor([&] { return heard[0].size() > 48000 * 3 && heard[1].size() > 48000 * 3; }, 10000);
+        for (TAudioIO* device : std::initializer_list<TAudioIO*>{&out, &sixteenBit, &floats})
+            device->StopNow();
+        UnloadSink(module);
+        QVERIFY(heardEnough);
+        // The last 2 s of each, long after the tone reached the monitor.
+        const double sixteenBitLevel =
+                         Db(Rms(heard[0], heard[0].size() - 96000) / (sine.Amplitude / std::sqrt(2.0))),
+                     floatLevel =
+                         Db(Rms(heard[1], heard[1].size() - 96000) / (sine.Amplitude / std::sqrt(2.0)));
+        qInfo("16-bit sink: %+.5f dB on 16-bit streams, %+.5f dB on float streams", sixteenBitLevel,
+              floatLevel);
+        QVERIFY(std::abs(sixteenBitLevel) < 0.01);
+        QVERIFY(std::abs(sixteenBitLevel - floatLevel) < 0.001);
     }
 
     void aChosenDeviceThatIsGoneGivesWayToTheDefault()
@@ -290,10 +339,10 @@ private slots:
         out.SetDeviceName(filtered ? "tonvix_null_idle_filter" : "tonvix_null_idle");
         in.SetDeviceName("tonvix_null_idle.monitor");
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         QElapsedTimer started;
         qint64 firstBlock = -1;
-        in.OnBufferFilled = [&](char*, int&) {
+        in.OnBufferFilled = [&](float*, int&) {
             if (firstBlock < 0)
                 firstBlock = started.elapsed();
             return true;
@@ -328,7 +377,7 @@ private slots:
         int stops = 0;
         out.OnStop = [&](QObject*) { ++stops; };
         TSineSource sine;
-        out.OnFillBuffer = [&](char* buffer, int& size) { return sine.Fill(buffer, size); };
+        out.OnFillBuffer = [&](float* buffer, int& size) { return sine.Fill(buffer, size); };
         QVERIFY2(out.Start(), qPrintable(out.LastError()));
         QVERIFY(WaitFor([&] { return out.BuffersDone() >= 4; }, 5000));
         pactl.start("pactl", {"unload-module", module});

@@ -19,8 +19,13 @@ struct TLoop
     TSineSource Sine;
     std::vector<double> Left, Right;
 
-    explicit TLoop(int bits = 16)
+    // Float streams unless told the integers' bits.
+    explicit TLoop(int bits = 0)
     {
+        const TSampleFormat format = bits == 0 ? TSampleFormat::Float : TSampleFormat::Integer;
+        bits = bits == 0 ? 16 : bits;
+        Out.SetSampleFormat(format);
+        In.SetSampleFormat(format);
         // Fast, yet with 100 ms of slack in the four blocks, so that a busy machine leaves no gaps.
         TDeviceServices::VirtualCard().SetSpeed(8);
         Out.SetFrameRate(48000);
@@ -30,26 +35,10 @@ struct TLoop
         In.SetQuantization(static_cast<std::uint16_t>(bits));
         In.SetStereo(true);
         In.SetBufferSize(9600 * 2 * bits / 8);
-        Out.OnFillBuffer = [this, bits](char* buffer, int& size) {
-            if (bits == 16)
-                return Sine.Fill(buffer, size);
-            for (int i = 0; i < size; ++i, ++Sine.Frame)
-                buffer[i] =
-                    static_cast<char>(128 + std::lround(Sine.Amplitude / 256.0 *
-                                                        std::sin(2 * std::numbers::pi * Sine.Frequency *
-                                                                 Sine.Frame / Sine.FrameRate)));
-            return true;
-        };
-        In.OnBufferFilled = [this, bits](char* buffer, int& size) {
-            if (bits == 16) {
-                AppendChannel(Left, buffer, size, 2, 0);
-                AppendChannel(Right, buffer, size, 2, 1);
-            } else {
-                for (int i = 0; i + 1 < size; i += 2) {
-                    Left.push_back((static_cast<unsigned char>(buffer[i]) - 128) * 256.0);
-                    Right.push_back((static_cast<unsigned char>(buffer[i + 1]) - 128) * 256.0);
-                }
-            }
+        Out.OnFillBuffer = [this](float* buffer, int& size) { return Sine.Fill(buffer, size); };
+        In.OnBufferFilled = [this](float* buffer, int& size) {
+            AppendChannel(Left, buffer, size, 2, 0);
+            AppendChannel(Right, buffer, size, 2, 1);
             return true;
         };
     }
@@ -134,13 +123,33 @@ private slots:
         QVERIFY2(std::abs(measured - frequency) < frequency * 1e-3, qPrintable(QString::number(measured)));
     }
 
-    void eightBitSamplesTakeTheSamePath()
+    void integerSamplesTakeTheSamePath_data()
     {
-        TLoop loop(8);
+        QTest::addColumn<int>("bits");
+        QTest::newRow("8 bits") << 8;
+        QTest::newRow("16 bits") << 16;
+    }
+
+    void integerSamplesTakeTheSamePath()
+    {
+        QFETCH(int, bits);
+        TLoop loop(bits);
         TDeviceServices::VirtualCard().SetAmbient(false);
         QVERIFY(loop.Record(1.0));
         QVERIFY2(std::abs(loop.Level(loop.Right) + 3.0) < 0.3,
                  qPrintable(QString::number(loop.Level(loop.Right))));
+    }
+
+    // A 16-bit stream reads a tone as a float stream does: the engines' levels do not depend on it.
+    void bothSampleFormatsReadTheSameLevel()
+    {
+        TDeviceServices::VirtualCard().SetAmbient(false);
+        TLoop sixteen(16), floats;
+        QCOMPARE(floats.In.DeviceFormat().FormatTag, WaveFormatFloat);
+        QCOMPARE(sixteen.In.BlockSamples(), floats.In.BlockSamples());
+        QVERIFY(sixteen.Record(1.0) && floats.Record(1.0));
+        const double difference = sixteen.Level(sixteen.Right) - floats.Level(floats.Right);
+        QVERIFY2(std::abs(difference) < 0.001, qPrintable(QString::number(difference)));
     }
 
     void delayClippingAndNoiseFollowTheModel()
@@ -165,8 +174,8 @@ private slots:
         card.SetModel(0, loud);
         QVERIFY(clipped.Record(1.0));
         const auto [lowest, highest] = std::minmax_element(clipped.Left.begin() + 24000, clipped.Left.end());
-        QCOMPARE(*highest, 8192.0);
-        QCOMPARE(*lowest, -8192.0);
+        QCOMPARE(static_cast<float>(*highest / SixteenBitUnits), 0.25f);
+        QCOMPARE(static_cast<float>(*lowest / SixteenBitUnits), -0.25f);
 
         TLoop quiet;
         TChannelModel noisy = wire;

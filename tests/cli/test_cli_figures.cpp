@@ -88,15 +88,17 @@ private slots:
         const int rate = window->AudioIn().FrameRate();
         double expected = 0.3 + 0.25 + TSweepDetection::OnsetSettlingSeconds;
         for (int k = 0; k < 40; ++k)
-            expected += 0.25 + (k == 0 ? 0.0
-                                       : TSweepDetection::ShortestPlan(TSweep::PointFrequency(20, 20000, k, 40), rate,
-                                                                       window->State().Detection)
-                                                 .SettlingFrames /
-                                             double(rate));
-        qInfo("sweep of 40 x (250 ms + settling) + 300 ms + 250 ms: tonvix-cli %.3f s (%+.2f %%), window %.3f s (%+.2f %%); "
+            expected +=
+                0.25 + (k == 0 ? 0.0
+                               : TSweepDetection::ShortestPlan(TSweep::PointFrequency(20, 20000, k, 40), rate,
+                                                               window->State().Detection)
+                                         .SettlingFrames /
+                                     double(rate));
+        qInfo("sweep of 40 x (250 ms + settling) + 300 ms + 250 ms: tonvix-cli %.3f s (%+.2f %%), window "
+              "%.3f s (%+.2f %%); "
               "tonvix-cli's whole run %.3f s",
-              cliSeconds, (cliSeconds / expected - 1) * 100, windowSeconds, (windowSeconds / expected - 1) * 100,
-              cli.Seconds);
+              cliSeconds, (cliSeconds / expected - 1) * 100, windowSeconds,
+              (windowSeconds / expected - 1) * 100, cli.Seconds);
         QVERIFY(std::abs(cliSeconds / windowSeconds - 1) < 0.02);
         QVERIFY(std::abs(cliSeconds / expected - 1) < 0.02);
     }

@@ -5,7 +5,8 @@
 // must be the filter's published one (y[n] = (1 - a) x[n] + a y[n-1], a = c - sqrt(c^2 - 1),
 // c = 2 - cos(2 pi fc / fs), in single precision), and agree with the stepped sine on the same route.
 // Two more sinks carry the sweep the same way, the right channel through the SDK's delay line of 10 ms
-// and of 100 ms: the response must be the delay's.
+// and of 100 ms: the response must be the delay's. A sink of float samples is a digital loop with no
+// rounding of its own.
 
 #include "../audio/DeviceModels.h"
 #include "../audio/PrivateSoundServer.h"
@@ -18,6 +19,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -62,7 +64,8 @@ private slots:
             {"module-loopback", "source=tonvix_dut.monitor", "sink=tonvix_left", "adjust_time=0",
              "latency_msec=40", "remix=no"},
             {"module-loopback", "source=tonvix_dut.monitor", "sink=tonvix_lpf", "adjust_time=0",
-             "latency_msec=40", "remix=no"}};
+             "latency_msec=40", "remix=no"},
+            {"module-null-sink", "sink_name=tonvix_float", "rate=48000", "channels=2", "format=float32le"}};
         for (const QStringList& module : modules)
             QVERIFY2(Server.Pactl(QStringList{"load-module"} + module), qPrintable(module.join(' ')));
         for (const int milliseconds : DelaysMs) {
@@ -208,6 +211,55 @@ private slots:
             QVERIFY(worstDegrees < 1);
             QVERIFY(worstWave < 0.1);
         }
+    }
+    // A sweep of 2^18 frames on float streams, round the float sink and round the 16-bit one: the
+    // response's peak stands more than 130 dB above its noise on the float loop, and well above what
+    // the 16-bit sink's rounding leaves. The noise is the response's tail from a quarter of a second
+    // after the peak, within the band where the sweep has its full level (from a sixth of an octave
+    // above its start to a twenty-fourth below its stop). Outside it the response is no unit impulse,
+    // the same in every take: below, the slow lobe of what the sweep does not reach (some -90 dB);
+    // above, the ringing of the sweep's top edge (some -140 dB).
+    void floatLoopsResponseStandsAboveItsNoise()
+    {
+        const double lowest = 20 * std::exp2(1.0 / 6), highest = 20000 * std::exp2(-1.0 / 24);
+        const auto peakToNoise = [&](const QString& sink) -> double {
+            const QString wave = Folder.filePath(sink + ".wav");
+            const TCliRun ir =
+                RunCli({"ir", "--start", "20", "--stop", "20000", "--length", "262144", "--reference", "none",
+                        "--channel", "L", "--input", sink + ".monitor", "--output", sink, "--out", wave},
+                       CliEnvironment(false));
+            QString failure;
+            const auto sound = WaveFile::Read(wave, failure);
+            if (ir.Exit != 0 || !sound)
+                return qInfo("%s%s", qPrintable(ir.Err), qPrintable(failure)), 0;
+            const std::vector<double>& samples = sound->Samples;
+            const auto peak = std::max_element(samples.begin(), samples.end(),
+                                               [](double a, double b) { return std::abs(a) < std::abs(b); });
+            const std::size_t tailStart = std::size_t(peak - samples.begin()) + Rate / 4;
+            if (tailStart + Rate / 2 > samples.size()) // the file keeps a second after time 0
+                return 0;
+            // Under a Hann window (mean square 3/8) the slow lobe leaks nothing into the band.
+            const std::size_t length = samples.size() - tailStart, size = TRealFft::NiceSize(length);
+            std::vector<double> tail(size);
+            for (std::size_t n = 0; n < length; ++n)
+                tail[n] = samples[tailStart + n] *
+                          (0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(n) / double(length)));
+            TRealFft fft(size);
+            std::vector<std::complex<double>> spectrum(fft.Bins());
+            fft.Forward(tail, spectrum);
+            double bandPower = 0;
+            for (std::size_t k = 1; k < spectrum.size(); ++k)
+                if (const double f = double(k) * Rate / double(size); f >= lowest && f <= highest)
+                    bandPower += 2 * std::norm(spectrum[k]);
+            const double meanSquare = bandPower / double(size) / double(length) / 0.375;
+            return 20 * std::log10(std::abs(*peak) / std::sqrt(std::max(meanSquare, 1e-300)));
+        };
+        const double floatLoop = peakToNoise("tonvix_float"), sixteenBitSink = peakToNoise("tonvix_null");
+        qInfo("2^18 sweep, float streams: peak %.1f dB above the noise round the float sink, %.1f dB round "
+              "the 16-bit sink",
+              floatLoop, sixteenBitSink);
+        QVERIFY(floatLoop > 130);
+        QVERIFY(sixteenBitSink > 100 && floatLoop > sixteenBitSink + 20);
     }
 };
 

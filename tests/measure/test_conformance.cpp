@@ -43,15 +43,16 @@ public:
         : State(state), Meter(state, ports, chart, ports, ports), Fault(std::move(fault))
     {
     }
-    bool AnalyseBlock(char* buffer, int& size) override
+    bool AnalyseBlock(float* samples, int& count) override
     {
-        auto* samples = reinterpret_cast<std::int16_t*>(buffer);
         const double gain = Fault.Gain(State);
-        for (int i = 0; i < size / 2; ++i) {
-            const double scaled = std::nearbyint(samples[i] * gain / Fault.Step) * Fault.Step;
-            samples[i] = static_cast<std::int16_t>(std::clamp(scaled, -32768.0, double(Fault.PositiveLimit)));
+        for (int i = 0; i < count; ++i) {
+            const double scaled =
+                std::nearbyint(samples[i] * FullScaleUnits * gain / Fault.Step) * Fault.Step;
+            samples[i] = static_cast<float>(std::clamp(scaled, -32768.0, double(Fault.PositiveLimit)) /
+                                            FullScaleUnits);
         }
-        return Meter.AnalyseBlock(buffer, size);
+        return Meter.AnalyseBlock(samples, count);
     }
     void RefreshLevels() override { Meter.RefreshLevels(); }
 

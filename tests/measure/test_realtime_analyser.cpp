@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "../audio/AudioTestSupport.h"
 #include "measure/LevelMeter.h"
 #include "measure/MeasurementState.h"
 #include "measure/RealTimeAnalyser.h"
@@ -38,12 +39,12 @@ std::vector<std::int16_t> NoiseFrames(int frames, double rms)
 }
 
 // The frames in blocks of `block` frames, as an input delivers them.
-void Feed(TRealTimeAnalyser& analyser, const std::vector<std::int16_t>& samples, int block)
+void Feed(TRealTimeAnalyser& analyser, const std::vector<std::int16_t>& sixteenBit, int block)
 {
+    const std::vector<float> samples = AsFloats(sixteenBit);
     const int frames = static_cast<int>(samples.size() / 2);
     for (int first = 0; first < frames; first += block)
-        analyser.AnalyseBlock(reinterpret_cast<const char*>(samples.data() + 2 * first),
-                              std::min(block, frames - first));
+        analyser.AnalyseBlock(samples.data() + 2 * first, std::min(block, frames - first));
 }
 
 const TBandReading& BandAt(const std::vector<TBandReading>& bands, double nominal)
@@ -128,9 +129,9 @@ private slots:
         settings.Window = TFftAnalyser::TWindow::Hann;
         settings.Averaging = TFftAnalyser::TAveraging::Linear;
         TRealTimeAnalyser analyser(Rate, settings);
-        const std::vector<std::int16_t> noise = NoiseFrames(4096 * 100, Rms);
+        const std::vector<float> noise = AsFloats(NoiseFrames(4096 * 100, Rms));
         for (std::size_t frame = 0; frame < 100; ++frame) {
-            analyser.AnalyseBlock(reinterpret_cast<const char*>(noise.data() + 2 * 4096 * frame), 4096);
+            analyser.AnalyseBlock(noise.data() + 2 * 4096 * frame, 4096);
             QVERIFY(analyser.UpdateSpectrum());
         }
         const TSpectrumReading reading = analyser.SpectrumReading({}, true);

@@ -149,7 +149,7 @@ struct TRig
     TMeterWindow MeterWindow{Window};
     TRecordingControl Control{State, Input, Output, Chart, Window, Window, Clock};
     TLevelMeter Meter{State, Input, Chart, Sink, MeterWindow, Clock};
-    std::vector<char> Block = std::vector<char>(1500 * 4);
+    std::vector<float> Block = std::vector<float>(1500 * 2);
 
     TRig()
     {
@@ -205,12 +205,12 @@ struct TCardRig
         AudioOut.SetFrameRate(48000);
         AudioOut.SetQuantization(16);
         AudioOut.SetBufferSize(frames * 2);
-        AudioIn.OnBufferFilled = [this](char* buffer, int& size) {
+        AudioIn.OnBufferFilled = [this](float* buffer, int& size) {
             ++Blocks;
             BlocksMeasured += Window.StartEnabled ? 1 : 0;
             return Meter.AnalyseBlock(buffer, size);
         };
-        AudioOut.OnFillBuffer = [](char* buffer, int& size) {
+        AudioOut.OnFillBuffer = [](float* buffer, int& size) {
             std::fill(buffer, buffer + size, 0);
             return true;
         };
@@ -528,10 +528,9 @@ private slots:
         rig.State.DisplayTimeRefresh = 1;
         rig.Control.SetAcquisition(true);
         rig.Control.Start();
-        auto* frames = reinterpret_cast<std::int16_t*>(rig.Block.data());
-        frames[100] = -32768; // left
+        rig.Block[100] = -1.0f; // left
         rig.FeedBlock();
-        frames[100] = 0;
+        rig.Block[100] = 0;
         rig.TickAfter(250);
         rig.FeedBlock();
         rig.TickAfter(250);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio/AudioIO.h"
 #include "measure/SineGenerator.h"
 #include "measure/SweepTimeline.h"
 
@@ -12,27 +13,28 @@
 
 namespace {
 
+// A 16-bit output unless told otherwise.
 struct TFixedRate final : IStreamInfo
 {
     int Rate = 48000;
+    bool Integer = true;
     bool Running() const override { return true; }
     int FrameRate() const override { return Rate; }
+    bool IntegerSamples() const override { return Integer; }
 };
 
+// The generator's float block, as a 16-bit stream plays it.
 std::vector<int> Block(TSineGenerator& generator, int samples)
 {
-    std::vector<char> bytes(static_cast<std::size_t>(samples) * 2 + 1, '\x55');
-    int size = samples * 2 + 1; // an odd byte is left alone
-    const bool filled = generator.FillOutputBlock(bytes.data(), size);
+    std::vector<float> floats(static_cast<std::size_t>(samples) + 1, 0.5f);
+    int size = samples;
+    const bool filled = generator.FillOutputBlock(floats.data(), size);
     // Checked in release builds too, where Q_ASSERT is compiled out.
-    QTest::qVerify(filled && size == samples * 2 + 1 && bytes.back() == '\x55', "block filled in place",
-                   "the size and the byte after the samples stay", __FILE__, __LINE__);
-    std::vector<int> out(static_cast<std::size_t>(samples));
-    for (int i = 0; i < samples; ++i) {
-        std::int16_t s;
-        std::memcpy(&s, bytes.data() + 2 * i, 2);
-        out[static_cast<std::size_t>(i)] = s;
-    }
+    QTest::qVerify(filled && size == samples && floats.back() == 0.5f, "block filled in place",
+                   "the size and the sample after the block stay", __FILE__, __LINE__);
+    std::vector<std::int16_t> sixteen(static_cast<std::size_t>(samples));
+    FloatToInteger(floats.data(), reinterpret_cast<char*>(sixteen.data()), samples, 16);
+    std::vector<int> out(sixteen.begin(), sixteen.end());
     return out;
 }
 
@@ -120,30 +122,48 @@ private slots:
     }
 
     // A tone of a detected point is one sinusoid from its first frame on, in whatever blocks it is
-    // asked for: each sample is the exact tone's to its triangular dither (1 LSB) and rounding.
+    // asked for: for a 16-bit stream each sample is the exact tone's to its triangular dither (1 LSB)
+    // and rounding; a float stream gets the tone itself, undithered.
+    void DetectedToneGoesOnExactlyAcrossBlocks_data()
+    {
+        QTest::addColumn<bool>("integer");
+        QTest::addColumn<double>("limit"); // 16-bit units
+        QTest::newRow("16 bits") << true << 1.5;
+        QTest::newRow("float") << false << 0.005;
+    }
+
     void DetectedToneGoesOnExactlyAcrossBlocks()
     {
+        QFETCH(bool, integer);
+        QFETCH(double, limit);
         TMeasurementState state;
         state.Amplitude = 25000;
         TFixedRate rate;
+        rate.Integer = integer;
         TSweepTimeline timeline;
         TSweepTimeline::TSetUp setUp;
         setUp.PointFrames = 9600;
         setUp.Frequencies = {20000};
         setUp.Dithered = true;
         timeline.Begin(setUp);
-        const std::int16_t listening[2] = {0, 0}; // the output's time line starts with the input's
+        const float listening[2] = {0, 0}; // the output's time line starts with the input's
         timeline.Passed(listening, 1, 0);
         TSineGenerator generator(state, rate, &timeline);
-        std::vector<int> samples;
+        std::vector<double> samples; // 16-bit units
+        std::vector<float> block(1000);
+        std::vector<std::int16_t> sixteen(block.size());
+        std::vector<float> heard;
         while (samples.size() < 48000) {
-            const auto block = Block(generator, 1000);
-            samples.insert(samples.end(), block.begin(), block.end());
+            int size = 1000;
+            generator.FillOutputBlock(block.data(), size);
+            FloatToInteger(block.data(), reinterpret_cast<char*>(sixteen.data()), size, 16);
             // Heard at once: the tones follow once the probe has come back.
-            std::vector<std::int16_t> heard;
-            for (int sample : block)
-                heard.insert(heard.end(), 2, static_cast<std::int16_t>(sample));
-            timeline.Passed(heard.data(), static_cast<int>(block.size()), 0);
+            heard.clear();
+            for (std::size_t k = 0; k < block.size(); ++k) {
+                samples.push_back(integer ? sixteen[k] : block[k] * 32767.0);
+                heard.insert(heard.end(), 2, block[k]);
+            }
+            timeline.Passed(heard.data(), size, 0);
         }
         const std::int64_t start = timeline.ToneStart(0);
         const long double step = 3.14159L * 2 * 20000 / 48000;
@@ -152,7 +172,7 @@ private slots:
             worst = std::max(
                 worst, static_cast<double>(std::abs(samples[static_cast<std::size_t>(start + n)] -
                                                     25000 * std::sin(step * n + timeline.TonePhase(0)))));
-        QVERIFY2(worst <= 1.5, qPrintable(QString::number(worst)));
+        QVERIFY2(worst <= limit, qPrintable(QString::number(worst)));
     }
 
     // A sample can never wrap around, whatever the amplitude holds.

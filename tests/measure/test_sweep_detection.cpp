@@ -78,7 +78,7 @@ struct TRig
 
     // Starts (or continues) the sweep and loops the output to the input until it stops by itself, a
     // failure stops it or `until` says so; `hook` sees every input block before the meter does.
-    bool Run(const std::function<bool()>& until = {}, const std::function<void(std::int16_t*)>& hook = {})
+    bool Run(const std::function<bool()>& until = {}, const std::function<void(float*)>& hook = {})
     {
         if (State.SweepIndex == 0)
             Sweep.Zero(); // as the edits leave it
@@ -86,22 +86,19 @@ struct TRig
             return false;
         Sweep.RecordConditions();
         const int clicks = SweepWindow.StartClicks;
-        std::vector<char> out(2 * BlockFrames);
-        std::vector<std::int16_t> in(2 * BlockFrames);
+        std::vector<float> out(BlockFrames);
+        std::vector<float> in(2 * BlockFrames);
         for (int block = 0; block < 60 * Rate / BlockFrames; ++block) {
             int size = static_cast<int>(out.size());
             Generator.FillOutputBlock(out.data(), size);
-            for (int i = 0; i < BlockFrames; ++i) {
-                std::int16_t sample;
-                std::memcpy(&sample, out.data() + 2 * i, 2);
+            for (int i = 0; i < BlockFrames; ++i)
                 for (int c = 0; c < 2; ++c)
-                    in[2 * i + c] = static_cast<std::int16_t>(std::clamp(
-                        std::lround(Paths[c].Process(sample / 32768.0, Noise) * 32768), -32768L, 32767L));
-            }
+                    in[2 * i + c] = static_cast<float>(
+                        std::clamp(Paths[c].Process(out[static_cast<std::size_t>(i)], Noise), -1.0, 1.0));
             if (hook)
                 hook(in.data());
-            size = 4 * BlockFrames;
-            Meter.AnalyseBlock(reinterpret_cast<char*>(in.data()), size);
+            size = 2 * BlockFrames;
+            Meter.AnalyseBlock(in.data(), size);
             if (SweepWindow.StartClicks > clicks || (until && until()))
                 break;
         }
@@ -347,7 +344,8 @@ private slots:
     }
 
     // A full-scale sample in one point's window marks that point and no other, and the meter still
-    // says so on its read-out.
+    // says so on its read-out. The input is a float stream: a 16-bit card's positive clip comes as
+    // 1 - 2^-15.
     void anOverloadMarksItsPoint()
     {
         TRig rig(TChannelModel{}, TChannelModel{});
@@ -355,10 +353,10 @@ private slots:
         rig.State.StopFreq = 2000;
         rig.State.PointsCount = 8;
         bool injected = false;
-        QVERIFY(rig.Run({}, [&](std::int16_t* in) {
+        QVERIFY(rig.Run({}, [&](float* in) {
             const TSweepTimeline& timeline = rig.Sweep.Timeline();
             if (!injected && timeline.LanePoint(0) == 5 && timeline.InWindow(0)) {
-                in[0] = -32768;
+                in[0] = 1 - 0x1p-15f;
                 injected = true;
             }
         }));
@@ -380,11 +378,11 @@ private slots:
             rig.State.StopFreq = 2000;
             rig.State.PointsCount = 5;
             bool injected = false;
-            QVERIFY(rig.Run({}, [&](std::int16_t* in) {
-                in[1] = 32767; // the right input, not measured
+            QVERIFY(rig.Run({}, [&](float* in) {
+                in[1] = 1.0f; // the right input, not measured
                 const TSweepTimeline& timeline = rig.Sweep.Timeline();
                 if (!injected && timeline.LanePoint(0) == 3 && timeline.InWindow(0)) {
-                    in[0] = -32768;
+                    in[0] = -1.0f;
                     injected = true;
                 }
             }));
@@ -417,7 +415,7 @@ private slots:
         rig.State.Detection.Reference = TReferenceChannel::Right;
         rig.State.PointsCount = 20;
         bool silenced = false;
-        QVERIFY(rig.Run({}, [&](std::int16_t*) {
+        QVERIFY(rig.Run({}, [&](float*) {
             if (rig.State.SweepIndex == 5 && !silenced) {
                 rig.Paths[1].Configure(silent, Rate);
                 silenced = true;
@@ -446,11 +444,11 @@ private slots:
             rig.State.PointsCount = 8;
             const TSweepTimeline& timeline = rig.Sweep.Timeline();
             int silenced = -1, counted = -1;
-            QVERIFY(rig.Run({}, [&](std::int16_t* in) {
+            QVERIFY(rig.Run({}, [&](float* in) {
                 const int point = rig.State.SweepIndex;
                 if (silenced < 0 && point >= 2 && timeline.InWindow(0) && timeline.LanePoint(0) == point &&
                     timeline.ToneStart(point + 1) + *timeline.RoundTrip() - timeline.InputFrames() >= 400) {
-                    std::fill(in, in + 2 * 300, std::int16_t(0));
+                    std::fill(in, in + 2 * 300, 0.0f);
                     silenced = point;
                 }
                 if (counted < 0 && point >= 5 && timeline.InWindow(0)) {
@@ -474,13 +472,13 @@ private slots:
             TRig rig(TChannelModel{}, TChannelModel{});
             rig.State.Detection.Method = TSweepMethod::AveragedLevel; // windows of 250 ms
             rig.State.PointsCount = 8;
-            QVERIFY(rig.Run({}, [&](std::int16_t* in) {
+            QVERIFY(rig.Run({}, [&](float* in) {
                 if (rig.State.SweepIndex < 3)
                     return;
                 if (counted)
                     ++rig.Output.XrunCount;
                 else if (rig.Sweep.Timeline().InWindow(0) && rig.Sweep.Timeline().LanePoint(0) == 3)
-                    std::fill(in + 2 * 500, in + 2 * 800, std::int16_t(0));
+                    std::fill(in + 2 * 500, in + 2 * 800, 0.0f);
             }));
             QCOMPARE(rig.SweepWindow.Errors.size(), std::size_t(1));
             QVERIFY2(rig.SweepWindow.Errors[0].contains(counted
@@ -499,7 +497,7 @@ private slots:
             const TSweepTimeline& timeline = rig.Sweep.Timeline();
             int& found = foundAt[underflow];
             int blocks = 0;
-            QVERIFY(rig.Run({}, [&](std::int16_t*) {
+            QVERIFY(rig.Run({}, [&](float*) {
                 ++blocks;
                 if (underflow && !timeline.RoundTrip() && timeline.OutputXrunsAtProbe() &&
                     rig.Output.XrunCount == 0)

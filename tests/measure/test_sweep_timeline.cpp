@@ -51,7 +51,7 @@ struct TLoop
     std::array<TChannelPath, 2> Paths;
     std::array<bool, 2> Silent{false, true};
     TNoise Noise{3};
-    std::vector<std::int16_t> Heard;                 // stereo frames
+    std::vector<float> Heard;                        // stereo frames
     std::size_t Passed = 0;                          // frames of Heard passed to the time line
     static constexpr std::size_t AheadFrames = 4096; // the output's lead, as a server's buffer gives it
 
@@ -73,16 +73,14 @@ struct TLoop
 
     void Play(int outputBlock)
     {
-        std::vector<char> block(static_cast<std::size_t>(outputBlock) * 2);
+        std::vector<float> block(static_cast<std::size_t>(outputBlock));
         int size = static_cast<int>(block.size());
         Generator.FillOutputBlock(block.data(), size);
         for (int i = 0; i < outputBlock; ++i) {
-            std::int16_t sample;
-            std::memcpy(&sample, block.data() + 2 * i, 2);
+            const float sample = block[static_cast<std::size_t>(i)];
             for (std::size_t c = 0; c < 2; ++c) {
-                const double y = Paths[c].Process(sample / 32768.0, Noise);
-                Heard.push_back(
-                    Silent[c] ? 0 : static_cast<std::int16_t>(std::lrint(std::clamp(y, -1.0, 1.0) * 32767)));
+                const double y = Paths[c].Process(sample, Noise);
+                Heard.push_back(Silent[c] ? 0.0f : static_cast<float>(std::clamp(y, -1.0, 1.0)));
             }
         }
     }
@@ -93,7 +91,7 @@ struct TLoop
                       const std::function<void(int point)>& hook = {})
     {
         if (Timeline.InputFrames() == 0) { // the output's time line starts once the input passed a frame
-            const std::int16_t silent[2] = {0, 0};
+            const float silent[2] = {0, 0};
             Timeline.Passed(silent, 1, 0);
         }
         TMeasured measured;
@@ -247,7 +245,7 @@ private slots:
             if (silenced || !loop.Timeline.RoundTrip() || start > 10 * 48000 ||
                 loop.Heard.size() < 2 * (from + 256) || from <= loop.Passed)
                 return;
-            std::fill_n(loop.Heard.begin() + 2 * static_cast<std::ptrdiff_t>(from), 2 * 256, std::int16_t(0));
+            std::fill_n(loop.Heard.begin() + 2 * static_cast<std::ptrdiff_t>(from), 2 * 256, 0.0f);
             silenced = true;
         });
         QVERIFY(silenced);
@@ -264,15 +262,15 @@ private slots:
         auto heard = [](double amplitude, int gapChannel, unsigned watched) {
             TDropoutDetector detector;
             detector.Begin(20, 48000, watched);
-            std::vector<std::int16_t> frames(2 * 9600);
+            std::vector<float> frames(2 * 9600); // a 16-bit card's samples
             for (int k = 0; k < 9600; ++k)
                 for (int c = 0; c < 2; ++c)
                     frames[2 * static_cast<std::size_t>(k) + static_cast<std::size_t>(c)] =
-                        static_cast<std::int16_t>(
-                            c == gapChannel && k >= 5000 && k < 5240
-                                ? 0
-                                : std::lrint(amplitude *
-                                             std::sin(2 * std::numbers::pi * 20 * (k + 60) / 48000)));
+                        static_cast<float>(c == gapChannel && k >= 5000 && k < 5240
+                                               ? 0
+                                               : std::lrint(amplitude * std::sin(2 * std::numbers::pi * 20 *
+                                                                                 (k + 60) / 48000)) /
+                                                     32767.0);
             detector.Add(frames.data(), 9600);
             return detector.DropoutHeard();
         };
@@ -299,8 +297,8 @@ private slots:
                         return;
                     burstAdded = true;
                     for (std::size_t i = 0; i < 1200; ++i)
-                        loop.Heard[2 * i] = static_cast<std::int16_t>(
-                            std::lrint(60 * std::exp(-double(i) / decay) * burst.Gaussian()));
+                        loop.Heard[2 * i] = static_cast<float>(
+                            std::lrint(60 * std::exp(-double(i) / decay) * burst.Gaussian()) / 32767.0);
                 });
                 const QString run = QString("decay %1, seed %2: ").arg(decay).arg(seed);
                 QVERIFY2(loop.Timeline.RoundTrip() && std::abs(*loop.Timeline.RoundTrip() - 6890) <= 2,
@@ -314,7 +312,7 @@ private slots:
     {
         TSweepTimeline timeline;
         timeline.Begin(SetUp(2400, {1000, 2000, 3000}, 3u));
-        std::vector<std::int16_t> silence(2 * 4800);
+        std::vector<float> silence(2 * 4800);
         for (int block = 0; block < 40 && !timeline.ProbeMissing(); ++block)
             QCOMPARE(timeline.Passed(silence.data(), 4800, 0), 0u);
         QVERIFY(timeline.ProbeMissing());

@@ -215,14 +215,14 @@ private slots:
         Measure(Wire(-3), Wire(), settings, 1);
         const TBufferEvent analyse = Engine.AudioIn().OnBufferFilled, fill = Engine.AudioOut().OnFillBuffer;
         int blocks = 0, fills = 0;
-        Engine.AudioIn().OnBufferFilled = [&](char* buffer, int& size) {
+        Engine.AudioIn().OnBufferFilled = [&](float* buffer, int& size) {
             ++blocks;
             Counting = true;
             const bool done = analyse(buffer, size);
             Counting = false;
             return done;
         };
-        Engine.AudioOut().OnFillBuffer = [&](char* buffer, int& size) {
+        Engine.AudioOut().OnFillBuffer = [&](float* buffer, int& size) {
             ++fills;
             Counting = true;
             const bool done = fill(buffer, size);
@@ -269,13 +269,13 @@ private slots:
         for (const TTransferSignal kind : {TTransferSignal::Pink, TTransferSignal::White}) {
             TTransferGenerator generator(kind, period, Rate, -20);
             QVERIFY(generator.HighestLevel() < -6 && generator.HighestLevel() > -14);
-            std::vector<std::int16_t> samples(8 * period);
+            std::vector<float> samples(8 * period);
             generator.Fill(samples);
             double energy = 0;
             for (std::size_t n = 2 * period; n < samples.size(); ++n)
                 energy += double(samples[n]) * samples[n];
             const double rmsDb = 10 * std::log10(energy / double(samples.size() - 2 * period)) -
-                                 20 * std::log10(TTransferGenerator::FullScale / std::sqrt(2.0));
+                                 20 * std::log10(1 / std::sqrt(2.0));
             QVERIFY2(std::abs(rmsDb + 20) < 0.1, qPrintable(QString::number(rmsDb)));
             if (kind == TTransferSignal::Pink)
                 for (std::size_t n = fade; n < samples.size() - period; ++n)
@@ -283,15 +283,15 @@ private slots:
             double rising = 0;
             for (std::size_t n = 0; n < fade / 10; ++n)
                 rising = std::max(rising, std::abs(double(samples[n])));
-            QVERIFY(rising < 0.2 * 32767 * std::pow(10, -20 / 20.0));
+            QVERIFY(rising < 0.2 * std::pow(10, -20 / 20.0));
 
             // At the highest level the pink noise's loudest sample is full scale, give or take rounding.
             TTransferGenerator loud(kind, period, Rate, generator.HighestLevel());
-            std::vector<std::int16_t> tail(4 * period + fade);
+            std::vector<float> tail(4 * period + fade);
             loud.Fill(tail);
             const auto [low, high] = std::minmax_element(tail.begin(), tail.end());
             if (kind == TTransferSignal::Pink)
-                QVERIFY2(std::max(-int(*low), int(*high)) >= 32700, qPrintable(QString::number(*high)));
+                QVERIFY2(std::max(-*low, *high) >= 32700 / 32767.0f, qPrintable(QString::number(*high)));
             loud.FadeOut();
             QVERIFY(loud.FadingOut() && !loud.Silent());
             loud.Fill(tail);
@@ -299,13 +299,13 @@ private slots:
             // The envelope falls in a straight line: the loudest sample of each tenth of the fade is
             // below the line's value at the tenth's start.
             for (std::size_t tenth = 0; tenth < 10; ++tenth) {
-                int loudest = 0;
+                float loudest = 0;
                 for (std::size_t n = tenth * fade / 10; n < (tenth + 1) * fade / 10; ++n)
-                    loudest = std::max(loudest, std::abs(int(tail[n])));
-                QVERIFY(loudest <= 32767 * (1 - double(tenth) / 10) + 1);
+                    loudest = std::max(loudest, std::abs(tail[n]));
+                QVERIFY(loudest <= 1 - double(tenth) / 10 + 1e-6);
             }
-            QVERIFY(std::all_of(tail.begin() + std::ptrdiff_t(fade), tail.end(),
-                                [](std::int16_t x) { return x == 0; }));
+            QVERIFY(
+                std::all_of(tail.begin() + std::ptrdiff_t(fade), tail.end(), [](float x) { return x == 0; }));
         }
     }
 };

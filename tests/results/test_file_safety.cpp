@@ -76,11 +76,10 @@ bool WriteOne(const QString& writer, int bytes, const QString& fileName, QString
         TSpectrumSettings settings;
         settings.FftSize = 65536;
         TRealTimeAnalyser analyser(48000, settings);
-        std::vector<std::int16_t> noise(2 * settings.FftSize);
+        std::vector<float> noise(2 * settings.FftSize);
         for (std::size_t i = 0; i < noise.size(); ++i)
-            noise[i] = static_cast<std::int16_t>((i * 7919) % 2001 - 1000);
-        analyser.AnalyseBlock(reinterpret_cast<const char*>(noise.data()),
-                              static_cast<int>(settings.FftSize));
+            noise[i] = static_cast<float>((double((i * 7919) % 2001) - 1000) / 32767);
+        analyser.AnalyseBlock(noise.data(), static_cast<int>(settings.FftSize));
         analyser.UpdateSpectrum();
         return bytes < 16384 ? AnalyserExport::WriteBands(fileName, analyser, {0, 0}, failure)
                              : AnalyserExport::WriteSpectrum(fileName, analyser, {0, 0}, false, failure);

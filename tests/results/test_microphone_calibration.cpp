@@ -123,11 +123,9 @@ private slots:
             ports.StartEnabled = true;
             TChartModel chart;
             TLevelMeter meter(state, ports, chart, ports, ports);
-            std::vector<char> block(512 * 4);
-            for (std::size_t i = 0; i < block.size() / 2; ++i) {
-                const auto sample = static_cast<std::int16_t>(i % 7 * 1000);
-                std::memcpy(block.data() + 2 * i, &sample, 2);
-            }
+            std::vector<float> block(512 * 2);
+            for (std::size_t i = 0; i < block.size(); ++i)
+                block[i] = static_cast<float>(i % 7 * 1000 / 32767.0);
             for (int point = 0; point < 31; ++point) {
                 state.GeneratorFrequency = TSweep::PointFrequency(100, 10000, point, 31);
                 int size = static_cast<int>(block.size());

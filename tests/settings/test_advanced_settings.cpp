@@ -13,6 +13,7 @@
 #include "settings/OknoZaawansowane.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 
@@ -30,7 +31,7 @@ struct TPair
             audio->SetFrameRate(48000);
         In.SetBufferSize(1500 * InputFrameBytes);
         Out.SetBufferSize(1500 * OutputSampleBytes);
-        Out.OnFillBuffer = [](char*, int&) { return true; };
+        Out.OnFillBuffer = [](float*, int&) { return true; };
     }
 };
 
@@ -69,8 +70,10 @@ private slots:
     {
         TPair pair;
         TMeasurementState state;
-        TAdvancedSettings changed{2000, 1000, 150, false, 16, 20};
+        TAdvancedSettings changed{2000, 1000, 150, false, 16, 20, TSampleFormat::Integer};
         ApplyAdvancedSettings(changed, state, pair.In, pair.Out);
+        QCOMPARE(pair.In.SampleFormat(), TSampleFormat::Integer);
+        QCOMPARE(pair.Out.SampleFormat(), TSampleFormat::Integer);
         QCOMPARE(pair.In.BufferSize(), 8000);
         QCOMPARE(pair.Out.BufferSize(), 2000);
         QCOMPARE(state.MeasurementDelay, 150);
@@ -79,10 +82,11 @@ private slots:
         QVERIFY(!state.AutoBuforSize);
 
         QVERIFY(pair.In.Start());
-        changed = {500, 500, 0, true, 8, 30};
+        changed = {500, 500, 0, true, 8, 30, TSampleFormat::Float};
         ApplyAdvancedSettings(changed, state, pair.In, pair.Out);
         pair.In.StopNow();
         QCOMPARE(pair.In.BufferSize(), 8000); // what was opened stays
+        QCOMPARE(pair.In.SampleFormat(), TSampleFormat::Integer);
         QCOMPARE(pair.Out.BufferSize(), 2000);
         QCOMPARE(state.MeasurementDelay, 0);
         QCOMPARE(state.LowFreqLimit, 8);
@@ -90,6 +94,7 @@ private slots:
         QVERIFY(state.AutoBuforSize);
         ApplyAdvancedSettings(changed, state, pair.In, pair.Out); // idle again: one period of 8 Hz
         QCOMPARE(pair.In.BufferSize(), 6000 * InputFrameBytes);
+        QCOMPARE(pair.Out.SampleFormat(), TSampleFormat::Float);
     }
 
     void advancedDialogShowsDurationsAndRestoresWhatIsLeftEmpty_data()
@@ -148,6 +153,15 @@ private slots:
             QCOMPARE(dialog.result(), yes ? int(QDialog::Accepted) : int(QDialog::Rejected));
             QCOMPARE(dialog.Values().MeasurementDelay, 120);
         }
+        // "Format próbek" shows the format in force and gives the one chosen.
+        TFormaZaawansowane sixteen({1500, 1500, 300, false, 32, 25, TSampleFormat::Integer}, 48000,
+                                   [](QWidget*) { return true; });
+        auto* format = FindControl<QComboBox>(sixteen, "cbFormatProbek");
+        QCOMPARE(format->currentText(), QString("16 bitów"));
+        format->setCurrentIndex(1);
+        QCOMPARE(format->currentText(), QString("32 bity zmiennoprzecinkowe"));
+        QCOMPARE(sixteen.Values().SampleFormat, TSampleFormat::Float);
+        QCOMPARE(TFormaZaawansowane(InForce(), 48000, {}).Values().SampleFormat, TSampleFormat::Float);
         TFormaZaawansowane dialog(InForce(), 48000, [](QWidget*) { return true; });
         dialog.show();
         QTest::keyClick(&dialog, Qt::Key_Escape);

@@ -68,6 +68,8 @@ QString SampleText(const TKeyInfo& info)
         return QStringLiteral("1"); // C; an unknown item loads as Z
     if (info.Key == FreqMethod || info.Key == FreqReferenceChannel)
         return QStringLiteral("1"); // synchronous detection, the left reference
+    if (info.Key == SampleFormat)
+        return QStringLiteral("0"); // 16 bits; anything else loads as float
     if (info.Key == FreqHighestHarmonic)
         return QStringLiteral("5");
     if (info.Key == FreqDistortionBandLow || info.Key == FreqDistortionBandHigh)
@@ -108,6 +110,9 @@ private slots:
         QCOMPARE(program.AudioOut.FrameRate(), 48000);
         QCOMPARE(program.AudioIn.BufferSize(), 6000);
         QCOMPARE(program.AudioOut.BufferSize(), 3000);
+        // Settings with no sample format (an older version's, or none) stream float.
+        QCOMPARE(program.AudioIn.SampleFormat(), TSampleFormat::Float);
+        QCOMPARE(program.AudioOut.SampleFormat(), TSampleFormat::Float);
         const TMeasurementState& state = program.State;
         QCOMPARE(state.StartFreq, 100.0);
         QCOMPARE(state.LevelExcess, 5.0);

@@ -48,8 +48,8 @@ class TestAnalyserFigures : public QObject
         TAudioIn& input = Window->AudioIn();
         const TBufferEvent analyse = input.OnBufferFilled;
         long long frames = 0;
-        input.OnBufferFilled = [&](char* buffer, int& size) {
-            frames += size / 4;
+        input.OnBufferFilled = [&](float* buffer, int& size) {
+            frames += size / 2;
             return analyse(buffer, size);
         };
         auto* tick = Window->findChild<QTimer*>("tmrTimer");

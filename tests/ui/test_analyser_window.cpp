@@ -7,10 +7,10 @@
 #include "audio/DeviceServices.h"
 #include "audio/VirtualCard.h"
 #include "common/NumberFormat.h"
+#include "ui/AnalyserChart.h"
 #include "ui/OknoAnalizatorWidma.h"
 #include "ui/OknoTestZgodnosci.h"
 #include "ui/SonogramView.h"
-#include "ui/AnalyserChart.h"
 
 #include <QAction>
 #include <QApplication>
@@ -116,9 +116,9 @@ private slots:
         const TBufferEvent analyse = input.OnBufferFilled;
         long long frames = 0;
         bool counting = false;
-        input.OnBufferFilled = [&](char* buffer, int& size) {
+        input.OnBufferFilled = [&](float* buffer, int& size) {
             if (counting)
-                frames += size / 4;
+                frames += size / 2;
             return analyse(buffer, size);
         };
         Window->findChild<QAction*>("actStart")->trigger(); // returns after the settling wait

@@ -38,6 +38,8 @@ namespace {
 constexpr int Rate = 48000;
 constexpr float CutoffHz = 2000;
 const QByteArray DutSink = "tonvix_dut", FilterSink = "tonvix_dut_filter", DutSource = "tonvix_dut.monitor";
+// A null sink of 32-bit float samples: a digital loop with no rounding of its own.
+const QByteArray FloatSink = "tonvix_dut_float";
 
 // pactl against the private server; its standard output, or nothing when it failed.
 std::optional<QString> Pactl(const QStringList& arguments)
@@ -81,21 +83,22 @@ class TestDetectionSoundServer : public QObject
         return FindControl<QToolButton>(*Window, "btnStart")->defaultAction()->objectName() == "actStop";
     }
 
-    // A sweep of `points` from 20 Hz to 20 kHz played into `sink`: the time from F2 to each point's
-    // arrival in the chart, in seconds.
+    // A sweep of `points` from `start` to `stop` Hz played into `sink` and recorded from its monitor
+    // (the filter sink's is its master's): the time from F2 to each point's arrival in the chart, in
+    // seconds.
     std::vector<double> Sweep(const QByteArray& sink, int points, TChannelMode mode,
-                              TReferenceChannel reference)
+                              TReferenceChannel reference, int start = 20, int stop = 20000)
     {
         Window->AudioOut().SetDeviceName(sink);
-        Window->AudioIn().SetDeviceName(DutSource);
+        Window->AudioIn().SetDeviceName(sink == FilterSink ? DutSource : sink + ".monitor");
         FindControl<QRadioButton>(*Window, mode == TChannelMode::Both    ? "rbKanalLR"
                                            : mode == TChannelMode::Right ? "rbKanalR"
                                                                          : "rbKanalL")
             ->click();
         Window->State().Detection.Method = TSweepMethod::Synchronous;
         Window->State().Detection.Reference = reference;
-        FindControl<QLineEdit>(*Window, "edtStartFreq")->setText("20");
-        FindControl<QLineEdit>(*Window, "edtStopFreq")->setText("20000");
+        FindControl<QLineEdit>(*Window, "edtStartFreq")->setText(QString::number(start));
+        FindControl<QLineEdit>(*Window, "edtStopFreq")->setText(QString::number(stop));
         FindControl<QLineEdit>(*Window, "edtLiczbaPunktow")->setText(QString::number(points));
         Window->activateWindow();
         std::vector<double> arrivals;
@@ -128,7 +131,9 @@ private slots:
                           "channels=2"},
               QStringList{"load-module", "module-ladspa-sink", "sink_name=" + FilterSink,
                           "sink_master=" + DutSink, "plugin=filter", "label=lpf",
-                          QStringLiteral("control=%1").arg(CutoffHz)}}) {
+                          QStringLiteral("control=%1").arg(CutoffHz)},
+              QStringList{"load-module", "module-null-sink", "sink_name=" + FloatSink, "rate=48000",
+                          "channels=2", "format=float32le"}}) {
             const std::optional<QString> index = Pactl(module);
             QVERIFY2(index, qPrintable("pactl " + module.join(' ')));
             Modules.prepend(*index);
@@ -227,20 +232,34 @@ private slots:
         QVERIFY(arrivals.back() <= 20);
     }
 
-    // The digital loop at -6 dBFS, the generator dithered (triangular, 2 LSB wide). What the samples'
-    // format leaves is white noise of 1/4 LSB^2 (rounding 1/12, dither 1/6): a harmonic's estimate over a
+    // The digital loop at -6 dBFS through the private server's 16-bit sink. With 16-bit streams the
+    // generator is dithered (triangular, 2 LSB wide) and the samples' format leaves white noise of
+    // 1/4 LSB^2 (rounding 1/12, dither 1/6); with float streams the float tone is not dithered and only
+    // the sink's rounding is left, 1/12 LSB^2: the 16-bit floor where it is. A harmonic's estimate over a
     // window of N frames spreads around it with a Rayleigh scale of 0.5 sqrt(2 / N) LSB, so a harmonic
     // is below -120 dB only where the window is long enough for that; everywhere it stays within five
     // such scales (the path adds no distortion). THD+N is the noise's share of the band over the tone:
     // its median within 0.1 dB of it, every point within 1 dB.
+    void digitalLoopIsCleanToTheSamplesFormat_data()
+    {
+        QTest::addColumn<bool>("sixteenBit");
+        QTest::newRow("16-bit streams") << true;
+        QTest::newRow("float streams") << false;
+    }
+
     void digitalLoopIsCleanToTheSamplesFormat()
     {
+        QFETCH(bool, sixteenBit);
+        const TSampleFormat format = sixteenBit ? TSampleFormat::Integer : TSampleFormat::Float;
+        Window->AudioIn().SetSampleFormat(format);
+        Window->AudioOut().SetSampleFormat(format);
+        const double noiseLsb2 = sixteenBit ? 0.25 : 1.0 / 12;
         const std::vector<double> arrivals = Sweep(DutSink, 31, TChannelMode::Both, TReferenceChannel::None);
         QVERIFY(!arrivals.empty());
         const TDetectionSettings& detection = Window->State().Detection;
         const double tone = 16384;
         const double expected =
-            20 * std::log10(std::sqrt(0.25 * (detection.BandHigh - detection.BandLow) / (Rate / 2.0)) /
+            20 * std::log10(std::sqrt(noiseLsb2 * (detection.BandHigh - detection.BandLow) / (Rate / 2.0)) /
                             (tone / std::sqrt(2.0)));
         double worstHarmonic = -300, worstAboveNoise = -300;
         int belowMinus120 = 0, harmonics = 0;
@@ -252,7 +271,7 @@ private slots:
                 const TPointDetail& detail = *points.Detail(i);
                 const double frames =
                     TSweepDetection::ShortestPlan(points.X(i), Rate, detection).WindowFrames;
-                const double noiseScale = 20 * std::log10(0.5 * std::sqrt(2 / frames) / tone);
+                const double noiseScale = 20 * std::log10(std::sqrt(noiseLsb2 * 2 / frames) / tone);
                 for (int k = 2; k <= TPointDetail::HighestHarmonic; ++k)
                     if (detail.Has(TPointDetail::HarmonicBit(k))) {
                         worstHarmonic = std::max(worstHarmonic, detail.Harmonic(k));
@@ -271,10 +290,46 @@ private slots:
               worstHarmonic, belowMinus120, harmonics, worstAboveNoise);
         qInfo("THD+N: %.2f dB (%.5f %%) in theory, median %.2f dB, farthest %.2f dB off", expected,
               100 * std::pow(10, expected / 20), median, worstThdN);
-        QVERIFY(worstAboveNoise < 20 * std::log10(5.0));
+        // The sink's rounding of an undithered tone is no white noise: it leaves harmonics of its own.
+        if (sixteenBit)
+            QVERIFY(worstAboveNoise < 20 * std::log10(5.0));
+        else
+            QVERIFY(worstHarmonic < -105);
         // Over 20 ms the noise's estimate itself spreads by about 0.26 dB (some 300 independent bins).
         QVERIFY(std::abs(median - expected) < 0.1);
         QVERIFY(worstThdN < 1);
+    }
+
+    // The digital loop at -6 dBFS through a float sink, float streams, 50 Hz to 5 kHz: nothing rounds
+    // to 16 bits anywhere, so every harmonic H2-H9 reads below -140 dB re the fundamental and THD+N
+    // below -120 dB (the generator's float samples and the detector are all that is left).
+    void floatLoopIsCleanPastSixteenBits()
+    {
+        Window->AudioIn().SetSampleFormat(TSampleFormat::Float);
+        Window->AudioOut().SetSampleFormat(TSampleFormat::Float);
+        const std::vector<double> arrivals =
+            Sweep(FloatSink, 21, TChannelMode::Both, TReferenceChannel::None, 50, 5000);
+        QVERIFY(!arrivals.empty());
+        double worstHarmonic = -400, worstThdN = -400;
+        int harmonics = 0;
+        for (const int series : {0, 4}) {
+            const TChartSeriesData& points = Window->ChartData().Series(series);
+            QVERIFY2(points.Count() == 21, qPrintable(Modals->Said));
+            for (int i = 0; i < points.Count(); ++i) {
+                const TPointDetail& detail = *points.Detail(i);
+                QVERIFY(detail.Has(TPointDetail::ThdNMeasured) && !detail.Overloaded);
+                for (int k = 2; k <= TPointDetail::HighestHarmonic; ++k)
+                    if (detail.Has(TPointDetail::HarmonicBit(k))) { // those below the band's top
+                        worstHarmonic = std::max(worstHarmonic, detail.Harmonic(k));
+                        ++harmonics;
+                    }
+                worstThdN = std::max(worstThdN, 20 * std::log10(detail.ThdN / 100));
+            }
+        }
+        qInfo("float loop: highest of %d harmonics %.1f dB, highest THD+N %.1f dB", harmonics, worstHarmonic,
+              worstThdN);
+        QVERIFY(worstHarmonic < -140);
+        QVERIFY(worstThdN < -120);
     }
 
     // The reference input silenced by the sink's volume: the sweep stops and says why, in Polish, in the

@@ -38,7 +38,7 @@ class TestRecordingFigures : public QObject
         TLoad load;
         TAudioIn& input = Window->AudioIn();
         const TBufferEvent analyse = input.OnBufferFilled;
-        input.OnBufferFilled = [&load, analyse](char* buffer, int& size) {
+        input.OnBufferFilled = [&load, analyse](float* buffer, int& size) {
             ++load.Blocks;
             return analyse(buffer, size);
         };
@@ -78,15 +78,24 @@ private slots:
         Settings.reset();
     }
 
+    // The default settings with either sample format of the streams.
+    void defaultSettings_data()
+    {
+        QTest::addColumn<bool>("sixteenBit");
+        QTest::newRow("16-bit streams") << true;
+        QTest::newRow("float streams") << false;
+    }
     void defaultSettings()
     {
+        QFETCH(bool, sixteenBit);
+        Window->AudioIn().SetSampleFormat(sixteenBit ? TSampleFormat::Integer : TSampleFormat::Float);
         const TMeasurementState& state = Window->State();
         const TLoad load = Record(20);
         const int frames = Window->AudioIn().BufferSize() / 4;
-        qInfo("default settings (%d-frame blocks at %d Hz, a tick every %d ms, a %u s window): "
+        qInfo("default settings, %s (%d-frame blocks at %d Hz, a tick every %d ms, a %u s window): "
               "processor %.2f %% of one core, longest stall %.1f ms, %d blocks",
-              frames, Window->AudioIn().FrameRate(), state.ChartTimeRefresh, state.ChartTimeScope,
-              load.CpuPercent, load.LongestStallMs, load.Blocks);
+              QTest::currentDataTag(), frames, Window->AudioIn().FrameRate(), state.ChartTimeRefresh,
+              state.ChartTimeScope, load.CpuPercent, load.LongestStallMs, load.Blocks);
         // Every block of the 20 s reaches the meter (a tenth allowed for the start and the stop).
         const double expected = 20.0 * Window->AudioIn().FrameRate() / frames;
         QVERIFY2(load.Blocks >= 0.9 * expected, qPrintable(QString::number(load.Blocks)));
