@@ -162,6 +162,8 @@ struct TMeasurementState
     double CalibrationStartFreq = 100, CalibrationStopFreq = 10000;
     int CalibrationPointsCount = 100;
     int CalibrationTime = 50; // ms
+    double CalibratorLevel =
+        124; // dB, as the calibrator last used states it; offered by the next calibration
 
     // Recording control
     bool RecordingPaused = false;

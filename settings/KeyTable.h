@@ -86,6 +86,7 @@ enum class TKey : int {
     CalibrationStopFreq,
     CalibrationPointsCount,
     CalibrationTime,
+    CalibratorLevel,
     FreqLeftCanalCalibration,
     FreqRightCanalCalibration,
     TimeLeftCanalCalibration,

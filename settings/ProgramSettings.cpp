@@ -192,6 +192,7 @@ void LoadSettings(const TSettingsStore& store, TAudioIO& audioIn, TAudioIO& audi
     state.CalibrationStopFreq = read.Real(CalibrationStopFreq);
     state.CalibrationPointsCount = read.Integer(CalibrationPointsCount);
     state.CalibrationTime = read.Integer(CalibrationTime);
+    state.CalibratorLevel = std::clamp(read.Real(CalibratorLevel), 0.0, 150.0);
     state.FreqCalibrationL = read.Real(FreqLeftCanalCalibration);
     state.FreqCalibrationR = read.Real(FreqRightCanalCalibration);
     state.TimeCalibrationL = read.Real(TimeLeftCanalCalibration);
@@ -309,6 +310,7 @@ bool SaveSettings(TSettingsStore& store, const TAudioIO& audioIn, const TAudioIO
     write.Real(CalibrationStopFreq, state.CalibrationStopFreq);
     write.Integer(CalibrationPointsCount, state.CalibrationPointsCount);
     write.Integer(CalibrationTime, state.CalibrationTime);
+    write.Real(CalibratorLevel, state.CalibratorLevel);
     write.Real(FreqLeftCanalCalibration, state.FreqCalibrationL);
     write.Real(FreqRightCanalCalibration, state.FreqCalibrationR);
     write.Real(TimeLeftCanalCalibration, state.TimeCalibrationL);

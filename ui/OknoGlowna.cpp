@@ -666,10 +666,13 @@ void TFormaGlowna::tmrKalibracjaTimer()
 }
 void TFormaGlowna::mmiNarzedziaKalibracjaClick()
 {
-    TFormaKalibracja dialog(Measurement.MeasurementKind, this);
+    // The calibrator's level is kept in the settings; the rest of the request for the session.
+    CalibrationRequest.ReferenceLevel = Measurement.CalibratorLevel;
+    TFormaKalibracja dialog(Measurement.MeasurementKind, CalibrationRequest, this);
     switch (dialog.exec()) {
     case TFormaKalibracja::Wykonaj:
         CalibrationRequest = dialog.Request();
+        Measurement.CalibratorLevel = CalibrationRequest.ReferenceLevel;
         actKalibracja->trigger();
         break;
     case TFormaKalibracja::Reset:

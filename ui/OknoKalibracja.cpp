@@ -13,8 +13,10 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <cmath>
 
-TFormaKalibracja::TFormaKalibracja(TMeasurementKind kind, QWidget* parent) : QDialog(parent), Kind(kind)
+TFormaKalibracja::TFormaKalibracja(TMeasurementKind kind, const TCalibrationRequest& last, QWidget* parent)
+    : QDialog(parent), Kind(kind)
 {
     setObjectName(QStringLiteral("TFormaKalibracja"));
     setWindowTitle(QStringLiteral("Kalibracja"));
@@ -29,7 +31,7 @@ TFormaKalibracja::TFormaKalibracja(TMeasurementKind kind, QWidget* parent) : QDi
     edtPoziomOdniesienia->setDecimals(1);
     edtPoziomOdniesienia->setRange(0, 150);
     edtPoziomOdniesienia->setSingleStep(0.1);
-    edtPoziomOdniesienia->setValue(124);
+    edtPoziomOdniesienia->setValue(last.ReferenceLevel);
     edtPoziomOdniesienia->installEventFilter(this);
     edtPoziomOdniesienia->findChild<QLineEdit*>()->installEventFilter(this);
     auto* referenceUnit = new QLabel(QStringLiteral("dB"), rgSposobKalibracji1);
@@ -53,12 +55,13 @@ TFormaKalibracja::TFormaKalibracja(TMeasurementKind kind, QWidget* parent) : QDi
     for (int item = 0; item < 2; ++item) {
         auto* button = new QRadioButton(items[item], rgSposobKalibracji2);
         button->setObjectName(QStringLiteral("rbSposobKalibracji2_%1").arg(item));
-        button->setChecked(item == 0);
+        button->setChecked(item == (last.Procedure == TCalibrationProcedure::FindMaximum ? 1 : 0));
         SposobKalibracji2->addButton(button, item);
         frequency->addWidget(button, item, 0);
     }
-    edtCzestotliwoscOdnieseienia = NewValueEdit("edtCzestotliwoscOdnieseienia", 20, 20000, 1000, 10);
-    edtPoziomMaksimum = NewValueEdit("edtPoziomMaksimum", -150, 150, 0);
+    edtCzestotliwoscOdnieseienia = NewValueEdit("edtCzestotliwoscOdnieseienia", 20, 20000,
+                                                static_cast<int>(std::lround(last.Frequency)), 10);
+    edtPoziomMaksimum = NewValueEdit("edtPoziomMaksimum", -150, 150, last.TargetLevel);
     auto* frequencyUnit = new QLabel(QStringLiteral("Hz"), rgSposobKalibracji2);
     auto* targetUnit = new QLabel(QStringLiteral("dB"), rgSposobKalibracji2);
     frequency->addWidget(edtCzestotliwoscOdnieseienia, 0, 1);

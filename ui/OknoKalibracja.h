@@ -20,7 +20,8 @@ class TFormaKalibracja : public QDialog
 public:
     enum TResult { Anuluj = 0, Wykonaj = 1, Reset = 2 };
 
-    TFormaKalibracja(TMeasurementKind kind, QWidget* parent = nullptr);
+    // Offers the values of `last`, the request chosen before.
+    TFormaKalibracja(TMeasurementKind kind, const TCalibrationRequest& last, QWidget* parent = nullptr);
 
     // The procedure and values chosen, for the kind the dialog was opened in.
     TCalibrationRequest Request() const;

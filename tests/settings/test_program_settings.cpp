@@ -76,6 +76,8 @@ QString SampleText(const TKeyInfo& info)
         return info.Key == FreqDistortionBandLow ? QStringLiteral("3150") : QStringLiteral("1500000");
     if (info.Key == FreqShortestPointTime || info.Key == FreqLongestPointTime)
         return info.Key == FreqShortestPointTime ? QStringLiteral("40") : QStringLiteral("2500");
+    if (info.Key == CalibratorLevel)
+        return QStringLiteral("938"); // 93.8 dB, within a calibrator's levels
     if (info.Key == FreqLongestSettlingTime)
         return QStringLiteral("3500");
     if (info.Type == TKeyType::WrittenOnly)

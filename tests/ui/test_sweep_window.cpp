@@ -427,7 +427,7 @@ private slots:
     // digits only in its edit.
     void calibrationDialogInThePressureKind()
     {
-        TFormaKalibracja dialog(TMeasurementKind::SoundPressure, Window.get());
+        TFormaKalibracja dialog(TMeasurementKind::SoundPressure, TCalibrationRequest{}, Window.get());
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QString("Kalibracja"));
         auto* pressure = FindControl<QGroupBox>(dialog, "rgSposobKalibracji1");
@@ -487,6 +487,28 @@ private slots:
         QCOMPARE(Window->StatusPanel(0), QString("Nie skalibrowany"));
         QVERIFY(Action("actStart")->isEnabled());
         QVERIFY(!Window->AudioIn().Running() && !Window->AudioOut().Running());
+    }
+
+    // The calibration dialog offers what was chosen last: the frequency for the session, the
+    // calibrator's level for the next start too (kept in the settings).
+    void calibrationOffersTheLastValues()
+    {
+        TDeviceServices::VirtualCard().RefuseOpen("urządzenie zajęte"); // only the dialog matters here
+        std::vector<std::pair<double, int>> offered;
+        TModalCloser answers([&](QWidget* modal) {
+            auto* level = modal->findChild<QDoubleSpinBox*>("edtPoziomOdniesienia");
+            auto* frequency = modal->findChild<QSpinBox*>("edtCzestotliwoscOdnieseienia");
+            if (level && frequency) {
+                offered.emplace_back(level->value(), frequency->value());
+                level->setValue(93.8);
+                frequency->setValue(500);
+            }
+            QTest::keyClick(modal, Qt::Key_Return);
+        });
+        Action("mmiNarzedziaKalibracja")->trigger();
+        Action("mmiNarzedziaKalibracja")->trigger();
+        QCOMPARE(offered, (std::vector<std::pair<double, int>>{{124.0, 1000}, {93.8, 500}}));
+        QCOMPARE(Window->State().CalibratorLevel, 93.8);
     }
 
     // "&Nowe pomiary" starts the sweep over as well.
