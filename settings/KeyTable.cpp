@@ -120,7 +120,7 @@ constexpr std::array<TKeyInfo, static_cast<int>(Count)> Table{{
     Int(CalibrationStopFreq, Calibration, "StopFreq", 1000000, 100),
     Int(CalibrationPointsCount, Calibration, "PointsCount", 100),
     Int(CalibrationTime, Calibration, "Time", 50),
-    Int(CalibratorLevel, Calibration, "CalibratorLevel", 1240, 10),
+    Int(CalibratorLevel, Calibration, "CalibratorLevel", 12400, 100),
     Int(FreqLeftCanalCalibration, Calibration, "FreqLeftCanalCalibration", 0, 1000),
     Int(FreqRightCanalCalibration, Calibration, "FreqRightCanalCalibration", 0, 1000),
     Int(TimeLeftCanalCalibration, Calibration, "TimeLeftCanalCalibration", 0, 1000),

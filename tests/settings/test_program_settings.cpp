@@ -77,7 +77,7 @@ QString SampleText(const TKeyInfo& info)
     if (info.Key == FreqShortestPointTime || info.Key == FreqLongestPointTime)
         return info.Key == FreqShortestPointTime ? QStringLiteral("40") : QStringLiteral("2500");
     if (info.Key == CalibratorLevel)
-        return QStringLiteral("938"); // 93.8 dB, within a calibrator's levels
+        return QStringLiteral("9380"); // 93.8 dB, within a calibrator's levels
     if (info.Key == FreqLongestSettlingTime)
         return QStringLiteral("3500");
     if (info.Type == TKeyType::WrittenOnly)
