@@ -31,8 +31,8 @@ struct TDetectedPoint
 // noise or SettledTolerance of the point itself. A point that had not settled is played again with a
 // longer settling (by half its settling and window, more the farther its halves were apart), up to the
 // user's longest settling; one that has not settled even then is kept and marked. The settling a point
-// needed is planned for the points after it, shortened each time a point settled with a margin, so that
-// a resonance costs time only around it.
+// needed is planned for the points after it, shortened by a quarter each time a point settled with a margin,
+// so that a resonance costs time only around it.
 //
 // Phases: every input's windows are placed by its own arrival, and every phase is taken against the
 // generator's tone as the origin's arrival (the reference's) places it, so that a delay between the
