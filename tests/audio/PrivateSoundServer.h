@@ -23,6 +23,7 @@ public:
     bool Start(const QStringList& sinks)
     {
         Kill();
+        Remapped.clear();
         Folder = std::make_unique<QTemporaryDir>();
         const QString runtime = Folder->filePath("runtime"), socket = runtime + "/native";
         QDir().mkpath(runtime);
@@ -72,6 +73,45 @@ public:
         Server.kill();
         Server.waitForFinished(5000);
     }
+    // A device under test as a desktop chains one: what is played into the mono null sink `played` goes
+    // on by two loopbacks into the two channels of the null sink `recorded`, straight into one (the
+    // reference) and through a LADSPA filter sink (`ladspa`: its plugin, label and controls) into the
+    // other, `deviceChannel` (0 left, 1 right). Routes into one recorded sink share its channels. False
+    // at the first module that did not load, named in `failed`.
+    bool LoadRoute(const QString& played, const QString& recorded, int deviceChannel,
+                   const QStringList& ladspa, QString& failed)
+    {
+        const QString channels[] = {recorded + "_left", recorded + "_right"};
+        QList<QStringList> modules;
+        if (!Remapped.contains(recorded)) {
+            Remapped << recorded;
+            for (const int channel : {0, 1})
+                modules << QStringList{"module-remap-sink",
+                                       "sink_name=" + channels[channel],
+                                       "master=" + recorded,
+                                       "channels=1",
+                                       channel == 0 ? "master_channel_map=front-left"
+                                                    : "master_channel_map=front-right",
+                                       "channel_map=mono",
+                                       "remix=no"};
+        }
+        const QString device = played + "_device";
+        modules << QStringList{"module-null-sink", "sink_name=" + played, "rate=48000", "channels=1"}
+                << QStringList{"module-ladspa-sink", "sink_name=" + device,
+                               "sink_master=" + channels[deviceChannel]} +
+                       ladspa;
+        for (const QString& sink : {channels[1 - deviceChannel], device})
+            modules << QStringList{"module-loopback", "source=" + played + ".monitor",
+                                   "sink=" + sink,    "adjust_time=0",
+                                   "latency_msec=40", "remix=no"};
+        for (const QStringList& module : modules)
+            if (!Pactl(QStringList{"load-module"} + module)) {
+                failed = module.join(' ');
+                return false;
+            }
+        return true;
+    }
+
     bool Pactl(const QStringList& arguments)
     {
         QProcess pactl;
@@ -90,4 +130,5 @@ private:
     std::unique_ptr<QTemporaryDir> Folder;
     QProcess Server;
     QString Address;
+    QStringList Remapped; // the recorded sinks whose channels are sinks of their own
 };

@@ -53,35 +53,19 @@ private slots:
                 QFAIL("the test's own sound server did not start");
             QSKIP("the test's own sound server did not start");
         }
-        const QStringList modules[] = {
-            {"module-null-sink", "sink_name=tonvix_dut", "rate=48000", "channels=1"},
-            {"module-remap-sink", "sink_name=tonvix_left", "master=tonvix_null", "channels=1",
-             "master_channel_map=front-left", "channel_map=mono", "remix=no"},
-            {"module-remap-sink", "sink_name=tonvix_right", "master=tonvix_null", "channels=1",
-             "master_channel_map=front-right", "channel_map=mono", "remix=no"},
-            {"module-ladspa-sink", "sink_name=tonvix_lpf", "sink_master=tonvix_right", "plugin=filter",
-             "label=lpf", "control=" + QString::number(Cutoff)},
-            {"module-loopback", "source=tonvix_dut.monitor", "sink=tonvix_left", "adjust_time=0",
-             "latency_msec=40", "remix=no"},
-            {"module-loopback", "source=tonvix_dut.monitor", "sink=tonvix_lpf", "adjust_time=0",
-             "latency_msec=40", "remix=no"},
-            {"module-null-sink", "sink_name=tonvix_float", "rate=48000", "channels=2", "format=float32le"}};
-        for (const QStringList& module : modules)
-            QVERIFY2(Server.Pactl(QStringList{"load-module"} + module), qPrintable(module.join(' ')));
-        for (const int milliseconds : DelaysMs) {
-            const QString delayed = QStringLiteral("tonvix_delay%1").arg(milliseconds),
-                          output = QStringLiteral("tonvix_dut%1").arg(milliseconds);
-            const QStringList delayModules[] = {
-                {"module-null-sink", "sink_name=" + output, "rate=48000", "channels=1"},
-                {"module-ladspa-sink", "sink_name=" + delayed, "sink_master=tonvix_right", "plugin=delay",
-                 "label=delay_5s", QStringLiteral("control=%1,1").arg(milliseconds / 1000.0)},
-                {"module-loopback", "source=" + output + ".monitor", "sink=tonvix_left", "adjust_time=0",
-                 "latency_msec=40", "remix=no"},
-                {"module-loopback", "source=" + output + ".monitor", "sink=" + delayed, "adjust_time=0",
-                 "latency_msec=40", "remix=no"}};
-            for (const QStringList& module : delayModules)
-                QVERIFY2(Server.Pactl(QStringList{"load-module"} + module), qPrintable(module.join(' ')));
-        }
+        QString failed;
+        QVERIFY2(Server.LoadRoute("tonvix_dut", "tonvix_null", 1,
+                                  {"plugin=filter", "label=lpf", "control=" + QString::number(Cutoff)},
+                                  failed),
+                 qPrintable(failed));
+        for (const int milliseconds : DelaysMs)
+            QVERIFY2(Server.LoadRoute(QStringLiteral("tonvix_dut%1").arg(milliseconds), "tonvix_null", 1,
+                                      {"plugin=delay", "label=delay_5s",
+                                       QStringLiteral("control=%1,1").arg(milliseconds / 1000.0)},
+                                      failed),
+                     qPrintable(failed));
+        QVERIFY(Server.Pactl({"load-module", "module-null-sink", "sink_name=tonvix_float", "rate=48000",
+                              "channels=2", "format=float32le"}));
         // The sink's own rate, and an averaging time that forgets the previous point within a point:
         // the filter makes every point quieter than the one before.
         StoreSettings({{TKey::FrameRate, "48000"},

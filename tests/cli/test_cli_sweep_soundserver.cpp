@@ -89,19 +89,8 @@ class TestCliSweepSoundServer : public QObject
                  double deviceDelay, double longestSeconds)
     {
         QVERIFY(Server.Start({"tonvix_null"}));
-        const QStringList modules[] = {
-            {"module-null-sink", "sink_name=tonvix_dut", "rate=48000", "channels=1"},
-            {"module-remap-sink", "sink_name=tonvix_left", "master=tonvix_null", "channels=1",
-             "master_channel_map=front-left", "channel_map=mono", "remix=no"},
-            {"module-remap-sink", "sink_name=tonvix_right", "master=tonvix_null", "channels=1",
-             "master_channel_map=front-right", "channel_map=mono", "remix=no"},
-            QStringList{"module-ladspa-sink", "sink_name=tonvix_device", "sink_master=tonvix_left"} + ladspa,
-            {"module-loopback", "source=tonvix_dut.monitor", "sink=tonvix_device", "adjust_time=0",
-             "latency_msec=40", "remix=no"},
-            {"module-loopback", "source=tonvix_dut.monitor", "sink=tonvix_right", "adjust_time=0",
-             "latency_msec=40", "remix=no"}};
-        for (const QStringList& module : modules)
-            QVERIFY2(Server.Pactl(QStringList{"load-module"} + module), qPrintable(module.join(' ')));
+        QString failed;
+        QVERIFY2(Server.LoadRoute("tonvix_dut", "tonvix_null", 0, ladspa, failed), qPrintable(failed));
         const QString out = Folder.filePath(name + ".csv");
         const TCliRun sweep = RunCli({"sweep",
                                       "--start",

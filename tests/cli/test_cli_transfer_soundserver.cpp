@@ -109,22 +109,10 @@ private slots:
             {"tonvix_null", {"plugin=filter", "label=lpf", "control=" + QString::number(Cutoff)}},
             {"tonvix_delayed", {"plugin=delay", "label=delay_5s", "control=0.0100001,1"}}};
         for (const auto& [recorded, device] : routes) {
-            const QString name = QLatin1String(recorded);
-            const QStringList modules[] = {
-                {"module-null-sink", "sink_name=" + name + "_dut", "rate=48000", "channels=1"},
-                {"module-remap-sink", "sink_name=" + name + "_left", "master=" + name, "channels=1",
-                 "master_channel_map=front-left", "channel_map=mono", "remix=no"},
-                {"module-remap-sink", "sink_name=" + name + "_right", "master=" + name, "channels=1",
-                 "master_channel_map=front-right", "channel_map=mono", "remix=no"},
-                QStringList{"module-ladspa-sink", "sink_name=" + name + "_device",
-                            "sink_master=" + name + "_right"} +
-                    device,
-                {"module-loopback", "source=" + name + "_dut.monitor", "sink=" + name + "_left",
-                 "adjust_time=0", "latency_msec=40", "remix=no"},
-                {"module-loopback", "source=" + name + "_dut.monitor", "sink=" + name + "_device",
-                 "adjust_time=0", "latency_msec=40", "remix=no"}};
-            for (const QStringList& module : modules)
-                QVERIFY2(Server.Pactl(QStringList{"load-module"} + module), qPrintable(module.join(' ')));
+            QString failed;
+            QVERIFY2(Server.LoadRoute(QLatin1String(recorded) + "_dut", QLatin1String(recorded), 1, device,
+                                      failed),
+                     qPrintable(failed));
         }
         StoreSettings({{TKey::FrameRate, "48000"}});
     }
